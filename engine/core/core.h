@@ -1,0 +1,146 @@
+// Engine core: memory, log, clocks, string and path helpers, random numbers,
+// and (as they are built) start and end, the window, files, archives and input.
+#pragma once
+
+#include <cstdarg>
+#include <cstddef>
+#include <cstdint>
+
+// ---------------------------------------------------------------- tracked memory
+
+// Header in front of every tracked block. The guard holds a copy of the header's first half;
+// the data after the header is 16-byte aligned.
+struct AllocationHeader {
+    char sourceName[16];          // last 15 characters of the caller's source name
+    uint16_t serial;              // allocation serial, wraps at 65536
+    uint16_t line;                // caller's line (0xFFFF from the log writer)
+    uint32_t size;                // size of the caller's data
+    AllocationHeader* older;      // next older block (the anchor for the oldest)
+    AllocationHeader* newer;      // next newer block, null for the newest
+    unsigned char guard[32];      // copy of the 32 bytes above
+};
+static_assert(sizeof(AllocationHeader) == 64, "header keeps the data 16-byte aligned");
+
+void* AllocateMemory(size_t size, const char* sourceName, int line);
+void* AllocateZeroedMemory(size_t size, const char* sourceName, int line);
+void FreeMemory(void* memory);
+void* ReallocateMemory(void* memory, size_t size, const char* sourceName, int line);
+int CheckAllocations();
+void DumpAllocations();
+void LogAllocationRecord(const AllocationHeader* header);
+int LogAllocationTotals();
+
+// Allocation with the caller's file and line recorded.
+#define VELK_ALLOC(size) AllocateMemory((size), __FILE__, __LINE__)
+#define VELK_ALLOC_ZEROED(size) AllocateZeroedMemory((size), __FILE__, __LINE__)
+#define VELK_REALLOC(memory, size) ReallocateMemory((memory), (size), __FILE__, __LINE__)
+
+// ---------------------------------------------------------------- log
+
+uint32_t CreateLogFile();
+int WriteLog(const char* text);
+int WriteLogFormat(const char* format, ...) __attribute__((format(printf, 1, 2)));
+uint32_t IncreaseLogIndent();
+uint32_t DecreaseLogIndent();
+// The folder "Log.txt" lives in; nothing is written while it is empty.
+void SetLogFolder(const char* folder);
+
+// ---------------------------------------------------------------- fatal exit
+
+[[noreturn]] void FatalExit(const char* message);
+[[noreturn]] void FatalExitFormat(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// ---------------------------------------------------------------- clocks
+
+struct DateTimeRecord {
+    uint32_t year;
+    uint32_t month;
+    uint32_t day;
+    uint32_t hour;
+    uint32_t minute;
+    uint32_t second;
+};
+
+int GetMilliseconds();
+int64_t GetMicroseconds(int useTimeStampCounter = 1);
+uint32_t GetLocalDateTime(DateTimeRecord* record);
+struct V_FILETIME;
+void ConvertFileTimeToDateTime(const V_FILETIME* fileTime, DateTimeRecord* record);
+
+// ---------------------------------------------------------------- strings and bytes
+
+void CopyString(char* destination, const char* source);
+void AppendString(char* destination, const char* source);
+const char* FindCharInString(const char* text, int byte);
+int CompareStrings(const char* a, const char* b);
+void UpperCaseString(char* text);
+int CompareByteRange(const void* a, const void* b, int count);
+int CompareBytes(const void* a, const void* b, size_t count);
+int FillBytes(void* destination, int value, size_t count);
+void CopyBytes(void* destination, const void* source, size_t count);
+void MoveBytes(void* destination, const void* source, size_t count);
+// True for a first byte of a two-byte code page 932 character (0x81-0x9F, 0xE0-0xFC).
+inline bool IsShiftJisLead(unsigned char byte) {
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+// ---------------------------------------------------------------- numbers
+
+struct UInt128 {
+    uint64_t low;
+    uint64_t high;
+};
+
+void ComputeSinCos(float angle, float* sine, float* cosine);
+int ComputeAbsInt(int value);
+float ComputeAbsFloat(float value);
+int TruncateFloatToInt(float value);
+int TruncateDoubleToInt(double value);
+void TruncateDoublesToInts(double a, double b, double c, double d, int* outA, int* outB, int* outC,
+                           int* outD);
+float ComputeSqrtFloat(float value);
+char* IntToString(int value, char* buffer, int radix);
+void MultiplyUnsigned64To128(uint64_t a, uint64_t b, UInt128* product);
+void DivideUnsigned128By64(const UInt128* dividend, uint64_t divisor, UInt128* quotient);
+
+// Bounded printf-style formatting: the output is truncated to fit and always terminated.
+int FormatStringV(char* buffer, size_t size, const char* format, va_list arguments);
+int FormatString(char* buffer, size_t size, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
+
+// ---------------------------------------------------------------- intrusive list
+
+struct ListNode {
+    int32_t value;
+    void* data;
+    ListNode* previous;
+    ListNode* next;
+};
+
+int InitList(ListNode* head, ListNode* tail);
+int AddListNode(ListNode* head, ListNode* node, int32_t value, void* data);
+int RemoveListNode(ListNode* node);
+
+// ---------------------------------------------------------------- paths
+
+// Longest path the path routines produce, terminator included.
+constexpr int kPathBufferSize = 4096;
+
+int ConvertFullPath(const char* path, char* output, const char* baseDirectory);
+int ConvertFullPathUnc(const char* path, char* output, const char* baseDirectory);
+int ConvertArchiveFullPath(const char* path, char* output);
+int SplitPathName(const char* path, char* directory, char* name);
+int MatchWildcard(const char* name, const char* pattern);
+
+// ---------------------------------------------------------------- random numbers
+
+void SeedRandom(uint32_t seed);
+uint32_t NextRandomWord();
+int GetRandomInt(int max);
+int CheckMmxSupport();
+
+// ---------------------------------------------------------------- processor abilities
+
+int GetMmxFlag();
+// Chooses the kernels' MMX or plain forms; start-up sets it from the processor.
+void SetMmxFlag(int flag);

@@ -1,0 +1,2 @@
+// Drawing and fonts: draw settings, public draw calls, vertex builders, masks, lights, fonts.
+#pragma once

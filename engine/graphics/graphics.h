@@ -1,0 +1,3 @@
+// Graphics core: device or software screen, graph handles, image records and loaders,
+// software images, matrix maths.
+#pragma once

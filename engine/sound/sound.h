@@ -1,0 +1,2 @@
+// Sound: sound handles, sound buffers, normal and stream sounds, decoders.
+#pragma once
