@@ -144,3 +144,26 @@ int CheckMmxSupport();
 int GetMmxFlag();
 // Chooses the kernels' MMX or plain forms; start-up sets it from the processor.
 void SetMmxFlag(int flag);
+
+// ---------------------------------------------------------------- streams
+
+// Six operations and an opaque handle: every loader and decoder reads through one of these.
+struct StreamFunctions {
+    int32_t (*tell)(intptr_t handle);
+    int (*seek)(intptr_t handle, int32_t offset, int origin);
+    size_t (*read)(void* buffer, size_t elementSize, size_t count, intptr_t handle);
+    int (*eof)(intptr_t handle);
+    int (*idle)(intptr_t handle);
+    int (*close)(intptr_t handle);
+};
+
+// A stream as loaders pass it around: the operations and the handle they work on.
+struct StreamHolder {
+    StreamFunctions functions;
+    intptr_t handle;
+};
+
+const StreamFunctions* GetFileStreamFunctions();
+const StreamFunctions* GetMemoryStreamFunctions();
+intptr_t OpenMemoryStream(const void* data, uint32_t size);
+int CloseMemoryStream(intptr_t handle);
