@@ -1,0 +1,96 @@
+// Conversions between code page 932 and UTF-8 with iconv. Each thread keeps its own pair of
+// conversion descriptors (a descriptor holds state and must not be shared).
+#include <cerrno>
+#include <cstring>
+#include <iconv.h>
+
+#include "platform/file_names.h"
+#include "platform/kernel.h"
+
+namespace {
+
+struct Converter {
+    Converter(const char* to, const char* from) : descriptor(iconv_open(to, from)) {}
+    ~Converter() {
+        if (descriptor != reinterpret_cast<iconv_t>(-1)) iconv_close(descriptor);
+    }
+    iconv_t descriptor;
+};
+
+iconv_t FromCp932() {
+    thread_local Converter converter("UTF-8", "CP932");
+    return converter.descriptor;
+}
+
+iconv_t ToCp932() {
+    thread_local Converter converter("CP932", "UTF-8");
+    return converter.descriptor;
+}
+
+bool Convert(iconv_t descriptor, const char* in, std::string& out) {
+    out.clear();
+    if (in == nullptr || descriptor == reinterpret_cast<iconv_t>(-1)) return false;
+    iconv(descriptor, nullptr, nullptr, nullptr, nullptr);
+    size_t inLeft = strlen(in);
+    char* inPos = const_cast<char*>(in);
+    out.resize(inLeft * 3 / 2 + 16);
+    size_t done = 0;
+    for (;;) {
+        char* outPos = out.data() + done;
+        size_t outLeft = out.size() - done;
+        size_t result = iconv(descriptor, &inPos, &inLeft, &outPos, &outLeft);
+        done = out.size() - outLeft;
+        if (result != static_cast<size_t>(-1)) break;
+        if (errno != E2BIG) {
+            out.clear();
+            return false;
+        }
+        out.resize(out.size() * 2);
+    }
+    out.resize(done);
+    return true;
+}
+
+// The longest prefix of text, at most limit bytes, that ends on a whole character.
+size_t WholeCharacters(const std::string& text, size_t limit, bool utf8) {
+    if (utf8) {
+        while (limit > 0 && (static_cast<unsigned char>(text[limit]) & 0xC0) == 0x80) --limit;
+        return limit;
+    }
+    size_t position = 0;
+    while (position < limit) {
+        unsigned char lead = static_cast<unsigned char>(text[position]);
+        size_t length = ((lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC)) ? 2 : 1;
+        if (position + length > limit) break;
+        position += length;
+    }
+    return position;
+}
+
+bool ConvertBounded(iconv_t descriptor, const char* in, char* out, size_t outSize, bool toUtf8) {
+    std::string converted;
+    bool ok = Convert(descriptor, in, converted);
+    if (outSize == 0 || out == nullptr) return false;
+    size_t keep = ok ? converted.size() : 0;
+    if (keep >= outSize) {
+        keep = WholeCharacters(converted, outSize - 1, toUtf8);
+        ok = false;
+    }
+    memcpy(out, converted.data(), keep);
+    out[keep] = '\0';
+    return ok;
+}
+
+}  // namespace
+
+bool Cp932ToUtf8String(const char* in, std::string& out) { return Convert(FromCp932(), in, out); }
+
+bool Utf8ToCp932String(const char* in, std::string& out) { return Convert(ToCp932(), in, out); }
+
+bool V_Cp932ToUtf8(const char* in, char* out, size_t outSize) {
+    return ConvertBounded(FromCp932(), in, out, outSize, true);
+}
+
+bool V_Utf8ToCp932(const char* in, char* out, size_t outSize) {
+    return ConvertBounded(ToCp932(), in, out, outSize, false);
+}
