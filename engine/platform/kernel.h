@@ -51,8 +51,10 @@ constexpr V_DWORD V_INVALID_FILE_SIZE = 0xFFFFFFFFu;
 constexpr V_DWORD V_INVALID_FILE_ATTRIBUTES = 0xFFFFFFFFu;
 
 // Names are code page 932; '\' and '/' both separate; a name missing as written is looked up
-// again component by component without regard to case. Security attributes and template
-// files are not supported and must be null.
+// again component by component without regard to case; a drive prefix ("C:") is dropped,
+// and a leading separator starts an absolute Linux path (see platform/file_names.h).
+// Security attributes are ignored, sharing modes accepted but not enforced, and a template
+// file must be null.
 V_HANDLE V_CreateFileA(const char* name, V_DWORD access, V_DWORD share, void* security,
                        V_DWORD creation, V_DWORD flags, V_HANDLE templateFile);
 V_BOOL V_ReadFile(V_HANDLE file, void* buffer, V_DWORD toRead, V_DWORD* read, void* overlapped);
@@ -88,6 +90,7 @@ V_BOOL V_FindClose(V_HANDLE find);
 // directory is the process's real one, in code page 932 with '/' separators as on Linux.
 V_DWORD V_GetCurrentDirectoryA(V_DWORD size, char* buffer);
 V_BOOL V_SetCurrentDirectoryA(const char* name);
+// TMPDIR when it names a folder, else "/tmp", always ending with '/'.
 V_DWORD V_GetTempPathA(V_DWORD size, char* buffer);
 // Makes the file atomically when unique is 0 and returns the number used, 0 on failure.
 V_UINT V_GetTempFileNameA(const char* path, const char* prefix, V_UINT unique, char* name);
@@ -167,6 +170,8 @@ struct V_OSVERSIONINFOA {
     char szCSDVersion[128];
 };
 constexpr V_DWORD V_VER_PLATFORM_WIN32_NT = 2;
+// Reports platform NT, version 6.1, a build number from the kernel release (major * 10000 +
+// minor * 100 + patch) and the kernel's name and release as the service-pack text.
 V_BOOL V_GetVersionExA(V_OSVERSIONINFOA* info);
 
 struct V_MEMORYSTATUS {

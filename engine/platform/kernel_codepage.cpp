@@ -83,9 +83,13 @@ bool ConvertBounded(iconv_t descriptor, const char* in, char* out, size_t outSiz
 
 }  // namespace
 
-bool Cp932ToUtf8String(const char* in, std::string& out) { return Convert(FromCp932(), in, out); }
+bool Cp932ToUtf8String(const char* in, std::string& out) {
+    return Convert(FromCp932(), in, out);
+}
 
-bool Utf8ToCp932String(const char* in, std::string& out) { return Convert(ToCp932(), in, out); }
+bool Utf8ToCp932String(const char* in, std::string& out) {
+    return Convert(ToCp932(), in, out);
+}
 
 bool V_Cp932ToUtf8(const char* in, char* out, size_t outSize) {
     return ConvertBounded(FromCp932(), in, out, outSize, true);

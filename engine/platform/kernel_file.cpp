@@ -11,7 +11,9 @@
 
 namespace {
 
-V_DWORD LastErrno() { return ErrorFromErrno(errno); }
+V_DWORD LastErrno() {
+    return ErrorFromErrno(errno);
+}
 
 // Opens with O_CREAT|O_EXCL first where the mode may create, so "already existed" is known
 // without a race between the check and the open.
@@ -19,29 +21,29 @@ int OpenForCreation(const std::string& path, int flags, V_DWORD creation, mode_t
                     bool& existed) {
     existed = false;
     switch (creation) {
-    case V_CREATE_NEW:
-        return open(path.c_str(), flags | O_CREAT | O_EXCL, mode);
-    case V_OPEN_EXISTING:
-        return open(path.c_str(), flags);
-    case V_TRUNCATE_EXISTING:
-        return open(path.c_str(), flags | O_TRUNC);
-    case V_CREATE_ALWAYS:
-    case V_OPEN_ALWAYS: {
-        for (int attempt = 0; attempt < 8; ++attempt) {
-            int fd = open(path.c_str(), flags | O_CREAT | O_EXCL, mode);
-            if (fd >= 0 || errno != EEXIST) return fd;
-            fd = open(path.c_str(), flags | (creation == V_CREATE_ALWAYS ? O_TRUNC : 0));
-            if (fd >= 0) {
-                existed = true;
-                return fd;
+        case V_CREATE_NEW:
+            return open(path.c_str(), flags | O_CREAT | O_EXCL, mode);
+        case V_OPEN_EXISTING:
+            return open(path.c_str(), flags);
+        case V_TRUNCATE_EXISTING:
+            return open(path.c_str(), flags | O_TRUNC);
+        case V_CREATE_ALWAYS:
+        case V_OPEN_ALWAYS: {
+            for (int attempt = 0; attempt < 8; ++attempt) {
+                int fd = open(path.c_str(), flags | O_CREAT | O_EXCL, mode);
+                if (fd >= 0 || errno != EEXIST) return fd;
+                fd = open(path.c_str(), flags | (creation == V_CREATE_ALWAYS ? O_TRUNC : 0));
+                if (fd >= 0) {
+                    existed = true;
+                    return fd;
+                }
+                if (errno != ENOENT) return -1;  // removed in between: try again
             }
-            if (errno != ENOENT) return -1;  // removed in between: try again
+            return -1;
         }
-        return -1;
-    }
-    default:
-        errno = EINVAL;
-        return -1;
+        default:
+            errno = EINVAL;
+            return -1;
     }
 }
 
@@ -95,7 +97,8 @@ V_HANDLE V_CreateFileA(const char* name, V_DWORD access, V_DWORD /*share*/, void
     return handle;
 }
 
-V_BOOL V_ReadFile(V_HANDLE handle, void* buffer, V_DWORD toRead, V_DWORD* read, void* /*overlapped*/) {
+V_BOOL V_ReadFile(V_HANDLE handle, void* buffer, V_DWORD toRead, V_DWORD* read,
+                  void* /*overlapped*/) {
     if (read != nullptr) *read = 0;
     auto file = LookupKernelObject<FileObject>(handle, KernelObjectKind::File);
     if (!file) return V_FALSE;
@@ -138,8 +141,10 @@ V_BOOL V_WriteFile(V_HANDLE handle, const void* buffer, V_DWORD toWrite, V_DWORD
 V_DWORD V_SetFilePointer(V_HANDLE handle, V_LONG distance, V_LONG* distanceHigh, V_DWORD method) {
     auto file = LookupKernelObject<FileObject>(handle, KernelObjectKind::File);
     if (!file) return V_INVALID_SET_FILE_POINTER;
-    int whence = method == V_FILE_BEGIN ? SEEK_SET : method == V_FILE_CURRENT ? SEEK_CUR
-               : method == V_FILE_END   ? SEEK_END : -1;
+    int whence = method == V_FILE_BEGIN     ? SEEK_SET
+                 : method == V_FILE_CURRENT ? SEEK_CUR
+                 : method == V_FILE_END     ? SEEK_END
+                                            : -1;
     if (whence < 0) {
         V_SetLastError(V_ERROR_INVALID_PARAMETER);
         return V_INVALID_SET_FILE_POINTER;
@@ -147,8 +152,9 @@ V_DWORD V_SetFilePointer(V_HANDLE handle, V_LONG distance, V_LONG* distanceHigh,
     // Without a high part the distance is a signed 32-bit value.
     int64_t offset = distanceHigh == nullptr
                          ? static_cast<int64_t>(distance)
-                         : static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(*distanceHigh)) << 32) |
-                                                static_cast<uint32_t>(distance));
+                         : static_cast<int64_t>(
+                               (static_cast<uint64_t>(static_cast<uint32_t>(*distanceHigh)) << 32) |
+                               static_cast<uint32_t>(distance));
     off_t base = whence == SEEK_SET ? 0 : lseek(file->fd, 0, whence);
     if (base < 0 || (offset < 0 && base + offset < 0)) {
         V_SetLastError(base < 0 ? LastErrno() : V_ERROR_NEGATIVE_SEEK);
@@ -194,7 +200,8 @@ V_BOOL V_GetFileTime(V_HANDLE handle, V_FILETIME* creation, V_FILETIME* access, 
     // Creation is the birth time where the file system keeps one, else the last change.
     const statx_timestamp& born = (info.stx_mask & STATX_BTIME) ? info.stx_btime : info.stx_mtime;
     if (creation != nullptr) *creation = FileTimeFromUnix(born.tv_sec, born.tv_nsec);
-    if (access != nullptr) *access = FileTimeFromUnix(info.stx_atime.tv_sec, info.stx_atime.tv_nsec);
+    if (access != nullptr)
+        *access = FileTimeFromUnix(info.stx_atime.tv_sec, info.stx_atime.tv_nsec);
     if (write != nullptr) *write = FileTimeFromUnix(info.stx_mtime.tv_sec, info.stx_mtime.tv_nsec);
     return V_TRUE;
 }

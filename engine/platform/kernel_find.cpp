@@ -13,8 +13,10 @@
 namespace {
 
 V_DWORD AttributesOf(const struct stat& info) {
-    V_DWORD attributes = S_ISDIR(info.st_mode) ? V_FILE_ATTRIBUTE_DIRECTORY : V_FILE_ATTRIBUTE_ARCHIVE;
-    if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) attributes |= V_FILE_ATTRIBUTE_READONLY;
+    V_DWORD attributes =
+        S_ISDIR(info.st_mode) ? V_FILE_ATTRIBUTE_DIRECTORY : V_FILE_ATTRIBUTE_ARCHIVE;
+    if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+        attributes |= V_FILE_ATTRIBUTE_READONLY;
     return attributes;
 }
 
@@ -26,15 +28,16 @@ bool FillNextEntry(FindObject& find, V_WIN32_FIND_DATAA* data) {
         std::string converted;
         struct statx info;
         if (!Utf8ToCp932String(name.c_str(), converted) || converted.size() >= V_MAX_PATH) continue;
-        if (statx(AT_FDCWD, (find.directory + name).c_str(), 0,
-                  STATX_BASIC_STATS | STATX_BTIME, &info) != 0)
+        if (statx(AT_FDCWD, (find.directory + name).c_str(), 0, STATX_BASIC_STATS | STATX_BTIME,
+                  &info) != 0)
             continue;
         if (data == nullptr) return true;
         memset(data, 0, sizeof(*data));
         struct stat basic {};
         basic.st_mode = info.stx_mode;
         data->dwFileAttributes = AttributesOf(basic);
-        const statx_timestamp& born = (info.stx_mask & STATX_BTIME) ? info.stx_btime : info.stx_mtime;
+        const statx_timestamp& born =
+            (info.stx_mask & STATX_BTIME) ? info.stx_btime : info.stx_mtime;
         data->ftCreationTime = FileTimeFromUnix(born.tv_sec, born.tv_nsec);
         data->ftLastAccessTime = FileTimeFromUnix(info.stx_atime.tv_sec, info.stx_atime.tv_nsec);
         data->ftLastWriteTime = FileTimeFromUnix(info.stx_mtime.tv_sec, info.stx_mtime.tv_nsec);
@@ -68,7 +71,8 @@ V_HANDLE V_FindFirstFileA(const char* pattern, V_WIN32_FIND_DATAA* data) {
         return V_INVALID_HANDLE_VALUE;
     }
     while (dirent* entry = readdir(directory)) {
-        if (MatchFileNamePattern(namePattern.c_str(), entry->d_name)) find->names.push_back(entry->d_name);
+        if (MatchFileNamePattern(namePattern.c_str(), entry->d_name))
+            find->names.push_back(entry->d_name);
     }
     closedir(directory);
     std::sort(find->names.begin(), find->names.end());
@@ -110,8 +114,9 @@ V_BOOL V_CreateDirectoryA(const char* name, void* /*security*/) {
     std::string path;
     if (!V_ResolveFileName(name, path)) return V_FALSE;
     if (mkdir(path.c_str(), 0777) != 0) {
-        V_SetLastError(errno == EEXIST ? V_ERROR_ALREADY_EXISTS
-                       : errno == ENOENT ? V_ERROR_PATH_NOT_FOUND : ErrorFromErrno(errno));
+        V_SetLastError(errno == EEXIST   ? V_ERROR_ALREADY_EXISTS
+                       : errno == ENOENT ? V_ERROR_PATH_NOT_FOUND
+                                         : ErrorFromErrno(errno));
         return V_FALSE;
     }
     return V_TRUE;

@@ -24,7 +24,9 @@ V_DWORD ReturnFolderText(const std::string& text, V_DWORD size, char* buffer) {
     return static_cast<V_DWORD>(text.size());
 }
 
-bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+bool IsSeparator(char c) {
+    return c == '/' || c == '\\';
+}
 
 // The end of the text without a lead byte cut from its trail: at most limit bytes.
 size_t WholeCp932Prefix(const char* text, size_t limit) {
@@ -69,8 +71,8 @@ V_DWORD V_GetTempPathA(V_DWORD size, char* buffer) {
     std::string folder = "/tmp";
     const char* fromEnvironment = getenv("TMPDIR");
     struct stat info;
-    if (fromEnvironment != nullptr && fromEnvironment[0] == '/' && stat(fromEnvironment, &info) == 0 &&
-        S_ISDIR(info.st_mode))
+    if (fromEnvironment != nullptr && fromEnvironment[0] == '/' &&
+        stat(fromEnvironment, &info) == 0 && S_ISDIR(info.st_mode))
         folder = fromEnvironment;
     if (folder.back() != '/') folder += '/';
     std::string converted;

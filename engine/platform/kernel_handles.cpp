@@ -113,20 +113,31 @@ V_BOOL V_CloseHandle(V_HANDLE handle) {
 
 V_DWORD ErrorFromErrno(int error) {
     switch (error) {
-    case 0: return V_ERROR_SUCCESS;
-    case ENOENT: return V_ERROR_FILE_NOT_FOUND;
-    case ENOTDIR: return V_ERROR_PATH_NOT_FOUND;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-    case EISDIR:
-    case EBUSY: return V_ERROR_ACCESS_DENIED;
-    case ENOTEMPTY: return V_ERROR_DIR_NOT_EMPTY;
-    case EEXIST: return V_ERROR_FILE_EXISTS;
-    case EBADF: return V_ERROR_INVALID_HANDLE;
-    case ENOMEM: return V_ERROR_NOT_ENOUGH_MEMORY;
-    case ENAMETOOLONG: return V_ERROR_FILENAME_EXCED_RANGE;
-    case ENOSPC: return V_ERROR_DISK_FULL;
-    default: return V_ERROR_INVALID_PARAMETER;
+        case 0:
+            return V_ERROR_SUCCESS;
+        case ENOENT:
+            return V_ERROR_FILE_NOT_FOUND;
+        case ENOTDIR:
+            return V_ERROR_PATH_NOT_FOUND;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+        case EISDIR:
+        case EBUSY:
+            return V_ERROR_ACCESS_DENIED;
+        case ENOTEMPTY:
+            return V_ERROR_DIR_NOT_EMPTY;
+        case EEXIST:
+            return V_ERROR_FILE_EXISTS;
+        case EBADF:
+            return V_ERROR_INVALID_HANDLE;
+        case ENOMEM:
+            return V_ERROR_NOT_ENOUGH_MEMORY;
+        case ENAMETOOLONG:
+            return V_ERROR_FILENAME_EXCED_RANGE;
+        case ENOSPC:
+            return V_ERROR_DISK_FULL;
+        default:
+            return V_ERROR_INVALID_PARAMETER;
     }
 }

@@ -57,9 +57,13 @@ constexpr size_t kHeapPrefix = 16;
 
 }  // namespace
 
-V_DWORD V_GetLastError() { return t_LastError; }
+V_DWORD V_GetLastError() {
+    return t_LastError;
+}
 
-void V_SetLastError(V_DWORD error) { t_LastError = error; }
+void V_SetLastError(V_DWORD error) {
+    t_LastError = error;
+}
 
 // ---- Clocks ----
 
@@ -76,22 +80,30 @@ V_BOOL V_QueryPerformanceFrequency(V_LARGE_INTEGER* frequency) {
     return V_TRUE;
 }
 
-V_DWORD V_GetTickCount() { return static_cast<V_DWORD>(MonotonicNanoseconds() / 1000000); }
+V_DWORD V_GetTickCount() {
+    return static_cast<V_DWORD>(MonotonicNanoseconds() / 1000000);
+}
 
-void V_GetLocalTime(V_SYSTEMTIME* time) { CurrentTime(time, true); }
+void V_GetLocalTime(V_SYSTEMTIME* time) {
+    CurrentTime(time, true);
+}
 
-void V_GetSystemTime(V_SYSTEMTIME* time) { CurrentTime(time, false); }
+void V_GetSystemTime(V_SYSTEMTIME* time) {
+    CurrentTime(time, false);
+}
 
 V_BOOL V_FileTimeToLocalFileTime(const V_FILETIME* fileTime, V_FILETIME* localTime) {
     if (fileTime == nullptr || localTime == nullptr) return V_FALSE;
     uint64_t ticks = Ticks(*fileTime);
-    time_t seconds = static_cast<time_t>(static_cast<int64_t>(ticks / kTicksPerSecond) - kSecondsFrom1601To1970);
+    time_t seconds =
+        static_cast<time_t>(static_cast<int64_t>(ticks / kTicksPerSecond) - kSecondsFrom1601To1970);
     tm calendar;
     if (localtime_r(&seconds, &calendar) == nullptr) {
         V_SetLastError(V_ERROR_INVALID_PARAMETER);
         return V_FALSE;
     }
-    int64_t shifted = static_cast<int64_t>(ticks) + static_cast<int64_t>(calendar.tm_gmtoff) * kTicksPerSecond;
+    int64_t shifted =
+        static_cast<int64_t>(ticks) + static_cast<int64_t>(calendar.tm_gmtoff) * kTicksPerSecond;
     if (shifted < 0) shifted = 0;
     localTime->dwLowDateTime = static_cast<V_DWORD>(shifted);
     localTime->dwHighDateTime = static_cast<V_DWORD>(static_cast<uint64_t>(shifted) >> 32);
@@ -105,7 +117,8 @@ V_BOOL V_FileTimeToSystemTime(const V_FILETIME* fileTime, V_SYSTEMTIME* systemTi
         V_SetLastError(V_ERROR_INVALID_PARAMETER);
         return V_FALSE;
     }
-    time_t seconds = static_cast<time_t>(static_cast<int64_t>(ticks / kTicksPerSecond) - kSecondsFrom1601To1970);
+    time_t seconds =
+        static_cast<time_t>(static_cast<int64_t>(ticks / kTicksPerSecond) - kSecondsFrom1601To1970);
     tm calendar;
     if (gmtime_r(&seconds, &calendar) == nullptr) {
         V_SetLastError(V_ERROR_INVALID_PARAMETER);
@@ -117,7 +130,9 @@ V_BOOL V_FileTimeToSystemTime(const V_FILETIME* fileTime, V_SYSTEMTIME* systemTi
 
 // ---- Process heap ----
 
-V_HANDLE V_GetProcessHeap() { return V_PSEUDO_PROCESS_HEAP; }
+V_HANDLE V_GetProcessHeap() {
+    return V_PSEUDO_PROCESS_HEAP;
+}
 
 void* V_HeapAlloc(V_HANDLE /*heap*/, V_DWORD flags, size_t size) {
     if (size > SIZE_MAX - kHeapPrefix) return nullptr;
@@ -135,7 +150,8 @@ void* V_HeapReAlloc(V_HANDLE /*heap*/, V_DWORD flags, void* data, size_t size) {
     memcpy(&oldSize, block, sizeof(oldSize));
     unsigned char* moved = static_cast<unsigned char*>(realloc(block, size + kHeapPrefix));
     if (moved == nullptr) return nullptr;  // the old block stays valid
-    if ((flags & V_HEAP_ZERO_MEMORY) && size > oldSize) memset(moved + kHeapPrefix + oldSize, 0, size - oldSize);
+    if ((flags & V_HEAP_ZERO_MEMORY) && size > oldSize)
+        memset(moved + kHeapPrefix + oldSize, 0, size - oldSize);
     memcpy(moved, &size, sizeof(size));
     return moved + kHeapPrefix;
 }
@@ -189,14 +205,17 @@ void V_GlobalMemoryStatus(V_MEMORYSTATUS* status) {
     status->dwTotalVirtual = static_cast<size_t>(1) << 47;
     status->dwAvailVirtual = status->dwTotalVirtual;
     if (status->dwTotalPhys > 0)
-        status->dwMemoryLoad = static_cast<V_DWORD>(100 - status->dwAvailPhys * 100 / status->dwTotalPhys);
+        status->dwMemoryLoad =
+            static_cast<V_DWORD>(100 - status->dwAvailPhys * 100 / status->dwTotalPhys);
 }
 
 void V_OutputDebugStringA(const char* text) {
     const char* enabled = getenv("VELK_DEBUG_OUTPUT");
-    if (text == nullptr || enabled == nullptr || enabled[0] == '\0' || strcmp(enabled, "0") == 0) return;
+    if (text == nullptr || enabled == nullptr || enabled[0] == '\0' || strcmp(enabled, "0") == 0)
+        return;
     std::string converted;
-    if (!Cp932ToUtf8String(text, converted)) converted = text;  // show the bytes rather than nothing
+    if (!Cp932ToUtf8String(text, converted))
+        converted = text;  // show the bytes rather than nothing
     fputs(converted.c_str(), stderr);
     fflush(stderr);
 }

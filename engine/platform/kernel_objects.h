@@ -26,8 +26,8 @@ struct FileObject : KernelObject {
 
 struct FindObject : KernelObject {
     FindObject() : KernelObject(KernelObjectKind::Find) {}
-    std::string directory;            // Linux path of the searched folder, ends with '/'
-    std::vector<std::string> names;   // matching entries (UTF-8), sorted
+    std::string directory;           // Linux path of the searched folder, ends with '/'
+    std::vector<std::string> names;  // matching entries (UTF-8), sorted
     size_t next = 0;
 };
 

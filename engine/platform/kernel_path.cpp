@@ -20,8 +20,15 @@ bool Exists(const std::string& path) {
 // (offset out of the character range so it never equals a real character).
 char32_t NextCharacter(const char*& text) {
     unsigned char lead = static_cast<unsigned char>(*text);
-    int length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
-    char32_t value = length == 1 ? lead : length == 2 ? (lead & 0x1F) : length == 3 ? (lead & 0x0F) : (lead & 0x07);
+    int length = lead < 0x80           ? 1
+                 : (lead >> 5) == 0x6  ? 2
+                 : (lead >> 4) == 0xE  ? 3
+                 : (lead >> 3) == 0x1E ? 4
+                                       : 0;
+    char32_t value = length == 1   ? lead
+                     : length == 2 ? (lead & 0x1F)
+                     : length == 3 ? (lead & 0x0F)
+                                   : (lead & 0x07);
     for (int i = 1; i < length; ++i) {
         unsigned char trail = static_cast<unsigned char>(text[i]);
         if ((trail & 0xC0) != 0x80) {

@@ -19,7 +19,8 @@ thread_local V_DWORD t_ThreadId = 0;
 
 void* RunThread(void* argument) {
     // The thread holds its own reference: the record stays while it runs, handle or not.
-    std::shared_ptr<ThreadObject> owner = std::move(*static_cast<std::shared_ptr<ThreadObject>*>(argument));
+    std::shared_ptr<ThreadObject> owner =
+        std::move(*static_cast<std::shared_ptr<ThreadObject>*>(argument));
     delete static_cast<std::shared_ptr<ThreadObject>*>(argument);
     t_ThreadId = owner->id;
     {
@@ -37,12 +38,14 @@ void* RunThread(void* argument) {
 }
 
 bool IsWaitable(const std::shared_ptr<KernelObject>& object) {
-    return object && (object->kind == KernelObjectKind::Event || object->kind == KernelObjectKind::Thread);
+    return object &&
+           (object->kind == KernelObjectKind::Event || object->kind == KernelObjectKind::Thread);
 }
 
 // Takes the signal when the objects are signalled (all of them, or any), resetting the
 // auto-reset events it consumes; false when the wait must go on.
-bool TakeSignal(std::vector<std::shared_ptr<WaitableObject>>& objects, bool waitAll, V_DWORD& result) {
+bool TakeSignal(std::vector<std::shared_ptr<WaitableObject>>& objects, bool waitAll,
+                V_DWORD& result) {
     if (waitAll) {
         for (auto& object : objects)
             if (!object->signalled) return false;
@@ -102,7 +105,8 @@ V_HANDLE V_CreateThread(void* /*security*/, size_t stackSize, V_LPTHREAD_START_R
     pthread_attr_t attributes;
     pthread_attr_init(&attributes);
     pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
-    if (stackSize >= static_cast<size_t>(PTHREAD_STACK_MIN)) pthread_attr_setstacksize(&attributes, stackSize);
+    if (stackSize >= static_cast<size_t>(PTHREAD_STACK_MIN))
+        pthread_attr_setstacksize(&attributes, stackSize);
     auto* reference = new std::shared_ptr<ThreadObject>(thread);
     pthread_t system;
     int result = pthread_create(&system, &attributes, RunThread, reference);
@@ -154,9 +158,12 @@ V_DWORD V_GetCurrentThreadId() {
     return t_ThreadId;
 }
 
-V_HANDLE V_GetCurrentThread() { return V_PSEUDO_CURRENT_THREAD; }
+V_HANDLE V_GetCurrentThread() {
+    return V_PSEUDO_CURRENT_THREAD;
+}
 
-V_HANDLE V_CreateEventA(void* /*security*/, V_BOOL manualReset, V_BOOL initialState, const char* name) {
+V_HANDLE V_CreateEventA(void* /*security*/, V_BOOL manualReset, V_BOOL initialState,
+                        const char* name) {
     if (name != nullptr) {  // named events are shared between processes: not offered
         V_SetLastError(V_ERROR_INVALID_PARAMETER);
         return nullptr;
@@ -219,13 +226,17 @@ void V_DeleteCriticalSection(V_CRITICAL_SECTION* section) {
     SectionMutex(section)->~recursive_mutex();
 }
 
-void V_EnterCriticalSection(V_CRITICAL_SECTION* section) { SectionMutex(section)->lock(); }
+void V_EnterCriticalSection(V_CRITICAL_SECTION* section) {
+    SectionMutex(section)->lock();
+}
 
 V_BOOL V_TryEnterCriticalSection(V_CRITICAL_SECTION* section) {
     return SectionMutex(section)->try_lock() ? V_TRUE : V_FALSE;
 }
 
-void V_LeaveCriticalSection(V_CRITICAL_SECTION* section) { SectionMutex(section)->unlock(); }
+void V_LeaveCriticalSection(V_CRITICAL_SECTION* section) {
+    SectionMutex(section)->unlock();
+}
 
 // Sleep(0) gives up the rest of the time slice, as the polling loops of the library expect.
 void V_Sleep(V_DWORD milliseconds) {
@@ -236,7 +247,8 @@ void V_Sleep(V_DWORD milliseconds) {
     if (milliseconds == V_INFINITE) {
         for (;;) pause();
     }
-    timespec wait{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
+    timespec wait{static_cast<time_t>(milliseconds / 1000),
+                  static_cast<long>(milliseconds % 1000) * 1000000L};
     while (nanosleep(&wait, &wait) != 0) {
     }
 }

@@ -57,7 +57,8 @@ TEST(FileNames, MissingNamesAreFoundWithoutRegardToCase) {
     ScratchFolder root;
     ASSERT_TRUE(MakeFolder(root / "Data") && MakeFolder(root / "Data/Sound") &&
                 MakeFile(root / "Data/Sound/BGM01.ogg", "music"));
-    ASSERT_TRUE(MakeFolder(root / Utf8(u8"Ｍｏｖｉｅ")) && MakeFile(root / Utf8(u8"Ｍｏｖｉｅ/Ωmega.avi")));
+    ASSERT_TRUE(MakeFolder(root / Utf8(u8"Ｍｏｖｉｅ")) &&
+                MakeFile(root / Utf8(u8"Ｍｏｖｉｅ/Ωmega.avi")));
     std::string path;
     ASSERT_TRUE(V_ResolveFileName((root.path() + "\\DATA\\sound\\bgm01.OGG").c_str(), path));
     EXPECT_EQ(root / "Data/Sound/BGM01.ogg", path);
@@ -72,12 +73,14 @@ TEST(FileNames, MissingNamesAreFoundWithoutRegardToCase) {
     EXPECT_EQ(root / "nothing/DATA/x", path);
 
     // The platform calls use the lookup.
-    V_HANDLE file = V_CreateFileA((root.path() + "\\data\\Sound\\bgm01.ogg").c_str(), V_GENERIC_READ,
-                                  V_FILE_SHARE_READ, nullptr, V_OPEN_EXISTING, 0, nullptr);
+    V_HANDLE file =
+        V_CreateFileA((root.path() + "\\data\\Sound\\bgm01.ogg").c_str(), V_GENERIC_READ,
+                      V_FILE_SHARE_READ, nullptr, V_OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(V_INVALID_HANDLE_VALUE, file);
     EXPECT_EQ(5u, V_GetFileSize(file, nullptr));
     V_CloseHandle(file);
-    EXPECT_EQ(V_FILE_ATTRIBUTE_DIRECTORY, V_GetFileAttributesA((root.path() + "/DATA/SOUND").c_str()));
+    EXPECT_EQ(V_FILE_ATTRIBUTE_DIRECTORY,
+              V_GetFileAttributesA((root.path() + "/DATA/SOUND").c_str()));
 }
 
 TEST(FileNames, NameThatExistsAsWrittenWins) {
@@ -111,6 +114,7 @@ TEST(FileNames, PatternsMatchWithoutRegardToCase) {
     EXPECT_FALSE(MatchFileNamePattern("file??.dat", "file1.dat"));
     // '?' stands for one character, not one byte.
     EXPECT_TRUE(MatchFileNamePattern("?.bmp", reinterpret_cast<const char*>(u8"絵.bmp")));
-    EXPECT_TRUE(FileNamesEqualFolded(reinterpret_cast<const char*>(u8"ＡＢＣ"), reinterpret_cast<const char*>(u8"ａｂｃ")));
+    EXPECT_TRUE(FileNamesEqualFolded(reinterpret_cast<const char*>(u8"ＡＢＣ"),
+                                     reinterpret_cast<const char*>(u8"ａｂｃ")));
     EXPECT_FALSE(FileNamesEqualFolded("abc", "abcd"));
 }

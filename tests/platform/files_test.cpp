@@ -11,8 +11,10 @@
 
 namespace {
 
-V_HANDLE Open(const std::string& name, V_DWORD creation, V_DWORD access = V_GENERIC_READ | V_GENERIC_WRITE) {
-    return V_CreateFileA(name.c_str(), access, 0, nullptr, creation, V_FILE_ATTRIBUTE_NORMAL, nullptr);
+V_HANDLE Open(const std::string& name, V_DWORD creation,
+              V_DWORD access = V_GENERIC_READ | V_GENERIC_WRITE) {
+    return V_CreateFileA(name.c_str(), access, 0, nullptr, creation, V_FILE_ATTRIBUTE_NORMAL,
+                         nullptr);
 }
 
 std::vector<std::string> FindAll(const std::string& pattern) {
@@ -93,7 +95,8 @@ TEST(Files, SeekSizeAndReadPastTheEnd) {
     EXPECT_TRUE(V_ReadFile(file, buffer, sizeof(buffer), &count, nullptr));
     EXPECT_EQ(3u, count);
     EXPECT_EQ(0, memcmp(buffer, "hij", 3));
-    EXPECT_TRUE(V_ReadFile(file, buffer, sizeof(buffer), &count, nullptr));  // at the end: success, nothing
+    EXPECT_TRUE(
+        V_ReadFile(file, buffer, sizeof(buffer), &count, nullptr));  // at the end: success, nothing
     EXPECT_EQ(0u, count);
 
     EXPECT_EQ(2u, V_SetFilePointer(file, 2, nullptr, V_FILE_BEGIN));
@@ -123,14 +126,17 @@ TEST(Files, SeekSizeAndReadPastTheEnd) {
 
 TEST(Files, FindWithWildcards) {
     ScratchFolder root;
-    for (const char* name : {"a1.txt", "a2.txt", "b10.txt", "readme", "c.TXT"}) ASSERT_TRUE(MakeFile(root / name, "1234"));
+    for (const char* name : {"a1.txt", "a2.txt", "b10.txt", "readme", "c.TXT"})
+        ASSERT_TRUE(MakeFile(root / name, "1234"));
     ASSERT_TRUE(MakeFolder(root / "Sub") && MakeFile(root / "Sub/inner.dat"));
 
-    EXPECT_EQ((std::vector<std::string>{"a1.txt", "a2.txt", "b10.txt", "c.TXT"}), FindAll(root / "*.txt"));
+    EXPECT_EQ((std::vector<std::string>{"a1.txt", "a2.txt", "b10.txt", "c.TXT"}),
+              FindAll(root / "*.txt"));
     EXPECT_EQ((std::vector<std::string>{"a1.txt", "a2.txt"}), FindAll(root.path() + "\\A?.TXT"));
     EXPECT_EQ((std::vector<std::string>{"b10.txt"}), FindAll(root / "?10.*"));
     EXPECT_EQ((std::vector<std::string>{"readme"}), FindAll(root / "readme"));
-    EXPECT_EQ((std::vector<std::string>{".", "..", "Sub", "a1.txt", "a2.txt", "b10.txt", "c.TXT", "readme"}),
+    EXPECT_EQ((std::vector<std::string>{".", "..", "Sub", "a1.txt", "a2.txt", "b10.txt", "c.TXT",
+                                        "readme"}),
               FindAll(root / "*.*"));
     EXPECT_EQ((std::vector<std::string>{"inner.dat"}), FindAll(root.path() + "\\SUB\\*.dat"));
 
@@ -208,7 +214,8 @@ TEST(Files, TempNamesAreUniqueAndCreatedAtOnce) {
     TempNameState state;
     state.folder = root.path();
     V_HANDLE threads[4];
-    for (V_HANDLE& thread : threads) thread = V_CreateThread(nullptr, 0, MakeTempNamesThread, &state, 0, nullptr);
+    for (V_HANDLE& thread : threads)
+        thread = V_CreateThread(nullptr, 0, MakeTempNamesThread, &state, 0, nullptr);
     ASSERT_EQ(V_WAIT_OBJECT_0, V_WaitForMultipleObjects(4, threads, V_TRUE, V_INFINITE));
     std::set<std::string> unique;
     for (int i = 0; i < 4; ++i) {
@@ -240,5 +247,8 @@ TEST(Files, TempNamesAreUniqueAndCreatedAtOnce) {
     EXPECT_EQ(root.path().size() + 1, V_GetTempPathA(sizeof(folder), folder));
     EXPECT_EQ(root.path() + "/", folder);
     EXPECT_EQ(root.path().size() + 2, V_GetTempPathA(4, folder));
-    if (saved != nullptr) setenv("TMPDIR", savedValue.c_str(), 1); else unsetenv("TMPDIR");
+    if (saved != nullptr)
+        setenv("TMPDIR", savedValue.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
 }

@@ -41,7 +41,9 @@ TEST(Clocks, CountersAndCalendar) {
     V_Sleep(2);
     V_QueryPerformanceCounter(&second);
     EXPECT_GE(second.QuadPart - first.QuadPart, 2000000LL);
-    EXPECT_LE(V_timeGetTime() - milliseconds - 2, 1000u);  // later, by a small amount
+    V_DWORD elapsed = V_timeGetTime() - milliseconds;
+    EXPECT_GE(elapsed, 2u);
+    EXPECT_LE(elapsed, 1000u);
     EXPECT_LE(static_cast<V_DWORD>(V_timeGetTime() - ticks), 1000u);
 
     V_TIMECAPS caps;
@@ -67,7 +69,8 @@ TEST(Clocks, CountersAndCalendar) {
 
     V_FILETIME local;
     ASSERT_TRUE(V_FileTimeToLocalFileTime(&fileTime, &local));
-    int64_t shift = static_cast<int64_t>((static_cast<uint64_t>(local.dwHighDateTime) << 32) | local.dwLowDateTime) -
+    int64_t shift = static_cast<int64_t>((static_cast<uint64_t>(local.dwHighDateTime) << 32) |
+                                         local.dwLowDateTime) -
                     static_cast<int64_t>(value);
     EXPECT_LE(std::llabs(shift), 15LL * 3600 * 10000000);
 
@@ -119,13 +122,15 @@ TEST(CodePage, ConversionsAreBoundedAndCheckInput) {
     // Too small: false, cut at a whole character, terminated.
     EXPECT_FALSE(V_Cp932ToUtf8("表示", utf8, 5));  // each character is 3 bytes in UTF-8
     EXPECT_EQ(Utf8(u8"表"), utf8);
-    EXPECT_FALSE(V_Utf8ToCp932(Utf8(u8"あいう").c_str(), cp932, 4));  // each is 2 bytes in code page 932
+    EXPECT_FALSE(
+        V_Utf8ToCp932(Utf8(u8"あいう").c_str(), cp932, 4));  // each is 2 bytes in code page 932
     EXPECT_STREQ("あ", cp932);
     // Invalid input: false and an empty output.
     EXPECT_FALSE(V_Cp932ToUtf8("ab\x81", utf8, sizeof(utf8)));
     EXPECT_STREQ("", utf8);
     EXPECT_FALSE(V_Utf8ToCp932("\xC3", cp932, sizeof(cp932)));
-    EXPECT_FALSE(V_Utf8ToCp932(Utf8(u8"\U0001F600").c_str(), cp932, sizeof(cp932)));  // not in the code page
+    EXPECT_FALSE(
+        V_Utf8ToCp932(Utf8(u8"\U0001F600").c_str(), cp932, sizeof(cp932)));  // not in the code page
 }
 
 TEST(DebugOutput, WritesUtf8ToStandardErrorOnlyWhenSwitchedOn) {

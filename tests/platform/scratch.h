@@ -10,21 +10,23 @@
 #include <unistd.h>
 
 class ScratchFolder {
-  public:
+public:
     ScratchFolder() {
         char pattern[] = "/tmp/velk-platform-XXXXXX";
         path_ = mkdtemp(pattern) != nullptr ? pattern : "";
     }
     ~ScratchFolder() {
         if (!path_.empty())
-            nftw(path_.c_str(), [](const char* p, const struct stat*, int, FTW*) { return remove(p); }, 16,
-                 FTW_DEPTH | FTW_PHYS);
+            nftw(
+                path_.c_str(),
+                [](const char* p, const struct stat*, int, FTW*) { return remove(p); }, 16,
+                FTW_DEPTH | FTW_PHYS);
     }
     const std::string& path() const { return path_; }
     // A path below the folder (UTF-8 or ASCII, '/' separated).
     std::string operator/(const std::string& relative) const { return path_ + "/" + relative; }
 
-  private:
+private:
     std::string path_;
 };
 
@@ -35,7 +37,9 @@ inline bool MakeFile(const std::string& path, const std::string& contents = "") 
     return fclose(file) == 0;
 }
 
-inline bool MakeFolder(const std::string& path) { return mkdir(path.c_str(), 0777) == 0; }
+inline bool MakeFolder(const std::string& path) {
+    return mkdir(path.c_str(), 0777) == 0;
+}
 
 inline bool PathExists(const std::string& path) {
     struct stat info;
@@ -43,4 +47,6 @@ inline bool PathExists(const std::string& path) {
 }
 
 // UTF-8 text from a u8 literal (narrow literals are compiled to code page 932).
-inline std::string Utf8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
+inline std::string Utf8(const char8_t* text) {
+    return reinterpret_cast<const char*>(text);
+}

@@ -108,6 +108,7 @@ V_DWORD WaitOnClosedEventThread(void* event) {
 V_DWORD ReturnParameterThread(void* parameter) {
     return static_cast<V_DWORD>(reinterpret_cast<uintptr_t>(parameter));
 }
+V_DWORD ReturnIdThread(void*) { return V_GetCurrentThreadId(); }
 }  // namespace
 
 TEST(Threads, ClosingHandlesWhileInUseAndSuspendedStart) {
@@ -122,8 +123,8 @@ TEST(Threads, ClosingHandlesWhileInUseAndSuspendedStart) {
     V_CloseHandle(waiter);
 
     // A suspended thread runs only once resumed; a thread handle is signalled once it ends.
-    V_HANDLE thread = V_CreateThread(nullptr, 1 << 20, ReturnParameterThread, reinterpret_cast<void*>(42),
-                                     V_CREATE_SUSPENDED, nullptr);
+    V_HANDLE thread = V_CreateThread(nullptr, 1 << 20, ReturnParameterThread,
+                                     reinterpret_cast<void*>(42), V_CREATE_SUSPENDED, nullptr);
     ASSERT_NE(nullptr, thread);
     EXPECT_TRUE(V_SetThreadPriority(thread, V_THREAD_PRIORITY_TIME_CRITICAL));
     EXPECT_EQ(V_WAIT_TIMEOUT, V_WaitForSingleObject(thread, 10));
@@ -135,6 +136,14 @@ TEST(Threads, ClosingHandlesWhileInUseAndSuspendedStart) {
     EXPECT_TRUE(V_GetExitCodeThread(thread, &code));
     EXPECT_EQ(42u, code);
     EXPECT_EQ(0u, V_ResumeThread(thread));
+    V_CloseHandle(thread);
+
+    // The thread knows itself by the number its creator was given.
+    V_DWORD id = 0;
+    thread = V_CreateThread(nullptr, 0, ReturnIdThread, nullptr, 0, &id);
+    ASSERT_EQ(V_WAIT_OBJECT_0, V_WaitForSingleObject(thread, V_INFINITE));
+    EXPECT_TRUE(V_GetExitCodeThread(thread, &code));
+    EXPECT_EQ(id, code);
     V_CloseHandle(thread);
 
     // Closing a running thread's handle leaves the thread running to its end.
@@ -191,7 +200,8 @@ TEST(CriticalSections, RecursiveOwnershipAcrossThreads) {
     EXPECT_EQ(1u, RunAndGetCode(TryEnterThread, &state));
 
     V_HANDLE threads[4];
-    for (V_HANDLE& thread : threads) thread = V_CreateThread(nullptr, 0, CountThread, &state, 0, nullptr);
+    for (V_HANDLE& thread : threads)
+        thread = V_CreateThread(nullptr, 0, CountThread, &state, 0, nullptr);
     EXPECT_EQ(V_WAIT_OBJECT_0, V_WaitForMultipleObjects(4, threads, V_TRUE, V_INFINITE));
     for (V_HANDLE thread : threads) V_CloseHandle(thread);
     EXPECT_EQ(20000, state.counter);
