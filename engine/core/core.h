@@ -8,8 +8,9 @@
 
 // ---------------------------------------------------------------- tracked memory
 
-// Header in front of every tracked block. The guard holds a copy of the header's first half;
-// the data after the header is 16-byte aligned.
+// Header in front of every tracked block. The guard holds a copy of the header's first half
+// (the fields before it), so damage to either half is found; 80 bytes keep the data after the
+// header 16-byte aligned.
 struct AllocationHeader {
     char sourceName[16];          // last 15 characters of the caller's source name
     uint16_t serial;              // allocation serial, wraps at 65536
@@ -17,9 +18,9 @@ struct AllocationHeader {
     uint32_t size;                // size of the caller's data
     AllocationHeader* older;      // next older block (the anchor for the oldest)
     AllocationHeader* newer;      // next newer block, null for the newest
-    unsigned char guard[32];      // copy of the 32 bytes above
+    unsigned char guard[40];      // copy of the 40 bytes above
 };
-static_assert(sizeof(AllocationHeader) == 64, "header keeps the data 16-byte aligned");
+static_assert(sizeof(AllocationHeader) == 80, "header keeps the data 16-byte aligned");
 
 void* AllocateMemory(size_t size, const char* sourceName, int line);
 void* AllocateZeroedMemory(size_t size, const char* sourceName, int line);
