@@ -49,8 +49,15 @@ void StoreOwner(AllocationHeader* header, const char* sourceName, int line, Allo
     header->serial = s.serial++;
 }
 
-bool Traced(const AllocatorState& s, uint32_t size) {
-    return s.traceSize < 0 || s.traceSize == static_cast<int64_t>(size) || s.traceAll;
+// The trace, totals and check steps that end every operation.
+void FinishOperation(const AllocatorState& s, const AllocationHeader* header, const char* label,
+                     bool check) {
+    if (s.traceSize < 0 || s.traceSize == static_cast<int64_t>(header->size) || s.traceAll) {
+        WriteLog(label);
+        LogAllocationRecord(header);
+    }
+    if (s.logTotals) LogAllocationTotals();
+    if (check && s.checkAlways) CheckAllocations();
 }
 
 void* AllocateLocked(AllocatorState& s, size_t size, const char* sourceName, int line, bool zeroed) {
@@ -79,12 +86,7 @@ void* AllocateLocked(AllocatorState& s, size_t size, const char* sourceName, int
 
     s.totalSize += static_cast<int32_t>(size);
     s.blockCount += 1;
-    if (Traced(s, header->size)) {
-        WriteLog("mem alloc  ");
-        LogAllocationRecord(header);
-    }
-    if (s.logTotals) LogAllocationTotals();
-    if (s.checkAlways) CheckAllocations();
+    FinishOperation(s, header, "mem alloc  ", true);
     return reinterpret_cast<unsigned char*>(header) + kHeaderSize;
 }
 
@@ -123,11 +125,7 @@ void FreeMemory(void* memory) {
     if (older != nullptr) RefreshGuard(older);
     if (newer != nullptr) RefreshGuard(newer);
 
-    if (Traced(s, header->size)) {
-        WriteLog("mem free  ");
-        LogAllocationRecord(header);
-    }
-    if (s.logTotals) LogAllocationTotals();
+    FinishOperation(s, header, "mem free  ", false);
     V_HeapFree(V_GetProcessHeap(), 0, header);
 }
 
@@ -158,12 +156,7 @@ void* ReallocateMemory(void* memory, size_t size, const char* sourceName, int li
     if (header->older != nullptr) RefreshGuard(header->older);
     if (header->newer != nullptr) RefreshGuard(header->newer);
 
-    if (Traced(s, header->size)) {
-        WriteLog("mem realloc  ");
-        LogAllocationRecord(header);
-    }
-    if (s.logTotals) LogAllocationTotals();
-    if (s.checkAlways) CheckAllocations();
+    FinishOperation(s, header, "mem realloc  ", true);
     return reinterpret_cast<unsigned char*>(header) + kHeaderSize;
 }
 
