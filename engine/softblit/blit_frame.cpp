@@ -1,0 +1,81 @@
+// The shared frame of the blit kernels.
+#include "softblit/blit_frame.h"
+
+#include <algorithm>
+
+#include "draw/draw_settings.h"
+
+namespace softblit {
+
+bool PrepareFrame(const MEMIMG* destination, const MEMIMG* source, const MEMIMG* blend, int trans,
+                  FrameSetup* setup) {
+    if (!IsMemImgValid(destination) || !IsMemImgValid(source)) return false;
+    const MemImgBase* to = destination->base;
+    const MemImgBase* from = source->base;
+    if (to->colorType != from->colorType) return false;
+    if (to->paletteFlag == 1 || to->alphaFlag == 1) return false;
+    if (from->colorType != kMemImgR5G6B5 && from->colorType != kMemImgX8R8G8B8) return false;
+    if (source->width <= 0 || source->height <= 0) return false;
+    if (blend != nullptr) {
+        if (!IsMemImgValid(blend)) return false;
+        if (blend->width < source->width || blend->height < source->height) return false;
+    }
+    SourceKind kind = from->paletteFlag == 1 ? SourceKind::Palette
+                      : from->alphaFlag == 1 ? SourceKind::Alpha
+                                             : SourceKind::Direct;
+    if (kind == SourceKind::Palette && from->palette == nullptr) return false;
+
+    const DrawSettings& settings = g_DrawSettings;
+    int p = std::clamp(settings.blendParameter, 0, 255);
+    uint32_t mode = static_cast<uint32_t>(settings.blendMode);
+    if (mode > 11 || (mode >= 5 && mode <= 9)) return false;
+    if (mode == 1 && p == 255) mode = 0;
+    if ((mode == 1 || mode == 2) && p == 0) return false;
+    if (mode == 3 && p == 0 && kind != SourceKind::Palette) return false;
+
+    uint32_t bright = settings.brightColor;
+    const MemImgTables& tables = g_MemImgTables;
+    BlitContext& c = setup->context;
+    c.p = static_cast<uint32_t>(p);
+    c.key = from->transparentColor;
+    c.brightRows[0] = tables.brightnessRows[bright & 0xFF];
+    c.brightRows[1] = tables.brightnessRows[(bright >> 8) & 0xFF];
+    c.brightRows[2] = tables.brightnessRows[(bright >> 16) & 0xFF];
+    c.parameterRow = tables.brightnessRows[p];
+    c.stepRow = tables.parameterRows[p] + 256;
+    c.mix16Block = tables.blend16Rows[p >> 2];
+    c.blendMap = tables.blendImageMap;
+    c.palette = from->palette;
+
+    KernelChoice& choice = setup->choice;
+    choice.wide = from->colorType == kMemImgX8R8G8B8;
+    choice.kind = kind;
+    choice.mode = static_cast<int>(mode);
+    choice.blend = blend != nullptr;
+    choice.white = (bright & 0x00FFFFFF) == 0x00FFFFFF;
+    choice.keyed = trans != 0;
+    choice.form = Form::Normal;
+    choice.pairs = false;
+    setup->parameter = p;
+    setup->sourceBytes = GetMemImgBytesPerPixel(from);
+    setup->destinationBytes = GetMemImgBytesPerPixel(to);
+    return true;
+}
+
+bool ClipToDrawArea(const MEMIMG* destination, ClippedRect* rect) {
+    const V_RECT& area = g_DrawSettings.drawArea;
+    int64_t clipLeft = std::max<int64_t>(area.left, 0);
+    int64_t clipTop = std::max<int64_t>(area.top, 0);
+    int64_t clipRight = std::min<int64_t>(area.right, destination->width);
+    int64_t clipBottom = std::min<int64_t>(area.bottom, destination->height);
+    if (clipRight <= clipLeft || clipBottom <= clipTop) return false;
+    rect->right = std::max(rect->right, rect->left);
+    rect->bottom = std::max(rect->bottom, rect->top);
+    rect->left = std::clamp(rect->left, clipLeft, clipRight);
+    rect->right = std::clamp(rect->right, clipLeft, clipRight);
+    rect->top = std::clamp(rect->top, clipTop, clipBottom);
+    rect->bottom = std::clamp(rect->bottom, clipTop, clipBottom);
+    return rect->right > rect->left && rect->bottom > rect->top;
+}
+
+} // namespace softblit

@@ -1,0 +1,41 @@
+// What the blit kernels share per call: the guard, the mode rules, the table rows picked from the
+// draw settings, and the clip against the draw area.
+#pragma once
+
+#include <cstdint>
+
+#include "graphics/graphics.h"
+#include "softblit/blit_dispatch.h"
+
+namespace softblit {
+
+struct FrameSetup {
+    KernelChoice choice;   // depth, source kind, mode and modifiers (form left Normal)
+    BlitContext context;
+    int parameter;
+    int sourceBytes;       // bytes per source pixel
+    int destinationBytes;
+};
+
+// Refuses (false) what draws nothing: views that are not valid, colour types that differ or are
+// not 16- or 32-bit, a palette or alpha destination, a blend image smaller than the source, and
+// the modes and parameters that draw nothing. Otherwise fills the setup from the draw settings.
+bool PrepareFrame(const MEMIMG* destination, const MEMIMG* source, const MEMIMG* blend, int trans,
+                  FrameSetup* setup);
+
+// The rectangle clipped against the draw area and the destination, in 64 bits.
+struct ClippedRect {
+    int64_t left;
+    int64_t top;
+    int64_t right;
+    int64_t bottom;
+};
+
+// Clips (left, top, right, bottom) in place; false when nothing is left.
+bool ClipToDrawArea(const MEMIMG* destination, ClippedRect* rect);
+
+void RunGeneralKernel(const KernelChoice& choice, const BlitJob& job);
+void RunFastKernel(const KernelChoice& choice, const BlitJob& job);
+void RunStretchedKernel(const KernelChoice& choice, const BlitJob& job);
+
+} // namespace softblit

@@ -1,0 +1,246 @@
+// The loops of the blit kernels: fetching source pixels, classifying them (key, alpha, run kind)
+// and walking the rectangle unscaled, by the run table, or stretched.
+#pragma once
+
+#include <cstdint>
+#include <type_traits>
+#include <utility>
+
+#include "softblit/blit_pixel.h"
+
+namespace softblit {
+
+// One clipped draw, as the walkers see it.
+struct BlitJob {
+    BlitContext context;
+    uint8_t* destination;      // first destination pixel drawn
+    int destinationPitch;
+    const uint8_t* source;     // unscaled: first source pixel drawn; stretched: the view's origin
+    int sourcePitch;
+    const uint8_t* blend;      // as the source, or null
+    int blendPitch;
+    int width;                 // pixels drawn per row
+    int height;                // rows drawn
+    // Run-table walk.
+    const uint8_t* runCode;
+    const uint8_t* runCodeEnd;
+    // Stretched walk (columns and rows of the source, 16.16 counters).
+    int sourceWidth;
+    int sourceHeight;
+    int startColumn;
+    int startRow;
+    int columnStep;            // +1 or -1
+    int rowStep;
+    int64_t columnQuantum;     // qx
+    int64_t rowQuantum;        // qy
+    int64_t columnCounterStart;
+    int64_t rowCounterStart;
+    int64_t advanceLimit;      // advance while the counter is below this: 1 general, 0 strict
+};
+
+// A source pixel: the raw value the key is compared with, the colour and the alpha.
+struct SourcePixel {
+    uint32_t raw;
+    uint32_t colour;
+    uint32_t alpha;
+};
+
+template <class Px, SourceKind Kind>
+struct Source {
+    static constexpr int kBytes = Kind == SourceKind::Palette ? 1
+                                  : Kind == SourceKind::Alpha ? 4
+                                                              : Px::kBytes;
+    static inline SourcePixel Fetch(const BlitContext& c, const uint8_t* at) {
+        if constexpr (Kind == SourceKind::Palette) {
+            uint32_t index = *at;
+            uint32_t entry = Px::kBytes == 4 ? Load32(c.palette + 4 * index)
+                                             : Load16(c.palette + 2 * index);
+            return {index, entry, 255};
+        } else if constexpr (Kind == SourceKind::Direct) {
+            uint32_t value = Px::Load(at);
+            return {value, value, 255};
+        } else {
+            uint32_t value = Load32(at);
+            if constexpr (Px::kBytes == 4) return {value, value, value >> 24};
+            else return {value, value & 0xFFFF, (value >> 16) & 0xFF};
+        }
+    }
+    static inline bool IsKey(const BlitContext& c, uint32_t raw) {
+        if constexpr (Kind == SourceKind::Palette) return raw == (c.key & 0xFF);
+        else if constexpr (Px::kBytes == 2) return raw == (c.key & 0xFFFF);
+        else return raw == c.key;
+    }
+};
+
+// One pixel of a general or stretched loop: the key or the alpha decides whether and how the
+// mode's formula applies.
+template <class Px, SourceKind Kind, class Op, bool Keyed, bool Blend, Road R, int Mode,
+          bool White>
+inline void DrawPixel(const BlitContext& c, uint8_t* at, const uint8_t* from, const uint8_t* blend) {
+    using Src = Source<Px, Kind>;
+    SourcePixel s = Src::Fetch(c, from);
+    uint32_t b = 0;
+    if constexpr (Blend) b = c.blendMap[*blend];
+    if constexpr (Kind != SourceKind::Alpha) {
+        if constexpr (Keyed) {
+            if (Src::IsKey(c, s.raw)) return;
+        }
+        Op::template Apply<false>(c, at, s.colour, 0, b);
+    } else if constexpr (Keyed) {
+        // Alpha 0 is skipped, except that the general multiply loop weighs by it (blackening).
+        constexpr bool kZeroIsFactor = Mode == 4 && R == Road::General;
+        if (s.alpha == 255) {
+            Op::template Apply<false>(c, at, s.colour, 0, b);
+        } else if (s.alpha != 0 || kZeroIsFactor) {
+            Op::template Apply<true>(c, at, s.colour, s.alpha, b);
+        }
+    } else {
+        // Unkeyed, the alpha always weighs, except in the general plain copy, which copies it.
+        constexpr bool kCopyWhole = Mode == 0 && !Blend && White && R == Road::General;
+        if constexpr (kCopyWhole) Op::template Apply<false>(c, at, s.colour, 0, b);
+        else Op::template Apply<true>(c, at, s.colour, s.alpha, b);
+    }
+}
+
+// Unscaled general loops: every pixel of the clipped rectangle once, row by row.
+template <class Px, SourceKind Kind, class Op, bool Keyed, bool Blend, int Mode, bool White>
+void WalkUnscaled(const BlitJob& job) {
+    using Src = Source<Px, Kind>;
+    const BlitContext c = job.context;
+    for (int y = 0; y < job.height; ++y) {
+        uint8_t* to = job.destination + static_cast<ptrdiff_t>(job.destinationPitch) * y;
+        const uint8_t* from = job.source + static_cast<ptrdiff_t>(job.sourcePitch) * y;
+        const uint8_t* blend =
+            Blend ? job.blend + static_cast<ptrdiff_t>(job.blendPitch) * y : nullptr;
+        for (int x = 0; x < job.width; ++x) {
+            DrawPixel<Px, Kind, Op, Keyed, Blend, Road::General, Mode, White>(
+                c, to + Px::kBytes * x, from + Src::kBytes * x, Blend ? blend + x : nullptr);
+        }
+    }
+}
+
+// The 16-bit pair loops of modes 2 and 3 at parameter 255: two pixels per word; a pixel drawn
+// alone (odd end, or beside a key pixel) gets the single-pixel form.
+template <SourceKind Kind, int Mode, bool Keyed>
+void WalkPairs16(const BlitJob& job) {
+    using Src = Source<Pixel16, Kind>;
+    const BlitContext c = job.context;
+    auto single = [](uint8_t* at, uint32_t s) {
+        uint32_t d = Load16(at);
+        if constexpr (Mode == 2) {
+            uint32_t x = (s & 0xF7DFu) + (d & 0xF7DFu);
+            uint32_t k = x & 0x08210820u;
+            Store16(at, x | (k - (k >> 5)));
+        } else {
+            uint32_t x = (d | 0x08210820u) - (s & 0xF7DFu);
+            uint32_t k = x & 0x08210820u;
+            Store16(at, x & (k - (k >> 5)));
+        }
+    };
+    for (int y = 0; y < job.height; ++y) {
+        uint8_t* to = job.destination + static_cast<ptrdiff_t>(job.destinationPitch) * y;
+        const uint8_t* from = job.source + static_cast<ptrdiff_t>(job.sourcePitch) * y;
+        int x = 0;
+        for (; x + 1 < job.width; x += 2) {
+            SourcePixel s0 = Src::Fetch(c, from + Src::kBytes * x);
+            SourcePixel s1 = Src::Fetch(c, from + Src::kBytes * (x + 1));
+            uint8_t* at = to + 2 * x;
+            if constexpr (Keyed) {
+                bool key0 = Src::IsKey(c, s0.raw);
+                bool key1 = Src::IsKey(c, s1.raw);
+                if (key0 || key1) {
+                    if (!key0) single(at, s0.colour);
+                    if (!key1) single(at + 2, s1.colour);
+                    continue;
+                }
+            }
+            uint32_t d2 = Load32(at);
+            uint32_t s2 = s0.colour | s1.colour << 16;
+            Store32(at, Mode == 2 ? PairAdd16(d2, s2) : PairSubtract16(d2, s2));
+        }
+        if (x < job.width) {
+            SourcePixel s = Src::Fetch(c, from + Src::kBytes * x);
+            if (!Keyed || !Src::IsKey(c, s.raw)) single(to + 2 * x, s.colour);
+        }
+    }
+}
+
+// Unscaled run-table walk of a whole image: skip runs are stepped over, opaque runs drawn without
+// the alpha factor, alpha runs with it. Runs are bounded by the pixels left in their row.
+template <class Px, SourceKind Kind, class Op, bool Blend>
+void WalkRuns(const BlitJob& job) {
+    using Src = Source<Px, Kind>;
+    const BlitContext c = job.context;
+    const uint8_t* code = job.runCode;
+    for (int y = 0; y < job.height; ++y) {
+        uint8_t* to = job.destination + static_cast<ptrdiff_t>(job.destinationPitch) * y;
+        const uint8_t* from = job.source + static_cast<ptrdiff_t>(job.sourcePitch) * y;
+        const uint8_t* blend =
+            Blend ? job.blend + static_cast<ptrdiff_t>(job.blendPitch) * y : nullptr;
+        int x = 0;
+        while (code < job.runCodeEnd) {
+            uint32_t byte = *code++;
+            uint32_t kind = byte >> 6;
+            if (kind == 3) break;
+            int n = static_cast<int>(byte & 0x3F) + 1;
+            if (n > job.width - x) n = job.width - x;
+            if (kind != 0) {
+                for (int i = x; i < x + n; ++i) {
+                    SourcePixel s = Src::Fetch(c, from + Src::kBytes * i);
+                    uint32_t b = Blend ? c.blendMap[blend[i]] : 0;
+                    if (Kind == SourceKind::Alpha && kind == 2)
+                        Op::template Apply<true>(c, to + Px::kBytes * i, s.colour, s.alpha, b);
+                    else
+                        Op::template Apply<false>(c, to + Px::kBytes * i, s.colour, 0, b);
+                }
+            }
+            x += n;
+        }
+    }
+}
+
+// Stretched walk: nearest source pixel by two 16.16 counters, mirrored by negative steps.
+// Source positions are kept as indices and clamped, so no pointer leaves the image.
+template <class Px, SourceKind Kind, class Op, bool Keyed, bool Blend, int Mode, bool White>
+void WalkStretched(const BlitJob& job) {
+    using Src = Source<Px, Kind>;
+    const BlitContext c = job.context;
+    const int64_t limit = job.advanceLimit;
+    int row = job.startRow;
+    int64_t rowCounter = job.rowCounterStart;
+    for (int y = 0; y < job.height; ++y) {
+        uint8_t* to = job.destination + static_cast<ptrdiff_t>(job.destinationPitch) * y;
+        const uint8_t* from = job.source + static_cast<ptrdiff_t>(job.sourcePitch) * row;
+        const uint8_t* blend =
+            Blend ? job.blend + static_cast<ptrdiff_t>(job.blendPitch) * row : nullptr;
+        int column = job.startColumn;
+        int64_t counter = job.columnCounterStart;
+        for (int x = 0;;) {
+            DrawPixel<Px, Kind, Op, Keyed, Blend, Road::Stretched, Mode, White>(
+                c, to + Px::kBytes * x, from + Src::kBytes * column,
+                Blend ? blend + column : nullptr);
+            if (++x == job.width) break;
+            counter -= 65536;
+            if (counter <= 0) {
+                do {
+                    column += job.columnStep;
+                    counter += job.columnQuantum;
+                } while (counter < limit);
+                if (column < 0) column = 0;
+                if (column >= job.sourceWidth) column = job.sourceWidth - 1;
+            }
+        }
+        if (y + 1 == job.height) break;
+        rowCounter -= 65536;
+        if (rowCounter <= 0) {
+            do {
+                row += job.rowStep;
+                rowCounter += job.rowQuantum;
+            } while (rowCounter < limit);
+            if (row < 0) row = 0;
+            if (row >= job.sourceHeight) row = job.sourceHeight - 1;
+        }
+    }
+}
+
+} // namespace softblit
