@@ -1,0 +1,230 @@
+// The unscaled blit: refusals, clipping on every edge, and the run-table road.
+#include <gtest/gtest.h>
+
+#include "blit_test_support.h"
+
+namespace {
+
+// A source of w x h pixels numbered 1, 2, 3, ... row by row.
+void Number(TestImage& image, uint32_t first = 1) {
+    for (int y = 0; y < image->height; ++y)
+        for (int x = 0; x < image->width; ++x)
+            image.set(x, y, first + static_cast<uint32_t>(y * image->width + x));
+}
+
+TEST(BlitMemImg, RefusalsLeaveTheDestinationByteIdentical) {
+    TestImage destination(8, 8, 1);
+    TestImage destination16(8, 8, 0);
+    TestImage paletteDestination(8, 8, 1, 1);
+    TestImage alphaDestination(8, 8, 1, 0, 1);
+    TestImage source(4, 4, 1);
+    TestImage source16(4, 4, 0);
+    TestImage smallBlend(3, 4, 2);
+    Number(source);
+    Number(source16);
+    destination.fill(0x11223344);
+    destination16.fill(0x5566);
+    auto before = destination.snapshot();
+    auto before16 = destination16.snapshot();
+
+    SetBlend(0, 0);
+    BlitMemImg(destination.get(), source16.get(), 0, 0, 0, nullptr);
+    BlitMemImg(destination16.get(), source.get(), 0, 0, 0, nullptr);
+    BlitMemImg(paletteDestination.get(), source.get(), 0, 0, 0, nullptr);
+    BlitMemImg(alphaDestination.get(), source.get(), 0, 0, 0, nullptr);
+    BlitMemImg(destination.get(), source.get(), 0, 0, 0, smallBlend.get());
+    BlitMemImg(destination.get(), source.get(), 8, 0, 0, nullptr);  // empty clip, right
+    BlitMemImg(destination.get(), source.get(), -4, 0, 0, nullptr); // empty clip, left
+    BlitMemImg(destination.get(), source.get(), 0, 8, 0, nullptr);
+    BlitMemImg(destination.get(), source.get(), 0, -4, 0, nullptr);
+    MEMIMG invalid = {};
+    BlitMemImg(destination.get(), &invalid, 0, 0, 0, nullptr);
+    BlitMemImg(destination.get(), source.get(), 0, 0, 0, &invalid);
+    for (int mode : {5, 6, 7, 8, 9, -1, 12, 1000}) {
+        SetBlend(mode, 128);
+        BlitMemImg(destination.get(), source.get(), 0, 0, 0, nullptr);
+        BlitMemImg(destination16.get(), source16.get(), 0, 0, 1, nullptr);
+    }
+    for (int mode : {1, 2, 3}) {
+        SetBlend(mode, 0);
+        BlitMemImg(destination.get(), source.get(), 0, 0, 0, nullptr);
+        BlitMemImg(destination16.get(), source16.get(), 0, 0, 0, nullptr);
+    }
+    // An empty draw area draws nothing.
+    SetBlend(0, 0);
+    g_DrawSettings.drawArea = {4, 4, 4, 8};
+    BlitMemImg(destination.get(), source.get(), 0, 0, 0, nullptr);
+    EXPECT_EQ(destination.snapshot(), before);
+    EXPECT_EQ(destination16.snapshot(), before16);
+}
+
+TEST(BlitMemImg, ClipsOnEveryEdgeAndReadsTheBlendImageFromTheSameOffset) {
+    SetBlend(0, 0);
+    TestImage source(4, 3, 1);
+    Number(source);
+    struct Case {
+        int x, y;
+        V_RECT area;
+    };
+    const Case cases[] = {
+        {-2, 1, {0, 0, 10, 10}}, {7, 1, {0, 0, 10, 10}}, {3, -1, {0, 0, 10, 10}},
+        {3, 8, {0, 0, 10, 10}},  {1, 1, {2, 2, 4, 3}},   {-100000, 0, {0, 0, 10, 10}},
+        {2147483600, 2147483600, {0, 0, 10, 10}}, {0, 0, {-50, -50, 5000, 5000}},
+    };
+    for (const Case& c : cases) {
+        TestImage destination(10, 10, 1);
+        destination.fill(0xEE);
+        g_DrawSettings.drawArea = c.area;
+        BlitMemImg(destination.get(), source.get(), c.x, c.y, 0, nullptr);
+        for (int y = 0; y < 10; ++y) {
+            for (int x = 0; x < 10; ++x) {
+                int64_t sx = int64_t{x} - c.x, sy = int64_t{y} - c.y;
+                bool inside = sx >= 0 && sx < 4 && sy >= 0 && sy < 3 && x >= c.area.left &&
+                              x < c.area.right && y >= c.area.top && y < c.area.bottom;
+                uint32_t expected = inside ? static_cast<uint32_t>(1 + sy * 4 + sx) : 0xEE;
+                ASSERT_EQ(destination.get(x, y), expected) << c.x << "," << c.y << " at " << x << "," << y;
+            }
+        }
+    }
+    // Clipped at the left and top, the blend weights come from the same source position.
+    SetBlend(0, 0);
+    TestImage blend(4, 3, 2);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 4; ++x) blend.set(x, y, x == 1 && y == 1 ? 255 : 0);
+    SetBlendImageTable(128, 0);
+    TestImage white(4, 3, 1);
+    white.fill(0x00FFFFFF);
+    TestImage destination(4, 3, 1);
+    destination.fill(0);
+    BlitMemImg(destination.get(), white.get(), -1, -1, 0, blend.get());
+    SetBlendImageTable(0, 0);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x)
+            EXPECT_EQ(destination.get(x, y), x == 0 && y == 0 ? 0x00FEFEFEu : 0u) << x << "," << y;
+}
+
+TEST(BlitMemImg, KeyedPaletteAndDirectSources) {
+    SetBlend(0, 0);
+    TestImage palette(6, 1, 0, 1, 0, 0, 3);
+    for (int i = 0; i < 6; ++i) palette.setPalette16(i, static_cast<uint16_t>(0x1000 + i));
+    palette.setRow(0, {0, 3, 3, 3, 3, 5});
+    TestImage destination(6, 1, 0);
+    destination.fill(0xAAAA);
+    BlitMemImg(destination.get(), palette.get(), 0, 0, 1, nullptr);
+    EXPECT_EQ(destination.get(0, 0), 0x1000u);
+    for (int x = 1; x < 5; ++x) EXPECT_EQ(destination.get(x, 0), 0xAAAAu);
+    EXPECT_EQ(destination.get(5, 0), 0x1005u);
+    // Unkeyed, the key index is drawn like any other.
+    BlitMemImg(destination.get(), palette.get(), 0, 0, 0, nullptr);
+    EXPECT_EQ(destination.get(2, 0), 0x1003u);
+}
+
+// A source with a run table, made the way a transfer leaves it.
+struct RunSource {
+    TestImage image;
+    RunSource(int w, int h, int type, int alpha, uint32_t key)
+        : image(w, h, type, 0, alpha, 1, key) {}
+    void code() { UpdateMemImgRunCode(image.get(), image->width, image->height); }
+};
+
+TEST(BlitMemImg, RunTableIsCodedInRunsOfAtMost64) {
+    RunSource source(150, 2, 1, 0, 0);
+    source.image.fill(0x00FFFFFF);
+    source.image.set(149, 1, 0);
+    source.code();
+    const uint8_t* code = source.image->base->runBuffer;
+    EXPECT_EQ(source.image->base->runCodeValid, 1);
+    const uint8_t expected[] = {0x40 | 63, 0x40 | 63, 0x40 | 21, 0xC0,
+                                0x40 | 63, 0x40 | 63, 0x40 | 20, 0x00, 0xC0};
+    for (size_t i = 0; i < sizeof expected; ++i) EXPECT_EQ(code[i], expected[i]) << i;
+}
+
+TEST(BlitMemImg, RunTableRoadDiffersOnlyWhereStated) {
+    // Mode 1 at 128, 32-bit: the run road mixes and keeps the top byte; the keyed loop halves.
+    SetBlend(1, 128);
+    RunSource source(2, 1, 1, 0, 0);
+    source.image.setRow(0, {Rgb32(3, 3, 3), 0});
+    source.code();
+    TestImage destination(2, 1, 1);
+    destination.fill(Rgb32(1, 1, 1, 0x7F));
+    BlitMemImg(destination.get(), source.image.get(), 0, 0, 1, nullptr);
+    EXPECT_EQ(destination.get(0, 0), Rgb32(2, 2, 2, 0x7F));
+    EXPECT_EQ(destination.get(1, 0), Rgb32(1, 1, 1, 0x7F));
+    destination.fill(Rgb32(1, 1, 1, 0x7F));
+    BlitMemImg(destination.get(), source.image.get(), 0, 0, 2, nullptr);
+    EXPECT_EQ(destination.get(0, 0), Rgb32(1, 1, 1, 0));
+
+    // Mode 1 at 200, 16-bit: the run road steps, the keyed loop uses the mix table.
+    SetBlend(1, 200);
+    RunSource source16(1, 1, 0, 0, 0);
+    source16.image.set(0, 0, Rgb16(10, 20, 5));
+    source16.code();
+    TestImage destination16(1, 1, 0);
+    destination16.set(0, 0, Rgb16(20, 40, 25));
+    BlitMemImg(destination16.get(), source16.image.get(), 0, 0, 1, nullptr);
+    EXPECT_EQ(destination16.get(0, 0), Rgb16(13, 25, 10));
+    destination16.set(0, 0, Rgb16(20, 40, 25));
+    BlitMemImg(destination16.get(), source16.image.get(), 0, 0, 2, nullptr);
+    EXPECT_EQ(destination16.get(0, 0), Rgb16(12, 24, 9));
+
+    // Mode 2 at 255: the run road uses the ordinary packed add, whatever the MMX flag.
+    SetBlend(2, 255);
+    SetMmxFlag(1);
+    source.image.setRow(0, {Rgb32(3, 3, 1), Rgb32(3, 3, 1)});
+    source.code();
+    destination.fill(Rgb32(253, 1, 1));
+    BlitMemImg(destination.get(), source.image.get(), 0, 0, 1, nullptr);
+    EXPECT_EQ(destination.get(0, 0), Rgb32(255, 3, 2));
+    destination.fill(Rgb32(253, 1, 1));
+    BlitMemImg(destination.get(), source.image.get(), 0, 0, 2, nullptr);
+    EXPECT_EQ(destination.get(0, 0), Rgb32(255, 4, 2));
+
+    // Mode 4 from an alpha source: a = 0 lies in a skip run on the run road.
+    SetBlend(4, 0);
+    RunSource alpha(2, 1, 1, 1, 0);
+    alpha.image.setRow(0, {0x00FFFFFF, 0x80FFFFFF});
+    alpha.code();
+    destination.fill(0x00FFFFFF);
+    BlitMemImg(destination.get(), alpha.image.get(), 0, 0, 1, nullptr);
+    EXPECT_EQ(destination.get(0, 0), 0x00FFFFFFu);
+    EXPECT_EQ(destination.get(1, 0), Rgb32(127, 127, 127));
+    destination.fill(0x00FFFFFF);
+    BlitMemImg(destination.get(), alpha.image.get(), 0, 0, 2, nullptr);
+    EXPECT_EQ(destination.get(0, 0), 0u);
+}
+
+TEST(BlitMemImg, RunTableRoadIsTakenOnlyForWholeUnclippedDraws) {
+    SetBlend(0, 0);
+    RunSource source(4, 2, 1, 0, 0);
+    source.image.setRow(0, {0, 1, 2, 3});
+    source.image.setRow(1, {4, 5, 0, 7});
+    source.code();
+    // Pixels drawn over after the coding: the run road still follows the old classes.
+    source.image.set(0, 0, 9);
+    source.image.set(1, 0, 0);
+    TestImage destination(6, 3, 1);
+    destination.fill(0xEE);
+    BlitMemImg(destination.get(), source.image.get(), 0, 0, 1, nullptr);
+    EXPECT_EQ(destination.get(0, 0), 0xEEu);
+    EXPECT_EQ(destination.get(1, 0), 0u);
+    destination.fill(0xEE);
+    BlitMemImg(destination.get(), source.image.get(), 0, 0, 2, nullptr);
+    EXPECT_EQ(destination.get(0, 0), 9u);
+    EXPECT_EQ(destination.get(1, 0), 0xEEu);
+    // One pixel clipped: the general road with the current values.
+    destination.fill(0xEE);
+    BlitMemImg(destination.get(), source.image.get(), 3, 0, 1, nullptr);
+    EXPECT_EQ(destination.get(3, 0), 9u);
+    EXPECT_EQ(destination.get(4, 0), 0xEEu);
+    // A sub-rectangle view takes the general road and draws exactly that rectangle.
+    MEMIMG view = {};
+    MakeMemImgView(&view, source.image.get(), 1, 1, 2, 1);
+    destination.fill(0xEE);
+    BlitMemImg(destination.get(), &view, 0, 0, 1, nullptr);
+    EXPECT_EQ(destination.get(0, 0), 5u);
+    EXPECT_EQ(destination.get(1, 0), 0xEEu);
+    EXPECT_EQ(destination.get(2, 0), 0xEEu);
+    ReleaseMemImg(&view);
+}
+
+} // namespace
