@@ -47,6 +47,7 @@ TEST(BlitMemImgStretched, RowsSampleLikeColumnsAndBothAxesMirror) {
     TestImage source(2, 8, 1);
     for (int y = 0; y < 8; ++y) source.setRow(y, {static_cast<uint32_t>(y + 1) << 8, 0x100000});
     TestImage destination(2, 4, 1);
+    destination.fill(0);
     V_RECT rect = {2, 4, 0, 0}; // both axes reversed
     BlitMemImgStretched(destination.get(), source.get(), &rect, 0, nullptr);
     const int rows[] = {7, 5, 3, 1};

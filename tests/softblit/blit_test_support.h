@@ -17,6 +17,7 @@ struct TestImage {
     TestImage(int width, int height, int type, int palette = 0, int alpha = 0, int work = 0,
               uint32_t transparent = 0) {
         CreateMemImg(&view, width, height, -1, transparent, type, palette, alpha, work, nullptr);
+        std::memset(view.pixels, 0, static_cast<size_t>(view.base->pitch) * height);
     }
     ~TestImage() { ReleaseMemImg(&view); }
     TestImage(const TestImage&) = delete;
