@@ -168,3 +168,63 @@ const StreamFunctions* GetFileStreamFunctions();
 const StreamFunctions* GetMemoryStreamFunctions();
 intptr_t OpenMemoryStream(const void* data, uint32_t size);
 int CloseMemoryStream(intptr_t handle);
+
+// ---------------------------------------------------------------- file access
+
+// One found file or directory, as the find operations report it.
+struct FindRecord {
+    char name[260];          // zero-terminated
+    uint32_t directoryFlag;  // 1 for a directory
+    uint32_t sizeLow;
+    uint32_t sizeHigh;
+    DateTimeRecord creationTime;   // local time
+    DateTimeRecord lastWriteTime;  // local time
+};
+
+// The twelve file operations all file reading goes through. File handles and find handles are
+// pointer-sized; an open gives 0 on failure, a find-first gives -1.
+struct FileAccessFunctions {
+    intptr_t (*open)(const char* path, int cacheFlag, int ignored, int asyncFlag);
+    int (*close)(intptr_t handle);
+    int32_t (*tell)(intptr_t handle);
+    int (*seek)(intptr_t handle, int32_t offset, int origin);
+    size_t (*read)(void* buffer, size_t elementSize, size_t count, intptr_t handle);
+    int (*eof)(intptr_t handle);   // -1 once a read has found the end, else 0
+    int (*idle)(intptr_t handle);  // 1 when no request of the file is pending
+    int (*setCurrentDir)(const char* path);
+    int (*getCurrentDir)(char* buffer);  // buffer of kPathBufferSize bytes
+    intptr_t (*findFirst)(const char* pattern, FindRecord* record);
+    int (*findNext)(intptr_t handle, FindRecord* record);
+    int (*findClose)(intptr_t handle);
+};
+
+// Copies the given table in, or installs the default (archive-aware) set when given none.
+int SetFileAccessFunctions(const FileAccessFunctions* table);
+// The table in use (never null).
+const FileAccessFunctions* GetFileAccessFunctions();
+// The default table's set and the plain-file set, for callers that pick one explicitly.
+const FileAccessFunctions* GetArchiveAwareFileFunctions();
+const FileAccessFunctions* GetDirectFileFunctions();
+
+// Forwarders to the table in use; the file stream set calls these.
+intptr_t OpenFileHandle(const char* path, int cacheFlag, int ignored, int asyncFlag);
+int CloseFileHandle(intptr_t handle);
+int32_t TellFileHandle(intptr_t handle);
+int SeekFileHandle(intptr_t handle, int32_t offset, int origin);
+size_t ReadFileHandle(void* buffer, size_t elementSize, size_t count, intptr_t handle);
+int IsFileHandleEof(intptr_t handle);
+int IsFileHandleIdle(intptr_t handle);
+
+// Memory stream operations (the memory stream set).
+int32_t TellMemoryStream(intptr_t handle);
+int SeekMemoryStream(intptr_t handle, int32_t offset, int origin);
+size_t ReadMemoryStream(void* buffer, size_t elementSize, size_t count, intptr_t handle);
+int IsMemoryStreamEof(intptr_t handle);
+int IsMemoryStreamIdle(intptr_t handle);
+
+// Makes a new empty file in the temporary folder and returns a platform handle opened for
+// writing (close it with V_CloseHandle), or null. pathOut (kPathBufferSize bytes) gets its path.
+void* CreateTempFile(char* pathOut);
+
+// Closes every open archive that no file or search uses any more. Returns 0.
+int CloseArchives();
