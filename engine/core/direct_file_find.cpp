@@ -7,8 +7,9 @@
 namespace {
 
 void FillFindRecord(const V_WIN32_FIND_DATAA& data, FindRecord* record) {
-    std::memset(record->name, 0, sizeof(record->name));
-    std::strncpy(record->name, data.cFileName, sizeof(record->name) - 1);
+    const size_t length = strnlen(data.cFileName, sizeof(record->name) - 1);
+    std::memcpy(record->name, data.cFileName, length);
+    record->name[length] = '\0';
     record->directoryFlag = (data.dwFileAttributes & V_FILE_ATTRIBUTE_DIRECTORY) != 0 ? 1 : 0;
     record->sizeHigh = data.nFileSizeHigh;
     record->sizeLow = data.nFileSizeLow;
