@@ -97,9 +97,16 @@ void ParseBase(const char* base, PathBuilder& builder) {
 int BuildFullPath(const char* path, char* output, const char* base, PathRule rule) {
     char current[kPathBufferSize];
     if (base == nullptr) {
-        V_DWORD length = V_GetCurrentDirectoryA(sizeof current, current);
-        if (length == 0 || length >= sizeof current) return -1;
-        if (rule == PathRule::Archive) UpperCaseString(current);
+        if (rule == PathRule::Archive) {
+            V_DWORD length = V_GetCurrentDirectoryA(sizeof current, current);
+            if (length == 0 || length >= sizeof current) return -1;
+            UpperCaseString(current);
+        } else {
+            // The file-access table's get-directory operation gives the default base.
+            current[0] = '\0';
+            GetFileAccessFunctions()->getCurrentDir(current);
+            if (current[0] == '\0') return -1;
+        }
         base = current;
     }
     PathBuilder builder;
