@@ -121,3 +121,127 @@ inline uint32_t GetBlend16RowsEntry(int w, int s, int d) {
 inline uint32_t GetBlendImageMapEntry(int value) {
     return g_MemImgTables.blendImageMap[value];
 }
+// ================================================================ image records and loaders
+
+#include <cstdint>
+
+#include "core/core.h"
+#include "platform/types.h"
+
+struct V_BITMAPINFO;
+
+// One palette entry as stored in bitmaps: blue, green, red, unused.
+struct PaletteEntry {
+    uint8_t blue;
+    uint8_t green;
+    uint8_t red;
+    uint8_t reserved;
+};
+
+// Any packed pixel layout described by bit masks; also the description of device and screen
+// formats. A record holding DXT blocks has format code 1 to 5.
+struct ColorFormat {
+    uint16_t bitDepth;       // 8, 16, 24, 32; 4 for DXT1 blocks, 8 for DXT2 to DXT5
+    uint16_t bytesPerPixel;  // bit depth / 8 (4 for a DXT record: the decoded pixel)
+    uint8_t redWidth, greenWidth, blueWidth, alphaWidth;
+    uint8_t redShift, greenShift, blueShift, alphaShift;
+    uint32_t redMask, greenMask, blueMask, alphaMask;
+    uint32_t unusedMask;       // bits inside the depth that no channel uses
+    PaletteEntry palette[256];  // meaningful when bytes per pixel is 1
+    uint8_t unusedShift;
+    uint8_t unusedWidth;
+    uint32_t formatCode;  // 0 plain pixels, 1..5 DXT1..DXT5 blocks
+};
+
+// The library's in-memory bitmap. Rows are top-down; the pixel block comes from the tracked
+// allocator and is owned by the record.
+struct ImageRecord {
+    ColorFormat format;
+    int32_t width;
+    int32_t height;
+    int32_t pitch;  // bytes from one row to the next; 0 for DXT blocks
+    uint8_t* pixels;
+    int32_t mipCount;  // 0 for one level; else every level follows the first in the block
+};
+
+// Largest side an image may have; larger headers are refused by every loader.
+constexpr int kMaxImageSide = 16384;
+
+int SetColorFormatFromMasks(ColorFormat* format, int bitDepth, uint32_t redMask,
+                            uint32_t greenMask, uint32_t blueMask, uint32_t alphaMask);
+void UpdateUnusedBitsMask(ColorFormat* format);
+int SetColorFormatPalette8(ColorFormat* format);
+int SetColorFormatGray8(ColorFormat* format);
+int SetColorFormatR8G8B8(ColorFormat* format);
+int SetColorFormatX8R8G8B8(ColorFormat* format);
+int SetColorFormatA8R8G8B8(ColorFormat* format);
+
+int CreateImageRecord(int width, int height, const ColorFormat* format, ImageRecord* record);
+int CreateArgbImageRecord(int width, int height, ImageRecord* record);
+int CreateXrgbImageRecord(int width, int height, ImageRecord* record);
+int ReleaseImageRecord(ImageRecord* record);
+int ClearImageRect(ImageRecord* record, int x, int y, int width, int height);
+
+uint32_t EncodePixel(const ColorFormat* format, int red, int green, int blue, int alpha);
+void DecodePixel(const ColorFormat* format, uint32_t value, int* red, int* green, int* blue,
+                 int* alpha);
+int GetImagePixel(ImageRecord* record, int x, int y, int* red, int* green, int* blue, int* alpha);
+int SetImagePixel(ImageRecord* record, int x, int y, int red, int green, int blue, int alpha);
+uint32_t GetImagePixelArgb(const ImageRecord* record, int x, int y);
+int MirrorImageHorizontally(ImageRecord* record);
+int ShrinkImageHalf(const ColorFormat* format, void* destination, int destinationPitch,
+                    const void* source, int sourcePitch, int destinationX, int destinationY,
+                    int sourceX, int row, int sourceWidth, int sourceHeight);
+
+// Soft images: stored image records named by handles of kind 0x70000000.
+int DeleteSoftImage(int handle);
+int DeleteAllSoftImages();
+
+// DXT blocks of a record decoded in place to A8R8G8B8 (nothing for plain records).
+int DecodeDxtImage(ImageRecord* record);
+
+// An image loader: 0 when it decoded the stream into the zeroed record, anything else when it
+// refused or failed (having freed what it allocated).
+typedef int (*ImageLoader)(StreamHolder* stream, ImageRecord* record);
+
+int LoadBmpImage(StreamHolder* stream, ImageRecord* record);
+int LoadJpegImage(StreamHolder* stream, ImageRecord* record);
+int LoadPngImage(StreamHolder* stream, ImageRecord* record);
+int LoadBgraImage(StreamHolder* stream, ImageRecord* record);
+int LoadTgaImage(StreamHolder* stream, ImageRecord* record);
+int LoadDdsImage(StreamHolder* stream, ImageRecord* record);
+
+int LoadImageFromStream(StreamHolder* stream, ImageRecord* record);
+int LoadImageData(const char* fileName, const void* memory, int memorySize, int fromMemory,
+                  int wantBitmap, int mirror, ImageRecord* recordOut,
+                  V_BITMAPINFO** bitmapInfoOut, void** pixelsOut);
+int LoadImageRecord(const char* fileName, const void* memory, int memorySize, int fromMemory,
+                    ImageRecord* recordOut, int mirror);
+int LoadImageWithAlpha(const char* fileName, const void* memory, int memorySize, int fromMemory,
+                       const void* alphaMemory, int alphaMemorySize, int alphaMode,
+                       ImageRecord* recordOut, ImageRecord* alphaRecordOut, int mirror);
+// The alpha companion's name: "_a" before the last "." of the name (or at its end).
+// 0, or -1 when it does not fit in the buffer.
+int MakeAlphaCompanionName(const char* fileName, char* buffer, int bufferSize);
+
+// Moves a rectangle of pixels between two buffers of any two formats, with the colour-key,
+// alpha and dither rules. Returns 0 (an 8-bit to 8-bit byte copy returns the highest index
+// copied), or -1 for an empty rectangle. No clipping.
+int ConvertPixelFormatRect(void* destination, int destinationPitch,
+                           const ColorFormat* destinationFormat, const void* source,
+                           int sourcePitch, const ColorFormat* sourceFormat,
+                           const void* alphaImage, int alphaPitch,
+                           const ColorFormat* alphaFormat, int destinationX, int destinationY,
+                           const V_RECT* sourceRect, int mirror, int transparentToAlpha,
+                           uint32_t transparentColor, int dither, int alphaOnly,
+                           int alphaFromRed, int skipTransparent, int paletteRemap);
+int ImageRecordToDib(ImageRecord* record, V_BITMAPINFO* bitmapInfo, void** pixelsOut,
+                     int alwaysCopy, int force24Bit);
+int CopyImageRect(int sourceX, int sourceY, int width, int height, int destinationX,
+                  int destinationY, ImageRecord* source, ImageRecord* destination);
+int StretchImageRect(int sourceLeft, int sourceTop, int sourceRight, int sourceBottom,
+                     ImageRecord* source, int destinationLeft, int destinationTop,
+                     int destinationRight, int destinationBottom, ImageRecord* destination,
+                     int filter);
+
+// ================================================================ end of image records

@@ -1,0 +1,138 @@
+// DDS loader: DXT1 to DXT5 blocks kept compressed, uncompressed surfaces described by masks.
+#include <cstring>
+
+#include "graphics/graphics.h"
+#include "graphics/image_stream.h"
+
+namespace {
+
+constexpr uint32_t kHeaderPitch = 0x8;
+constexpr uint32_t kHeaderMipCount = 0x20000;
+constexpr uint32_t kPixelFourCc = 0x4;
+constexpr uint32_t kCapsComplex = 0x8;
+constexpr uint32_t kCapsMipMap = 0x400000;
+constexpr uint32_t kMaxMipLevels = 32;
+
+struct FourCcFormat {
+    int format;
+    int bitCount;
+    uint32_t red, green, blue, alpha;
+};
+
+// Device formats that a numeric FourCC may name.
+constexpr FourCcFormat kFourCcFormats[] = {
+    {20, 24, 0xFF0000, 0xFF00, 0xFF, 0},
+    {21, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000u},
+    {22, 32, 0xFF0000, 0xFF00, 0xFF, 0},
+    {23, 16, 0xF800, 0x7E0, 0x1F, 0},
+    {24, 16, 0x7C00, 0x3E0, 0x1F, 0},
+    {25, 16, 0x7C00, 0x3E0, 0x1F, 0x8000},
+    {26, 16, 0xF00, 0xF0, 0xF, 0xF000},
+    {27, 8, 0xE0, 0x1C, 0x3, 0},
+    {29, 16, 0xE0, 0x1C, 0x3, 0xFF00},
+    {30, 16, 0xF00, 0xF0, 0xF, 0},
+    {31, 32, 0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000u},
+    {32, 32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000u},
+    {33, 32, 0xFF, 0xFF00, 0xFF0000, 0},
+    {35, 32, 0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000u},
+    {-1, 0, 0, 0, 0, 0},
+};
+
+// Total bytes of a chain whose first level has the given size: each level a quarter of the one
+// before, never less than the minimum.
+int64_t ChainSize(int64_t firstLevel, uint32_t mipCount, int64_t minimum) {
+    int64_t total = firstLevel;
+    int64_t level = firstLevel;
+    for (uint32_t i = 1; i < mipCount; ++i) {
+        level /= 4;
+        if (level < minimum) level = minimum;
+        total += level;
+    }
+    return total;
+}
+
+}  // namespace
+
+int LoadDdsImage(StreamHolder* stream, ImageRecord* record) {
+    uint8_t magic[4];
+    uint8_t header[124];
+    if (!ReadStreamExact(stream, magic, 4) || std::memcmp(magic, "DDS", 3) != 0) return -1;
+    if (!ReadStreamExact(stream, header, sizeof(header))) return -1;
+    uint32_t flags = ReadLe32(header + 4);
+    uint32_t height = ReadLe32(header + 8);
+    uint32_t width = ReadLe32(header + 12);
+    uint32_t pitchOrSize = ReadLe32(header + 16);
+    uint32_t headerMips = ReadLe32(header + 24);
+    const uint8_t* pf = header + 72;
+    uint32_t pfFlags = ReadLe32(pf + 4);
+    uint32_t fourCc = ReadLe32(pf + 8);
+    uint32_t rgbBits = ReadLe32(pf + 12);
+    uint32_t caps = ReadLe32(header + 104);
+    if (!IsSaneImageSize(width, height)) return -1;
+
+    ColorFormat& format = record->format;
+    bool tableHit = false;
+    int formatBits = 0;
+    if (pfFlags == kPixelFourCc) {
+        for (const FourCcFormat* row = kFourCcFormats; row->format != -1; ++row) {
+            if (static_cast<uint32_t>(row->format) == fourCc) {
+                SetColorFormatFromMasks(&format, row->bitCount, row->red, row->green, row->blue,
+                                        row->alpha);
+                formatBits = row->bitCount;
+                tableHit = true;
+                break;
+            }
+        }
+    }
+    int blockSize = 0;
+    if (pfFlags & kPixelFourCc) {
+        if (std::memcmp(pf + 8, "DXT", 3) == 0 && pf[11] >= '1' && pf[11] <= '5') {
+            int code = pf[11] - '0';
+            std::memset(&format, 0, sizeof(ColorFormat));
+            SetColorFormatFromMasks(&format, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000u);
+            format.bitDepth = code == 1 ? 4 : 8;
+            format.formatCode = static_cast<uint32_t>(code);
+            blockSize = code == 1 ? 8 : 16;
+        } else if (!tableHit) {
+            return -1;
+        }
+    } else {
+        // Masks describe the surface, also for surfaces flagged RGB without alpha pixels.
+        formatBits = static_cast<int>(rgbBits);
+        if (rgbBits != 8 && rgbBits != 16 && rgbBits != 24 && rgbBits != 32) return -1;
+        SetColorFormatFromMasks(&format, formatBits, ReadLe32(pf + 16), ReadLe32(pf + 20),
+                                ReadLe32(pf + 24), ReadLe32(pf + 28));
+    }
+
+    uint32_t mipCount = 0;
+    if ((flags & kHeaderMipCount) && (caps & kCapsMipMap) && (caps & kCapsComplex))
+        mipCount = headerMips;
+    if (mipCount > kMaxMipLevels) return -1;
+
+    int64_t size;
+    int32_t pitch = 0;
+    if (blockSize) {
+        int64_t first = static_cast<int64_t>(height / 4) * (width / 4) * blockSize;
+        size = mipCount > 1 ? ChainSize(first, mipCount, blockSize) : first;
+    } else {
+        int64_t rowBytes = static_cast<int64_t>(formatBits / 8) * width;
+        int64_t p = (flags & kHeaderPitch) ? static_cast<int64_t>(pitchOrSize) : rowBytes;
+        if (p < rowBytes || p > 4 * static_cast<int64_t>(kMaxImageSide) * 2) return -1;
+        pitch = static_cast<int32_t>(p);
+        int64_t first = p * height;
+        size = mipCount > 1 ? ChainSize(first, mipCount, 1) : first;
+    }
+    if (size > RemainingStreamBytes(stream)) return -1;
+    uint8_t* pixels = static_cast<uint8_t*>(VELK_ALLOC(size > 0 ? static_cast<size_t>(size) : 1));
+    if (!pixels) return -1;
+    if (!ReadStreamExact(stream, pixels, static_cast<size_t>(size))) {
+        FreeMemory(pixels);
+        return -1;
+    }
+    record->pitch = pitch;
+    record->pixels = pixels;
+    record->mipCount = static_cast<int32_t>(mipCount);
+    record->width = static_cast<int32_t>(width);
+    record->height = static_cast<int32_t>(height);
+    return 0;
+}
