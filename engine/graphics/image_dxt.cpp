@@ -104,14 +104,18 @@ int DecodeDxtImage(ImageRecord* record) {
     int blockSize = code == 1 ? 8 : 16;
     const uint8_t* block = record->pixels;
     int pitch = width * 4;
-    for (int by = 0; by < height / 4; ++by) {
-        uint32_t* rows[4];
-        for (int r = 0; r < 4; ++r)
-            rows[r] = reinterpret_cast<uint32_t*>(pixels + static_cast<size_t>(by * 4 + r) * pitch);
-        for (int bx = 0; bx < width / 4; ++bx, block += blockSize) {
+    // Blocks run row after row; a partial block at the right or bottom edge writes only the
+    // pixels inside the image.
+    for (int by = 0; by < (height + 3) / 4; ++by) {
+        int rows = height - by * 4 < 4 ? height - by * 4 : 4;
+        uint8_t* rowPointers[4];
+        for (int r = 0; r < rows; ++r) rowPointers[r] = pixels + static_cast<size_t>(by * 4 + r) * pitch;
+        for (int bx = 0; bx < (width + 3) / 4; ++bx, block += blockSize) {
+            int columns = width - bx * 4 < 4 ? width - bx * 4 : 4;
             uint32_t decoded[16];
             DecodeDxtBlock(block, code, decoded);
-            for (int r = 0; r < 4; ++r) std::memcpy(rows[r] + bx * 4, decoded + r * 4, 16);
+            for (int r = 0; r < rows; ++r)
+                std::memcpy(rowPointers[r] + bx * 16, decoded + r * 4, static_cast<size_t>(columns) * 4);
         }
     }
     if (record->pixels) FreeMemory(record->pixels);

@@ -38,15 +38,18 @@ constexpr FourCcFormat kFourCcFormats[] = {
     {-1, 0, 0, 0, 0, 0},
 };
 
-// Total bytes of a chain whose first level has the given size: each level a quarter of the one
-// before, never less than the minimum.
-int64_t ChainSize(int64_t firstLevel, uint32_t mipCount, int64_t minimum) {
-    int64_t total = firstLevel;
-    int64_t level = firstLevel;
-    for (uint32_t i = 1; i < mipCount; ++i) {
-        level /= 4;
-        if (level < minimum) level = minimum;
-        total += level;
+// Total bytes of a mip chain, each level from its own size (sides halved, never below 1). DXT
+// levels count whole 4 x 4 blocks, a partial block at an edge included.
+int64_t ChainSize(int64_t width, int64_t height, uint32_t levels, int blockSize, int64_t firstPitch,
+                  int bytesPerPixel) {
+    int64_t total = 0;
+    for (uint32_t i = 0; i < (levels > 1 ? levels : 1); ++i) {
+        if (blockSize)
+            total += ((width + 3) / 4) * ((height + 3) / 4) * blockSize;
+        else
+            total += (i == 0 ? firstPitch : bytesPerPixel * width) * height;
+        width = width > 1 ? width / 2 : 1;
+        height = height > 1 ? height / 2 : 1;
     }
     return total;
 }
@@ -109,19 +112,14 @@ int LoadDdsImage(StreamHolder* stream, ImageRecord* record) {
         mipCount = headerMips;
     if (mipCount > kMaxMipLevels) return -1;
 
-    int64_t size;
     int32_t pitch = 0;
-    if (blockSize) {
-        int64_t first = static_cast<int64_t>(height / 4) * (width / 4) * blockSize;
-        size = mipCount > 1 ? ChainSize(first, mipCount, blockSize) : first;
-    } else {
+    if (!blockSize) {
         int64_t rowBytes = static_cast<int64_t>(formatBits / 8) * width;
         int64_t p = (flags & kHeaderPitch) ? static_cast<int64_t>(pitchOrSize) : rowBytes;
         if (p < rowBytes || p > 4 * static_cast<int64_t>(kMaxImageSide) * 2) return -1;
         pitch = static_cast<int32_t>(p);
-        int64_t first = p * height;
-        size = mipCount > 1 ? ChainSize(first, mipCount, 1) : first;
     }
+    int64_t size = ChainSize(width, height, mipCount, blockSize, pitch, formatBits / 8);
     if (size > RemainingStreamBytes(stream)) return -1;
     uint8_t* pixels = static_cast<uint8_t*>(VELK_ALLOC(size > 0 ? static_cast<size_t>(size) : 1));
     if (!pixels) return -1;

@@ -26,14 +26,20 @@ DibSection* AsSection(V_HGDIOBJ object) {
 int MaskShift(uint32_t mask) { return mask ? __builtin_ctz(mask) : 0; }
 int MaskWidth(uint32_t mask) { return mask ? __builtin_popcount(mask >> MaskShift(mask)) : 0; }
 
-// A channel of the given mask widened (or narrowed) to 8 bits, rounded.
+// A channel of the given mask brought to 8 bits: narrow channels repeat their bits downwards,
+// so full scale stays full scale.
 uint8_t ScaleTo8(uint32_t value, uint32_t mask) {
     if (!mask) return 0;
     int width = MaskWidth(mask);
     uint32_t channel = (value & mask) >> MaskShift(mask);
-    if (width >= 32) return static_cast<uint8_t>(channel >> 24);
-    uint64_t full = (1ull << width) - 1;
-    return static_cast<uint8_t>((channel * 255ull + full / 2) / full);
+    if (width >= 8) return static_cast<uint8_t>(channel >> (width - 8));
+    uint32_t result = 0;
+    int bits = 0;
+    while (bits < 8) {
+        result = (result << width) | channel;
+        bits += width;
+    }
+    return static_cast<uint8_t>(result >> (bits - 8));
 }
 
 struct SourceLayout {
