@@ -11,12 +11,10 @@ constexpr size_t kHeadSize = 9;
 constexpr size_t kMinMatch = 4;
 constexpr size_t kMaxMatch = 8195;
 constexpr size_t kMaxDistance = 16777216;
-constexpr int kHashBits = 17;
-
-uint32_t HashAt(const uint8_t* p) {
+uint32_t HashAt(const uint8_t* p, int bits) {
     uint32_t value;
     std::memcpy(&value, p, 4);
-    return (value * 2654435761u) >> (32 - kHashBits);
+    return (value * 2654435761u) >> (32 - bits);
 }
 
 unsigned int DistanceBytes(size_t distance) {
@@ -77,11 +75,13 @@ std::vector<uint8_t> EncodeArchiveData(const uint8_t* data, size_t size,
     out.reserve(size + size / 8 + kHeadSize);
     TokenWriter writer(out, escape);
 
-    std::vector<int64_t> head(size_t{1} << kHashBits, -1);
+    // A small table for small inputs keeps the set-up cheap.
+    const int hashBits = size < (1u << 16) ? 12 : 17;
+    std::vector<int64_t> head(size_t{1} << hashBits, -1);
     std::vector<int64_t> previous(size, -1);
     auto insert = [&](size_t position) {
         if (position + kMinMatch > size) return;
-        const uint32_t hash = HashAt(data + position);
+        const uint32_t hash = HashAt(data + position, hashBits);
         previous[position] = head[hash];
         head[hash] = static_cast<int64_t>(position);
     };
@@ -92,7 +92,7 @@ std::vector<uint8_t> EncodeArchiveData(const uint8_t* data, size_t size,
         size_t bestDistance = 0;
         const size_t limit = std::min(kMaxMatch, size - position);
         if (limit >= kMinMatch) {
-            int64_t candidate = head[HashAt(data + position)];
+            int64_t candidate = head[HashAt(data + position, hashBits)];
             for (int chain = 0; candidate >= 0 && chain < options.maxChain; ++chain) {
                 const size_t distance = position - static_cast<size_t>(candidate);
                 if (distance > kMaxDistance) break;
