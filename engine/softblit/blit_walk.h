@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "softblit/blit_pixel.h"
+#include "softblit/blit_rows.h"
 
 namespace softblit {
 
@@ -112,7 +113,10 @@ void WalkUnscaled(const BlitJob& job) {
         const uint8_t* from = job.source + static_cast<ptrdiff_t>(job.sourcePitch) * y;
         const uint8_t* blend =
             Blend ? job.blend + static_cast<ptrdiff_t>(job.blendPitch) * y : nullptr;
-        for (int x = 0; x < job.width; ++x) {
+        int x = 0;
+        if constexpr (!Blend && RowKernel<Px, Kind, Op, Keyed>::kAvailable)
+            x = RowKernel<Px, Kind, Op, Keyed>::Run(c, to, from, job.width);
+        for (; x < job.width; ++x) {
             DrawPixel<Px, Kind, Op, Keyed, Blend, Road::General, Mode, White>(
                 c, to + Px::kBytes * x, from + Src::kBytes * x, Blend ? blend + x : nullptr);
         }
