@@ -1,4 +1,6 @@
 // Archive keys: the 12-byte key that every archive byte is exclusive-ored with, by position.
+#include <cstring>
+
 #include "core/archive.h"
 
 namespace {
@@ -48,6 +50,26 @@ void ScrambleArchiveBytes(size_t length, void* data, uint64_t archiveOffset,
                           const unsigned char key[kArchiveKeySize]) {
     auto* bytes = static_cast<unsigned char*>(data);
     size_t phase = archiveOffset % kArchiveKeySize;
+    // Whole 24-byte blocks (two key periods, three words) against the key laid out from the
+    // starting phase; the rest byte by byte.
+    constexpr size_t kBlock = 2 * kArchiveKeySize;
+    if (length >= kBlock) {
+        unsigned char pattern[kBlock];
+        for (size_t i = 0; i < kBlock; ++i) pattern[i] = key[(phase + i) % kArchiveKeySize];
+        uint64_t words[3];
+        std::memcpy(words, pattern, kBlock);
+        size_t done = 0;
+        for (; done + kBlock <= length; done += kBlock) {
+            uint64_t block[3];
+            std::memcpy(block, bytes + done, kBlock);
+            block[0] ^= words[0];
+            block[1] ^= words[1];
+            block[2] ^= words[2];
+            std::memcpy(bytes + done, block, kBlock);
+        }
+        bytes += done;
+        length -= done;
+    }
     for (size_t i = 0; i < length; ++i) {
         bytes[i] ^= key[phase];
         if (++phase == kArchiveKeySize) phase = 0;

@@ -1,0 +1,146 @@
+// File reading speed: a 64 MB file through plain read(), the blocking and threaded direct files
+// and an archive member, and the archive LZ decoder's throughput.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "archive_writer.h"
+#include "core/core.h"
+#include "core/direct_file.h"
+#include "core/lz.h"
+
+namespace {
+
+constexpr size_t kFileSize = 64u << 20;
+constexpr size_t kLzSize = 16u << 20;
+
+std::vector<uint8_t> MakeBytes(size_t size, bool compressible) {
+    std::vector<uint8_t> bytes(size);
+    uint32_t state = 12345;
+    auto next = [&state] { return state = state * 1664525u + 1013904223u; };
+    size_t i = 0;
+    while (i < size) {
+        const uint32_t r = next();
+        if (!compressible || i < 4096 || (r >> 29) == 0) {
+            bytes[i++] = static_cast<uint8_t>(next() >> 24);  // noise
+            continue;
+        }
+        // A repeat of 4 to 259 bytes from up to 4000 bytes back (now and then much further).
+        const size_t distance = 1 + ((r >> 20) % 8 == 0 ? next() % (i - 1) : (r >> 8) % 4000);
+        const size_t length = 4 + (next() >> 24);
+        for (size_t n = 0; n < length && i < size && distance <= i; ++n, ++i) bytes[i] = bytes[i - distance];
+    }
+    return bytes;
+}
+
+// The benchmark files, made once: the 64 MB file, an archive holding it, and a packed block.
+struct Fixture {
+    std::string folder;
+    std::string plainPath;
+    std::string memberPath;
+    std::vector<uint8_t> packed;
+
+    Fixture() {
+        folder = (std::filesystem::temp_directory_path() /
+                  ("velk-bench-files-" + std::to_string(getpid())))
+                     .string();
+        std::filesystem::create_directories(folder);
+        const std::vector<uint8_t> bytes = MakeBytes(kFileSize, false);
+        plainPath = folder + "/big.bin";
+        std::ofstream(plainPath, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        std::vector<ArchiveWriterFile> files(1);
+        files[0].path = "BIG.BIN";
+        files[0].data = bytes;
+        ArchiveWriterOptions options;
+        options.compression = ArchiveCompression::Store;
+        std::string error;
+        WriteArchive(folder + "/DATA.VKA", files, options, &error);
+        memberPath = folder + "/DATA/BIG.BIN";
+        const std::vector<uint8_t> text = MakeBytes(kLzSize, true);
+        packed = EncodeArchiveData(text.data(), text.size());
+    }
+    ~Fixture() { std::filesystem::remove_all(folder); }
+};
+
+Fixture& GetFixture() {
+    static Fixture fixture;
+    return fixture;
+}
+
+void PlainRead(benchmark::State& state) {
+    Fixture& fixture = GetFixture();
+    std::vector<uint8_t> buffer(static_cast<size_t>(state.range(0)));
+    for (auto _ : state) {
+        const int fd = open(fixture.plainPath.c_str(), O_RDONLY);
+        size_t total = 0;
+        for (ssize_t got; (got = read(fd, buffer.data(), buffer.size())) > 0;) total += static_cast<size_t>(got);
+        close(fd);
+        benchmark::DoNotOptimize(total);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kFileSize));
+}
+
+// cache and async flags of the direct file.
+void DirectFileRead(benchmark::State& state, int cache, int async) {
+    Fixture& fixture = GetFixture();
+    std::vector<uint8_t> buffer(static_cast<size_t>(state.range(0)));
+    for (auto _ : state) {
+        DirectFile* file = OpenDirectFile(fixture.plainPath.c_str(), cache, 1, async);
+        size_t total = 0;
+        for (size_t got; (got = ReadDirectFile(buffer.data(), 1, buffer.size(), file)) > 0;) {
+            WaitDirectFile(file);
+            total += got;
+        }
+        CloseDirectFile(file);
+        if (total != kFileSize) state.SkipWithError("short read");
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kFileSize));
+}
+
+void BlockingDirectFile(benchmark::State& state) { DirectFileRead(state, 0, 0); }
+void ThreadedDirectFile(benchmark::State& state) { DirectFileRead(state, 1, 0); }
+void ThreadedAsyncDirectFile(benchmark::State& state) { DirectFileRead(state, 0, 1); }
+
+void ArchiveMemberRead(benchmark::State& state) {
+    Fixture& fixture = GetFixture();
+    std::vector<uint8_t> buffer(static_cast<size_t>(state.range(0)));
+    for (auto _ : state) {
+        const intptr_t handle = OpenFileHandle(fixture.memberPath.c_str(), 0, 1, 0);
+        size_t total = 0;
+        for (size_t got; (got = ReadFileHandle(buffer.data(), 1, buffer.size(), handle)) > 0;) total += got;
+        CloseFileHandle(handle);
+        if (total != kFileSize) state.SkipWithError("short read");
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kFileSize));
+}
+
+void LzDecode(benchmark::State& state) {
+    Fixture& fixture = GetFixture();
+    std::vector<uint8_t> output(kLzSize);
+    for (auto _ : state) {
+        const int64_t size =
+            DecodeArchiveData(fixture.packed.data(), fixture.packed.size(), output.data(), output.size());
+        if (size != static_cast<int64_t>(kLzSize)) state.SkipWithError("decode failed");
+        benchmark::DoNotOptimize(output.data());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kLzSize));
+    state.counters["ratio"] = static_cast<double>(kLzSize) / static_cast<double>(fixture.packed.size());
+}
+
+}  // namespace
+
+BENCHMARK(PlainRead)->Arg(64 << 10)->Arg(1 << 20)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BlockingDirectFile)->Arg(64 << 10)->Arg(1 << 20)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(ThreadedDirectFile)->Arg(64 << 10)->Arg(1 << 20)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(ThreadedAsyncDirectFile)->Arg(64 << 10)->Arg(1 << 20)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(ArchiveMemberRead)->Arg(64 << 10)->Arg(1 << 20)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(LzDecode)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+BENCHMARK_MAIN();
