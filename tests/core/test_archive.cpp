@@ -314,3 +314,26 @@ TEST(ArchiveReader, DamagedArchiveFilesFailCleanlyWhenStreamed) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ArchiveKey, ScramblesByArchivePositionFromAnyOffset) {
+    unsigned char key[kArchiveKeySize];
+    MakeArchiveKey("key", key);
+    unsigned char other[kArchiveKeySize];
+    MakeArchiveKey(nullptr, other);
+    EXPECT_NE(std::memcmp(key, other, kArchiveKeySize), 0);
+    const Bytes data = file_test::PatternBytes(200, 31);
+    for (uint64_t offset : {0ull, 5ull, 11ull, 12ull, 1000003ull}) {
+        for (size_t length : {0u, 1u, 23u, 24u, 25u, 100u, 200u}) {
+            Bytes scrambled(data.begin(), data.begin() + static_cast<long>(length));
+            ScrambleArchiveBytes(length, scrambled.data(), offset, key);
+            for (size_t i = 0; i < length; ++i)
+                ASSERT_EQ(scrambled[i], data[i] ^ key[(offset + i) % kArchiveKeySize]) << offset << " " << i;
+            ScrambleArchiveBytes(length, scrambled.data(), offset, key);
+            EXPECT_TRUE(std::equal(scrambled.begin(), scrambled.end(), data.begin()));
+        }
+    }
+}
+
+}  // namespace
