@@ -88,6 +88,18 @@ int IsMemImgValid(const MEMIMG* view);
 // Bytes from one pixel to the next: 1 with a palette, 4 for 32-bit and 16-bit-with-alpha pixels.
 int GetMemImgBytesPerPixel(const MemImgBase* base);
 void FillMemImgRect(MEMIMG* image, const V_RECT* rect, uint32_t value);
+// The static colour format of (type, alpha, palette), or null for a type above 3.
+const ColorFormat* GetMemImgColorFormat(int type, int alpha, int palette);
+// Converts a rectangle of the source (none: all of it) into the destination at (x, y).
+// -1 when a rectangle leaves its image.
+int CopyMemImg(MEMIMG* destination, const MEMIMG* source, const V_RECT* sourceRect, int x, int y);
+// Copies the rectangle (x, y, width, height) of an image record, with its alpha image when one is
+// given, into the destination at (destination x, destination y), then rebuilds the run code and
+// premultiplied copy when the whole view was written. -1 when a rectangle leaves its image.
+struct ImageRecord;
+int TransferImageMemImg(const ImageRecord* image, const ImageRecord* alphaImage, MEMIMG* destination,
+                        int x, int y, int width, int height, int destinationX, int destinationY,
+                        int colorKey);
 // After pixels were written into the whole view: rebuilds the premultiplied copy and the run code
 // when the base has the buffers for them (the last step of a transfer into the image).
 void UpdateMemImgRunCode(MEMIMG* view, int width, int height);

@@ -84,7 +84,7 @@ int CreateMemImg(MEMIMG* view, int width, int height, int pitch, uint32_t transp
         return -1;
     }
     base->pitch = static_cast<int32_t>(finalPitch);
-    base->colorFormat = nullptr;
+    base->colorFormat = GetMemImgColorFormat(type, alpha, palette);
     size_t bytes = static_cast<size_t>(finalPitch) * static_cast<size_t>(height);
     if (userPixels != nullptr) {
         base->userBuffer = 1;

@@ -109,3 +109,87 @@ TEST(MemImgTables, Entries) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(MemImgFormats, StaticFormatsOfTheColourTypes) {
+    const ColorFormat* plain16 = GetMemImgColorFormat(0, 0, 0);
+    const ColorFormat* alpha16 = GetMemImgColorFormat(0, 1, 0);
+    const ColorFormat* palette32 = GetMemImgColorFormat(1, 1, 1);
+    ASSERT_NE(plain16, nullptr);
+    EXPECT_EQ(plain16->bitDepth, 16);
+    EXPECT_EQ(plain16->redMask, 0xF800u);
+    EXPECT_EQ(alpha16->bitDepth, 32);
+    EXPECT_EQ(alpha16->alphaMask, 0xFF0000u);
+    EXPECT_EQ(palette32->bitDepth, 8);
+    EXPECT_EQ(palette32->alphaMask, 0xFF000000u);
+    EXPECT_EQ(GetMemImgColorFormat(1, 0, 0), GetMemImgColorFormat(1, 0, 0));
+    EXPECT_EQ(GetMemImgColorFormat(2, 1, 1)->redMask, 0xFFu);
+    EXPECT_EQ(GetMemImgColorFormat(3, 0, 0)->bytesPerPixel, 2);
+    EXPECT_EQ(GetMemImgColorFormat(4, 0, 0), nullptr);
+}
+
+TEST(MemImgTransfer, WholeTransferCodesTheRunsPartialDoesNot) {
+    ImageRecord record = {};
+    ASSERT_EQ(CreateArgbImageRecord(3, 2, &record), 0);
+    const uint32_t pixels[] = {0x00000000, 0xFF102030, 0x80405060, 0xFFFFFFFF, 0xFFFFFFFF, 0x00123456};
+    for (int y = 0; y < 2; ++y) std::memcpy(record.pixels + record.pitch * y, pixels + 3 * y, 12);
+    MEMIMG image = {};
+    ASSERT_EQ(CreateMemImg(&image, 3, 2, -1, 0, 1, 0, 1, 1, nullptr), 0);
+    ASSERT_EQ(TransferImageMemImg(&record, nullptr, &image, 0, 0, 3, 2, 0, 0, 0), 0);
+    EXPECT_EQ(std::memcmp(image.pixels, pixels, 12), 0);
+    EXPECT_EQ(image.base->runCodeValid, 1);
+    EXPECT_EQ(image.base->premultipliedValid, 1);
+    const uint8_t code[] = {0x00, 0x40, 0x80, 0xC0, 0x41, 0x00, 0xC0};
+    EXPECT_EQ(std::memcmp(image.base->runBuffer, code, sizeof code), 0);
+    ASSERT_EQ(TransferImageMemImg(&record, nullptr, &image, 1, 0, 2, 2, 0, 0, 0), 0);
+    EXPECT_EQ(image.base->runCodeValid, 0);
+    // Rectangles that leave an image are refused.
+    EXPECT_EQ(TransferImageMemImg(&record, nullptr, &image, 2, 0, 2, 2, 0, 0, 0), -1);
+    EXPECT_EQ(TransferImageMemImg(&record, nullptr, &image, 0, 0, 3, 2, 1, 0, 0), -1);
+    ReleaseMemImg(&image);
+
+    // Into a 16-bit image: the converter packs the channels.
+    MEMIMG image16 = {};
+    ASSERT_EQ(CreateMemImg(&image16, 3, 2, -1, 0, 0, 0, 0, 0, nullptr), 0);
+    ASSERT_EQ(TransferImageMemImg(&record, nullptr, &image16, 0, 0, 3, 2, 0, 0, 0), 0);
+    uint16_t white;
+    std::memcpy(&white, image16.pixels + image16.base->pitch, 2);
+    EXPECT_EQ(white, 0xFFFF);
+    MEMIMG copy = {};
+    ASSERT_EQ(CreateMemImg(&copy, 3, 2, -1, 0, 0, 0, 0, 0, nullptr), 0);
+    std::memset(copy.pixels, 0, copy.base->pitch * 2);
+    V_RECT part = {0, 1, 1, 2};
+    EXPECT_GE(CopyMemImg(&copy, &image16, &part, 2, 0), 0);
+    std::memcpy(&white, copy.pixels + 4, 2);
+    EXPECT_EQ(white, 0xFFFF);
+    EXPECT_EQ(CopyMemImg(&copy, &image16, &part, 3, 0), -1);
+    ReleaseMemImg(&copy);
+    ReleaseMemImg(&image16);
+    ReleaseImageRecord(&record);
+}
+
+TEST(MemImgTransfer, PaletteImagesTakeThePaletteAndTheEntryCount) {
+    ImageRecord record = {};
+    ColorFormat format = {};
+    SetColorFormatPalette8(&format);
+    format.palette[2] = {0x08, 0x10, 0xF8, 0};
+    ASSERT_EQ(CreateImageRecord(4, 1, &format, &record), 0);
+    const uint8_t indices[] = {0, 2, 1, 2};
+    std::memcpy(record.pixels, indices, 4);
+    MEMIMG image = {};
+    ASSERT_EQ(CreateMemImg(&image, 4, 1, -1, 0, 0, 1, 0, 1, nullptr), 0);
+    ASSERT_EQ(TransferImageMemImg(&record, nullptr, &image, 0, 0, 4, 1, 0, 0, 1), 0);
+    EXPECT_EQ(std::memcmp(image.pixels, indices, 4), 0);
+    EXPECT_EQ(image.base->paletteCount, 3);
+    uint16_t entry;
+    std::memcpy(&entry, image.base->palette + 4, 2);
+    EXPECT_EQ(entry, (0xF8 << 8) | (0x10 << 3) | (0x08 >> 3));
+    std::memcpy(&entry, image.base->paletteSecondHalf + 4, 2);
+    EXPECT_EQ(entry, (0xF8 << 8) | (0x10 << 3) | (0x08 >> 3));
+    EXPECT_EQ(image.base->runBuffer[0], 0x00); // index 0 is the transparent colour
+    ReleaseMemImg(&image);
+    ReleaseImageRecord(&record);
+}
+
+} // namespace
