@@ -85,6 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             ExerciseRecord(&record, static_cast<int>(size & 1));
             CloseArchive(&record);
         }
+        std::remove(path.c_str());
     }
     return 0;
 }
