@@ -185,7 +185,7 @@ int OpenArchiveFromImage(ArchiveRecord* record, const void* image, size_t size,
 }
 
 int CheckArchiveLoaded(ArchiveRecord* record) {
-    if (record->loadPending == 0) return 1;
+    if (record->lockReady == 0) return 1;
     V_EnterCriticalSection(&record->lock);
     int loaded = 1;
     if (record->loadPending != 0) {

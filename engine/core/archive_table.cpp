@@ -131,7 +131,10 @@ int ResolveArchivePath(const char* path, int* slotOut, char* archivePath, char* 
     if (g_LastHit.valid != 0 && std::strncmp(full, g_LastHit.prefix, g_LastHit.prefixLength) == 0 &&
         IsSeparator(full[g_LastHit.prefixLength])) {
         slot = AcquireArchive(g_LastHit.slot, g_LastHit.archivePath, 0, 0);
-        if (slot < 0) return -1;
+        if (slot < 0) {
+            g_LastHit.valid = 0;  // gone or damaged: later paths walk their prefixes again
+            return -1;
+        }
         g_LastHit.slot = slot;
         member = full + g_LastHit.prefixLength + 1;
     } else {

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "core/file_access.h"
+#include "log_capture.h"
 #include "platform/kernel.h"
 #include "test_archive_support.h"
 
@@ -53,6 +54,7 @@ protected:
 };
 
 TEST_F(ArchiveAwareFiles, ArchiveStandsInForItsDirectory) {
+    StartFreshLog();
     // Without the archive the plain file is read.
     intptr_t plain = OpenFileHandle(Path("DATA\\A.bmp").c_str(), 0, 1, 0);
     ASSERT_NE(plain, 0);
@@ -75,6 +77,7 @@ TEST_F(ArchiveAwareFiles, ArchiveStandsInForItsDirectory) {
 
     // A member missing from the archive does not fall back to the plain file.
     EXPECT_EQ(OpenFileHandle(Path("DATA\\plain.txt").c_str(), 0, 1, 0), 0);
+    EXPECT_NE(ReadLog().find("ＶＫＡファイルの中に指定のファイルは見つかりませんでした"), std::string::npos);
     // Paths outside the archive's directory still open plain files.
     file_test::WriteBytes(Path("beside.txt"), file_test::PatternBytes(5, 92));
     intptr_t beside = OpenFileHandle(Path("beside.txt").c_str(), 0, 1, 0);
@@ -98,6 +101,7 @@ TEST_F(ArchiveAwareFiles, ArchiveStandsInForItsDirectory) {
     ASSERT_NE(plain, 0);
     EXPECT_EQ(ReadAll(plain).size(), 10u);
     EXPECT_EQ(CloseFileHandle(plain), 0);
+    EXPECT_NE(ReadLog().find("ＶＫＡファイルが壊れています"), std::string::npos);
 }
 
 TEST_F(ArchiveAwareFiles, MembersSeekTellAndStreamLikeFiles) {
@@ -132,6 +136,7 @@ TEST_F(ArchiveAwareFiles, MembersSeekTellAndStreamLikeFiles) {
 }
 
 TEST_F(ArchiveAwareFiles, AtMost512FilesAreOpenAtOnce) {
+    StartFreshLog();
     WriteArchive();
     std::vector<intptr_t> handles;
     for (int i = 0; i < kMaxOpenFiles; ++i) {
@@ -144,6 +149,7 @@ TEST_F(ArchiveAwareFiles, AtMost512FilesAreOpenAtOnce) {
         ASSERT_NE(handles.back(), 0) << i;
     }
     EXPECT_EQ(OpenFileHandle(Path("DATA\\A.bmp").c_str(), 0, 1, 0), 0);
+    EXPECT_NE(ReadLog().find("同時に開けるファイルの数が限界を超えました"), std::string::npos);
     EXPECT_EQ(GetArchiveReferenceCount(0), kMaxOpenFiles);
     EXPECT_EQ(CloseFileHandle(handles[100]), 0);
     handles[100] = OpenFileHandle(Path("DATA\\A.bmp").c_str(), 0, 1, 0);
