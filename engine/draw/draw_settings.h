@@ -12,4 +12,5 @@ struct DrawSettings {
     uint32_t brightColor;   // 0x00RRGGBB (bytes blue, green, red, 0); 0x00FFFFFF is white
 };
 
-inline DrawSettings g_DrawSettings = {{0, 0, 640, 480}, 0, 0, 0x00FFFFFF};
+// Zero until the graphics start-up resets it.
+inline DrawSettings g_DrawSettings = {};

@@ -70,7 +70,13 @@ int CreateMemImg(MEMIMG* view, int width, int height, int pitch, uint32_t transp
         }
         base->paletteSecondHalf = base->palette + 1024;
     }
-    int64_t rowSize = pitch >= 0 ? pitch : int64_t{BytesPerPixel(type, palette, alpha)} * width;
+    int64_t pixelRow = int64_t{BytesPerPixel(type, palette, alpha)} * width;
+    // A caller's pitch shorter than a row would let every row overrun the buffer.
+    if (pitch >= 0 && pitch < pixelRow) {
+        FreeBase(base);
+        return -1;
+    }
+    int64_t rowSize = pitch >= 0 ? pitch : pixelRow;
     int64_t finalPitch = pitch >= 0 ? pitch : (rowSize + 15) / 16 * 16;
     int64_t power = 1;
     int shift = 0;

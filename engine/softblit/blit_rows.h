@@ -78,6 +78,34 @@ struct RowKernel<Pixel32, SourceKind::Direct, PixelOp<Pixel32, Mode, false, true
     }
 };
 
+// 32-bit mode 1 without modifiers: each channel mixed toward the source by the parameter, the
+// destination's top byte kept.
+template <bool Keyed>
+struct RowKernel<Pixel32, SourceKind::Direct, PixelOp<Pixel32, 1, false, true, Form::Normal>, Keyed> {
+    static constexpr bool kAvailable = true;
+    static int Run(const BlitContext& c, uint8_t* to, const uint8_t* from, int n) {
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i top = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+        const __m128i weight = _mm_set1_epi16(static_cast<short>(c.p));
+        const __m128i inverse = _mm_set1_epi16(static_cast<short>(256 - c.p));
+        const __m128i key = _mm_set1_epi32(static_cast<int>(c.key));
+        auto mix = [&](__m128i d, __m128i s) {
+            return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(d, inverse), _mm_mullo_epi16(s, weight)), 8);
+        };
+        int x = 0;
+        for (; x + 4 <= n; x += 4) {
+            __m128i s = LoadVector(from + 4 * x);
+            __m128i d = LoadVector(to + 4 * x);
+            __m128i mixed = _mm_packus_epi16(mix(_mm_unpacklo_epi8(d, zero), _mm_unpacklo_epi8(s, zero)),
+                                             mix(_mm_unpackhi_epi8(d, zero), _mm_unpackhi_epi8(s, zero)));
+            __m128i out = Select(top, d, mixed);
+            if constexpr (Keyed) out = Select(_mm_cmpeq_epi32(s, key), d, out);
+            StoreVector(to + 4 * x, out);
+        }
+        return x;
+    }
+};
+
 // 32-bit keyed plain copy of an alpha source: alpha 0 kept, 255 copied whole, others mixed on
 // blue, green and red with the destination's top byte kept.
 template <>

@@ -189,7 +189,15 @@ void WalkRuns(const BlitJob& job) {
             int n = static_cast<int>(byte & 0x3F) + 1;
             if (n > job.width - x) n = job.width - x;
             if (kind != 0) {
-                for (int i = x; i < x + n; ++i) {
+                int i = x;
+                // An opaque run of a direct source is the unkeyed loop's work.
+                if constexpr (!Blend && Kind == SourceKind::Direct &&
+                              RowKernel<Px, Kind, Op, false>::kAvailable) {
+                    if (kind == 1)
+                        i += RowKernel<Px, Kind, Op, false>::Run(c, to + Px::kBytes * x,
+                                                                 from + Src::kBytes * x, n);
+                }
+                for (; i < x + n; ++i) {
                     SourcePixel s = Src::Fetch(c, from + Src::kBytes * i);
                     uint32_t b = Blend ? c.blendMap[blend[i]] : 0;
                     if (Kind == SourceKind::Alpha && kind == 2)

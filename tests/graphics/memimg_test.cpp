@@ -25,6 +25,10 @@ TEST(MemImg, PitchBytesAndFlags) {
     ASSERT_EQ(CreateMemImg(&d, 3, 3, -1, 0, 0, 0, 1, 1, nullptr), 0);
     EXPECT_EQ(GetMemImgBytesPerPixel(d.base), 4);
     EXPECT_NE(d.alpha, nullptr);
+    // A pitch shorter than a row is refused.
+    MEMIMG shortPitch = {};
+    EXPECT_EQ(CreateMemImg(&shortPitch, 10, 2, 8, 0, 1, 0, 0, 0, nullptr), -1);
+    EXPECT_EQ(IsMemImgValid(&shortPitch), 0);
     // A tagged view cannot be created over.
     EXPECT_EQ(CreateMemImg(&d, 3, 3, -1, 0, 0, 0, 1, 1, nullptr), -1);
     // Single-channel types drop palette and alpha; type 2 gets no run buffer.
