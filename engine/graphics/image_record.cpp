@@ -124,7 +124,10 @@ int SetImagePixel(ImageRecord* record, int x, int y, int red, int green, int blu
 }
 
 uint32_t GetImagePixelArgb(const ImageRecord* record, int x, int y) {
-    if (!record->pixels) return 0;
+    // Outside the image (an empty record included) there is no pixel to read.
+    if (!record->pixels || static_cast<uint32_t>(x) >= static_cast<uint32_t>(record->width) ||
+        static_cast<uint32_t>(y) >= static_cast<uint32_t>(record->height))
+        return 0;
     const ColorFormat& f = record->format;
     int bpp = f.bytesPerPixel;
     if (bpp < 1 || bpp > 4) return 0;

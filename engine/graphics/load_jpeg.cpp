@@ -96,6 +96,15 @@ void SetJpegStreamSource(j_decompress_ptr cinfo, StreamHolder* stream) {
     source->end = TellStream(stream) + RemainingStreamBytes(stream);
 }
 
+// A row of R, G, B samples turned into B, G, R in place.
+void SwapRedBlue(uint8_t* row, size_t width) {
+    for (size_t x = 0; x < width; ++x, row += 3) {
+        uint8_t r = row[0];
+        row[0] = row[2];
+        row[2] = r;
+    }
+}
+
 // The body of the loader; libjpeg errors jump out of it back to LoadJpegImage.
 int DecodeJpeg(JpegLoad* load, StreamHolder* stream, ImageRecord* record) {
     j_decompress_ptr cinfo = &load->cinfo;
@@ -108,24 +117,15 @@ int DecodeJpeg(JpegLoad* load, StreamHolder* stream, ImageRecord* record) {
     int components = cinfo->output_components;
     if (components != 1 && components != 3) return -1;  // four-component files are refused
     size_t stride = static_cast<size_t>(components) * cinfo->output_width;
-    JSAMPARRAY sample = (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo),
-                                                     JPOOL_IMAGE, static_cast<JDIMENSION>(stride), 1);
     size_t size = stride * cinfo->output_height;
     load->pixels = static_cast<uint8_t*>(VELK_ALLOC(size ? size : 1));
     if (!load->pixels) return -1;
     while (cinfo->output_scanline < cinfo->output_height) {
         uint8_t* out = load->pixels + stride * cinfo->output_scanline;
-        jpeg_read_scanlines(cinfo, sample, 1);
-        const uint8_t* in = sample[0];
-        if (components == 1) {
-            std::memcpy(out, in, stride);
-        } else {
-            for (JDIMENSION x = 0; x < cinfo->output_width; ++x) {
-                out[3 * x] = in[3 * x + 2];
-                out[3 * x + 1] = in[3 * x + 1];
-                out[3 * x + 2] = in[3 * x];
-            }
-        }
+        // Rows are decoded straight into the block; colour rows then swap red and blue.
+        JSAMPROW row = out;
+        jpeg_read_scanlines(cinfo, &row, 1);
+        if (components == 3) SwapRedBlue(out, cinfo->output_width);
     }
     jpeg_finish_decompress(cinfo);
     record->width = static_cast<int32_t>(cinfo->output_width);

@@ -19,16 +19,14 @@ struct PngReadContext {
 struct PngLoad {
     png_structp png;
     png_infop info;
-    png_bytep image;
     png_bytepp rows;
-    uint8_t* copy;
+    uint8_t* pixels;  // the record's block, rows read into it
     PngReadContext context;
 };
 
 void FreePngLoad(PngLoad* load) {
-    if (load->image) png_free(load->png, load->image);
     if (load->rows) FreeMemory(load->rows);
-    if (load->copy) FreeMemory(load->copy);
+    if (load->pixels) FreeMemory(load->pixels);
     png_destroy_read_struct(&load->png, load->info ? &load->info : nullptr, nullptr);
 }
 
@@ -73,18 +71,14 @@ void DecodePng(PngLoad* load, ImageRecord* record) {
     int channels = png_get_channels(png, info);
     if (rowBytes > static_cast<size_t>(kMaxImageSide) * 4) png_error(png, "Row too long");
 
+    // The rows are read straight into the record's block.
     load->rows = static_cast<png_bytepp>(VELK_ALLOC(sizeof(png_bytep) * (height ? height : 1)));
     if (!load->rows) png_error(png, "Out of memory");
     size_t size = rowBytes * height;
-    load->image = static_cast<png_bytep>(png_malloc(png, size ? size : 1));
-    for (png_uint_32 y = 0; y < height; ++y) load->rows[y] = load->image + y * rowBytes;
+    load->pixels = static_cast<uint8_t*>(VELK_ALLOC(size ? size : 1));
+    if (!load->pixels) png_error(png, "Out of memory");
+    for (png_uint_32 y = 0; y < height; ++y) load->rows[y] = load->pixels + y * rowBytes;
     png_read_image(png, load->rows);
-
-    load->copy = static_cast<uint8_t*>(VELK_ALLOC(size ? size : 1));
-    if (!load->copy) png_error(png, "Out of memory");
-    std::memcpy(load->copy, load->image, size);
-    png_free(png, load->image);
-    load->image = nullptr;
     FreeMemory(load->rows);
     load->rows = nullptr;
     png_read_end(png, nullptr);
@@ -121,8 +115,8 @@ void DecodePng(PngLoad* load, ImageRecord* record) {
     record->width = static_cast<int32_t>(width);
     record->height = static_cast<int32_t>(height);
     record->pitch = static_cast<int32_t>(rowBytes);
-    record->pixels = load->copy;
-    load->copy = nullptr;
+    record->pixels = load->pixels;
+    load->pixels = nullptr;
 }
 
 }  // namespace

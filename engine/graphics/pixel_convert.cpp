@@ -307,6 +307,89 @@ bool FastConvert(const Job& j) {
     return false;
 }
 
+// ---------------------------------------------------------------- 6a: narrowing without options
+
+// The general path's result for the common case of channels that only narrow (or keep their
+// width) with no colour key, alpha image, alpha option or dither: each channel is one shift
+// and mask, so whole rows go through a few operations a pixel.
+struct NarrowPlan {
+    int rightShift[4];
+    uint32_t mask[4];
+    int leftShift[4];
+    int count;
+    uint32_t constant;  // unused bits and, without source alpha, full destination alpha
+};
+
+bool MakeNarrowPlan(const Job& j, NarrowPlan* plan) {
+    const ColorFormat* sf = j.sf;
+    const ColorFormat* df = j.df;
+    if (j.sb == 1 || j.transparentToAlpha || j.useAlphaImage || j.alphaOnly || j.alphaFromRed ||
+        j.dither != 0)
+        return false;
+    const int srcShift[4] = {sf->redShift, sf->greenShift, sf->blueShift, sf->alphaShift};
+    const int srcWidth[4] = {sf->redWidth, sf->greenWidth, sf->blueWidth, sf->alphaWidth};
+    const int dstShift[4] = {df->redShift, df->greenShift, df->blueShift, df->alphaShift};
+    const int dstWidth[4] = {df->redWidth, df->greenWidth, df->blueWidth, df->alphaWidth};
+    plan->count = 0;
+    plan->constant = df->unusedMask;
+    for (int c = 0; c < 4; ++c) {
+        if (dstWidth[c] == 0 || dstWidth[c] >= 32) {
+            if (dstWidth[c] >= 32) return false;
+            continue;
+        }
+        uint32_t max = (1u << dstWidth[c]) - 1u;
+        if (c == 3 && sf->alphaMask == 0) {
+            plan->constant |= max << dstShift[c];
+            continue;
+        }
+        if (srcWidth[c] == 0) continue;
+        if (srcWidth[c] < dstWidth[c]) return false;
+        int n = plan->count++;
+        plan->rightShift[n] = srcShift[c] + srcWidth[c] - dstWidth[c];
+        plan->mask[n] = max;
+        plan->leftShift[n] = dstShift[c];
+    }
+    return true;
+}
+
+template <int SourceBytes, int DestinationBytes>
+void NarrowRows(const Job& j, const NarrowPlan& plan) {
+    uint32_t skipKey = j.transparent & DepthMask(j.sf->bitDepth);
+    for (int y = 0; y < j.height; ++y) {
+        const uint8_t* s = SourceRow(j, y);
+        uint8_t* d = DestRow(j, y);
+        for (int x = 0; x < j.width; ++x) {
+            uint32_t v = ReadValue(s + x * SourceBytes, SourceBytes);
+            if (j.skip && v == skipKey) continue;
+            uint32_t out = plan.constant;
+            for (int c = 0; c < plan.count; ++c)
+                out |= ((v >> plan.rightShift[c]) & plan.mask[c]) << plan.leftShift[c];
+            WriteValue(d + DestColumn(j, x) * DestinationBytes, DestinationBytes, out);
+        }
+    }
+}
+
+template <int SourceBytes>
+bool NarrowTo(const Job& j, const NarrowPlan& plan) {
+    switch (j.db) {
+        case 2: NarrowRows<SourceBytes, 2>(j, plan); return true;
+        case 3: NarrowRows<SourceBytes, 3>(j, plan); return true;
+        case 4: NarrowRows<SourceBytes, 4>(j, plan); return true;
+        default: return false;
+    }
+}
+
+bool NarrowConvert(const Job& j) {
+    NarrowPlan plan;
+    if (!MakeNarrowPlan(j, &plan)) return false;
+    switch (j.sb) {
+        case 2: return NarrowTo<2>(j, plan);
+        case 3: return NarrowTo<3>(j, plan);
+        case 4: return NarrowTo<4>(j, plan);
+        default: return false;
+    }
+}
+
 // ---------------------------------------------------------------- 6: general path
 
 struct ChannelPlan {
@@ -490,5 +573,6 @@ int ConvertPixelFormatRect(void* destination, int destinationPitch,
     if (!j.skip && j.dither == 0 && !j.alphaOnly && !j.alphaFromRed && !j.mirror && !j.useAlphaImage &&
         FastConvert(j))
         return 0;
+    if (NarrowConvert(j)) return 0;
     return GeneralConvert(j);
 }

@@ -326,3 +326,39 @@ TEST(ConvertRoutines, CopyAndStretch) {
     ReleaseImageRecord(&dst);
     ReleaseImageRecord(&big);
 }
+
+TEST(Convert, NarrowingMatchesChannelModel) {
+    std::mt19937 random(11);
+    std::vector<uint32_t> src(7 * 5);
+    for (uint32_t& p : src) p = random();
+    const ColorFormat x4444 = Format(16, 0xF00, 0xF0, 0xF, 0);
+    struct Pair {
+        const ColorFormat* from;
+        const ColorFormat* to;
+    } pairs[] = {{&k8888, &k4444}, {&kX888, &k4444}, {&k8888, &k1555}, {&k8888, &x4444}, {&k8888, &k888}};
+    for (const Pair& pair : pairs) {
+        const ColorFormat& f = *pair.from;
+        const ColorFormat& t = *pair.to;
+        std::vector<uint8_t> out(7 * 5 * 4, 0);
+        Options mirror;
+        mirror.mirror = 1;
+        Convert(out.data(), 7 * t.bytesPerPixel, t, src.data(), 28, f, 7, 5, mirror);
+        for (int i = 0; i < 35; ++i) {
+            uint32_t v = src[i];
+            uint32_t expect = t.unusedMask;
+            auto channel = [&](uint32_t mask, int shift, int width, int toShift, int toWidth) {
+                if (toWidth == 0) return;
+                uint32_t value = width ? ((v & mask) >> shift) >> (width - toWidth) : (1u << toWidth) - 1;
+                expect |= value << toShift;
+            };
+            channel(f.redMask, f.redShift, f.redWidth, t.redShift, t.redWidth);
+            channel(f.greenMask, f.greenShift, f.greenWidth, t.greenShift, t.greenWidth);
+            channel(f.blueMask, f.blueShift, f.blueWidth, t.blueShift, t.blueWidth);
+            channel(f.alphaMask, f.alphaShift, f.alphaWidth, t.alphaShift, t.alphaWidth);
+            int column = 6 - i % 7, row = i / 7;
+            uint32_t got = 0;
+            std::memcpy(&got, &out[(row * 7 + column) * t.bytesPerPixel], t.bytesPerPixel);
+            ASSERT_EQ(got, expect) << i;
+        }
+    }
+}
