@@ -228,3 +228,31 @@ void* CreateTempFile(char* pathOut);
 
 // Closes every open archive that no file or search uses any more. Returns 0.
 int CloseArchives();
+
+// ---------------------------------------------------------------- network layer
+
+// A byte ring: bytes are stored from the write position and taken from the read position, both
+// wrapping at the capacity.
+struct RingBuffer {
+    uint8_t* data;
+    int32_t readPosition;
+    int32_t writePosition;
+    int32_t stored;
+    int32_t capacity;
+};
+
+int ReserveRingBuffer(int32_t needed, RingBuffer* ring);
+int FreeRingBuffer(RingBuffer* ring);
+void WrapRingBuffer(RingBuffer* ring);
+
+// Messages travel as a 32-bit little-endian length followed by that many bytes. The layer is
+// started by nothing in the library, so every operation below returns at once with its failure
+// or neutral result unless it has been started.
+int RecvSocket(int handle);
+int SendSocket(int handle);
+int AcceptNetWork();
+int CloseNetworkHandle(int handle);
+int PumpNetworkMessages(int closeFlag);
+int EndNetwork();
+int HandleSocketEvent(intptr_t event, uintptr_t socket);
+int WriteNetworkLog(const char* format, ...) __attribute__((format(printf, 1, 2)));
