@@ -181,9 +181,12 @@ int ReadBmp(StreamHolder* stream, BmpImage& b) {
     b.info->bmiHeader.biSize = kInfoHeaderSize;
     b.info->bmiHeader.biHeight = b.bottomUp ? b.height : -b.height;
     if (b.bitCount <= 8) {
+        // A shorter palette, as the colours-used field gives it, leaves the other entries 0.
+        uint32_t used = ReadLe32(head + 32);
+        int stored = used > 0 && used < static_cast<uint32_t>(colors) ? static_cast<int>(used) : colors;
         if (SeekStream(stream, static_cast<int32_t>(kFileHeaderSize + headerSize), 0) != 0 ||
             TellStream(stream) != static_cast<int64_t>(kFileHeaderSize + headerSize) ||
-            !ReadStreamExact(stream, b.info->bmiColors, static_cast<size_t>(colors) * 4))
+            !ReadStreamExact(stream, b.info->bmiColors, static_cast<size_t>(stored) * 4))
             return -1;
     } else if (b.bitCount == 16 || b.bitCount == 32 || b.compression == V_BI_BITFIELDS) {
         if (!ReadStreamExact(stream, b.info->bmiColors, 12)) return -1;

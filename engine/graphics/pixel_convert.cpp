@@ -440,11 +440,12 @@ int GeneralConvert(const Job& j) {
             keyChannels[c] = w == 0 ? 0 : w <= 8 ? keyChannels[c] >> (8 - w) : keyChannels[c] << (w - 8);
         }
     }
-    int ab = j.useAlphaImage ? j.af->bytesPerPixel : 0;
+    // An alpha image whose format has no valid pixel size (a null format) reads as all zero.
+    int ab = j.useAlphaImage && j.af->bytesPerPixel >= 1 && j.af->bytesPerPixel <= 4 ? j.af->bytesPerPixel : 0;
     uint32_t remainders[3] = {0, 0, 0};
     for (int y = 0; y < j.height; ++y) {
         const uint8_t* s = SourceRow(j, y);
-        const uint8_t* a = j.useAlphaImage
+        const uint8_t* a = ab
                                ? j.alpha + static_cast<ptrdiff_t>(j.top + y) * j.alphaPitch + static_cast<ptrdiff_t>(j.left) * ab
                                : nullptr;
         uint8_t* d = DestRow(j, y);
@@ -462,7 +463,7 @@ int GeneralConvert(const Job& j) {
                     bool key = ch[0] == keyChannels[0] && ch[1] == keyChannels[1] && ch[2] == keyChannels[2];
                     alpha = key ? 0 : dstAlphaFull;
                 } else if (j.useAlphaImage) {
-                    uint32_t av = ReadValue(a + x * ab, ab);
+                    uint32_t av = ab ? ReadValue(a + x * ab, ab) : 0;
                     if (ab == 1) av = PaletteValue(j.af, static_cast<int>(av));
                     uint32_t dropped;
                     alpha = Rewiden((av & j.af->redMask) >> j.af->redShift, j.af->redWidth, dstAlphaWidth, &dropped);
@@ -548,7 +549,6 @@ int ConvertPixelFormatRect(void* destination, int destinationPitch,
     bool dstAlpha = j.df->alphaMask != 0;
     bool srcAlpha = j.sf->alphaMask != 0;
     bool haveAlphaImage = alphaImage != nullptr;
-    if (haveAlphaImage && (j.af->bytesPerPixel < 1 || j.af->bytesPerPixel > 4)) haveAlphaImage = false;
     j.alphaFromData = dstAlpha && (srcAlpha || haveAlphaImage);
     j.useAlphaImage = dstAlpha && haveAlphaImage && !srcAlpha;
     j.transparentToAlpha = transparentToAlpha && !j.alphaFromData && dstAlpha && !j.alphaFromRed;

@@ -181,6 +181,11 @@ TEST(Convert, AlphaFromSecondImageRedAndAlphaOnly) {
     Convert(dst, 8, k8888, &src[0][0], 6, k888, 2, 1, o);
     EXPECT_EQ(dst[0], 0x11030201u);
     EXPECT_EQ(dst[1], 0xEE060504u);
+    // An alpha image without a format reads as all zero.
+    o.alphaFormat = nullptr;
+    Convert(dst, 8, k8888, &src[0][0], 6, k888, 2, 1, o);
+    EXPECT_EQ(dst[1], 0x00060504u);
+    o.alphaFormat = &kX888;
     // Ignored when the source has alpha of its own.
     uint32_t argb[2] = {0x7F000000, 0x80000000};
     Convert(dst, 8, k8888, argb, 8, k8888, 2, 1, o);

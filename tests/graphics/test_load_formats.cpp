@@ -137,6 +137,18 @@ TEST(LoadBmp, PaletteImages) {
     Loaded v5(LoadBmpImage, MakeBmp(s, StoreRows({{7}}, true)));
     ASSERT_EQ(v5.result, 0);
     EXPECT_EQ(Argb(&v5.r, 0, 0), 0x00123456u);
+
+    // A palette shorter than the bit count allows, as the colours-used field says.
+    s.headerSize = 40;
+    s.width = 2;
+    s.palette = {0x0000FF, 0x00FF00, 0xFF0000};
+    Bytes shortPalette = MakeBmp(s, StoreRows({{2, 1}}, true));
+    shortPalette[14 + 32] = 3;
+    Loaded few(LoadBmpImage, shortPalette);
+    ASSERT_EQ(few.result, 0);
+    EXPECT_EQ(Argb(&few.r, 0, 0), 0x00FF0000u);
+    EXPECT_EQ(Argb(&few.r, 1, 0), 0x0000FF00u);
+    EXPECT_EQ(few.r.format.palette[3].red, 0);
 }
 
 TEST(LoadBmp, SixteenAndThirtyTwoBitsThroughGdi) {
