@@ -195,3 +195,11 @@ void V_OutputDebugStringA(const char* text);
 // input is not valid in its encoding; the output is always NUL-terminated when size > 0.
 bool V_Cp932ToUtf8(const char* in, char* out, size_t outSize);
 bool V_Utf8ToCp932(const char* in, char* out, size_t outSize);
+
+// ---- Modules ----
+// The platform libraries the library looks up functions in by name; only those the library
+// asks for are known ("DSOUND.DLL"). Names compare without regard to case.
+typedef void (*V_FARPROC)();
+V_HMODULE V_LoadLibraryA(const char* name);
+V_FARPROC V_GetProcAddress(V_HMODULE module, const char* name);
+V_BOOL V_FreeLibrary(V_HMODULE module);

@@ -16,3 +16,19 @@ struct V_TIMECAPS {
 // The finest and coarsest timer periods in milliseconds.
 V_UINT V_timeGetDevCaps(V_TIMECAPS* caps, V_UINT size);
 constexpr V_UINT V_TIMERR_NOCANDO = 97;
+
+// The wave format record of the multimedia system: 18 bytes, packed; cbSize bytes of
+// format-specific data may follow it.
+#pragma pack(push, 1)
+struct V_WAVEFORMATEX {
+    V_WORD wFormatTag;
+    V_WORD nChannels;
+    V_DWORD nSamplesPerSec;
+    V_DWORD nAvgBytesPerSec;
+    V_WORD nBlockAlign;
+    V_WORD wBitsPerSample;
+    V_WORD cbSize;
+};
+#pragma pack(pop)
+static_assert(sizeof(V_WAVEFORMATEX) == 18, "the wave format is 18 bytes");
+constexpr V_WORD V_WAVE_FORMAT_PCM = 1;

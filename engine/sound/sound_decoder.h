@@ -1,0 +1,68 @@
+// The decoder behind every sampled sound: reads a stream, hands out PCM in chunks.
+#pragma once
+
+#include <cstdint>
+
+#include "core/core.h"
+#include "platform/acm.h"
+#include "platform/winmm.h"
+
+enum SoundDecoderKind : int32_t {
+    kDecoderPcmWave = 0,
+    kDecoderAcm = 1,
+    kDecoderOggVorbis = 2,
+    kDecoderMemoryPcm = 3,
+};
+
+struct SoundDecoder {
+    int32_t openFlag;
+    int32_t endFlag;
+    int32_t kind;
+    StreamHolder stream;  // the caller's stream; never closed here
+    int32_t dataStart;
+    int32_t dataSize;
+    V_WAVEFORMATEX format;  // PCM output format
+    // Compressed data (kind 1).
+    V_WAVEFORMATEX* sourceFormat;
+    V_HACMSTREAM mainStream;
+    V_HACMSTREAM spareStream;
+    uint8_t* compressedData;
+    int32_t compressedSize;
+    int32_t mainSourceOffset;
+    int32_t totalSamples;  // -1 when unknown
+    // Chunks handed out.
+    uint8_t* outputBlock;
+    int32_t chunkSize;
+    int32_t chunkLeft;
+    int32_t chunkOffset;
+    int32_t position;  // PCM bytes handed out since the start of the data
+};
+
+int OpenSoundDecoder(const StreamHolder* stream, SoundDecoder* decoder);
+int ReadSoundDecoder(SoundDecoder* decoder, void* buffer, int32_t bytes);
+int SeekSoundDecoder(SoundDecoder* decoder, int32_t sample);
+int CloseSoundDecoder(SoundDecoder* decoder);
+int GetSoundDecoderFormat(const SoundDecoder* decoder, V_WAVEFORMATEX* format);
+int32_t GetSoundDecoderLength(SoundDecoder* decoder);
+int DecodeWholeSound(SoundDecoder* decoder, V_WAVEFORMATEX* format, uint8_t** data,
+                     int32_t* size);
+
+// The WAVE probes and their steps.
+int OpenPcmWaveDecoder(SoundDecoder* decoder);
+int OpenAcmWaveDecoder(SoundDecoder* decoder);
+int ReadPcmWaveChunk(SoundDecoder* decoder);
+int ConvertAcmChunk(SoundDecoder* decoder);
+int SeekPcmWaveDecoder(SoundDecoder* decoder, int32_t sample);
+int SeekAcmDecoder(SoundDecoder* decoder, int32_t sample);
+int CloseAcmDecoder(SoundDecoder* decoder);
+// The later probes of the chain; they refuse every stream for now.
+int OpenOggVorbisSound(SoundDecoder* decoder);
+int OpenMp3AcmDecoder(SoundDecoder* decoder);
+int ConvertMp3ToPcm(SoundDecoder* decoder);
+
+// Whole-file and whole-stream reading, and the in-memory RIFF/WAVE writer.
+int BuildWaveFileImage(uint8_t** image, int32_t* imageSize, const void* format,
+                       int32_t formatSize, const void* data, int32_t dataSize);
+int FinishWaveCapture();
+int LoadFileToMemory(const char* path, uint8_t** data, int32_t* size);
+int ReadStreamToMemory(const StreamHolder* stream, uint8_t** data, int32_t* size);
