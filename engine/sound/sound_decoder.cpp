@@ -83,16 +83,13 @@ int ReadSoundDecoder(SoundDecoder* decoder, void* buffer, int32_t bytes) {
 int SeekSoundDecoder(SoundDecoder* decoder, int32_t sample) {
     int32_t target = sample * decoder->format.nBlockAlign;
     if (std::abs(target - decoder->position) < 16) return 0;
+    // The seek clears the end flag; a compressed seek past the data sets it again.
+    decoder->endFlag = 0;
     switch (decoder->kind) {
         case kDecoderPcmWave: SeekPcmWaveDecoder(decoder, sample); break;
-        case kDecoderAcm:
-            SeekAcmDecoder(decoder, sample);
-            // A seek past the data leaves the decoder at its end.
-            if (decoder->endFlag) return 0;
-            break;
+        case kDecoderAcm: SeekAcmDecoder(decoder, sample); break;
         default: break;
     }
-    decoder->endFlag = 0;
     return 0;
 }
 
