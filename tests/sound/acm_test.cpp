@@ -184,7 +184,7 @@ TEST(AcmWave, ConverterKeepsSurplusAndRefusesWhatItCannotRead) {
     EncodedAdpcm e = EncodeAdpcm(8000, 0.5, 256);
     std::vector<uint8_t> formatBlock(18 + e.extra.size());
     std::memcpy(formatBlock.data(), &e.format, 18);
-    std::memcpy(formatBlock.data() + 18, e.extra.data(), e.extra.size());
+    if (!e.extra.empty()) std::memcpy(formatBlock.data() + 18, e.extra.data(), e.extra.size());
     auto* source = reinterpret_cast<V_WAVEFORMATEX*>(formatBlock.data());
     V_WAVEFORMATEX pcm{};
     pcm.wFormatTag = 1;
