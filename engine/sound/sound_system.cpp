@@ -228,6 +228,9 @@ int TerminateSoundSystem() {
     FinishWaveCapture();
     DeleteAllSounds(0);
     DeleteAllMidiHandles();
+    // Ending from inside a sound call (a fatal exit) never returns to that call: give the
+    // lock up before it goes.
+    while (SoundLockHeldByCaller()) LeaveSoundLock();
     V_DeleteCriticalSection(&s.lock);
     ReleaseAndClear(s.primaryBuffer);
     ReleaseAndClear(s.silentBuffer);

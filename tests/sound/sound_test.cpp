@@ -1,6 +1,7 @@
 // The sound system end to end on the manual mixer: loading, playing, buffers in turn, long
 // sounds as streams, stream play types, stop and resume, handles, shared stream buffers.
 #include "sound/sound_internal.h"
+#include "core/log_capture.h"
 #include "sound_support.h"
 
 namespace {
@@ -312,4 +313,39 @@ TEST(SoundSystem, RunsOnTheAudioDriverToo) {
         ASSERT_EQ(captured[first + 2 * i], samples[i]) << i;
         ASSERT_EQ(captured[first + 2 * i + 1], samples[i]) << i;
     }
+}
+
+// Ending while this thread holds the sound lock (a fatal exit inside a sound call) stops the
+// refill thread and returns.
+TEST(SoundSystem, EndsWhileTheCallerHoldsTheSoundLock) {
+    V_DSoundMixerSetManual(1);
+    ASSERT_EQ(InitializeSoundSystem(), 0);
+    SetSoundCreateType(3);
+    SoundHandle h = LoadSoundFile(MonoFile("held.wav", Pattern(44100)).c_str(), 1, -1);
+    SetSoundCreateType(0);
+    ASSERT_NE(h, -1);
+    PlaySoundHandle(h, 3, 1);
+    EnterSoundLock();
+    EnterSoundLock();
+    EXPECT_EQ(TerminateSoundSystem(), 0);
+    EXPECT_EQ(g_SoundSystem.stopFlag.load(), 2);
+    EXPECT_EQ(g_SoundSystem.thread, nullptr);
+    EXPECT_EQ(V_DSoundMixerBufferCount(), 0);
+    EXPECT_EQ(CheckSoundPlaying(h), -1);
+}
+
+TEST(SoundSystem, StartReportsTheDeviceAndFailedLoadsAreLogged) {
+    StartFreshLog();
+    V_DSoundMixerSetManual(1);
+    ASSERT_EQ(InitializeSoundSystem(), 0);
+    EXPECT_EQ(LoadSoundFile("missing.wav", 1, -1), -1);
+    EXPECT_EQ(TerminateSoundSystem(), 0);
+    std::string log = ReadLog();
+    for (const char* line : {"DirectSound の初期化を行います", "DirectSound デバイスを列挙します",
+                             "利用可能チャンネル", " プライマリ MONO = OK  STEREO = OK ",
+                             "右記のファイルのオープンに失敗しました：missing.wav",
+                             "右記の音声ファイルのロードに失敗しました_1：missing.wav",
+                             "DirectSound の初期化は正常に終了しました",
+                             "DirectSound の終了処理は正常に終了しました"})
+        EXPECT_NE(log.find(line), std::string::npos) << line;
 }
