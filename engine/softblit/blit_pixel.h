@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
+#include <utility>
 
 namespace softblit {
 

@@ -11,6 +11,10 @@
 
 namespace softblit {
 
+// The AVX2 forms, used when the processor has them.
+bool HasAvx2();
+int AlphaCopyRow32Avx2(uint8_t* to, const uint8_t* from, int n);
+
 // No row form unless specialised below.
 template <class Px, SourceKind Kind, class Op, bool Keyed>
 struct RowKernel {
@@ -26,6 +30,13 @@ inline void StoreVector(uint8_t* at, __m128i value) {
 }
 inline __m128i Select(__m128i mask, __m128i ifSet, __m128i ifClear) {
     return _mm_or_si128(_mm_and_si128(mask, ifSet), _mm_andnot_si128(mask, ifClear));
+}
+
+// (d * 256 + (s - d) * w) >> 8 on 16-bit lanes, for d, s <= 255 and w <= 256. The sum always lies
+// in 0..65280, so computing it modulo 2^16 with one low multiply is exact.
+inline __m128i MixLanes(__m128i d, __m128i s, __m128i w) {
+    __m128i sum = _mm_add_epi16(_mm_slli_epi16(d, 8), _mm_mullo_epi16(_mm_sub_epi16(s, d), w));
+    return _mm_srli_epi16(sum, 8);
 }
 
 // Plain copy of a direct source: rows moved whole, or the key pixels kept.
@@ -87,11 +98,8 @@ struct RowKernel<Pixel32, SourceKind::Direct, PixelOp<Pixel32, 1, false, true, F
         const __m128i zero = _mm_setzero_si128();
         const __m128i top = _mm_set1_epi32(static_cast<int>(0xFF000000u));
         const __m128i weight = _mm_set1_epi16(static_cast<short>(c.p));
-        const __m128i inverse = _mm_set1_epi16(static_cast<short>(256 - c.p));
         const __m128i key = _mm_set1_epi32(static_cast<int>(c.key));
-        auto mix = [&](__m128i d, __m128i s) {
-            return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(d, inverse), _mm_mullo_epi16(s, weight)), 8);
-        };
+        auto mix = [&](__m128i d, __m128i s) { return MixLanes(d, s, weight); };
         int x = 0;
         for (; x + 4 <= n; x += 4) {
             __m128i s = LoadVector(from + 4 * x);
@@ -113,13 +121,12 @@ struct RowKernel<Pixel32, SourceKind::Alpha, PixelOp<Pixel32, 0, false, true, Fo
     static constexpr bool kAvailable = true;
     static __m128i MixHalf(__m128i d, __m128i s) {
         __m128i a = _mm_shufflehi_epi16(_mm_shufflelo_epi16(s, 0xFF), 0xFF);
-        __m128i inverse = _mm_sub_epi16(_mm_set1_epi16(256), a);
-        return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(d, inverse), _mm_mullo_epi16(s, a)), 8);
+        return MixLanes(d, s, a);
     }
     static int Run(const BlitContext&, uint8_t* to, const uint8_t* from, int n) {
         const __m128i zero = _mm_setzero_si128();
         const __m128i top = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-        int x = 0;
+        int x = HasAvx2() ? AlphaCopyRow32Avx2(to, from, n) : 0;
         for (; x + 4 <= n; x += 4) {
             __m128i s = LoadVector(from + 4 * x);
             __m128i alpha = _mm_and_si128(s, top);
@@ -147,9 +154,7 @@ struct RowKernel<Pixel16, SourceKind::Alpha, PixelOp<Pixel16, 0, false, true, Fo
     static __m128i Field(__m128i value, int shift, int mask) {
         return _mm_and_si128(_mm_srli_epi16(value, shift), _mm_set1_epi16(static_cast<short>(mask)));
     }
-    static __m128i Mix(__m128i d, __m128i s, __m128i a, __m128i inverse) {
-        return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(d, inverse), _mm_mullo_epi16(s, a)), 8);
-    }
+
     static int Run(const BlitContext&, uint8_t* to, const uint8_t* from, int n) {
         const __m128i zero = _mm_setzero_si128();
         const __m128i full = _mm_set1_epi16(255);
@@ -169,10 +174,9 @@ struct RowKernel<Pixel16, SourceKind::Alpha, PixelOp<Pixel16, 0, false, true, Fo
                 continue;
             }
             __m128i d = LoadVector(to + 2 * x);
-            __m128i inverse = _mm_sub_epi16(_mm_set1_epi16(256), a);
-            __m128i blue = Mix(Field(d, 0, 0x1F), Field(colour, 0, 0x1F), a, inverse);
-            __m128i green = Mix(Field(d, 5, 0x3F), Field(colour, 5, 0x3F), a, inverse);
-            __m128i red = Mix(Field(d, 11, 0x1F), Field(colour, 11, 0x1F), a, inverse);
+            __m128i blue = MixLanes(Field(d, 0, 0x1F), Field(colour, 0, 0x1F), a);
+            __m128i green = MixLanes(Field(d, 5, 0x3F), Field(colour, 5, 0x3F), a);
+            __m128i red = MixLanes(Field(d, 11, 0x1F), Field(colour, 11, 0x1F), a);
             __m128i mixed = _mm_or_si128(_mm_or_si128(_mm_slli_epi16(red, 11), _mm_slli_epi16(green, 5)), blue);
             StoreVector(to + 2 * x, Select(opaque, colour, mixed));
         }
