@@ -58,7 +58,10 @@ inline uint32_t Argb(ImageRecord* r, int x, int y) {
     return (static_cast<uint32_t>(alpha) << 24) | (red << 16) | (green << 8) | blue;
 }
 
-inline bool HaveConvert() { return std::system("convert -version >/dev/null 2>&1") == 0; }
+// ImageMagick proper: convert and identify both answer.
+inline bool HaveConvert() {
+    return std::system("convert -version >/dev/null 2>&1 && identify -version >/dev/null 2>&1") == 0;
+}
 
 inline Bytes ReadFile(const std::string& path) {
     Bytes out;
