@@ -241,7 +241,9 @@ V_MMRESULT V_acmStreamSize(V_HACMSTREAM handle, V_DWORD input, V_DWORD* output, 
     uint64_t frames;
     if ((flags & V_ACM_STREAMSIZEF_DESTINATION) == 0) {
         if (IsMpeg(stream->codec)) {
-            frames = static_cast<uint64_t>(input) * s.nSamplesPerSec / s.nAvgBytesPerSec + 2304;
+            // No MPEG audio stream has fewer than 1000 bytes a second, whatever the header says.
+            uint64_t rate = s.nAvgBytesPerSec < 1000 ? 1000 : s.nAvgBytesPerSec;
+            frames = static_cast<uint64_t>(input) * s.nSamplesPerSec / rate + 2304;
         } else {
             uint64_t blocks = (static_cast<uint64_t>(input) + s.nBlockAlign - 1) / s.nBlockAlign;
             frames = blocks * SamplesPerBlock(s, stream->codec);
