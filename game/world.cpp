@@ -99,8 +99,6 @@ void World::CheckMilestones(int32_t kind) {
 }
 
 void World::Tick() {
-    // Outside changes to the records (a restart, tests) are picked up here.
-    RebuildKindIndex();
     StepCreatures();
     AnnounceKindEvents();
     if (GetGameActiveFlag()) {

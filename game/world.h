@@ -62,8 +62,9 @@ public:
     void ChangeSlotKind(int32_t slot, int32_t from, int32_t to);
     // Records that a creature moved.
     void NoteMoved(int32_t slot);
-    // Rebuilds the per-kind slot sets and the field's cells from the records; the tick does this
-    // first, so changes made to the records between ticks are picked up.
+    // Rebuilds the per-kind slot sets and the field's cells from the records. The world's own
+    // operations keep them current; code that changes a record's kind or position directly
+    // calls this afterwards.
     void RebuildKindIndex();
 
     int32_t airEnergy = 0;

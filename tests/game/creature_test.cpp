@@ -185,6 +185,7 @@ TEST_F(CreatureTest, InsectFleesANearBeastAndStopsBeyondThirtyPixels) {
     EXPECT_EQ(insect->vy, 0);
     EXPECT_EQ(insect->directionTimer, 10);
     beast->x = 400000;
+    world->RebuildKindIndex();
     insect->Step(*world);
     EXPECT_FALSE(insect->fleeing);
     EXPECT_EQ(insect->target, kNoSlot);
@@ -203,6 +204,7 @@ TEST_F(CreatureTest, HungryBeastHuntsAndEatsTheNearestInsect) {
     EXPECT_GT(beast->vx, 500);  // 1.1 times its speed
     beast->x = near->x;
     beast->vx = 0;
+    world->RebuildKindIndex();
     beast->Step(*world);
     EXPECT_EQ(beast->nutrient, 3);
     EXPECT_EQ(beast->energy, 1500);  // capped
