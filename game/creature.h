@@ -6,7 +6,7 @@
 class World;
 
 enum CreatureKind : int32_t {
-    Wood = 0,    // tree
+    Wood = 0,  // tree
     Fruit = 1,
     Insect = 2,
     Animal = 3,  // beast

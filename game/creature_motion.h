@@ -13,7 +13,9 @@ namespace creature_motion {
 constexpr double kRadiansPerDegree = 0.017453292519444445;
 
 // A random direction: a whole number of degrees 0..360.
-inline double RandomAngle() { return GetRandomInt(360) * kRadiansPerDegree; }
+inline double RandomAngle() {
+    return GetRandomInt(360) * kRadiansPerDegree;
+}
 
 // The direction from (x, y) toward (toX, toY) on the milli-pixel coordinates.
 inline double AngleToward(int32_t x, int32_t y, int32_t toX, int32_t toY) {
@@ -21,7 +23,9 @@ inline double AngleToward(int32_t x, int32_t y, int32_t toX, int32_t toY) {
 }
 
 // A velocity component: the product truncated toward zero.
-inline int32_t Truncate(double value) { return static_cast<int32_t>(value); }
+inline int32_t Truncate(double value) {
+    return static_cast<int32_t>(value);
+}
 
 // Moves by the velocity and keeps the creature in 8000..628000 x 8000..468000; an axis that hits
 // a bound stops.

@@ -9,7 +9,9 @@ GameLog* g_CurrentGameLog = nullptr;
 
 }  // namespace
 
-void GameLog::Append(std::string line) { lines.push_back(std::move(line)); }
+void GameLog::Append(std::string line) {
+    lines.push_back(std::move(line));
+}
 
 const char* GameLog::GetLine(int index) const {
     if (index < 0 || index >= GetLineCount()) {
@@ -37,7 +39,9 @@ void AddLog(int seconds, GameLog* log, const char* text) {
     log->Append(FormatLogLine(seconds, text));
 }
 
-GameLog* GetCurrentGameLog() { return g_CurrentGameLog; }
+GameLog* GetCurrentGameLog() {
+    return g_CurrentGameLog;
+}
 
 GameLog* ReplaceCurrentGameLog() {
     ReleaseCurrentGameLog();

@@ -20,7 +20,9 @@ std::string JoinPath(const char* folder, const std::string& name) {
     return path + name;
 }
 
-bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 // Reads the whole counter file (it holds one number; a bounded read is plenty).
 std::string ReadCounterFile(const std::string& path, bool* opened) {

@@ -115,8 +115,8 @@ private:
     // Calls visit for every listed creature of the kind whose whole-pixel position may lie in
     // the given pixel ranges (inclusive).
     template <typename Visit>
-    void ForEachInPixelRange(int32_t kind, int32_t left, int32_t right, int32_t top,
-                             int32_t bottom, Visit visit);
+    void ForEachInPixelRange(int32_t kind, int32_t left, int32_t right, int32_t top, int32_t bottom,
+                             Visit visit);
 
     std::string logFolder;
     int16_t cellHead[kCreatureKindCount][kCellColumns * kCellRows];

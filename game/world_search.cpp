@@ -7,7 +7,9 @@ int World::CellColumn(int32_t pixelX) {
     return std::clamp(pixelX / kCellPixels, 0, kCellColumns - 1);
 }
 
-int World::CellRow(int32_t pixelY) { return std::clamp(pixelY / kCellPixels, 0, kCellRows - 1); }
+int World::CellRow(int32_t pixelY) {
+    return std::clamp(pixelY / kCellPixels, 0, kCellRows - 1);
+}
 
 void World::LinkSlot(int32_t slot) {
     const Creature& c = creatures[slot];
@@ -142,13 +144,12 @@ Creature* World::FindFirstWithinPixels(int32_t x, int32_t y, int32_t kind, int32
     const int32_t px = x / 1000, py = y / 1000, reach = radiusPixels - 1;
     const int64_t range = int64_t{radiusPixels} * radiusPixels;
     int32_t first = -1;
-    ForEachInPixelRange(kind, px - reach, px + reach, py - reach, py + reach,
-                        [&](int32_t slot, const Creature& c) {
-                            if ((first < 0 || slot < first) &&
-                                PixelDistanceSquared(x, y, c.x, c.y) < range) {
-                                first = slot;
-                            }
-                        });
+    ForEachInPixelRange(
+        kind, px - reach, px + reach, py - reach, py + reach, [&](int32_t slot, const Creature& c) {
+            if ((first < 0 || slot < first) && PixelDistanceSquared(x, y, c.x, c.y) < range) {
+                first = slot;
+            }
+        });
     return first >= 0 ? &creatures[first] : nullptr;
 }
 
@@ -157,12 +158,12 @@ Creature* World::FindFirstWithinTenths(int32_t x, int32_t y, int32_t kind, int32
     const int32_t tx = x / 100, ty = y / 100, reach = radiusTenths - 1;
     const int64_t range = int64_t{radiusTenths} * radiusTenths;
     int32_t first = -1;
-    ForEachInPixelRange(kind, (tx - reach) / 10, (tx + reach) / 10, (ty - reach) / 10,
-                        (ty + reach) / 10, [&](int32_t slot, const Creature& c) {
-                            if ((first < 0 || slot < first) &&
-                                TenthPixelDistanceSquared(x, y, c.x, c.y) < range) {
-                                first = slot;
-                            }
-                        });
+    ForEachInPixelRange(
+        kind, (tx - reach) / 10, (tx + reach) / 10, (ty - reach) / 10, (ty + reach) / 10,
+        [&](int32_t slot, const Creature& c) {
+            if ((first < 0 || slot < first) && TenthPixelDistanceSquared(x, y, c.x, c.y) < range) {
+                first = slot;
+            }
+        });
     return first >= 0 ? &creatures[first] : nullptr;
 }

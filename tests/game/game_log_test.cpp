@@ -46,8 +46,8 @@ TEST_F(SimTest, SaveWritesExactBytesWithCrLfAndCodePage932) {
     int written = 0;
     EXPECT_EQ(log.Save(folder.c_str(), &written), 0);
     EXPECT_EQ(written, 1);
-    const std::string end = std::string("\x8F\x49\x97\xB9\x82\xB5\x82\xDC\x82\xB5") +
-                            "\x82\xBD\x81\x42";
+    const std::string end =
+        std::string("\x8F\x49\x97\xB9\x82\xB5\x82\xDC\x82\xB5") + "\x82\xBD\x81\x42";
     EXPECT_EQ(ReadFile("Log/LogData0.txt"), "00:00:00 a\r\n01:02:05 " + end + "\r\n");
     EXPECT_EQ(ReadFile("Setting.txt"), "0");
 }

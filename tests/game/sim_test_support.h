@@ -18,7 +18,9 @@ namespace sim_test {
 
 // The game's clock, moved by hand.
 inline int g_FakeNow = 0;
-inline int FakeMilliseconds() { return g_FakeNow; }
+inline int FakeMilliseconds() {
+    return g_FakeNow;
+}
 
 // Every test runs on the fake clock in a scratch folder of its own.
 class SimTest : public ::testing::Test {
@@ -26,8 +28,7 @@ protected:
     void SetUp() override {
         g_FakeNow = 0;
         SetGameMillisecondsSource(&FakeMilliseconds);
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "velk-sim-XXXXXX").string();
+        std::string pattern = (std::filesystem::temp_directory_path() / "velk-sim-XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         folder = pattern;
     }

@@ -150,9 +150,7 @@ TEST_F(SimTest, EndingARunWritesItsLogAndRestartDropsTheOldOne) {
     EXPECT_EQ(ReadFile("Log/LogData0.txt"),
               "00:00:00 空養1000　木10本　虫20匹　獣6匹で開始しました。\r\n"
               "00:00:00 終了しました。\r\n");
-    {
-        World world(50000, 0, 500, 500, folder.c_str());
-    }
+    { World world(50000, 0, 500, 500, folder.c_str()); }
     EXPECT_EQ(ReadFile("Setting.txt"), "1");
     EXPECT_TRUE(FileExists("Log/LogData1.txt"));
 }
