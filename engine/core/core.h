@@ -256,3 +256,40 @@ int PumpNetworkMessages(int closeFlag);
 int EndNetwork();
 int HandleSocketEvent(intptr_t event, uintptr_t socket);
 int WriteNetworkLog(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// ---------------------------------------------------------------- start, end and the window
+
+#include "platform/types.h"
+
+// Start, end and message processing under the global API lock. ProcessMessageLocked returns
+// -1 once the program must end.
+int InitLibraryLocked();
+int EndLibraryLocked();
+int ProcessMessageLocked();
+// The message pass itself (for callers inside the library, which already run on the main
+// thread), and the wait of drawing calls while the window is inactive.
+int ProcessMessage();
+void WaitWhileInactive();
+
+// 1: windowed, 0: full screen. Before start-up it only records the setting.
+int ChangeWindowMode(int windowed);
+// Keep running while the window is inactive (may be called at any time).
+int SetAlwaysRunFlag(int flag);
+int GetQuitFlag();
+V_HWND GetMainWindowHandle();
+int GetWindowModeFlag();
+int GetWindowActiveFlag();
+int GetClosePostedFlag();
+// The desktop's size and colour depth; each pointer may be null.
+int GetDesktopMode(int* width, int* height, int* bits);
+// Client size divided by screen size; 1.0 in full-screen mode. Pointers may be null.
+double GetWindowScale(double* x, double* y);
+
+// 1 shows, 0 hides the mouse cursor over the window; -1 applies the current wish again.
+int SetCursorVisible(int flag);
+// The mouse position in program coordinates (the window scale taken out).
+uint32_t GetMousePosition(int* x, int* y);
+// buffer null: the size of the clipboard's text block + 1, or -1 without text. Otherwise
+// copies at most bufferSize - 1 bytes and a terminator and returns 0.
+int GetClipboardText(char* buffer, size_t bufferSize);
+uint32_t SetClipboardText(const char* text);
