@@ -1,0 +1,159 @@
+// Library start and end: the log of a whole run, the 24-bit refusal, the second-copy refusal
+// and the fatal exit.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <regex>
+
+#include "core/core.h"
+#include "core/library_state.h"
+#include "core/window.h"
+#include "test_window_support.h"
+
+TEST(Library, StartsAndEndsWithEveryStepLoggedInOrder) {
+    ScratchFolder folder;
+    ChangeWindowMode(1);
+    ASSERT_EQ(InitLibraryLocked(), 0);
+    EXPECT_EQ(InitLibraryLocked(), 0) << "a second start does nothing";
+    ASSERT_NE(GetMainWindowHandle(), nullptr);
+
+    // The client area is the screen size, centred on the desktop.
+    V_RECT client, window;
+    ASSERT_TRUE(V_GetClientRect(GetMainWindowHandle(), &client));
+    ASSERT_TRUE(V_GetWindowRect(GetMainWindowHandle(), &window));
+    EXPECT_EQ(client.right - client.left, 640);
+    EXPECT_EQ(client.bottom - client.top, 480);
+    int desktopWidth = 0, desktopHeight = 0;
+    GetDesktopMode(&desktopWidth, &desktopHeight, nullptr);
+    EXPECT_EQ(window.left, (desktopWidth - 640) / 2);
+    EXPECT_EQ(window.top, (desktopHeight - 480) / 2);
+    EXPECT_EQ(GetWindowActiveFlag(), 1);
+
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(ProcessMessageLocked(), 0);
+    EXPECT_EQ(EndLibraryLocked(), 0);
+    EXPECT_EQ(EndLibraryLocked(), 0) << "a second end does nothing";
+    EXPECT_EQ(GetMainWindowHandle(), nullptr);
+
+    std::vector<std::string> lines = ReadLogLines();
+    ASSERT_FALSE(lines.empty());
+    std::regex stamped("^[0-9]+:.*");
+    for (const std::string& line : lines) EXPECT_TRUE(std::regex_match(line, stamped)) << line;
+    const char* steps[] = {
+        "システムの情報を出力します",
+        "ＣＯＭの初期化... 成功しました",
+        "ソフトの二重起動検査... 二重起動はされていませんでした",
+        "ウインドウクラスを登録します... 登録に成功しました",
+        "ウインドウモード起動用のウインドウを作成します",
+        "ウインドウの作成に成功しました",
+        "文字コードバッファの初期化を行います... 完了しました",
+        "ウインドウを閉じようとしています",
+        "ウインドウが破棄されようとしています",
+        "ソフトを終了する準備が整いました",
+        "ＣＯＭを終了... 完了",
+        "Alloc memory dump",
+    };
+    int at = 0;
+    for (const char* step : steps) {
+        int found = FindLogLine(lines, step, at);
+        EXPECT_GE(found, at) << "missing or out of order: " << step;
+        if (found >= 0) at = found;
+    }
+    std::string tail;
+    for (size_t i = lines.size() > 8 ? lines.size() - 8 : 0; i < lines.size(); ++i)
+        tail += lines[i] + "\n";
+    EXPECT_NE(LastContentLine(lines).find("Total size:"), std::string::npos)
+        << "the leak report ends the log:\n" << tail;
+}
+
+TEST(Library, RefusesA24BitDesktopBeforeMakingAWindow) {
+    ScratchFolder folder;
+    setenv("VELK_DESKTOP_BITS", "24", 1);
+    ChangeWindowMode(1);
+    EXPECT_EQ(InitLibraryLocked(), -1);
+    unsetenv("VELK_DESKTOP_BITS");
+    EXPECT_EQ(GetMainWindowHandle(), nullptr);
+    EXPECT_EQ(g_Library.initialised.load(), 0);
+    EXPECT_EQ(g_Library.initialising.load(), 0);
+    std::vector<std::string> lines = ReadLogLines();
+    EXPECT_GE(FindLogLine(lines, "ＶＥＬＫライブラリは２４ビットカラーモードに対応していません"), 0);
+    EXPECT_EQ(FindLogLine(lines, "ウインドウクラスを登録します"), -1);
+    // A 32-bit desktop is accepted.
+    setenv("VELK_DESKTOP_BITS", "32", 1);
+    EXPECT_EQ(InitLibraryLocked(), 0);
+    unsetenv("VELK_DESKTOP_BITS");
+    EXPECT_EQ(EndLibraryLocked(), 0);
+}
+
+// Run by the test below in a child process: holds a started library until told to end.
+TEST(Library, SecondCopyHolder) {
+    const char* pipes = std::getenv("VELK_TEST_HOLDER_PIPES");
+    if (pipes == nullptr) GTEST_SKIP() << "helper of RefusesASecondCopyInTheSameFolder";
+    int ready = -1, release = -1;
+    ASSERT_EQ(sscanf(pipes, "%d,%d", &ready, &release), 2);
+    ChangeWindowMode(1);
+    ASSERT_EQ(InitLibraryLocked(), 0);
+    char byte = 1;
+    ASSERT_EQ(write(ready, &byte, 1), 1);
+    read(release, &byte, 1);  // returns when the parent closes its end
+    EndLibraryLocked();
+}
+
+TEST(Library, RefusesASecondCopyInTheSameFolder) {
+    ScratchFolder folder;
+    int ready[2], release[2];
+    ASSERT_EQ(pipe(ready), 0);
+    ASSERT_EQ(pipe(release), 0);
+    char self[4096];
+    ssize_t length = readlink("/proc/self/exe", self, sizeof(self) - 1);
+    ASSERT_GT(length, 0);
+    self[length] = '\0';
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        close(ready[0]);
+        close(release[1]);
+        char pipes[64];
+        snprintf(pipes, sizeof(pipes), "%d,%d", ready[1], release[0]);
+        setenv("VELK_TEST_HOLDER_PIPES", pipes, 1);
+        execl(self, self, "--gtest_filter=Library.SecondCopyHolder", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(ready[1]);
+    close(release[0]);
+    char byte = 0;
+    ASSERT_EQ(read(ready[0], &byte, 1), 1) << "the first copy did not start";
+
+    ChangeWindowMode(1);
+    EXPECT_EQ(InitLibraryLocked(), -1);
+    EXPECT_EQ(GetMainWindowHandle(), nullptr);
+    EXPECT_EQ(GetQuitFlag(), 1);
+    std::vector<std::string> lines = ReadLogLines();
+    EXPECT_GE(FindLogLine(lines, "二重起動されています、ソフトを終了します"), 0);
+
+    close(release[1]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    close(ready[0]);
+
+    // With the first copy gone, the program starts.
+    EXPECT_EQ(InitLibraryLocked(), 0);
+    EXPECT_EQ(EndLibraryLocked(), 0);
+}
+
+TEST(LibraryDeathTest, FatalExitRunsTheLibraryEndAndExitsWithMinusOne) {
+    ScratchFolder folder;
+    EXPECT_EXIT(
+        {
+            ChangeWindowMode(1);
+            if (InitLibraryLocked() == 0) FatalExit("致命的なテスト");
+        },
+        testing::ExitedWithCode(255), "");
+    std::vector<std::string> lines = ReadLogLines();
+    int message = FindLogLine(lines, "致命的なテスト");
+    ASSERT_GE(message, 0);
+    EXPECT_GT(FindLogLine(lines, "ウインドウが破棄されようとしています", message), message);
+    EXPECT_NE(LastContentLine(lines).find("Total size:"), std::string::npos);
+}
