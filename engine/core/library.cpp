@@ -8,6 +8,7 @@
 #include "core/screen_log_stubs.h"
 #include "core/window.h"
 #include "draw/draw_stubs.h"
+#include "graphics/graphics.h"
 #include "graphics/graphics_stubs.h"
 #include "movie/movie.h"
 #include "platform/com.h"

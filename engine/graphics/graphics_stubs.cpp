@@ -67,5 +67,3 @@ int SetWaitVSyncFlag(int flag) {
     g_WaitVSync = flag;
     return 0;
 }
-
-int DeleteAllSoftImages() { return 0; }

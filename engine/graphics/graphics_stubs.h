@@ -29,4 +29,3 @@ int IsDirect3DInUse();
 int HasDirectDrawObject();
 int GetWaitVSyncFlag();
 int SetWaitVSyncFlag(int flag);
-int DeleteAllSoftImages();

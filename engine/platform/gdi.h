@@ -19,8 +19,10 @@ constexpr int V_BLACK_BRUSH = 4;
 constexpr int V_NULL_BRUSH = 5;
 V_HGDIOBJ V_GetStockObject(int object);
 V_HBRUSH V_CreateSolidBrush(V_COLORREF color);
-// Stock objects are never freed.
+// Deletes brushes and bitmaps; stock objects are never freed.
 V_BOOL V_DeleteObject(V_HGDIOBJ object);
 
 // Layer-internal: the colour of a brush; false for the null brush or an unknown handle.
 bool GdiGetBrushColor(V_HBRUSH brush, V_COLORREF* color);
+// Layer-internal: deletes a brush (true), or leaves an object that is no brush (false).
+bool GdiDeleteBrush(V_HGDIOBJ object);

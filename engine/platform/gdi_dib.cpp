@@ -2,6 +2,8 @@
 // of any uncompressed or bit-field layout into a section.
 #include "platform/gdi_dib.h"
 
+#include "platform/gdi.h"
+
 #include <cstdlib>
 #include <cstring>
 
@@ -120,6 +122,7 @@ V_HGDIOBJ V_SelectObject(V_HDC dc, V_HGDIOBJ object) {
 }
 
 V_BOOL V_DeleteObject(V_HGDIOBJ object) {
+    if (GdiDeleteBrush(object)) return V_TRUE;
     DibSection* section = AsSection(object);
     if (!section) return V_FALSE;
     section->tag = 0;

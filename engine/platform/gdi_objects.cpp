@@ -44,13 +44,13 @@ V_HBRUSH V_CreateSolidBrush(V_COLORREF color) {
     return reinterpret_cast<V_HBRUSH>(new GdiBrush{kBrushTag, false, false, color & 0xFFFFFF});
 }
 
-V_BOOL V_DeleteObject(V_HGDIOBJ object) {
+bool GdiDeleteBrush(V_HGDIOBJ object) {
     GdiBrush* brush = ToBrush(object);
-    if (brush == nullptr) return V_FALSE;
-    if (brush->stock) return V_TRUE;
+    if (brush == nullptr) return false;
+    if (brush->stock) return true;
     brush->tag = 0;
     delete brush;
-    return V_TRUE;
+    return true;
 }
 
 bool GdiGetBrushColor(V_HBRUSH brush, V_COLORREF* color) {
