@@ -104,6 +104,8 @@ void HandlePaint(V_HWND window) {
 }
 
 void HandleDisplayChange(V_WPARAM wParam, V_LPARAM lParam) {
+    // Every display change counts for a mode change waiting on it, even one made by itself.
+    g_Window.displayChanged = 1;
     if (!g_Window.settings.windowed || g_Window.modeChanging) return;
     int width = 0, height = 0, bits = 0;
     GetScreenState(&width, &height, &bits);
@@ -120,7 +122,6 @@ void HandleDisplayChange(V_WPARAM wParam, V_LPARAM lParam) {
         }
         ResumeAllMovies();
     }
-    g_Window.displayChanged = 1;
 }
 
 void HandleSizing(V_HWND window, V_WPARAM edge, V_RECT* proposed) {

@@ -109,6 +109,13 @@ TEST_F(RunningLibrary, FiveMessagesPerCallAndMinusOneOnceTheWindowIsGone) {
     EXPECT_EQ(ProcessMessageLocked(), 0);
     EXPECT_EQ(g_Window.wheelCount - wheel, 10);
 
+    // A mode change waiting for the display to change hears of it even while it reshapes.
+    g_Window.modeChanging = 1;
+    g_Window.displayChanged = 0;
+    V_SendMessageA(GetMainWindowHandle(), V_WM_DISPLAYCHANGE, 16, 640 | (480 << 16));
+    EXPECT_EQ(g_Window.displayChanged, 1);
+    g_Window.modeChanging = 0;
+
     // The screen saver stays off.
     EXPECT_EQ(V_SendMessageA(GetMainWindowHandle(), V_WM_SYSCOMMAND, V_SC_SCREENSAVE, 0), 1);
 
