@@ -293,3 +293,26 @@ uint32_t GetMousePosition(int* x, int* y);
 // copies at most bufferSize - 1 bytes and a terminator and returns 0.
 int GetClipboardText(char* buffer, size_t bufferSize);
 uint32_t SetClipboardText(const char* text);
+
+// ---------------------------------------------------------------- keyboard, mouse and joypads
+
+// Key numbers of the keyboard table follow the positions of a PC keyboard's keys (Escape 0x01,
+// Enter 0x1C, the arrows 0xC8 up, 0xCB left, 0xCD right, 0xD0 down).
+// Input types of GetJoypadState: the pad number from 1, plus this flag for the pad's keys.
+constexpr int kJoypadKeyboardFlag = 0x1000;
+
+// 1 while the key is held, else 0. Starts input when it is not running.
+int IsKeyDown(int keyCode);
+// 1 left, 2 right, 4 middle; with DirectInput 8, 16, ... for the further buttons.
+int GetMouseButtons();
+// Bit 0 down, 1 left, 2 right, 3 up, 4-27 buttons 0-23; with the keyboard flag the pad's keys.
+int GetJoypadState(int inputType);
+int StopJoypadVibration(int inputType);
+int SetInputFlagA();
+int ClearInputFlagA();
+int SetInputFlagB();
+int ClearInputFlagB();
+// Settings kept across input starts: 1 skips DirectInput; 1 reads keyboard and mouse through
+// DirectInput on newer systems as well.
+int SetNoDirectInputFlag(int flag);
+int SetDirectInputOnNewerSystemsFlag(int flag);

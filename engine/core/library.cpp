@@ -2,8 +2,8 @@
 #include "core/library.h"
 
 #include "core/core.h"
-#include "core/input_stubs.h"
-#include "core/key_input_stubs.h"
+#include "core/input.h"
+#include "core/key_input.h"
 #include "core/library_state.h"
 #include "core/screen_log_stubs.h"
 #include "core/window.h"

@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "core/core.h"
-#include "core/key_input_stubs.h"
+#include "core/key_input.h"
 #include "core/library.h"
 #include "core/library_state.h"
 #include "core/window.h"

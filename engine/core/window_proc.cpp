@@ -1,8 +1,8 @@
 // The main window's procedure: window state flags, typed characters, activation, painting,
 // the aspect rule of resizing, dropped files and the notifications of other subsystems.
 #include "core/core.h"
-#include "core/input_stubs.h"
-#include "core/key_input_stubs.h"
+#include "core/input.h"
+#include "core/key_input.h"
 #include "core/library_state.h"
 #include "core/window.h"
 #include "graphics/graphics_stubs.h"
@@ -39,6 +39,7 @@ void HandleActivation(V_HWND window, int active, V_WPARAM wParam) {
     if (g_Window.creating) return;
     const WindowSettings& settings = g_Window.settings;
     if (active) {
+        StartImeRestoreOnActivation();
         if (settings.windowed && IsDirect3DInUse()) {
             if (PresentDeviceOnce() != 0) RecreateDeviceSameMode();
             if (!settings.alwaysRun) ResumeAllMovies();

@@ -1,6 +1,7 @@
 // The class table behind V_CoCreateInstance.
 #include "platform/com_classes.h"
 
+#include "platform/dinput.h"
 #include "platform/dsound.h"
 
 namespace {
@@ -12,6 +13,8 @@ struct ClassEntry {
 
 const ClassEntry kClasses[] = {
     {&V_CLSID_DirectSound, &V_CreateDirectSoundObject},
+    {&V_CLSID_DirectInput, &V_CreateDirectInputObject},
+    {&V_CLSID_DirectInput8, &V_CreateDirectInput8Object},
 };
 
 }  // namespace

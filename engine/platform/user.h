@@ -273,3 +273,9 @@ int V_ReleaseDC(V_HWND window, V_HDC dc);
 // ---- IME ----
 // Switches text input of the windows on or off; returns the previous state.
 V_BOOL V_WINNLSEnableIME(V_HWND window, V_BOOL enable);
+
+// ---- Keyboard state ----
+// 256 bytes indexed by virtual key, bit 7 set for a key held: the keys and mouse buttons (1
+// left, 2 right, 4 middle) as last reported by the converted events; the modifier keys under
+// their side-less and their left and right keys.
+V_BOOL V_GetKeyboardState(V_BYTE* state);

@@ -1,6 +1,8 @@
 // Conversion of SDL events into window messages, and the key and mouse state kept from them.
 #include <cstring>
 
+#include "platform/imm.h"
+#include "platform/input_state.h"
 #include "platform/kernel.h"
 #include "platform/shell.h"
 #include "platform/user_internal.h"
@@ -180,6 +182,7 @@ void ConvertKeyEvent(const SDL_KeyboardEvent& event) {
     UserWindow* window = EventWindow(event.windowID);
     int key = VirtualKey(event.keysym);
     bool down = event.type == SDL_KEYDOWN;
+    InputStateSetKey(event.keysym.scancode, down);
     InputState& state = State();
     bool wasDown = key != 0 && state.keyDown[key];
     if (key != 0) state.keyDown[key] = down;
@@ -199,6 +202,7 @@ void ConvertTextEvent(const SDL_TextInputEvent& event) {
     std::lock_guard<std::recursive_mutex> lock(UserLock());
     UserWindow* window = EventWindow(event.windowID);
     if (window == nullptr) return;
+    if (ImmConvertTextInput(UserHandle(window), event.text)) return;  // an IME result
     char text[sizeof(event.text) * 2];
     if (!V_Utf8ToCp932(event.text, text, sizeof(text))) return;
     for (const char* p = text; *p != '\0'; ++p)
@@ -208,6 +212,9 @@ void ConvertTextEvent(const SDL_TextInputEvent& event) {
 void ConvertMouseEvent(const SDL_Event& event) {
     std::lock_guard<std::recursive_mutex> lock(UserLock());
     InputState& state = State();
+    if (event.type == SDL_MOUSEMOTION) InputStateAddMouseMotion(event.motion.xrel, event.motion.yrel, 0);
+    if (event.type == SDL_MOUSEBUTTONDOWN || event.type == SDL_MOUSEBUTTONUP)
+        InputStateSetMouseButton(event.button.button, event.type == SDL_MOUSEBUTTONDOWN);
     uint32_t sdlId = event.type == SDL_MOUSEWHEEL ? event.wheel.windowID : event.motion.windowID;
     UserWindow* window = EventWindow(sdlId);
     if (window == nullptr) return;
@@ -215,6 +222,7 @@ void ConvertMouseEvent(const SDL_Event& event) {
         int steps = event.wheel.y;
         if (event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) steps = -steps;
         if (steps == 0) return;
+        InputStateAddMouseMotion(0, 0, steps * V_WHEEL_DELTA);
         uint32_t delta = static_cast<uint16_t>(static_cast<int16_t>(steps * V_WHEEL_DELTA));
         Post(window, V_WM_MOUSEWHEEL, (delta << 16) | (MouseKeyFlags() & 0xFFFF),
              PackPoint(state.mouseX, state.mouseY));
@@ -283,6 +291,7 @@ void UserConvertPendingEvents() {
         case SDL_WINDOWEVENT: ConvertWindowEvent(event.window); break;
         case SDL_KEYDOWN: case SDL_KEYUP: ConvertKeyEvent(event.key); break;
         case SDL_TEXTINPUT: ConvertTextEvent(event.text); break;
+        case SDL_TEXTEDITING: case SDL_TEXTEDITING_EXT: ImmConvertEditingEvent(event); break;
         case SDL_MOUSEMOTION: case SDL_MOUSEBUTTONDOWN: case SDL_MOUSEBUTTONUP:
         case SDL_MOUSEWHEEL: ConvertMouseEvent(event); break;
         case SDL_DROPBEGIN: case SDL_DROPFILE: case SDL_DROPCOMPLETE: ConvertDropEvent(event.drop);
@@ -305,6 +314,7 @@ void UserResetInputState() {
     std::lock_guard<std::recursive_mutex> lock(UserLock());
     InputState& state = State();
     std::memset(state.keyDown, 0, sizeof(state.keyDown));
+    InputStateReset();
     state.buttons = 0;
     if (state.pendingDrop != nullptr) V_DragFinish(state.pendingDrop);
     state.pendingDrop = nullptr;

@@ -61,5 +61,8 @@ void UserConvertPendingEvents();
 void UserSetActiveWindow(UserWindow* window, bool active, bool send);
 V_HWND UserGetActiveWindow();
 
+// The switch of V_WINNLSEnableIME: compositions are reported only while it is on.
+bool UserImeEnabled();
+
 // Clears the key and mouse state (a window was destroyed).
 void UserResetInputState();

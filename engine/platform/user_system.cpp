@@ -97,3 +97,8 @@ V_BOOL V_WINNLSEnableIME(V_HWND, V_BOOL enable) {
     State().imeEnabled = enable != 0;
     return previous ? V_TRUE : V_FALSE;
 }
+
+bool UserImeEnabled() {
+    std::lock_guard<std::recursive_mutex> lock(UserLock());
+    return State().imeEnabled;
+}

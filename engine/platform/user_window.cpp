@@ -162,6 +162,7 @@ bool UserEnsureVideo() {
     if (table.videoStarted) return true;
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");  // termination signals keep their meaning
+    SDL_SetHint(SDL_HINT_IME_SUPPORT_EXTENDED_TEXT, "1");  // long compositions in one event
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
     SDL_EventState(SDL_DROPFILE, SDL_ENABLE);
     SDL_EventState(SDL_DROPBEGIN, SDL_ENABLE);

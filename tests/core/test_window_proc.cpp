@@ -7,7 +7,7 @@
 #include <string>
 
 #include "core/core.h"
-#include "core/key_input_stubs.h"
+#include "core/key_input.h"
 #include "core/window.h"
 #include "platform/user_internal.h"
 #include "test_window_support.h"
@@ -47,7 +47,7 @@ protected:
 std::string PopAll() {
     std::string codes;
     char out[2];
-    while (PopCharCode(out, 1) > 0) codes += out[0];
+    for (int count; (count = PopCharCode(out, 1)) > 0;) codes.append(out, count);
     return codes;
 }
 

@@ -1,0 +1,28 @@
+// The key and mouse state the platform layer keeps from the SDL events it converts (by SDL
+// scancode and SDL mouse button), read by V_GetKeyboardState and the direct input devices.
+// Tests may feed it directly.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/types.h"
+
+void InputStateSetKey(int scancode, bool down);
+bool InputStateIsKeyDown(int scancode);
+// SDL button numbers 1..8 (1 left, 2 middle, 3 right, 4 and 5 the side buttons).
+void InputStateSetMouseButton(int sdlButton, bool down);
+// Bit b set: SDL button b + 1 is held.
+uint32_t InputStateMouseButtons();
+void InputStateAddMouseMotion(int dx, int dy, int wheelSteps);
+// Takes the motion gathered since the last call.
+void InputStateTakeMouseMotion(int* dx, int* dy, int* wheel);
+// An event signalled whenever a key changes; null for none.
+void InputStateSetKeyboardEvent(V_HANDLE event);
+// Forgets every key, button and motion.
+void InputStateReset();
+
+// The direct input key number of an SDL scancode (0 for none).
+int InputScancodeToKeyNumber(int scancode);
+// The virtual key of an SDL scancode (0 for none); *general gets the side-less key of the
+// modifier keys (shift 0x10, control 0x11, alt 0x12), else 0.
+int InputScancodeToVirtualKey(int scancode, int* general);
