@@ -51,6 +51,8 @@ public:
         if ((version_ == 7 && version > 0x700) || (version_ == 8 && version != 0x800))
             return V_DIERR_INVALIDPARAM;
         if (!started_) {
+            // The pads are read whatever window has the focus; the cooperative levels decide.
+            SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
             if (SDL_InitSubSystem(SDL_INIT_JOYSTICK) != 0) return V_E_FAIL;
             SDL_InitSubSystem(SDL_INIT_HAPTIC);  // force feedback is optional
             started_ = true;

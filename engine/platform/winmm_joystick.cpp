@@ -23,6 +23,7 @@ JoystickTable& Table() {
 SDL_Joystick* OpenJoystick(V_UINT id) {
     JoystickTable& table = Table();
     if (!table.started) {
+        SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
         if (SDL_InitSubSystem(SDL_INIT_JOYSTICK) != 0) return nullptr;
         table.started = true;
     }
