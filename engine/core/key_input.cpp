@@ -30,11 +30,9 @@ int InitKeyInput() {
     if (candidates != nullptr) FreeMemory(candidates);
     for (KeyInputRecord& record : g_KeyInput.records)
         if (record.text != nullptr) FreeMemory(record.text);
-    int enabled = g_KeyInput.ime.enabled;
     std::memset(&g_KeyInput.buffer, 0, sizeof(g_KeyInput.buffer));
     std::memset(&g_KeyInput.ime, 0, sizeof(g_KeyInput.ime));
     std::memset(g_KeyInput.records, 0, sizeof(g_KeyInput.records));
-    g_KeyInput.ime.enabled = enabled;  // the state the window was given
     for (int i = 0; i < 15; ++i)
         g_KeyInput.colors[i] = (static_cast<uint32_t>(kDisplayColors[i][0]) << 16) |
                                (static_cast<uint32_t>(kDisplayColors[i][1]) << 8) |

@@ -1,0 +1,127 @@
+// The IME through the window stand-in: SDL's text-editing and text-input events become the
+// composition messages, and the text input follows them.
+#include <cstring>
+
+#include "platform/imm.h"
+#include "test_input_support.h"
+
+namespace {
+
+class Ime : public InputLibrary {
+protected:
+    void SetUp() override { Start(7); }
+    void Editing(const char* utf8, int cursor) {
+        SDL_Event event{};
+        event.type = SDL_TEXTEDITING;
+        event.edit.windowID = sdlWindowId_;
+        SDL_strlcpy(event.edit.text, utf8, sizeof(event.edit.text));
+        event.edit.start = cursor;
+        SDL_PushEvent(&event);
+    }
+    void LongEditing(const std::string& utf8) {
+        SDL_Event event{};
+        event.type = SDL_TEXTEDITING_EXT;
+        event.editExt.windowID = sdlWindowId_;
+        event.editExt.text = SDL_strdup(utf8.c_str());
+        event.editExt.start = 0;
+        SDL_PushEvent(&event);
+    }
+    void Text(const char* utf8) {
+        SDL_Event event{};
+        event.type = SDL_TEXTINPUT;
+        event.text.windowID = sdlWindowId_;
+        SDL_strlcpy(event.text.text, utf8, sizeof(event.text.text));
+        SDL_PushEvent(&event);
+    }
+};
+
+const char* const kKanaUtf8 = "\xE3\x81\x8B\xE3\x81\xAA";  // two hiragana letters
+const std::string kKanaCp932 = "\x82\xA9\x82\xC8";
+const char* const kKanjiUtf8 = "\xE4\xBB\xAE\xE5\x90\x8D";  // their kanji
+const std::string kKanjiCp932 = "\x89\xBC\x96\xBC";
+
+}  // namespace
+
+TEST_F(Ime, CompositionCursorAndResultReachTheTextInput) {
+    PopAllCodes();
+    EnableIme(1);
+    Editing(kKanaUtf8, 1);
+    Pump();
+    const ImeState& ime = g_KeyInput.ime;
+    EXPECT_EQ(ime.composing, 1);
+    EXPECT_EQ(std::string(ime.composition), kKanaCp932);
+    EXPECT_EQ(ime.compositionCursor, 1) << "counted in characters";
+    EXPECT_EQ(ime.used, 1);
+    Text(kKanjiUtf8);
+    Pump();
+    EXPECT_EQ(ime.composing, 0);
+    EXPECT_EQ(ime.composition[0], 0);
+    EXPECT_EQ(PopAllCodes(), kKanjiCp932) << "the result is typed in code page 932";
+
+    // A key input takes the result as typed text.
+    int handle = AddKeyInputRecord(16, 0, 0, 0);
+    SetActiveKeyInputHandle(handle);
+    Editing(kKanaUtf8, 2);
+    Text(kKanjiUtf8);
+    Text("a");
+    Pump();
+    KeyInputRecord* record = FindKeyInput(handle);
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(std::string(record->text), kKanjiCp932 + "a");
+    EXPECT_EQ(DeleteKeyInput(handle), 0);
+    EXPECT_EQ(GetImeUseFlag(), 0) << "deleting the last key input switches the IME off";
+}
+
+TEST_F(Ime, LongCompositionKeepsRoomForItsTerminator) {
+    EnableIme(1);
+    std::string longText;
+    for (int i = 0; i < 600; ++i) longText += "\xE3\x81\x82";  // 1200 bytes in code page 932
+    LongEditing(longText);
+    Pump();
+    const ImeState& ime = g_KeyInput.ime;
+    EXPECT_EQ(ime.composing, 1);
+    EXPECT_EQ(std::strlen(ime.composition), static_cast<size_t>(kCompositionSize - 1));
+    Editing("", 0);  // the composition is dropped
+    Pump();
+    EXPECT_EQ(ime.composing, 0);
+    EXPECT_EQ(ime.composition[0], 0);
+    EnableIme(0);
+}
+
+TEST_F(Ime, SwitchedOffTheEditingIsIgnoredAndTextIsTyped) {
+    PopAllCodes();
+    EXPECT_EQ(GetImeUseFlag(), 0);
+    Editing(kKanaUtf8, 0);
+    Text(kKanjiUtf8);
+    Pump();
+    EXPECT_EQ(g_KeyInput.ime.composing, 0);
+    EXPECT_EQ(PopAllCodes(), kKanjiCp932);
+}
+
+TEST_F(Ime, WhatTheDesktopCannotGiveTakesTheLibrarysOwnPath) {
+    EnableIme(1);
+    V_HWND window = GetMainWindowHandle();
+    // No candidate list: the size is 0 and logged.
+    EXPECT_EQ(V_SendMessageA(window, V_WM_IME_NOTIFY, V_IMN_OPENCANDIDATE, 0), 0);
+    EXPECT_EQ(g_KeyInput.ime.candidateList, nullptr);
+    EXPECT_NE(Log().find("漢字変換候補のデータサイズが０でした"), std::string::npos);
+    EXPECT_EQ(V_SendMessageA(window, V_WM_IME_NOTIFY, V_IMN_CLOSECANDIDATE, 0), 0);
+    // Clause information is not given.
+    EXPECT_EQ(V_SendMessageA(window, V_WM_IME_COMPOSITION, 0, V_GCS_COMPCLAUSE), 0);
+    EXPECT_EQ(g_KeyInput.ime.clauseWords, 0);
+
+    // Re-opening after activation runs all its steps in one pass; the composition is cancelled.
+    Editing(kKanaUtf8, 0);
+    Pump();
+    EXPECT_EQ(V_ImmGetOpenStatus(V_ImmGetContext(window)), V_TRUE);
+    // The open status is read back after a change.
+    EXPECT_EQ(V_SendMessageA(window, V_WM_IME_NOTIFY, V_IMN_SETOPENSTATUS, 0), 0);
+    EXPECT_EQ(g_KeyInput.ime.open, 1);
+    StartImeRestoreOnActivation();
+    EXPECT_EQ(g_KeyInput.ime.restoreStep, 1);
+    EXPECT_EQ(ProcessKeyInput(), 0);
+    EXPECT_EQ(g_KeyInput.ime.restoreStep, 0);
+    EXPECT_EQ(std::string(g_KeyInput.ime.savedComposition), kKanaCp932);
+    EXPECT_EQ(V_ImmGetCompositionStringA(V_ImmGetContext(window), V_GCS_COMPSTR, nullptr, 0), 0);
+    EnableIme(0);
+}
