@@ -63,6 +63,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "x11-close-window: no display\n");
         return 2;
     }
+    // A window may vanish while the tree is walked (the desktop's short-lived windows): its
+    // errors are ignored and the search goes on.
+    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
     Window window = 0;
     for (int waited = 0; window == 0 && waited <= timeout; waited += 50) {
         window = FindWindow(display, DefaultRootWindow(display), argv[1]);
