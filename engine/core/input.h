@@ -51,7 +51,6 @@ struct InputState {
     JoypadRecord joypads[kMaxJoypads];
     int initBusy;
     int updateBusy;
-    int inputFlags[2];
 };
 
 extern InputState g_Input;
