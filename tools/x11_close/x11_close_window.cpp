@@ -1,6 +1,7 @@
-// x11-close-window NAME [TIMEOUT_MS]: waits for a window named NAME on the display and sends it
-// the window manager's delete request (WM_PROTOCOLS / WM_DELETE_WINDOW). Exit status 0 when
-// the request was sent, 1 when no such window appeared in time, 2 without a display.
+// x11-close-window NAME [TIMEOUT_MS]: waits for a window named NAME to show on the display and
+// sends it the window manager's delete request (WM_PROTOCOLS / WM_DELETE_WINDOW), again each
+// second while it stays. Exit status 0 when the request was sent, 1 when no such window showed
+// in time, 2 without a display.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -67,8 +68,13 @@ int main(int argc, char** argv) {
     // errors are ignored and the search goes on.
     XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
     Window window = 0;
+    // Like a close box, the request is made once the window shows on the screen.
     for (int waited = 0; window == 0 && waited <= timeout; waited += 50) {
         window = FindWindow(display, DefaultRootWindow(display), argv[1]);
+        XWindowAttributes attributes;
+        if (window != 0 && (!XGetWindowAttributes(display, window, &attributes) ||
+                            attributes.map_state != IsViewable))
+            window = 0;
         if (window == 0) usleep(50000);
     }
     if (window == 0) {
@@ -84,8 +90,18 @@ int main(int argc, char** argv) {
     event.xclient.format = 32;
     event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
     event.xclient.data.l[1] = CurrentTime;
-    XSendEvent(display, window, False, NoEventMask, &event);
-    XFlush(display);
+    // Asked again each second while the window stays, as a user clicks the close box again.
+    for (int waited = 0; waited <= timeout; waited += 1000) {
+        XSendEvent(display, window, False, NoEventMask, &event);
+        XSync(display, False);
+        for (int step = 0; step < 20; ++step) {
+            usleep(50000);
+            if (FindWindow(display, DefaultRootWindow(display), argv[1]) != window) {
+                XCloseDisplay(display);
+                return 0;
+            }
+        }
+    }
     XCloseDisplay(display);
     return 0;
 }
