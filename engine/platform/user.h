@@ -279,3 +279,7 @@ V_BOOL V_WINNLSEnableIME(V_HWND window, V_BOOL enable);
 // left, 2 right, 4 middle) as last reported by the converted events; the modifier keys under
 // their side-less and their left and right keys.
 V_BOOL V_GetKeyboardState(V_BYTE* state);
+
+// The desktop window: a handle of its own that names no window of this program (window ids
+// start above it). Calls that take a window of ours treat it as no window.
+V_HWND V_GetDesktopWindow();

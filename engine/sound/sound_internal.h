@@ -169,5 +169,3 @@ int UpdateStreamPlayPosition(SoundHandle handle, int64_t cursor);
 // The refill thread.
 V_DWORD SoundStreamThread(void* parameter);
 
-// The engine core's message pass (-1 once the program must end).
-int ProcessMessage();

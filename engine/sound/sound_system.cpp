@@ -1,6 +1,7 @@
 // Sound system start and end: the device, the primary and silent buffers, the sound lock,
 // the stream refill thread and the device report in the log.
 #include "platform/com_classes.h"
+#include "platform/user.h"
 #include "sound/sound_internal.h"
 
 SoundSystemState g_SoundSystem;
@@ -139,8 +140,7 @@ int InitializeSoundSystem() {
     WriteLog("引き続きインターフェースの初期化処理...  ");
     if (s.directSound->Initialize(nullptr) < 0) return FailStart("初期化に失敗しました\n");
     WriteLog("成功\n");
-    // The desktop window stands for "the whole program" here; the device takes any window.
-    if (V_FAILED(s.directSound->SetCooperativeLevel(nullptr, V_DSSCL_PRIORITY)))
+    if (V_FAILED(s.directSound->SetCooperativeLevel(V_GetDesktopWindow(), V_DSSCL_PRIORITY)))
         return FailStart("DirectSoundの協調レベルの設定に失敗しました\n");
 
     V_DSBUFFERDESC primary{};
