@@ -37,7 +37,7 @@ void Finish(StageBlock* block, int count) {
 
 // Stage 0 of a textured draw without a blend texture.
 StageEntry TexturedStage(int kind, int alphaModulation, int colorModulation, bool inverted) {
-    uint16_t texture = V_D3DTA_TEXTURE | (inverted ? V_D3DTA_COMPLEMENT : 0);
+    uint16_t texture = static_cast<uint16_t>(V_D3DTA_TEXTURE | (inverted ? 0x10u : 0u));
     StageEntry stage = colorModulation
                            ? Stage(0, V_D3DTOP_MODULATE, texture, V_D3DTA_DIFFUSE, 0, L, L)
                            : Stage(0, V_D3DTOP_SELECTARG1, texture, L, 0, L, L);

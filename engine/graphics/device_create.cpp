@@ -292,8 +292,8 @@ int CreateDevice9() {
     parameters.SwapEffect = multisampled ? V_D3DSWAPEFFECT_DISCARD : V_D3DSWAPEFFECT_COPY;
     parameters.Flags = multisampled ? 0 : V_D3DPRESENTFLAG_LOCKABLE_BACKBUFFER;
 
-    V_DWORD optional = (settings.multithreaded ? V_D3DCREATE_MULTITHREADED : 0) |
-                       (settings.keepFpuState ? V_D3DCREATE_FPU_PRESERVE : 0);
+    V_DWORD optional = (settings.multithreaded ? static_cast<V_DWORD>(V_D3DCREATE_MULTITHREADED) : 0u) |
+                       (settings.keepFpuState ? static_cast<V_DWORD>(V_D3DCREATE_FPU_PRESERVE) : 0u);
     V_D3DPRESENT_PARAMETERS kept = parameters;
     bool created = false;
     g_GraphicsDevice.shaderModel = 0;
@@ -302,8 +302,8 @@ int CreateDevice9() {
         direct3D->GetDeviceCaps(Adapter(), V_D3DDEVTYPE_HAL, &caps);
         g_GraphicsDevice.shaderModel = (caps.VertexShaderVersion & 0xFFFF) >= 0x0200 &&
                                        (caps.PixelShaderVersion & 0xFFFF) >= 0x0200;
-        V_DWORD behaviour = (g_GraphicsDevice.shaderModel ? V_D3DCREATE_MIXED_VERTEXPROCESSING
-                                                          : V_D3DCREATE_SOFTWARE_VERTEXPROCESSING) |
+        V_DWORD behaviour = (g_GraphicsDevice.shaderModel ? static_cast<V_DWORD>(V_D3DCREATE_MIXED_VERTEXPROCESSING)
+                                                          : static_cast<V_DWORD>(V_D3DCREATE_SOFTWARE_VERTEXPROCESSING)) |
                             optional;
         created = V_SUCCEEDED(direct3D->CreateDevice(Adapter(), V_D3DDEVTYPE_HAL,
                                                      GetDeviceWindow(), behaviour, &parameters,

@@ -4,9 +4,9 @@
 
 #include <SDL.h>
 
-#include <chrono>
+#include <time.h>
+
 #include <cstring>
-#include <thread>
 
 #include "platform/d3d9.h"
 
@@ -15,9 +15,9 @@ namespace {
 bool g_RefusePrimary = false;
 
 int64_t NowMicroseconds() {
-    return std::chrono::duration_cast<std::chrono::microseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
 }
 
 int RefreshRate() {
@@ -70,7 +70,9 @@ public:
         int64_t period = 1000000 / RefreshRate();
         int64_t now = NowMicroseconds();
         int64_t next = (now / period + 1) * period;
-        std::this_thread::sleep_for(std::chrono::microseconds(next - now));
+        int64_t wait = next - now;
+        timespec pause = {static_cast<time_t>(wait / 1000000), static_cast<long>(wait % 1000000) * 1000};
+        nanosleep(&pause, nullptr);
         return V_S_OK;
     }
 

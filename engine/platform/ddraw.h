@@ -26,7 +26,6 @@ struct V_DDSURFACEDESC2 {
     uint8_t fields[96];
     V_DWORD ddsCaps[4];  // dwCaps first
     V_DWORD dwTextureStage;
-    uint8_t reserved[4];
 };
 static_assert(sizeof(V_DDSURFACEDESC2) == 124, "descriptor size the library passes");
 
