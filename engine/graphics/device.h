@@ -128,3 +128,9 @@ void ListDisplayModes(int* count, DisplayModeEntry** list);
 V_HWND GetDeviceWindow();
 int IsWindowedMode();
 uint32_t GetBackgroundColorRGB();  // 0x00RRGGBB
+
+// The queries the window code makes (declared with the least graphics calls).
+int GetDisplayMode(int index, int* width, int* height, int* bits);
+int GetForceSoftwareFlag();
+int IsDirect3DInUse();
+int HasDirectDrawObject();

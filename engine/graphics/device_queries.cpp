@@ -108,3 +108,15 @@ void FreeDisplayModeList() {
     g_GraphicsDevice.displayModes = nullptr;
     g_GraphicsDevice.displayModeCount = 0;
 }
+
+int GetDisplayMode(int index, int* width, int* height, int* bits) {
+    DisplayModeEntry mode = GetDisplayMode(index);
+    if (width != nullptr) *width = static_cast<int>(mode.width);
+    if (height != nullptr) *height = static_cast<int>(mode.height);
+    if (bits != nullptr) *bits = static_cast<int>(mode.bits);
+    return mode.width == 0xFFFFFFFFu ? -1 : 0;
+}
+
+int GetForceSoftwareFlag() { return g_ScreenSettings.softwareForced; }
+int IsDirect3DInUse() { return g_ScreenSettings.useDirect3D; }
+int HasDirectDrawObject() { return g_GraphicsDevice.directDraw != nullptr ? 1 : 0; }

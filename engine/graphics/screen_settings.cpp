@@ -70,3 +70,6 @@ int GetScreenColorRGB(uint32_t value, int* red, int* green, int* blue) {
     }
     return 0;
 }
+
+int GetWaitVSyncFlag() { return GetWaitVSync(); }
+int SetWaitVSyncFlag(int flag) { return SetWaitVSync(flag); }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/window.h"
 #include "draw/draw_settings.h"
 #include "graphics/blend_mode.h"
 #include "graphics/device.h"
@@ -28,6 +29,7 @@ inline void ResetGraphicsState() {
     g_LightTable = {};
     g_DrawSettings = DrawSettings{{0, 0, 640, 480}, 0, 0, 0x00FFFFFF};
     g_FlushVertexBatch = nullptr;
+    g_Window.settings.windowed = 1;
 }
 
 class RecordingDeviceTest : public ::testing::Test {
