@@ -22,6 +22,7 @@ inline void ResetGraphicsState() {
     DeleteAllLights();
     if (g_LightTable.defaultLight != 0) DeleteLight(g_LightTable.defaultLight);
     FreeShaderPack();
+    FreeDisplayModeList();
     g_GraphicsDevice = {};
     g_ScreenSettings = {};
     g_RenderStates = {};
