@@ -10,6 +10,19 @@ struct DrawSettings {
     int32_t blendMode;      // 0..11
     int32_t blendParameter; // 0..255
     uint32_t brightColor;   // 0x00RRGGBB (bytes blue, green, red, 0); 0x00FFFFFF is white
+
+    // Settings that also reach the device.
+    uint32_t drawColor = {};        // vertex colour 0xAARRGGBB from brightness and blend parameter
+    int32_t drawMode = {};          // texture filter: 0 nearest, 1 bilinear, 2 anisotropic
+    int32_t emulation320x240 = {};  // draw into the top-left 320 x 240, shown doubled
+    int32_t drawAreaEmpty = {};     // every draw returns at once
+    V_RECT requestedArea = {};      // the corners as asked
+    float drawAreaF[4] = {};        // the draw area as floats (x1, y1, x2, y2)
+    int32_t fogEnable = {};
+    int32_t fogMode = {};
+    uint32_t fogColor = {};         // 0xFFRRGGBB
+    float fogStart = {};
+    float fogEnd = {};
 };
 
 // Zero until the graphics start-up resets it.

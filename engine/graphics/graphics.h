@@ -257,3 +257,34 @@ int StretchImageRect(int sourceLeft, int sourceTop, int sourceRight, int sourceB
                      int filter);
 
 // ================================================================ end of image records
+
+// ---------------------------------------------------------------- device and screen settings
+
+int SetWaitVSync(int flag);
+int GetWaitVSync();
+int SetEmulation320x240(int flag);
+int GetDrawMode();
+int GetUseHardware();
+int SetUseHardware(int on);
+int GetScreenState(int* width, int* height, int* bits);
+uint32_t GetScreenColor(int red, int green, int blue);
+int GetScreenColorRGB(uint32_t value, int* red, int* green, int* blue);
+int GetScreenSize(int* width, int* height);
+int GetColorBitDepth();
+int GetDisplayModeCount();
+int IsDisplayModeAvailable(int width, int height, int bits);
+
+int SetBlendMode(int mode, int parameter);
+int SetDrawBrightness(int red, int green, int blue);
+int SetDrawBrightnessPacked(uint32_t rgb);
+uint32_t ComputeDrawColor();
+int SetDrawFilterMode(int mode);
+int SetDrawArea(int x1, int y1, int x2, int y2);
+int SetFogMode(int mode);
+int SetFogColor(int red, int green, int blue);
+int SetFogRange(float start, float end);
+
+int CreateLight();
+int MakeLightDirectional(float x, float y, float z);
+int DeleteLight(int handle);
+int DeleteAllLights();

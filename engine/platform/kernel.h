@@ -198,7 +198,7 @@ bool V_Utf8ToCp932(const char* in, char* out, size_t outSize);
 
 // ---- Modules ----
 // The platform libraries the library looks up functions in by name; only those the library
-// asks for are known ("DSOUND.DLL"). Names compare without regard to case.
+// asks for are known ("DSOUND.DLL", "d3d9.dll"). Names compare without regard to case.
 typedef void (*V_FARPROC)();
 V_HMODULE V_LoadLibraryA(const char* name);
 V_FARPROC V_GetProcAddress(V_HMODULE module, const char* name);

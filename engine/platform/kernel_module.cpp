@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "platform/d3d9.h"
 #include "platform/dsound.h"
 #include "platform/kernel.h"
 
@@ -16,11 +17,12 @@ struct ModuleEntry {
 };
 
 const ModuleEntry kModuleEntries[] = {
+    {"d3d9.dll", "Direct3DCreate9", reinterpret_cast<V_FARPROC>(&V_Direct3DCreate9)},
     {"DSOUND.DLL", "DirectSoundEnumerateA",
      reinterpret_cast<V_FARPROC>(&V_DirectSoundEnumerateA)},
 };
 
-const char* const kModules[] = {"DSOUND.DLL"};
+const char* const kModules[] = {"DSOUND.DLL", "d3d9.dll"};
 
 }  // namespace
 

@@ -106,3 +106,13 @@ constexpr V_HRESULT V_E_INVALIDARG = static_cast<V_HRESULT>(0x80070057u);
 
 inline bool V_SUCCEEDED(V_HRESULT hr) { return hr >= 0; }
 inline bool V_FAILED(V_HRESULT hr) { return hr < 0; }
+
+// Base of every reference-counted platform interface (Direct3D, DirectDraw, COM objects).
+struct V_IUnknown {
+    virtual V_HRESULT QueryInterface(const V_GUID& iid, void** object) = 0;
+    virtual V_ULONG AddRef() = 0;
+    virtual V_ULONG Release() = 0;
+
+protected:
+    ~V_IUnknown() = default;
+};
