@@ -10,6 +10,7 @@
 #include "graphics/graph_handle.h"
 #include "graphics/screen.h"
 #include "graphics/screen_env.h"
+#include "platform/gdi_present.h"
 
 namespace {
 
@@ -242,6 +243,62 @@ TEST_F(ScreenTest, ModeChange) {
     EXPECT_EQ(h, 600);
     EXPECT_EQ(g_DrawSettings.drawArea.right, 800);
     EXPECT_EQ(GetDrawTarget(), -4);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ScreenTest, SoftwarePresentTransfersThePicture) {
+    StartGraphics(false);
+    MEMIMG& screen = g_ScreenImages.primary;
+    FillMemImgRect(&screen, nullptr, GetScreenColor(0, 0, 255));
+    V_RECT corner{0, 0, 320, 240};
+    FillMemImgRect(&screen, &corner, GetScreenColor(255, 0, 0));
+    ASSERT_EQ(PresentScreen(), 0);
+    const V_DibTarget* shown = GetPresentedPixels();
+    ASSERT_EQ(shown->width, 640);
+    auto at = [&](int x, int y) {
+        return reinterpret_cast<const uint32_t*>(shown->pixels + y * shown->pitch)[x];
+    };
+    EXPECT_EQ(at(0, 0), 0xFF0000u);
+    EXPECT_EQ(at(639, 479), 0x0000FFu);
+
+    // Scaled window: the picture fills (0, 0, 960, 720).
+    SetPresentWindowScale(1.5, 1.5);
+    ASSERT_EQ(PresentScreen(), 0);
+    EXPECT_EQ(shown->width, 960);
+    EXPECT_EQ(shown->height, 720);
+    EXPECT_EQ(at(479, 359), 0xFF0000u);
+    EXPECT_EQ(at(481, 361), 0x0000FFu);
+    EXPECT_EQ(at(959, 719), 0x0000FFu);
+
+    // Emulated 320 x 240: the top-left quarter doubled over the whole window.
+    SetPresentWindowScale(1.0, 1.0);
+    SetEmulation320x240(1);
+    ASSERT_EQ(PresentScreen(), 0);
+    EXPECT_EQ(shown->width, 640);
+    EXPECT_EQ(at(639, 479), 0xFF0000u);
+    SetEmulation320x240(0);
+}
+
+// A screen width that is not a multiple of 8 keeps its rows straight (the row length is the
+// image's pitch).
+TEST_F(ScreenTest, SoftwarePresentAtOddWidth) {
+    g_ScreenSettings.width = 322;
+    g_ScreenSettings.height = 10;
+    StartGraphics(false);
+    MEMIMG& screen = g_ScreenImages.primary;
+    FillMemImgRect(&screen, nullptr, 0);
+    V_RECT column{321, 0, 322, 10};
+    FillMemImgRect(&screen, &column, GetScreenColor(0, 255, 0));
+    ASSERT_EQ(PresentScreen(), 0);
+    const V_DibTarget* shown = GetPresentedPixels();
+    for (int y = 0; y < 10; ++y) {
+        const auto* row = reinterpret_cast<const uint32_t*>(shown->pixels + y * shown->pitch);
+        EXPECT_EQ(row[321], 0x00FF00u) << y;
+        EXPECT_EQ(row[0], 0u) << y;
+    }
 }
 
 }  // namespace
