@@ -47,6 +47,21 @@ int Finish() {
 
 }  // namespace
 
+int StartGraphicsWithFallbacks(int oldWidth, int oldHeight, int oldBits, int oldRate,
+                               int (*start)()) {
+    if (start() == 0) return 0;
+    Mode want = CurrentMode();
+    if (want.width == 320 && want.height == 240) {
+        StoreMode({640, 480, want.bits, want.rate});
+        SetEmulation320x240(1);
+        if (start() == 0) return 0;
+    }
+    StoreMode({oldWidth, oldHeight, oldBits, oldRate});
+    if (start() == 0) return 0;
+    StoreMode({640, 480, 16, 0});
+    return start();
+}
+
 int ChangeScreenMode(int width, int height, int bits, int switched, int refreshRate) {
     ScreenState& state = g_ScreenState;
     if (!IsWindowedMode()) {
@@ -90,23 +105,8 @@ int ChangeScreenMode(int width, int height, int bits, int switched, int refreshR
     if (target != -4 && target != -2) target = -4;
     if (g_ScreenSettings.initialised) EndGraphics();
     StoreMode(want);
-    if (InitGraphics() != 0) {
-        bool done = false;
-        if (want.width == 320 && want.height == 240) {
-            StoreMode({640, 480, want.bits, want.rate});
-            SetEmulation320x240(1);
-            done = InitGraphics() == 0;
-        }
-        if (!done) {
-            StoreMode(old);
-            done = InitGraphics() == 0;
-        }
-        if (!done) {
-            StoreMode({640, 480, 16, 0});
-            done = InitGraphics() == 0;
-        }
-        if (!done) GraphicsFatalExit("予期せぬ画面モード変更不能現象が起きました2\n");
-    }
+    if (StartGraphicsWithFallbacks(old.width, old.height, old.bits, old.rate, InitGraphics) != 0)
+        GraphicsFatalExit("予期せぬ画面モード変更不能現象が起きました2\n");
     g_DrawSettings.drawTarget = target;
     return Finish();
 }

@@ -57,3 +57,8 @@ int ChangeScreenMode(int width, int height, int bits, int switched, int refreshR
 int RecreateDevice(int width, int height, int bits, int refreshRate, int newMode);
 int RecreateDeviceSameMode();
 int RestoreDrawStates();
+// Starts the graphics system in the stored mode, else walks the fallbacks: 640 x 480 with the
+// 320 x 240 emulation (for a 320 x 240 request), the old mode, 640 x 480 16-bit. -1 when every
+// start failed.
+int StartGraphicsWithFallbacks(int oldWidth, int oldHeight, int oldBits, int oldRate,
+                               int (*start)());

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "device_fixture.h"
 #include "graphics/graph_handle.h"
@@ -299,6 +300,44 @@ TEST_F(ScreenTest, SoftwarePresentAtOddWidth) {
         EXPECT_EQ(row[321], 0x00FF00u) << y;
         EXPECT_EQ(row[0], 0u) << y;
     }
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<std::string> g_ModesTried;
+int g_StartsToFail = 0;
+
+int FakeStart() {
+    int w = 0, h = 0;
+    GetScreenSize(&w, &h);
+    g_ModesTried.push_back(std::to_string(w) + "x" + std::to_string(h) + "x" +
+                           std::to_string(GetColorBitDepth()) + "e" +
+                           std::to_string(g_DrawSettings.emulation320x240));
+    return g_StartsToFail-- > 0 ? -1 : 0;
+}
+
+TEST_F(ScreenTest, ModeChangeFallbackChain) {
+    g_ScreenSettings.width = 320;
+    g_ScreenSettings.height = 240;
+    g_ScreenSettings.colorDepth = 32;
+    g_StartsToFail = 3;
+    g_ModesTried.clear();
+    EXPECT_EQ(StartGraphicsWithFallbacks(800, 600, 16, 0, FakeStart), 0);
+    EXPECT_EQ(g_ModesTried, (std::vector<std::string>{"320x240x32e0", "640x480x32e1",
+                                                      "800x600x16e1", "640x480x16e1"}));
+    g_DrawSettings.emulation320x240 = 0;
+    // The first fallback that starts ends the chain; every start failing reports -1.
+    g_ScreenSettings.width = 1024;
+    g_ScreenSettings.height = 768;
+    g_StartsToFail = 1;
+    g_ModesTried.clear();
+    EXPECT_EQ(StartGraphicsWithFallbacks(800, 600, 16, 0, FakeStart), 0);
+    EXPECT_EQ(g_ModesTried, (std::vector<std::string>{"1024x768x16e0", "800x600x16e0"}));
+    g_StartsToFail = 9;
+    EXPECT_EQ(StartGraphicsWithFallbacks(800, 600, 16, 0, FakeStart), -1);
+    g_ScreenSettings = {};
 }
 
 }  // namespace
