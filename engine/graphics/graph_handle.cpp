@@ -159,9 +159,8 @@ int SetGraphFileName(int handle, const char* fileName, int other) {
     // half-done.
     FileNameBlock* block = nullptr;
     if (fileName != nullptr) {
-        char path[2048];
-        if (std::strlen(fileName) >= sizeof(path) / 2) return -1;
-        ConvertFullPathUnc(fileName, path, nullptr);
+        char path[kPathBufferSize];
+        if (ConvertFullPathUnc(fileName, path, nullptr) != 0) return -1;
         size_t length = std::strlen(path);
         block = static_cast<FileNameBlock*>(VELK_ALLOC(length + 5));
         if (block == nullptr) {

@@ -221,7 +221,7 @@ int RestoreGraphs() {
     ImageRecord alpha{};
     bool loaded = false;
     const FileNameBlock* lastName = nullptr;
-    char lastPath[2048] = "";
+    char lastPath[kPathBufferSize] = "";
     uint32_t lastMirror = 0;
     for (int slot = 0; slot < g_GraphTable.highWater; ++slot) {
         GraphRecord* record = g_GraphTable.records[slot];
@@ -243,7 +243,7 @@ int RestoreGraphs() {
         }
         // A graph cut from its file beyond the picture keeps the part that lies inside.
         int handle = MakeHandle(record->checkNumber, kGraphHandleKind, slot);
-        char name[2048];
+        char name[kPathBufferSize];
         std::strncpy(name, path, sizeof(name) - 1);
         name[sizeof(name) - 1] = 0;
         UploadImageToGraph(name, &image, alpha.pixels != nullptr ? &alpha : nullptr,

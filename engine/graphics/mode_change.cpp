@@ -88,7 +88,6 @@ int ChangeScreenMode(int width, int height, int bits, int switched, int refreshR
     WriteLog("画面モード変更処理を開始します\n");
     IncreaseLogIndent();
     if (!IsLibraryUp()) {
-        StoreMode(want);
         DecreaseLogIndent();
         return 0;
     }
@@ -100,14 +99,10 @@ int ChangeScreenMode(int width, int height, int bits, int switched, int refreshR
         RecreateDevice(want.width, want.height, want.bits, want.rate, 1);
         return Finish();
     }
-    // The draw target to return to: graphs do not survive the re-initialisation.
-    int target = g_DrawSettings.drawTarget;
-    if (target != -4 && target != -2) target = -4;
     if (g_ScreenSettings.initialised) EndGraphics();
     StoreMode(want);
     if (StartGraphicsWithFallbacks(old.width, old.height, old.bits, old.rate, InitGraphics) != 0)
         GraphicsFatalExit("予期せぬ画面モード変更不能現象が起きました2\n");
-    g_DrawSettings.drawTarget = target;
     return Finish();
 }
 
