@@ -26,7 +26,8 @@ struct DrawSettings {
     float fogEnd = {};
 
     // Draw target and graph creation.
-    int (*graphRestoreCallback)() = {};  // null: the built-in restore
+    void (*graphRestoreCallback)() = {};  // null: the built-in restore
+    int32_t graphRestoreRegistered = {};  // a callback (or the built-in one) was chosen
     int32_t drawTarget = {};             // graph handle, -2 back screen, -4 front screen
     int32_t targetWidth = {};
     int32_t targetHeight = {};

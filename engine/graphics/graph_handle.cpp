@@ -8,6 +8,7 @@
 #include "draw/draw_settings.h"
 #include "graphics/device.h"
 #include "graphics/screen_env.h"
+#include "movie/movie.h"
 
 GraphTable g_GraphTable;
 

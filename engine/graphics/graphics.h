@@ -301,11 +301,21 @@ int InitGraphics();
 int EndGraphics();
 int SetDrawTarget(int target);
 int GetDrawTarget();
-int SetGraphRestoreCallback(int (*callback)());
+int SetGraphRestoreCallback(void (*callback)());
+int IsGraphRestoreCallbackSet();
 int PresentScreen();
-int RefreshScreen();
+int RefreshScreen(const V_RECT* area);
+// Ends the open scene and presents the device once; non-zero when presenting failed.
+int PresentDeviceOnce();
 int LockScreenPixels(const V_RECT* rect, ImageRecord* record);
 int UnlockScreenPixels();
 int CopyScreenRectToGraph(int x1, int y1, int x2, int y2, int graph);
 int ChangeScreenMode(int width, int height, int bits, int switched, int refreshRate);
 int RecreateDeviceSameMode();
+// Queries of the window code.
+int GetDisplayMode(int index, int* width, int* height, int* bits);
+int GetForceSoftwareFlag();
+int IsDirect3DInUse();
+int HasDirectDrawObject();
+int GetWaitVSyncFlag();
+int SetWaitVSyncFlag(int flag);

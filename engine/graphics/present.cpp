@@ -127,7 +127,15 @@ int PrepareSubBackBuffer() {
     return 0;
 }
 
-int RefreshScreen() {
+int PresentDeviceOnce() {
+    V_IDirect3DDevice9* device = g_GraphicsDevice.device;
+    if (!g_ScreenSettings.useDirect3D || device == nullptr) return 0;
+    FlushPendingVertices();
+    EndDeviceScene();
+    return V_FAILED(device->Present(nullptr, nullptr, nullptr, nullptr)) ? -1 : 0;
+}
+
+int RefreshScreen(const V_RECT*) {
     if (!IsWindowedMode() && g_ScreenSettings.useDirect3D) PrepareSubBackBuffer();
     return PresentScreen();
 }
@@ -136,7 +144,7 @@ void PresentTimerProc(V_HWND, V_UINT, uintptr_t, V_DWORD) {
     ArmPresentTimer(0);
     g_ScreenState.presentTimerArmed = 0;
     if (g_DrawSettings.drawTarget != -4) return;
-    RefreshScreen();
+    RefreshScreen(nullptr);
     ArmPresentTimer(1);
     g_ScreenState.presentTimerArmed = 1;
 }

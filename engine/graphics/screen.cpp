@@ -23,9 +23,11 @@ void ToD3D(V_D3DMATRIX* out, const Matrix4& in) { std::memcpy(out, &in, sizeof(*
 void ResetDrawSettings() {
     DrawSettings& s = g_DrawSettings;
     auto callback = s.graphRestoreCallback;
+    int registered = s.graphRestoreRegistered;
     int emulation = s.emulation320x240;
     s = DrawSettings{};
     s.graphRestoreCallback = callback;
+    s.graphRestoreRegistered = registered;
     s.emulation320x240 = emulation;
     s.blendGraph = -1;
     s.alphaTest = 1;
@@ -188,10 +190,13 @@ int SetDrawTarget(int target) {
 
 int GetDrawTarget() { return g_DrawSettings.drawTarget; }
 
-int SetGraphRestoreCallback(int (*callback)()) {
+int SetGraphRestoreCallback(void (*callback)()) {
     g_DrawSettings.graphRestoreCallback = callback;
+    g_DrawSettings.graphRestoreRegistered = 1;  // null selects the built-in restore
     return 0;
 }
+
+int IsGraphRestoreCallbackSet() { return g_DrawSettings.graphRestoreRegistered; }
 
 int RestoreGraphsAfterLoss() {
     if (g_DrawSettings.graphRestoreCallback != nullptr) {

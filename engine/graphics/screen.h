@@ -28,7 +28,7 @@ int InitGraphics();
 int EndGraphics();
 int SetDrawTarget(int target);
 int GetDrawTarget();
-int SetGraphRestoreCallback(int (*callback)());
+int SetGraphRestoreCallback(void (*callback)());
 int RestoreGraphsAfterLoss();
 // The surface that screen draws go to on the device path.
 V_IDirect3DSurface9* GetScreenTargetSurface();
@@ -41,7 +41,7 @@ struct PresentRects {
 };
 void ComputePresentRects(PresentRects* rects);
 int PresentScreen();
-int RefreshScreen();
+int RefreshScreen(const V_RECT* area);
 int PrepareSubBackBuffer();
 void PresentTimerProc(V_HWND window, V_UINT message, uintptr_t id, V_DWORD time);
 // The bitmap header of a software image for a transfer to the window.

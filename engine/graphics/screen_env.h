@@ -18,7 +18,6 @@ void ArmPresentTimer(int on);
 // window.
 int TransferDibToWindow(const V_BITMAPINFO* info, const void* bits, int dx, int dy, int dw, int dh,
                         int sx, int sy, int sw, int sh);
-int CloseMovie(int handle);
 // The picture as last transferred to the window (0x00RRGGBB rows).
 struct V_DibTarget;
 const V_DibTarget* GetPresentedPixels();

@@ -55,4 +55,3 @@ int TransferDibToWindow(const V_BITMAPINFO* info, const void* bits, int dx, int 
 
 const V_DibTarget* GetPresentedPixels() { return &g_WindowTarget; }
 
-int CloseMovie(int) { return -1; }
