@@ -1,16 +1,16 @@
 // What the screen code needs of the engine core (library state, main window, the present timer,
-// the fatal exit). Least versions live in screen_env_stubs.cpp until the window code provides
-// them.
+// the fatal exit).
 #pragma once
 
 #include "platform/types.h"
+
+struct V_BITMAPINFO;
 
 int IsLibraryUp();        // initialised or initialising
 int IsLibraryQuitting();  // the quit flag is set
 [[noreturn]] void GraphicsFatalExit(const char* message);
 // Window scale of the main window in windowed mode (1.0 each when not scaled).
 void GetPresentWindowScale(double* x, double* y);
-void SetPresentWindowScale(double x, double y);
 // Arms or stops the 32 ms present timer of the main window.
 void ArmPresentTimer(int on);
 // Copies a top-down bit-field DIB into the main window: (dx, dy, dw, dh) from (sx, sy, sw, sh),
@@ -18,6 +18,3 @@ void ArmPresentTimer(int on);
 // window.
 int TransferDibToWindow(const V_BITMAPINFO* info, const void* bits, int dx, int dy, int dw, int dh,
                         int sx, int sy, int sw, int sh);
-// The picture as last transferred to the window (0x00RRGGBB rows).
-struct V_DibTarget;
-const V_DibTarget* GetPresentedPixels();

@@ -1,7 +1,11 @@
 // Nearest-pixel transfer of 16- and 32-bit DIB rows into 32-bit window pixels.
 #include "platform/gdi_present.h"
 
+#include <SDL.h>
+
 #include <cstring>
+
+#include "platform/user_internal.h"
 
 namespace {
 
@@ -71,4 +75,43 @@ int V_TransferDibToPixels(const V_DibTarget* target, int xDest, int yDest, int d
         ++written;
     }
     return written;
+}
+
+int V_StretchDIBits(V_HDC dc, int xDest, int yDest, int destWidth, int destHeight, int xSrc,
+                    int ySrc, int srcWidth, int srcHeight, const void* bits,
+                    const V_BITMAPINFO* info, V_UINT, V_DWORD) {
+    SDL_Window* window = UserDcSdlWindow(dc);
+    SDL_Surface* surface = window != nullptr ? SDL_GetWindowSurface(window) : nullptr;
+    if (surface == nullptr || surface->format->BytesPerPixel != 4) return 0;
+    if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return 0;
+    V_DibTarget target{static_cast<uint8_t*>(surface->pixels), surface->pitch, surface->w,
+                       surface->h};
+    int written = V_TransferDibToPixels(&target, xDest, yDest, destWidth, destHeight, xSrc, ySrc,
+                                        srcWidth, srcHeight, bits, info);
+    // The words are 0x00RRGGBB; a surface of another channel order gets them converted.
+    const SDL_PixelFormat* format = surface->format;
+    if (written > 0 && !(format->Rmask == 0xFF0000 && format->Gmask == 0xFF00 &&
+                         format->Bmask == 0xFF)) {
+        for (int y = yDest < 0 ? 0 : yDest; y < yDest + destHeight && y < surface->h; ++y) {
+            auto* row = reinterpret_cast<uint32_t*>(target.pixels + y * target.pitch);
+            for (int x = xDest < 0 ? 0 : xDest; x < xDest + destWidth && x < surface->w; ++x)
+                row[x] = SDL_MapRGB(format, (row[x] >> 16) & 0xFF, (row[x] >> 8) & 0xFF,
+                                    row[x] & 0xFF);
+        }
+    }
+    if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+    if (written <= 0) return 0;
+    SDL_UpdateWindowSurface(window);
+    return srcHeight;
+}
+
+int GdiSetDIBitsToWindow(V_HDC dc, int xDest, int yDest, V_DWORD width, V_DWORD height, int xSrc,
+                        int ySrc, V_UINT, V_UINT lines, const void* bits,
+                        const V_BITMAPINFO* info, V_UINT usage) {
+    if (!UserDcIsWindowDc(dc)) return 0;
+    int w = static_cast<int>(width);
+    int h = static_cast<int>(height);
+    return V_StretchDIBits(dc, xDest, yDest, w, h, xSrc, ySrc, w, h, bits, info, usage, 0) > 0
+               ? static_cast<int>(lines)
+               : 0;
 }

@@ -21,3 +21,13 @@ struct V_DibTarget {
 int V_TransferDibToPixels(const V_DibTarget* target, int xDest, int yDest, int destWidth,
                           int destHeight, int xSrc, int ySrc, int srcWidth, int srcHeight,
                           const void* bits, const V_BITMAPINFO* info);
+
+// Stretches a rectangle of a DIB into the window of a window device context (nearest pixel,
+// ySrc counted from the bottom) and shows it. Returns the source lines used, 0 on failure.
+int V_StretchDIBits(V_HDC dc, int xDest, int yDest, int destWidth, int destHeight, int xSrc,
+                    int ySrc, int srcWidth, int srcHeight, const void* bits,
+                    const V_BITMAPINFO* info, V_UINT usage, V_DWORD rop);
+// The 1:1 transfer of DIB rows into a window device context (V_SetDIBitsToDevice on a window dc).
+int GdiSetDIBitsToWindow(V_HDC dc, int xDest, int yDest, V_DWORD width, V_DWORD height, int xSrc,
+                        int ySrc, V_UINT startScan, V_UINT lines, const void* bits,
+                        const V_BITMAPINFO* info, V_UINT usage);

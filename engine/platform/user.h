@@ -279,3 +279,11 @@ V_BOOL V_WINNLSEnableIME(V_HWND window, V_BOOL enable);
 // left, 2 right, 4 middle) as last reported by the converted events; the modifier keys under
 // their side-less and their left and right keys.
 V_BOOL V_GetKeyboardState(V_BYTE* state);
+
+// ---------------------------------------------------------------- timers
+constexpr V_UINT V_WM_TIMER = 0x0113;
+typedef void (*V_TIMERPROC)(V_HWND window, V_UINT message, V_UINT_PTR id, V_DWORD time);
+// Arms (or re-arms) timer id of the window; every elapse milliseconds a V_WM_TIMER comes out of
+// the queue of the calling thread when nothing else is waiting, and dispatching it calls proc.
+V_UINT_PTR V_SetTimer(V_HWND window, V_UINT_PTR id, V_UINT elapse, V_TIMERPROC proc);
+V_BOOL V_KillTimer(V_HWND window, V_UINT_PTR id);

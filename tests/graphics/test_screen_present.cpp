@@ -11,7 +11,12 @@
 #include "graphics/graph_handle.h"
 #include "graphics/screen.h"
 #include "graphics/screen_env.h"
+#include "core/library_state.h"
+#include "core/window.h"
 #include "platform/gdi_present.h"
+#include "platform/kernel.h"
+#include "platform/user.h"
+#include "platform/user_internal.h"
 
 namespace {
 
@@ -22,10 +27,14 @@ protected:
         g_GraphTable = {};
         g_ScreenImages = {};
         g_ScreenState = {};
+        g_Library.initialised = 1;
+        g_Window.settings.windowed = 1;
+        SetScale(1.0);
     }
     void TearDown() override {
         EndGraphics();
-        SetPresentWindowScale(1.0, 1.0);
+        SetScale(1.0);
+        g_Library.initialised = 0;
         g_GraphTable = {};
         RecordingDeviceTest::TearDown();
     }
@@ -34,6 +43,10 @@ protected:
         ASSERT_EQ(InitGraphics(), 0);
         ASSERT_EQ(g_ScreenSettings.useDirect3D, device ? 1 : 0);
         Recording().ClearCalls();
+    }
+    static void SetScale(double scale) {
+        g_Window.settings.scaleX = scale;
+        g_Window.settings.scaleY = scale;
     }
     static int CountPrefix(const std::string& prefix) {
         return static_cast<int>(Recording().CallsStartingWith(prefix).size());
@@ -74,7 +87,7 @@ TEST_F(ScreenTest, DrawTargetToDrawableGraphAndBack) {
 TEST_F(ScreenTest, PresentRectangles) {
     StartGraphics(true);
     PresentRects rects;
-    SetPresentWindowScale(1.5, 1.5);
+    SetScale(1.5);
     ComputePresentRects(&rects);
     EXPECT_EQ(rects.doubled, 0);
     EXPECT_EQ(rects.destination.right, 960);
@@ -250,42 +263,74 @@ TEST_F(ScreenTest, ModeChange) {
 
 namespace {
 
-TEST_F(ScreenTest, SoftwarePresentTransfersThePicture) {
+V_LRESULT TestWindowProc(V_HWND window, V_UINT message, V_WPARAM wParam, V_LPARAM lParam) {
+    return V_DefWindowProcA(window, message, wParam, lParam);
+}
+
+// A main window of the client size, the pixels of which the tests read back.
+class WindowScreenTest : public ScreenTest {
+protected:
+    void OpenWindow(int width, int height) {
+        static bool registered = false;
+        if (!registered) {
+            V_WNDCLASSEXA windowClass{};
+            windowClass.cbSize = sizeof windowClass;
+            windowClass.lpfnWndProc = TestWindowProc;
+            windowClass.lpszClassName = "ScreenTestWindow";
+            registered = V_RegisterClassExA(&windowClass) != 0;
+        }
+        window_ = V_CreateWindowExA(0, "ScreenTestWindow", "screen", V_WS_POPUP | V_WS_VISIBLE,
+                                    0, 0, width, height, nullptr, nullptr, nullptr, nullptr);
+        ASSERT_NE(window_, nullptr);
+        g_Window.mainWindow = window_;
+    }
+    void TearDown() override {
+        if (window_ != nullptr) V_DestroyWindow(window_);
+        g_Window.mainWindow = nullptr;
+        ScreenTest::TearDown();
+    }
+    uint32_t At(int x, int y) {
+        SDL_Surface* surface = SDL_GetWindowSurface(UserGetSdlWindow(window_));
+        if (surface == nullptr || x >= surface->w || y >= surface->h) return 0xDEADBEEF;
+        uint32_t value = reinterpret_cast<const uint32_t*>(static_cast<uint8_t*>(surface->pixels) +
+                                                           y * surface->pitch)[x];
+        uint8_t r, g, b;
+        SDL_GetRGB(value, surface->format, &r, &g, &b);
+        return static_cast<uint32_t>(r) << 16 | static_cast<uint32_t>(g) << 8 | b;
+    }
+    V_HWND window_ = nullptr;
+};
+
+TEST_F(WindowScreenTest, SoftwarePresentTransfersThePicture) {
+    OpenWindow(960, 720);
     StartGraphics(false);
     MEMIMG& screen = g_ScreenImages.primary;
     FillMemImgRect(&screen, nullptr, GetScreenColor(0, 0, 255));
     V_RECT corner{0, 0, 320, 240};
     FillMemImgRect(&screen, &corner, GetScreenColor(255, 0, 0));
     ASSERT_EQ(PresentScreen(), 0);
-    const V_DibTarget* shown = GetPresentedPixels();
-    ASSERT_EQ(shown->width, 640);
-    auto at = [&](int x, int y) {
-        return reinterpret_cast<const uint32_t*>(shown->pixels + y * shown->pitch)[x];
-    };
-    EXPECT_EQ(at(0, 0), 0xFF0000u);
-    EXPECT_EQ(at(639, 479), 0x0000FFu);
+    EXPECT_EQ(At(0, 0), 0xFF0000u);
+    EXPECT_EQ(At(639, 479), 0x0000FFu);
 
     // Scaled window: the picture fills (0, 0, 960, 720).
-    SetPresentWindowScale(1.5, 1.5);
+    SetScale(1.5);
     ASSERT_EQ(PresentScreen(), 0);
-    EXPECT_EQ(shown->width, 960);
-    EXPECT_EQ(shown->height, 720);
-    EXPECT_EQ(at(479, 359), 0xFF0000u);
-    EXPECT_EQ(at(481, 361), 0x0000FFu);
-    EXPECT_EQ(at(959, 719), 0x0000FFu);
+    EXPECT_EQ(At(479, 359), 0xFF0000u);
+    EXPECT_EQ(At(481, 361), 0x0000FFu);
+    EXPECT_EQ(At(959, 719), 0x0000FFu);
 
-    // Emulated 320 x 240: the top-left quarter doubled over the whole window.
-    SetPresentWindowScale(1.0, 1.0);
+    // Emulated 320 x 240: the top-left quarter doubled over 640 x 480.
+    SetScale(1.0);
     SetEmulation320x240(1);
     ASSERT_EQ(PresentScreen(), 0);
-    EXPECT_EQ(shown->width, 640);
-    EXPECT_EQ(at(639, 479), 0xFF0000u);
+    EXPECT_EQ(At(639, 479), 0xFF0000u);
     SetEmulation320x240(0);
 }
 
 // A screen width that is not a multiple of 8 keeps its rows straight (the row length is the
 // image's pitch).
-TEST_F(ScreenTest, SoftwarePresentAtOddWidth) {
+TEST_F(WindowScreenTest, SoftwarePresentAtOddWidth) {
+    OpenWindow(322, 10);
     g_ScreenSettings.width = 322;
     g_ScreenSettings.height = 10;
     StartGraphics(false);
@@ -294,12 +339,38 @@ TEST_F(ScreenTest, SoftwarePresentAtOddWidth) {
     V_RECT column{321, 0, 322, 10};
     FillMemImgRect(&screen, &column, GetScreenColor(0, 255, 0));
     ASSERT_EQ(PresentScreen(), 0);
-    const V_DibTarget* shown = GetPresentedPixels();
     for (int y = 0; y < 10; ++y) {
-        const auto* row = reinterpret_cast<const uint32_t*>(shown->pixels + y * shown->pitch);
-        EXPECT_EQ(row[321], 0x00FF00u) << y;
-        EXPECT_EQ(row[0], 0u) << y;
+        EXPECT_EQ(At(321, y), 0x00FF00u) << y;
+        EXPECT_EQ(At(0, y), 0u) << y;
     }
+}
+
+TEST_F(WindowScreenTest, PresentTimerShowsTheFrontScreen) {
+    OpenWindow(640, 480);
+    StartGraphics(false);
+    FillMemImgRect(&g_ScreenImages.primary, nullptr, GetScreenColor(0, 255, 0));
+    ASSERT_EQ(SetDrawTarget(-4), 0);
+    V_MSG message{};
+    uint32_t start = V_GetTickCount();
+    while (At(5, 5) != 0x00FF00u && V_GetTickCount() - start < 2000) {
+        while (V_PeekMessageA(&message, nullptr, 0, 0, V_PM_REMOVE)) V_DispatchMessageA(&message);
+        V_Sleep(5);
+    }
+    EXPECT_EQ(At(5, 5), 0x00FF00u);
+    // With the back screen as target the timer lapses at its next tick.
+    ASSERT_EQ(SetDrawTarget(-2), 0);
+    start = V_GetTickCount();
+    while (V_GetTickCount() - start < 100) {
+        while (V_PeekMessageA(&message, nullptr, 0, 0, V_PM_REMOVE)) V_DispatchMessageA(&message);
+        V_Sleep(5);
+    }
+    FillMemImgRect(&g_ScreenImages.primary, nullptr, GetScreenColor(255, 0, 0));
+    start = V_GetTickCount();
+    while (V_GetTickCount() - start < 100) {
+        while (V_PeekMessageA(&message, nullptr, 0, 0, V_PM_REMOVE)) V_DispatchMessageA(&message);
+        V_Sleep(5);
+    }
+    EXPECT_EQ(At(5, 5), 0x00FF00u);
 }
 
 }  // namespace
