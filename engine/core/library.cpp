@@ -9,7 +9,6 @@
 #include "core/window.h"
 #include "draw/draw_stubs.h"
 #include "graphics/graphics.h"
-#include "graphics/graphics_stubs.h"
 #include "movie/movie.h"
 #include "platform/com.h"
 #include "platform/gdi.h"

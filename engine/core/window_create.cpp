@@ -6,7 +6,7 @@
 #include "core/library.h"
 #include "core/library_state.h"
 #include "core/window.h"
-#include "graphics/graphics_stubs.h"
+#include "graphics/graphics.h"
 #include "platform/gdi.h"
 #include "platform/kernel.h"
 #include "platform/kernel_process.h"

@@ -6,7 +6,7 @@
 #include "core/core.h"
 #include "core/library_state.h"
 #include "core/window.h"
-#include "graphics/graphics_stubs.h"
+#include "graphics/graphics.h"
 #include "platform/kernel_process.h"
 
 int SetCursorVisible(int flag) {

@@ -4,7 +4,7 @@
 #include "core/library_state.h"
 #include "core/window.h"
 #include "draw/draw_stubs.h"
-#include "graphics/graphics_stubs.h"
+#include "graphics/graphics.h"
 
 namespace {
 

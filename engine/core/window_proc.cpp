@@ -5,7 +5,7 @@
 #include "core/key_input.h"
 #include "core/library_state.h"
 #include "core/window.h"
-#include "graphics/graphics_stubs.h"
+#include "graphics/graphics.h"
 #include "movie/movie.h"
 #include "platform/gdi.h"
 #include "platform/shell.h"

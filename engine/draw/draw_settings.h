@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "platform/d3d9_types.h"
 #include "platform/types.h"
 
 struct DrawSettings {
@@ -23,6 +24,32 @@ struct DrawSettings {
     uint32_t fogColor = {};         // 0xFFRRGGBB
     float fogStart = {};
     float fogEnd = {};
+
+    // Draw target and graph creation.
+    void (*graphRestoreCallback)() = {};  // null: the built-in restore
+    int32_t graphRestoreRegistered = {};  // a callback (or the built-in one) was chosen
+    int32_t drawTarget = {};             // graph handle, -2 back screen, -4 front screen
+    int32_t targetWidth = {};
+    int32_t targetHeight = {};
+    int32_t blendGraph = -1;
+    int32_t createBitDepth = {};         // 0: the screen depth (32 for graphs with alpha)
+    int32_t drawableGraphs = {};         // new graphs are render targets
+    int32_t drawableAlpha = {};
+    int32_t makeGraphAlpha = {};
+    int32_t alphaTest = 1;
+    int32_t blendGraphFormat = {};
+    int32_t defaultPool = {};
+    uint32_t transparentColor = {};      // 0x00RRGGBB
+    int32_t noColorKey = {};
+    int32_t suspended = {};              // draws and setters do nothing
+    V_D3DMATRIX worldMatrix = {};
+    V_D3DMATRIX viewMatrix = {};
+    V_D3DMATRIX projectionMatrix = {};
+    V_D3DMATRIX viewportMatrix = {};     // screen-space matrix of the draw target
+    V_D3DMATRIX viewportInverse = {};
+    float fieldOfView = {};
+    float nearZ = {};
+    float farZ = {};
 };
 
 // Zero until the graphics start-up resets it.

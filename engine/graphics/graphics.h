@@ -288,3 +288,34 @@ int CreateLight();
 int MakeLightDirectional(float x, float y, float z);
 int DeleteLight(int handle);
 int DeleteAllLights();
+
+// ---------------------------------------------------------------- graphs and the screen
+
+int DeleteGraph(int handle, int flag = 0);
+int DeleteAllGraphs();
+int CreateSubGraph(int x, int y, int width, int height, int source);
+int GetGraphSize(int handle, int* width, int* height);
+int MakeGraph(int width, int height);
+int FillGraphColor(int graph, int red, int green, int blue, int alpha);
+int InitGraphics();
+int EndGraphics();
+int SetDrawTarget(int target);
+int GetDrawTarget();
+int SetGraphRestoreCallback(void (*callback)());
+int IsGraphRestoreCallbackSet();
+int PresentScreen();
+int RefreshScreen(const V_RECT* area);
+// Ends the open scene and presents the device once; non-zero when presenting failed.
+int PresentDeviceOnce();
+int LockScreenPixels(const V_RECT* rect, ImageRecord* record);
+int UnlockScreenPixels();
+int CopyScreenRectToGraph(int x1, int y1, int x2, int y2, int graph);
+int ChangeScreenMode(int width, int height, int bits, int switched, int refreshRate);
+int RecreateDeviceSameMode();
+// Queries of the window code.
+int GetDisplayMode(int index, int* width, int* height, int* bits);
+int GetForceSoftwareFlag();
+int IsDirect3DInUse();
+int HasDirectDrawObject();
+int GetWaitVSyncFlag();
+int SetWaitVSyncFlag(int flag);

@@ -2,6 +2,9 @@
 // of any uncompressed or bit-field layout into a section.
 #include "platform/gdi_dib.h"
 
+#include "platform/gdi_present.h"
+#include "platform/user_internal.h"
+
 #include "platform/gdi.h"
 
 #include <cstdlib>
@@ -140,7 +143,10 @@ int V_GetObjectA(V_HGDIOBJ object, int size, void* out) {
 
 int V_SetDIBitsToDevice(V_HDC dc, int xDest, int yDest, V_DWORD width, V_DWORD height, int xSrc,
                         int ySrc, V_UINT startScan, V_UINT lines, const void* bits,
-                        const V_BITMAPINFO* info, V_UINT) {
+                        const V_BITMAPINFO* info, V_UINT usage) {
+    if (UserDcIsWindowDc(dc))
+        return GdiSetDIBitsToWindow(dc, xDest, yDest, width, height, xSrc, ySrc, startScan,
+                                    lines, bits, info, usage);
     auto* memoryDc = reinterpret_cast<MemoryDc*>(dc);
     if (!memoryDc || !memoryDc->selected || !bits || !info) return 0;
     const V_BITMAPINFOHEADER& h = info->bmiHeader;

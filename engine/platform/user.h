@@ -283,3 +283,11 @@ V_BOOL V_GetKeyboardState(V_BYTE* state);
 // The desktop window: a handle of its own that names no window of this program (window ids
 // start above it). Calls that take a window of ours treat it as no window.
 V_HWND V_GetDesktopWindow();
+
+// ---------------------------------------------------------------- timers
+constexpr V_UINT V_WM_TIMER = 0x0113;
+typedef void (*V_TIMERPROC)(V_HWND window, V_UINT message, V_UINT_PTR id, V_DWORD time);
+// Arms (or re-arms) timer id of the window; every elapse milliseconds a V_WM_TIMER comes out of
+// the queue of the calling thread when nothing else is waiting, and dispatching it calls proc.
+V_UINT_PTR V_SetTimer(V_HWND window, V_UINT_PTR id, V_UINT elapse, V_TIMERPROC proc);
+V_BOOL V_KillTimer(V_HWND window, V_UINT_PTR id);

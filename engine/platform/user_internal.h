@@ -66,3 +66,11 @@ bool UserImeEnabled();
 
 // Clears the key and mouse state (a window was destroyed).
 void UserResetInputState();
+
+// Device contexts of windows: whether dc is one, and the SDL window it draws into (null for the
+// screen or a dc of another kind).
+int UserDcIsWindowDc(V_HDC dc);
+SDL_Window* UserDcSdlWindow(V_HDC dc);
+
+// A due timer of the thread as a V_WM_TIMER message (re-armed when removed); false for none.
+bool UserTakeDueTimer(V_DWORD thread, V_HWND window, V_MSG* message, bool remove);

@@ -84,3 +84,11 @@ int V_FillRect(V_HDC dc, const V_RECT* rect, V_HBRUSH brush) {
     record->dirty = true;
     return 1;
 }
+
+int UserDcIsWindowDc(V_HDC dc) { return ToDc(dc) != nullptr ? 1 : 0; }
+
+SDL_Window* UserDcSdlWindow(V_HDC dc) {
+    UserDc* record = ToDc(dc);
+    return record != nullptr && record->window != nullptr ? UserGetSdlWindow(record->window)
+                                                          : nullptr;
+}

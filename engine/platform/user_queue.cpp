@@ -111,6 +111,9 @@ V_BOOL V_PeekMessageA(V_MSG* message, V_HWND window, V_UINT filterMin, V_UINT fi
             return V_TRUE;
         }
     }
+    if (window != V_HWND_THREAD_MESSAGES && InRange(V_WM_TIMER, filterMin, filterMax) &&
+        UserTakeDueTimer(thread, window, message, (removeFlags & V_PM_REMOVE) != 0))
+        return V_TRUE;
     return V_FALSE;
 }
 
@@ -127,6 +130,11 @@ V_BOOL V_TranslateMessage(const V_MSG* message) {
 }
 
 V_LRESULT V_DispatchMessageA(const V_MSG* message) {
+    if (message != nullptr && message->message == V_WM_TIMER && message->lParam != 0) {
+        reinterpret_cast<V_TIMERPROC>(message->lParam)(message->hwnd, V_WM_TIMER,
+                                                       message->wParam, message->time);
+        return 0;
+    }
     if (message == nullptr || message->hwnd == nullptr) return 0;
     return CallProcedure(message->hwnd, message->message, message->wParam, message->lParam);
 }

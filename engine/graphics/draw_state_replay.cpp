@@ -1,0 +1,91 @@
+// Sends every cached draw state to a re-created device, so that the cache and the device agree
+// again.
+#include <cmath>
+
+#include "draw/draw_settings.h"
+#include "graphics/blend_mode.h"
+#include "graphics/device.h"
+#include "graphics/light.h"
+#include "graphics/render_state.h"
+#include "graphics/screen.h"
+#include "graphics/shader.h"
+
+int RestoreDrawStates() {
+    V_IDirect3DDevice9* device = GetDevice();
+    if (device == nullptr) return -1;
+    RenderStateCache& c = g_RenderStates;
+    device->SetRenderState(V_D3DRS_DITHERENABLE, V_FALSE);
+    c.force = 1;
+    c.texture = nullptr;
+    // Pending vertices were meant for the old device.
+    void (*flush)() = g_FlushVertexBatch;
+    g_FlushVertexBatch = nullptr;
+
+    SetDeviceBlendState(c.blendMode, c.alphaTestFlag, c.alphaFlag);
+    SetDeviceCullMode(c.cullMode);
+    SetDeviceTextureFilter(c.filterMode);
+    SetDeviceBlendState(c.blendMode, c.alphaTestFlag, c.alphaFlag);
+    device->SetRenderState(V_D3DRS_SHADEMODE, c.shadeMode);
+    SetDeviceMaxAnisotropy(static_cast<int>(c.maxAnisotropy));
+    SetDeviceCullMode(c.cullMode);
+    for (int stage = 0; stage < kStageCount; ++stage) {
+        SetDeviceAddressU(stage, c.addressU[stage]);
+        SetDeviceAddressV(stage, c.addressV[stage]);
+    }
+    for (int stage = 0; stage < kStageCount; ++stage) {
+        V_D3DMATRIX matrix = c.textureMatrix[stage];
+        SetDeviceTextureTransform(stage, c.textureTransform[stage], &matrix);
+    }
+    UpdateShaderSelection();
+    device->SetRenderState(V_D3DRS_FOGENABLE, c.fogEnable ? 1 : 0);
+    SetDeviceFogMode(c.fogMode);
+    device->SetRenderState(V_D3DRS_FOGCOLOR, c.fogColor);
+    SetDeviceFogRange(c.fogStart, c.fogEnd);
+    SetDeviceFogDensity(c.fogDensity);
+
+    device->SetRenderState(V_D3DRS_ZENABLE, c.zEnable == 1 ? 1 : 0);
+    device->SetRenderState(V_D3DRS_ZWRITEENABLE, c.zWrite);
+    device->SetRenderState(V_D3DRS_ZFUNC, c.zFunc);
+    device->SetRenderState(V_D3DRS_DEPTHBIAS, c.depthBias);
+
+    const DrawSettings& s = g_DrawSettings;
+    device->SetTransform(V_D3DTS_WORLD, &s.worldMatrix);
+    SetDeviceViewTransform(&s.viewMatrix);
+    SetDeviceProjection(&s.projectionMatrix);
+
+    V_D3DMATERIAL9 material = c.material;
+    SetDeviceMaterial(&material);
+    device->SetRenderState(V_D3DRS_SPECULARENABLE, c.specularSource > 0 ? 1 : 0);
+    device->SetRenderState(V_D3DRS_DIFFUSEMATERIALSOURCE, c.diffuseSource != 0 ? 1 : 0);
+    device->SetRenderState(V_D3DRS_SPECULARMATERIALSOURCE, static_cast<int32_t>(c.specularSource) > 0 ? 2 : 0);
+
+    // The kept channels (0..1) back to the word that was set, each rounded to nearest.
+    uint32_t ambient = 0;
+    const int shifts[4] = {16, 8, 0, 24};
+    for (int i = 0; i < 4; ++i)
+        ambient |= static_cast<uint32_t>(std::lround(c.ambient[i] * 255.0f)) << shifts[i];
+    SetAmbientColor(ambient);
+
+    UpdateShaderSelection();
+    device->SetRenderState(V_D3DRS_LIGHTING, c.lighting ? 1 : 0);
+    for (int index = 0; index < kMaxLights; ++index) {
+        if (!c.lightEnabled[index]) continue;
+        V_D3DLIGHT9 light = c.lights[index];
+        SetDeviceLight(index, &light);
+        EnableDeviceLight(index, 1);
+    }
+
+    const V_RECT& area = s.drawArea;
+    V_D3DVIEWPORT9 viewport{static_cast<V_DWORD>(area.left), static_cast<V_DWORD>(area.top),
+                            static_cast<V_DWORD>(area.right - area.left),
+                            static_cast<V_DWORD>(area.bottom - area.top), 0.0f, 1.0f};
+    SetDeviceViewport(&viewport);
+    V_RECT scissor = area;
+    SetDeviceScissorRect(&scissor);
+    ResetTexCoordIndices();
+    ApplyTextureBlendState(1, nullptr, 0);
+    g_FlushVertexBatch = flush;
+    ReapplyRenderStates();
+    c.force = 0;
+    return 0;
+}

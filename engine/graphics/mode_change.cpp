@@ -1,0 +1,154 @@
+// Screen-mode change (by ending and starting the graphics system again, with fallbacks) and
+// re-creation of the device in the same or a new mode.
+#include <cstring>
+
+#include "core/core.h"
+#include "draw/draw_settings.h"
+#include "graphics/device.h"
+#include "graphics/graph_handle.h"
+#include "graphics/light.h"
+#include "graphics/render_state.h"
+#include "graphics/screen.h"
+#include "graphics/screen_env.h"
+#include "graphics/shader.h"
+
+namespace {
+
+struct Mode {
+    int width, height, bits, rate;
+};
+
+Mode CurrentMode() {
+    const ScreenSettings& s = g_ScreenSettings;
+    return {s.width != 0 ? s.width : 640, s.height != 0 ? s.height : 480,
+            s.colorDepth != 0 ? s.colorDepth : 16, s.refreshRate};
+}
+
+void StoreMode(const Mode& mode) {
+    g_ScreenSettings.width = mode.width;
+    g_ScreenSettings.height = mode.height;
+    g_ScreenSettings.colorDepth = mode.bits;
+    g_ScreenSettings.refreshRate = mode.rate;
+}
+
+// Clears the screen's back picture to black on a new device.
+void ClearScreen() {
+    V_IDirect3DDevice9* device = g_GraphicsDevice.device;
+    if (device == nullptr) return;
+    device->Clear(0, nullptr, V_D3DCLEAR_TARGET, 0, 1.0f, 0);
+}
+
+int Finish() {
+    DecreaseLogIndent();
+    WriteLog("画面モード変更処理は正常に終了しました\n");
+    SetDrawTarget(g_DrawSettings.drawTarget);
+    return 0;
+}
+
+}  // namespace
+
+int StartGraphicsWithFallbacks(int oldWidth, int oldHeight, int oldBits, int oldRate,
+                               int (*start)()) {
+    if (start() == 0) return 0;
+    Mode want = CurrentMode();
+    if (want.width == 320 && want.height == 240) {
+        StoreMode({640, 480, want.bits, want.rate});
+        SetEmulation320x240(1);
+        if (start() == 0) return 0;
+    }
+    StoreMode({oldWidth, oldHeight, oldBits, oldRate});
+    if (start() == 0) return 0;
+    StoreMode({640, 480, 16, 0});
+    return start();
+}
+
+int ChangeScreenMode(int width, int height, int bits, int switched, int refreshRate) {
+    ScreenState& state = g_ScreenState;
+    if (!IsWindowedMode()) {
+        if (width == 320 && height == 240) {
+            state.doubled = 1;
+            width = 640;
+            height = 480;
+        } else {
+            state.doubled = 0;
+        }
+    } else {
+        if (switched == 1 && state.doubled) {
+            width = 320;
+            height = 240;
+        }
+        state.doubled = 0;
+    }
+    Mode old = CurrentMode();
+    Mode want{width != -1 ? width : old.width, height != -1 ? height : old.height,
+              bits != -1 ? bits : old.bits, refreshRate != -1 ? refreshRate : old.rate};
+    if (want.width == old.width && want.height == old.height && want.bits == old.bits &&
+        want.rate == old.rate && switched == 0)
+        return 0;
+    WriteLog("画面モード変更処理を開始します\n");
+    IncreaseLogIndent();
+    if (!IsLibraryUp()) {
+        DecreaseLogIndent();
+        return 0;
+    }
+    if (state.inPlaceChange) {
+        if (!IsWindowedMode() && !IsDisplayModeAvailable(want.width, want.height, want.bits)) {
+            DecreaseLogIndent();
+            return 0;
+        }
+        RecreateDevice(want.width, want.height, want.bits, want.rate, 1);
+        return Finish();
+    }
+    if (g_ScreenSettings.initialised) EndGraphics();
+    StoreMode(want);
+    if (StartGraphicsWithFallbacks(old.width, old.height, old.bits, old.rate, InitGraphics) != 0)
+        GraphicsFatalExit("予期せぬ画面モード変更不能現象が起きました2\n");
+    return Finish();
+}
+
+int RecreateDevice(int width, int height, int bits, int refreshRate, int newMode) {
+    if (g_ScreenState.noGraphics) return 0;
+    if (g_ScreenSettings.useDirect3D) ReleaseAllTextures();
+    V_D3DMATRIX view = g_DrawSettings.viewMatrix;
+    V_D3DMATRIX projection = g_DrawSettings.projectionMatrix;
+    V_D3DMATRIX viewport = g_DrawSettings.viewportMatrix;
+    TerminateGraphicsDevice();
+    if (newMode) StoreMode({width, height, bits, refreshRate});
+    if (SetupGraphicsDevice() != 0 || !g_ScreenSettings.useDirect3D) {
+        // Without a device the software screen must exist: start the graphics system again, as a
+        // mode change does.
+        WriteLog("デバイスの再作成でソフトウエアレンダリングに切り替わったためグラフィックシステムを再起動します\n");
+        int target = g_DrawSettings.drawTarget;
+        if (target != -4 && target != -2) target = -4;
+        EndGraphics();
+        if (InitGraphics() != 0) GraphicsFatalExit("予期せぬ画面モード変更不能現象が起きました2\n");
+        SetDrawTarget(target);
+        return 0;
+    }
+    RecreateAllTextures();
+    SetDrawTarget(g_DrawSettings.drawTarget);
+    RestoreDrawStates();
+    for (int i = 0; i < 2; ++i) {
+        ClearScreen();
+        PresentScreen();
+    }
+    if (newMode) {
+        RestoreGraphs();
+    } else {
+        RestoreGraphsAfterLoss();
+    }
+    ReapplyRenderStates();
+    g_LightTable.reapply = 1;
+    if (!newMode) {
+        DrawSettings& s = g_DrawSettings;
+        s.viewMatrix = view;
+        s.projectionMatrix = projection;
+        s.viewportMatrix = viewport;
+        SetDeviceWorldTransform(&s.worldMatrix);
+        SetDeviceViewTransform(&s.viewMatrix);
+        SetDeviceProjection(&s.projectionMatrix);
+    }
+    return 0;
+}
+
+int RecreateDeviceSameMode() { return RecreateDevice(-1, -1, -1, -1, 0); }

@@ -1,0 +1,208 @@
+// Start and end of the graphics system and the draw target.
+#include "graphics/screen.h"
+
+#include <cstring>
+
+#include "core/core.h"
+#include "draw/draw_settings.h"
+#include "graphics/device.h"
+#include "graphics/graph_handle.h"
+#include "graphics/light.h"
+#include "graphics/render_state.h"
+#include "graphics/screen_env.h"
+#include "graphics/shader.h"
+
+ScreenImages g_ScreenImages;
+ScreenState g_ScreenState;
+
+namespace {
+
+void ToD3D(V_D3DMATRIX* out, const Matrix4& in) { std::memcpy(out, &in, sizeof(*out)); }
+
+// Resets the blocks of the draw settings that the screen reads; the drawing code owns the rest.
+void ResetDrawSettings() {
+    DrawSettings& s = g_DrawSettings;
+    auto callback = s.graphRestoreCallback;
+    int registered = s.graphRestoreRegistered;
+    int emulation = s.emulation320x240;
+    s = DrawSettings{};
+    s.graphRestoreCallback = callback;
+    s.graphRestoreRegistered = registered;
+    s.emulation320x240 = emulation;
+    s.blendGraph = -1;
+    s.alphaTest = 1;
+    SetDrawBrightness(255, 255, 255);
+    s.drawTarget = -2;
+    SetDrawTarget(-4);
+    int width = 0;
+    int height = 0;
+    GetGraphSize(-4, &width, &height);
+    SetDrawArea(0, 0, width, height);
+    if (g_LightTable.defaultLight <= 0) g_LightTable.defaultLight = MakeLightDirectional(1.0f, -1.0f, 1.0f);
+}
+
+// World, screen-space matrix and camera for a target of W x H.
+void ResetTargetTransforms(int width, int height) {
+    DrawSettings& s = g_DrawSettings;
+    Matrix4 m;
+    SetIdentityMatrix(&m);
+    ToD3D(&s.worldMatrix, m);
+    MakeViewportMatrix(&m, 0.5f * static_cast<float>(width), 0.5f * static_cast<float>(height),
+                       static_cast<float>(width), static_cast<float>(height));
+    ToD3D(&s.viewportMatrix, m);
+    Matrix4 inverse;
+    InvertMatrix(&inverse, &m);
+    ToD3D(&s.viewportInverse, inverse);
+    float distance = static_cast<float>(height / 2) / 0.57735026f;
+    Vector3 eye{0.5f * static_cast<float>(width), 0.5f * static_cast<float>(height), -distance};
+    Vector3 target{eye.x, eye.y, -distance + 1.0f};
+    Vector3 up{0.0f, 1.0f, 0.0f};
+    MakeLookAtMatrix(&m, &eye, &target, &up);
+    ToD3D(&s.viewMatrix, m);
+    s.fieldOfView = 1.0471976f;
+    s.nearZ = 0.1f * distance;
+    s.farZ = distance + 20000.0f;
+    MakePerspectiveMatrix(&m, s.fieldOfView, s.nearZ, s.farZ,
+                          static_cast<float>(height) / static_cast<float>(width));
+    ToD3D(&s.projectionMatrix, m);
+    if (g_ScreenSettings.useDirect3D && g_GraphicsDevice.device != nullptr) {
+        SetDeviceWorldTransform(&s.worldMatrix);
+        SetDeviceViewTransform(&s.viewMatrix);
+        SetDeviceProjection(&s.projectionMatrix);
+    }
+}
+
+}  // namespace
+
+int CreatePrimaryMemImg() {
+    int width = 0;
+    int height = 0;
+    GetScreenSize(&width, &height);
+    int type = GetColorBitDepth() == 16 ? kMemImgR5G6B5 : kMemImgX8R8G8B8;
+    ScreenImages& images = g_ScreenImages;
+    ReleaseMemImg(&images.primary);
+    if (CreateMemImg(&images.primary, width, height, -1, 0, type, 0, 0, 0, nullptr) != 0)
+        GraphicsFatalExit("画面用メモリイメージの作成に失敗しました");
+    // The companions: an alpha-carrying screen image and a single-channel mask of the same size.
+    for (MEMIMG& companion : images.companions) ReleaseMemImg(&companion);
+    CreateMemImg(&images.companions[0], width, height, -1, 0, type, 0, 1, 0, nullptr);
+    CreateMemImg(&images.companions[1], width, height, -1, 0, kMemImgChannel8, 0, 0, 0, nullptr);
+    images.drawSurface = &images.primary;
+    return 0;
+}
+
+V_IDirect3DSurface9* GetScreenTargetSurface() {
+    if (g_ScreenState.extraTarget != nullptr) return g_ScreenState.extraTarget;
+    if (g_GraphicsDevice.subBackBuffer != nullptr) return g_GraphicsDevice.subBackBuffer;
+    return g_GraphicsDevice.backBuffer;
+}
+
+int InitGraphics() {
+    ScreenSettings& screen = g_ScreenSettings;
+    if (screen.initialised) return 0;
+    g_GraphTable.count = 0;
+    g_GraphTable.highWater = 0;
+    if (screen.width == 0) screen.width = 640;
+    if (screen.height == 0) screen.height = 480;
+    if (screen.colorDepth == 0) screen.colorDepth = 16;
+    if (!IsWindowedMode() && screen.width == 320 && screen.height == 240) {
+        g_ScreenState.doubled = 1;
+        screen.width = 640;
+        screen.height = 480;
+    }
+    if (SetupGraphicsDevice() != 0) {
+        EndGraphics();
+        return -1;
+    }
+    screen.initialised = 1;
+    if (!screen.useDirect3D) CreatePrimaryMemImg();
+    InitMemImgTables();
+    ResetDrawSettings();
+    return 0;
+}
+
+int EndGraphics() {
+    ScreenSettings& screen = g_ScreenSettings;
+    if (!screen.initialised) {
+        // A failed start gives back what it took: the DirectDraw object and the loaded module.
+        if (g_GraphicsDevice.directDraw != nullptr || g_GraphicsDevice.module != nullptr)
+            TerminateGraphicsDevice();
+        return 0;
+    }
+    DeleteAllGraphs();
+    DeleteAllShaders();
+    DeleteAllLights();
+    if (g_LightTable.defaultLight > 0) DeleteLight(g_LightTable.defaultLight);
+    g_LightTable.defaultLight = -1;
+    ArmPresentTimer(0);
+    g_ScreenState.presentTimerArmed = 0;
+    TerminateGraphicsDevice();
+    ReleaseMemImg(&g_ScreenImages.primary);
+    for (MEMIMG& companion : g_ScreenImages.companions) ReleaseMemImg(&companion);
+    g_ScreenImages.drawSurface = nullptr;
+    FreeShaderPack();
+    screen.initialised = 0;
+    return 0;
+}
+
+int SetDrawTarget(int target) {
+    if (!g_ScreenSettings.initialised) return -1;
+    GraphRecord* record = nullptr;
+    bool screenTarget = target == -4 || target == -2 || target == -3 || target == -5;
+    if (!screenTarget) {
+        record = GetGraphRecord(target);
+        if (record == nullptr || record->image == nullptr || !record->image->desc.drawable)
+            return -1;
+    }
+    DrawSettings& s = g_DrawSettings;
+    if (!g_ScreenSettings.useDirect3D) {
+        g_ScreenImages.drawSurface = record != nullptr ? &record->view : &g_ScreenImages.primary;
+    } else {
+        FlushPendingVertices();
+        EndDeviceScene();
+        if (g_RenderStates.texture != nullptr || g_RenderStates.force) {
+            FlushPendingVertices();
+            g_RenderStates.stageDirty = 1;
+            if (g_RenderStates.texture != nullptr) g_RenderStates.blendDirty = 1;
+            g_RenderStates.texture = nullptr;
+        }
+        V_IDirect3DSurface9* surface = record != nullptr && record->pieceCount > 0
+                                           ? record->pieces[0].piece->surface
+                                           : GetScreenTargetSurface();
+        SetRenderTargetSurface(surface);
+    }
+    int oldWidth = s.targetWidth;
+    int oldHeight = s.targetHeight;
+    s.drawTarget = target;
+    if (target == -4) {
+        ArmPresentTimer(1);
+        g_ScreenState.presentTimerArmed = 1;
+    }
+    if (target != -3 && target != -5) GetGraphSize(target, &s.targetWidth, &s.targetHeight);
+    if (s.targetWidth != oldWidth || s.targetHeight != oldHeight) {
+        SetDrawArea(0, 0, s.targetWidth, s.targetHeight);
+    } else {
+        SetDrawArea(s.drawArea.left, s.drawArea.top, s.drawArea.right, s.drawArea.bottom);
+    }
+    ResetTargetTransforms(s.targetWidth, s.targetHeight);
+    return 0;
+}
+
+int GetDrawTarget() { return g_DrawSettings.drawTarget; }
+
+int SetGraphRestoreCallback(void (*callback)()) {
+    g_DrawSettings.graphRestoreCallback = callback;
+    g_DrawSettings.graphRestoreRegistered = 1;  // null selects the built-in restore
+    return 0;
+}
+
+int IsGraphRestoreCallbackSet() { return g_DrawSettings.graphRestoreRegistered; }
+
+int RestoreGraphsAfterLoss() {
+    if (g_DrawSettings.graphRestoreCallback != nullptr) {
+        g_DrawSettings.graphRestoreCallback();
+    } else {
+        RestoreGraphs();
+    }
+    return 0;
+}

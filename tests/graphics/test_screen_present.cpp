@@ -1,0 +1,414 @@
+// Draw target, presenting, screen pixel access and device re-creation on the recording device
+// and on the software screen.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "device_fixture.h"
+#include "graphics/graph_handle.h"
+#include "graphics/screen.h"
+#include "graphics/screen_env.h"
+#include "core/library_state.h"
+#include "core/window.h"
+#include "platform/gdi_present.h"
+#include "platform/kernel.h"
+#include "platform/user.h"
+#include "platform/user_internal.h"
+
+namespace {
+
+class ScreenTest : public RecordingDeviceTest {
+protected:
+    void SetUp() override {
+        RecordingDeviceTest::SetUp();
+        g_GraphTable = {};
+        g_ScreenImages = {};
+        g_ScreenState = {};
+        g_Library.initialised = 1;
+        g_Window.settings.windowed = 1;
+        SetScale(1.0);
+    }
+    void TearDown() override {
+        EndGraphics();
+        SetScale(1.0);
+        g_Library.initialised = 0;
+        g_GraphTable = {};
+        RecordingDeviceTest::TearDown();
+    }
+    void StartGraphics(bool device) {
+        if (!device) g_ScreenSettings.softwareForced = 1;
+        ASSERT_EQ(InitGraphics(), 0);
+        ASSERT_EQ(g_ScreenSettings.useDirect3D, device ? 1 : 0);
+        Recording().ClearCalls();
+    }
+    static void SetScale(double scale) {
+        g_Window.settings.scaleX = scale;
+        g_Window.settings.scaleY = scale;
+    }
+    static int CountPrefix(const std::string& prefix) {
+        return static_cast<int>(Recording().CallsStartingWith(prefix).size());
+    }
+};
+
+TEST_F(ScreenTest, DrawTargetToDrawableGraphAndBack) {
+    StartGraphics(true);
+    EXPECT_EQ(GetDrawTarget(), -4);
+    int plain = MakeGraph(100, 50);
+    EXPECT_EQ(SetDrawTarget(plain), -1);
+    g_DrawSettings.drawableGraphs = 1;
+    int target = MakeGraph(100, 50);
+    g_DrawSettings.drawableGraphs = 0;
+    ASSERT_GE(target, 0);
+    Recording().ClearCalls();
+    ASSERT_EQ(SetDrawTarget(target), 0);
+    EXPECT_EQ(CountPrefix("SetRenderTarget"), 1);
+    EXPECT_EQ(g_DrawSettings.drawArea.right, 100);
+    EXPECT_EQ(g_DrawSettings.drawArea.bottom, 50);
+    // The camera looks along +z from the middle of the target.
+    Matrix4 view;
+    std::memcpy(&view, &g_DrawSettings.viewMatrix, sizeof view);
+    Vector3 eye{50.0f, 25.0f, -25.0f / 0.57735026f};
+    Vector3 seen;
+    TransformPoint(&seen, &eye, &view);
+    EXPECT_NEAR(seen.x, 0.0f, 1e-3);
+    EXPECT_NEAR(seen.y, 0.0f, 1e-3);
+    EXPECT_NEAR(seen.z, 0.0f, 1e-3);
+    ASSERT_EQ(SetDrawTarget(-4), 0);
+    EXPECT_EQ(g_DrawSettings.drawArea.right, 640);
+    EXPECT_EQ(g_DrawSettings.drawArea.bottom, 480);
+    DeleteGraph(target);
+    EXPECT_EQ(SetDrawTarget(target), -1);
+    EXPECT_EQ(GetDrawTarget(), -4);
+}
+
+TEST_F(ScreenTest, PresentRectangles) {
+    StartGraphics(true);
+    PresentRects rects;
+    SetScale(1.5);
+    ComputePresentRects(&rects);
+    EXPECT_EQ(rects.doubled, 0);
+    EXPECT_EQ(rects.destination.right, 960);
+    EXPECT_EQ(rects.destination.bottom, 720);
+    EXPECT_EQ(PresentScreen(), 0);
+    EXPECT_EQ(CountPrefix("SwapChain::Present"), 1);
+
+    // 320 x 240 emulation: the top-left quarter shown doubled, through the sub back buffer
+    // with point filtering.
+    SetEmulation320x240(1);
+    ComputePresentRects(&rects);
+    EXPECT_EQ(rects.doubled, 1);
+    EXPECT_EQ(rects.source.right, 320);
+    EXPECT_EQ(rects.source.bottom, 240);
+    EXPECT_EQ(rects.destination.right, 640);
+    EXPECT_EQ(rects.destination.bottom, 480);
+    Recording().ClearCalls();
+    EXPECT_EQ(PresentScreen(), 0);
+    auto stretches = Recording().CallsStartingWith("StretchRect");
+    ASSERT_FALSE(stretches.empty());
+    EXPECT_EQ(stretches.back().back(), ')');
+    EXPECT_NE(stretches.back().find(",1)"), std::string::npos);
+    // Point filtering refused: the copy goes again without filtering.
+    Recording().failing.insert("StretchRect");
+    EXPECT_EQ(PresentScreen(), -1);
+    Recording().failing.clear();
+    SetEmulation320x240(0);
+}
+
+TEST_F(ScreenTest, SoftwareScreenPixelsAndCopyToGraph) {
+    StartGraphics(false);
+    FillMemImgRect(&g_ScreenImages.primary, nullptr, GetScreenColor(255, 0, 0));
+    ImageRecord pixels{};
+    V_RECT bad{10, 10, 10, 20};
+    EXPECT_EQ(LockScreenPixels(&bad, &pixels), -1);
+    V_RECT edge{600, 0, 640, 480};
+    ASSERT_EQ(LockScreenPixels(&edge, &pixels), 0);
+    EXPECT_EQ(pixels.width, 40);
+    EXPECT_EQ(GetImagePixelArgb(&pixels, 39, 479) & 0xF8F8F8, 0xF80000u);
+    UnlockScreenPixels();
+
+    int graph = MakeGraph(32, 16);
+    EXPECT_EQ(CopyScreenRectToGraph(0, 0, 32, 17, graph), -1);
+    ASSERT_EQ(CopyScreenRectToGraph(100, 100, 132, 116, graph), 0);
+    ASSERT_EQ(SetDrawTarget(graph), 0);
+    V_RECT all{0, 0, 32, 16};
+    ASSERT_EQ(LockScreenPixels(&all, &pixels), 0);
+    EXPECT_EQ(GetImagePixelArgb(&pixels, 31, 15) & 0xF8F8F8, 0xF80000u);
+    UnlockScreenPixels();
+    // A software graph is filled with the screen colour.
+    FillGraphColor(graph, 0, 0, 255, 255);
+    ASSERT_EQ(LockScreenPixels(&all, &pixels), 0);
+    EXPECT_EQ(GetImagePixelArgb(&pixels, 0, 0) & 0xF8F8F8, 0x0000F8u);
+    UnlockScreenPixels();
+}
+
+TEST_F(ScreenTest, DeviceScreenLockGoesThroughCopyWhenNotLockable) {
+    StartGraphics(true);
+    V_RECT rect{0, 0, 64, 32};
+    ImageRecord pixels{};
+    Recording().failing.insert("Surface::LockRect");
+    // The copy's own lock fails too: nothing is left locked.
+    EXPECT_EQ(LockScreenPixels(&rect, &pixels), -1);
+    Recording().failing.clear();
+    Recording().failing.insert("CreateRenderTarget");
+    g_GraphicsDevice.backBuffer->AddRef();
+    Recording().ClearCalls();
+    Recording().failing.clear();
+    ASSERT_EQ(LockScreenPixels(&rect, &pixels), 0);
+    EXPECT_EQ(pixels.width, 64);
+    UnlockScreenPixels();
+    g_GraphicsDevice.backBuffer->Release();
+}
+
+// A 2 x 2 24-bit bitmap of one colour.
+void WriteBmp(const char* path, uint8_t r, uint8_t g, uint8_t b) {
+    uint8_t file[54 + 16] = {'B', 'M'};
+    auto put32 = [&](int at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) file[at + i] = static_cast<uint8_t>(v >> (8 * i));
+    };
+    put32(2, sizeof file);
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, 2);
+    put32(22, 2);
+    file[26] = 1;
+    file[28] = 24;
+    for (int row = 0; row < 2; ++row)
+        for (int x = 0; x < 2; ++x) {
+            uint8_t* p = file + 54 + row * 8 + x * 3;
+            p[0] = b;
+            p[1] = g;
+            p[2] = r;
+        }
+    FILE* out = std::fopen(path, "wb");
+    ASSERT_NE(out, nullptr);
+    std::fwrite(file, 1, sizeof file, out);
+    std::fclose(out);
+}
+
+TEST_F(ScreenTest, DeviceLossRestoresFileGraphsAndResendsStates) {
+    StartGraphics(true);
+    WriteBmp("restore_test.bmp", 0, 255, 0);
+    ImageRecord image{};
+    ASSERT_GE(LoadImageWithAlpha("restore_test.bmp", nullptr, 0, 0, nullptr, 0, 0, &image,
+                                 nullptr, 0),
+              0);
+    int graph = NewGraphHandle();
+    ASSERT_EQ(SetupOriginalImage(graph, 2, 2, 0, 0, 0, -1), 0);
+    ASSERT_EQ(UploadImageToGraph("restore_test.bmp", &image, nullptr, 0, 0, graph, 0), 0);
+    ReleaseImageRecord(&image);
+    int filled = MakeGraph(4, 4);
+    ASSERT_GE(filled, 0);
+
+    SetFogColor(0x12, 0x34, 0x56);
+    g_RenderStates.addressU[3] = 1;
+    Recording().deviceLost = true;
+    Recording().ClearCalls();
+    ASSERT_EQ(RecreateDeviceSameMode(), 0);
+    Recording().deviceLost = false;
+    EXPECT_EQ(g_ScreenSettings.useDirect3D, 1);
+    EXPECT_TRUE(Called(RenderState(V_D3DRS_FOGCOLOR, g_RenderStates.fogColor)));
+    EXPECT_TRUE(Called("SetSamplerState(3,1,1)"));
+    EXPECT_GE(CountPrefix("SetRenderState"), 20);
+    EXPECT_GE(CountPrefix("Present"), 2);
+
+    // The file graph has its picture again; handles survive.
+    GraphRecord* record = GetGraphRecord(graph);
+    ASSERT_NE(record, nullptr);
+    ASSERT_NE(GetGraphRecord(filled), nullptr);
+    V_D3DLOCKED_RECT locked{};
+    ASSERT_EQ(record->pieces[0].piece->texture->LockRect(0, &locked, nullptr, 0), V_S_OK);
+    V_D3DFORMAT format = g_GraphicsDevice.textureFormats.formats[record->image->formatIndex];
+    uint32_t pixel = 0;
+    std::memcpy(&pixel, locked.pBits, format == V_D3DFMT_R5G6B5 ? 2 : 4);
+    record->pieces[0].piece->texture->UnlockRect(0);
+    EXPECT_NE(pixel & 0x07E0, 0u);
+    std::remove("restore_test.bmp");
+}
+
+TEST_F(ScreenTest, LostDeviceFallingBackToSoftwareRestartsGraphics) {
+    StartGraphics(true);
+    int graph = MakeGraph(8, 8);
+    ASSERT_GE(graph, 0);
+    Recording().failing.insert("CreateDevice");
+    ASSERT_EQ(RecreateDeviceSameMode(), 0);
+    Recording().failing.clear();
+    EXPECT_EQ(g_ScreenSettings.useDirect3D, 0);
+    EXPECT_EQ(g_ScreenSettings.initialised, 1);
+    EXPECT_TRUE(IsMemImgValid(&g_ScreenImages.primary));
+    EXPECT_EQ(IsValidGraphHandle(graph), 0);
+    EXPECT_EQ(GetDrawTarget(), -4);
+}
+
+TEST_F(ScreenTest, ModeChange) {
+    StartGraphics(true);
+    // Nothing to change: no log, nothing ended.
+    int graph = MakeGraph(8, 8);
+    EXPECT_EQ(ChangeScreenMode(-1, -1, -1, 0, -1), 0);
+    EXPECT_EQ(IsValidGraphHandle(graph), 1);
+    // A real change starts the graphics again at the new size; graphs are gone.
+    EXPECT_EQ(ChangeScreenMode(800, 600, -1, 0, -1), 0);
+    EXPECT_EQ(IsValidGraphHandle(graph), 0);
+    int w = 0, h = 0;
+    GetScreenSize(&w, &h);
+    EXPECT_EQ(w, 800);
+    EXPECT_EQ(h, 600);
+    EXPECT_EQ(g_DrawSettings.drawArea.right, 800);
+    EXPECT_EQ(GetDrawTarget(), -4);
+}
+
+}  // namespace
+
+namespace {
+
+V_LRESULT TestWindowProc(V_HWND window, V_UINT message, V_WPARAM wParam, V_LPARAM lParam) {
+    return V_DefWindowProcA(window, message, wParam, lParam);
+}
+
+// A main window of the client size, the pixels of which the tests read back.
+class WindowScreenTest : public ScreenTest {
+protected:
+    void OpenWindow(int width, int height) {
+        static bool registered = false;
+        if (!registered) {
+            V_WNDCLASSEXA windowClass{};
+            windowClass.cbSize = sizeof windowClass;
+            windowClass.lpfnWndProc = TestWindowProc;
+            windowClass.lpszClassName = "ScreenTestWindow";
+            registered = V_RegisterClassExA(&windowClass) != 0;
+        }
+        window_ = V_CreateWindowExA(0, "ScreenTestWindow", "screen", V_WS_POPUP | V_WS_VISIBLE,
+                                    0, 0, width, height, nullptr, nullptr, nullptr, nullptr);
+        ASSERT_NE(window_, nullptr);
+        g_Window.mainWindow = window_;
+    }
+    void TearDown() override {
+        if (window_ != nullptr) V_DestroyWindow(window_);
+        g_Window.mainWindow = nullptr;
+        ScreenTest::TearDown();
+    }
+    uint32_t At(int x, int y) {
+        SDL_Surface* surface = SDL_GetWindowSurface(UserGetSdlWindow(window_));
+        if (surface == nullptr || x >= surface->w || y >= surface->h) return 0xDEADBEEF;
+        uint32_t value = reinterpret_cast<const uint32_t*>(static_cast<uint8_t*>(surface->pixels) +
+                                                           y * surface->pitch)[x];
+        uint8_t r, g, b;
+        SDL_GetRGB(value, surface->format, &r, &g, &b);
+        return static_cast<uint32_t>(r) << 16 | static_cast<uint32_t>(g) << 8 | b;
+    }
+    V_HWND window_ = nullptr;
+};
+
+TEST_F(WindowScreenTest, SoftwarePresentTransfersThePicture) {
+    OpenWindow(960, 720);
+    StartGraphics(false);
+    MEMIMG& screen = g_ScreenImages.primary;
+    FillMemImgRect(&screen, nullptr, GetScreenColor(0, 0, 255));
+    V_RECT corner{0, 0, 320, 240};
+    FillMemImgRect(&screen, &corner, GetScreenColor(255, 0, 0));
+    ASSERT_EQ(PresentScreen(), 0);
+    EXPECT_EQ(At(0, 0), 0xFF0000u);
+    EXPECT_EQ(At(639, 479), 0x0000FFu);
+
+    // Scaled window: the picture fills (0, 0, 960, 720).
+    SetScale(1.5);
+    ASSERT_EQ(PresentScreen(), 0);
+    EXPECT_EQ(At(479, 359), 0xFF0000u);
+    EXPECT_EQ(At(481, 361), 0x0000FFu);
+    EXPECT_EQ(At(959, 719), 0x0000FFu);
+
+    // Emulated 320 x 240: the top-left quarter doubled over 640 x 480.
+    SetScale(1.0);
+    SetEmulation320x240(1);
+    ASSERT_EQ(PresentScreen(), 0);
+    EXPECT_EQ(At(639, 479), 0xFF0000u);
+    SetEmulation320x240(0);
+}
+
+// A screen width that is not a multiple of 8 keeps its rows straight (the row length is the
+// image's pitch).
+TEST_F(WindowScreenTest, SoftwarePresentAtOddWidth) {
+    OpenWindow(322, 10);
+    g_ScreenSettings.width = 322;
+    g_ScreenSettings.height = 10;
+    StartGraphics(false);
+    MEMIMG& screen = g_ScreenImages.primary;
+    FillMemImgRect(&screen, nullptr, 0);
+    V_RECT column{321, 0, 322, 10};
+    FillMemImgRect(&screen, &column, GetScreenColor(0, 255, 0));
+    ASSERT_EQ(PresentScreen(), 0);
+    for (int y = 0; y < 10; ++y) {
+        EXPECT_EQ(At(321, y), 0x00FF00u) << y;
+        EXPECT_EQ(At(0, y), 0u) << y;
+    }
+}
+
+TEST_F(WindowScreenTest, PresentTimerShowsTheFrontScreen) {
+    OpenWindow(640, 480);
+    StartGraphics(false);
+    FillMemImgRect(&g_ScreenImages.primary, nullptr, GetScreenColor(0, 255, 0));
+    ASSERT_EQ(SetDrawTarget(-4), 0);
+    V_MSG message{};
+    uint32_t start = V_GetTickCount();
+    while (At(5, 5) != 0x00FF00u && V_GetTickCount() - start < 2000) {
+        while (V_PeekMessageA(&message, nullptr, 0, 0, V_PM_REMOVE)) V_DispatchMessageA(&message);
+        V_Sleep(5);
+    }
+    EXPECT_EQ(At(5, 5), 0x00FF00u);
+    // With the back screen as target the timer lapses at its next tick.
+    ASSERT_EQ(SetDrawTarget(-2), 0);
+    start = V_GetTickCount();
+    while (V_GetTickCount() - start < 100) {
+        while (V_PeekMessageA(&message, nullptr, 0, 0, V_PM_REMOVE)) V_DispatchMessageA(&message);
+        V_Sleep(5);
+    }
+    FillMemImgRect(&g_ScreenImages.primary, nullptr, GetScreenColor(255, 0, 0));
+    start = V_GetTickCount();
+    while (V_GetTickCount() - start < 100) {
+        while (V_PeekMessageA(&message, nullptr, 0, 0, V_PM_REMOVE)) V_DispatchMessageA(&message);
+        V_Sleep(5);
+    }
+    EXPECT_EQ(At(5, 5), 0x00FF00u);
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<std::string> g_ModesTried;
+int g_StartsToFail = 0;
+
+int FakeStart() {
+    int w = 0, h = 0;
+    GetScreenSize(&w, &h);
+    g_ModesTried.push_back(std::to_string(w) + "x" + std::to_string(h) + "x" +
+                           std::to_string(GetColorBitDepth()) + "e" +
+                           std::to_string(g_DrawSettings.emulation320x240));
+    return g_StartsToFail-- > 0 ? -1 : 0;
+}
+
+TEST_F(ScreenTest, ModeChangeFallbackChain) {
+    g_ScreenSettings.width = 320;
+    g_ScreenSettings.height = 240;
+    g_ScreenSettings.colorDepth = 32;
+    g_StartsToFail = 3;
+    g_ModesTried.clear();
+    EXPECT_EQ(StartGraphicsWithFallbacks(800, 600, 16, 0, FakeStart), 0);
+    EXPECT_EQ(g_ModesTried, (std::vector<std::string>{"320x240x32e0", "640x480x32e1",
+                                                      "800x600x16e1", "640x480x16e1"}));
+    g_DrawSettings.emulation320x240 = 0;
+    // The first fallback that starts ends the chain; every start failing reports -1.
+    g_ScreenSettings.width = 1024;
+    g_ScreenSettings.height = 768;
+    g_StartsToFail = 1;
+    g_ModesTried.clear();
+    EXPECT_EQ(StartGraphicsWithFallbacks(800, 600, 16, 0, FakeStart), 0);
+    EXPECT_EQ(g_ModesTried, (std::vector<std::string>{"1024x768x16e0", "800x600x16e0"}));
+    g_StartsToFail = 9;
+    EXPECT_EQ(StartGraphicsWithFallbacks(800, 600, 16, 0, FakeStart), -1);
+    g_ScreenSettings = {};
+}
+
+}  // namespace
