@@ -1,0 +1,210 @@
+// The game's heavy frames on the 16-bit software screen: 5,000 rotated 16 x 16 tiles at scale
+// 0.5, 2,000 sprites at scales 0.5 to 4 (half of them mirrored), and the two together with the
+// panels' boxes and lines as one worst-case frame (target: under 4 ms). Beside them pixman's
+// transformed compositing (nearest filter, OVER) of the same tiles and sprites. Times are per
+// frame.
+#include <benchmark/benchmark.h>
+#include <pixman.h>
+
+#include <cmath>
+#include <vector>
+
+#include "core/core.h"
+#include "draw/draw_settings.h"
+#include "graphics/graphics.h"
+#include "softblit/softblit.h"
+
+namespace {
+
+constexpr int kWidth = 640;
+constexpr int kHeight = 480;
+constexpr int kTiles = 5000;
+constexpr int kSprites = 2000;
+constexpr int kTile = 16;
+constexpr int kSprite = 16;
+constexpr uint16_t kKey = 0xF81F;
+
+// One draw: centre, angle, scale, mirror.
+struct Placement {
+    int x, y;
+    float angle, scale;
+    int turn;
+};
+
+std::vector<Placement> MakePlacements(int count, float minScale, float maxScale, bool mirrorHalf) {
+    std::vector<Placement> out;
+    uint32_t state = 12345;
+    auto next = [&] {
+        state = state * 1664525u + 1013904223u;
+        return state >> 8;
+    };
+    for (int i = 0; i < count; ++i) {
+        Placement p;
+        p.x = static_cast<int>(next() % kWidth);
+        p.y = static_cast<int>(next() % kHeight);
+        p.angle = static_cast<float>((next() % 6283) / 1000.0);
+        p.scale = minScale + (maxScale - minScale) * static_cast<float>(next() % 1000) / 999.0f;
+        p.turn = mirrorHalf && (i & 1);
+        out.push_back(p);
+    }
+    return out;
+}
+
+// A round picture with transparent corners, as R5G6B5 with a key and as A8R8G8B8 for pixman.
+struct Picture {
+    int size;
+    std::vector<uint16_t> rgb565;
+    std::vector<uint32_t> argb;
+    explicit Picture(int n) : size(n), rgb565(n * n), argb(n * n) {
+        for (int y = 0; y < n; ++y)
+            for (int x = 0; x < n; ++x) {
+                double dx = x - (n - 1) / 2.0, dy = y - (n - 1) / 2.0;
+                bool inside = dx * dx + dy * dy <= (n / 2.0) * (n / 2.0);
+                uint32_t r = (x * 255) / n, g = (y * 255) / n, b = 128;
+                rgb565[y * n + x] = inside ? static_cast<uint16_t>((r >> 3) << 11 | (g >> 2) << 5 | (b >> 3)) : kKey;
+                argb[y * n + x] = inside ? (0xFF000000u | r << 16 | g << 8 | b) : 0;
+            }
+    }
+};
+
+struct Screen {
+    std::vector<uint16_t> pixels = std::vector<uint16_t>(kWidth * kHeight, 0x1234);
+};
+
+struct VelkSetup {
+    MEMIMG screen = {}, tile = {}, sprite = {};
+    VelkSetup(Screen& s, Picture& tilePicture, Picture& spritePicture) {
+        static bool tables = false;
+        if (!tables) {
+            InitMemImgTables();
+            tables = true;
+        }
+        CreateMemImg(&screen, kWidth, kHeight, kWidth * 2, 0, kMemImgR5G6B5, 0, 0, 0, s.pixels.data());
+        CreateMemImg(&tile, kTile, kTile, kTile * 2, kKey, kMemImgR5G6B5, 0, 0, 0, tilePicture.rgb565.data());
+        CreateMemImg(&sprite, kSprite, kSprite, kSprite * 2, kKey, kMemImgR5G6B5, 0, 0, 0,
+                     spritePicture.rgb565.data());
+        g_DrawSettings.drawArea = {0, 0, kWidth, kHeight};
+        g_DrawSettings.blendMode = 0;
+        g_DrawSettings.blendParameter = 255;
+        g_DrawSettings.brightColor = 0x00FFFFFF;
+    }
+    ~VelkSetup() {
+        ReleaseMemImg(&screen);
+        ReleaseMemImg(&tile);
+        ReleaseMemImg(&sprite);
+    }
+    void Draw(const std::vector<Placement>& placements, MEMIMG* image) {
+        for (const Placement& p : placements)
+            BlitMemImgRotated(&screen, image, p.x, p.y, p.angle, p.scale, 1, p.turn, nullptr);
+    }
+    // The panels: a few boxes, half-blended, and their frame lines.
+    void Panels() {
+        g_DrawSettings.blendMode = 1;
+        g_DrawSettings.blendParameter = 160;
+        int32_t bottom[4] = {0, 400, kWidth, kHeight};
+        int32_t side[4] = {520, 0, kWidth, 400};
+        FillMemImgBox(&screen, bottom, 0x0010);
+        FillMemImgBox(&screen, side, 0x0010);
+        g_DrawSettings.blendMode = 0;
+        for (int i = 0; i < 40; ++i) DrawMemImgLine(&screen, 0, 400 + i * 2, kWidth, 400 + i * 2, 0xFFFF);
+        LineRecord frame[4] = {{0, 0, kWidth - 1, 0, 0xFFFF, 0},
+                               {kWidth - 1, 0, kWidth - 1, kHeight - 1, 0xFFFF, 0},
+                               {kWidth - 1, kHeight - 1, 0, kHeight - 1, 0xFFFF, 0},
+                               {0, kHeight - 1, 0, 0, 0xFFFF, 0}};
+        DrawMemImgLines(&screen, frame, 4);
+    }
+};
+
+Picture& TilePicture() {
+    static Picture picture(kTile);
+    return picture;
+}
+Picture& SpritePicture() {
+    static Picture picture(kSprite);
+    return picture;
+}
+const std::vector<Placement>& Tiles() {
+    static std::vector<Placement> tiles = MakePlacements(kTiles, 0.5f, 0.5f, false);
+    return tiles;
+}
+const std::vector<Placement>& Sprites() {
+    static std::vector<Placement> sprites = MakePlacements(kSprites, 0.5f, 4.0f, true);
+    return sprites;
+}
+
+void BM_VelkTiles(benchmark::State& state) {
+    Screen screen;
+    VelkSetup velk(screen, TilePicture(), SpritePicture());
+    for (auto _ : state) velk.Draw(Tiles(), &velk.tile);
+    state.SetLabel("5000 rotated 16x16 tiles at 0.5, per frame");
+}
+BENCHMARK(BM_VelkTiles)->Unit(benchmark::kMillisecond);
+
+void BM_VelkSprites(benchmark::State& state) {
+    Screen screen;
+    VelkSetup velk(screen, TilePicture(), SpritePicture());
+    for (auto _ : state) velk.Draw(Sprites(), &velk.sprite);
+    state.SetLabel("2000 rotated 16x16 sprites at 0.5-4, half mirrored, per frame");
+}
+BENCHMARK(BM_VelkSprites)->Unit(benchmark::kMillisecond);
+
+void BM_VelkWorstFrame(benchmark::State& state) {
+    Screen screen;
+    VelkSetup velk(screen, TilePicture(), SpritePicture());
+    for (auto _ : state) {
+        velk.Draw(Tiles(), &velk.tile);
+        velk.Draw(Sprites(), &velk.sprite);
+        velk.Panels();
+        g_DrawSettings.blendMode = 0;
+        g_DrawSettings.blendParameter = 255;
+    }
+    state.SetLabel("tiles + sprites + panels (target < 4 ms)");
+}
+BENCHMARK(BM_VelkWorstFrame)->Unit(benchmark::kMillisecond);
+
+// pixman: the transform maps destination pixels back to the source, as the kernel's does.
+void PixmanDraw(pixman_image_t* screen, pixman_image_t* source, int size,
+                const std::vector<Placement>& placements) {
+    for (const Placement& p : placements) {
+        double c = std::cos(p.angle) / p.scale, s = std::sin(p.angle) / p.scale;
+        double mirror = p.turn ? -1.0 : 1.0;
+        // u = mirror ((X - x) c + (Y - y) s) + size / 2, v = (Y - y) c - (X - x) s + size / 2.
+        pixman_transform_t t;
+        t.matrix[0][0] = pixman_double_to_fixed(mirror * c);
+        t.matrix[0][1] = pixman_double_to_fixed(mirror * s);
+        t.matrix[0][2] = pixman_double_to_fixed(-mirror * (p.x * c + p.y * s) + size / 2.0);
+        t.matrix[1][0] = pixman_double_to_fixed(-s);
+        t.matrix[1][1] = pixman_double_to_fixed(c);
+        t.matrix[1][2] = pixman_double_to_fixed(p.x * s - p.y * c + size / 2.0);
+        t.matrix[2][0] = 0;
+        t.matrix[2][1] = 0;
+        t.matrix[2][2] = pixman_fixed_1;
+        pixman_image_set_transform(source, &t);
+        int half = static_cast<int>(size * p.scale * 0.75) + 2;
+        int left = std::max(p.x - half, 0), top = std::max(p.y - half, 0);
+        int right = std::min(p.x + half, kWidth), bottom = std::min(p.y + half, kHeight);
+        if (right <= left || bottom <= top) continue;
+        pixman_image_composite32(PIXMAN_OP_OVER, source, nullptr, screen, left, top, 0, 0, left, top,
+                                 right - left, bottom - top);
+    }
+}
+
+void BM_Pixman(benchmark::State& state, bool sprites) {
+    Screen screen;
+    Picture& picture = sprites ? SpritePicture() : TilePicture();
+    pixman_image_t* dest = pixman_image_create_bits(PIXMAN_r5g6b5, kWidth, kHeight,
+                                                    reinterpret_cast<uint32_t*>(screen.pixels.data()), kWidth * 2);
+    pixman_image_t* source = pixman_image_create_bits(PIXMAN_a8r8g8b8, picture.size, picture.size,
+                                                      picture.argb.data(), picture.size * 4);
+    pixman_image_set_filter(source, PIXMAN_FILTER_NEAREST, nullptr, 0);
+    const std::vector<Placement>& placements = sprites ? Sprites() : Tiles();
+    for (auto _ : state) PixmanDraw(dest, source, picture.size, placements);
+    pixman_image_unref(source);
+    pixman_image_unref(dest);
+}
+BENCHMARK_CAPTURE(BM_Pixman, tiles, false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Pixman, sprites, true)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,35 @@
+// Free quadrilateral: the whole source drawn as two triangles that share the diagonal from the
+// source's top-right to its bottom-left.
+#include <algorithm>
+
+#include "softblit/kernel_common.h"
+#include "softblit/softblit.h"
+
+using namespace softblit;
+
+void FillMemImgQuad(MEMIMG* destination, const MEMIMG* source, const int32_t* points, int trans,
+                    const MEMIMG* blend) {
+    if (!IsMemImgValid(destination) || !IsMemImgValid(source) || points == nullptr) return;
+    int32_t p[8];
+    std::copy(points, points + 8, p);
+    // A box with margins around the points; when it misses the draw area nothing is drawn.
+    DrawBounds box = {p[0], p[1], p[0], p[1]};
+    for (int i = 1; i < 4; ++i) {
+        box.left = std::min<int64_t>(box.left, p[2 * i]);
+        box.right = std::max<int64_t>(box.right, p[2 * i]);
+        box.top = std::min<int64_t>(box.top, p[2 * i + 1]);
+        box.bottom = std::max<int64_t>(box.bottom, p[2 * i + 1]);
+    }
+    box.left -= 2;
+    box.top -= 2;
+    box.right += 4;
+    box.bottom += 4;
+    DrawBounds bounds;
+    if (!GetDrawBounds(destination, &bounds) || !ClampToBounds(bounds, &box)) return;
+
+    int32_t w = source->width;
+    int32_t h = source->height;
+    TriangleVertex v[4] = {{p[0], p[1], 0, 0}, {p[2], p[3], w, 0}, {p[4], p[5], 0, h}, {p[6], p[7], w, h}};
+    FillMemImgTriangle(destination, source, v, trans, blend, 0);
+    FillMemImgTriangle(destination, source, v + 1, trans, blend, 0);
+}
