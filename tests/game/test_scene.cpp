@@ -116,13 +116,13 @@ TEST_F(FrameTest, RestartDropsTheLogUnsavedAndTitleSavesIt) {
     ASSERT_NE(Run(), nullptr);
     World* world = Run()->world;
     // Pause, then RE START: a new run with a new log, and no file.
-    Run({{kPadPause, 1}});
+    Run({{kPadPause, 1}, {0, 1}});
     EXPECT_NE(dynamic_cast<Sequence::Game::Pause*>(Run()->child), nullptr);
     ASSERT_NE(engine.FindText("PAUSE"), nullptr);
     ASSERT_NE(engine.FindText("AIR ENERGY:1000"), nullptr);
     EXPECT_EQ(engine.FindText("WOOD:10")->args[2], 0x50AF00);
     AddLog(0, GetCurrentGameLog(), "interrupted run");
-    Run({{0, 1}, {kPadDecide, 1}, {0, 1}});
+    Run({{kPadDecide, 1}, {0, 1}});
     EXPECT_EQ(Run()->world, world);
     EXPECT_NE(dynamic_cast<Sequence::Game::Play*>(Run()->child), nullptr);
     EXPECT_EQ(GetCurrentGameLog()->GetLineCount(), 1);
