@@ -41,6 +41,11 @@ public:
     // Logs the generation milestones the kind reached this tick, each once per run.
     void CheckMilestones(int32_t kind);
 
+    // The world view: ground, creatures, the selected creature's panel and the bottom panel.
+    void Draw();
+    void DrawCreature(const Creature& creature, bool highlight);
+    void DrawInfoPanel();
+
     int32_t SlotOf(const Creature* creature) const {
         return static_cast<int32_t>(creature - creatures.get());
     }

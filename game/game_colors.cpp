@@ -1,0 +1,30 @@
+#include "game_colors.h"
+
+#include "game_engine.h"
+
+namespace {
+
+constexpr uint32_t kGameColorRgb[kGameColorCount] = {
+    0x000000, 0xFFFFFF, 0x0000FF, 0xFF0000, 0x0000FF, 0x00AF00,
+    0xAFAFAF, 0xE0A000, 0x50AF00, 0xA0A0A0, 0xF0A000,
+};
+
+uint32_t g_GameColors[kGameColorCount];
+bool g_GameColorsBuilt = false;
+
+}  // namespace
+
+void BuildGameColors() {
+    for (int i = 0; i < kGameColorCount; ++i) {
+        const uint32_t rgb = kGameColorRgb[i];
+        g_GameColors[i] = Engine().GetScreenColor(static_cast<int>((rgb >> 16) & 0xFF),
+                                                  static_cast<int>((rgb >> 8) & 0xFF),
+                                                  static_cast<int>(rgb & 0xFF));
+    }
+    g_GameColorsBuilt = true;
+}
+
+uint32_t GameColorValue(GameColor color) {
+    if (!g_GameColorsBuilt) BuildGameColors();
+    return g_GameColors[color];
+}
