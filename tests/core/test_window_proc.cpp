@@ -111,7 +111,9 @@ TEST_F(RunningLibrary, FiveMessagesPerCallAndMinusOneOnceTheWindowIsGone) {
     int first = g_Window.wheelCount - wheel;
     EXPECT_TRUE(first == 5 || first == 10) << first;
     EXPECT_EQ(ProcessMessageLocked(), 0);
-    if (first == 5) EXPECT_EQ(ProcessMessageLocked(), 0);
+    if (first == 5) {
+        EXPECT_EQ(ProcessMessageLocked(), 0);
+    }
     EXPECT_EQ(g_Window.wheelCount - wheel, 12);
     SetAlwaysRunFlag(0);
 
