@@ -1,50 +1,51 @@
 // The game's calls into the engine library. Calls whose engine side is not in the library yet
-// answer as the engine does when it has nothing to offer: failure for loads and draws, "inactive"
-// for nothing, no input.
+// (drawing and fonts) answer as the engine does when it has nothing to offer: failure for loads
+// and draws.
 #include "game_engine.h"
+
+#include "velk.h"
 
 
 namespace {
 
 class LibraryEngine final : public GameEngine {
 public:
-    // Start, end and the frame: the window is not in the library yet.
-    int ChangeWindowMode(int) override { return 0; }
-    int InitLibraryLocked() override { return -1; }
-    int EndLibraryLocked() override { return 0; }
-    int ProcessMessageLocked() override { return -1; }
-    int SetAlwaysRunFlag(int) override { return 0; }
-    int GetWindowActiveFlag() override { return 1; }
-    int PresentScreen() override { return -1; }
+    // Start, end and the frame.
+    int ChangeWindowMode(int windowed) override { return ::ChangeWindowMode(windowed); }
+    int InitLibraryLocked() override { return ::InitLibraryLocked(); }
+    int EndLibraryLocked() override { return ::EndLibraryLocked(); }
+    int ProcessMessageLocked() override { return ::ProcessMessageLocked(); }
+    int SetAlwaysRunFlag(int flag) override { return ::SetAlwaysRunFlag(flag); }
+    int GetWindowActiveFlag() override { return ::GetWindowActiveFlag(); }
+    int PresentScreen() override { return ::PresentScreen(); }
 
-    // Input: not in the library yet.
-    int IsKeyDown(int) override { return 0; }
-    int GetJoypadState(int) override { return 0; }
-    int GetMouseButtons() override { return 0; }
-    void GetMousePosition(int* x, int* y) override {
-        if (x != nullptr) *x = 0;
-        if (y != nullptr) *y = 0;
+    // Input.
+    int IsKeyDown(int keyCode) override { return ::IsKeyDown(keyCode); }
+    int GetJoypadState(int inputType) override { return ::GetJoypadState(inputType); }
+    int GetMouseButtons() override { return ::GetMouseButtons(); }
+    void GetMousePosition(int* x, int* y) override { ::GetMousePosition(x, y); }
+
+    // Sound.
+    int LoadSoundFile(const char* path, int bufferCount, int shareWith) override {
+        return ::LoadSoundFile(path, bufferCount, shareWith);
     }
+    int PlaySoundHandle(int handle, int playType, int topFlag) override {
+        return ::PlaySoundHandle(handle, playType, topFlag);
+    }
+    int DeleteSoundHandle(int handle, int flag) override { return ::DeleteSoundHandle(handle, flag); }
 
-    // Sound: the library's sound calls wait on the window's message loop, which is not in the
-    // library yet; until it is, the game runs silent.
-    int LoadSoundFile(const char*, int, int) override { return -1; }
-    int PlaySoundHandle(int, int, int) override { return -1; }
-    int DeleteSoundHandle(int, int) override { return -1; }
-
-    // Graphs, drawing and fonts: not in the library yet.
+    // Drawing and fonts: not in the library yet.
     int LoadGraphHandle(const char*, int) override { return -1; }
     int LoadDividedGraphs(const char*, int count, int, int, int, int, int* handles,
                           int) override {
         for (int i = 0; i < count && handles != nullptr; ++i) handles[i] = -1;
         return -1;
     }
-    int DeleteGraph(int, int) override { return -1; }
+    int DeleteGraph(int handle, int flag) override { return ::DeleteGraph(handle, flag); }
     uint32_t GetScreenColor(int red, int green, int blue) override {
-        // The 16-bit screen's R5G6B5 value.
-        return static_cast<uint32_t>(((red >> 3) << 11) | ((green >> 2) << 5) | (blue >> 3));
+        return ::GetScreenColor(red, green, blue);
     }
-    int SetBlendMode(int, int) override { return 0; }
+    int SetBlendMode(int mode, int parameter) override { return ::SetBlendMode(mode, parameter); }
     int DrawGraphAt(int, int, int, int) override { return -1; }
     int DrawGraphRotated(int, int, double, double, int, int, int) override { return -1; }
     int DrawGraphStretched(int, int, int, int, int, int) override { return -1; }
