@@ -1,2 +1,37 @@
 // Drawing and fonts: draw settings, public draw calls, vertex builders, masks, lights, fonts.
 #pragma once
+
+#include <cstdint>
+
+// ---------------------------------------------------------------- graph draws
+int DrawGraphAt(int x, int y, int graph, int trans);
+int DrawGraphStretched(int x1, int y1, int x2, int y2, int graph, int trans);
+int DrawGraphStretchedF(float x1, float y1, float x2, float y2, int graph, int trans);
+int DrawGraphRotatedF(float x, float y, double scale, double angle, int graph, int trans,
+                      int turn);
+int DrawGraphRotated(int x, int y, double scale, double angle, int graph, int trans, int turn);
+// Corners receiving the image's top-left, top-right, bottom-right and bottom-left.
+int DrawGraphQuad(float x1, float y1, float x2, float y2, float x3, float y3, float x4, float y4,
+                  int graph, int trans);
+int DrawGraphMirrored(int x, int y, int graph, int trans);
+int DrawGraphPart(int x, int y, int srcX, int srcY, int width, int height, int graph, int trans,
+                  int turn);
+int DrawGraphPartStretchedF(float x1, float y1, float x2, float y2, int srcX, int srcY,
+                            int width, int height, int graph, int trans);
+
+// ---------------------------------------------------------------- shapes
+int FillBox(int x1, int y1, int x2, int y2, uint32_t colour);
+int FrameBox(int x1, int y1, int x2, int y2, uint32_t colour);
+int DrawBoxShape(int x1, int y1, int x2, int y2, uint32_t colour, int fill);
+int DrawLineShape(int x1, int y1, int x2, int y2, uint32_t colour, int thickness);
+int DrawThickLine(int x1, int y1, int x2, int y2, uint32_t colour, int thickness);
+
+// ---------------------------------------------------------------- settings
+// The public names of the blend and brightness settings.
+int SetDrawBlendMode(int mode, int parameter);
+int SetDrawBright(int red, int green, int blue);
+
+// ---------------------------------------------------------------- graph loading
+int LoadGraphHandle(const char* fileName, int flag);
+int LoadDividedGraphs(const char* fileName, int count, int columns, int rows, int cellWidth,
+                      int cellHeight, int* handles, int flag);

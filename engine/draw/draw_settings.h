@@ -50,6 +50,21 @@ struct DrawSettings {
     float fieldOfView = {};
     float nearZ = {};
     float farZ = {};
+
+    // Device settings of the vertex builders and the draw-state preparation.
+    float vertexZ = 0.2f;                 // z of every pre-transformed 2D vertex
+    int32_t zEnable2D = 0, zWrite2D = 0, zFunc2D = 4, depthBias2D = 0;
+    int32_t zEnable3D = 0, zWrite3D = 0, zFunc3D = 4, depthBias3D = 0;
+    int32_t cullMode = 0;
+    int32_t maxAnisotropy = 1;
+    int32_t addressU[8] = {3, 3, 3, 3, 3, 3, 3, 3};
+    int32_t addressV[8] = {3, 3, 3, 3, 3, 3, 3, 3};
+    int32_t drawAreaOffsetX = 0, drawAreaOffsetY = 0;  // added to the stretched clip bounds
+    int32_t texelOffsetU = 0, texelOffsetV = 0;        // added before blend-graph scaling
+    int32_t parameterAsAlpha = 0;
+    int32_t lightingOff = 0;
+    int32_t specularOff = 0;
+    int32_t movieGraphMarker = 0;
 };
 
 // Zero until the graphics start-up resets it.

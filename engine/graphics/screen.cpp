@@ -5,6 +5,7 @@
 
 #include "core/core.h"
 #include "draw/draw_settings.h"
+#include "draw/vertex_batch.h"
 #include "graphics/device.h"
 #include "graphics/graph_handle.h"
 #include "graphics/light.h"
@@ -118,6 +119,7 @@ int InitGraphics() {
     if (!screen.useDirect3D) CreatePrimaryMemImg();
     InitMemImgTables();
     ResetDrawSettings();
+    if (screen.useDirect3D) SetupVertexBatch();
     return 0;
 }
 

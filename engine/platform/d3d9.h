@@ -126,6 +126,10 @@ struct V_IDirect3DDevice9 : V_IUnknown {
     virtual V_HRESULT SetScissorRect(const V_RECT* rect) = 0;
     virtual V_HRESULT DrawPrimitiveUP(uint32_t type, V_UINT count, const void* vertices,
                                       V_UINT stride) = 0;
+    virtual V_HRESULT DrawIndexedPrimitiveUP(uint32_t type, V_UINT minIndex, V_UINT vertexCount,
+                                             V_UINT primitiveCount, const void* indices,
+                                             V_D3DFORMAT indexFormat, const void* vertices,
+                                             V_UINT stride) = 0;
     virtual V_HRESULT CreateVertexDeclaration(const V_D3DVERTEXELEMENT9* elements,
                                               V_IDirect3DVertexDeclaration9** declaration) = 0;
     virtual V_HRESULT SetVertexDeclaration(V_IDirect3DVertexDeclaration9* declaration) = 0;

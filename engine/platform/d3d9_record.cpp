@@ -350,6 +350,12 @@ public:
     V_HRESULT DrawPrimitiveUP(uint32_t type, V_UINT count, const void*, V_UINT stride) override {
         return Record("DrawPrimitiveUP", "%u,%u,%u", type, count, stride);
     }
+    V_HRESULT DrawIndexedPrimitiveUP(uint32_t type, V_UINT minIndex, V_UINT vertexCount,
+                                     V_UINT primitiveCount, const void*, V_D3DFORMAT format,
+                                     const void*, V_UINT stride) override {
+        return Record("DrawIndexedPrimitiveUP", "%u,%u,%u,%u,%u,%u", type, minIndex, vertexCount,
+                      primitiveCount, static_cast<unsigned>(format), stride);
+    }
     V_HRESULT CreateVertexDeclaration(const V_D3DVERTEXELEMENT9* elements,
                                       V_IDirect3DVertexDeclaration9** declaration) override {
         int count = 0;

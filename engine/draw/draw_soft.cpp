@@ -1,0 +1,95 @@
+// Software drawing front-ends.
+#include "draw/draw_soft.h"
+
+#include "draw/draw_settings.h"
+#include "graphics/screen.h"
+#include "softblit/softblit.h"
+
+MEMIMG* g_SoftBlendImage = nullptr;
+
+namespace {
+
+MEMIMG* Surface() { return g_ScreenImages.drawSurface; }
+
+}  // namespace
+
+int DrawGraphSoft(int trans, int x, int y, const GraphRecord* graph) {
+    if (Surface() == nullptr) return 0;
+    BlitMemImg(Surface(), &graph->view, x, y, trans, g_SoftBlendImage);
+    return 0;
+}
+
+int DrawGraphStretchedSoft(int x1, int y1, int x2, int y2, const GraphRecord* graph, int trans) {
+    if (Surface() == nullptr) return 0;
+    V_RECT rect{x1, y1, x2, y2};
+    BlitMemImgStretched(Surface(), &graph->view, &rect, trans, g_SoftBlendImage);
+    return 0;
+}
+
+int DrawGraphRotatedSoft(float x, float y, double scale, double angle, const GraphRecord* graph,
+                         int trans, int turn) {
+    if (Surface() == nullptr) return 0;
+    BlitMemImgRotated(Surface(), &graph->view, static_cast<int>(x), static_cast<int>(y),
+                      static_cast<float>(angle), static_cast<float>(scale), trans, turn,
+                      g_SoftBlendImage);
+    return 0;
+}
+
+int DrawGraphQuadSoft(float x1, float y1, float x2, float y2, float x3, float y3, float x4,
+                      float y4, const GraphRecord* graph, int trans) {
+    auto t = [](float v) { return static_cast<int>(v); };
+    return DrawGraphQuadIntSoft(graph, t(x1), t(y1), t(x2), t(y2), t(x3), t(y3), t(x4), t(y4),
+                                trans);
+}
+
+int DrawGraphQuadIntSoft(const GraphRecord* graph, int x1, int y1, int x2, int y2, int x3, int y3,
+                         int x4, int y4, int trans) {
+    if (Surface() == nullptr) return 0;
+    int w = graph->width, h = graph->height;
+    TriangleVertex first[3] = {{x1, y1, 0, 0}, {x2, y2, w, 0}, {x3, y3, 0, h}};
+    TriangleVertex second[3] = {{x2, y2, w, 0}, {x3, y3, 0, h}, {x4, y4, w, h}};
+    FillMemImgTriangle(Surface(), &graph->view, first, trans, g_SoftBlendImage, 0);
+    FillMemImgTriangle(Surface(), &graph->view, second, trans, g_SoftBlendImage, 0);
+    return 0;
+}
+
+int FillBoxSoft(int x1, int y1, int x2, int y2, uint32_t colour) {
+    if (Surface() == nullptr) return 0;
+    int32_t rect[4] = {x1, y1, x2, y2};
+    FillMemImgBox(Surface(), rect, colour);
+    return 0;
+}
+
+int FrameBoxSoft(int x1, int y1, int x2, int y2, uint32_t colour) {
+    if (Surface() == nullptr) return 0;
+    int32_t p = g_DrawSettings.blendParameter;
+    LineRecord lines[4] = {
+        {x1, y1, x2 - 1, y1, colour, p},
+        {x2 - 1, y1, x2 - 1, y2 - 1, colour, p},
+        {x2 - 1, y2 - 1, x1, y2 - 1, colour, p},
+        {x1, y2 - 1, x1, y1, colour, p},
+    };
+    DrawMemImgLines(Surface(), lines, 4);
+    return 0;
+}
+
+int DrawQuadShapeSoft(int x0, int y0, int x1, int y1, int x2, int y2, int x3, int y3,
+                      uint32_t colour, int fill) {
+    if (Surface() == nullptr) return 0;
+    if (fill == 1) {
+        TriangleVertex first[3] = {{x0, y0, 0, 0}, {x1, y1, 0, 0}, {x2, y2, 0, 0}};
+        TriangleVertex second[3] = {{x3, y3, 0, 0}, {x2, y2, 0, 0}, {x1, y1, 0, 0}};
+        FillMemImgTriangle(Surface(), nullptr, first, 0, g_SoftBlendImage, colour);
+        FillMemImgTriangle(Surface(), nullptr, second, 0, g_SoftBlendImage, colour);
+        return 0;
+    }
+    int32_t p = g_DrawSettings.blendParameter;
+    LineRecord lines[4] = {
+        {x0, y0, x1, y1, colour, p},
+        {x1, y1, x3, y3, colour, p},
+        {x3, y3, x2, y2, colour, p},
+        {x2, y2, x0, y0, colour, p},
+    };
+    DrawMemImgLines(Surface(), lines, 4);
+    return 0;
+}
