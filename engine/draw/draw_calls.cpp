@@ -250,7 +250,11 @@ int FillBox(int x1, int y1, int x2, int y2, uint32_t colour) {
 int FrameBox(int x1, int y1, int x2, int y2, uint32_t colour) {
     if (!IsLibraryUp()) return -1;
     if (g_DrawSettings.suspended || g_DrawSettings.drawAreaEmpty) return 0;
-    if (!DevicePathForShapes()) return FrameBoxSoft(x1, y1, x2, y2, colour);
+    if (!DevicePathForShapes()) {
+        // Reversed corners frame the same pixels as on the device path.
+        V_RECT r = Normalised(x1, y1, x2, y2);
+        return FrameBoxSoft(r.left, r.top, r.right, r.bottom, colour);
+    }
     if (NeedsSubtractEmulation(true)) {
         V_RECT rect = Normalised(x1, y1, x2, y2);
         SubtractNote note = SubtractBlendPrePass(rect);

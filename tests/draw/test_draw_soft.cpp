@@ -1,0 +1,182 @@
+// Public draw calls and graph loading on the software screen, checked pixel by pixel.
+#include <cmath>
+
+#include "draw_fixture.h"
+
+namespace {
+
+constexpr uint32_t kRed = 0xFF0000;
+constexpr uint32_t kBlue = 0x0000FF;
+constexpr uint32_t kWhite = 0xFFFFFF;
+
+// A 16 x 8 sprite: left half red, right half blue, with a black (transparent) 2 x 2 corner.
+Rgb Sprite(int x, int y) {
+    if (x < 2 && y < 2) return {0, 0, 0};
+    return x < 8 ? Rgb{255, 0, 0} : Rgb{0, 0, 255};
+}
+uint32_t SpriteColour(int x, int y) {
+    if (x < 2 && y < 2) return 0;
+    return x < 8 ? kRed : kBlue;
+}
+
+class SoftDrawTest : public DrawTest {
+protected:
+    void SetUp() override {
+        DrawTest::SetUp();
+        StartGraphics(false);
+        WriteBmp("sprite.bmp", 16, 8, Sprite);
+        sprite_ = LoadGraphHandle("sprite.bmp", 0);
+        ASSERT_GE(sprite_, 0);
+        ClearScreen();
+    }
+    // Every pixel of (x0, y0)-(x0 + w, y0 + h) equals the expected colour at its offset.
+    void ExpectArea(int x0, int y0, int w, int h, const std::function<uint32_t(int, int)>& want) {
+        int bad = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                if (ScreenPixel(x0 + x, y0 + y) != want(x, y) && bad++ < 5)
+                    ADD_FAILURE() << "pixel (" << x0 + x << ", " << y0 + y << ") is " << std::hex
+                                  << ScreenPixel(x0 + x, y0 + y) << " not " << want(x, y);
+    }
+    int sprite_ = -1;
+};
+
+TEST_F(SoftDrawTest, WholePartAndClippedSprite) {
+    ASSERT_EQ(DrawGraphAt(10, 10, sprite_, 1), 0);
+    ExpectArea(9, 9, 18, 10, [](int x, int y) {
+        return x >= 1 && x <= 16 && y >= 1 && y <= 8 ? SpriteColour(x - 1, y - 1) : 0u;
+    });
+    ClearScreen();
+    // Columns 6..9 of rows 0..3 at (40, 40).
+    ASSERT_EQ(DrawGraphPart(40, 40, 6, 0, 4, 4, sprite_, 1, 0), 0);
+    ExpectArea(38, 38, 8, 8, [](int x, int y) {
+        return x >= 2 && x < 6 && y >= 2 && y < 6 ? SpriteColour(x - 2 + 6, y - 2) : 0u;
+    });
+    EXPECT_EQ(g_DrawSettings.drawArea.right, 640);
+    ClearScreen();
+    ASSERT_EQ(DrawGraphAt(-4, 0, sprite_, 0), 0);
+    ExpectArea(0, 0, 14, 8, [](int x, int y) { return x < 12 ? SpriteColour(x + 4, y) : 0u; });
+}
+
+TEST_F(SoftDrawTest, StretchedAndMirrored) {
+    ASSERT_EQ(DrawGraphStretched(0, 0, 32, 16, sprite_, 0), 0);
+    ExpectArea(0, 0, 32, 16, [](int x, int y) { return SpriteColour(x / 2, y / 2); });
+    ClearScreen();
+    // Reversed corners mirror the image left to right.
+    ASSERT_EQ(DrawGraphStretched(100, 0, 0, 50, sprite_, 0), 0);
+    EXPECT_EQ(ScreenPixel(2, 20), kBlue);
+    EXPECT_EQ(ScreenPixel(97, 20), kRed);
+    ClearScreen();
+    ASSERT_EQ(DrawGraphPart(200, 100, 0, 0, 16, 8, sprite_, 0, 1), 0);
+    ExpectArea(200, 100, 16, 8, [](int x, int y) { return SpriteColour(15 - x, y); });
+}
+
+TEST_F(SoftDrawTest, RotatedAtTheGameScales) {
+    // A quarter turn about (100, 100): the sprite's left (red) half ends up on top.
+    ASSERT_EQ(DrawGraphRotated(100, 100, 1.0, 3.14159265358979323846 / 2, sprite_, 0, 0), 0);
+    EXPECT_EQ(ScreenPixel(100, 95), kRed);
+    EXPECT_EQ(ScreenPixel(100, 104), kBlue);
+    ClearScreen();
+    ASSERT_EQ(DrawGraphRotated(100, 100, 2.0, 0.0, sprite_, 0, 1), 0);
+    // Mirrored and doubled: blue on the left, red on the right, 32 x 16 around the centre.
+    EXPECT_EQ(ScreenPixel(86, 104), kBlue);
+    EXPECT_EQ(ScreenPixel(113, 104), kRed);
+    EXPECT_EQ(ScreenPixel(100, 120), 0u);
+}
+
+TEST_F(SoftDrawTest, BoxesCoverExactlyTheirPixels) {
+    ASSERT_EQ(DrawBoxShape(10, 10, 20, 20, GetScreenColor(255, 255, 255), 1), 0);
+    ExpectArea(9, 9, 12, 12, [](int x, int y) {
+        return x >= 1 && x <= 10 && y >= 1 && y <= 10 ? kWhite : 0u;
+    });
+    ClearScreen();
+    ASSERT_EQ(DrawBoxShape(20, 10, 10, 20, GetScreenColor(255, 255, 255), 0), 0);
+    ASSERT_EQ(DrawBoxShape(10, 10, 20, 20, GetScreenColor(255, 255, 255), 0), 0);
+    ExpectArea(9, 9, 12, 12, [](int x, int y) {
+        bool inside = x >= 1 && x <= 10 && y >= 1 && y <= 10;
+        bool border = x == 1 || x == 10 || y == 1 || y == 10;
+        return inside && border ? kWhite : 0u;
+    });
+    ClearScreen();
+    ASSERT_EQ(DrawLineShape(0, 5, 10, 5, GetScreenColor(255, 255, 255), 1), 0);
+    ExpectArea(0, 4, 12, 3, [](int x, int y) { return y == 1 && x < 10 ? kWhite : 0u; });
+    ClearScreen();
+    ASSERT_EQ(DrawLineShape(50, 50, 80, 50, GetScreenColor(255, 255, 255), 3), 0);
+    EXPECT_EQ(ScreenPixel(60, 49), kWhite);
+    EXPECT_EQ(ScreenPixel(60, 50), kWhite);
+    EXPECT_EQ(ScreenPixel(60, 53), 0u);
+}
+
+TEST_F(SoftDrawTest, BlendModesOnTheSoftwareScreen) {
+    const uint32_t grey = GetScreenColor(128, 128, 128);
+    auto background = [&] {
+        ClearScreen();
+        SetDrawBlendMode(0, 0);
+        FillBox(0, 0, 16, 8, grey);
+    };
+    background();
+    SetDrawBlendMode(1, 255);
+    DrawGraphAt(0, 0, sprite_, 0);
+    EXPECT_EQ(ScreenPixel(4, 4), kRed);
+    background();
+    SetDrawBlendMode(1, 128);
+    DrawGraphAt(0, 0, sprite_, 0);
+    uint32_t half = ScreenPixel(4, 4);
+    EXPECT_NEAR(static_cast<int>(half >> 16), 191, 9);
+    EXPECT_NEAR(static_cast<int>(half & 0xFF), 64, 9);
+    background();
+    SetDrawBlendMode(2, 255);
+    DrawGraphAt(0, 0, sprite_, 0);
+    EXPECT_EQ(ScreenPixel(4, 4) >> 16, 255u);
+    EXPECT_NEAR(static_cast<int>(ScreenPixel(4, 4) & 0xFF), 132, 5);
+    background();
+    SetDrawBlendMode(3, 255);
+    DrawGraphAt(0, 0, sprite_, 0);
+    EXPECT_EQ(ScreenPixel(4, 4) >> 16, 0u);
+    background();
+    SetDrawBlendMode(4, 255);
+    DrawGraphAt(0, 0, sprite_, 0);
+    EXPECT_NEAR(static_cast<int>(ScreenPixel(4, 4) >> 16), 132, 9);  // one 5-bit step
+    EXPECT_EQ(ScreenPixel(4, 4) & 0xFF, 0u);
+}
+
+TEST_F(SoftDrawTest, DividedLoadCutsRowByRow) {
+    // 160 x 16: cell i has the colour (i * 20, 255 - i * 20, 0) and a white pixel at its (0, 0).
+    WriteBmp("cells.bmp", 160, 16, [](int x, int y) {
+        int cell = x / 16;
+        if (x % 16 == 0 && y == 0) return Rgb{255, 255, 255};
+        return Rgb{static_cast<uint8_t>(cell * 20), static_cast<uint8_t>(255 - cell * 20), 0};
+    });
+    int handles[12];
+    ASSERT_EQ(LoadDividedGraphs("cells.bmp", 10, 10, 1, 16, 16, handles, 0), 0);
+    for (int i = 0; i < 10; ++i) {
+        int w = 0, h = 0;
+        ASSERT_EQ(GetGraphSize(handles[i], &w, &h), 0);
+        EXPECT_EQ(w, 16);
+        EXPECT_EQ(h, 16);
+    }
+    DrawGraphAt(0, 0, handles[0], 0);
+    DrawGraphAt(20, 0, handles[3], 0);
+    EXPECT_EQ(ScreenPixel(0, 0), kWhite);
+    EXPECT_EQ(ScreenPixel(15, 15), 0x00FF00u);
+    EXPECT_EQ(ScreenPixel(16, 0), 0u);
+    EXPECT_EQ(ScreenPixel(20, 0), kWhite);
+    // Asking for more cells than the rows hold names only those made.
+    handles[11] = 77;
+    ASSERT_EQ(LoadDividedGraphs("cells.bmp", 12, 10, 1, 16, 16, handles, 0), 0);
+    EXPECT_GE(handles[9], 0);
+    EXPECT_EQ(handles[10], -1);
+    EXPECT_EQ(handles[11], -1);
+}
+
+TEST_F(SoftDrawTest, LoadFailures) {
+    EXPECT_EQ(LoadGraphHandle("missing.bmp", 0), -1);
+    FILE* f = std::fopen("junk.bmp", "wb");
+    std::fputs("not an image at all", f);
+    std::fclose(f);
+    EXPECT_EQ(LoadGraphHandle("junk.bmp", 0), -1);
+    int handles[2];
+    EXPECT_EQ(LoadDividedGraphs("missing.bmp", 2, 2, 1, 8, 8, handles, 0), -1);
+}
+
+}  // namespace
