@@ -35,3 +35,16 @@ int SetDrawBright(int red, int green, int blue);
 int LoadGraphHandle(const char* fileName, int flag);
 int LoadDividedGraphs(const char* fileName, int count, int columns, int rows, int cellWidth,
                       int cellHeight, int* handles, int flag);
+
+// ---------------------------------------------------------------- graph-creation settings
+int SetCreateGraphColorBitDepth(int bits);
+int GetCreateGraphColorBitDepth();
+int SetCreateDrawValidGraphFlag(int flag);
+int GetCreateDrawValidGraphFlag();
+int SetUseAlphaTestFlag(int flag);
+int GetUseAlphaTestFlag();
+int GetMovieGraphMarker();
+int SetMakeGraphAlphaFlag(int flag);
+int GetMakeGraphAlphaFlag();
+int SetUseDefaultPoolFlag(int flag);
+int GetUseDefaultPoolFlag();
