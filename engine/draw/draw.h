@@ -26,11 +26,6 @@ int DrawBoxShape(int x1, int y1, int x2, int y2, uint32_t colour, int fill);
 int DrawLineShape(int x1, int y1, int x2, int y2, uint32_t colour, int thickness);
 int DrawThickLine(int x1, int y1, int x2, int y2, uint32_t colour, int thickness);
 
-// ---------------------------------------------------------------- settings
-// The public names of the blend and brightness settings.
-int SetDrawBlendMode(int mode, int parameter);
-int SetDrawBright(int red, int green, int blue);
-
 // ---------------------------------------------------------------- graph loading
 int LoadGraphHandle(const char* fileName, int flag);
 int LoadDividedGraphs(const char* fileName, int count, int columns, int rows, int cellWidth,
@@ -48,3 +43,14 @@ int SetMakeGraphAlphaFlag(int flag);
 int GetMakeGraphAlphaFlag();
 int SetUseDefaultPoolFlag(int flag);
 int GetUseDefaultPoolFlag();
+
+// ---------------------------------------------------------------- polygons
+struct PolygonVertex {
+    float x, y;
+    float u, v;
+    uint32_t colour;  // A8R8G8B8
+};
+// Draws ready vertices (graph -5: untextured) on the device path; the software path draws
+// nothing and returns 0.
+int DrawPolygonList(const PolygonVertex* vertices, int count, int primitive, int graph, int trans,
+                    int uvInGraph);

@@ -90,16 +90,6 @@ V_RECT Normalised(int x1, int y1, int x2, int y2) {
 
 }  // namespace
 
-int SetDrawBlendMode(int mode, int parameter) {
-    if (g_DrawSettings.suspended) return 0;
-    return SetBlendMode(mode, parameter);
-}
-
-int SetDrawBright(int red, int green, int blue) {
-    if (g_DrawSettings.suspended) return 0;
-    return SetDrawBrightness(red, green, blue);
-}
-
 int DrawGraphAt(int x, int y, int graph, int trans) {
     GraphRecord* g = nullptr;
     int go = BeginGraphDraw(graph, &g);

@@ -111,30 +111,30 @@ TEST_F(SoftDrawTest, BlendModesOnTheSoftwareScreen) {
     const uint32_t grey = GetScreenColor(128, 128, 128);
     auto background = [&] {
         ClearScreen();
-        SetDrawBlendMode(0, 0);
+        SetBlendMode(0, 0);
         FillBox(0, 0, 16, 8, grey);
     };
     background();
-    SetDrawBlendMode(1, 255);
+    SetBlendMode(1, 255);
     DrawGraphAt(0, 0, sprite_, 0);
     EXPECT_EQ(ScreenPixel(4, 4), kRed);
     background();
-    SetDrawBlendMode(1, 128);
+    SetBlendMode(1, 128);
     DrawGraphAt(0, 0, sprite_, 0);
     uint32_t half = ScreenPixel(4, 4);
     EXPECT_NEAR(static_cast<int>(half >> 16), 191, 9);
     EXPECT_NEAR(static_cast<int>(half & 0xFF), 64, 9);
     background();
-    SetDrawBlendMode(2, 255);
+    SetBlendMode(2, 255);
     DrawGraphAt(0, 0, sprite_, 0);
     EXPECT_EQ(ScreenPixel(4, 4) >> 16, 255u);
     EXPECT_NEAR(static_cast<int>(ScreenPixel(4, 4) & 0xFF), 132, 5);
     background();
-    SetDrawBlendMode(3, 255);
+    SetBlendMode(3, 255);
     DrawGraphAt(0, 0, sprite_, 0);
     EXPECT_EQ(ScreenPixel(4, 4) >> 16, 0u);
     background();
-    SetDrawBlendMode(4, 255);
+    SetBlendMode(4, 255);
     DrawGraphAt(0, 0, sprite_, 0);
     EXPECT_NEAR(static_cast<int>(ScreenPixel(4, 4) >> 16), 132, 9);  // one 5-bit step
     EXPECT_EQ(ScreenPixel(4, 4) & 0xFF, 0u);

@@ -136,12 +136,12 @@ TEST_F(DrawTest, ModulationFollowsBlendModeAndBrightness) {
     DrawGraphAt(0, 0, graph, 1);
     EXPECT_EQ(g_RenderStates.colorModulation, 0);
     EXPECT_EQ(g_RenderStates.alphaModulation, 0);
-    SetDrawBlendMode(1, 128);
+    SetBlendMode(1, 128);
     DrawGraphAt(0, 0, graph, 1);
     EXPECT_EQ(g_RenderStates.alphaModulation, 1);
     EXPECT_EQ(TexVertices()[0].diffuse >> 24, 128u);
-    SetDrawBlendMode(0, 128);
-    SetDrawBright(255, 128, 255);
+    SetBlendMode(0, 128);
+    SetDrawBrightness(255, 128, 255);
     DrawGraphAt(0, 0, graph, 1);
     EXPECT_EQ(g_RenderStates.colorModulation, 1);
     EXPECT_EQ(g_RenderStates.alphaModulation, 0);
@@ -161,6 +161,32 @@ TEST_F(DrawTest, DrawsBeforeStartAndWithBadHandles) {
     EXPECT_EQ(DrawGraphPart(5, 5, 0, 0, 4, 4, 12345, 0, 1), -1);
     EXPECT_EQ(g_DrawSettings.drawArea.left, area.left);
     EXPECT_EQ(g_DrawSettings.drawArea.right, area.right);
+}
+
+TEST_F(DrawTest, PolygonsUseGouraudShadingAndPlainDrawsGoBackToFlat) {
+    StartGraphics(true);
+    PolygonVertex triangle[3] = {{0, 0, 0, 0, 0xFFFF0000}, {10, 0, 1, 0, 0xFF00FF00},
+                                 {0, 10, 0, 1, 0xFF0000FF}};
+    ASSERT_EQ(DrawPolygonList(triangle, 3, V_D3DPT_TRIANGLELIST, -5, 0, 0), 0);
+    EXPECT_EQ(g_RenderStates.shadeMode, 2u);
+    EXPECT_EQ(Draws(), std::vector<std::string>{"DrawPrimitiveUP(4,1,28)"});
+    ASSERT_EQ(DrawPolygonList(triangle, 2, V_D3DPT_TRIANGLELIST, -5, 0, 0), 0);
+    EXPECT_EQ(Draws().size(), 1u);  // no primitive: nothing drawn
+    EXPECT_EQ(DrawPolygonList(triangle, 3, V_D3DPT_TRIANGLELIST, 4242, 0, 0), -1);
+    FillBox(0, 0, 4, 4, 0);
+    EXPECT_EQ(g_RenderStates.shadeMode, 1u);
+}
+
+TEST_F(DrawTest, FreeQuadrilateralsAsTwoTrianglesOrAGrid) {
+    StartGraphics(true);
+    int graph = MakeGraph(32, 32);
+    // A parallelogram (sheared square) within a pixel: one six-vertex quad in the batch.
+    ASSERT_EQ(DrawGraphQuad(10, 10, 42, 10, 52, 42, 20, 42, graph, 0), 0);
+    EXPECT_EQ(g_VertexBatch.count, 6);
+    EXPECT_TRUE(Recording().CallsStartingWith("DrawIndexedPrimitiveUP").empty());
+    // A trapezoid: the 8 x 8 grid.
+    ASSERT_EQ(DrawGraphQuad(10, 10, 42, 10, 60, 42, 0, 42, graph, 0), 0);
+    EXPECT_EQ(Recording().CallsStartingWith("DrawIndexedPrimitiveUP").size(), 1u);
 }
 
 }  // namespace
