@@ -6,9 +6,12 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 #include "core/library_state.h"
 #include "core/window.h"
@@ -59,6 +62,11 @@ inline void WriteBmp(const std::string& path, int width, int height,
 class DrawTest : public RecordingDeviceTest {
 protected:
     void SetUp() override {
+        // Test programs run in parallel in one folder: each process writes its files in its own.
+        static const std::filesystem::path folder =
+            std::filesystem::current_path() / ("draw-" + std::to_string(getpid()));
+        std::filesystem::create_directories(folder);
+        std::filesystem::current_path(folder);
         RecordingDeviceTest::SetUp();
         g_GraphTable = {};
         g_ScreenImages = {};
