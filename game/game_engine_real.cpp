@@ -1,6 +1,5 @@
-// The game's calls into the engine library. Calls whose engine side is not in the library yet
-// (drawing and fonts) answer as the engine does when it has nothing to offer: failure for loads
-// and draws.
+// The game's calls into the engine library. The font calls, whose engine side is not in the
+// library yet, answer as the engine does when it has nothing to offer: failure.
 #include "game_engine.h"
 
 #include "velk.h"
@@ -34,24 +33,38 @@ public:
     }
     int DeleteSoundHandle(int handle, int flag) override { return ::DeleteSoundHandle(handle, flag); }
 
-    // Drawing and fonts: not in the library yet.
-    int LoadGraphHandle(const char*, int) override { return -1; }
-    int LoadDividedGraphs(const char*, int count, int, int, int, int, int* handles,
-                          int) override {
-        for (int i = 0; i < count && handles != nullptr; ++i) handles[i] = -1;
-        return -1;
+    int LoadGraphHandle(const char* path, int flag) override { return ::LoadGraphHandle(path, flag); }
+    int LoadDividedGraphs(const char* path, int count, int columns, int rows, int cellWidth,
+                          int cellHeight, int* handles, int flag) override {
+        return ::LoadDividedGraphs(path, count, columns, rows, cellWidth, cellHeight, handles, flag);
     }
     int DeleteGraph(int handle, int flag) override { return ::DeleteGraph(handle, flag); }
     uint32_t GetScreenColor(int red, int green, int blue) override {
         return ::GetScreenColor(red, green, blue);
     }
     int SetBlendMode(int mode, int parameter) override { return ::SetBlendMode(mode, parameter); }
-    int DrawGraphAt(int, int, int, int) override { return -1; }
-    int DrawGraphRotated(int, int, double, double, int, int, int) override { return -1; }
-    int DrawGraphStretched(int, int, int, int, int, int) override { return -1; }
-    int DrawGraphPart(int, int, int, int, int, int, int, int, int) override { return -1; }
-    int DrawBoxShape(int, int, int, int, uint32_t, int) override { return -1; }
-    int DrawLineShape(int, int, int, int, uint32_t, int) override { return -1; }
+    int DrawGraphAt(int x, int y, int graph, int transparent) override {
+        return ::DrawGraphAt(x, y, graph, transparent);
+    }
+    int DrawGraphRotated(int x, int y, double scale, double angle, int graph, int transparent,
+                         int turn) override {
+        return ::DrawGraphRotated(x, y, scale, angle, graph, transparent, turn);
+    }
+    int DrawGraphStretched(int x1, int y1, int x2, int y2, int graph, int transparent) override {
+        return ::DrawGraphStretched(x1, y1, x2, y2, graph, transparent);
+    }
+    int DrawGraphPart(int x, int y, int sourceX, int sourceY, int width, int height, int graph,
+                      int transparent, int turn) override {
+        return ::DrawGraphPart(x, y, sourceX, sourceY, width, height, graph, transparent, turn);
+    }
+    int DrawBoxShape(int x1, int y1, int x2, int y2, uint32_t colour, int fill) override {
+        return ::DrawBoxShape(x1, y1, x2, y2, colour, fill);
+    }
+    int DrawLineShape(int x1, int y1, int x2, int y2, uint32_t colour, int thickness) override {
+        return ::DrawLineShape(x1, y1, x2, y2, colour, thickness);
+    }
+
+    // Fonts and text: not in the library yet; the game runs without its texts.
     int CreateFontToHandle(const char*, int, int, int, int, int, int, int, int) override {
         return -1;
     }
