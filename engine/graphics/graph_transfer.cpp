@@ -2,6 +2,7 @@
 // from their files after the device was re-created.
 #include <cstring>
 
+#include "graphics/device_format_masks.h"
 #include "core/core.h"
 #include "draw/draw_settings.h"
 #include "graphics/device.h"
@@ -10,29 +11,6 @@
 
 namespace {
 
-struct D3DFormatMasks {
-    V_D3DFORMAT format;
-    int bits;
-    uint32_t red, green, blue, alpha;
-};
-
-constexpr D3DFormatMasks kD3DFormatMasks[] = {
-    {20, 24, 0xFF0000, 0xFF00, 0xFF, 0},
-    {21, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000},
-    {22, 32, 0xFF0000, 0xFF00, 0xFF, 0},
-    {23, 16, 0xF800, 0x7E0, 0x1F, 0},
-    {24, 16, 0x7C00, 0x3E0, 0x1F, 0},
-    {25, 16, 0x7C00, 0x3E0, 0x1F, 0x8000},
-    {26, 16, 0xF00, 0xF0, 0xF, 0xF000},
-    {27, 8, 0xE0, 0x1C, 0x3, 0},
-    {29, 16, 0xE0, 0x1C, 0x3, 0xFF00},
-    {30, 16, 0xF00, 0xF0, 0xF, 0},
-    {31, 32, 0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000},
-    {32, 32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000},
-    {33, 32, 0xFF, 0xFF00, 0xFF0000, 0},
-    {35, 32, 0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000},
-};
-constexpr int kD3DFormatCount = sizeof(kD3DFormatMasks) / sizeof(kD3DFormatMasks[0]);
 
 int DxtKindOf(V_D3DFORMAT format) {
     for (int kind = 1; kind <= 5; ++kind)
@@ -46,17 +24,17 @@ int DxtBlockBytes(int kind) { return kind == 1 ? 8 : 16; }
 }  // namespace
 
 const ColorFormat* GetD3DFormatColorFormat(V_D3DFORMAT format) {
-    static ColorFormat formats[kD3DFormatCount];
+    static ColorFormat formats[kDeviceFormatCount];
     static bool built = false;
     if (!built) {
-        for (int i = 0; i < kD3DFormatCount; ++i) {
-            const D3DFormatMasks& m = kD3DFormatMasks[i];
+        for (int i = 0; i < kDeviceFormatCount; ++i) {
+            const DeviceFormatMasks& m = kDeviceFormatMasks[i];
             SetColorFormatFromMasks(&formats[i], m.bits, m.red, m.green, m.blue, m.alpha);
         }
         built = true;
     }
-    for (int i = 0; i < kD3DFormatCount; ++i)
-        if (kD3DFormatMasks[i].format == format) return &formats[i];
+    for (int i = 0; i < kDeviceFormatCount; ++i)
+        if (kDeviceFormatMasks[i].format == static_cast<int>(format)) return &formats[i];
     return nullptr;
 }
 

@@ -1,6 +1,7 @@
 // DDS loader: DXT1 to DXT5 blocks kept compressed, uncompressed surfaces described by masks.
 #include <cstring>
 
+#include "graphics/device_format_masks.h"
 #include "graphics/graphics.h"
 #include "graphics/image_stream.h"
 
@@ -13,30 +14,6 @@ constexpr uint32_t kCapsComplex = 0x8;
 constexpr uint32_t kCapsMipMap = 0x400000;
 constexpr uint32_t kMaxMipLevels = 32;
 
-struct FourCcFormat {
-    int format;
-    int bitCount;
-    uint32_t red, green, blue, alpha;
-};
-
-// Device formats that a numeric FourCC may name.
-constexpr FourCcFormat kFourCcFormats[] = {
-    {20, 24, 0xFF0000, 0xFF00, 0xFF, 0},
-    {21, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000u},
-    {22, 32, 0xFF0000, 0xFF00, 0xFF, 0},
-    {23, 16, 0xF800, 0x7E0, 0x1F, 0},
-    {24, 16, 0x7C00, 0x3E0, 0x1F, 0},
-    {25, 16, 0x7C00, 0x3E0, 0x1F, 0x8000},
-    {26, 16, 0xF00, 0xF0, 0xF, 0xF000},
-    {27, 8, 0xE0, 0x1C, 0x3, 0},
-    {29, 16, 0xE0, 0x1C, 0x3, 0xFF00},
-    {30, 16, 0xF00, 0xF0, 0xF, 0},
-    {31, 32, 0x3FF, 0xFFC00, 0x3FF00000, 0xC0000000u},
-    {32, 32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000u},
-    {33, 32, 0xFF, 0xFF00, 0xFF0000, 0},
-    {35, 32, 0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000u},
-    {-1, 0, 0, 0, 0, 0},
-};
 
 // Total bytes of a mip chain, each level from its own size (sides halved, never below 1). DXT
 // levels count whole 4 x 4 blocks, a partial block at an edge included.
@@ -77,11 +54,11 @@ int LoadDdsImage(StreamHolder* stream, ImageRecord* record) {
     bool tableHit = false;
     int formatBits = 0;
     if (pfFlags == kPixelFourCc) {
-        for (const FourCcFormat* row = kFourCcFormats; row->format != -1; ++row) {
-            if (static_cast<uint32_t>(row->format) == fourCc) {
-                SetColorFormatFromMasks(&format, row->bitCount, row->red, row->green, row->blue,
-                                        row->alpha);
-                formatBits = row->bitCount;
+        // A numeric code names a device format.
+        for (const DeviceFormatMasks& row : kDeviceFormatMasks) {
+            if (static_cast<uint32_t>(row.format) == fourCc) {
+                SetColorFormatFromMasks(&format, row.bits, row.red, row.green, row.blue, row.alpha);
+                formatBits = row.bits;
                 tableHit = true;
                 break;
             }
