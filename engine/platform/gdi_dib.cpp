@@ -6,6 +6,7 @@
 #include "platform/user_internal.h"
 
 #include "platform/gdi.h"
+#include "platform/gdi_font.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -21,6 +22,7 @@ struct DibSection {
 
 struct MemoryDc {
     DibSection* selected;
+    V_HGDIOBJ font;  // null until a font is selected
 };
 
 DibSection* AsSection(V_HGDIOBJ object) {
@@ -85,7 +87,9 @@ V_HDC V_CreateCompatibleDC(V_HDC) {
 
 V_BOOL V_DeleteDC(V_HDC dc) {
     if (!dc) return V_FALSE;
-    std::free(reinterpret_cast<MemoryDc*>(dc));
+    auto* memoryDc = reinterpret_cast<MemoryDc*>(dc);
+    if (memoryDc->font) GdiNoteFontSelection(memoryDc->font, -1);
+    std::free(memoryDc);
     return V_TRUE;
 }
 
@@ -116,6 +120,14 @@ V_HBITMAP V_CreateDIBSection(V_HDC, const V_BITMAPINFO* info, V_UINT, void** bit
 
 V_HGDIOBJ V_SelectObject(V_HDC dc, V_HGDIOBJ object) {
     auto* memoryDc = reinterpret_cast<MemoryDc*>(dc);
+    if (memoryDc && GdiIsFont(object)) {
+        if (UserDcIsWindowDc(dc)) return nullptr;  // window DCs draw no text here
+        V_HGDIOBJ previous = memoryDc->font ? memoryDc->font : GdiStockFont();
+        GdiNoteFontSelection(object, 1);
+        if (memoryDc->font) GdiNoteFontSelection(memoryDc->font, -1);
+        memoryDc->font = object;
+        return previous;
+    }
     DibSection* section = AsSection(object);
     if (!memoryDc || !section) return nullptr;
     DibSection* previous = memoryDc->selected;
@@ -124,7 +136,13 @@ V_HGDIOBJ V_SelectObject(V_HDC dc, V_HGDIOBJ object) {
     return previous ? reinterpret_cast<V_HGDIOBJ>(previous) : reinterpret_cast<V_HGDIOBJ>(dc);
 }
 
+V_HGDIOBJ GdiSelectedFont(V_HDC dc) {
+    auto* memoryDc = reinterpret_cast<MemoryDc*>(dc);
+    return memoryDc && !UserDcIsWindowDc(dc) ? memoryDc->font : nullptr;
+}
+
 V_BOOL V_DeleteObject(V_HGDIOBJ object) {
+    if (GdiIsFont(object)) return GdiDeleteFont(object) ? V_TRUE : V_FALSE;
     if (GdiDeleteBrush(object)) return V_TRUE;
     DibSection* section = AsSection(object);
     if (!section) return V_FALSE;

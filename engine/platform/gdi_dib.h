@@ -49,17 +49,23 @@ constexpr V_DWORD V_BI_RLE4 = 2;
 constexpr V_DWORD V_BI_BITFIELDS = 3;
 constexpr V_UINT V_DIB_RGB_COLORS = 0;
 
-// A memory device context; a null dc means one compatible with the screen.
+// A memory device context; a null dc means one compatible with the screen. It holds a bitmap
+// (DIB section) and a font (gdi_font.h) selected into it.
 V_HDC V_CreateCompatibleDC(V_HDC dc);
 V_BOOL V_DeleteDC(V_HDC dc);
 // A bitmap whose rows the caller reaches through *bits. Only uncompressed 24- and 32-bit
 // sections are made; anything else gives null.
 V_HBITMAP V_CreateDIBSection(V_HDC dc, const V_BITMAPINFO* info, V_UINT usage, void** bits,
                              V_HANDLE section, V_DWORD offset);
+// Selects a DIB section or a font into a memory DC; returns the object of that kind it held
+// before (a placeholder for a fresh DC, which may be selected back), null on failure.
 V_HGDIOBJ V_SelectObject(V_HDC dc, V_HGDIOBJ object);
+// Deletes brushes, bitmaps and fonts; false for a font still selected into a memory DC.
 V_BOOL V_DeleteObject(V_HGDIOBJ object);
 // Fills a V_BITMAP for a bitmap object; returns the bytes written or 0.
 int V_GetObjectA(V_HGDIOBJ object, int size, void* out);
+// Layer-internal: the font selected into a memory DC; null for none or no memory DC.
+V_HGDIOBJ GdiSelectedFont(V_HDC dc);
 // Draws DIB rows (uncompressed or bit fields; 1, 4, 8, 16, 24 or 32 bits) into the bitmap
 // selected into dc. bits must hold every row the header describes. Returns the lines drawn.
 int V_SetDIBitsToDevice(V_HDC dc, int xDest, int yDest, V_DWORD width, V_DWORD height, int xSrc,

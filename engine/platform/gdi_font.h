@@ -46,7 +46,7 @@ struct V_TEXTMETRICA {
     V_BYTE tmPitchAndFamily;
     V_BYTE tmCharSet;
 };
-// Metrics of the font selected into dc; false when dc holds no font.
+// Metrics of the font selected into dc; false when dc holds no font (or the stock one).
 V_BOOL V_GetTextMetricsA(V_HDC dc, V_TEXTMETRICA* metrics);
 
 struct V_GLYPHMETRICS {
@@ -77,9 +77,16 @@ constexpr V_DWORD V_GDI_ERROR = 0xFFFFFFFFu;
 V_DWORD V_GetGlyphOutlineA(V_HDC dc, V_UINT code, V_UINT format, V_GLYPHMETRICS* metrics,
                            V_DWORD bufferSize, void* buffer, const V_MAT2* matrix);
 
-// Layer-internal: true when object is a font made by V_CreateFontA (and deletes it when asked).
+// Layer-internal: true when object is a font (made by V_CreateFontA, or the stock font a fresh
+// memory DC holds).
 bool GdiIsFont(V_HGDIOBJ object);
+// Layer-internal: deletes a font; false for a font selected into a memory DC (it stays) or an
+// object that is no font. The stock font is never freed (true).
 bool GdiDeleteFont(V_HGDIOBJ object);
+// Layer-internal: a memory DC took (change 1) or gave up (change -1) the font.
+void GdiNoteFontSelection(V_HGDIOBJ font, int change);
+// Layer-internal: the font of a fresh memory DC; it gives no metrics or glyphs.
+V_HGDIOBJ GdiStockFont();
 
 // A source of glyphs that replaces FreeType, for tests: every font created while it is installed
 // uses it. Sizes are in pixels; coverage is 0..255 per pixel, row-major, width x height.
