@@ -1,5 +1,4 @@
-// The game's calls into the engine library. The font calls, whose engine side is not in the
-// library yet, answer as the engine does when it has nothing to offer: failure.
+// The game's calls into the engine library.
 #include "game_engine.h"
 
 #include "velk.h"
@@ -64,18 +63,27 @@ public:
         return ::DrawLineShape(x1, y1, x2, y2, colour, thickness);
     }
 
-    // Fonts and text: not in the library yet; the game runs without its texts.
-    int CreateFontToHandle(const char*, int, int, int, int, int, int, int, int) override {
-        return -1;
+    // Fonts and text.
+    int CreateFontToHandle(const char* face, int size, int thickness, int fontType,
+                           int charsetIndex, int edgeSize, int italic, int reuseSlot,
+                           int reuseCheck) override {
+        return ::CreateFontToHandle(face, size, thickness, fontType, charsetIndex, edgeSize, italic,
+                                    reuseSlot, reuseCheck);
     }
-    int ReleaseFont(int) override { return -1; }
-    int DrawStringWithFont(int, int, const char*, uint32_t, int, uint32_t, int) override {
-        return -1;
+    int ReleaseFont(int handle) override { return ::ReleaseFont(handle); }
+    int DrawStringWithFont(int x, int y, const char* text, uint32_t colour, int font,
+                           uint32_t edgeColour, int vertical) override {
+        return ::DrawStringWithFont(x, y, text, colour, font, edgeColour, vertical);
     }
-    int DrawStringDefault(int, int, const char*, uint32_t, uint32_t) override { return -1; }
-    int SetDefaultFontSize(int) override { return 0; }
-    int SetDefaultFontThickness(int) override { return 0; }
-    int SetDefaultFontType(int) override { return 0; }
+    int DrawStringDefault(int x, int y, const char* text, uint32_t colour,
+                          uint32_t edgeColour) override {
+        return ::DrawStringDefault(x, y, text, colour, edgeColour);
+    }
+    int SetDefaultFontSize(int size) override { return ::SetDefaultFontSize(size); }
+    int SetDefaultFontThickness(int thickness) override {
+        return ::SetDefaultFontThickness(thickness);
+    }
+    int SetDefaultFontType(int fontType) override { return ::SetDefaultFontType(fontType); }
 };
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include "core/input.h"
 #include "core/key_input.h"
 #include "core/library_state.h"
-#include "core/screen_log_stubs.h"
+#include "core/screen_log.h"
 #include "core/window.h"
 #include "draw/draw_stubs.h"
 #include "graphics/graphics.h"

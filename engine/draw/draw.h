@@ -54,3 +54,29 @@ struct PolygonVertex {
 // nothing and returns 0.
 int DrawPolygonList(const PolygonVertex* vertices, int count, int primitive, int graph, int trans,
                     int uvInGraph);
+
+// ---------------------------------------------------------------- fonts and strings
+// Font type bits: 1 edged, 2 anti-aliased. -1 picks the default of size (16), thickness (6),
+// type (0), charset index (1; 2 under code page 949) and edge size (1). reuseSlot / reuseCheck
+// other than -1 re-create a handle in a given slot with a given check number.
+int CreateFontToHandle(const char* face, int size, int thickness, int fontType, int charsetIndex,
+                       int edgeSize, int italic, int reuseSlot, int reuseCheck);
+int ReleaseFont(int handle);
+int GetFontSize(int handle);
+// Copies the face name (up to 256 bytes with its NUL) and the size and thickness; each may be null.
+int GetFontParams(char* face, int* size, int* thickness, int handle);
+// Sets *flag to 0 now and to 1 when the font is deleted.
+int SetFontLostFlag(int handle, int32_t* flag);
+int GetDefaultFontHandle();
+int SetDefaultFontSize(int size);
+int SetDefaultFontThickness(int thickness);
+int SetDefaultFontType(int fontType);
+int SetDefaultFontSizeAndThickness(const char* face, int size, int thickness);
+// Strings are one line of code page 932 text; colours are screen colour values.
+int DrawStringWithFont(int x, int y, const char* text, uint32_t colour, int font,
+                       uint32_t edgeColour, int vertical);
+int DrawStringDefault(int x, int y, const char* text, uint32_t colour, uint32_t edgeColour);
+// Font system start and end of the graphics system, and re-creation after the device.
+int InitFontSystem();
+int EndFonts();
+int RecreateAllFonts();

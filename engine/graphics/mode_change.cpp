@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/core.h"
+#include "draw/draw.h"
 #include "draw/draw_settings.h"
 #include "graphics/device.h"
 #include "graphics/graph_handle.h"
@@ -99,10 +100,15 @@ int ChangeScreenMode(int width, int height, int bits, int switched, int refreshR
         RecreateDevice(want.width, want.height, want.bits, want.rate, 1);
         return Finish();
     }
+    // The default font's size and thickness outlive the restart.
+    int fontSize = -1, fontThickness = -1;
+    bool keepFont = g_ScreenSettings.initialised &&
+                    GetFontParams(nullptr, &fontSize, &fontThickness, GetDefaultFontHandle()) == 0;
     if (g_ScreenSettings.initialised) EndGraphics();
     StoreMode(want);
     if (StartGraphicsWithFallbacks(old.width, old.height, old.bits, old.rate, InitGraphics) != 0)
         GraphicsFatalExit("予期せぬ画面モード変更不能現象が起きました2\n");
+    if (keepFont) SetDefaultFontSizeAndThickness(nullptr, fontSize, fontThickness);
     return Finish();
 }
 
@@ -134,6 +140,7 @@ int RecreateDevice(int width, int height, int bits, int refreshRate, int newMode
     }
     if (newMode) {
         RestoreGraphs();
+        RecreateAllFonts();
     } else {
         RestoreGraphsAfterLoss();
     }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/core.h"
+#include "core/screen_log.h"
 #include "draw/draw_settings.h"
 #include "graphics/device.h"
 #include "graphics/render_state.h"
@@ -102,10 +103,30 @@ int PresentDevice(const PresentRects& rects) {
     return 0;
 }
 
+// Draws the on-screen log over the picture in white at blend mode 0, over the whole screen; the
+// draw area, blend mode and bright colour are put back afterwards.
+void DrawScreenLogOver() {
+    DrawSettings& s = g_DrawSettings;
+    V_RECT area = s.requestedArea;
+    int mode = s.blendMode;
+    int parameter = s.blendParameter;
+    uint32_t bright = s.brightColor;
+    int width = 0, height = 0;
+    GetScreenSize(&width, &height);
+    SetDrawArea(0, 0, width, height);
+    SetBlendMode(0, 0);
+    if ((bright & 0x00FFFFFF) != 0x00FFFFFF) SetDrawBrightness(255, 255, 255);
+    DrawScreenLog();
+    SetDrawArea(area.left, area.top, area.right, area.bottom);
+    SetBlendMode(mode, parameter);
+    SetDrawBrightnessPacked(bright & 0x00FFFFFF);
+}
+
 }  // namespace
 
 int PresentScreen() {
     if (!IsLibraryUp() || IsLibraryQuitting() || !g_ScreenSettings.initialised) return -1;
+    if (IsScreenLogActive()) DrawScreenLogOver();
     PresentRects rects;
     ComputePresentRects(&rects);
     if (!g_ScreenSettings.useDirect3D || g_GraphicsDevice.device == nullptr)

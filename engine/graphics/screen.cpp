@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/core.h"
+#include "draw/draw.h"
 #include "draw/draw_settings.h"
 #include "draw/vertex_batch.h"
 #include "graphics/device.h"
@@ -120,10 +121,12 @@ int InitGraphics() {
     InitMemImgTables();
     ResetDrawSettings();
     if (screen.useDirect3D) SetupVertexBatch();
+    InitFontSystem();
     return 0;
 }
 
 int EndGraphics() {
+    EndFonts();
     ScreenSettings& screen = g_ScreenSettings;
     if (!screen.initialised) {
         // A failed start gives back what it took: the DirectDraw object and the loaded module.
@@ -206,5 +209,6 @@ int RestoreGraphsAfterLoss() {
     } else {
         RestoreGraphs();
     }
+    RecreateAllFonts();
     return 0;
 }

@@ -1,0 +1,59 @@
+// Strings on the device path: each glyph drawn from the font's cache textures with the graph
+// draw calls, tinted through the bright colour.
+#include "draw/draw.h"
+#include "draw/draw_settings.h"
+#include "draw/font.h"
+
+namespace {
+
+void SetTint(uint32_t tint) {
+    SetDrawBrightness(static_cast<int>((tint >> 16) & 0xFF), static_cast<int>((tint >> 8) & 0xFF),
+                      static_cast<int>(tint & 0xFF));
+}
+
+// One glyph from one cache graph. Vertical glyphs are turned a quarter turn clockwise, their top
+// toward +x; only the glyph's own rectangle of the texture is drawn.
+void DrawCell(int graph, const GlyphPlacement& place) {
+    if (!place.vertical) {
+        DrawGraphPart(place.x, place.y, place.cellX, place.cellY, place.width, place.height, graph,
+                      1, 0);
+        return;
+    }
+    int cell = CreateSubGraph(place.cellX, place.cellY, place.width, place.height, graph);
+    if (cell < 0) return;
+    float right = static_cast<float>(place.x + 1) - 0.5f;
+    float left = static_cast<float>(place.x + 1 - place.height) - 0.5f;
+    float top = static_cast<float>(place.y) - 0.5f;
+    float bottom = static_cast<float>(place.y + place.width) - 0.5f;
+    // The image's top-left, top-right, bottom-right and bottom-left corners.
+    DrawGraphQuad(right, top, right, bottom, left, bottom, left, top, cell, 1);
+    DeleteGraph(cell);
+}
+
+}  // namespace
+
+void DrawGlyphTextured(const FontRecord* font, const GlyphPlacement& place,
+                       const GlyphColors& colors) {
+    DrawSettings& s = g_DrawSettings;
+    int blendGraph = s.blendGraph;
+    uint32_t bright = s.brightColor;
+    s.blendGraph = -1;
+    if ((font->type & kFontEdged) && font->edgeGraph != -1) {
+        SetTint(colors.edgeTint);
+        DrawCell(font->edgeGraph, place);
+    }
+    SetTint(colors.bodyTint);
+    DrawCell(font->cacheGraph, place);
+    s.blendGraph = blendGraph;
+    SetDrawBrightnessPacked(bright & 0x00FFFFFF);
+}
+
+int DrawStringTextured(int handle, const char* text, int x, int y, uint32_t colour,
+                       uint32_t edgeColour, int vertical) {
+    FontRecord* font = GetFontRecord(handle);
+    if (font == nullptr || !font->usesTextures) return 0;
+    if (MakeGlyphCacheTextures(handle) != 0) return 0;
+    DrawGlyphRun(1, x, y, 0, 1.0, 1.0, text, colour, nullptr, &g_DrawSettings.drawArea, 1, handle,
+                 edgeColour, -1, vertical, nullptr);
+    return 0;
+}
