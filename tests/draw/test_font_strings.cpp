@@ -1,0 +1,157 @@
+// String layout and drawing on the software screen and on the recording device.
+#include "draw/font_fixture.h"
+
+namespace {
+
+const uint32_t kWhite = 0xFFFFFF;
+
+// Counts the pixels of a screen rectangle that are not black.
+int LitPixels(int left, int top, int right, int bottom) {
+    V_RECT rect{left, top, right, bottom};
+    ImageRecord record{};
+    if (LockScreenPixels(&rect, &record) != 0) return -1;
+    int lit = 0;
+    for (int y = 0; y < record.height; ++y)
+        for (int x = 0; x < record.width; ++x)
+            if ((GetImagePixelArgb(&record, x, y) & 0xFFFFFF) != 0) ++lit;
+    UnlockScreenPixels();
+    return lit;
+}
+
+}  // namespace
+
+TEST_F(FontTest, LayoutOfCharacters) {
+    StartGraphics(false);
+    int font = CreateFontToHandle(nullptr, 16, 6, 0, -1, -1, 0, -1, -1);
+    FontRecord* f = Font(font);
+    // A line feed is an ordinary character with a glyph and an advance.
+    EXPECT_EQ(Measure(font, "A\nB"), 24);
+    EXPECT_EQ(f->charMap['\n'].cached, 1u);
+    // A trailing lead byte forms one character with the terminating NUL.
+    int count = 0;
+    ASSERT_EQ(CollectUncachedChars(-1, "A\x88", font, nullptr, &count), 0);
+    EXPECT_EQ(count, 2);
+    EXPECT_EQ(f->charMap[0x0088].cached, 1u);
+    EXPECT_EQ(Measure(font, "A\x88"), 16);
+    // A lead byte takes the byte after it: the pair is one character.
+    EXPECT_EQ(Measure(font, "\x88\x9F" "A"), 16);
+    EXPECT_EQ(f->charMap[0x9F88].cached, 1u);
+    // The spacing follows every character, the last one too.
+    SetFontCharSpacing(3, font);
+    EXPECT_EQ(Measure(font, "AB"), 22);
+    EXPECT_EQ(Measure(font, "AB", 1), 22);
+    V_SIZE size{};
+    DrawGlyphRun(0, 0, 0, 0, 1.0, 1.0, "ABC", 0, nullptr, nullptr, 1, font, 0, -1, 1, &size);
+    EXPECT_EQ(size.cx, 16);
+    EXPECT_EQ(size.cy, 33);
+    // A long string of many distinct characters is gathered on the heap: 300 two-byte ones.
+    std::string text;
+    for (int i = 0; i < 300; ++i) {
+        text += static_cast<char>(0x89 + i / 150);
+        text += static_cast<char>(0x40 + i % 150);
+    }
+    EXPECT_EQ(Measure(font, text.c_str()), 300 * 11);
+    EXPECT_EQ(f->charMap[0x8940].cached, 1u);
+}
+
+TEST_F(FontTest, SoftwareStringsCoverTheirGlyphs) {
+    StartGraphics(false);
+    ClearScreen();
+    int font = CreateFontToHandle(nullptr, 16, 6, 0, -1, -1, 0, -1, -1);
+    ASSERT_EQ(DrawStringWithFont(10, 20, "A\nB", GetScreenColor(255, 255, 255), font, 0, 0), 0);
+    // Each 6 x 10 rectangle at (x + pen + 1, y + 12 - 8); the line feed's between them.
+    EXPECT_EQ(ScreenPixel(11, 24), kWhite);
+    EXPECT_EQ(ScreenPixel(16, 33), kWhite);
+    EXPECT_EQ(ScreenPixel(10, 24), 0u);
+    EXPECT_EQ(ScreenPixel(17, 24), 0u);
+    EXPECT_EQ(ScreenPixel(11, 34), 0u);
+    EXPECT_EQ(ScreenPixel(19, 24), kWhite);
+    EXPECT_EQ(ScreenPixel(27, 33), kWhite);
+    EXPECT_EQ(LitPixels(0, 0, 100, 100), 3 * 60);
+
+    // Vertical: a quarter turn clockwise, top toward +x; the second character below the first.
+    ClearScreen();
+    ASSERT_EQ(DrawStringWithFont(100, 50, "--", GetScreenColor(255, 255, 255), font, 0, 1), 0);
+    // X0 = x + line height - y offset = 112, Y0 = y + pen + x offset.
+    EXPECT_EQ(ScreenPixel(112, 51), kWhite);
+    EXPECT_EQ(ScreenPixel(112, 52), kWhite);
+    EXPECT_EQ(ScreenPixel(112, 59), kWhite);
+    EXPECT_EQ(ScreenPixel(112, 60), kWhite);
+    EXPECT_EQ(LitPixels(90, 40, 140, 80), 4);
+
+    // The bright colour tints the text; the draw area clips it.
+    ClearScreen();
+    SetDrawBrightness(255, 0, 0);
+    SetDrawArea(0, 0, 14, 480);
+    DrawStringWithFont(10, 20, "A", GetScreenColor(255, 255, 255), font, 0, 0);
+    EXPECT_EQ(ScreenPixel(11, 24), 0xFF0000u);
+    EXPECT_EQ(ScreenPixel(14, 24), 0u);
+    EXPECT_EQ(g_DrawSettings.brightColor & 0xFFFFFF, 0xFF0000u);
+
+    // Bad handles and empty strings.
+    EXPECT_EQ(DrawStringWithFont(0, 0, "A", 0, font + 1, 0, 0), -1);
+    EXPECT_NE(ReadLog().find("フォントハンドル値が異常です"), std::string::npos);
+    EXPECT_EQ(DrawStringWithFont(0, 0, "", 0, font + 1, 0, 0), 0);
+    EXPECT_EQ(DrawStringWithFont(0, 0, nullptr, 0, font, 0, 0), 0);
+}
+
+TEST_F(FontTest, SoftwareStringsThroughTheWorkImage) {
+    StartGraphics(false);
+    int font = CreateFontToHandle(nullptr, 16, 6, 1, -1, -1, 0, -1, -1);
+    FillMemImgRect(&g_ScreenImages.primary, nullptr, GetScreenColor(64, 64, 64));
+    V_RECT area = g_DrawSettings.drawArea;
+    SetBlendMode(2, 255);
+    DrawStringWithFont(10, 20, "A", GetScreenColor(128, 0, 0), font, GetScreenColor(0, 0, 128), 0);
+    // The glyph's area starts at (10 + 1, 20 + 4): edge margin first, then the body.
+    uint32_t body = ScreenPixel(12, 25), edge = ScreenPixel(11, 25), outside = ScreenPixel(10, 25);
+    EXPECT_NEAR(static_cast<int>(body >> 16), 64 + 128, 9);
+    EXPECT_NEAR(static_cast<int>(body & 0xFF), 64, 9);  // the edge is not added under the body
+    EXPECT_NEAR(static_cast<int>(edge & 0xFF), 64 + 128, 9);
+    EXPECT_NEAR(static_cast<int>(edge >> 16), 64, 9);
+    EXPECT_EQ(outside, ScreenPixel(0, 0));
+    EXPECT_EQ(g_DrawSettings.drawArea.right, area.right);
+    EXPECT_EQ(g_DrawSettings.brightColor & 0xFFFFFF, 0xFFFFFFu);
+
+    // Text tinted to the work image's key colour still shows: the key is chosen against the
+    // colours as written.
+    FillMemImgRect(&g_ScreenImages.primary, nullptr, GetScreenColor(255, 255, 255));
+    int plain = CreateFontToHandle(nullptr, 16, 6, 0, -1, -1, 0, -1, -1);
+    SetBlendMode(1, 128);
+    SetDrawBrightness(0, 0, 0);
+    DrawStringWithFont(10, 20, "A", GetScreenColor(255, 255, 255), plain, 0, 0);
+    uint32_t dimmed = ScreenPixel(11, 24);
+    EXPECT_NEAR(static_cast<int>(dimmed >> 16), 127, 10);
+    EXPECT_EQ(ScreenPixel(10, 24), kWhite);
+
+    // Anti-aliased text is composed with its alpha and blended once.
+    FillMemImgRect(&g_ScreenImages.primary, nullptr, 0);
+    SetBlendMode(0, 0);
+    SetDrawBrightness(255, 255, 255);
+    int smooth = CreateFontToHandle(nullptr, 16, 6, 2, -1, -1, 0, -1, -1);
+    DrawStringWithFont(10, 20, "A", GetScreenColor(255, 255, 255), smooth, 0, 0);
+    EXPECT_GT(static_cast<int>(ScreenPixel(11, 24) >> 16), 200);
+    EXPECT_EQ(ScreenPixel(10, 24), 0u);
+}
+
+TEST_F(FontTest, DeviceStringsDrawFromTheCacheTexture) {
+    StartGraphics(true);
+    int font = CreateFontToHandle(nullptr, 16, 6, 1, -1, 2, 0, -1, -1);
+    ASSERT_EQ(Font(font)->usesTextures, 1);
+    Recording().ClearCalls();
+    SetDrawBrightness(10, 20, 30);
+    ASSERT_EQ(DrawStringWithFont(10, 20, "AB", GetScreenColor(255, 255, 255), font,
+                                 GetScreenColor(0, 0, 0), 0),
+              0);
+    ASSERT_EQ(DrawStringWithFont(10, 60, "AB", GetScreenColor(255, 255, 255), font,
+                                 GetScreenColor(0, 0, 0), 1),
+              0);
+    FlushVertexBatch();
+    EXPECT_FALSE(Draws().empty());
+    EXPECT_EQ(g_DrawSettings.brightColor & 0xFFFFFF, 0x0A141Eu);
+    EXPECT_EQ(g_DrawSettings.blendGraph, -1);
+    // The front screen as target: a string right of the draw area returns at once.
+    Recording().ClearCalls();
+    EXPECT_EQ(DrawStringWithFont(700, 20, "AB", 0, font, 0, 0), 0);
+    FlushVertexBatch();
+    EXPECT_TRUE(Draws().empty());
+}
