@@ -243,5 +243,7 @@ TEST_F(FontTest, AntialiasedEdgesOnTextures) {
     EXPECT_EQ(level(right + x + 0, y + 2), body);
     EXPECT_EQ(level(right + x + 2, y + 0), twice);
     EXPECT_EQ(level(right + x + 0, y + 0), 0);  // a corner of the mask
-    if (body == 8) EXPECT_EQ(twice, 12);
+    if (body == 8) {
+        EXPECT_EQ(twice, 12);
+    }
 }
