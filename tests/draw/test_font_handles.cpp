@@ -128,8 +128,10 @@ TEST_F(FontTest, CacheSizing) {
 
 TEST_F(FontTest, MemoryCacheSizingAndEviction) {
     StartGraphics(false);
-    int font = CreateFontToHandle(nullptr, 16, 6, 1, -1, -1, 0, -1, -1);
+    // Edged fonts are taller by the edge: a 16-pixel cell needs an unedged font.
+    int font = CreateFontToHandle(nullptr, 16, 6, 2, -1, -1, 0, -1, -1);
     EXPECT_EQ(Font(font)->usesTextures, 0);
+    EXPECT_EQ(Font(font)->cellSize, 16);
     EXPECT_EQ(Font(font)->capacity, 1280);
     EXPECT_EQ(Font(font)->memoryDepth, 8);
     int huge = CreateFontToHandle(nullptr, 200, 6, 0, -1, -1, 0, -1, -1);
@@ -137,7 +139,7 @@ TEST_F(FontTest, MemoryCacheSizingAndEviction) {
     EXPECT_EQ(Font(huge)->memoryDepth, 1);
 
     glyphs.maxWidth = 6;
-    int small = CreateFontToHandle(nullptr, 8, 6, 1, -1, -1, 0, -1, -1);
+    int small = CreateFontToHandle(nullptr, 8, 6, 2, -1, -1, 0, -1, -1);
     FontRecord* f = Font(small);
     ASSERT_EQ(f->capacity, 2024);
     // 2,025 distinct two-byte characters: the last one takes the first one's slot.
@@ -202,12 +204,12 @@ TEST_F(FontTest, GlyphMetricsEdgesAndClipping) {
 
     // A glyph larger than its cell is cut to the cell: the next cell stays empty.
     glyphs.maxWidth = 2;
-    int narrow = CreateFontToHandle(nullptr, 8, 6, 1, -1, -1, 0, -1, -1);
+    int narrow = CreateFontToHandle(nullptr, 8, 6, 2, -1, -1, 0, -1, -1);
     const FontRecord* n = Font(narrow);
     ASSERT_EQ(n->cellSize, 8);
     const uint8_t big[] = {'A', 0, 0};
     slot = RenderGlyphs(narrow, 1, big);
-    EXPECT_EQ(slot->width, 7);
+    EXPECT_EQ(slot->width, 6);
     EXPECT_EQ(slot->height, 7);
     int written = 0;
     for (int y = 8; y < 16; ++y)

@@ -51,7 +51,7 @@ TEST_F(FontTest, LayoutOfCharacters) {
         text += static_cast<char>(0x40 + i % 150);
     }
     EXPECT_EQ(Measure(font, text.c_str()), 300 * 11);
-    EXPECT_EQ(f->charMap[0x8940].cached, 1u);
+    EXPECT_EQ(f->charMap[0x4089].cached, 1u);  // first byte low
 }
 
 TEST_F(FontTest, SoftwareStringsCoverTheirGlyphs) {
@@ -154,4 +154,28 @@ TEST_F(FontTest, DeviceStringsDrawFromTheCacheTexture) {
     EXPECT_EQ(DrawStringWithFont(700, 20, "AB", 0, font, 0, 0), 0);
     FlushVertexBatch();
     EXPECT_TRUE(Draws().empty());
+}
+
+TEST_F(FontTest, SystemFontTextShowsOnTheSoftwareScreen) {
+    V_SetGlyphSourceForTest(nullptr);
+    StartGraphics(false);
+    ClearScreen();
+    SetDefaultFontType(3);
+    SetDefaultFontSize(32);
+    SetDefaultFontThickness(8);
+    ASSERT_EQ(DrawStringDefault(40, 340, "START", GetScreenColor(255, 255, 255), 0), 0);
+    // Five capitals of a 32-pixel font: a fair share of their box lit, nothing outside it.
+    int lit = LitPixels(40, 340, 200, 380);
+    EXPECT_GT(lit, 150);
+    EXPECT_LT(lit, 160 * 40 / 2);
+    EXPECT_EQ(LitPixels(0, 0, 640, 330), 0);
+    EXPECT_EQ(LitPixels(0, 390, 640, 480), 0);
+    // A game font with a Japanese face name and an edge.
+    int font = CreateFontToHandle("MSゴシック", 22, 6, 1, -1, 2, 0, -1, -1);
+    ASSERT_GE(font, 0);
+    ClearScreen();
+    ASSERT_EQ(DrawStringWithFont(10, 10, "123", GetScreenColor(255, 255, 0), font,
+                                 GetScreenColor(0, 0, 255), 0),
+              0);
+    EXPECT_GT(LitPixels(10, 10, 80, 40), 50);
 }
