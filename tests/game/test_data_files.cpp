@@ -15,7 +15,7 @@
 namespace {
 
 const std::filesystem::path kDataFolder =
-    std::filesystem::path(__FILE__).parent_path() / ".." / ".." / "data" / "Data";
+    std::filesystem::path(VELK_SOURCE_DIR) / "data" / "Data";
 
 std::vector<uint8_t> ReadData(const std::string& name) {
     std::ifstream file(kDataFolder / name, std::ios::binary);
