@@ -5,7 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/d3d9_gl.h"
 #include "platform/d3d9_record.h"
+#include "platform/kernel.h"
 
 V_IDirect3D9* V_CreateOpenGLDirect3D9();
 
@@ -25,10 +27,15 @@ bool HardwareAllowed() {
 }  // namespace
 
 void V_D3D9SetHardwareAllowed(bool allowed) { g_HardwareAllowed = allowed ? 1 : 0; }
+bool V_D3D9HardwareIsAllowed() { return HardwareAllowed(); }
 void V_D3D9UseRecordingDevice(bool on) { g_Recording = on; }
 
 V_IDirect3D9* V_Direct3DCreate9(V_UINT sdkVersion) {
-    if (sdkVersion != V_D3D_SDK_VERSION || !HardwareAllowed()) return nullptr;
+    if (sdkVersion != V_D3D_SDK_VERSION) return nullptr;
+    if (!HardwareAllowed()) {
+        V_OutputDebugStringA("Direct3D on OpenGL: hardware drawing is switched off\n");
+        return nullptr;
+    }
     if (g_Recording) return V_CreateRecordingDirect3D9();
     return V_CreateOpenGLDirect3D9();
 }

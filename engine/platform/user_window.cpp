@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 
+#include "platform/d3d9_gl.h"
 #include "platform/kernel.h"
 #include "platform/user_internal.h"
 
@@ -226,8 +227,15 @@ V_HWND V_CreateWindowExA(V_DWORD exStyle, const char* className, const char* tit
         if (found == table.classes.end() || !UserIsVideoThread()) return nullptr;
         if (width < 1) width = 1;
         if (height < 1) height = 1;
-        SDL_Window* sdl = SDL_CreateWindow(TitleToUtf8(title).c_str(), x, y, width, height,
-                                           SDL_WINDOW_HIDDEN);
+        // Made for OpenGL so that the Direct3D device can draw into it; made again without
+        // when OpenGL cannot be loaded (the software screen presents through SDL either way).
+        std::string utf8 = TitleToUtf8(title);
+        SDL_Window* sdl = nullptr;
+        if (V_D3D9HardwareIsAllowed())
+            sdl = SDL_CreateWindow(utf8.c_str(), x, y, width, height,
+                                   SDL_WINDOW_HIDDEN | SDL_WINDOW_OPENGL);
+        if (sdl == nullptr)
+            sdl = SDL_CreateWindow(utf8.c_str(), x, y, width, height, SDL_WINDOW_HIDDEN);
         if (sdl == nullptr) return nullptr;
         auto window = std::make_unique<UserWindow>();
         window->id = table.nextId++;

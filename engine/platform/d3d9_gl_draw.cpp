@@ -1,0 +1,355 @@
+// Drawing on the OpenGL Direct3D device: render, stage and sampler states become GL state and
+// a generated program, vertices of the flexible vertex format become attributes.
+#include <cstring>
+#include <string>
+#include <unordered_map>
+
+#include "platform/d3d9_gl_device.h"
+
+namespace {
+
+struct ProgramUniforms {
+    GLint target, matrix, factor, fogColor, alphaRef;
+};
+// Uniform places of each program (GL names are unique across the process's contexts' lifetimes
+// only per context, so the table is keyed by both).
+std::unordered_map<uint64_t, ProgramUniforms> g_Uniforms;
+
+uint64_t UniformKey(const GlContext* context, GLuint program) {
+    return (reinterpret_cast<uintptr_t>(context) << 20) ^ program;
+}
+
+GLenum BlendFactor(V_DWORD factor) {
+    switch (factor) {
+    case V_D3DBLEND_ZERO: return GL_ZERO;
+    case V_D3DBLEND_SRCCOLOR: return GL_SRC_COLOR;
+    case V_D3DBLEND_INVSRCCOLOR: return GL_ONE_MINUS_SRC_COLOR;
+    case V_D3DBLEND_SRCALPHA: return GL_SRC_ALPHA;
+    case V_D3DBLEND_INVSRCALPHA: return GL_ONE_MINUS_SRC_ALPHA;
+    case V_D3DBLEND_DESTALPHA: return GL_DST_ALPHA;
+    case V_D3DBLEND_INVDESTALPHA: return GL_ONE_MINUS_DST_ALPHA;
+    case V_D3DBLEND_DESTCOLOR: return GL_DST_COLOR;
+    case V_D3DBLEND_INVDESTCOLOR: return GL_ONE_MINUS_DST_COLOR;
+    default: return GL_ONE;
+    }
+}
+
+GLenum BlendEquation(V_DWORD op) {
+    switch (op) {
+    case V_D3DBLENDOP_SUBTRACT: return GL_FUNC_SUBTRACT;
+    case V_D3DBLENDOP_REVSUBTRACT: return GL_FUNC_REVERSE_SUBTRACT;
+    case V_D3DBLENDOP_MIN: return GL_MIN;
+    case V_D3DBLENDOP_MAX: return GL_MAX;
+    default: return GL_FUNC_ADD;
+    }
+}
+
+GLenum AddressMode(V_DWORD mode) {
+    switch (mode) {
+    case V_D3DTADDRESS_MIRROR: return GL_MIRRORED_REPEAT;
+    case V_D3DTADDRESS_CLAMP: return GL_CLAMP_TO_EDGE;
+    case V_D3DTADDRESS_BORDER: return GL_CLAMP_TO_BORDER;
+    default: return GL_REPEAT;
+    }
+}
+
+GLenum Primitive(uint32_t type) {
+    switch (type) {
+    case V_D3DPT_POINTLIST: return GL_POINTS;
+    case V_D3DPT_LINELIST: return GL_LINES;
+    case V_D3DPT_LINESTRIP: return GL_LINE_STRIP;
+    case V_D3DPT_TRIANGLESTRIP: return GL_TRIANGLE_STRIP;
+    case V_D3DPT_TRIANGLEFAN: return GL_TRIANGLE_FAN;
+    default: return GL_TRIANGLES;
+    }
+}
+
+// Vertices used by a count of primitives of a type; 0 for an unknown type.
+V_UINT VertexCount(uint32_t type, V_UINT primitives) {
+    if (primitives == 0) return 0;
+    switch (type) {
+    case V_D3DPT_POINTLIST: return primitives;
+    case V_D3DPT_LINELIST: return primitives * 2;
+    case V_D3DPT_LINESTRIP: return primitives + 1;
+    case V_D3DPT_TRIANGLELIST: return primitives * 3;
+    case V_D3DPT_TRIANGLESTRIP:
+    case V_D3DPT_TRIANGLEFAN: return primitives + 2;
+    default: return 0;
+    }
+}
+
+V_D3DMATRIX Multiply(const V_D3DMATRIX& a, const V_D3DMATRIX& b) {
+    V_D3DMATRIX result{};
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c)
+            for (int k = 0; k < 4; ++k) result.m[r][c] += a.m[r][k] * b.m[k][c];
+    return result;
+}
+
+GLuint Compile(const GlApi& gl, GLenum kind, const std::string& text) {
+    GLuint shader = gl.CreateShader(kind);
+    const char* source = text.c_str();
+    gl.ShaderSource(shader, 1, &source, nullptr);
+    gl.CompileShader(shader);
+    GLint ok = 0;
+    gl.GetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+    if (!ok) {
+        char log[1024] = {};
+        gl.GetShaderInfoLog(shader, sizeof log - 1, nullptr, log);
+        SDL_Log("Direct3D stand-in: a generated shader did not compile: %s", log);
+        gl.DeleteShader(shader);
+        return 0;
+    }
+    return shader;
+}
+
+}  // namespace
+
+void GlDevice::CreateDrawObjects() {
+    if (!context_->MakeCurrent()) return;
+    const GlApi& gl = context_->gl;
+    gl.GenVertexArrays(1, &vertexArray_);
+    gl.GenBuffers(1, &vertexBuffer_);
+    gl.GenBuffers(1, &indexBuffer_);
+    gl.GenSamplers(kGlStages, samplers_);
+    for (bool& dirty : samplerDirty_) dirty = true;
+    gl.ProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
+    gl.PixelStorei(GL_PACK_ALIGNMENT, 1);
+    gl.PixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    gl.GetError();
+    GLint anisotropy = 0;
+    gl.GetIntegerv(GL_MAX_TEXTURE_MAX_ANISOTROPY, &anisotropy);
+    maxAnisotropy_ = gl.GetError() == GL_NO_ERROR && anisotropy > 1 ? static_cast<float>(anisotropy) : 0.0f;
+}
+
+void GlDevice::ReleaseDrawObjects() {
+    if (!context_->MakeCurrent()) return;
+    const GlApi& gl = context_->gl;
+    GlContext* context = context_.get();
+    programs_.Clear([&gl, context](unsigned program) {
+        g_Uniforms.erase(UniformKey(context, program));
+        gl.DeleteProgram(program);
+    });
+    if (vertexArray_ != 0) gl.DeleteVertexArrays(1, &vertexArray_);
+    if (vertexBuffer_ != 0) gl.DeleteBuffers(1, &vertexBuffer_);
+    if (indexBuffer_ != 0) gl.DeleteBuffers(1, &indexBuffer_);
+    gl.DeleteSamplers(kGlStages, samplers_);
+}
+
+GLuint GlDevice::BuildProgram(const GlProgramKey& key) {
+    const GlApi& gl = context_->gl;
+    GLuint vertex = Compile(gl, GL_VERTEX_SHADER, GenerateGlVertexShader(key));
+    GLuint fragment = Compile(gl, GL_FRAGMENT_SHADER, GenerateGlFragmentShader(key));
+    GLuint program = 0;
+    if (vertex != 0 && fragment != 0) {
+        program = gl.CreateProgram();
+        gl.AttachShader(program, vertex);
+        gl.AttachShader(program, fragment);
+        gl.BindFragDataLocation(program, 0, "fragColor");
+        gl.LinkProgram(program);
+        GLint ok = 0;
+        gl.GetProgramiv(program, GL_LINK_STATUS, &ok);
+        if (!ok) {
+            gl.DeleteProgram(program);
+            program = 0;
+        }
+    }
+    if (vertex != 0) gl.DeleteShader(vertex);
+    if (fragment != 0) gl.DeleteShader(fragment);
+    if (program == 0) return 0;
+    gl.UseProgram(program);
+    for (int i = 0; i < kGlStages; ++i) {
+        GLint place = gl.GetUniformLocation(program, ("uTex" + std::to_string(i)).c_str());
+        if (place >= 0) gl.Uniform1i(place, i);
+    }
+    g_Uniforms[UniformKey(context_.get(), program)] = {
+        gl.GetUniformLocation(program, "uTarget"), gl.GetUniformLocation(program, "uMatrix"),
+        gl.GetUniformLocation(program, "uFactor"), gl.GetUniformLocation(program, "uFogColor"),
+        gl.GetUniformLocation(program, "uAlphaRef")};
+    GlCountProgram();
+    return program;
+}
+
+void GlDevice::ApplySampler(int stage) {
+    const GlApi& gl = context_->gl;
+    const V_DWORD* s = samplerStates_[stage];
+    GLuint sampler = samplers_[stage];
+    gl.SamplerParameteri(sampler, GL_TEXTURE_WRAP_S, static_cast<GLint>(AddressMode(s[V_D3DSAMP_ADDRESSU])));
+    gl.SamplerParameteri(sampler, GL_TEXTURE_WRAP_T, static_cast<GLint>(AddressMode(s[V_D3DSAMP_ADDRESSV])));
+    V_D3DCOLOR border = s[V_D3DSAMP_BORDERCOLOR];
+    const GLfloat colour[4] = {((border >> 16) & 0xFF) / 255.0f, ((border >> 8) & 0xFF) / 255.0f,
+                               (border & 0xFF) / 255.0f, ((border >> 24) & 0xFF) / 255.0f};
+    gl.SamplerParameterfv(sampler, GL_TEXTURE_BORDER_COLOR, colour);
+    bool magLinear = s[V_D3DSAMP_MAGFILTER] >= V_D3DTEXF_LINEAR;
+    bool minLinear = s[V_D3DSAMP_MINFILTER] >= V_D3DTEXF_LINEAR;
+    GLint minFilter;
+    switch (s[V_D3DSAMP_MIPFILTER]) {
+    case V_D3DTEXF_POINT:
+        minFilter = minLinear ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST;
+        break;
+    case V_D3DTEXF_LINEAR:
+    case V_D3DTEXF_ANISOTROPIC:
+        minFilter = minLinear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR;
+        break;
+    default: minFilter = minLinear ? GL_LINEAR : GL_NEAREST; break;
+    }
+    gl.SamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, magLinear ? GL_LINEAR : GL_NEAREST);
+    gl.SamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, minFilter);
+    if (maxAnisotropy_ > 0.0f) {
+        float wanted = s[V_D3DSAMP_MINFILTER] == V_D3DTEXF_ANISOTROPIC
+                           ? static_cast<float>(s[V_D3DSAMP_MAXANISOTROPY])
+                           : 1.0f;
+        if (wanted < 1.0f) wanted = 1.0f;
+        if (wanted > maxAnisotropy_) wanted = maxAnisotropy_;
+        gl.SamplerParameterf(sampler, GL_TEXTURE_MAX_ANISOTROPY, wanted);
+    }
+    samplerDirty_[stage] = false;
+}
+
+void GlDevice::ApplyBlendAndDepth() {
+    const GlApi& gl = context_->gl;
+    const V_DWORD* rs = renderStates_;
+    if (rs[V_D3DRS_ALPHABLENDENABLE]) {
+        gl.Enable(GL_BLEND);
+        gl.BlendFunc(BlendFactor(rs[V_D3DRS_SRCBLEND]), BlendFactor(rs[V_D3DRS_DESTBLEND]));
+        bool operations = (MakeGlCaps().PrimitiveMiscCaps & V_D3DPMISCCAPS_BLENDOP) != 0;
+        gl.BlendEquation(operations ? BlendEquation(rs[V_D3DRS_BLENDOP]) : GL_FUNC_ADD);
+    } else {
+        gl.Disable(GL_BLEND);
+    }
+    gl.ColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    if (rs[V_D3DRS_ZENABLE] != V_D3DZB_FALSE && target_->Image()->attachedDepth != 0) {
+        gl.Enable(GL_DEPTH_TEST);
+        V_DWORD func = rs[V_D3DRS_ZFUNC];
+        gl.DepthFunc(func >= V_D3DCMP_NEVER && func <= V_D3DCMP_ALWAYS ? GL_NEVER + (func - 1)
+                                                                       : GL_LEQUAL);
+        gl.DepthMask(rs[V_D3DRS_ZWRITEENABLE] ? GL_TRUE : GL_FALSE);
+    } else {
+        gl.Disable(GL_DEPTH_TEST);
+    }
+    // Screen y runs down here as on the platform, so its clockwise is GL's counter-clockwise.
+    if (rs[V_D3DRS_CULLMODE] == V_D3DCULL_CW || rs[V_D3DRS_CULLMODE] == V_D3DCULL_CCW) {
+        gl.Enable(GL_CULL_FACE);
+        gl.FrontFace(GL_CCW);
+        gl.CullFace(rs[V_D3DRS_CULLMODE] == V_D3DCULL_CW ? GL_FRONT : GL_BACK);
+    } else {
+        gl.Disable(GL_CULL_FACE);
+    }
+}
+
+bool GlDevice::PrepareDraw(V_DWORD fvf) {
+    if ((fvf & (V_D3DFVF_XYZRHW | V_D3DFVF_XYZ)) == 0 || !BindTarget()) return false;
+    GlProgramKey key = MakeGlProgramKey(fixed_, fvf);
+    GLuint program = programs_.Get(key);
+    if (program == 0) return false;
+    const GlApi& gl = context_->gl;
+    gl.UseProgram(program);
+    const ProgramUniforms& u = g_Uniforms[UniformKey(context_.get(), program)];
+    int width = static_cast<int>(target_->Desc().Width);
+    int height = static_cast<int>(target_->Desc().Height);
+    float viewportWidth = viewport_.Width != 0 ? static_cast<float>(viewport_.Width) : 1.0f;
+    float viewportHeight = viewport_.Height != 0 ? static_cast<float>(viewport_.Height) : 1.0f;
+    gl.Uniform4f(u.target, 2.0f / width, 2.0f / height, 1.0f / viewportWidth,
+                 1.0f / viewportHeight);
+    V_D3DMATRIX all = Multiply(Multiply(world_, view_), projection_);
+    gl.UniformMatrix4fv(u.matrix, 1, GL_FALSE, &all.m[0][0]);
+    auto colour = [&gl](GLint place, V_D3DCOLOR c) {
+        gl.Uniform4f(place, ((c >> 16) & 0xFF) / 255.0f, ((c >> 8) & 0xFF) / 255.0f,
+                     (c & 0xFF) / 255.0f, ((c >> 24) & 0xFF) / 255.0f);
+    };
+    colour(u.factor, renderStates_[V_D3DRS_TEXTUREFACTOR]);
+    colour(u.fogColor, renderStates_[V_D3DRS_FOGCOLOR]);
+    gl.Uniform1f(u.alphaRef, static_cast<float>(renderStates_[V_D3DRS_ALPHAREF] & 0xFF));
+
+    // Pre-transformed positions are pixels of the whole target; others go through the viewport.
+    if (key.pretransformed) gl.Viewport(0, 0, width, height);
+    else
+        gl.Viewport(static_cast<GLint>(viewport_.X), static_cast<GLint>(viewport_.Y),
+                    static_cast<GLsizei>(viewport_.Width), static_cast<GLsizei>(viewport_.Height));
+    int x0 = 0, y0 = 0, x1 = width, y1 = height;
+    ClipRect(&x0, &y0, &x1, &y1);
+    if (x0 >= x1 || y0 >= y1) return false;
+    gl.Enable(GL_SCISSOR_TEST);
+    gl.Scissor(x0, y0, x1 - x0, y1 - y0);
+    ApplyBlendAndDepth();
+    for (int i = 0; i < key.stageCount; ++i) {
+        if (!key.stages[i].sampled) continue;
+        gl.ActiveTexture(GL_TEXTURE0 + i);
+        gl.BindTexture(GL_TEXTURE_2D, textures_[i]->Image()->texture);
+        if (samplerDirty_[i]) ApplySampler(i);
+        gl.BindSampler(static_cast<GLuint>(i), samplers_[i]);
+    }
+    return true;
+}
+
+void GlDevice::BindVertices(const void* vertices, V_UINT count, V_UINT stride, V_DWORD fvf) {
+    const GlApi& gl = context_->gl;
+    gl.BindVertexArray(vertexArray_);
+    gl.BindBuffer(GL_ARRAY_BUFFER, vertexBuffer_);
+    gl.BufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(count) * stride, vertices,
+                  GL_STREAM_DRAW);
+    auto at = [](size_t offset) { return reinterpret_cast<const void*>(offset); };
+    size_t offset = 0;
+    bool pretransformed = (fvf & V_D3DFVF_XYZRHW) != 0;
+    gl.EnableVertexAttribArray(0);
+    gl.VertexAttribPointer(0, pretransformed ? 4 : 3, GL_FLOAT, GL_FALSE,
+                           static_cast<GLsizei>(stride), at(0));
+    offset += pretransformed ? 16 : 12;
+    if (fvf & V_D3DFVF_NORMAL) offset += 12;
+    // Colours are 0xAARRGGBB words: bytes blue, green, red, alpha.
+    for (GLuint attribute = 1; attribute <= 2; ++attribute) {
+        V_DWORD bit = attribute == 1 ? V_D3DFVF_DIFFUSE : V_D3DFVF_SPECULAR;
+        if (fvf & bit) {
+            gl.EnableVertexAttribArray(attribute);
+            gl.VertexAttribPointer(attribute, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE,
+                                   static_cast<GLsizei>(stride), at(offset));
+            offset += 4;
+        } else {
+            gl.DisableVertexAttribArray(attribute);
+            float value = attribute == 1 ? 1.0f : 0.0f;
+            gl.VertexAttrib4f(attribute, value, value, value, 1.0f);
+        }
+    }
+    int sets = static_cast<int>((fvf >> V_D3DFVF_TEXCOUNT_SHIFT) & 0xF);
+    for (int i = 0; i < kGlStages; ++i) {
+        GLuint attribute = static_cast<GLuint>(3 + i);
+        if (i < sets) {
+            gl.EnableVertexAttribArray(attribute);
+            gl.VertexAttribPointer(attribute, 2, GL_FLOAT, GL_FALSE, static_cast<GLsizei>(stride),
+                                   at(offset));
+            offset += 8;
+        } else {
+            gl.DisableVertexAttribArray(attribute);
+        }
+    }
+}
+
+V_HRESULT GlDevice::DrawPrimitiveUP(uint32_t type, V_UINT count, const void* vertices,
+                                    V_UINT stride) {
+    V_UINT used = VertexCount(type, count);
+    if (vertices == nullptr || stride == 0 || used == 0) return V_D3DERR_INVALIDCALL;
+    if (!PrepareDraw(fvf_)) return V_S_OK;
+    BindVertices(vertices, used, stride, fvf_);
+    context_->gl.DrawArrays(Primitive(type), 0, static_cast<GLsizei>(used));
+    return V_S_OK;
+}
+
+V_HRESULT GlDevice::DrawIndexedPrimitiveUP(uint32_t type, V_UINT minIndex, V_UINT vertexCount,
+                                           V_UINT primitiveCount, const void* indices,
+                                           V_D3DFORMAT indexFormat, const void* vertices,
+                                           V_UINT stride) {
+    V_UINT used = VertexCount(type, primitiveCount);
+    if (vertices == nullptr || indices == nullptr || stride == 0 || used == 0 ||
+        (indexFormat != V_D3DFMT_INDEX16 && indexFormat != V_D3DFMT_INDEX32))
+        return V_D3DERR_INVALIDCALL;
+    if (!PrepareDraw(fvf_)) return V_S_OK;
+    BindVertices(vertices, minIndex + vertexCount, stride, fvf_);
+    const GlApi& gl = context_->gl;
+    size_t indexBytes = indexFormat == V_D3DFMT_INDEX16 ? 2 : 4;
+    gl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer_);
+    gl.BufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(used * indexBytes), indices,
+                  GL_STREAM_DRAW);
+    gl.DrawElements(Primitive(type), static_cast<GLsizei>(used),
+                    indexBytes == 2 ? GL_UNSIGNED_SHORT : GL_UNSIGNED_INT, nullptr);
+    return V_S_OK;
+}

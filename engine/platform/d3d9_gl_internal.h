@@ -1,0 +1,122 @@
+// The OpenGL Direct3D implementation's shared parts: the context every object holds, the GL
+// images behind textures and surfaces, pixel formats, and the object classes.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "platform/d3d9.h"
+#include "platform/d3d9_gl_api.h"
+#include "platform/d3d9_gl_program.h"
+
+// One OpenGL context on one window; textures and surfaces keep it alive, so GL names are always
+// deleted in the context that made them.
+struct GlContext {
+    SDL_Window* window = nullptr;
+    uint32_t windowId = 0;  // the window is looked up by it, so a destroyed one is never used
+    SDL_GLContext context = nullptr;
+    GlApi gl;
+    bool MakeCurrent();
+    ~GlContext();
+};
+using GlContextRef = std::shared_ptr<GlContext>;
+
+// The GL texture (and framebuffer, for drawing into it or reading it) behind a texture, a render
+// target or the back buffer, or the renderbuffer behind a depth surface. Rows are stored top row
+// first, so GL y equals the platform's y.
+struct GlImage {
+    GlContextRef context;
+    GLuint texture = 0;
+    GLuint framebuffer = 0;
+    GLuint depth = 0;           // depth renderbuffer (depth surfaces)
+    GLuint attachedDepth = 0;   // depth renderbuffer attached to the framebuffer now
+    int width = 0;
+    int height = 0;
+    int levels = 1;
+    ~GlImage();
+    // The framebuffer of level 0, made on first use; 0 when GL refuses it.
+    GLuint Framebuffer();
+};
+using GlImageRef = std::shared_ptr<GlImage>;
+
+// ---- pixel formats (d3d9_gl_format.cpp)
+bool GlIsDxt(V_D3DFORMAT format);
+int GlBytesPerPixel(V_D3DFORMAT format);  // 0 for block formats and unknown ones
+int GlPitch(V_D3DFORMAT format, int width);
+int GlRows(V_D3DFORMAT format, int height);  // rows of the locked layout (blocks for DXT)
+bool GlFormatHasAlpha(V_D3DFORMAT format);
+bool GlTextureFormatSupported(V_D3DFORMAT format);
+bool GlTargetFormatSupported(V_D3DFORMAT format);
+// Pixels of a logical format (DXT decoded) into RGBA bytes, width × height, and back.
+void GlLogicalToRgba(V_D3DFORMAT format, const uint8_t* source, int pitch, int width, int height,
+                     uint8_t* rgba);
+void GlRgbaToLogical(V_D3DFORMAT format, const uint8_t* rgba, int width, int height,
+                     uint8_t* destination, int pitch);
+// A colour as the four bytes of a format's pixel (ColorFill of a memory surface).
+uint32_t GlEncodeColor(V_D3DFORMAT format, V_D3DCOLOR color);
+
+// ---- images and surfaces (d3d9_gl_texture.cpp)
+// A texture image of that logical format with its levels, or a drawable one (framebuffer made).
+GlImageRef CreateGlTextureImage(const GlContextRef& context, int width, int height, int levels,
+                                V_D3DFORMAT format, bool drawable);
+GlImageRef CreateGlDepthImage(const GlContextRef& context, int width, int height);
+
+enum class GlSurfaceKind { TextureLevel, RenderTarget, BackBuffer, Memory, Depth };
+
+class GlSurface : public V_RefCounted<V_IDirect3DSurface9> {
+public:
+    GlSurface(const V_D3DSURFACE_DESC& desc, GlSurfaceKind kind, bool lockable, GlImageRef image,
+              int level);
+    V_HRESULT GetDevice(V_IDirect3DDevice9**) override { return V_E_NOTIMPL; }
+    V_HRESULT GetDesc(V_D3DSURFACE_DESC* desc) override;
+    V_HRESULT LockRect(V_D3DLOCKED_RECT* locked, const V_RECT* rect, V_DWORD flags) override;
+    V_HRESULT UnlockRect() override;
+
+    const V_D3DSURFACE_DESC& Desc() const { return desc_; }
+    GlSurfaceKind Kind() const { return kind_; }
+    const GlImageRef& Image() const { return image_; }
+    int Level() const { return level_; }
+    std::vector<uint8_t>& Memory() { return memory_; }
+    // Reads the GL pixels into the memory copy, and sends the memory copy to GL.
+    void ReadBack();
+    void Upload();
+
+private:
+    V_D3DSURFACE_DESC desc_;
+    GlSurfaceKind kind_;
+    bool lockable_;
+    GlImageRef image_;
+    int level_;
+    std::vector<uint8_t> memory_;  // the pixels in their logical format
+    bool locked_ = false;
+    bool lockedReadOnly_ = false;
+};
+
+class GlTexture : public V_RefCounted<V_IDirect3DTexture9> {
+public:
+    GlTexture(const GlImageRef& image, int width, int height, int levels, V_DWORD usage,
+              V_D3DFORMAT format, uint32_t pool);
+    ~GlTexture() override;
+    V_HRESULT GetDevice(V_IDirect3DDevice9**) override { return V_E_NOTIMPL; }
+    V_DWORD GetLevelCount() override { return static_cast<V_DWORD>(levels_.size()); }
+    V_HRESULT GetLevelDesc(V_UINT level, V_D3DSURFACE_DESC* desc) override;
+    V_HRESULT GetSurfaceLevel(V_UINT level, V_IDirect3DSurface9** surface) override;
+    V_HRESULT LockRect(V_UINT level, V_D3DLOCKED_RECT* locked, const V_RECT* rect,
+                       V_DWORD flags) override;
+    V_HRESULT UnlockRect(V_UINT level) override;
+    const GlImageRef& Image() const { return image_; }
+    bool HasAlpha() const { return hasAlpha_; }
+
+private:
+    GlImageRef image_;
+    std::vector<GlSurface*> levels_;
+    bool hasAlpha_;
+};
+
+// ---- the device (d3d9_gl_device.cpp, d3d9_gl_draw.cpp)
+V_IDirect3DDevice9* CreateGlDevice(const GlContextRef& context,
+                                   const V_D3DPRESENT_PARAMETERS& parameters);
+V_D3DCAPS9 MakeGlCaps();
+bool GlDeviceLost();
+void GlCountProgram();

@@ -1,0 +1,218 @@
+// Textures and surfaces of the OpenGL Direct3D device: GL images in their logical format with a
+// memory copy for LockRect, render targets and the back buffer as framebuffers.
+#include <cstring>
+
+#include "platform/d3d9_gl_internal.h"
+
+namespace {
+
+// Texture unit used for uploads, so that the stage bindings stay as the device set them.
+constexpr GLenum kUploadUnit = GL_TEXTURE0 + 15;
+
+bool NeedsOpaqueAlpha(V_D3DFORMAT format) { return !GlFormatHasAlpha(format); }
+
+}  // namespace
+
+bool GlContext::MakeCurrent() {
+    if (context == nullptr || SDL_WasInit(SDL_INIT_VIDEO) == 0 ||
+        SDL_GetWindowFromID(windowId) != window)
+        return false;
+    if (SDL_GL_GetCurrentContext() == context && SDL_GL_GetCurrentWindow() == window) return true;
+    return SDL_GL_MakeCurrent(window, context) == 0;
+}
+
+GlContext::~GlContext() {
+    if (context != nullptr && SDL_WasInit(SDL_INIT_VIDEO) != 0) SDL_GL_DeleteContext(context);
+}
+
+GlImage::~GlImage() {
+    if (!context || !context->MakeCurrent()) return;
+    const GlApi& gl = context->gl;
+    if (framebuffer != 0) gl.DeleteFramebuffers(1, &framebuffer);
+    if (texture != 0) gl.DeleteTextures(1, &texture);
+    if (depth != 0) gl.DeleteRenderbuffers(1, &depth);
+}
+
+GLuint GlImage::Framebuffer() {
+    if (framebuffer != 0 || texture == 0 || !context->MakeCurrent()) return framebuffer;
+    const GlApi& gl = context->gl;
+    gl.GenFramebuffers(1, &framebuffer);
+    gl.BindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    gl.FramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
+    if (gl.CheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+        gl.DeleteFramebuffers(1, &framebuffer);
+        framebuffer = 0;
+    }
+    return framebuffer;
+}
+
+GlImageRef CreateGlTextureImage(const GlContextRef& context, int width, int height, int levels,
+                                V_D3DFORMAT format, bool drawable) {
+    if (!context->MakeCurrent()) return nullptr;
+    const GlApi& gl = context->gl;
+    auto image = std::make_shared<GlImage>();
+    image->context = context;
+    image->width = width;
+    image->height = height;
+    image->levels = levels;
+    // Drawn-into 16-bit targets keep 16 bits, so that blending rounds as on the platform.
+    GLint internal = drawable && format == V_D3DFMT_R5G6B5 ? GL_RGB565 : GL_RGBA8;
+    std::vector<uint8_t> zeros(static_cast<size_t>(width) * height * 4, 0);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        gl.GenTextures(1, &image->texture);
+        gl.ActiveTexture(kUploadUnit);
+        gl.BindTexture(GL_TEXTURE_2D, image->texture);
+        int w = width, h = height;
+        for (int level = 0; level < levels; ++level) {
+            gl.TexImage2D(GL_TEXTURE_2D, level, internal, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                          zeros.data());
+            w = w > 1 ? w / 2 : 1;
+            h = h > 1 ? h / 2 : 1;
+        }
+        gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, levels - 1);
+        if (NeedsOpaqueAlpha(format)) gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, GL_ONE);
+        gl.BindTexture(GL_TEXTURE_2D, 0);
+        if (!drawable || image->Framebuffer() != 0) break;
+        gl.DeleteTextures(1, &image->texture);
+        image->texture = 0;
+        if (internal == GL_RGBA8) return nullptr;
+        internal = GL_RGBA8;
+    }
+    if (gl.GetError() != GL_NO_ERROR) return nullptr;
+    return image;
+}
+
+GlImageRef CreateGlDepthImage(const GlContextRef& context, int width, int height) {
+    if (!context->MakeCurrent()) return nullptr;
+    const GlApi& gl = context->gl;
+    auto image = std::make_shared<GlImage>();
+    image->context = context;
+    image->width = width;
+    image->height = height;
+    gl.GenRenderbuffers(1, &image->depth);
+    gl.BindRenderbuffer(GL_RENDERBUFFER, image->depth);
+    gl.RenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, width, height);
+    gl.BindRenderbuffer(GL_RENDERBUFFER, 0);
+    if (gl.GetError() != GL_NO_ERROR) return nullptr;
+    return image;
+}
+
+// ---------------------------------------------------------------- surfaces
+
+GlSurface::GlSurface(const V_D3DSURFACE_DESC& desc, GlSurfaceKind kind, bool lockable,
+                     GlImageRef image, int level)
+    : desc_(desc), kind_(kind), lockable_(lockable), image_(std::move(image)), level_(level) {
+    if (kind_ == GlSurfaceKind::Memory || (kind_ == GlSurfaceKind::TextureLevel && lockable_))
+        memory_.assign(static_cast<size_t>(GlPitch(desc.Format, static_cast<int>(desc.Width))) *
+                           GlRows(desc.Format, static_cast<int>(desc.Height)),
+                       0);
+}
+
+V_HRESULT GlSurface::GetDesc(V_D3DSURFACE_DESC* desc) {
+    if (desc == nullptr) return V_D3DERR_INVALIDCALL;
+    *desc = desc_;
+    return V_S_OK;
+}
+
+V_HRESULT GlSurface::LockRect(V_D3DLOCKED_RECT* locked, const V_RECT* rect, V_DWORD flags) {
+    if (locked == nullptr || !lockable_ || locked_) return V_D3DERR_INVALIDCALL;
+    int width = static_cast<int>(desc_.Width), height = static_cast<int>(desc_.Height);
+    if (rect != nullptr && (rect->left < 0 || rect->top < 0 || rect->left >= rect->right ||
+                            rect->top >= rect->bottom || rect->right > width ||
+                            rect->bottom > height))
+        return V_D3DERR_INVALIDCALL;
+    if (kind_ == GlSurfaceKind::RenderTarget || kind_ == GlSurfaceKind::BackBuffer) ReadBack();
+    if (memory_.empty()) return V_D3DERR_INVALIDCALL;
+    int pitch = GlPitch(desc_.Format, width);
+    size_t offset = 0;
+    if (rect != nullptr) {
+        bool blocks = GlIsDxt(desc_.Format);
+        int x = blocks ? rect->left / 4 : rect->left, y = blocks ? rect->top / 4 : rect->top;
+        int unit = blocks ? (desc_.Format == V_D3DFMT_DXT1 ? 8 : 16) : GlBytesPerPixel(desc_.Format);
+        offset = static_cast<size_t>(y) * pitch + static_cast<size_t>(x) * unit;
+    }
+    locked->Pitch = pitch;
+    locked->pBits = memory_.data() + offset;
+    locked_ = true;
+    lockedReadOnly_ = (flags & V_D3DLOCK_READONLY) != 0;
+    return V_S_OK;
+}
+
+V_HRESULT GlSurface::UnlockRect() {
+    if (!locked_) return V_D3DERR_INVALIDCALL;
+    locked_ = false;
+    if (!lockedReadOnly_ && kind_ != GlSurfaceKind::Memory) Upload();
+    return V_S_OK;
+}
+
+void GlSurface::ReadBack() {
+    if (!image_ || !image_->context->MakeCurrent()) return;
+    GLuint framebuffer = image_->Framebuffer();
+    if (framebuffer == 0) return;
+    int width = static_cast<int>(desc_.Width), height = static_cast<int>(desc_.Height);
+    memory_.resize(static_cast<size_t>(GlPitch(desc_.Format, width)) * height);
+    std::vector<uint8_t> rgba(static_cast<size_t>(width) * height * 4);
+    const GlApi& gl = image_->context->gl;
+    gl.BindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
+    gl.ReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    GlRgbaToLogical(desc_.Format, rgba.data(), width, height, memory_.data(),
+                    GlPitch(desc_.Format, width));
+}
+
+void GlSurface::Upload() {
+    if (!image_ || image_->texture == 0 || memory_.empty() || !image_->context->MakeCurrent())
+        return;
+    int width = static_cast<int>(desc_.Width), height = static_cast<int>(desc_.Height);
+    std::vector<uint8_t> rgba(static_cast<size_t>(width) * height * 4);
+    GlLogicalToRgba(desc_.Format, memory_.data(), GlPitch(desc_.Format, width), width, height,
+                    rgba.data());
+    const GlApi& gl = image_->context->gl;
+    gl.ActiveTexture(kUploadUnit);
+    gl.BindTexture(GL_TEXTURE_2D, image_->texture);
+    gl.TexSubImage2D(GL_TEXTURE_2D, level_, 0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE,
+                     rgba.data());
+    gl.BindTexture(GL_TEXTURE_2D, 0);
+}
+
+// ---------------------------------------------------------------- textures
+
+GlTexture::GlTexture(const GlImageRef& image, int width, int height, int levels, V_DWORD usage,
+                     V_D3DFORMAT format, uint32_t pool)
+    : image_(image), hasAlpha_(GlFormatHasAlpha(format)) {
+    bool lockable = pool != V_D3DPOOL_DEFAULT || (usage & V_D3DUSAGE_DYNAMIC) != 0;
+    int w = width, h = height;
+    for (int level = 0; level < levels; ++level) {
+        V_D3DSURFACE_DESC desc{format, V_D3DRTYPE_SURFACE, usage, pool, 0, 0,
+                               static_cast<V_UINT>(w), static_cast<V_UINT>(h)};
+        levels_.push_back(new GlSurface(desc, GlSurfaceKind::TextureLevel, lockable, image, level));
+        w = w > 1 ? w / 2 : 1;
+        h = h > 1 ? h / 2 : 1;
+    }
+}
+
+GlTexture::~GlTexture() {
+    for (GlSurface* level : levels_) level->Release();
+}
+
+V_HRESULT GlTexture::GetLevelDesc(V_UINT level, V_D3DSURFACE_DESC* desc) {
+    if (level >= levels_.size()) return V_D3DERR_INVALIDCALL;
+    return levels_[level]->GetDesc(desc);
+}
+
+V_HRESULT GlTexture::GetSurfaceLevel(V_UINT level, V_IDirect3DSurface9** surface) {
+    if (surface == nullptr || level >= levels_.size()) return V_D3DERR_INVALIDCALL;
+    levels_[level]->AddRef();
+    *surface = levels_[level];
+    return V_S_OK;
+}
+
+V_HRESULT GlTexture::LockRect(V_UINT level, V_D3DLOCKED_RECT* locked, const V_RECT* rect,
+                              V_DWORD flags) {
+    if (level >= levels_.size()) return V_D3DERR_INVALIDCALL;
+    return levels_[level]->LockRect(locked, rect, flags);
+}
+
+V_HRESULT GlTexture::UnlockRect(V_UINT level) {
+    if (level >= levels_.size()) return V_D3DERR_INVALIDCALL;
+    return levels_[level]->UnlockRect();
+}
