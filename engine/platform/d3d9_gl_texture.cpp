@@ -93,6 +93,17 @@ GlImageRef CreateGlDepthImage(const GlContextRef& context, int width, int height
     gl.BindRenderbuffer(GL_RENDERBUFFER, image->depth);
     gl.RenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, width, height);
     gl.BindRenderbuffer(GL_RENDERBUFFER, 0);
+    // A new depth surface starts at the far value.
+    GLuint framebuffer = 0;
+    gl.GenFramebuffers(1, &framebuffer);
+    gl.BindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, image->depth);
+    gl.Disable(GL_SCISSOR_TEST);
+    gl.DepthMask(GL_TRUE);
+    gl.ClearDepth(1.0);
+    gl.Clear(GL_DEPTH_BUFFER_BIT);
+    gl.BindFramebuffer(GL_FRAMEBUFFER, 0);
+    gl.DeleteFramebuffers(1, &framebuffer);
     if (gl.GetError() != GL_NO_ERROR) return nullptr;
     return image;
 }

@@ -1,0 +1,77 @@
+// Fixture of the OpenGL device tests: the library started in a window on a real (virtual) X
+// display, on the device path or the software path, and the screen read back as 0x00RRGGBB.
+// Skipped without a display (the suite runs under xvfb-run with Mesa's software OpenGL).
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "../core/test_window_support.h"
+#include "core/core.h"
+#include "draw/draw.h"
+#include "graphics/device.h"
+#include "graphics/graphics.h"
+#include "graphics/screen.h"
+#include "platform/d3d9.h"
+#include "platform/d3d9_gl.h"
+
+inline bool HaveDisplay() {
+    const char* driver = std::getenv("SDL_VIDEODRIVER");
+    return std::getenv("DISPLAY") != nullptr &&
+           (driver == nullptr || std::strcmp(driver, "x11") == 0);
+}
+
+// The screen's pixels, width × height words of 0x00RRGGBB, through the screen pixel access.
+inline std::vector<uint32_t> ReadScreen(int width = 640, int height = 480) {
+    std::vector<uint32_t> pixels;
+    ImageRecord record{};
+    V_RECT rect{0, 0, width, height};
+    if (LockScreenPixels(&rect, &record) != 0) return pixels;
+    pixels.resize(static_cast<size_t>(width) * height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            int r = 0, g = 0, b = 0, a = 0;
+            GetImagePixel(&record, x, y, &r, &g, &b, &a);
+            pixels[static_cast<size_t>(y) * width + x] =
+                static_cast<uint32_t>(r << 16 | g << 8 | b);
+        }
+    UnlockScreenPixels();
+    return pixels;
+}
+
+class GlLibraryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!HaveDisplay()) GTEST_SKIP() << "no X display";
+        folder_ = std::make_unique<ScratchFolder>();
+    }
+    void TearDown() override {
+        if (started_) EndLibraryLocked();
+        started_ = false;
+        V_D3D9SetHardwareAllowed(true);
+        SetUseHardware(1);
+        folder_.reset();
+    }
+    // Starts the library on one path; false when the device path was asked for and not had.
+    // Without the device, the OpenGL device is switched off (as VELK_NO_GL=1 does) and the
+    // library finds no Direct3D; with forced software it does not even ask.
+    bool Start(bool device, bool forceSoftware = false) {
+        V_D3D9SetHardwareAllowed(device);
+        SetUseHardware(forceSoftware ? 0 : 1);
+        ChangeWindowMode(1);
+        if (InitLibraryLocked() != 0) return false;
+        started_ = true;
+        return g_ScreenSettings.useDirect3D == (device ? 1 : 0);
+    }
+    void Stop() {
+        if (started_) EndLibraryLocked();
+        started_ = false;
+    }
+
+    std::unique_ptr<ScratchFolder> folder_;
+    bool started_ = false;
+};
