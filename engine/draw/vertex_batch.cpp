@@ -162,6 +162,8 @@ int SetupVertexBatch() {
         g_RenderStates.addressU[i] = static_cast<uint32_t>(s.addressU[i]);
         g_RenderStates.addressV[i] = static_cast<uint32_t>(s.addressV[i]);
     }
+    // Culling off, as the cached cull setting (0) says: mirrored and turned quads are drawn.
+    device->SetRenderState(V_D3DRS_CULLMODE, V_D3DCULL_NONE);
     device->SetRenderState(V_D3DRS_SPECULARENABLE, 1);
     b.specularEnable = 1;
     device->SetRenderState(V_D3DRS_SHADEMODE, 1);
@@ -171,6 +173,8 @@ int SetupVertexBatch() {
     b.type = 1;
     b.write = b.arrays[1];
     b.drawSuppressed = 0;
+    // Every cached state goes to the new device, whatever an earlier device was sent.
+    ReapplyRenderStates();
     if (!g_RenderStates.sceneOpen) BeginDeviceScene();
     PrepareDrawState(nullptr, nullptr, 0);
     if (g_RenderStates.blendDirty || g_RenderStates.stageDirty)

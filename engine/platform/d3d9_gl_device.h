@@ -2,7 +2,14 @@
 // (objects, targets, clear, present) and the draw file (states to GL, programs, draws).
 #pragma once
 
+#include <unordered_map>
+
 #include "platform/d3d9_gl_internal.h"
+
+// Uniform places of a generated program.
+struct GlProgramUniforms {
+    GLint target, matrix, factor, fogColor, alphaRef;
+};
 
 class GlDevice : public V_RefCounted<V_IDirect3DDevice9> {
 public:
@@ -113,6 +120,7 @@ private:
     V_DWORD fvf_ = 0;
     V_D3DMATRIX world_{}, view_{}, projection_{};
     GlProgramCache programs_;
+    std::unordered_map<GLuint, GlProgramUniforms> uniforms_;
     GLuint vertexArray_ = 0, vertexBuffer_ = 0, indexBuffer_ = 0;
     GLuint samplers_[kGlStages] = {};
     float maxAnisotropy_ = 1.0f;

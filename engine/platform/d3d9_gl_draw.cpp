@@ -2,22 +2,10 @@
 // a generated program, vertices of the flexible vertex format become attributes.
 #include <cstring>
 #include <string>
-#include <unordered_map>
 
 #include "platform/d3d9_gl_device.h"
 
 namespace {
-
-struct ProgramUniforms {
-    GLint target, matrix, factor, fogColor, alphaRef;
-};
-// Uniform places of each program (GL names are unique across the process's contexts' lifetimes
-// only per context, so the table is keyed by both).
-std::unordered_map<uint64_t, ProgramUniforms> g_Uniforms;
-
-uint64_t UniformKey(const GlContext* context, GLuint program) {
-    return (reinterpret_cast<uintptr_t>(context) << 20) ^ program;
-}
 
 GLenum BlendFactor(V_DWORD factor) {
     switch (factor) {
@@ -125,11 +113,8 @@ void GlDevice::CreateDrawObjects() {
 void GlDevice::ReleaseDrawObjects() {
     if (!context_->MakeCurrent()) return;
     const GlApi& gl = context_->gl;
-    GlContext* context = context_.get();
-    programs_.Clear([&gl, context](unsigned program) {
-        g_Uniforms.erase(UniformKey(context, program));
-        gl.DeleteProgram(program);
-    });
+    programs_.Clear([&gl](unsigned program) { gl.DeleteProgram(program); });
+    uniforms_.clear();
     if (vertexArray_ != 0) gl.DeleteVertexArrays(1, &vertexArray_);
     if (vertexBuffer_ != 0) gl.DeleteBuffers(1, &vertexBuffer_);
     if (indexBuffer_ != 0) gl.DeleteBuffers(1, &indexBuffer_);
@@ -162,7 +147,7 @@ GLuint GlDevice::BuildProgram(const GlProgramKey& key) {
         GLint place = gl.GetUniformLocation(program, ("uTex" + std::to_string(i)).c_str());
         if (place >= 0) gl.Uniform1i(place, i);
     }
-    g_Uniforms[UniformKey(context_.get(), program)] = {
+    uniforms_[program] = {
         gl.GetUniformLocation(program, "uTarget"), gl.GetUniformLocation(program, "uMatrix"),
         gl.GetUniformLocation(program, "uFactor"), gl.GetUniformLocation(program, "uFogColor"),
         gl.GetUniformLocation(program, "uAlphaRef")};
@@ -244,7 +229,7 @@ bool GlDevice::PrepareDraw(V_DWORD fvf) {
     if (program == 0) return false;
     const GlApi& gl = context_->gl;
     gl.UseProgram(program);
-    const ProgramUniforms& u = g_Uniforms[UniformKey(context_.get(), program)];
+    const GlProgramUniforms& u = uniforms_[program];
     int width = static_cast<int>(target_->Desc().Width);
     int height = static_cast<int>(target_->Desc().Height);
     float viewportWidth = viewport_.Width != 0 ? static_cast<float>(viewport_.Width) : 1.0f;

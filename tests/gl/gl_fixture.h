@@ -44,7 +44,7 @@ inline std::vector<uint32_t> ReadScreen(int width = 640, int height = 480) {
 }
 
 class GlLibraryTest : public ::testing::Test {
-protected:
+public:
     void SetUp() override {
         if (!HaveDisplay()) GTEST_SKIP() << "no X display";
         folder_ = std::make_unique<ScratchFolder>();
@@ -72,6 +72,7 @@ protected:
         started_ = false;
     }
 
+protected:
     std::unique_ptr<ScratchFolder> folder_;
     bool started_ = false;
 };
