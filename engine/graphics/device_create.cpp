@@ -73,16 +73,16 @@ int BuildTextureFormatTable() {
     const FormatCandidate kA8888 = {V_D3DFMT_A8R8G8B8, "V_D3DFMT_A8R8G8B8"};
     const FormatCandidate kA1555 = {V_D3DFMT_A1R5G5B5, "V_D3DFMT_A1R5G5B5"};
     const FormatRow kColourRows[6] = {
-        {"16bit カラーフォーマットは %s です\n", {kR565, kX1555, {}},
+        {"16bit カラーフォーマットは %s です", {kR565, kX1555, {}},
          "使用できる 16bit カラーフォーマットが見つかりませんでした\n", 0},
-        {"32bit カラーフォーマットは %s です\n", {kX888, {}, {}}, nullptr, 0},
-        {"アルファ付き 16bit カラーフォーマットは %s です\n", {kA4444, kA8888, {}},
+        {"32bit カラーフォーマットは %s です", {kX888, {}, {}}, nullptr, 0},
+        {"アルファ付き 16bit カラーフォーマットは %s です", {kA4444, kA8888, {}},
          "使用できるアルファ付き 16bit カラーフォーマットが見つかりませんでした\n", 0},
-        {"アルファ付き 32bit カラーフォーマットは %s です\n", {kA8888, kA4444, {}},
+        {"アルファ付き 32bit カラーフォーマットは %s です", {kA8888, kA4444, {}},
          "使用できるアルファ付き 32bit カラーフォーマットが見つかりませんでした\n", 0},
-        {"アルファテスト用 16bit カラーフォーマットは %s です\n", {kA1555, kA8888, kA4444},
+        {"アルファテスト用 16bit カラーフォーマットは %s です", {kA1555, kA8888, kA4444},
          "使用できるアルファテスト用 16bit カラーフォーマットが見つかりませんでした\n", 0},
-        {"アルファテスト用 32bit カラーフォーマットは %s です\n", {kA8888, kA1555, kA4444},
+        {"アルファテスト用 32bit カラーフォーマットは %s です", {kA8888, kA1555, kA4444},
          "使用できるアルファテスト用 32bit カラーフォーマットが見つかりませんでした\n", 0},
     };
     for (int row = 0; row < 6; ++row) {
@@ -97,9 +97,9 @@ int BuildTextureFormatTable() {
     }
 
     static const char* const kDxtLines[5] = {
-        "ＤＸＴ１テクスチャフォーマットは%s\n", "ＤＸＴ２テクスチャフォーマットは%s\n",
-        "ＤＸＴ３テクスチャフォーマットは%s\n", "ＤＸＴ４テクスチャフォーマットは%s\n",
-        "ＤＸＴ５テクスチャフォーマットは%s\n"};
+        "ＤＸＴ１テクスチャフォーマットは%s", "ＤＸＴ２テクスチャフォーマットは%s",
+        "ＤＸＴ３テクスチャフォーマットは%s", "ＤＸＴ４テクスチャフォーマットは%s",
+        "ＤＸＴ５テクスチャフォーマットは%s"};
     static const char* const kDxtNames[5] = {" V_D3DFMT_DXT1 です", " V_D3DFMT_DXT2 です",
                                              " V_D3DFMT_DXT3 です", " V_D3DFMT_DXT4 です",
                                              " V_D3DFMT_DXT5 です"};
@@ -113,17 +113,17 @@ int BuildTextureFormatTable() {
 
     bool backIs565 = g_GraphicsDevice.backBufferFormat == V_D3DFMT_R5G6B5;
     const FormatRow kTargetRows[3] = {
-        {"描画用 16bit カラーフォーマットは %s です\n",
+        {"描画用 16bit カラーフォーマットは %s です",
          {backIs565 ? FormatCandidate{V_D3DFMT_R5G6B5, "D3DFMT_R5G6B5"}
                     : FormatCandidate{V_D3DFMT_X1R5G5B5, "V_D3DFMT_R5G5B5"},
           backIs565 ? FormatCandidate{V_D3DFMT_X1R5G5B5, "D3DFMT_R5G5B5"}
                     : FormatCandidate{V_D3DFMT_R5G6B5, "V_D3DFMT_R5G6B5"},
           kX888},
          "使用できる描画用 16bit カラーフォーマットがありませんでした\n", 0},
-        {"描画用 32bit カラーフォーマットは %s です\n",
+        {"描画用 32bit カラーフォーマットは %s です",
          {kX888, {V_D3DFMT_R5G6B5, "D3DFMT_R5G6B5"}, {V_D3DFMT_X1R5G5B5, "D3DFMT_R5G5B5"}},
          "使用できる描画用 32bit カラーフォーマットがありませんでした\n", 0},
-        {"描画用アルファ付き 32bit カラーフォーマットは %s です\n",
+        {"描画用アルファ付き 32bit カラーフォーマットは %s です",
          {kA8888, {V_D3DFMT_A4R4G4B4, "D3DFMT_A4R4G4B4"}, {}},
          "使用できる描画用アルファ付き 32bit カラーフォーマットがありませんでした\n", 0},
     };
@@ -152,7 +152,7 @@ int ChooseDepthFormat() {
         if (V_SUCCEEDED(g_GraphicsDevice.direct3D->CheckDepthStencilMatch(
                 Adapter(), V_D3DDEVTYPE_HAL, back, back, candidate.format))) {
             g_GraphicsDevice.textureFormats.depthFormat = candidate.format;
-            WriteLogFormat("Ｚバッファのフォーマットは %s です\n", candidate.name);
+            WriteLogFormat("Ｚバッファのフォーマットは %s です", candidate.name);
             return 0;
         }
     }
@@ -360,7 +360,7 @@ int CreateDevice9() {
     direct3D->GetAdapterIdentifier(0, 0, &identifier);
     identifier.Driver[sizeof identifier.Driver - 1] = '\0';
     identifier.Description[sizeof identifier.Description - 1] = '\0';
-    WriteLogFormat("Driver:%s  Description:%s\n", identifier.Driver, identifier.Description);
+    WriteLogFormat("Driver:%s  Description:%s", identifier.Driver, identifier.Description);
 
     V_D3DSURFACE_DESC desc{};
     g_GraphicsDevice.backBuffer->GetDesc(&desc);
@@ -370,11 +370,11 @@ int CreateDevice9() {
                              : desc.Format == V_D3DFMT_X1R5G5B5 ? "D3DFMT_X1R5G5B5"
                                                                 : nullptr;
     if (formatName == nullptr) {
-        WriteLogFormat("バックバッファが対応していないフォーマット %d です\n",
+        WriteLogFormat("バックバッファが対応していないフォーマット %d です",
                        static_cast<int>(desc.Format));
         formatName = "D3DFMT_UNKNOWN";
     }
-    WriteLogFormat("画面のフォーマットは %s です\n", formatName);
+    WriteLogFormat("画面のフォーマットは %s です", formatName);
 
     if (ChooseDepthFormat() != 0) return -1;
     return BuildTextureFormatTable();
