@@ -31,8 +31,9 @@ struct GdiFont {
     int selections;          // memory DCs holding the font
 };
 
-// Live font objects: a handle is checked here before it is read.
-std::unordered_set<GdiFont*> g_Fonts;
+// Live font objects: a handle is checked here before it is read. Never destroyed, so fonts
+// may be deleted from other objects' destructors at exit.
+std::unordered_set<GdiFont*>& g_Fonts = *new std::unordered_set<GdiFont*>;
 V_GlyphSource* g_Source = nullptr;
 
 // The font a fresh memory DC holds: it has no glyphs; selecting it back empties the DC.

@@ -16,7 +16,7 @@ constexpr V_DWORD V_NONANTIALIASED_QUALITY = 3;
 constexpr V_DWORD V_FIXED_PITCH = 1;
 
 // height > 0: the cell height in pixels (tmHeight of the font); height <= 0 is taken as its
-// magnitude (0 gives 16). weight 600 and above is bold, emboldened when the face has no bold
+// magnitude (0 gives 16); heights above 1024 are taken as 1024. weight 600 and above is bold, emboldened when the face has no bold
 // style. face: a code-page-932 face name, or null / "" for the default face. Never fails for
 // an unknown face (the closest installed font is used); null only when no font is installed.
 V_HFONT V_CreateFontA(int height, int width, int escapement, int orientation, int weight,
@@ -89,7 +89,8 @@ void GdiNoteFontSelection(V_HGDIOBJ font, int change);
 V_HGDIOBJ GdiStockFont();
 
 // A source of glyphs that replaces FreeType, for tests: every font created while it is installed
-// uses it. Sizes are in pixels; coverage is 0..255 per pixel, row-major, width x height.
+// uses it. Sizes are in pixels; coverage is 0..255 per pixel, row-major, width x height
+// (1-bit bitmaps set the pixels of coverage 128 and above).
 struct V_GlyphSource {
     // Ascent and descent of a font of the given cell height.
     virtual void Metrics(int height, int weight, int* ascent, int* descent, int* maxWidth) = 0;

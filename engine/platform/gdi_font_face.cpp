@@ -15,7 +15,8 @@ namespace {
 constexpr size_t kMaxCachedFaces = 24;
 
 using FaceKey = std::tuple<std::string, int, int>;  // file, face index, cell height
-std::map<FaceKey, GdiSizedFace*> g_Faces;
+// Never destroyed: faces stay valid for fonts still alive while the process ends.
+std::map<FaceKey, GdiSizedFace*>& g_Faces = *new std::map<FaceKey, GdiSizedFace*>;
 
 FT_Library Library() {
     static FT_Library library = [] {

