@@ -88,7 +88,7 @@ V_HDC V_CreateCompatibleDC(V_HDC) {
 V_BOOL V_DeleteDC(V_HDC dc) {
     if (!dc) return V_FALSE;
     auto* memoryDc = reinterpret_cast<MemoryDc*>(dc);
-    if (memoryDc->font) GdiNoteFontSelection(memoryDc->font, -1);
+    if (!UserDcIsWindowDc(dc) && memoryDc->font) GdiNoteFontSelection(memoryDc->font, -1);
     std::free(memoryDc);
     return V_TRUE;
 }
@@ -124,7 +124,7 @@ V_HGDIOBJ V_SelectObject(V_HDC dc, V_HGDIOBJ object) {
         if (UserDcIsWindowDc(dc)) return nullptr;  // window DCs draw no text here
         V_HGDIOBJ previous = memoryDc->font ? memoryDc->font : GdiStockFont();
         GdiNoteFontSelection(object, 1);
-        if (memoryDc->font) GdiNoteFontSelection(memoryDc->font, -1);
+        if (!UserDcIsWindowDc(dc) && memoryDc->font) GdiNoteFontSelection(memoryDc->font, -1);
         memoryDc->font = object;
         return previous;
     }
