@@ -42,14 +42,44 @@ struct DrawSettings {
     uint32_t transparentColor = {};      // 0x00RRGGBB
     int32_t noColorKey = {};
     int32_t suspended = {};              // draws and setters do nothing
+    int32_t blendBorder = {};            // threshold and range of the blend graph
+    int32_t blendRange = {};
+    float blendTextureWidth = {};        // the blend graph's texture size (device path)
+    float blendTextureHeight = {};
+    int32_t transparentFromCorner = {};  // take the transparent colour from pixel (0, 0)
+    int32_t edgeBleeding = {};           // bleed neighbour colours into transparent pixels
+
+    // Camera.
+    int32_t projectionMode = {};         // 0 perspective, 1 orthographic, 2 the caller's matrix
+    float nearZ = 10.0f;
+    float farZ = 10000.0f;
+    float aspectScale = 1.0f;            // multiplies the target's height / width
+    float fieldOfView = 1.0471976f;      // radians (60 degrees)
+    float orthoSize = 1.0f;
+    V_D3DMATRIX userProjection = {{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
+
+    // Matrices: what is sent to the device and the products the 3D side reads.
     V_D3DMATRIX worldMatrix = {};
     V_D3DMATRIX viewMatrix = {};
     V_D3DMATRIX projectionMatrix = {};
     V_D3DMATRIX viewportMatrix = {};     // screen-space matrix of the draw target
-    V_D3DMATRIX viewportInverse = {};
-    float fieldOfView = {};
-    float nearZ = {};
-    float farZ = {};
+    V_D3DMATRIX viewportInverse = {};    // adjustment: inverse screen-space of the draw area
+    int32_t worldSet = {}, viewSet = {}, projectionSet = {};
+    int32_t combinedValid = {};          // the products below are up to date
+    V_D3DMATRIX viewProjectionScreen = {};       // view x projection x screen-space
+    V_D3DMATRIX worldViewProjectionScreen = {};  // world x the above
+    int32_t textureTransformChanged = {};  // texture transforms to send before the next draw
+    int32_t textureTransformOn[8] = {};
+    V_D3DMATRIX textureMatrices[8] = {};
+    float cameraAxes[3][4] = {};         // x, y and z axes of the camera (view columns)
+    float cameraExtra[4] = {};           // reset with the products
+    int32_t cameraFlags[2] = {};
+
+    // Material and material sources of lit draws.
+    int32_t materialDirty = {};
+    V_D3DMATERIAL9 material = {};
+    int32_t diffuseSource = {};          // 0: the vertex colour, else the material
+    int32_t specularSource = {};
 
     // Device settings of the vertex builders and the draw-state preparation.
     float vertexZ = 0.2f;                 // z of every pre-transformed 2D vertex
@@ -69,3 +99,11 @@ struct DrawSettings {
 
 // Zero until the graphics start-up resets it.
 inline DrawSettings g_DrawSettings = {};
+
+// Reciprocals of the blend graph's texture size, read by the quad builders.
+extern float g_BlendScaleX;
+extern float g_BlendScaleY;
+
+// Resets the block to its defaults (graphics start-up), keeping the fields that outlive a
+// restart: the restore callback, vsync, 320 x 240 emulation, suspension and the light settings.
+int InitDrawSettings();

@@ -6,6 +6,7 @@
 #include "draw/vertex_batch.h"
 #include "graphics/blend_mode.h"
 #include "graphics/device.h"
+#include "graphics/light.h"
 
 namespace {
 
@@ -58,7 +59,7 @@ void SendIfDifferent(uint32_t* cached, uint32_t wanted, uint32_t state) {
 void PrepareDrawState(const GraphFormatDesc* desc, V_IDirect3DTexture9* texture, uint32_t flags) {
     V_IDirect3DDevice9* device = GetDevice();
     if (device == nullptr) return;
-    const DrawSettings& s = g_DrawSettings;
+    DrawSettings& s = g_DrawSettings;
     RenderStateCache& cache = g_RenderStates;
 
     // Shaders.
@@ -77,11 +78,26 @@ void PrepareDrawState(const GraphFormatDesc* desc, V_IDirect3DTexture9* texture,
         }
     }
 
-    // Lighting: the 2D path has no lit draws; lighting goes off when it is on.
-    if (!(flags & kDrawLighting) || s.lightingOff) {
-        if (cache.lighting) SetDeviceLighting(0);
-    } else if (!cache.lighting) {
-        SetDeviceLighting(1);
+    // The per-draw object records; nothing reads them back.
+    cache.currentObjects[1] = nullptr;
+    cache.currentObjects[2] = nullptr;
+
+    // Lighting: lit 3D draws get the lights, the material and the material sources.
+    if ((flags & kDrawLighting) && !s.lightingOff) {
+        // After a device re-creation every light is sent again, even when none changed.
+        if (g_LightTable.dirty || g_LightTable.reapply) {
+            ApplyLights();
+        } else if (!cache.lighting) {
+            SetDeviceLighting(1);
+        }
+        if (s.materialDirty) {
+            s.materialDirty = 0;
+            SetDeviceMaterial(&s.material);
+        }
+        SetDeviceDiffuseSource(s.diffuseSource == 0 ? 1 : 0);
+        SetDeviceSpecularSource(s.specularSource == 0 ? 1 : 0);
+    } else if (cache.lighting) {
+        SetDeviceLighting(0);
     }
 
     // Specular.
@@ -121,6 +137,14 @@ void PrepareDrawState(const GraphFormatDesc* desc, V_IDirect3DTexture9* texture,
     if (cache.maxAnisotropy != static_cast<uint32_t>(s.maxAnisotropy))
         SetDeviceMaxAnisotropy(s.maxAnisotropy);
     if (cache.cullMode != s.cullMode) SetDeviceCullMode(s.cullMode);
+
+    // Texture transforms of the draw settings, sent for every stage after they changed.
+    if (s.textureTransformChanged) {
+        for (int stage = 0; stage < 8; ++stage)
+            SetDeviceTextureTransform(stage, s.textureTransformOn[stage],
+                                      &s.textureMatrices[stage]);
+        s.textureTransformChanged = 0;
+    }
 
     // Address modes.
     if (!(flags & kDrawSettingsAddress)) {

@@ -67,6 +67,7 @@ int DeleteGraph(int handle, int) {
     if (record == nullptr) return -1;
     GraphTable& table = g_GraphTable;
     int slot = handle & kHandleSlotMask;
+    ForgetDeletedBlendGraph(handle);
     CloseMovie(record->movie);
     ReleaseSharedImage(record);
     if (record->workBuffer1 != nullptr) FreeMemory(record->workBuffer1);

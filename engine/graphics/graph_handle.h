@@ -135,6 +135,8 @@ int SetupSubGraph(int newHandle, int source, int x, int y, int width, int height
 int SetGraphDeletedFlag(int handle, int32_t* flag);
 int SetGraphFileName(int handle, const char* fileName, int other);
 int CheckBlendGraphSize(const GraphRecord* record);
+// Drops the blend graph's pixels from the device and the kernels when that graph is deleted.
+void ForgetDeletedBlendGraph(int handle);
 
 // Graph textures.
 int GetTextureFormatIndex(const GraphFormatDesc* desc);

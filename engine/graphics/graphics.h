@@ -283,6 +283,10 @@ int SetDrawArea(int x1, int y1, int x2, int y2);
 int SetFogMode(int mode);
 int SetFogColor(int red, int green, int blue);
 int SetFogRange(float start, float end);
+// The blend graph (-1: none) with its threshold and border range, each clamped to 0..255.
+int SetBlendGraph(int handle, int threshold, int range);
+int SetCameraNearFar(float nearZ, float farZ);
+int SetCameraFov(float fieldOfView);
 
 int CreateLight();
 int MakeLightDirectional(float x, float y, float z);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/core.h"
+#include "draw/draw_settings.h"
 #include "graphics/render_state.h"
 #include "graphics/shader.h"
 
@@ -96,7 +97,7 @@ int DeleteAllLights() {
 }
 
 int ApplyLights() {
-    SetDeviceLighting(g_LightTable.lightingOff ? 0 : 1);
+    SetDeviceLighting(g_DrawSettings.lightingOff ? 0 : 1);
     if (!g_LightTable.dirty && !g_LightTable.reapply) return 0;
     int previousHighest = g_LightTable.highestDeviceIndex;
     int next = 0;

@@ -28,7 +28,6 @@ struct LightTable {
     int32_t nextDeviceIndex;
     int32_t highestDeviceIndex;
     int32_t defaultLight;
-    int32_t lightingOff;  // the draw settings switch lighting off
 };
 extern LightTable g_LightTable;
 

@@ -3,8 +3,11 @@
 #include <cstring>
 
 #include "core/core.h"
+#include "core/input.h"
+#include "core/window.h"
 #include "draw/draw.h"
 #include "draw/draw_settings.h"
+#include "graphics/camera.h"
 #include "graphics/device.h"
 #include "graphics/graph_handle.h"
 #include "graphics/light.h"
@@ -39,9 +42,13 @@ void ClearScreen() {
     device->Clear(0, nullptr, V_D3DCLEAR_TARGET, 0, 1.0f, 0);
 }
 
+// The end of a mode change: the window takes the new size, pending messages are seen once and
+// the draw target (and with it the camera) is set again.
 int Finish() {
+    if (IsWindowedMode()) ApplyWindowStyle();
     DecreaseLogIndent();
     WriteLog("画面モード変更処理は正常に終了しました\n");
+    ProcessMessage();
     SetDrawTarget(g_DrawSettings.drawTarget);
     return 0;
 }
@@ -115,11 +122,12 @@ int ChangeScreenMode(int width, int height, int bits, int switched, int refreshR
 int RecreateDevice(int width, int height, int bits, int refreshRate, int newMode) {
     if (g_ScreenState.noGraphics) return 0;
     if (g_ScreenSettings.useDirect3D) ReleaseAllTextures();
-    V_D3DMATRIX view = g_DrawSettings.viewMatrix;
-    V_D3DMATRIX projection = g_DrawSettings.projectionMatrix;
-    V_D3DMATRIX viewport = g_DrawSettings.viewportMatrix;
     TerminateGraphicsDevice();
-    if (newMode) StoreMode({width, height, bits, refreshRate});
+    if (newMode) {
+        StoreMode({width, height, bits, refreshRate});
+    } else {
+        EndInput();  // input starts again at its next use
+    }
     if (SetupGraphicsDevice() != 0 || !g_ScreenSettings.useDirect3D) {
         // Without a device the software screen must exist: start the graphics system again, as a
         // mode change does.
@@ -132,6 +140,9 @@ int RecreateDevice(int width, int height, int bits, int refreshRate, int newMode
         return 0;
     }
     RecreateAllTextures();
+    const V_D3DMATRIX view = g_DrawSettings.viewMatrix;
+    const V_D3DMATRIX projection = g_DrawSettings.projectionMatrix;
+    const V_D3DMATRIX viewport = g_DrawSettings.viewportMatrix;
     SetDrawTarget(g_DrawSettings.drawTarget);
     RestoreDrawStates();
     for (int i = 0; i < 2; ++i) {
@@ -147,13 +158,12 @@ int RecreateDevice(int width, int height, int bits, int refreshRate, int newMode
     ReapplyRenderStates();
     g_LightTable.reapply = 1;
     if (!newMode) {
-        DrawSettings& s = g_DrawSettings;
-        s.viewMatrix = view;
-        s.projectionMatrix = projection;
-        s.viewportMatrix = viewport;
-        SetDeviceWorldTransform(&s.worldMatrix);
-        SetDeviceViewTransform(&s.viewMatrix);
-        SetDeviceProjection(&s.projectionMatrix);
+        // The camera of before the loss, in place of the one the draw target reset.
+        const V_D3DMATRIX world = g_DrawSettings.worldMatrix;
+        SetWorldMatrix(&world);
+        SetViewMatrix(&view);
+        SetUserProjectionMatrix(&projection);
+        SetViewportMatrix(&viewport);
     }
     return 0;
 }

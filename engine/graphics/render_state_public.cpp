@@ -4,6 +4,7 @@
 
 #include "core/library_state.h"
 #include "draw/draw_settings.h"
+#include "graphics/camera.h"
 #include "graphics/device.h"
 #include "graphics/graphics.h"
 #include "graphics/render_state.h"
@@ -83,6 +84,14 @@ int SetDrawArea(int x1, int y1, int x2, int y2) {
     SetDeviceViewport(&viewport);
     V_RECT scissor = {x1, y1, x2, y2};
     SetDeviceScissorRect(&scissor);
+    // The projection maps into the draw area: undo the area's own screen-space mapping.
+    const float areaWidth = static_cast<float>(x2 - x1);
+    const float areaHeight = static_cast<float>(y2 - y1);
+    Matrix4 area;
+    MakeViewportMatrix(&area, static_cast<float>(x1) + 0.5f * areaWidth,
+                       static_cast<float>(y1) + 0.5f * areaHeight, areaWidth, areaHeight);
+    InvertMatrix(reinterpret_cast<Matrix4*>(&g_DrawSettings.viewportInverse), &area);
+    SendProjectionProduct();
     return 0;
 }
 

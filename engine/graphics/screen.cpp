@@ -7,6 +7,8 @@
 #include "draw/draw.h"
 #include "draw/draw_settings.h"
 #include "draw/vertex_batch.h"
+#include "draw/draw_stubs.h"
+#include "graphics/camera.h"
 #include "graphics/device.h"
 #include "graphics/graph_handle.h"
 #include "graphics/light.h"
@@ -16,65 +18,6 @@
 
 ScreenImages g_ScreenImages;
 ScreenState g_ScreenState;
-
-namespace {
-
-void ToD3D(V_D3DMATRIX* out, const Matrix4& in) { std::memcpy(out, &in, sizeof(*out)); }
-
-// Resets the blocks of the draw settings that the screen reads; the drawing code owns the rest.
-void ResetDrawSettings() {
-    DrawSettings& s = g_DrawSettings;
-    auto callback = s.graphRestoreCallback;
-    int registered = s.graphRestoreRegistered;
-    int emulation = s.emulation320x240;
-    s = DrawSettings{};
-    s.graphRestoreCallback = callback;
-    s.graphRestoreRegistered = registered;
-    s.emulation320x240 = emulation;
-    s.blendGraph = -1;
-    s.alphaTest = 1;
-    SetDrawBrightness(255, 255, 255);
-    s.drawTarget = -2;
-    SetDrawTarget(-4);
-    int width = 0;
-    int height = 0;
-    GetGraphSize(-4, &width, &height);
-    SetDrawArea(0, 0, width, height);
-    if (g_LightTable.defaultLight <= 0) g_LightTable.defaultLight = MakeLightDirectional(1.0f, -1.0f, 1.0f);
-}
-
-// World, screen-space matrix and camera for a target of W x H.
-void ResetTargetTransforms(int width, int height) {
-    DrawSettings& s = g_DrawSettings;
-    Matrix4 m;
-    SetIdentityMatrix(&m);
-    ToD3D(&s.worldMatrix, m);
-    MakeViewportMatrix(&m, 0.5f * static_cast<float>(width), 0.5f * static_cast<float>(height),
-                       static_cast<float>(width), static_cast<float>(height));
-    ToD3D(&s.viewportMatrix, m);
-    Matrix4 inverse;
-    InvertMatrix(&inverse, &m);
-    ToD3D(&s.viewportInverse, inverse);
-    float distance = static_cast<float>(height / 2) / 0.57735026f;
-    Vector3 eye{0.5f * static_cast<float>(width), 0.5f * static_cast<float>(height), -distance};
-    Vector3 target{eye.x, eye.y, -distance + 1.0f};
-    Vector3 up{0.0f, 1.0f, 0.0f};
-    MakeLookAtMatrix(&m, &eye, &target, &up);
-    ToD3D(&s.viewMatrix, m);
-    s.fieldOfView = 1.0471976f;
-    s.nearZ = 0.1f * distance;
-    s.farZ = distance + 20000.0f;
-    MakePerspectiveMatrix(&m, s.fieldOfView, s.nearZ, s.farZ,
-                          static_cast<float>(height) / static_cast<float>(width));
-    ToD3D(&s.projectionMatrix, m);
-    if (g_ScreenSettings.useDirect3D && g_GraphicsDevice.device != nullptr) {
-        SetDeviceWorldTransform(&s.worldMatrix);
-        SetDeviceViewTransform(&s.viewMatrix);
-        SetDeviceProjection(&s.projectionMatrix);
-    }
-}
-
-}  // namespace
 
 int CreatePrimaryMemImg() {
     int width = 0;
@@ -119,7 +62,7 @@ int InitGraphics() {
     screen.initialised = 1;
     if (!screen.useDirect3D) CreatePrimaryMemImg();
     InitMemImgTables();
-    ResetDrawSettings();
+    InitDrawSettings();
     if (screen.useDirect3D) SetupVertexBatch();
     InitFontSystem();
     return 0;
@@ -159,7 +102,11 @@ int SetDrawTarget(int target) {
         if (record == nullptr || record->image == nullptr || !record->image->desc.drawable)
             return -1;
     }
+    WaitWhileInactive();
     DrawSettings& s = g_DrawSettings;
+    // Mask-screen use is off while the target changes and comes back afterwards.
+    const int maskUse = GetUseMaskScreenFlag();
+    SetUseMaskScreenFlag(0);
     if (!g_ScreenSettings.useDirect3D) {
         g_ScreenImages.drawSurface = record != nullptr ? &record->view : &g_ScreenImages.primary;
     } else {
@@ -190,6 +137,7 @@ int SetDrawTarget(int target) {
         SetDrawArea(s.drawArea.left, s.drawArea.top, s.drawArea.right, s.drawArea.bottom);
     }
     ResetTargetTransforms(s.targetWidth, s.targetHeight);
+    SetUseMaskScreenFlag(maskUse);
     return 0;
 }
 

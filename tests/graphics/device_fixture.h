@@ -31,6 +31,7 @@ inline void ResetGraphicsState() {
     g_DrawSettings = DrawSettings{{0, 0, 640, 480}, 0, 0, 0x00FFFFFF};
     g_FlushVertexBatch = nullptr;
     g_Window.settings.windowed = 1;
+    g_Window.active = 1;  // no window here to become active: draws and targets must not wait
 }
 
 class RecordingDeviceTest : public ::testing::Test {

@@ -1,0 +1,59 @@
+// The blend graph: a second image whose values, against a threshold, mask what is drawn (a wipe
+// between two pictures). On the device path it is the blend texture of the stage set-up, on the
+// software path the blend image the kernels read.
+#include "core/core.h"
+#include "draw/draw_settings.h"
+#include "draw/draw_soft.h"
+#include "graphics/blend_mode.h"
+#include "graphics/device.h"
+#include "graphics/graph_handle.h"
+#include "graphics/graphics.h"
+#include "graphics/render_state.h"
+
+namespace {
+
+int Clamp255(int value) { return value < 0 ? 0 : value > 255 ? 255 : value; }
+
+}  // namespace
+
+int SetBlendGraph(int handle, int threshold, int range) {
+    DrawSettings& s = g_DrawSettings;
+    if (s.suspended) return 0;
+    if (handle == s.blendGraph && threshold == s.blendBorder && range == s.blendRange) return 0;
+    GraphRecord* record = nullptr;
+    if (handle != -1) {
+        record = GetGraphRecord(handle);
+        if (record == nullptr || record->image == nullptr) return -1;
+    }
+    WaitWhileInactive();
+    threshold = Clamp255(threshold);
+    range = Clamp255(range);
+    s.blendGraph = handle;
+    s.blendBorder = threshold;
+    s.blendRange = range;
+
+    if (!g_ScreenSettings.useDirect3D) {
+        g_SoftBlendImage = record != nullptr ? &record->image->image : nullptr;
+        SetBlendImageTable(threshold, range);
+        return 0;
+    }
+    if (GetDevice() == nullptr) return -1;
+    if (record == nullptr) return SetDeviceBlendTexture(nullptr, threshold, range);
+    if (record->pieceCount <= 0 || record->pieces[0].piece == nullptr ||
+        record->pieces[0].piece->texture == nullptr)
+        return -1;
+    const TexturePiece* piece = record->pieces[0].piece;
+    SetDeviceBlendTexture(piece->texture, threshold, range);
+    s.blendTextureWidth = static_cast<float>(piece->textureWidth);
+    s.blendTextureHeight = static_cast<float>(piece->textureHeight);
+    g_BlendScaleX = 1.0f / s.blendTextureWidth;
+    g_BlendScaleY = 1.0f / s.blendTextureHeight;
+    return 0;
+}
+
+void ForgetDeletedBlendGraph(int handle) {
+    if (handle != g_DrawSettings.blendGraph) return;
+    // The handle stays set, so that graph draws fail the size check; the pixels are gone.
+    g_SoftBlendImage = nullptr;
+    if (GetDevice() != nullptr) SetDeviceBlendTexture(nullptr, -1, -1);
+}

@@ -1,0 +1,149 @@
+// The draw-settings reset, the blend graph and the lit 3D steps of the draw-state preparation.
+#include "draw/draw_flags.h"
+#include "draw/draw_settings.h"
+#include "draw/draw_soft.h"
+#include "draw_fixture.h"
+#include "draw/draw_stubs.h"
+#include "graphics/graphics.h"
+
+namespace {
+
+void NoRestore() {}
+
+TEST_F(DrawTest, ResetGivesDefaultsAndKeepsTheKeptFields) {
+    StartGraphics(true);
+    const DrawSettings& s = g_DrawSettings;
+    EXPECT_EQ(s.blendMode, 0);
+    EXPECT_EQ(s.blendParameter, 0);
+    EXPECT_EQ(s.brightColor, 0x00FFFFFFu);
+    EXPECT_EQ(s.drawTarget, -4);
+    EXPECT_EQ(s.drawArea.right, 640);
+    EXPECT_EQ(s.drawArea.bottom, 480);
+    EXPECT_FLOAT_EQ(s.vertexZ, 0.2f);
+    EXPECT_EQ(s.blendGraph, -1);
+    EXPECT_EQ(s.fogMode, 3);
+    EXPECT_EQ(s.fogColor, 0xFFFFFFFFu);
+    EXPECT_FLOAT_EQ(s.fogEnd, 1500.0f);
+    EXPECT_EQ(s.alphaTest, 1);
+    EXPECT_FLOAT_EQ(s.nearZ, 10.0f);
+    EXPECT_FLOAT_EQ(s.farZ, 10000.0f);
+    EXPECT_FLOAT_EQ(s.material.Diffuse.r, 0.8f);
+    EXPECT_FLOAT_EQ(s.material.Power, 20.0f);
+    EXPECT_EQ(s.materialDirty, 1);
+    EXPECT_EQ(GetUseMaskScreenFlag(), 1);
+    ASSERT_GT(g_LightTable.defaultLight, 0);
+    const LightRecord* light = g_LightTable.slots[g_LightTable.defaultLight & 0xFFFF];
+    EXPECT_EQ(light->light.Type, V_D3DLIGHT_DIRECTIONAL);
+    EXPECT_NEAR(light->light.Direction.y, -0.57735f, 1e-5);
+
+    // A restart resets the blend mode but keeps the callback, emulation and lighting setting.
+    SetBlendMode(2, 300);
+    EXPECT_EQ(s.blendParameter, 255);
+    SetBlendMode(1, -5);
+    EXPECT_EQ(s.blendParameter, 0);
+    SetGraphRestoreCallback(NoRestore);
+    g_DrawSettings.emulation320x240 = 1;
+    g_DrawSettings.lightingOff = 1;
+    EndGraphics();
+    ASSERT_EQ(InitGraphics(), 0);
+    EXPECT_EQ(s.blendMode, 0);
+    EXPECT_EQ(s.graphRestoreCallback, &NoRestore);
+    EXPECT_EQ(s.emulation320x240, 1);
+    EXPECT_EQ(s.lightingOff, 1);
+    g_DrawSettings.emulation320x240 = 0;
+}
+
+TEST_F(DrawTest, BlendGraphOnTheDevice) {
+    StartGraphics(true);
+    int blend = MakeGraph(64, 64);
+    int small = MakeGraph(16, 16);
+    int graph = MakeGraph(32, 32);
+    ASSERT_GE(graph, 0);
+    EXPECT_EQ(SetBlendGraph(12345, 0, 0), -1);
+    ASSERT_EQ(SetBlendGraph(blend, 300, -4), 0);
+    EXPECT_EQ(g_DrawSettings.blendBorder, 255);  // clamped
+    EXPECT_EQ(g_DrawSettings.blendRange, 0);
+    EXPECT_NE(g_RenderStates.blendTexture, nullptr);
+    EXPECT_FLOAT_EQ(g_BlendScaleX, 1.0f / 64.0f);
+
+    // Drawn with two texture sets: the blend graph's coordinates first.
+    ASSERT_EQ(SetBlendGraph(blend, 128, 0), 0);
+    Recording().ClearCalls();
+    ASSERT_EQ(DrawGraphAt(8, 4, graph, 0), 0);
+    FlushVertexBatch();
+    EXPECT_EQ(Draws(), std::vector<std::string>{"DrawPrimitiveUP(4,2,40)"});
+    const auto* v = reinterpret_cast<const Vertex2DBlend*>(g_VertexBatch.arrays[2]);
+    EXPECT_FLOAT_EQ(v[0].u1, 0.0f);
+    EXPECT_TRUE(Called(RenderState(V_D3DRS_ALPHAREF, 128)));
+
+    // A drawn graph larger than the blend graph is refused.
+    ASSERT_EQ(SetBlendGraph(small, 128, 0), 0);
+    EXPECT_EQ(DrawGraphAt(0, 0, graph, 0), -1);
+
+    // Deleting the blend graph takes its texture off the device; draws then fail the check.
+    ASSERT_EQ(SetBlendGraph(blend, 128, 0), 0);
+    DeleteGraph(blend);
+    EXPECT_EQ(g_RenderStates.blendTexture, nullptr);
+    EXPECT_EQ(DrawGraphAt(0, 0, graph, 0), -1);
+    ASSERT_EQ(SetBlendGraph(-1, 0, 0), 0);
+    EXPECT_EQ(DrawGraphAt(0, 0, graph, 0), 0);
+}
+
+TEST_F(DrawTest, BlendGraphOnTheSoftwareScreen) {
+    StartGraphics(false);
+    int blend = MakeGraph(32, 32);
+    ASSERT_GE(blend, 0);
+    ASSERT_EQ(SetBlendGraph(blend, 100, 50), 0);
+    EXPECT_EQ(g_SoftBlendImage, &GetGraphRecord(blend)->image->image);
+    uint32_t withGraph[256];
+    for (int i = 0; i < 256; ++i) withGraph[i] = GetBlendImageMapEntry(i);
+    ASSERT_EQ(SetBlendGraph(blend, 200, 50), 0);
+    bool changed = false;
+    for (int i = 0; i < 256; ++i) changed |= withGraph[i] != GetBlendImageMapEntry(i);
+    EXPECT_TRUE(changed);
+    DeleteGraph(blend);
+    EXPECT_EQ(g_SoftBlendImage, nullptr);
+    ASSERT_EQ(SetBlendGraph(-1, 0, 0), 0);
+    EXPECT_EQ(g_SoftBlendImage, nullptr);
+}
+
+TEST_F(DrawTest, LitDrawsSendLightsMaterialAndSources) {
+    StartGraphics(true);
+    PrepareDrawState(nullptr, nullptr, kDrawLighting);
+    EXPECT_TRUE(Called(RenderState(V_D3DRS_LIGHTING, 1)));
+    EXPECT_TRUE(Called("LightEnable(0,1)"));
+    EXPECT_EQ(Recording().CallsStartingWith("SetMaterial(").size(), 1u);
+    EXPECT_TRUE(Called(RenderState(V_D3DRS_DIFFUSEMATERIALSOURCE, V_D3DMCS_COLOR1)));
+    EXPECT_EQ(g_DrawSettings.materialDirty, 0);
+
+    // Nothing is sent again for a second lit draw; an unlit draw switches lighting off.
+    Recording().ClearCalls();
+    PrepareDrawState(nullptr, nullptr, kDrawLighting);
+    EXPECT_TRUE(Recording().CallsStartingWith("SetMaterial(").empty());
+    EXPECT_TRUE(Recording().CallsStartingWith("LightEnable(").empty());
+    PrepareDrawState(nullptr, nullptr, 0);
+    EXPECT_TRUE(Called(RenderState(V_D3DRS_LIGHTING, 0)));
+
+    // The material source setting picks the material; lighting off by setting sends nothing.
+    g_DrawSettings.diffuseSource = 1;
+    PrepareDrawState(nullptr, nullptr, kDrawLighting);
+    EXPECT_TRUE(Called(RenderState(V_D3DRS_DIFFUSEMATERIALSOURCE, V_D3DMCS_MATERIAL)));
+    g_DrawSettings.lightingOff = 1;
+    g_DrawSettings.materialDirty = 1;
+    Recording().ClearCalls();
+    PrepareDrawState(nullptr, nullptr, kDrawLighting);
+    EXPECT_TRUE(Called(RenderState(V_D3DRS_LIGHTING, 0)));
+    EXPECT_TRUE(Recording().CallsStartingWith("SetMaterial(").empty());
+    g_DrawSettings.lightingOff = 0;
+
+    // Changed texture transforms go out for every stage, once.
+    g_DrawSettings.textureTransformOn[1] = 1;
+    g_DrawSettings.textureMatrices[1].m[0][0] = 2.0f;
+    g_DrawSettings.textureTransformChanged = 1;
+    Recording().ClearCalls();
+    PrepareDrawState(nullptr, nullptr, 0);
+    EXPECT_EQ(Recording().CallsStartingWith("SetTransform(17,2,").size(), 1u);
+    EXPECT_EQ(g_DrawSettings.textureTransformChanged, 0);
+}
+
+}  // namespace
