@@ -40,9 +40,9 @@ TEST_F(ShaderPackTest, DefaultProgramsCreatedFromEmbeddedPack) {
         reinterpret_cast<const char*>(g_ShaderState.pixelPrograms[kDefaultPixelProgram]);
     ASSERT_NE(vertex, nullptr);
     ASSERT_NE(pixel, nullptr);
-    EXPECT_EQ(std::string(vertex).rfind("#version 120\n", 0), 0u);
+    EXPECT_EQ(std::string(vertex).rfind("#version 330 core\n", 0), 0u);
     EXPECT_NE(std::string(vertex).find("gl_Position"), std::string::npos);
-    EXPECT_NE(std::string(pixel).find("gl_FragColor"), std::string::npos);
+    EXPECT_NE(std::string(pixel).find("fragColor"), std::string::npos);
     EXPECT_NE(g_ShaderState.vertexObjects[kDefaultVertexProgram], nullptr);
     EXPECT_NE(g_ShaderState.pixelObjects[kDefaultPixelProgram], nullptr);
     EXPECT_NE(ReadLog().find("プログラマブルシェーダーを使用します"), std::string::npos);
