@@ -111,6 +111,68 @@ TEST_F(FrameTest, SettingsStepWithinTheirRanges) {
     EXPECT_NE(dynamic_cast<Sequence::Title*>(Current()), nullptr);
 }
 
+TEST_F(FrameTest, SettingsStopAtTheirEndsAndStartTheRunWithThem) {
+    Run({{0, 1}, {kPadDecide, 1}, {0, 1}});
+    auto* option = dynamic_cast<Sequence::Option*>(Current());
+    ASSERT_NE(option, nullptr);
+    Run({{kPadLeft, 40}});
+    EXPECT_EQ(option->energy, 0);
+    // The cursor stays on the four rows however long up or down is held.
+    Run({{0, 1}, {kPadUp, 30}});
+    EXPECT_EQ(option->cursor, 0);
+    Run({{0, 1}, {kPadDown, 40}});
+    EXPECT_EQ(option->cursor, 3);
+    Run({{0, 1}, {kPadUp, 1}, {0, 1}, {kPadRight, 600}});
+    EXPECT_EQ(option->insect, 500);
+    Run({{0, 1}, {kPadUp, 1}, {0, 1}, {kPadRight, 600}});
+    EXPECT_EQ(option->wood, 500);
+    EXPECT_EQ(option->animal, 6);
+
+    Run({{0, 1}, {kPadDecide, 1}});
+    ASSERT_NE(Run(), nullptr);
+    const World& world = *Run()->world;
+    EXPECT_EQ(world.airEnergy, 0);
+    EXPECT_EQ(sim_test::CountKind(world, Wood), 500);
+    EXPECT_EQ(sim_test::CountKind(world, Insect), 500);
+    EXPECT_EQ(sim_test::CountKind(world, Animal), 6);
+    ASSERT_FALSE(sim_test::LogLines().empty());
+    EXPECT_EQ(sim_test::LogLines()[0], "00:00:00 空養0　木500本　虫500匹　獣6匹で開始しました。");
+}
+
+TEST_F(FrameTest, PauseCancelResumesTheRunAndRestartPlacesAnew) {
+    Run({{0, 1}, {kPadDecide, 1}, {0, 1}, {kPadDecide, 1}, {0, 3}});
+    ASSERT_NE(Run(), nullptr);
+    World* world = Run()->world;
+    std::vector<int32_t> placement;
+    for (int slot = 0; slot < 36; ++slot) placement.push_back(world->At(slot).x);
+    AddLog(0, GetCurrentGameLog(), "kept");
+    world->zoom = 4000;
+    world->highlightKind = Insect;
+
+    // Down past the last item stays on CANSEL, which resumes the same run.
+    Run({{kPadPause, 1}, {0, 1}, {kPadDown, 1}, {0, 1}, {kPadDown, 1}, {0, 1}, {kPadDown, 1},
+         {0, 1}, {kPadDecide, 1}, {0, 1}});
+    EXPECT_NE(dynamic_cast<Sequence::Game::Play*>(Run()->child), nullptr);
+    EXPECT_EQ(sim_test::LogLines().back(), "00:00:00 kept");
+    EXPECT_EQ(world->zoom, 4000);
+
+    // A new pause starts on RE START: the run begins again with the view reset and new places.
+    sim_test::g_FakeNow += 3000;
+    Run({{0, 3}});
+    ASSERT_GT(world->elapsedSeconds, 0);
+    Run({{kPadPause, 1}, {0, 1}, {kPadUp, 1}, {0, 1}, {kPadDecide, 1}, {0, 1}});
+    EXPECT_EQ(Run()->world, world);
+    EXPECT_EQ(world->zoom, 1000);
+    EXPECT_EQ(world->highlightKind, -1);
+    EXPECT_EQ(world->nextId, 36);
+    EXPECT_EQ(world->elapsedSeconds, 0);
+    EXPECT_EQ(sim_test::LogLines().size(), 1u);
+    std::vector<int32_t> again;
+    for (int slot = 0; slot < 36; ++slot) again.push_back(world->At(slot).x);
+    EXPECT_NE(again, placement);
+    EXPECT_FALSE(FileExists("Setting.txt"));
+}
+
 TEST_F(FrameTest, RestartDropsTheLogUnsavedAndTitleSavesIt) {
     Run({{0, 1}, {kPadDecide, 1}, {0, 1}, {kPadDecide, 1}, {0, 3}});
     ASSERT_NE(Run(), nullptr);

@@ -63,6 +63,40 @@ TEST_F(ViewTest, TransformAndItsInverseAtEveryZoom) {
     EXPECT_DOUBLE_EQ(PieceScale(*world), 2.0);
 }
 
+TEST_F(ViewTest, TransformFollowsTheFormulaAndTruncatesTowardZero) {
+    // At each zoom: the world point at the window's top-left corner and the milli-pixels of one
+    // window pixel, with the camera on the field's centre.
+    struct Case {
+        double zoom;
+        int32_t left, top, pixel;
+    };
+    const Case cases[] = {{1000, 0, 0, 1000},
+                          {2000, 160000, 120000, 500},
+                          {4000, 240000, 180000, 250},
+                          {8000, 280000, 210000, 125}};
+    for (const Case& c : cases) {
+        world->zoom = c.zoom;
+        const ScreenPoint corner = WorldToScreen(*world, c.left, c.top);
+        EXPECT_EQ(corner.x, 0) << c.zoom;
+        EXPECT_EQ(corner.y, 0) << c.zoom;
+        const ScreenPoint far = WorldToScreen(*world, c.left + 640 * c.pixel, c.top + 480 * c.pixel);
+        EXPECT_EQ(far.x, 640) << c.zoom;
+        EXPECT_EQ(far.y, 480) << c.zoom;
+        // Less than one pixel left of and above the window is still 0, not -1.
+        const ScreenPoint near = WorldToScreen(*world, c.left - c.pixel / 2, c.top - c.pixel / 2);
+        EXPECT_EQ(near.x, 0) << c.zoom;
+        EXPECT_EQ(near.y, 0) << c.zoom;
+        const ScreenPoint out = WorldToScreen(*world, c.left - c.pixel * 3 / 2, c.top - c.pixel * 3 / 2);
+        EXPECT_EQ(out.x, -1) << c.zoom;
+        EXPECT_EQ(out.y, -1) << c.zoom;
+        int32_t wx = 0, wy = 0;
+        ScreenToWorld(*world, 639, 479, &wx, &wy);
+        EXPECT_EQ(wx, c.left + 639 * c.pixel) << c.zoom;
+        EXPECT_EQ(wy, c.top + 479 * c.pixel) << c.zoom;
+        EXPECT_DOUBLE_EQ(PieceScale(*world), c.zoom / 2000) << c.zoom;
+    }
+}
+
 TEST_F(ViewTest, GroundExactlyCoversTheWindowAtTheStart) {
     engine.Clear();
     world->Draw();
