@@ -6,7 +6,9 @@
 
 namespace {
 
-GlSurface* AsSurface(V_IDirect3DSurface9* surface) { return dynamic_cast<GlSurface*>(surface); }
+GlSurface* AsSurface(V_IDirect3DSurface9* surface) {
+    return dynamic_cast<GlSurface*>(surface);
+}
 
 V_D3DMATRIX Identity() {
     V_D3DMATRIX m{};
@@ -53,7 +55,8 @@ private:
 template <class Interface>
 class GlShaderObject : public V_RefCounted<Interface> {
 public:
-    GlShaderObject(const GlContextRef& context, GLuint shader) : context_(context), shader_(shader) {}
+    GlShaderObject(const GlContextRef& context, GLuint shader)
+        : context_(context), shader_(shader) {}
     ~GlShaderObject() override {
         if (context_->MakeCurrent()) context_->gl.DeleteShader(shader_);
     }
@@ -91,12 +94,17 @@ GlDevice::GlDevice(const GlContextRef& context, const V_D3DPRESENT_PARAMETERS& p
     GlImageRef image =
         CreateGlTextureImage(context, width, height, 1, parameters.BackBufferFormat, true);
     if (!image) return;
-    V_D3DSURFACE_DESC desc{parameters.BackBufferFormat, V_D3DRTYPE_SURFACE,
-                           V_D3DUSAGE_RENDERTARGET, V_D3DPOOL_DEFAULT, 0, 0,
-                           parameters.BackBufferWidth, parameters.BackBufferHeight};
-    backBuffer_ = new GlSurface(desc, GlSurfaceKind::BackBuffer,
-                                (parameters.Flags & V_D3DPRESENTFLAG_LOCKABLE_BACKBUFFER) != 0,
-                                image, 0);
+    V_D3DSURFACE_DESC desc{parameters.BackBufferFormat,
+                           V_D3DRTYPE_SURFACE,
+                           V_D3DUSAGE_RENDERTARGET,
+                           V_D3DPOOL_DEFAULT,
+                           0,
+                           0,
+                           parameters.BackBufferWidth,
+                           parameters.BackBufferHeight};
+    backBuffer_ =
+        new GlSurface(desc, GlSurfaceKind::BackBuffer,
+                      (parameters.Flags & V_D3DPRESENTFLAG_LOCKABLE_BACKBUFFER) != 0, image, 0);
     world_ = view_ = projection_ = Identity();
     // The platform's render-state defaults that the draws read.
     renderStates_[V_D3DRS_ZENABLE] = V_D3DZB_FALSE;
@@ -138,7 +146,9 @@ void GlDevice::ReplaceTarget(GlSurface* surface) {
                 static_cast<V_LONG>(surface->Desc().Height)};
 }
 
-V_HRESULT GlDevice::TestCooperativeLevel() { return GlDeviceLost() ? V_D3DERR_DEVICELOST : V_S_OK; }
+V_HRESULT GlDevice::TestCooperativeLevel() {
+    return GlDeviceLost() ? V_D3DERR_DEVICELOST : V_S_OK;
+}
 
 V_HRESULT GlDevice::Reset(V_D3DPRESENT_PARAMETERS* parameters) {
     if (parameters == nullptr || GlDeviceLost()) return V_D3DERR_INVALIDCALL;
@@ -185,16 +195,44 @@ V_HRESULT GlDevice::Present(const V_RECT* source, const V_RECT* dest, V_HWND, co
     bool scaled = from.right - from.left != to.right - to.left ||
                   from.bottom - from.top != to.bottom - to.top;
     // The stored rows run top first; the window's run bottom first.
-    gl.BlitFramebuffer(from.left, from.top, from.right, from.bottom, to.left,
-                       windowHeight - to.top, to.right, windowHeight - to.bottom,
-                       GL_COLOR_BUFFER_BIT, scaled ? GL_LINEAR : GL_NEAREST);
+    gl.BlitFramebuffer(from.left, from.top, from.right, from.bottom, to.left, windowHeight - to.top,
+                       to.right, windowHeight - to.bottom, GL_COLOR_BUFFER_BIT,
+                       scaled ? GL_LINEAR : GL_NEAREST);
     SDL_GL_SwapWindow(context_->window);
+    PaceFrames();
     return V_S_OK;
 }
 
+// A present that waits for the vertical blank never runs faster than the display's refresh,
+// also where the GL driver ignores the swap interval (virtual displays, some compositors):
+// presents closer together than one refresh period wait out the rest of it. Where the swap
+// already waited, the period has passed and nothing more is waited.
+void GlDevice::PaceFrames() {
+    if (parameters_.PresentationInterval == V_D3DPRESENT_INTERVAL_IMMEDIATE) return;
+    SDL_DisplayMode mode{};
+    int display = SDL_GetWindowDisplayIndex(context_->window);
+    int refresh =
+        display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0 && mode.refresh_rate > 0
+            ? mode.refresh_rate
+            : 60;
+    uint64_t frequency = SDL_GetPerformanceFrequency();
+    uint64_t period = frequency / static_cast<uint64_t>(refresh);
+    uint64_t slack = frequency / 1000;  // a present this close to the period counts as on time
+    uint64_t now = SDL_GetPerformanceCounter();
+    if (nextFrame_ != 0 && now + slack < nextFrame_) {
+        while (now < nextFrame_) {
+            uint64_t left = (nextFrame_ - now) * 1000 / frequency;
+            if (left > 1) SDL_Delay(static_cast<uint32_t>(left - 1));
+            now = SDL_GetPerformanceCounter();
+        }
+    }
+    // Keep to a steady rhythm, but start afresh after a long frame.
+    nextFrame_ = nextFrame_ != 0 && now < nextFrame_ + period ? nextFrame_ + period : now + period;
+}
+
 V_HRESULT GlDevice::CreateTexture(V_UINT width, V_UINT height, V_UINT levels, V_DWORD usage,
-                                  V_D3DFORMAT format, uint32_t pool,
-                                  V_IDirect3DTexture9** texture, void*) {
+                                  V_D3DFORMAT format, uint32_t pool, V_IDirect3DTexture9** texture,
+                                  void*) {
     V_D3DCAPS9 caps = MakeGlCaps();
     if (texture == nullptr || width == 0 || height == 0 || width > caps.MaxTextureWidth ||
         height > caps.MaxTextureHeight || !GlTextureFormatSupported(format))
@@ -209,8 +247,8 @@ V_HRESULT GlDevice::CreateTexture(V_UINT width, V_UINT height, V_UINT levels, V_
     GlImageRef image = CreateGlTextureImage(context_, static_cast<int>(width),
                                             static_cast<int>(height), count, format, drawable);
     if (!image) return V_D3DERR_OUTOFVIDEOMEMORY;
-    *texture = new GlTexture(image, static_cast<int>(width), static_cast<int>(height), count,
-                             usage, format, pool);
+    *texture = new GlTexture(image, static_cast<int>(width), static_cast<int>(height), count, usage,
+                             format, pool);
     return V_S_OK;
 }
 
@@ -223,8 +261,9 @@ V_HRESULT GlDevice::CreateRenderTarget(V_UINT width, V_UINT height, V_D3DFORMAT 
     GlImageRef image = CreateGlTextureImage(context_, static_cast<int>(width),
                                             static_cast<int>(height), 1, format, true);
     if (!image) return V_D3DERR_OUTOFVIDEOMEMORY;
-    V_D3DSURFACE_DESC desc{format, V_D3DRTYPE_SURFACE, V_D3DUSAGE_RENDERTARGET,
-                           V_D3DPOOL_DEFAULT, 0, 0, width, height};
+    V_D3DSURFACE_DESC desc{
+        format, V_D3DRTYPE_SURFACE, V_D3DUSAGE_RENDERTARGET, V_D3DPOOL_DEFAULT, 0, 0, width,
+        height};
     *surface = new GlSurface(desc, GlSurfaceKind::RenderTarget, lockable != 0, image, 0);
     return V_S_OK;
 }
@@ -238,8 +277,9 @@ V_HRESULT GlDevice::CreateDepthStencilSurface(V_UINT width, V_UINT height, V_D3D
     GlImageRef image =
         CreateGlDepthImage(context_, static_cast<int>(width), static_cast<int>(height));
     if (!image) return V_D3DERR_OUTOFVIDEOMEMORY;
-    V_D3DSURFACE_DESC desc{format, V_D3DRTYPE_SURFACE, V_D3DUSAGE_DEPTHSTENCIL,
-                           V_D3DPOOL_DEFAULT, 0, 0, width, height};
+    V_D3DSURFACE_DESC desc{
+        format, V_D3DRTYPE_SURFACE, V_D3DUSAGE_DEPTHSTENCIL, V_D3DPOOL_DEFAULT, 0, 0, width,
+        height};
     *surface = new GlSurface(desc, GlSurfaceKind::Depth, false, image, 0);
     return V_S_OK;
 }
@@ -275,8 +315,7 @@ V_HRESULT GlDevice::CreateVertexDeclaration(const V_D3DVERTEXELEMENT9* elements,
     return V_S_OK;
 }
 
-V_HRESULT GlDevice::CreateVertexShader(const V_DWORD* function,
-                                       V_IDirect3DVertexShader9** shader) {
+V_HRESULT GlDevice::CreateVertexShader(const V_DWORD* function, V_IDirect3DVertexShader9** shader) {
     if (shader == nullptr) return V_D3DERR_INVALIDCALL;
     GLuint compiled = CompileShaderText(context_, GL_VERTEX_SHADER, function);
     if (compiled == 0) return V_D3DERR_INVALIDCALL;
@@ -336,8 +375,7 @@ V_HRESULT GlDevice::StretchRect(V_IDirect3DSurface9* source, const V_RECT* sourc
     return V_S_OK;
 }
 
-V_HRESULT GlDevice::ColorFill(V_IDirect3DSurface9* surface, const V_RECT* rect,
-                              V_D3DCOLOR color) {
+V_HRESULT GlDevice::ColorFill(V_IDirect3DSurface9* surface, const V_RECT* rect, V_D3DCOLOR color) {
     GlSurface* target = AsSurface(surface);
     V_RECT r;
     if (target == nullptr || !SurfaceRect(target, rect, &r)) return V_D3DERR_INVALIDCALL;
@@ -375,7 +413,8 @@ V_HRESULT GlDevice::GetRenderTargetData(V_IDirect3DSurface9* target, V_IDirect3D
         return V_D3DERR_INVALIDCALL;
     GLuint framebuffer = SurfaceFramebuffer(from);
     if (framebuffer == 0 || !context_->MakeCurrent()) return V_D3DERR_INVALIDCALL;
-    int width = static_cast<int>(from->Desc().Width), height = static_cast<int>(from->Desc().Height);
+    int width = static_cast<int>(from->Desc().Width),
+        height = static_cast<int>(from->Desc().Height);
     std::vector<uint8_t> rgba(static_cast<size_t>(width) * height * 4);
     const GlApi& gl = context_->gl;
     gl.BindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
@@ -404,8 +443,12 @@ V_HRESULT GlDevice::SetDepthStencilSurface(V_IDirect3DSurface9* surface) {
     return V_S_OK;
 }
 
-V_HRESULT GlDevice::BeginScene() { return V_S_OK; }
-V_HRESULT GlDevice::EndScene() { return V_S_OK; }
+V_HRESULT GlDevice::BeginScene() {
+    return V_S_OK;
+}
+V_HRESULT GlDevice::EndScene() {
+    return V_S_OK;
+}
 
 bool GlDevice::BindTarget() {
     if (!context_->MakeCurrent()) return false;
@@ -442,8 +485,8 @@ void GlDevice::ClipRect(int* x0, int* y0, int* x1, int* y1) const {
     cut(0, 0, static_cast<int>(target_->Desc().Width), static_cast<int>(target_->Desc().Height));
 }
 
-V_HRESULT GlDevice::Clear(V_DWORD count, const V_D3DRECT* rects, V_DWORD flags,
-                          V_D3DCOLOR color, float z, V_DWORD stencil) {
+V_HRESULT GlDevice::Clear(V_DWORD count, const V_D3DRECT* rects, V_DWORD flags, V_D3DCOLOR color,
+                          float z, V_DWORD stencil) {
     if (!BindTarget()) return V_D3DERR_INVALIDCALL;
     const GlApi& gl = context_->gl;
     GLbitfield mask = 0;
@@ -478,9 +521,12 @@ V_HRESULT GlDevice::Clear(V_DWORD count, const V_D3DRECT* rects, V_DWORD flags,
 
 V_HRESULT GlDevice::SetTransform(uint32_t state, const V_D3DMATRIX* matrix) {
     if (matrix == nullptr) return V_D3DERR_INVALIDCALL;
-    if (state == V_D3DTS_WORLD) world_ = *matrix;
-    else if (state == V_D3DTS_VIEW) view_ = *matrix;
-    else if (state == V_D3DTS_PROJECTION) projection_ = *matrix;
+    if (state == V_D3DTS_WORLD)
+        world_ = *matrix;
+    else if (state == V_D3DTS_VIEW)
+        view_ = *matrix;
+    else if (state == V_D3DTS_PROJECTION)
+        projection_ = *matrix;
     return V_S_OK;
 }
 
@@ -502,12 +548,23 @@ V_HRESULT GlDevice::SetRenderState(uint32_t state, V_DWORD value) {
     if (state >= 256) return V_D3DERR_INVALIDCALL;
     renderStates_[state] = value;
     switch (state) {
-    case V_D3DRS_SHADEMODE: fixed_.shadeMode = value; break;
-    case V_D3DRS_SPECULARENABLE: fixed_.specularEnable = value; break;
-    case V_D3DRS_ALPHATESTENABLE: fixed_.alphaTestEnable = value; break;
-    case V_D3DRS_ALPHAFUNC: fixed_.alphaFunc = value; break;
-    case V_D3DRS_FOGENABLE: fixed_.fogEnable = value; break;
-    default: break;
+        case V_D3DRS_SHADEMODE:
+            fixed_.shadeMode = value;
+            break;
+        case V_D3DRS_SPECULARENABLE:
+            fixed_.specularEnable = value;
+            break;
+        case V_D3DRS_ALPHATESTENABLE:
+            fixed_.alphaTestEnable = value;
+            break;
+        case V_D3DRS_ALPHAFUNC:
+            fixed_.alphaFunc = value;
+            break;
+        case V_D3DRS_FOGENABLE:
+            fixed_.fogEnable = value;
+            break;
+        default:
+            break;
     }
     return V_S_OK;
 }
@@ -526,14 +583,29 @@ V_HRESULT GlDevice::SetTexture(V_DWORD stage, V_IDirect3DTexture9* texture) {
 V_HRESULT GlDevice::SetTextureStageState(V_DWORD stage, uint32_t type, V_DWORD value) {
     if (stage >= kGlStages) return V_D3DERR_INVALIDCALL;
     switch (type) {
-    case V_D3DTSS_COLOROP: fixed_.colorOp[stage] = value; break;
-    case V_D3DTSS_COLORARG1: fixed_.colorArg1[stage] = value; break;
-    case V_D3DTSS_COLORARG2: fixed_.colorArg2[stage] = value; break;
-    case V_D3DTSS_ALPHAOP: fixed_.alphaOp[stage] = value; break;
-    case V_D3DTSS_ALPHAARG1: fixed_.alphaArg1[stage] = value; break;
-    case V_D3DTSS_ALPHAARG2: fixed_.alphaArg2[stage] = value; break;
-    case V_D3DTSS_TEXCOORDINDEX: fixed_.texCoordIndex[stage] = value; break;
-    default: break;
+        case V_D3DTSS_COLOROP:
+            fixed_.colorOp[stage] = value;
+            break;
+        case V_D3DTSS_COLORARG1:
+            fixed_.colorArg1[stage] = value;
+            break;
+        case V_D3DTSS_COLORARG2:
+            fixed_.colorArg2[stage] = value;
+            break;
+        case V_D3DTSS_ALPHAOP:
+            fixed_.alphaOp[stage] = value;
+            break;
+        case V_D3DTSS_ALPHAARG1:
+            fixed_.alphaArg1[stage] = value;
+            break;
+        case V_D3DTSS_ALPHAARG2:
+            fixed_.alphaArg2[stage] = value;
+            break;
+        case V_D3DTSS_TEXCOORDINDEX:
+            fixed_.texCoordIndex[stage] = value;
+            break;
+        default:
+            break;
     }
     return V_S_OK;
 }

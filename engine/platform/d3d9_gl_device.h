@@ -104,9 +104,11 @@ private:
     bool BindTarget();
     void ClipRect(int* x0, int* y0, int* x1, int* y1) const;
     void ReplaceTarget(GlSurface* surface);
+    void PaceFrames();
 
     GlContextRef context_;
     V_D3DPRESENT_PARAMETERS parameters_;
+    uint64_t nextFrame_ = 0;  // performance-counter time before which a paced present waits
     GlSurface* backBuffer_ = nullptr;
     GlSurface* target_ = nullptr;  // held reference
     GlSurface* depth_ = nullptr;   // held reference

@@ -1,5 +1,7 @@
 // The OpenGL device under the library: start, clear, present and read back; the surfaces'
 // rules; the fall-back to the software screen.
+#include <SDL.h>
+
 #include "gl/gl_fixture.h"
 
 namespace {
@@ -33,22 +35,22 @@ TEST_F(GlLibraryTest, DevicePathClearsPresentsAndReadsBack) {
     V_IDirect3DSurface9* memory = nullptr;
     V_D3DFORMAT format = g_GraphicsDevice.backBufferFormat;
     ASSERT_EQ(device->CreateRenderTarget(16, 8, format, 0, 0, V_FALSE, &target, nullptr), V_S_OK);
-    ASSERT_EQ(device->CreateOffscreenPlainSurface(16, 8, format, V_D3DPOOL_SYSTEMMEM, &memory,
-                                                  nullptr),
-              V_S_OK);
+    ASSERT_EQ(
+        device->CreateOffscreenPlainSurface(16, 8, format, V_D3DPOOL_SYSTEMMEM, &memory, nullptr),
+        V_S_OK);
     V_D3DLOCKED_RECT locked{};
     EXPECT_NE(target->LockRect(&locked, nullptr, V_D3DLOCK_READONLY), V_S_OK);  // default pool
     V_RECT from{100, 100, 116, 108};
-    EXPECT_EQ(device->StretchRect(g_GraphicsDevice.backBuffer, &from, target, nullptr,
-                                  V_D3DTEXF_NONE),
-              V_S_OK);
+    EXPECT_EQ(
+        device->StretchRect(g_GraphicsDevice.backBuffer, &from, target, nullptr, V_D3DTEXF_NONE),
+        V_S_OK);
     V_RECT corner{0, 0, 4, 4};
     EXPECT_EQ(device->ColorFill(target, &corner, 0xFF00FF00u), V_S_OK);
     ASSERT_EQ(device->GetRenderTargetData(target, memory), V_S_OK);
     ASSERT_EQ(memory->LockRect(&locked, nullptr, V_D3DLOCK_READONLY), V_S_OK);
     const auto* row = static_cast<const uint16_t*>(locked.pBits);
-    EXPECT_EQ(row[0], 0x07E0);                          // green from the fill
-    EXPECT_EQ(row[15], Near565(kClear));                // the copied back buffer
+    EXPECT_EQ(row[0], 0x07E0);            // green from the fill
+    EXPECT_EQ(row[15], Near565(kClear));  // the copied back buffer
     memory->UnlockRect();
 
     // Clear keeps to the viewport; ColorFill does not.
@@ -83,6 +85,22 @@ TEST_F(GlLibraryTest, FilledBoxReachesTheBackBuffer) {
     EXPECT_EQ(screen[30 * 640 + 19], 0u);
     EXPECT_EQ(screen[29 * 640 + 20], 0u);
     EXPECT_EQ(screen[9 * 640 + 10], 0u);
+}
+
+// Presents that wait for the vertical blank keep to the display's rate even where the driver
+// ignores the swap interval (as the virtual display does).
+TEST_F(GlLibraryTest, PresentsKeepToTheRefreshRate) {
+    ASSERT_TRUE(Start(true)) << "no OpenGL device on this display";
+    V_IDirect3DDevice9* device = g_GraphicsDevice.device;
+    ASSERT_NE(device, nullptr);
+    ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), V_S_OK);
+    uint64_t start = SDL_GetTicks64();
+    for (int i = 0; i < 10; ++i)
+        ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), V_S_OK);
+    SDL_DisplayMode mode{};
+    int refresh =
+        SDL_GetCurrentDisplayMode(0, &mode) == 0 && mode.refresh_rate > 0 ? mode.refresh_rate : 60;
+    EXPECT_GE(SDL_GetTicks64() - start, static_cast<uint64_t>(9 * 1000 / refresh));
 }
 
 TEST_F(GlLibraryTest, WithoutOpenGlTheSoftwareScreenIsTaken) {
