@@ -4,21 +4,50 @@
 #include <SDL.h>
 
 #include <cstring>
+#include <vector>
 
 #include "platform/user_internal.h"
 
 namespace {
 
-int MaskShift(uint32_t mask) { return mask ? __builtin_ctz(mask) : 0; }
+// One channel of a bit-field pixel: where it sits and how wide it is.
+struct Channel {
+    uint32_t mask;
+    int shift;
+    int width;
+};
+
+Channel MakeChannel(uint32_t mask) {
+    int shift = mask ? __builtin_ctz(mask) : 0;
+    return Channel{mask, shift, mask ? __builtin_popcount(mask >> shift) : 0};
+}
 
 // A channel brought to 8 bits, narrow channels repeating their top bits.
-uint32_t ScaleTo8(uint32_t value, uint32_t mask) {
-    if (!mask) return 0;
-    uint32_t channel = (value & mask) >> MaskShift(mask);
-    int width = __builtin_popcount(mask >> MaskShift(mask));
-    if (width >= 8) return channel >> (width - 8);
-    uint32_t result = channel << (8 - width);
-    return result | (result >> width);
+inline uint32_t ScaleTo8(uint32_t value, const Channel& c) {
+    if (c.width == 0) return 0;
+    uint32_t channel = (value & c.mask) >> c.shift;
+    if (c.width >= 8) return channel >> (c.width - 8);
+    uint32_t result = channel << (8 - c.width);
+    return result | (result >> c.width);
+}
+
+inline uint32_t ToRgb(uint32_t value, const Channel* channels) {
+    return ScaleTo8(value, channels[0]) << 16 | ScaleTo8(value, channels[1]) << 8 |
+           ScaleTo8(value, channels[2]);
+}
+
+// Every 16-bit pixel value converted once, for the masks of the last 16-bit transfer.
+const uint32_t* Table16(const uint32_t* masks) {
+    static uint32_t table[65536];
+    static uint32_t tableMasks[3] = {0, 0, 0};
+    static bool built = false;
+    if (!built || std::memcmp(tableMasks, masks, sizeof tableMasks) != 0) {
+        Channel channels[3] = {MakeChannel(masks[0]), MakeChannel(masks[1]), MakeChannel(masks[2])};
+        for (uint32_t v = 0; v < 65536; ++v) table[v] = ToRgb(v, channels);
+        std::memcpy(tableMasks, masks, sizeof tableMasks);
+        built = true;
+    }
+    return table;
 }
 
 }  // namespace
@@ -51,9 +80,27 @@ int V_TransferDibToPixels(const V_DibTarget* target, int xDest, int yDest, int d
     const int64_t height = h.biHeight < 0 ? -static_cast<int64_t>(h.biHeight) : h.biHeight;
     const bool bottomUp = h.biHeight > 0;
     const int64_t rowBytes = ((static_cast<int64_t>(h.biWidth) * h.biBitCount + 31) / 32) * 4;
-    const int bytes = h.biBitCount / 8;
     // The source's top row, counted from the top of the picture.
     const int64_t top = height - ySrc - srcHeight;
+
+    // The destination columns inside the target whose source column lies inside the picture,
+    // each with its source column.
+    std::vector<int32_t> sourceColumn;
+    std::vector<int32_t> targetColumn;
+    sourceColumn.reserve(static_cast<size_t>(destWidth));
+    targetColumn.reserve(static_cast<size_t>(destWidth));
+    for (int x = 0; x < destWidth; ++x) {
+        int64_t tx = static_cast<int64_t>(xDest) + x;
+        int64_t sx = xSrc + static_cast<int64_t>(x) * srcWidth / destWidth;
+        if (tx < 0 || tx >= target->width || sx < 0 || sx >= h.biWidth) continue;
+        targetColumn.push_back(static_cast<int32_t>(tx));
+        sourceColumn.push_back(static_cast<int32_t>(sx));
+    }
+    const size_t columns = sourceColumn.size();
+    const uint32_t* table16 = h.biBitCount == 16 ? Table16(masks) : nullptr;
+    const Channel channels[3] = {MakeChannel(masks[0]), MakeChannel(masks[1]),
+                                 MakeChannel(masks[2])};
+
     int written = 0;
     for (int y = 0; y < destHeight; ++y) {
         int64_t ty = static_cast<int64_t>(yDest) + y;
@@ -63,14 +110,18 @@ int V_TransferDibToPixels(const V_DibTarget* target, int xDest, int yDest, int d
         int64_t stored = bottomUp ? height - 1 - sy : sy;
         const uint8_t* row = static_cast<const uint8_t*>(bits) + stored * rowBytes;
         auto* out = reinterpret_cast<uint32_t*>(target->pixels + ty * target->pitch);
-        for (int x = 0; x < destWidth; ++x) {
-            int64_t tx = static_cast<int64_t>(xDest) + x;
-            int64_t sx = xSrc + static_cast<int64_t>(x) * srcWidth / destWidth;
-            if (tx < 0 || tx >= target->width || sx < 0 || sx >= h.biWidth) continue;
-            uint32_t value = 0;
-            std::memcpy(&value, row + sx * bytes, static_cast<size_t>(bytes));
-            out[tx] = ScaleTo8(value, masks[0]) << 16 | ScaleTo8(value, masks[1]) << 8 |
-                      ScaleTo8(value, masks[2]);
+        if (table16 != nullptr) {
+            for (size_t i = 0; i < columns; ++i) {
+                uint16_t value;
+                std::memcpy(&value, row + static_cast<size_t>(sourceColumn[i]) * 2, 2);
+                out[targetColumn[i]] = table16[value];
+            }
+        } else {
+            for (size_t i = 0; i < columns; ++i) {
+                uint32_t value;
+                std::memcpy(&value, row + static_cast<size_t>(sourceColumn[i]) * 4, 4);
+                out[targetColumn[i]] = ToRgb(value, channels);
+            }
         }
         ++written;
     }
@@ -90,13 +141,13 @@ int V_StretchDIBits(V_HDC dc, int xDest, int yDest, int destWidth, int destHeigh
                                         srcWidth, srcHeight, bits, info);
     // The words are 0x00RRGGBB; a surface of another channel order gets them converted.
     const SDL_PixelFormat* format = surface->format;
-    if (written > 0 && !(format->Rmask == 0xFF0000 && format->Gmask == 0xFF00 &&
-                         format->Bmask == 0xFF)) {
+    if (written > 0 &&
+        !(format->Rmask == 0xFF0000 && format->Gmask == 0xFF00 && format->Bmask == 0xFF)) {
         for (int y = yDest < 0 ? 0 : yDest; y < yDest + destHeight && y < surface->h; ++y) {
             auto* row = reinterpret_cast<uint32_t*>(target.pixels + y * target.pitch);
             for (int x = xDest < 0 ? 0 : xDest; x < xDest + destWidth && x < surface->w; ++x)
-                row[x] = SDL_MapRGB(format, (row[x] >> 16) & 0xFF, (row[x] >> 8) & 0xFF,
-                                    row[x] & 0xFF);
+                row[x] =
+                    SDL_MapRGB(format, (row[x] >> 16) & 0xFF, (row[x] >> 8) & 0xFF, row[x] & 0xFF);
         }
     }
     if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
@@ -106,8 +157,8 @@ int V_StretchDIBits(V_HDC dc, int xDest, int yDest, int destWidth, int destHeigh
 }
 
 int GdiSetDIBitsToWindow(V_HDC dc, int xDest, int yDest, V_DWORD width, V_DWORD height, int xSrc,
-                        int ySrc, V_UINT, V_UINT lines, const void* bits,
-                        const V_BITMAPINFO* info, V_UINT usage) {
+                         int ySrc, V_UINT, V_UINT lines, const void* bits, const V_BITMAPINFO* info,
+                         V_UINT usage) {
     if (!UserDcIsWindowDc(dc)) return 0;
     int w = static_cast<int>(width);
     int h = static_cast<int>(height);
