@@ -7,10 +7,10 @@
 #include "draw/draw_settings.h"
 #include "graphics/device.h"
 #include "graphics/graph_handle.h"
+#include "graphics/image_mip.h"
 #include "graphics/render_state.h"
 
 namespace {
-
 
 int DxtKindOf(V_D3DFORMAT format) {
     for (int kind = 1; kind <= 5; ++kind)
@@ -18,8 +18,185 @@ int DxtKindOf(V_D3DFORMAT format) {
     return 0;
 }
 
-// Bytes of one DXT block.
-int DxtBlockBytes(int kind) { return kind == 1 ? 8 : 16; }
+// One piece's share of a transfer: the source rectangle at level 0 and where it lands in the
+// texture's level 0. Lower levels take both halved per level.
+struct PieceArea {
+    V_IDirect3DTexture9* texture;
+    int levels;
+    V_RECT from;
+    int textureX, textureY;
+    int pieceWidth, pieceHeight;
+};
+
+const char* LockFailureText(int levels) {
+    return levels > 1 ? "ミップマップテクスチャのロックに失敗しました\n"
+                      : "テクスチャのロックに失敗しました\n";
+}
+
+// Copies the compressed blocks of every level as they are: each level's part of the piece,
+// clipped to the source level's and the texture level's blocks.
+int CopyDxtLevels(const PieceArea& area, const ImageRecord* image) {
+    for (int level = 0; level < area.levels; ++level) {
+        ImageRecord source{};
+        if (GetImageMipLevel(image, level, &source) != 0) return -1;
+        V_D3DSURFACE_DESC desc{};
+        if (V_FAILED(area.texture->GetLevelDesc(static_cast<V_UINT>(level), &desc))) return -1;
+        const uint32_t code = image->format.formatCode;
+        const int blockBytes = code == 1 ? 8 : 16;
+        int firstColumn = (area.from.left >> level) / 4;
+        int firstRow = (area.from.top >> level) / 4;
+        int columns = MipRowCount(code, MipLevelSide(area.pieceWidth, level));
+        int rows = MipRowCount(code, MipLevelSide(area.pieceHeight, level));
+        int sourceColumns = MipRowCount(code, source.width) - firstColumn;
+        int sourceRows = MipRowCount(code, source.height) - firstRow;
+        int textureColumns = MipRowCount(code, static_cast<int>(desc.Width));
+        int textureRows = MipRowCount(code, static_cast<int>(desc.Height));
+        if (columns > sourceColumns) columns = sourceColumns;
+        if (columns > textureColumns) columns = textureColumns;
+        if (rows > sourceRows) rows = sourceRows;
+        if (rows > textureRows) rows = textureRows;
+        V_D3DLOCKED_RECT locked{};
+        if (V_FAILED(area.texture->LockRect(static_cast<V_UINT>(level), &locked, nullptr, 0))) {
+            WriteLog(LockFailureText(area.levels));
+            return -1;
+        }
+        for (int row = 0; row < rows && columns > 0; ++row)
+            std::memcpy(static_cast<uint8_t*>(locked.pBits) +
+                            static_cast<size_t>(row) * locked.Pitch,
+                        source.pixels + static_cast<size_t>(firstRow + row) * source.pitch +
+                            static_cast<size_t>(firstColumn) * blockBytes,
+                        static_cast<size_t>(columns) * blockBytes);
+        area.texture->UnlockRect(static_cast<V_UINT>(level));
+    }
+    return 0;
+}
+
+// A plain A8R8G8B8 record of the compressed record's first level (its blocks copied, so that the
+// caller's record stays compressed for other pieces).
+int DecodeFirstLevel(const ImageRecord* image, ImageRecord* decoded) {
+    const uint32_t code = image->format.formatCode;
+    size_t bytes = static_cast<size_t>(MipRowBytes(code, 4, image->width)) *
+                   MipRowCount(code, image->height);
+    *decoded = *image;
+    decoded->mipCount = 0;
+    decoded->pixels = static_cast<uint8_t*>(VELK_ALLOC(bytes > 0 ? bytes : 1));
+    if (decoded->pixels == nullptr) {
+        *decoded = {};
+        return -1;
+    }
+    std::memcpy(decoded->pixels, image->pixels, bytes);
+    if (DecodeDxtImage(decoded) != 0) {
+        FreeMemory(decoded->pixels);
+        *decoded = {};
+        return -1;
+    }
+    return 0;
+}
+
+// Pixel conversion of the transfer into the texture, shared by every level.
+struct Conversion {
+    const ColorFormat* destination;
+    const ImageRecord* alpha;
+    int keyToAlpha;
+    uint32_t transparentColor;
+};
+
+// Converts level `level` of the source (and of the alpha image) into the same level of the
+// texture, both rectangles halved per level and clipped to the level sides.
+int ConvertLevel(const PieceArea& area, const ImageRecord* image, const Conversion& conversion,
+                 int level) {
+    ImageRecord source{};
+    ImageRecord alpha{};
+    if (GetImageMipLevel(image, level, &source) != 0) return -1;
+    if (conversion.alpha != nullptr && GetImageMipLevel(conversion.alpha, level, &alpha) != 0)
+        return -1;
+    V_D3DSURFACE_DESC desc{};
+    if (V_FAILED(area.texture->GetLevelDesc(static_cast<V_UINT>(level), &desc))) return -1;
+    V_RECT from{area.from.left >> level, area.from.top >> level, 0, 0};
+    from.right = from.left + MipLevelSide(area.from.right - area.from.left, level);
+    from.bottom = from.top + MipLevelSide(area.from.bottom - area.from.top, level);
+    int x = area.textureX >> level, y = area.textureY >> level;
+    int limitRight = source.width, limitBottom = source.height;
+    if (conversion.alpha != nullptr) {
+        if (alpha.width < limitRight) limitRight = alpha.width;
+        if (alpha.height < limitBottom) limitBottom = alpha.height;
+    }
+    if (from.right > limitRight) from.right = limitRight;
+    if (from.bottom > limitBottom) from.bottom = limitBottom;
+    if (from.right - from.left > static_cast<int>(desc.Width) - x)
+        from.right = from.left + static_cast<int>(desc.Width) - x;
+    if (from.bottom - from.top > static_cast<int>(desc.Height) - y)
+        from.bottom = from.top + static_cast<int>(desc.Height) - y;
+    V_D3DLOCKED_RECT locked{};
+    if (V_FAILED(area.texture->LockRect(static_cast<V_UINT>(level), &locked, nullptr, 0))) {
+        WriteLog(LockFailureText(area.levels));
+        return -1;
+    }
+    if (from.right > from.left && from.bottom > from.top)
+        ConvertPixelFormatRect(locked.pBits, locked.Pitch, conversion.destination, source.pixels,
+                               source.pitch, &source.format,
+                               conversion.alpha ? alpha.pixels : nullptr,
+                               conversion.alpha ? alpha.pitch : 0,
+                               conversion.alpha ? &alpha.format : nullptr, x, y, &from, 0,
+                               conversion.keyToAlpha, conversion.transparentColor, 0, 0, 0, 0, 0);
+    area.texture->UnlockRect(static_cast<V_UINT>(level));
+    return 0;
+}
+
+// Level 0 from the source; every lower level the 2 x 2 reduction of the one above, worked out
+// in two halves of one buffer of the texture's level-0 size.
+int ConvertAndShrinkLevels(const PieceArea& area, const ImageRecord* image,
+                           const Conversion& conversion) {
+    if (ConvertLevel(area, image, conversion, 0) != 0) return -1;
+    V_D3DSURFACE_DESC desc{};
+    if (V_FAILED(area.texture->GetLevelDesc(0, &desc))) return -1;
+    const int bytes = conversion.destination->bytesPerPixel;
+    int width = static_cast<int>(desc.Width), height = static_cast<int>(desc.Height);
+    const size_t half = static_cast<size_t>(bytes) * width * height;
+    auto* work = static_cast<uint8_t*>(VELK_ALLOC(half * 2));
+    if (work == nullptr) {
+        WriteLog("テクスチャへ転送する画像を一時的に格納するメモリ領域の確保に失敗しました\n");
+        return -1;
+    }
+    // Moves one level between the texture and the packed buffer rows.
+    auto move = [&](int level, uint8_t* buffer, int w, int h, bool toTexture) {
+        V_D3DLOCKED_RECT locked{};
+        if (V_FAILED(area.texture->LockRect(static_cast<V_UINT>(level), &locked, nullptr,
+                                            toTexture ? V_DWORD{0} : V_DWORD{V_D3DLOCK_READONLY}))) {
+            WriteLog(LockFailureText(area.levels));
+            return false;
+        }
+        const size_t row = static_cast<size_t>(bytes) * w;
+        for (int y = 0; y < h; ++y) {
+            uint8_t* texture = static_cast<uint8_t*>(locked.pBits) +
+                               static_cast<size_t>(y) * locked.Pitch;
+            if (toTexture)
+                std::memcpy(texture, buffer + y * row, row);
+            else
+                std::memcpy(buffer + y * row, texture, row);
+        }
+        area.texture->UnlockRect(static_cast<V_UINT>(level));
+        return true;
+    };
+    uint8_t* above = work;
+    uint8_t* below = work + half;
+    int result = move(0, above, width, height, false) ? 0 : -1;
+    for (int level = 1; result == 0 && level < area.levels; ++level) {
+        if (ShrinkImageHalf(conversion.destination, below, bytes * MipLevelSide(width, 1), above,
+                            bytes * width, 0, 0, 0, 0, width, height) != 0 ||
+            !move(level, below, MipLevelSide(width, 1), MipLevelSide(height, 1), true)) {
+            result = -1;
+            break;
+        }
+        width = MipLevelSide(width, 1);
+        height = MipLevelSide(height, 1);
+        uint8_t* swap = above;
+        above = below;
+        below = swap;
+    }
+    FreeMemory(work);
+    return result;
+}
 
 }  // namespace
 
@@ -107,64 +284,58 @@ int TransferImageToTextures(int graph, const ImageRecord* image, const ImageReco
         if (right <= left || bottom <= top || piece->texture == nullptr) continue;
         bool wholePiece = left == partX && top == partY && right - left == piece->width &&
                           bottom - top == piece->height && textureX == 0 && textureY == 0;
-        if (textureDxt != 0 && !(wholePiece && image->format.formatCode ==
-                                                   static_cast<uint32_t>(textureDxt))) {
-            // The texture's own format decides: compressed textures take only their own blocks.
-            WriteLog("DXTフォーマットのテクスチャに標準形式のイメージを転送することはできません\n");
+        int textureLevels = static_cast<int>(piece->texture->GetLevelCount());
+        PieceArea area{piece->texture,
+                       textureLevels > 1 ? textureLevels : 1,
+                       {sourceRect->left + left - destinationX, sourceRect->top + top - destinationY,
+                        sourceRect->left + right - destinationX,
+                        sourceRect->top + bottom - destinationY},
+                       textureX + left - partX,
+                       textureY + top - partY,
+                       piece->width,
+                       piece->height};
+        if (textureDxt != 0) {
+            // The texture's own format decides: compressed textures take only their own blocks,
+            // whole pieces on block borders with every level the texture has.
+            bool blocks = wholePiece &&
+                          image->format.formatCode == static_cast<uint32_t>(textureDxt) &&
+                          ImageMipLevelCount(image) >= area.levels && area.from.left % 4 == 0 &&
+                          area.from.top % 4 == 0;
+            if (!blocks) {
+                WriteLog("DXTフォーマットのテクスチャに標準形式のイメージを転送することはできません\n");
+                continue;
+            }
+            if (CopyDxtLevels(area, image) != 0) {
+                result = -1;
+                break;
+            }
             continue;
         }
-        V_D3DLOCKED_RECT locked{};
-        if (V_FAILED(piece->texture->LockRect(0, &locked, nullptr, 0))) {
-            WriteLog("テクスチャのロックに失敗しました\n");
-            result = -1;
-            break;
-        }
-        if (textureDxt != 0) {
-            // Same kind, whole piece: the blocks go across as they are.
-            int blockBytes = DxtBlockBytes(textureDxt);
-            int blocksWide = (image->width + 3) / 4;
-            int pieceBlocksWide = (piece->width + 3) / 4;
-            int pieceBlocksHigh = (piece->height + 3) / 4;
-            int rowBytes = pieceBlocksWide * blockBytes;
-            int sourceX = (sourceRect->left + left - destinationX) / 4;
-            int sourceY = (sourceRect->top + top - destinationY) / 4;
-            for (int row = 0; row < pieceBlocksHigh; ++row) {
-                const uint8_t* from = image->pixels +
-                                      (static_cast<size_t>(sourceY + row) * blocksWide + sourceX) *
-                                          blockBytes;
-                std::memcpy(static_cast<uint8_t*>(locked.pBits) + static_cast<size_t>(row) *
-                                                                      locked.Pitch,
-                            from, static_cast<size_t>(rowBytes));
+        if (destinationFormat == nullptr) continue;
+        if (source->format.formatCode != 0 && source == image) {
+            // Only the first level is decoded; lower levels are then made from it.
+            if (DecodeFirstLevel(image, &decoded) != 0) {
+                WriteLog("標準イメージ用のメモリ確保に失敗しました\n");
+                result = -1;
+                break;
             }
-        } else {
-            if (source->format.formatCode != 0 && source == image) {
-                if (CreateImageRecord(image->width, image->height, &image->format, &decoded) !=
-                        0 ||
-                    (std::memcpy(decoded.pixels, image->pixels,
-                                 static_cast<size_t>((image->width + 3) / 4) *
-                                     ((image->height + 3) / 4) *
-                                     DxtBlockBytes(static_cast<int>(image->format.formatCode))),
-                     DecodeDxtImage(&decoded)) != 0) {
-                    WriteLog("標準イメージ用のメモリ確保に失敗しました\n");
-                    piece->texture->UnlockRect(0);
-                    result = -1;
-                    break;
-                }
-                source = &decoded;
-            }
-            V_RECT from{sourceRect->left + left - destinationX,
-                        sourceRect->top + top - destinationY,
-                        sourceRect->left + right - destinationX,
-                        sourceRect->top + bottom - destinationY};
-            if (destinationFormat != nullptr)
-                ConvertPixelFormatRect(
-                    locked.pBits, locked.Pitch, destinationFormat, source->pixels, source->pitch,
-                    &source->format, alphaImage ? alphaImage->pixels : nullptr,
-                    alphaImage ? alphaImage->pitch : 0, alphaImage ? &alphaImage->format : nullptr,
-                    textureX + left - partX, textureY + top - partY, &from, 0, keyToAlpha ? 1 : 0,
-                    shared->transparentColor, 0, 0, 0, 0, 0);
+            source = &decoded;
         }
-        piece->texture->UnlockRect(0);
+        Conversion conversion{destinationFormat, alphaImage, keyToAlpha ? 1 : 0,
+                              shared->transparentColor};
+        int sourceLevels = ImageMipLevelCount(source);
+        if (alphaImage != nullptr && ImageMipLevelCount(alphaImage) < sourceLevels)
+            sourceLevels = ImageMipLevelCount(alphaImage);
+        if (area.levels > 1 && sourceLevels < area.levels) {
+            if (ConvertAndShrinkLevels(area, source, conversion) != 0) {
+                result = -1;
+                break;
+            }
+            continue;
+        }
+        for (int level = 0; level < area.levels && result == 0; ++level)
+            if (ConvertLevel(area, source, conversion, level) != 0) result = -1;
+        if (result != 0) break;
     }
     if (decoded.pixels != nullptr) ReleaseImageRecord(&decoded);
     return result;

@@ -64,6 +64,25 @@ int BytesPerPixel(V_D3DFORMAT format) {
     }
 }
 
+// Bytes of one DXT block; 0 for formats of whole pixels.
+int BlockBytes(V_D3DFORMAT format) {
+    if (format == V_D3DFMT_DXT1) return 8;
+    if (format == V_D3DFMT_DXT2 || format == V_D3DFMT_DXT3 || format == V_D3DFMT_DXT4 ||
+        format == V_D3DFMT_DXT5)
+        return 16;
+    return 0;
+}
+
+// Row pitch and row count of a surface: compressed surfaces are rows of 4 x 4 blocks.
+int32_t PitchOf(V_D3DFORMAT format, V_UINT width) {
+    int block = BlockBytes(format);
+    return block != 0 ? static_cast<int32_t>((width + 3) / 4) * block
+                      : static_cast<int32_t>(width) * BytesPerPixel(format);
+}
+V_UINT RowsOf(V_D3DFORMAT format, V_UINT height) {
+    return BlockBytes(format) != 0 ? (height + 3) / 4 : height;
+}
+
 template <class Interface>
 class Recorded : public V_RefCounted<Interface> {
 public:
@@ -77,7 +96,7 @@ public:
                   bool lockable)
         : Recorded("surf"), lockable_(lockable) {
         desc_ = {format, V_D3DRTYPE_SURFACE, usage, pool, 0, 0, width, height};
-        pixels_.resize(static_cast<size_t>(width) * height * BytesPerPixel(format));
+        pixels_.resize(static_cast<size_t>(PitchOf(format, width)) * RowsOf(format, height));
     }
     V_HRESULT GetDevice(V_IDirect3DDevice9**) override { return V_E_NOTIMPL; }
     V_HRESULT GetDesc(V_D3DSURFACE_DESC* desc) override {
@@ -89,7 +108,7 @@ public:
         if (!lockable_) return V_D3DERR_INVALIDCALL;
         if (V_FAILED(result)) return result;
         locked->pBits = pixels_.data();
-        locked->Pitch = static_cast<int32_t>(desc_.Width) * BytesPerPixel(desc_.Format);
+        locked->Pitch = PitchOf(desc_.Format, desc_.Width);
         return V_S_OK;
     }
     V_HRESULT UnlockRect() override { return Record("Surface::UnlockRect", "%s", Name(this).c_str()); }
@@ -100,37 +119,53 @@ private:
     std::vector<uint8_t> pixels_;
 };
 
+// A texture of one surface per mip level, each level's sides halved from the one before
+// (never below 1). Level locks are recorded with their level.
 class RecordTexture : public Recorded<V_IDirect3DTexture9> {
 public:
-    RecordTexture(V_UINT width, V_UINT height, V_D3DFORMAT format, V_DWORD usage, uint32_t pool)
+    RecordTexture(V_UINT width, V_UINT height, V_UINT levels, V_D3DFORMAT format, V_DWORD usage,
+                  uint32_t pool)
         : Recorded("tex") {
-        surface_ = new RecordSurface(width, height, format, usage, pool,
-                                     pool != V_D3DPOOL_DEFAULT);
+        V_UINT full = 1;
+        for (V_UINT w = width, h = height; w > 1 || h > 1; w /= 2, h /= 2) ++full;
+        if (levels == 0 || levels > full) levels = full;
+        if (usage & V_D3DUSAGE_RENDERTARGET) levels = 1;
+        for (V_UINT level = 0; level < levels; ++level) {
+            V_UINT w = width >> level, h = height >> level;
+            levels_.push_back(new RecordSurface(w > 0 ? w : 1, h > 0 ? h : 1, format, usage, pool,
+                                                pool != V_D3DPOOL_DEFAULT));
+        }
     }
-    ~RecordTexture() override { surface_->Release(); }
+    ~RecordTexture() override {
+        for (RecordSurface* level : levels_) level->Release();
+    }
     V_HRESULT GetDevice(V_IDirect3DDevice9**) override { return V_E_NOTIMPL; }
-    V_DWORD GetLevelCount() override { return 1; }
+    V_DWORD GetLevelCount() override { return static_cast<V_DWORD>(levels_.size()); }
     V_HRESULT GetLevelDesc(V_UINT level, V_D3DSURFACE_DESC* desc) override {
-        if (level != 0) return V_D3DERR_INVALIDCALL;
-        return surface_->GetDesc(desc);
+        if (level >= levels_.size()) return V_D3DERR_INVALIDCALL;
+        return levels_[level]->GetDesc(desc);
     }
     V_HRESULT GetSurfaceLevel(V_UINT level, V_IDirect3DSurface9** surface) override {
-        if (level != 0) return V_D3DERR_INVALIDCALL;
-        surface_->AddRef();
-        *surface = surface_;
+        if (level >= levels_.size()) return V_D3DERR_INVALIDCALL;
+        levels_[level]->AddRef();
+        *surface = levels_[level];
         return V_S_OK;
     }
     V_HRESULT LockRect(V_UINT level, V_D3DLOCKED_RECT* locked, const V_RECT* rect,
                        V_DWORD flags) override {
-        if (level != 0) return V_D3DERR_INVALIDCALL;
-        return surface_->LockRect(locked, rect, flags);
+        V_HRESULT result = Record("Texture::LockRect", "%s,%u,%u", Name(this).c_str(), level,
+                                  flags);
+        if (V_FAILED(result)) return result;
+        if (level >= levels_.size()) return V_D3DERR_INVALIDCALL;
+        return levels_[level]->LockRect(locked, rect, flags);
     }
     V_HRESULT UnlockRect(V_UINT level) override {
-        return level != 0 ? V_D3DERR_INVALIDCALL : surface_->UnlockRect();
+        Record("Texture::UnlockRect", "%s,%u", Name(this).c_str(), level);
+        return level >= levels_.size() ? V_D3DERR_INVALIDCALL : levels_[level]->UnlockRect();
     }
 
 private:
-    V_IDirect3DSurface9* surface_;
+    std::vector<RecordSurface*> levels_;
 };
 
 class RecordSwapChain : public Recorded<V_IDirect3DSwapChain9> {
@@ -246,7 +281,7 @@ public:
         V_HRESULT result = Record("CreateTexture", "%u,%u,%u,%u,%u,%u", width, height, levels,
                                   usage, format, pool);
         if (V_FAILED(result)) return result;
-        *texture = new RecordTexture(width, height, format, usage, pool);
+        *texture = new RecordTexture(width, height, levels, format, usage, pool);
         return V_S_OK;
     }
     V_HRESULT CreateRenderTarget(V_UINT width, V_UINT height, V_D3DFORMAT format, uint32_t ms,
@@ -476,7 +511,7 @@ void V_ResetD3D9Recording() {
 V_IDirect3D9* V_CreateRecordingDirect3D9() { return new RecordDirect3D; }
 
 V_IDirect3DTexture9* V_CreateRecordingTexture(V_UINT width, V_UINT height, V_D3DFORMAT format) {
-    return new RecordTexture(width, height, format, 0, V_D3DPOOL_MANAGED);
+    return new RecordTexture(width, height, 1, format, 0, V_D3DPOOL_MANAGED);
 }
 
 std::string V_RecordingName(const void* object) { return Name(object); }
