@@ -116,7 +116,10 @@ int LayoutTexturePieces(SharedImage* image, int single) {
                 if (step == 0) {
                     list[i] = square;
                 } else {
-                    if (count >= kMaxPieces * 8) return -1;
+                    if (count >= kMaxPieces * 8) {
+                        WriteLog("テクスチャの分割数が多すぎます\n");
+                        return -1;
+                    }
                     list[count++] = square;
                 }
             }

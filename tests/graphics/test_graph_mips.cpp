@@ -240,3 +240,25 @@ TEST_F(GraphMipTest, LowerLevelsAreReducedWhenTheImageHasFewer) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(GraphMipTest, PieceGridsBeyondTheTablesAreRefused) {
+    // With 8-pixel textures, 2056 pixels need 257 pieces along one axis; 1088 x 136 a 136 x 17
+    // grid of more than 256 pieces. Both are refused with the log line and leave no graph.
+    g_GraphicsDevice.maxTextureSize = 8;
+    int wide = NewGraphHandle();
+    EXPECT_EQ(SetupOriginalImage(wide, 2056, 8, 0, 0, 0, 1), -1);
+    EXPECT_EQ(GetGraphRecord(wide), nullptr);
+    int square = NewGraphHandle();
+    EXPECT_EQ(SetupOriginalImage(square, 136 * 8, 136, 0, 0, 0, 1), -1);
+    int fits = NewGraphHandle();
+    EXPECT_EQ(SetupOriginalImage(fits, 2048, 8, 0, 0, 0, 1), 0);
+    EXPECT_EQ(GetGraphRecord(fits)->image->pieceCount, 256);
+    std::string log = ReadLog();
+    size_t first = log.find("テクスチャの分割数が多すぎます");
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_NE(log.find("テクスチャの分割数が多すぎます", first + 1), std::string::npos);
+}
+
+}  // namespace
