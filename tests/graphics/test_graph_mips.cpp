@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <deque>
 
 #include "../core/log_capture.h"
 #include "device_fixture.h"
@@ -100,7 +101,7 @@ protected:
         return out;
     }
 
-    std::vector<ImageRecord> images_;
+    std::deque<ImageRecord> images_;  // stable addresses as records are added
 };
 
 TEST_F(GraphMipTest, DdsChainsGoIntoEveryLevelWithTheirSizes) {
