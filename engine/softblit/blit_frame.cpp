@@ -1,4 +1,4 @@
-// The shared frame of the blit kernels.
+// The shared frame of the blit kernels: the per-call setup and the clip against the draw area.
 #include "softblit/blit_frame.h"
 
 #include <algorithm>
@@ -62,20 +62,28 @@ bool PrepareFrame(const MEMIMG* destination, const MEMIMG* source, const MEMIMG*
     return true;
 }
 
-bool ClipToDrawArea(const MEMIMG* destination, ClippedRect* rect) {
+bool GetDrawBounds(const MEMIMG* destination, DrawBounds* bounds) {
     const V_RECT& area = g_DrawSettings.drawArea;
-    int64_t clipLeft = std::max<int64_t>(area.left, 0);
-    int64_t clipTop = std::max<int64_t>(area.top, 0);
-    int64_t clipRight = std::min<int64_t>(area.right, destination->width);
-    int64_t clipBottom = std::min<int64_t>(area.bottom, destination->height);
-    if (clipRight <= clipLeft || clipBottom <= clipTop) return false;
+    bounds->left = std::max<int64_t>(area.left, 0);
+    bounds->top = std::max<int64_t>(area.top, 0);
+    bounds->right = std::min<int64_t>(area.right, destination->width);
+    bounds->bottom = std::min<int64_t>(area.bottom, destination->height);
+    return bounds->right > bounds->left && bounds->bottom > bounds->top;
+}
+
+bool ClampToBounds(const DrawBounds& bounds, DrawBounds* rect) {
     rect->right = std::max(rect->right, rect->left);
     rect->bottom = std::max(rect->bottom, rect->top);
-    rect->left = std::clamp(rect->left, clipLeft, clipRight);
-    rect->right = std::clamp(rect->right, clipLeft, clipRight);
-    rect->top = std::clamp(rect->top, clipTop, clipBottom);
-    rect->bottom = std::clamp(rect->bottom, clipTop, clipBottom);
+    rect->left = std::clamp(rect->left, bounds.left, bounds.right);
+    rect->right = std::clamp(rect->right, bounds.left, bounds.right);
+    rect->top = std::clamp(rect->top, bounds.top, bounds.bottom);
+    rect->bottom = std::clamp(rect->bottom, bounds.top, bounds.bottom);
     return rect->right > rect->left && rect->bottom > rect->top;
+}
+
+bool ClipToDrawArea(const MEMIMG* destination, DrawBounds* rect) {
+    DrawBounds bounds;
+    return GetDrawBounds(destination, &bounds) && ClampToBounds(bounds, rect);
 }
 
 } // namespace softblit

@@ -23,16 +23,24 @@ struct FrameSetup {
 bool PrepareFrame(const MEMIMG* destination, const MEMIMG* source, const MEMIMG* blend, int trans,
                   FrameSetup* setup);
 
-// The rectangle clipped against the draw area and the destination, in 64 bits.
-struct ClippedRect {
+// A rectangle in destination pixels (right and bottom exclusive), in 64 bits.
+struct DrawBounds {
     int64_t left;
     int64_t top;
     int64_t right;
     int64_t bottom;
 };
 
-// Clips (left, top, right, bottom) in place; false when nothing is left.
-bool ClipToDrawArea(const MEMIMG* destination, ClippedRect* rect);
+// The draw area intersected with the destination; false when the intersection is empty.
+bool GetDrawBounds(const MEMIMG* destination, DrawBounds* bounds);
+
+// Clamps a rectangle into the bounds (a reversed rectangle collapses); false when it comes out
+// empty.
+bool ClampToBounds(const DrawBounds& bounds, DrawBounds* rect);
+
+// Clips (left, top, right, bottom) in place against the draw area and the destination; false
+// when nothing is left.
+bool ClipToDrawArea(const MEMIMG* destination, DrawBounds* rect);
 
 void RunGeneralKernel(const KernelChoice& choice, const BlitJob& job);
 void RunFastKernel(const KernelChoice& choice, const BlitJob& job);

@@ -103,6 +103,8 @@ inline uint32_t Bright(const BlitContext& c, int channel, uint32_t s) {
 template <class Px, int Mode, bool Blend, bool White, Form F>
 struct PixelOp {
     static constexpr bool kWide = Px::kBytes == 4;
+    // The plain copy: the result is the source colour whatever the destination.
+    static constexpr bool kCopies = Mode == 0 && !Blend && White;
 
     template <bool HasAlpha>
     static inline void Apply(const BlitContext& c, uint8_t* at, uint32_t s, uint32_t a, uint32_t b) {

@@ -37,7 +37,7 @@ void BlitMemImgStretched(MEMIMG* destination, const MEMIMG* source, const V_RECT
     int64_t qx = width * 65536 / sourceWidth;
     int64_t qy = height * 65536 / sourceHeight;
     if (qx == 0 || qy == 0) return;
-    ClippedRect rect = {left, top, right, bottom};
+    DrawBounds rect = {left, top, right, bottom};
     if (!ClipToDrawArea(destination, &rect)) return;
     int64_t ox = rect.left - left;
     int64_t oy = rect.top - top;

@@ -18,7 +18,7 @@ void BlitMemImg(MEMIMG* destination, const MEMIMG* source, int x, int y, int tra
                 const MEMIMG* blend) {
     FrameSetup setup;
     if (!PrepareFrame(destination, source, blend, trans, &setup)) return;
-    ClippedRect rect = {x, y, int64_t{x} + source->width, int64_t{y} + source->height};
+    DrawBounds rect = {x, y, int64_t{x} + source->width, int64_t{y} + source->height};
     if (!ClipToDrawArea(destination, &rect)) return;
     int width = static_cast<int>(rect.right - rect.left);
     int height = static_cast<int>(rect.bottom - rect.top);

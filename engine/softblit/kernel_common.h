@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "graphics/graphics.h"
-#include "softblit/blit_dispatch.h"
+#include "softblit/blit_frame.h"
 
 namespace softblit {
 
@@ -21,21 +21,6 @@ inline int64_t FixedIntPart(int64_t value) {
     return value >= 0 ? value >> kFixedShift : (value + (kFixedOne - 1)) >> kFixedShift;
 }
 
-// The draw area intersected with the destination (right and bottom exclusive).
-struct DrawBounds {
-    int64_t left;
-    int64_t top;
-    int64_t right;
-    int64_t bottom;
-};
-
-// False when the intersection is empty.
-bool GetDrawBounds(const MEMIMG* destination, DrawBounds* bounds);
-
-// Clamps a rectangle into the bounds as the rectangle clip does (a reversed rectangle collapses);
-// false when it comes out empty.
-bool ClampToBounds(const DrawBounds& bounds, DrawBounds* rect);
-
 // One textured loop's per-pixel work. Against the unscaled and stretched blits the skip rules
 // differ: the transparent value is compared whole (a palette index with all 32 bits, a 16-bit
 // colour zero-extended), so a value beyond the pixel's range never matches; with alpha and the
@@ -46,6 +31,9 @@ struct TexelLoop {
     using Pixel = Px;
     using Src = Source<Px, Kind>;
     static constexpr bool kBlend = Blend;
+    static constexpr bool kKeyed = Keyed;
+    // A direct source copied as it is (the destination only kept at key pixels).
+    static constexpr bool kPlainCopy = Kind == SourceKind::Direct && Op::kCopies;
 
     static inline void Draw(const BlitContext& c, uint8_t* at, const uint8_t* texel,
                             const uint8_t* blendByte) {
@@ -53,6 +41,14 @@ struct TexelLoop {
         uint32_t b = 0;
         if constexpr (Blend) b = c.blendMap[*blendByte];
         if constexpr (Kind != SourceKind::Alpha) {
+            if constexpr (Keyed && Op::kCopies) {
+                // A keyed copy writes the destination back unchanged rather than branch on the
+                // key, whose pattern the processor cannot foresee at a picture's outline.
+                uint32_t d = Px::Load(at);
+                uint32_t keep = 0u - static_cast<uint32_t>(s.raw == c.key);
+                Px::Store(at, (d & keep) | (Op::template Compute<false>(c, d, s.colour, 0, 0) & ~keep));
+                return;
+            }
             if constexpr (Keyed) {
                 if (s.raw == c.key) return;
             }

@@ -1,12 +1,13 @@
 // Rotated and scaled drawing: the corners and bounding box of the turned image, the inverse
-// mapping of every destination pixel of the clipped box into the source (14.18, single-precision
-// set-up), and the row walk; the mirrored case goes to the quadrilateral kernel.
+// mapping of the clipped box into the source (14.18, single-precision set-up) as a plane, and
+// the textured rows; the mirrored case goes to the quadrilateral kernel.
 #include <algorithm>
 #include <cmath>
 
 #include "core/core.h"
 #include "softblit/blit_frame.h"
 #include "softblit/kernel_common.h"
+#include "softblit/textured_row.h"
 #include "softblit/softblit.h"
 
 namespace softblit {
@@ -19,44 +20,21 @@ bool TruncateChecked(float value, int64_t* out) {
     return true;
 }
 
-struct RotatedJob {
-    BlitContext context;
-    uint8_t* destination;       // first pixel of the clipped box
-    int64_t destinationPitch;
-    const uint8_t* source;
-    int64_t sourcePitch;
-    int sourceBytes;
-    const uint8_t* blend;
-    int64_t blendPitch;
-    uint32_t uLimit;
-    uint32_t vLimit;
-    uint32_t u;                 // source position at the box's top-left pixel
-    uint32_t v;
-    uint32_t columnU;           // change per destination column
-    uint32_t columnV;
-    uint32_t rowU;              // change per destination row
-    uint32_t rowV;
-    int64_t columns;
-    int64_t rows;
-};
-
+// Every row of the clipped box, each drawn over its inside columns only.
 template <class Loop>
-void WalkRotated(const RotatedJob& job) {
-    using Px = typename Loop::Pixel;
-    const BlitContext c = job.context;
-    for (int64_t row = 0; row < job.rows; ++row) {
-        uint8_t* to = job.destination + job.destinationPitch * row;
-        uint32_t u = job.u + static_cast<uint32_t>(row) * job.rowU;
-        uint32_t v = job.v + static_cast<uint32_t>(row) * job.rowV;
-        for (int64_t i = 0; i < job.columns; ++i, to += Px::kBytes, u += job.columnU, v += job.columnV) {
-            if (u >= job.uLimit || v >= job.vLimit) continue;
-            size_t column = u >> kFixedShift;
-            size_t sourceRow = v >> kFixedShift;
-            const uint8_t* texel = job.source + job.sourcePitch * sourceRow + job.sourceBytes * column;
-            const uint8_t* blendByte = nullptr;
-            if constexpr (Loop::kBlend) blendByte = job.blend + job.blendPitch * sourceRow + column;
-            Loop::Draw(c, to, texel, blendByte);
-        }
+void WalkRotated(const TexturedJob& job, const DrawBounds& box) {
+    const InsideColumns inside = PrepareInsideColumns(job, box);
+    const int64_t width = box.right - box.left;
+    if (!inside.stepped) {
+        for (int64_t y = box.top; y < box.bottom; ++y) DrawTexturedRow<Loop>(job, y, box.left, width);
+        return;
+    }
+    AxisBounds u = inside.u;
+    AxisBounds v = inside.v;
+    for (int64_t y = box.top; y < box.bottom; ++y, u.Step(), v.Step()) {
+        int64_t first = std::max(int64_t{0}, std::max(u.first, v.first));
+        int64_t end = std::min(width, std::min(u.past, v.past));
+        if (first < end) DrawInsideRun<Loop>(job, y, box.left + first, end - first);
     }
 }
 
@@ -149,24 +127,16 @@ void BlitMemImgRotated(MEMIMG* destination, const MEMIMG* source, int x, int y, 
     uint32_t v1 = static_cast<uint32_t>(vBottom) + centreV;
     int64_t rows = box.bottom - box.top;
 
-    RotatedJob job;
-    job.context = setup.context;
-    job.destinationPitch = destination->base->pitch;
-    job.destination = destination->pixels + job.destinationPitch * box.top + setup.destinationBytes * box.left;
-    job.source = source->pixels;
-    job.sourcePitch = source->base->pitch;
-    job.sourceBytes = setup.sourceBytes;
-    job.blend = blend != nullptr ? blend->pixels : nullptr;
-    job.blendPitch = blend != nullptr ? blend->base->pitch : 0;
-    job.uLimit = width << kFixedShift;
-    job.vLimit = height << kFixedShift;
-    job.u = u0;
-    job.v = v0;
-    job.columnU = static_cast<uint32_t>(columnU);
-    job.columnV = static_cast<uint32_t>(columnV);
-    job.rowU = static_cast<uint32_t>(static_cast<int32_t>(u1 - u0) / rows);
-    job.rowV = static_cast<uint32_t>(static_cast<int32_t>(v1 - v0) / rows);
-    job.columns = box.right - box.left;
-    job.rows = rows;
-    WithTexelLoop(setup.choice, [&](auto loop) { WalkRotated<decltype(loop)>(job); });
+    // The box's top-left pixel maps to (u0, v0); the rows step by the mean change down its left
+    // edge.
+    TexturedJob job = MakeTexturedJob(destination, source, blend, setup);
+    job.plane.xRef = box.left;
+    job.plane.yRef = box.top;
+    job.plane.uRef = u0;
+    job.plane.vRef = v0;
+    job.plane.ux = static_cast<uint32_t>(columnU);
+    job.plane.vx = static_cast<uint32_t>(columnV);
+    job.plane.uy = static_cast<uint32_t>(static_cast<int32_t>(u1 - u0) / rows);
+    job.plane.vy = static_cast<uint32_t>(static_cast<int32_t>(v1 - v0) / rows);
+    WithTexelLoop(setup.choice, [&](auto loop) { WalkRotated<decltype(loop)>(job, box); });
 }

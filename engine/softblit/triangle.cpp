@@ -5,6 +5,7 @@
 #include "core/core.h"
 #include "softblit/blit_frame.h"
 #include "softblit/kernel_common.h"
+#include "softblit/textured_row.h"
 #include "softblit/softblit.h"
 
 namespace softblit {
@@ -23,19 +24,6 @@ struct EdgeWalk {
     Segment right[2];
     int leftCount;
     int rightCount;
-};
-
-// Maps destination pixel (X, Y) to u = uRef + (X - xRef) ux + (Y - yRef) uy (and v alike), in
-// 32-bit arithmetic that wraps.
-struct SourcePlane {
-    int64_t xRef;
-    int64_t yRef;
-    uint32_t uRef;
-    uint32_t vRef;
-    uint32_t ux;
-    uint32_t uy;
-    uint32_t vx;
-    uint32_t vy;
 };
 
 // Walks the rows of the triangle and hands span(Y, x0, n) every span clipped to the bounds.
@@ -151,40 +139,27 @@ uint32_t Gradient(int64_t numerator, int64_t d) {
         TruncateDoubleToInt(static_cast<double>(numerator) * 262144.0 / static_cast<double>(d)));
 }
 
-struct TexturedJob {
-    BlitContext context;
-    uint8_t* destination;
-    int64_t destinationPitch;
-    const uint8_t* source;
-    int64_t sourcePitch;
-    int sourceBytes;
-    const uint8_t* blend;
-    int64_t blendPitch;
-    uint32_t uLimit;
-    uint32_t vLimit;
-    SourcePlane plane;
-};
+// The pixels the walk can reach: its rows and the corners' columns with a pixel to spare, within
+// the bounds. (A span outside it is still drawn right, only found on its own.)
+DrawBounds WalkRegion(const EdgeWalk& walk, const FixedCorner* f, const DrawBounds& bounds) {
+    const Segment& lastLeft = walk.left[walk.leftCount - 1];
+    const Segment& lastRight = walk.right[walk.rightCount - 1];
+    int64_t minX = std::min({f[0].x, f[1].x, f[2].x});
+    int64_t maxX = std::max({f[0].x, f[1].x, f[2].x});
+    DrawBounds region;
+    region.left = std::max(bounds.left, FixedIntPart(minX) - 1);
+    region.right = std::min(bounds.right, FixedIntPart(maxX) + 2);
+    region.top = std::max(bounds.top, walk.left[0].row);
+    region.bottom = std::min(bounds.bottom, std::max(lastLeft.row + lastLeft.rows, lastRight.row + lastRight.rows));
+    return region;
+}
 
 template <class Loop>
-void DrawTextured(const TexturedJob& job, const EdgeWalk& walk, const DrawBounds& bounds) {
-    using Px = typename Loop::Pixel;
-    const BlitContext c = job.context;
-    const SourcePlane& plane = job.plane;
+void DrawTextured(const TexturedJob& job, const EdgeWalk& walk, const DrawBounds& region,
+                  const DrawBounds& bounds) {
+    InsideColumns inside = PrepareInsideColumns(job, region);
     WalkEdges(walk, bounds, [&](int64_t y, int64_t x0, int64_t n) {
-        uint32_t dx = static_cast<uint32_t>(x0 - plane.xRef);
-        uint32_t dy = static_cast<uint32_t>(y - plane.yRef);
-        uint32_t u = plane.uRef + dx * plane.ux + dy * plane.uy;
-        uint32_t v = plane.vRef + dx * plane.vx + dy * plane.vy;
-        uint8_t* to = job.destination + job.destinationPitch * y + Px::kBytes * x0;
-        for (int64_t i = 0; i < n; ++i, to += Px::kBytes, u += plane.ux, v += plane.vx) {
-            if (u >= job.uLimit || v >= job.vLimit) continue;
-            size_t column = u >> kFixedShift;
-            size_t row = v >> kFixedShift;
-            const uint8_t* texel = job.source + job.sourcePitch * row + job.sourceBytes * column;
-            const uint8_t* blendByte = nullptr;
-            if constexpr (Loop::kBlend) blendByte = job.blend + job.blendPitch * row + column;
-            Loop::Draw(c, to, texel, blendByte);
-        }
+        DrawSteppedRow<Loop>(job, inside, y, x0, n);
     });
 }
 
@@ -256,19 +231,10 @@ void FillMemImgTriangle(MEMIMG* destination, const MEMIMG* source, const Triangl
         DrawFlat(flat, destination->pixels, pitch, walk, bounds);
         return;
     }
-    TexturedJob job;
-    job.context = textured.context;
-    job.destination = destination->pixels;
-    job.destinationPitch = pitch;
-    job.source = source->pixels;
-    job.sourcePitch = source->base->pitch;
-    job.sourceBytes = textured.sourceBytes;
-    job.blend = blend != nullptr ? blend->pixels : nullptr;
-    job.blendPitch = blend != nullptr ? blend->base->pitch : 0;
-    job.uLimit = static_cast<uint32_t>(source->width) << kFixedShift;
-    job.vLimit = static_cast<uint32_t>(source->height) << kFixedShift;
+    TexturedJob job = MakeTexturedJob(destination, source, blend, textured);
     job.plane = plane;
+    DrawBounds region = WalkRegion(walk, fixed, bounds);
     WithTexelLoop(textured.choice, [&](auto loop) {
-        DrawTextured<decltype(loop)>(job, walk, bounds);
+        DrawTextured<decltype(loop)>(job, walk, region, bounds);
     });
 }

@@ -1,0 +1,127 @@
+// The set-up of the textured rows: the job's views and the inside columns of a row.
+#include "softblit/textured_row.h"
+
+#include "softblit/blit_rows.h"
+
+namespace softblit {
+
+TexturedJob MakeTexturedJob(const MEMIMG* destination, const MEMIMG* source, const MEMIMG* blend,
+                            const FrameSetup& setup) {
+    TexturedJob job = {};
+    job.context = setup.context;
+    job.destination = destination->pixels;
+    job.destinationPitch = destination->base->pitch;
+    job.source = source->pixels;
+    job.sourcePitch = source->base->pitch;
+    job.blend = blend != nullptr ? blend->pixels : nullptr;
+    job.blendPitch = blend != nullptr ? blend->base->pitch : 0;
+    job.uLimit = static_cast<uint32_t>(source->width) << kFixedShift;
+    job.vLimit = static_cast<uint32_t>(source->height) << kFixedShift;
+    // The gathers take 32-bit byte offsets, and a 16-bit texel is read with a neighbour.
+    int64_t pitch = job.sourcePitch;
+    job.gather = HasAvx2() && source->width >= 2 && pitch >= 0 &&
+                 pitch * (source->height - 1) + 4 * int64_t{source->width} < (int64_t{1} << 31);
+    return job;
+}
+
+namespace {
+
+// The first i of [0, n] at which s + i d (d > 0) reaches bound; n when it does not before n.
+int64_t FirstReaching(int64_t s, int64_t d, int64_t bound, int64_t n) {
+    if (s >= bound) return 0;
+    // A floating-point estimate, made exact by the integer steps after it.
+    double estimate = static_cast<double>(bound - s) / static_cast<double>(d);
+    int64_t i = estimate < static_cast<double>(n) ? static_cast<int64_t>(estimate) : n;
+    while (i > 0 && s + (i - 1) * d >= bound) --i;
+    while (i < n && s + i * d < bound) ++i;
+    return i;
+}
+
+} // namespace
+
+bool FindInsideColumns(uint32_t start, uint32_t step, uint32_t limit, int64_t n, ColumnRange* range) {
+    *range = {0, 0};
+    if (n <= 0) return true;
+    // The position as a signed walk s + i d; between -2^32 + limit and 2^32 it is inside exactly
+    // where it lies in [0, limit), and a monotone walk stays there when both of its ends do.
+    const int64_t s = static_cast<int32_t>(start);
+    const int64_t d = static_cast<int32_t>(step);
+    const int64_t last = s + (n - 1) * d;
+    constexpr int64_t kWrap = int64_t{1} << 32;
+    if (last < int64_t{limit} - kWrap || last >= kWrap) return false;
+    if (d > 0) {
+        range->first = FirstReaching(s, d, 0, n);
+        range->end = FirstReaching(s, d, limit, n);
+    } else if (d < 0) {
+        // The walk -s - i d rises: inside from where it passes -limit until it passes 0.
+        range->first = FirstReaching(-s, -d, 1 - int64_t{limit}, n);
+        range->end = FirstReaching(-s, -d, 1, n);
+    } else if (s >= 0 && s < int64_t{limit}) {
+        range->end = n;
+    }
+    return true;
+}
+
+namespace {
+
+// One coordinate s = s0 + c d + r e over the region's columns c and rows r, inside for
+// 0 <= s < limit.
+AxisBounds MakeAxisBounds(int64_t s0, int64_t d, int64_t e, int64_t limit, int64_t width) {
+    AxisBounds axis;
+    if (d < 0) {
+        // s < limit from c >= (s0 + r e - limit + 1) / -d on, s < 0 from (s0 + r e + 1) / -d.
+        axis.divisor = -d;
+        axis.firstOrigin = s0 - limit + 1;
+        axis.slope = e;
+    } else {
+        // s >= 0 from c >= (-s0 - r e) / d on, s >= limit from (limit - s0 - r e) / d.
+        axis.divisor = d == 0 ? 1 : d;
+        axis.firstOrigin = -s0;
+        axis.slope = -e;
+    }
+    axis.pastOrigin = axis.firstOrigin + limit;
+    // A constant row (d = 0) is all inside or all outside: its bounds are scaled past the width.
+    axis.scale = d == 0 ? width + 1 : 1;
+    axis.quotientStep = FloorDivide(axis.slope * axis.scale, axis.divisor);
+    axis.remainderStep = axis.slope * axis.scale - axis.quotientStep * axis.divisor;
+    return axis;
+}
+
+} // namespace
+
+InsideColumns PrepareInsideColumns(const TexturedJob& job, const DrawBounds& region) {
+    InsideColumns inside = {};
+    inside.region = region;
+    int64_t width = region.right - region.left;
+    int64_t height = region.bottom - region.top;
+    constexpr int64_t kMaxSide = int64_t{1} << 20;
+    if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide) return inside;
+    const SourcePlane& plane = job.plane;
+    uint32_t dx = static_cast<uint32_t>(region.left - plane.xRef);
+    uint32_t dy = static_cast<uint32_t>(region.top - plane.yRef);
+    // The positions at the region's top-left as signed values; across the region they are then
+    // exact in 64 bits and agree with the wrapping ones modulo 2^32.
+    const int64_t u0 = static_cast<int32_t>(plane.uRef + dx * plane.ux + dy * plane.uy);
+    const int64_t v0 = static_cast<int32_t>(plane.vRef + dx * plane.vx + dy * plane.vy);
+    const int64_t ux = static_cast<int32_t>(plane.ux), uy = static_cast<int32_t>(plane.uy);
+    const int64_t vx = static_cast<int32_t>(plane.vx), vy = static_cast<int32_t>(plane.vy);
+    // Between limit - 2^32 and 2^32 a position is inside exactly when it lies in [0, limit); a
+    // plane stays there over the region when its corners do.
+    constexpr int64_t kWrap = int64_t{1} << 32;
+    auto inWindow = [&](int64_t s0, int64_t d, int64_t e, int64_t limit) {
+        for (int64_t c : {int64_t{0}, width - 1})
+            for (int64_t r : {int64_t{0}, height - 1}) {
+                int64_t s = s0 + c * d + r * e;
+                if (s < limit - kWrap || s >= kWrap) return false;
+            }
+        return true;
+    };
+    if (!inWindow(u0, ux, uy, job.uLimit) || !inWindow(v0, vx, vy, job.vLimit)) return inside;
+    inside.u = MakeAxisBounds(u0, ux, uy, job.uLimit, width);
+    inside.v = MakeAxisBounds(v0, vx, vy, job.vLimit, width);
+    inside.Seek(0);
+    inside.stepped = true;
+    return inside;
+}
+
+} // namespace softblit

@@ -1,0 +1,212 @@
+// The textured rows of the triangle and rotated kernels: each destination pixel of a row maps to
+// a source position along a plane in 14.18 fixed point (32-bit arithmetic that wraps) and is
+// drawn where that position lies inside the source. The inside columns of a row are found first,
+// so the pixel loop itself tests nothing.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+
+#include "softblit/kernel_common.h"
+
+namespace softblit {
+
+// Maps destination pixel (X, Y) to u = uRef + (X - xRef) ux + (Y - yRef) uy (and v alike), in
+// 32-bit arithmetic that wraps.
+struct SourcePlane {
+    int64_t xRef;
+    int64_t yRef;
+    uint32_t uRef;
+    uint32_t vRef;
+    uint32_t ux;
+    uint32_t uy;
+    uint32_t vx;
+    uint32_t vy;
+};
+
+// One textured draw: the destination, source and blend image views, the source's 14.18 limits
+// and the plane.
+struct TexturedJob {
+    BlitContext context;
+    uint8_t* destination;       // the destination's origin
+    int64_t destinationPitch;
+    const uint8_t* source;
+    int64_t sourcePitch;
+    const uint8_t* blend;       // or null
+    int64_t blendPitch;
+    uint32_t uLimit;
+    uint32_t vLimit;
+    bool gather;                // the plain copy may take the AVX2 row
+    SourcePlane plane;
+};
+
+// The job's views and limits from the call's images and setup (the plane is the caller's).
+TexturedJob MakeTexturedJob(const MEMIMG* destination, const MEMIMG* source, const MEMIMG* blend,
+                            const FrameSetup& setup);
+
+// The plain copy of a direct source (mode 0, white, no blend image) for processors with AVX2:
+// draws the n >= 8 pixels of a run whose source positions all lie inside, eight a step (the last
+// step overlapping the one before it, which draws the same pixels again).
+void CopyTexturedRunAvx2(const TexturedJob& job, int bytes, bool keyed, uint8_t* to, uint32_t u,
+                         uint32_t v, int64_t n);
+
+// The row helpers are forced inline: the kernels' files instantiate hundreds of loops, past the
+// point where the compiler stops inlining on its own.
+
+// Draws the n pixels of row y from column x on, all inside the source.
+template <class Loop>
+[[gnu::always_inline]] inline void DrawInsideRun(const TexturedJob& job, int64_t y, int64_t x, int64_t n) {
+    using Px = typename Loop::Pixel;
+    constexpr int kTexel = Loop::Src::kBytes;
+    const SourcePlane& plane = job.plane;
+    uint32_t dx = static_cast<uint32_t>(x - plane.xRef);
+    uint32_t dy = static_cast<uint32_t>(y - plane.yRef);
+    uint32_t u = plane.uRef + dx * plane.ux + dy * plane.uy;
+    uint32_t v = plane.vRef + dx * plane.vx + dy * plane.vy;
+    uint8_t* to = job.destination + job.destinationPitch * y + Px::kBytes * x;
+    if constexpr (Loop::kPlainCopy) {
+        if (job.gather && n >= 8) {
+            CopyTexturedRunAvx2(job, Px::kBytes, Loop::kKeyed, to, u, v, n);
+            return;
+        }
+    }
+    // Locals, so that the stores through the destination do not make the loop reload them.
+    const BlitContext c = job.context;
+    const uint8_t* const source = job.source;
+    const int64_t sourcePitch = job.sourcePitch;
+    const uint8_t* const blend = job.blend;
+    const int64_t blendPitch = job.blendPitch;
+    const uint32_t du = plane.ux;
+    const uint32_t dv = plane.vx;
+    for (int64_t i = 0; i < n; ++i, to += Px::kBytes, u += du, v += dv) {
+        size_t column = u >> kFixedShift;
+        size_t row = v >> kFixedShift;
+        const uint8_t* texel = source + sourcePitch * static_cast<int64_t>(row) + kTexel * column;
+        const uint8_t* blendByte = nullptr;
+        if constexpr (Loop::kBlend) blendByte = blend + blendPitch * static_cast<int64_t>(row) + column;
+        Loop::Draw(c, to, texel, blendByte);
+    }
+}
+
+// Columns first to end - 1 of a row.
+struct ColumnRange {
+    int64_t first;
+    int64_t end;
+};
+
+// The columns i of [0, n) at which start + i * step (mod 2^32, step taken as signed) lies below
+// limit (at most 2^31). False when the row walks so far that its position could wrap round and
+// come back inside after leaving: then every pixel has to be tested.
+bool FindInsideColumns(uint32_t start, uint32_t step, uint32_t limit, int64_t n, ColumnRange* range);
+
+// Draws columns x0 to x0 + n - 1 of row y, each pixel whose source position is inside: the
+// inside columns found on their own, or every pixel tested.
+template <class Loop>
+void DrawTexturedRow(const TexturedJob& job, int64_t y, int64_t x0, int64_t n) {
+    const SourcePlane& plane = job.plane;
+    uint32_t dx = static_cast<uint32_t>(x0 - plane.xRef);
+    uint32_t dy = static_cast<uint32_t>(y - plane.yRef);
+    uint32_t u = plane.uRef + dx * plane.ux + dy * plane.uy;
+    uint32_t v = plane.vRef + dx * plane.vx + dy * plane.vy;
+    ColumnRange inU, inV;
+    if (FindInsideColumns(u, plane.ux, job.uLimit, n, &inU) &&
+        FindInsideColumns(v, plane.vx, job.vLimit, n, &inV)) {
+        int64_t first = std::max(inU.first, inV.first);
+        int64_t end = std::min(inU.end, inV.end);
+        if (first < end) DrawInsideRun<Loop>(job, y, x0 + first, end - first);
+        return;
+    }
+    for (int64_t i = 0; i < n; ++i, u += plane.ux, v += plane.vx)
+        if (u < job.uLimit && v < job.vLimit) DrawInsideRun<Loop>(job, y, x0 + i, 1);
+}
+
+inline int64_t FloorDivide(int64_t a, int64_t b) {
+    int64_t q = a / b;
+    return (a % b != 0 && a < 0) ? q - 1 : q;
+}
+
+// The columns of one coordinate's inside stretch on row r of a region: from ceil((first + r
+// slope) scale / divisor) to ceil((first + limit + r slope) scale / divisor), divisor above 0.
+// Each is kept as a quotient and remainder, so that the next row costs a few additions.
+struct AxisBounds {
+    int64_t firstOrigin;
+    int64_t pastOrigin;
+    int64_t slope;
+    int64_t scale;
+    int64_t divisor;
+    int64_t quotientStep;
+    int64_t remainderStep;
+    int64_t first;           // the bounds at the current row
+    int64_t firstRemainder;
+    int64_t past;
+    int64_t pastRemainder;
+
+    void Seek(int64_t r) {
+        int64_t top = (firstOrigin + r * slope) * scale + divisor - 1;
+        first = FloorDivide(top, divisor);
+        firstRemainder = top - first * divisor;
+        top = (pastOrigin + r * slope) * scale + divisor - 1;
+        past = FloorDivide(top, divisor);
+        pastRemainder = top - past * divisor;
+    }
+
+    [[gnu::always_inline]] void Step() {
+        first += quotientStep;
+        firstRemainder += remainderStep;
+        if (firstRemainder >= divisor) {
+            firstRemainder -= divisor;
+            ++first;
+        }
+        past += quotientStep;
+        pastRemainder += remainderStep;
+        if (pastRemainder >= divisor) {
+            pastRemainder -= divisor;
+            ++past;
+        }
+    }
+};
+
+// The inside columns of the rows of a region, stepped row by row (relative to its left). It
+// needs the source positions of the whole region to lie in a window where they cannot wrap
+// round; where they do not (stepped false) each row is found on its own.
+struct InsideColumns {
+    bool stepped;
+    DrawBounds region;
+    int64_t row;             // the row the bounds are at, relative to the region's top
+    AxisBounds u;
+    AxisBounds v;
+
+    void Seek(int64_t r) {
+        u.Seek(r);
+        v.Seek(r);
+        row = r;
+    }
+    [[gnu::always_inline]] void Step() {
+        u.Step();
+        v.Step();
+        ++row;
+    }
+};
+
+InsideColumns PrepareInsideColumns(const TexturedJob& job, const DrawBounds& region);
+
+// Draws the inside pixels of columns x0 to x0 + n - 1 of row y, rows coming in rising order.
+template <class Loop>
+[[gnu::always_inline]] inline void DrawSteppedRow(const TexturedJob& job, InsideColumns& inside, int64_t y, int64_t x0,
+                           int64_t n) {
+    const DrawBounds& region = inside.region;
+    if (!inside.stepped || y < region.top || y >= region.bottom || x0 < region.left ||
+        x0 + n > region.right) {
+        DrawTexturedRow<Loop>(job, y, x0, n);
+        return;
+    }
+    int64_t r = y - region.top;
+    if (r == inside.row + 1) inside.Step();
+    else if (r != inside.row) inside.Seek(r);
+    int64_t start = x0 - region.left;
+    int64_t first = std::max(start, std::max(inside.u.first, inside.v.first));
+    int64_t end = std::min(start + n, std::min(inside.u.past, inside.v.past));
+    if (first < end) DrawInsideRun<Loop>(job, y, region.left + first, end - first);
+}
+
+} // namespace softblit
