@@ -16,7 +16,7 @@ namespace {
 // A float truncated toward zero, refused when it lies outside the 32-bit range.
 bool TruncateChecked(float value, int64_t* out) {
     if (!(value > -2147483649.0f && value < 2147483648.0f)) return false;
-    *out = TruncateFloatToInt(value);
+    *out = static_cast<int64_t>(value);
     return true;
 }
 
@@ -46,18 +46,18 @@ using namespace softblit;
 void BlitMemImgRotated(MEMIMG* destination, const MEMIMG* source, int x, int y, float angle,
                        float scale, int trans, int turn, const MEMIMG* blend) {
     FrameSetup setup;
-    if (!IsMemImgValid(destination)) return;
     if (!PrepareFrame(destination, source, blend, trans, &setup)) return;
     if (source->width >= kMaxKernelSource || source->height >= kMaxKernelSource) return;
     if (!std::isfinite(angle) || !std::isfinite(scale) || scale == 0.0f) return;
 
-    float sn, cn, sp, cp;
-    ComputeSinCos(-angle, &sn, &cn);
+    // The turn by -angle takes the same sine negated and the same cosine: the library's sine is
+    // odd and its cosine even to the last bit (checked for every float), so one call serves both.
+    float sp, cp;
     ComputeSinCos(angle, &sp, &cp);
-    int64_t sinMinus = TruncateFloatToInt(sn * 262144.0f);
-    int64_t cosMinus = TruncateFloatToInt(cn * 262144.0f);
-    int64_t sinPlus = TruncateFloatToInt(sp * 262144.0f);
-    int64_t cosPlus = TruncateFloatToInt(cp * 262144.0f);
+    int64_t sinPlus = static_cast<int64_t>(sp * 262144.0f);
+    int64_t cosPlus = static_cast<int64_t>(cp * 262144.0f);
+    int64_t sinMinus = -sinPlus;
+    int64_t cosMinus = cosPlus;
 
     const uint32_t width = static_cast<uint32_t>(source->width);
     const uint32_t height = static_cast<uint32_t>(source->height);

@@ -26,6 +26,8 @@ TexturedJob MakeTexturedJob(const MEMIMG* destination, const MEMIMG* source, con
 
 namespace {
 
+constexpr int64_t kWrap = int64_t{1} << 32;
+
 // The first i of [0, n] at which s + i d (d > 0) reaches bound; n when it does not before n.
 int64_t FirstReaching(int64_t s, int64_t d, int64_t bound, int64_t n) {
     if (s >= bound) return 0;
@@ -47,7 +49,6 @@ bool FindInsideColumns(uint32_t start, uint32_t step, uint32_t limit, int64_t n,
     const int64_t s = static_cast<int32_t>(start);
     const int64_t d = static_cast<int32_t>(step);
     const int64_t last = s + (n - 1) * d;
-    constexpr int64_t kWrap = int64_t{1} << 32;
     if (last < int64_t{limit} - kWrap || last >= kWrap) return false;
     if (d > 0) {
         range->first = FirstReaching(s, d, 0, n);
@@ -71,55 +72,65 @@ AxisBounds MakeAxisBounds(int64_t s0, int64_t d, int64_t e, int64_t limit, int64
     if (d < 0) {
         // s < limit from c >= (s0 + r e - limit + 1) / -d on, s < 0 from (s0 + r e + 1) / -d.
         axis.divisor = -d;
-        axis.firstOrigin = s0 - limit + 1;
+        axis.origin = s0 - limit + 1;
         axis.slope = e;
     } else {
         // s >= 0 from c >= (-s0 - r e) / d on, s >= limit from (limit - s0 - r e) / d.
         axis.divisor = d == 0 ? 1 : d;
-        axis.firstOrigin = -s0;
+        axis.origin = -s0;
         axis.slope = -e;
     }
-    axis.pastOrigin = axis.firstOrigin + limit;
     // A constant row (d = 0) is all inside or all outside: its bounds are scaled past the width.
     axis.scale = d == 0 ? width + 1 : 1;
     axis.quotientStep = FloorDivide(axis.slope * axis.scale, axis.divisor);
     axis.remainderStep = axis.slope * axis.scale - axis.quotientStep * axis.divisor;
+    axis.lengthQuotient = limit * axis.scale / axis.divisor;
+    axis.lengthRemainder = limit * axis.scale - axis.lengthQuotient * axis.divisor;
     return axis;
 }
 
 } // namespace
 
-InsideColumns PrepareInsideColumns(const TexturedJob& job, const DrawBounds& region) {
-    InsideColumns inside = {};
-    inside.region = region;
+bool StaysInWindow(const TexturedJob& job, const DrawBounds& region) {
     int64_t width = region.right - region.left;
     int64_t height = region.bottom - region.top;
-    constexpr int64_t kMaxSide = int64_t{1} << 20;
-    if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide) return inside;
+    if (width <= 0 || height <= 0) return false;
     const SourcePlane& plane = job.plane;
     uint32_t dx = static_cast<uint32_t>(region.left - plane.xRef);
     uint32_t dy = static_cast<uint32_t>(region.top - plane.yRef);
-    // The positions at the region's top-left as signed values; across the region they are then
-    // exact in 64 bits and agree with the wrapping ones modulo 2^32.
-    const int64_t u0 = static_cast<int32_t>(plane.uRef + dx * plane.ux + dy * plane.uy);
-    const int64_t v0 = static_cast<int32_t>(plane.vRef + dx * plane.vx + dy * plane.vy);
-    const int64_t ux = static_cast<int32_t>(plane.ux), uy = static_cast<int32_t>(plane.uy);
-    const int64_t vx = static_cast<int32_t>(plane.vx), vy = static_cast<int32_t>(plane.vy);
-    // Between limit - 2^32 and 2^32 a position is inside exactly when it lies in [0, limit); a
-    // plane stays there over the region when its corners do.
-    constexpr int64_t kWrap = int64_t{1} << 32;
-    auto inWindow = [&](int64_t s0, int64_t d, int64_t e, int64_t limit) {
+    // The positions taken as signed at the region's top-left: across the region they are then
+    // exact in 64 bits and agree with the wrapping ones modulo 2^32. A plane stays in the window
+    // when its corners do.
+    auto inWindow = [&](uint32_t start, uint32_t d, uint32_t e, int64_t limit) {
+        int64_t s0 = static_cast<int32_t>(start);
         for (int64_t c : {int64_t{0}, width - 1})
             for (int64_t r : {int64_t{0}, height - 1}) {
-                int64_t s = s0 + c * d + r * e;
+                int64_t s = s0 + c * static_cast<int32_t>(d) + r * static_cast<int32_t>(e);
                 if (s < limit - kWrap || s >= kWrap) return false;
             }
         return true;
     };
-    if (!inWindow(u0, ux, uy, job.uLimit) || !inWindow(v0, vx, vy, job.vLimit)) return inside;
-    inside.u = MakeAxisBounds(u0, ux, uy, job.uLimit, width);
-    inside.v = MakeAxisBounds(v0, vx, vy, job.vLimit, width);
-    inside.Seek(0);
+    return inWindow(plane.uRef + dx * plane.ux + dy * plane.uy, plane.ux, plane.uy, job.uLimit) &&
+           inWindow(plane.vRef + dx * plane.vx + dy * plane.vy, plane.vx, plane.vy, job.vLimit);
+}
+
+InsideColumns PrepareInsideColumns(const TexturedJob& job, const DrawBounds& region) {
+    InsideColumns inside = {};
+    int64_t width = region.right - region.left;
+    int64_t height = region.bottom - region.top;
+    constexpr int64_t kMaxSide = int64_t{1} << 20;
+    if (width > kMaxSide || height > kMaxSide || !StaysInWindow(job, region)) return inside;
+    const SourcePlane& plane = job.plane;
+    uint32_t dx = static_cast<uint32_t>(region.left - plane.xRef);
+    uint32_t dy = static_cast<uint32_t>(region.top - plane.yRef);
+    auto axis = [&](uint32_t start, uint32_t d, uint32_t e, int64_t limit) {
+        AxisBounds bounds = MakeAxisBounds(static_cast<int32_t>(start), static_cast<int32_t>(d),
+                                           static_cast<int32_t>(e), limit, width);
+        bounds.Seek(0);
+        return bounds;
+    };
+    inside.u = axis(plane.uRef + dx * plane.ux + dy * plane.uy, plane.ux, plane.uy, job.uLimit);
+    inside.v = axis(plane.vRef + dx * plane.vx + dy * plane.vy, plane.vx, plane.vy, job.vLimit);
     inside.stepped = true;
     return inside;
 }

@@ -125,88 +125,78 @@ inline int64_t FloorDivide(int64_t a, int64_t b) {
     return (a % b != 0 && a < 0) ? q - 1 : q;
 }
 
-// The columns of one coordinate's inside stretch on row r of a region: from ceil((first + r
-// slope) scale / divisor) to ceil((first + limit + r slope) scale / divisor), divisor above 0.
-// Each is kept as a quotient and remainder, so that the next row costs a few additions.
+// The columns of one coordinate's inside stretch on row r of a region: from first = ceil((origin
+// + r slope) scale / divisor) to past = ceil((origin + r slope) scale + length) / divisor), the
+// divisor above 0. The first is kept as a quotient and remainder, so that the next row costs a
+// few additions, and the past follows from it.
 struct AxisBounds {
-    int64_t firstOrigin;
-    int64_t pastOrigin;
+    int64_t origin;
     int64_t slope;
     int64_t scale;
     int64_t divisor;
-    int64_t quotientStep;
+    int64_t quotientStep;    // slope scale = quotientStep divisor + remainderStep
     int64_t remainderStep;
+    int64_t lengthQuotient;  // length = lengthQuotient divisor + lengthRemainder
+    int64_t lengthRemainder;
     int64_t first;           // the bounds at the current row
-    int64_t firstRemainder;
+    int64_t firstRemainder;  // of (origin + r slope) scale + divisor - 1
     int64_t past;
-    int64_t pastRemainder;
 
     void Seek(int64_t r) {
-        int64_t top = (firstOrigin + r * slope) * scale + divisor - 1;
+        int64_t top = (origin + r * slope) * scale + divisor - 1;
         first = FloorDivide(top, divisor);
         firstRemainder = top - first * divisor;
-        top = (pastOrigin + r * slope) * scale + divisor - 1;
-        past = FloorDivide(top, divisor);
-        pastRemainder = top - past * divisor;
+        FindPast();
     }
 
     [[gnu::always_inline]] void Step() {
-        first += quotientStep;
         firstRemainder += remainderStep;
-        if (firstRemainder >= divisor) {
-            firstRemainder -= divisor;
-            ++first;
-        }
-        past += quotientStep;
-        pastRemainder += remainderStep;
-        if (pastRemainder >= divisor) {
-            pastRemainder -= divisor;
-            ++past;
-        }
+        int64_t carry = firstRemainder >= divisor;
+        first += quotientStep + carry;
+        firstRemainder -= divisor & -carry;
+        FindPast();
+    }
+
+    [[gnu::always_inline]] void FindPast() {
+        past = first + lengthQuotient + (firstRemainder >= divisor - lengthRemainder);
     }
 };
 
-// The inside columns of the rows of a region, stepped row by row (relative to its left). It
-// needs the source positions of the whole region to lie in a window where they cannot wrap
-// round; where they do not (stepped false) each row is found on its own.
+// True when the source positions of the whole region lie in a window where they cannot wrap
+// round: from -2^32 + limit to 2^32, where a position is inside exactly when it lies in
+// [0, limit). On any row of such a region the inside columns are then one unbroken stretch.
+bool StaysInWindow(const TexturedJob& job, const DrawBounds& region);
+
+// The inside columns of the rows of a region (relative to its left), stepped row by row from its
+// top; stepped is false when the region does not stay in the window.
 struct InsideColumns {
     bool stepped;
-    DrawBounds region;
-    int64_t row;             // the row the bounds are at, relative to the region's top
     AxisBounds u;
     AxisBounds v;
-
-    void Seek(int64_t r) {
-        u.Seek(r);
-        v.Seek(r);
-        row = r;
-    }
-    [[gnu::always_inline]] void Step() {
-        u.Step();
-        v.Step();
-        ++row;
-    }
 };
 
 InsideColumns PrepareInsideColumns(const TexturedJob& job, const DrawBounds& region);
 
-// Draws the inside pixels of columns x0 to x0 + n - 1 of row y, rows coming in rising order.
+// Draws the inside pixels of columns x0 to x0 + n - 1 of row y of a region that stays in the
+// window: the outside pixels at either end of the span are trimmed off one by one (the
+// triangle's edges leave few of them).
 template <class Loop>
-[[gnu::always_inline]] inline void DrawSteppedRow(const TexturedJob& job, InsideColumns& inside, int64_t y, int64_t x0,
-                           int64_t n) {
-    const DrawBounds& region = inside.region;
-    if (!inside.stepped || y < region.top || y >= region.bottom || x0 < region.left ||
-        x0 + n > region.right) {
-        DrawTexturedRow<Loop>(job, y, x0, n);
-        return;
-    }
-    int64_t r = y - region.top;
-    if (r == inside.row + 1) inside.Step();
-    else if (r != inside.row) inside.Seek(r);
-    int64_t start = x0 - region.left;
-    int64_t first = std::max(start, std::max(inside.u.first, inside.v.first));
-    int64_t end = std::min(start + n, std::min(inside.u.past, inside.v.past));
-    if (first < end) DrawInsideRun<Loop>(job, y, region.left + first, end - first);
+[[gnu::always_inline]] inline void DrawTrimmedRow(const TexturedJob& job, int64_t y, int64_t x0,
+                                                  int64_t n) {
+    const SourcePlane& plane = job.plane;
+    uint32_t dx = static_cast<uint32_t>(x0 - plane.xRef);
+    uint32_t dy = static_cast<uint32_t>(y - plane.yRef);
+    const uint32_t u = plane.uRef + dx * plane.ux + dy * plane.uy;
+    const uint32_t v = plane.vRef + dx * plane.vx + dy * plane.vy;
+    auto inside = [&](int64_t i) {
+        uint32_t k = static_cast<uint32_t>(i);
+        return u + k * plane.ux < job.uLimit && v + k * plane.vx < job.vLimit;
+    };
+    int64_t first = 0;
+    while (first < n && !inside(first)) ++first;
+    int64_t end = n;
+    while (end > first && !inside(end - 1)) --end;
+    if (first < end) DrawInsideRun<Loop>(job, y, x0 + first, end - first);
 }
 
 } // namespace softblit

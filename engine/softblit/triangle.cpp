@@ -157,9 +157,12 @@ DrawBounds WalkRegion(const EdgeWalk& walk, const FixedCorner* f, const DrawBoun
 template <class Loop>
 void DrawTextured(const TexturedJob& job, const EdgeWalk& walk, const DrawBounds& region,
                   const DrawBounds& bounds) {
-    InsideColumns inside = PrepareInsideColumns(job, region);
+    const bool window = StaysInWindow(job, region);
     WalkEdges(walk, bounds, [&](int64_t y, int64_t x0, int64_t n) {
-        DrawSteppedRow<Loop>(job, inside, y, x0, n);
+        if (window && y >= region.top && y < region.bottom && x0 >= region.left && x0 + n <= region.right)
+            DrawTrimmedRow<Loop>(job, y, x0, n);
+        else
+            DrawTexturedRow<Loop>(job, y, x0, n);
     });
 }
 
