@@ -211,6 +211,21 @@ void WalkRuns(const BlitJob& job) {
     }
 }
 
+// One destination pixel of a stretched walk along one direction: the 16.16 counter runs down by
+// one pixel, and when it runs out the source index advances until the counter is back above the
+// limit, clamped into the image.
+inline void StepStretched(int* index, int64_t* counter, int step, int64_t quantum, int64_t limit,
+                          int size) {
+    *counter -= 65536;
+    if (*counter > 0) return;
+    do {
+        *index += step;
+        *counter += quantum;
+    } while (*counter < limit);
+    if (*index < 0) *index = 0;
+    if (*index >= size) *index = size - 1;
+}
+
 // Stretched walk: nearest source pixel by two 16.16 counters, mirrored by negative steps.
 // Source positions are kept as indices and clamped, so no pointer leaves the image.
 template <class Px, SourceKind Kind, class Op, bool Keyed, bool Blend, int Mode, bool White>
@@ -232,26 +247,10 @@ void WalkStretched(const BlitJob& job) {
                 c, to + Px::kBytes * x, from + Src::kBytes * column,
                 Blend ? blend + column : nullptr);
             if (++x == job.width) break;
-            counter -= 65536;
-            if (counter <= 0) {
-                do {
-                    column += job.columnStep;
-                    counter += job.columnQuantum;
-                } while (counter < limit);
-                if (column < 0) column = 0;
-                if (column >= job.sourceWidth) column = job.sourceWidth - 1;
-            }
+            StepStretched(&column, &counter, job.columnStep, job.columnQuantum, limit, job.sourceWidth);
         }
         if (y + 1 == job.height) break;
-        rowCounter -= 65536;
-        if (rowCounter <= 0) {
-            do {
-                row += job.rowStep;
-                rowCounter += job.rowQuantum;
-            } while (rowCounter < limit);
-            if (row < 0) row = 0;
-            if (row >= job.sourceHeight) row = job.sourceHeight - 1;
-        }
+        StepStretched(&row, &rowCounter, job.rowStep, job.rowQuantum, limit, job.sourceHeight);
     }
 }
 
