@@ -1,4 +1,4 @@
-// What the triangle, rotated, box and line kernels share: the drawing bounds, the texel rules of
+// What the triangle, rotated, box and line kernels share: the texel rules of
 // the textured loops, the prepared colour of the flat loops and the choice of one loop per call.
 // The per-pixel arithmetic is the blit kernels' PixelOp.
 #pragma once
