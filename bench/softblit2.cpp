@@ -148,6 +148,18 @@ void BM_VelkSprites(benchmark::State& state) {
 }
 BENCHMARK(BM_VelkSprites)->Unit(benchmark::kMillisecond);
 
+void BM_VelkPanels(benchmark::State& state) {
+    Screen screen;
+    VelkSetup velk(screen, TilePicture(), SpritePicture());
+    for (auto _ : state) {
+        velk.Panels();
+        g_DrawSettings.blendMode = 0;
+        g_DrawSettings.blendParameter = 255;
+    }
+    state.SetLabel("half-transparent panels, lines and frame");
+}
+BENCHMARK(BM_VelkPanels)->Unit(benchmark::kMillisecond);
+
 void BM_VelkWorstFrame(benchmark::State& state) {
     Screen screen;
     VelkSetup velk(screen, TilePicture(), SpritePicture());
