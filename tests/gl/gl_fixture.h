@@ -7,7 +7,9 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "../core/test_window_support.h"
@@ -41,6 +43,20 @@ inline std::vector<uint32_t> ReadScreen(int width = 640, int height = 480) {
         }
     UnlockScreenPixels();
     return pixels;
+}
+
+// Writes a picture of 0x00RRGGBB words as a binary PPM file (for a look at what a test drew).
+inline void WritePpm(const std::string& path, const std::vector<uint32_t>& picture, int width,
+                     int height) {
+    FILE* out = std::fopen(path.c_str(), "wb");
+    if (out == nullptr) return;
+    std::fprintf(out, "P6\n%d %d\n255\n", width, height);
+    for (uint32_t p : picture) {
+        uint8_t rgb[3] = {static_cast<uint8_t>(p >> 16), static_cast<uint8_t>(p >> 8),
+                          static_cast<uint8_t>(p)};
+        std::fwrite(rgb, 1, 3, out);
+    }
+    std::fclose(out);
 }
 
 class GlLibraryTest : public ::testing::Test {

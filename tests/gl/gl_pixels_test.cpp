@@ -103,16 +103,8 @@ void DumpPicture(const std::vector<uint32_t>& picture, bool device) {
     // For a look at the two pictures: binary PPM files in the folder VELK_GL_TEST_DUMP names.
     const char* dump = std::getenv("VELK_GL_TEST_DUMP");
     if (dump == nullptr) return;
-    std::string path = std::string(dump) + (device ? "/device.ppm" : "/software.ppm");
-    FILE* out = std::fopen(path.c_str(), "wb");
-    if (out == nullptr) return;
-    std::fprintf(out, "P6 %d %d 255\n", kWidth, kHeight);
-    for (uint32_t p : picture) {
-        uint8_t rgb[3] = {static_cast<uint8_t>(p >> 16), static_cast<uint8_t>(p >> 8),
-                          static_cast<uint8_t>(p)};
-        std::fwrite(rgb, 1, 3, out);
-    }
-    std::fclose(out);
+    WritePpm(std::string(dump) + (device ? "/device.ppm" : "/software.ppm"), picture, kWidth,
+             kHeight);
 }
 
 using PictureCheck = std::function<void(const std::vector<uint32_t>&)>;

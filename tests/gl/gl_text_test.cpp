@@ -19,16 +19,8 @@ const std::string kStartFolder = std::filesystem::current_path().string();
 
 void SaveShot(const std::vector<uint32_t>& picture, const char* name) {
     const char* dir = std::getenv("VELK_TEXT_SHOT_DIR");
-    std::string path = std::string(dir != nullptr ? dir : kStartFolder.c_str()) + "/" + name;
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) return;
-    std::fprintf(file, "P6\n%d %d\n255\n", kWidth, kHeight);
-    for (uint32_t p : picture) {
-        uint8_t rgb[3] = {static_cast<uint8_t>(p >> 16), static_cast<uint8_t>(p >> 8),
-                          static_cast<uint8_t>(p)};
-        std::fwrite(rgb, 1, 3, file);
-    }
-    std::fclose(file);
+    WritePpm(std::string(dir != nullptr ? dir : kStartFolder.c_str()) + "/" + name, picture, kWidth,
+             kHeight);
 }
 
 // The strings of the game's screens: the default font, an edged font of the game's kind and an
