@@ -17,9 +17,9 @@ TexturedJob MakeTexturedJob(const MEMIMG* destination, const MEMIMG* source, con
     job.blendPitch = blend != nullptr ? blend->base->pitch : 0;
     job.uLimit = static_cast<uint32_t>(source->width) << kFixedShift;
     job.vLimit = static_cast<uint32_t>(source->height) << kFixedShift;
-    // The gathers take 32-bit byte offsets, and a 16-bit texel is read with a neighbour.
+    // The AVX2 run computes 32-bit byte offsets.
     int64_t pitch = job.sourcePitch;
-    job.gather = HasAvx2() && source->width >= 2 && pitch >= 0 &&
+    job.avx2Run = HasAvx2() && pitch >= 0 &&
                  pitch * (source->height - 1) + 4 * int64_t{source->width} < (int64_t{1} << 31);
     return job;
 }

@@ -36,7 +36,7 @@ struct TexturedJob {
     int64_t blendPitch;
     uint32_t uLimit;
     uint32_t vLimit;
-    bool gather;                // the plain copy may take the AVX2 row
+    bool avx2Run;               // the plain copy may take the AVX2 run
     SourcePlane plane;
 };
 
@@ -45,8 +45,8 @@ TexturedJob MakeTexturedJob(const MEMIMG* destination, const MEMIMG* source, con
                             const FrameSetup& setup);
 
 // The plain copy of a direct source (mode 0, white, no blend image) for processors with AVX2:
-// draws the n >= 8 pixels of a run whose source positions all lie inside, eight a step (the last
-// step overlapping the one before it, which draws the same pixels again).
+// draws the n >= 4 pixels of a run whose source positions all lie inside, eight (or, below eight,
+// four) a step, the last step overlapping the one before it, which draws the same pixels again.
 void CopyTexturedRunAvx2(const TexturedJob& job, int bytes, bool keyed, uint8_t* to, uint32_t u,
                          uint32_t v, int64_t n);
 
@@ -65,7 +65,7 @@ template <class Loop>
     uint32_t v = plane.vRef + dx * plane.vx + dy * plane.vy;
     uint8_t* to = job.destination + job.destinationPitch * y + Px::kBytes * x;
     if constexpr (Loop::kPlainCopy) {
-        if (job.gather && n >= 8) {
+        if (job.avx2Run && n >= 4) {
             CopyTexturedRunAvx2(job, Px::kBytes, Loop::kKeyed, to, u, v, n);
             return;
         }
