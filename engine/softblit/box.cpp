@@ -24,6 +24,14 @@ void FillMemImgBox(MEMIMG* destination, const int32_t* rectangle, uint32_t colou
     WithFlatOp(setup, [&](auto op) {
         using Op = decltype(op);
         const BlitContext c = setup.context;
+        if constexpr (kChannelwise16<Op>) {
+            const ChannelTables tables = MakeChannelTables<Op>(c, setup.colour);
+            for (int64_t y = box.top; y < box.bottom; ++y) {
+                uint8_t* to = destination->pixels + pitch * y + 2 * box.left;
+                for (int64_t i = 0; i < width; ++i, to += 2) Store16(to, tables.Apply(Load16(to)));
+            }
+            return;
+        }
         for (int64_t y = box.top; y < box.bottom; ++y) {
             uint8_t* to = destination->pixels + pitch * y + setup.bytes * box.left;
             for (int64_t i = 0; i < width; ++i, to += setup.bytes)

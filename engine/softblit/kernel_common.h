@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
 #include "graphics/graphics.h"
 #include "softblit/blit_frame.h"
@@ -116,6 +117,36 @@ void WithFlatOp(const FlatSetup& setup, F&& f) {
     };
     if (setup.wide) withDepth(Pixel32{});
     else withDepth(Pixel16{});
+}
+
+// The 16-bit flat modes whose every channel of the result follows from the same channel of the
+// destination alone (blend, multiply, toward the inverted colour or the product): a box of them
+// is drawn through one table per channel.
+template <class Op>
+constexpr bool kChannelwise16 = std::is_same_v<Op, PixelOp<Pixel16, 1, false, true, Form::Normal>> ||
+                                std::is_same_v<Op, PixelOp<Pixel16, 4, false, true, Form::Normal>> ||
+                                std::is_same_v<Op, PixelOp<Pixel16, 10, false, true, Form::Normal>> ||
+                                std::is_same_v<Op, PixelOp<Pixel16, 11, false, true, Form::Normal>>;
+
+// A channelwise 16-bit op's result for every value of each channel of the destination.
+struct ChannelTables {
+    uint16_t red[32];
+    uint16_t green[64];
+    uint16_t blue[32];
+
+    uint32_t Apply(uint32_t d) const { return red[d >> 11] | green[(d >> 5) & 63] | blue[d & 31]; }
+};
+
+template <class Op>
+ChannelTables MakeChannelTables(const BlitContext& c, uint32_t colour) {
+    ChannelTables t;
+    auto at = [&](uint32_t d, uint32_t mask) {
+        return static_cast<uint16_t>(Op::template Compute<false>(c, d, colour, 0, 0) & mask);
+    };
+    for (uint32_t i = 0; i < 32; ++i) t.red[i] = at(i << 11, 0xF800);
+    for (uint32_t i = 0; i < 64; ++i) t.green[i] = at(i << 5, 0x07E0);
+    for (uint32_t i = 0; i < 32; ++i) t.blue[i] = at(i, 0x001F);
+    return t;
 }
 
 } // namespace softblit

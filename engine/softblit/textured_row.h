@@ -66,6 +66,8 @@ template <class Loop>
     uint8_t* to = job.destination + job.destinationPitch * y + Px::kBytes * x;
     if constexpr (Loop::kPlainCopy) {
         if (job.avx2Run && n >= 4) {
+            __builtin_prefetch(to + job.destinationPitch, 1);
+            __builtin_prefetch(to + job.destinationPitch + Px::kBytes * n - 1, 1);
             CopyTexturedRunAvx2(job, Px::kBytes, Loop::kKeyed, to, u, v, n);
             return;
         }

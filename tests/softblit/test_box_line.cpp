@@ -7,8 +7,11 @@
 #include <utility>
 
 #include "blit_test_support.h"
+#include "softblit/kernel_common.h"
 
 namespace {
+
+using namespace softblit;
 
 using Pixels = std::set<std::pair<int, int>>;
 
@@ -96,6 +99,30 @@ TEST(Box, BrightAndModes) {
     // The 16-bit colour is masked to its 16 bits.
     SetBlend(0, 0);
     EXPECT_EQ(BoxPixel(0, 0xFFFF1234, 0), 0x1234u);
+}
+
+// The 16-bit boxes drawn through per-channel tables give every destination value the pixel
+// formula's result, at the parameter's ends and between, white or not.
+TEST(Box, TabledModesMatchThePixelFormula) {
+    TestImage image(256, 256, kMemImgR5G6B5);
+    for (int mode : {1, 4, 10, 11})
+        for (int parameter : {1, 77, 128, 254, 255})
+            for (uint32_t bright : {0x00FFFFFFu, 0x00FF8040u}) {
+                SetBlend(mode, parameter, bright);
+                for (uint32_t d = 0; d < 65536; ++d) image.set(d & 255, d >> 8, d);
+                FillMemImgBox(image.get(), nullptr, 0x9A5Cu);
+                FlatSetup setup;
+                ASSERT_TRUE(PrepareFlat(image.get(), 0x9A5Cu, BrightRule::Shift, &setup));
+                int mismatches = 0;
+                WithFlatOp(setup, [&](auto op) {
+                    using Op = decltype(op);
+                    for (uint32_t d = 0; d < 65536; ++d)
+                        mismatches += image.get(d & 255, d >> 8) !=
+                                      Op::template Compute<false>(setup.context, d, setup.colour, 0, 0);
+                });
+                EXPECT_EQ(mismatches, 0) << "mode " << mode << " parameter " << parameter;
+            }
+    SetBlend(0, 255);
 }
 
 TEST(Box, Refusals) {
