@@ -86,7 +86,7 @@ __attribute__((target("avx2"))) inline void CopyStep(const CopyConstants& k, uin
 
 // A run of 4 to 7 pixels: two steps of four, the second overlapping the first.
 template <int Bytes, bool Keyed>
-__attribute__((target("avx2"))) void CopyShortRun(const CopyConstants& k, uint8_t* to, uint32_t u,
+__attribute__((target("avx2"))) void CopyShortRun(CopyConstants k, uint8_t* to, uint32_t u,
                                                   uint32_t v, uint32_t du, uint32_t dv, int64_t n) {
     uint32_t last = static_cast<uint32_t>(n - 4);
     CopyStep<Bytes, Keyed, 4>(k, to, Positions(u, du), Positions(v, dv));
@@ -94,10 +94,11 @@ __attribute__((target("avx2"))) void CopyShortRun(const CopyConstants& k, uint8_
                               Positions(v + last * dv, dv));
 }
 
-// A run of 8 pixels or more: eight a step, the rest as the last eight pixels, overlapping the
-// step before.
+// A run of 8 pixels or more (the constants taken by value, so that the stores do not make the
+// loop reload them): eight a step, the rest as the last eight pixels, overlapping the step
+// before.
 template <int Bytes, bool Keyed>
-__attribute__((target("avx2"))) void CopyLongRun(const CopyConstants& k, uint8_t* to, uint32_t u,
+__attribute__((target("avx2"))) void CopyLongRun(CopyConstants k, uint8_t* to, uint32_t u,
                                                  uint32_t v, uint32_t du, uint32_t dv, int64_t n) {
     __m256i us = Positions(u, du);
     __m256i vs = Positions(v, dv);
@@ -117,7 +118,7 @@ __attribute__((target("avx2"))) void CopyLongRun(const CopyConstants& k, uint8_t
 }
 
 template <int Bytes, bool Keyed>
-void CopyRun(const CopyConstants& k, uint8_t* to, uint32_t u, uint32_t v, uint32_t du, uint32_t dv,
+void CopyRun(CopyConstants k, uint8_t* to, uint32_t u, uint32_t v, uint32_t du, uint32_t dv,
              int64_t n) {
     if (n < 8) CopyShortRun<Bytes, Keyed>(k, to, u, v, du, dv, n);
     else CopyLongRun<Bytes, Keyed>(k, to, u, v, du, dv, n);
