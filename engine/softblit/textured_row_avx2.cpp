@@ -105,6 +105,26 @@ __attribute__((target("avx2"))) void CopyLongRun(CopyConstants k, uint8_t* to, u
     const __m256i uStep = _mm256_set1_epi32(static_cast<int>(du * 8));
     const __m256i vStep = _mm256_set1_epi32(static_cast<int>(dv * 8));
     int64_t x = 0;
+    if constexpr (Bytes == 2) {
+        // Sixteen 16-bit pixels a step: one 32-byte read and write of the destination.
+        const __m256i uStep16 = _mm256_set1_epi32(static_cast<int>(du * 16));
+        const __m256i vStep16 = _mm256_set1_epi32(static_cast<int>(dv * 16));
+        const __m256i pitch = _mm256_set1_epi32(k.pitch);
+        for (; x + 16 <= n; x += 16) {
+            alignas(32) uint32_t o[16];
+            _mm256_store_si256(reinterpret_cast<__m256i*>(o), Offsets(us, vs, pitch, 1));
+            _mm256_store_si256(reinterpret_cast<__m256i*>(o + 8),
+                               Offsets(_mm256_add_epi32(us, uStep), _mm256_add_epi32(vs, vStep), pitch, 1));
+            __m256i t = _mm256_set_m128i(ReadTexels<2, 8>(k.source, o + 8), ReadTexels<2, 8>(k.source, o));
+            __m256i* at = reinterpret_cast<__m256i*>(to + 2 * x);
+            if constexpr (Keyed)
+                t = _mm256_blendv_epi8(t, _mm256_loadu_si256(at),
+                                       _mm256_cmpeq_epi16(t, _mm256_set1_epi16(static_cast<int16_t>(k.key))));
+            _mm256_storeu_si256(at, t);
+            us = _mm256_add_epi32(us, uStep16);
+            vs = _mm256_add_epi32(vs, vStep16);
+        }
+    }
     for (; x + 8 <= n; x += 8) {
         CopyStep<Bytes, Keyed, 8>(k, to + Bytes * x, us, vs);
         us = _mm256_add_epi32(us, uStep);
