@@ -158,20 +158,25 @@ class Display:
         return subprocess.run(["xdotool", *map(str, args)], capture_output=True, text=True)
 
     def find_window(self, process, seconds):
+        # The window can be found by its name before it is mapped at its final size, or in the
+        # moment it is made again: ask until its geometry reads as the game's window.
         deadline = time.time() + seconds
+        seen = "nothing"
         while time.time() < deadline:
             check(process.poll() is None, f"the program ended early with {process.returncode}")
             found = self.xdotool("search", "--name", "^Velk$").stdout.split()
             if found:
-                self.window = found[0]
-                shape = self.xdotool("getwindowgeometry", "--shell", self.window).stdout
+                shape = self.xdotool("getwindowgeometry", "--shell", found[0]).stdout
                 values = dict(line.split("=", 1) for line in shape.split() if "=" in line)
-                self.origin = (int(values["X"]), int(values["Y"]))
-                check((int(values["WIDTH"]), int(values["HEIGHT"])) == (WIDTH, HEIGHT),
-                      f"window of {values['WIDTH']} x {values['HEIGHT']}")
-                self.log(f"window {self.window} at {self.origin}")
-                return
+                if all(key in values for key in ("X", "Y", "WIDTH", "HEIGHT")):
+                    seen = f"window of {values['WIDTH']} x {values['HEIGHT']}"
+                    if (int(values["WIDTH"]), int(values["HEIGHT"])) == (WIDTH, HEIGHT):
+                        self.window = found[0]
+                        self.origin = (int(values["X"]), int(values["Y"]))
+                        self.log(f"window {self.window} at {self.origin}")
+                        return
             time.sleep(0.2)
+        check(seen == "nothing", seen)
         raise Failure("the game's window did not appear")
 
     def key(self, name, hold):
