@@ -3,6 +3,7 @@
 // the textured rows; the mirrored case goes to the quadrilateral kernel.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "core/core.h"
 #include "softblit/blit_frame.h"
@@ -18,6 +19,32 @@ bool TruncateChecked(float value, int64_t* out) {
     if (!(value > -2147483649.0f && value < 2147483648.0f)) return false;
     *out = static_cast<int64_t>(value);
     return true;
+}
+
+// The 14.18 sine and cosine of the last angle turned by: the tiles of a frame mostly share one
+// angle, and sincos is a large part of a small draw. Keyed by the angle's bits, so the values are
+// exactly those a fresh computation gives.
+struct TurnCache {
+    bool valid = false;
+    uint32_t angleBits = 0;
+    int64_t sine = 0;
+    int64_t cosine = 0;
+};
+
+void FixedSinCos(float angle, int64_t* sine, int64_t* cosine) {
+    thread_local TurnCache cache;
+    uint32_t bits;
+    std::memcpy(&bits, &angle, sizeof bits);
+    if (!cache.valid || cache.angleBits != bits) {
+        float sp, cp;
+        ComputeSinCos(angle, &sp, &cp);
+        cache.sine = static_cast<int64_t>(sp * 262144.0f);
+        cache.cosine = static_cast<int64_t>(cp * 262144.0f);
+        cache.angleBits = bits;
+        cache.valid = true;
+    }
+    *sine = cache.sine;
+    *cosine = cache.cosine;
 }
 
 // Every row of the clipped box, each drawn over its inside columns only.
@@ -52,10 +79,8 @@ void BlitMemImgRotated(MEMIMG* destination, const MEMIMG* source, int x, int y, 
 
     // The turn by -angle takes the same sine negated and the same cosine: the library's sine is
     // odd and its cosine even to the last bit (checked for every float), so one call serves both.
-    float sp, cp;
-    ComputeSinCos(angle, &sp, &cp);
-    int64_t sinPlus = static_cast<int64_t>(sp * 262144.0f);
-    int64_t cosPlus = static_cast<int64_t>(cp * 262144.0f);
+    int64_t sinPlus, cosPlus;
+    FixedSinCos(angle, &sinPlus, &cosPlus);
     int64_t sinMinus = -sinPlus;
     int64_t cosMinus = cosPlus;
 
@@ -136,7 +161,9 @@ void BlitMemImgRotated(MEMIMG* destination, const MEMIMG* source, int x, int y, 
     job.plane.vRef = v0;
     job.plane.ux = static_cast<uint32_t>(columnU);
     job.plane.vx = static_cast<uint32_t>(columnV);
-    job.plane.uy = static_cast<uint32_t>(static_cast<int32_t>(u1 - u0) / rows);
-    job.plane.vy = static_cast<uint32_t>(static_cast<int32_t>(v1 - v0) / rows);
+    // rows is positive and below 2^31 (the box lies in the destination): a 32-bit division.
+    const int32_t rows32 = static_cast<int32_t>(rows);
+    job.plane.uy = static_cast<uint32_t>(static_cast<int32_t>(u1 - u0) / rows32);
+    job.plane.vy = static_cast<uint32_t>(static_cast<int32_t>(v1 - v0) / rows32);
     WithTexelLoop(setup.choice, [&](auto loop) { WalkRotated<decltype(loop)>(job, box); });
 }

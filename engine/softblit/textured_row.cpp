@@ -84,7 +84,7 @@ AxisBounds MakeAxisBounds(int64_t s0, int64_t d, int64_t e, int64_t limit, int64
     axis.scale = d == 0 ? width + 1 : 1;
     axis.quotientStep = FloorDivide(axis.slope * axis.scale, axis.divisor);
     axis.remainderStep = axis.slope * axis.scale - axis.quotientStep * axis.divisor;
-    axis.lengthQuotient = limit * axis.scale / axis.divisor;
+    axis.lengthQuotient = FloorDivide(limit * axis.scale, axis.divisor);
     axis.lengthRemainder = limit * axis.scale - axis.lengthQuotient * axis.divisor;
     return axis;
 }

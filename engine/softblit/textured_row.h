@@ -122,7 +122,13 @@ void DrawTexturedRow(const TexturedJob& job, int64_t y, int64_t x0, int64_t n) {
         if (u < job.uLimit && v < job.vLimit) DrawInsideRun<Loop>(job, y, x0 + i, 1);
 }
 
+// a / b rounded down, b > 0. Small operands take the cheaper 32-bit division.
 inline int64_t FloorDivide(int64_t a, int64_t b) {
+    if (a == static_cast<int32_t>(a) && b > 0 && b == static_cast<int32_t>(b)) {
+        int32_t a32 = static_cast<int32_t>(a);
+        int32_t b32 = static_cast<int32_t>(b);
+        return (a32 / b32) - (a32 % b32 < 0);
+    }
     int64_t q = a / b;
     return (a % b != 0 && a < 0) ? q - 1 : q;
 }

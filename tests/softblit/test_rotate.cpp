@@ -287,4 +287,43 @@ TEST(Rotate, AgreesWithReferenceSampling) {
     EXPECT_GT(judged, 200 * 64 * 64 * 9 / 10);
 }
 
+// The sine and cosine of the last angle are kept between calls: a draw gives the same pixels
+// whichever angle, source or scale the call before it used (angles next to each other, of
+// opposite sign, both zeros).
+TEST(Rotate, DrawDoesNotDependOnTheCallBefore) {
+    SetBlend(0, 0);
+    TestImage first(16, 16, kMemImgR5G6B5), second(9, 7, kMemImgR5G6B5);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) first.set(x, y, 0x8000 | y << 5 | x);
+    for (int y = 0; y < 7; ++y)
+        for (int x = 0; x < 9; ++x) second.set(x, y, 0x4000 | y << 5 | x);
+    const float base = 0.7f;
+    const float angles[] = {base, std::nextafter(base, 1.0f), -base, 0.0f, -0.0f, 2.5f, base};
+    auto draw = [&](TestImage& dest, TestImage& source, float angle, float scale) {
+        BlitMemImgRotated(dest.get(), source.get(), 20, 18, angle, scale, 1, 0, nullptr);
+    };
+    for (float angle : angles) {
+        for (float scale : {0.5f, 1.3f}) {
+            // Fresh: after a call at an unrelated angle that draws nothing of note.
+            TestImage scratch(40, 40, kMemImgR5G6B5), fresh(40, 40, kMemImgR5G6B5);
+            draw(scratch, second, 4.0f, 2.0f);
+            fresh.fill(0);
+            draw(fresh, first, angle, scale);
+            // After each other angle, with the other source and scale.
+            for (float before : angles) {
+                TestImage dest(40, 40, kMemImgR5G6B5);
+                dest.fill(0);
+                draw(scratch, second, before, 2.0f - scale);
+                draw(dest, first, angle, scale);
+                ASSERT_EQ(dest.snapshot(), fresh.snapshot()) << angle << " after " << before;
+            }
+            // The same angle twice in a row draws the same again.
+            TestImage again(40, 40, kMemImgR5G6B5);
+            again.fill(0);
+            draw(again, first, angle, scale);
+            ASSERT_EQ(again.snapshot(), fresh.snapshot()) << angle;
+        }
+    }
+}
+
 } // namespace
