@@ -317,6 +317,13 @@ TEST(Rotate, DrawDoesNotDependOnTheCallBefore) {
                 draw(dest, first, angle, scale);
                 ASSERT_EQ(dest.snapshot(), fresh.snapshot()) << angle << " after " << before;
             }
+            // Unturned at scale one after this angle: the unscaled blit's pixels.
+            TestImage turned(40, 40, kMemImgR5G6B5), plain(40, 40, kMemImgR5G6B5);
+            turned.fill(0);
+            plain.fill(0);
+            BlitMemImgRotated(turned.get(), second.get(), 20, 18, 0.0f, 1.0f, 1, 0, nullptr);
+            BlitMemImg(plain.get(), second.get(), 20 - 9 / 2, 18 - 7 / 2, 1, nullptr);
+            ASSERT_EQ(turned.snapshot(), plain.snapshot()) << "after " << angle;
             // The same angle twice in a row draws the same again.
             TestImage again(40, 40, kMemImgR5G6B5);
             again.fill(0);
