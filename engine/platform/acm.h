@@ -8,11 +8,13 @@
 typedef V_UINT V_MMRESULT;
 typedef struct V_HACMSTREAM__* V_HACMSTREAM;
 typedef struct V_HACMDRIVER__* V_HACMDRIVER;
+typedef struct V_HACMOBJ__* V_HACMOBJ;
 
 constexpr V_MMRESULT V_MMSYSERR_NOERROR = 0;
 constexpr V_MMRESULT V_MMSYSERR_ERROR = 1;
 constexpr V_MMRESULT V_MMSYSERR_INVALHANDLE = 5;
 constexpr V_MMRESULT V_MMSYSERR_NOMEM = 7;
+constexpr V_MMRESULT V_MMSYSERR_NOTSUPPORTED = 8;
 constexpr V_MMRESULT V_MMSYSERR_INVALFLAG = 10;
 constexpr V_MMRESULT V_MMSYSERR_INVALPARAM = 11;
 constexpr V_MMRESULT V_ACMERR_NOTPOSSIBLE = 512;
@@ -30,6 +32,22 @@ constexpr V_DWORD V_ACM_STREAMSIZEF_SOURCE = 0x00000000;
 constexpr V_DWORD V_ACM_STREAMSIZEF_DESTINATION = 0x00000001;
 constexpr V_DWORD V_ACMSTREAMHEADER_STATUSF_DONE = 0x00010000;
 constexpr V_DWORD V_ACMSTREAMHEADER_STATUSF_PREPARED = 0x00020000;
+constexpr V_UINT V_ACM_METRIC_MAX_SIZE_FORMAT = 50;
+
+// MPEG audio frames described as one format: the wave record and 12 bytes of its own.
+constexpr V_WORD V_WAVE_FORMAT_MPEGLAYER3 = 0x0055;
+constexpr V_WORD V_MPEGLAYER3_ID_MPEG = 1;
+#pragma pack(push, 1)
+struct V_MPEGLAYER3WAVEFORMAT {
+    V_WAVEFORMATEX wfx;
+    V_WORD wID;
+    V_DWORD fdwFlags;
+    V_WORD nBlockSize;
+    V_WORD nFramesPerBlock;
+    V_WORD nCodecDelay;
+};
+#pragma pack(pop)
+static_assert(sizeof(V_MPEGLAYER3WAVEFORMAT) == 30, "the MPEG audio format is 30 bytes");
 
 struct V_ACMSTREAMHEADER {
     V_DWORD cbStruct;
@@ -46,6 +64,8 @@ struct V_ACMSTREAMHEADER {
     V_DWORD dwReservedDriver[10];
 };
 
+// Answers the manager's metrics; only the largest format size of all converters is known.
+V_MMRESULT V_acmMetrics(V_HACMOBJ object, V_UINT metric, void* value);
 // Fills the PCM format the source converts to (same channels and rate, 16 bits).
 V_MMRESULT V_acmFormatSuggest(V_HACMDRIVER driver, const V_WAVEFORMATEX* source,
                               V_WAVEFORMATEX* destination, V_DWORD destinationSize,

@@ -159,6 +159,15 @@ uint64_t SamplesPerBlock(const V_WAVEFORMATEX& s, const CodecEntry* codec) {
 
 }  // namespace
 
+V_MMRESULT V_acmMetrics(V_HACMOBJ object, V_UINT metric, void* value) {
+    if (value == nullptr) return V_MMSYSERR_INVALPARAM;
+    if (object != nullptr) return V_MMSYSERR_INVALHANDLE;
+    if (metric != V_ACM_METRIC_MAX_SIZE_FORMAT) return V_MMSYSERR_NOTSUPPORTED;
+    // The largest format of the converters above: MS ADPCM with its seven coefficient pairs.
+    *static_cast<V_DWORD*>(value) = 18 + 4 + 7 * 4;
+    return V_MMSYSERR_NOERROR;
+}
+
 V_MMRESULT V_acmFormatSuggest(V_HACMDRIVER, const V_WAVEFORMATEX* source,
                               V_WAVEFORMATEX* destination, V_DWORD destinationSize,
                               V_DWORD flags) {

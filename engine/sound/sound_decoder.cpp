@@ -8,13 +8,18 @@ namespace {
 
 // Releases what an accepted probe opened.
 void ReleaseKindState(SoundDecoder* decoder) {
-    if (decoder->kind == kDecoderAcm) CloseAcmDecoder(decoder);
+    switch (decoder->kind) {
+        case kDecoderAcm: CloseAcmDecoder(decoder); break;
+        case kDecoderOggVorbis: CloseOggVorbisSound(decoder); break;
+        default: break;
+    }
 }
 
 int RefillChunk(SoundDecoder* decoder) {
     switch (decoder->kind) {
         case kDecoderPcmWave: return ReadPcmWaveChunk(decoder);
         case kDecoderAcm: return ConvertAcmChunk(decoder);
+        case kDecoderOggVorbis: return DecodeOggVorbisChunk(decoder);
         default: return -1;
     }
 }
@@ -88,6 +93,7 @@ int SeekSoundDecoder(SoundDecoder* decoder, int32_t sample) {
     switch (decoder->kind) {
         case kDecoderPcmWave: SeekPcmWaveDecoder(decoder, sample); break;
         case kDecoderAcm: SeekAcmDecoder(decoder, sample); break;
+        case kDecoderOggVorbis: SeekOggVorbisSound(decoder, sample); break;
         default: break;
     }
     return 0;
@@ -119,6 +125,7 @@ int32_t GetSoundDecoderLength(SoundDecoder* decoder) {
                 return 0;
             return output > 0x7FFFFFFFu ? 0x7FFFFFFF : static_cast<int32_t>(output);
         }
+        case kDecoderOggVorbis: return GetOggVorbisLengthBytes(decoder);
         default: return 0;
     }
 }
@@ -147,7 +154,5 @@ int DecodeWholeSound(SoundDecoder* decoder, V_WAVEFORMATEX* format, uint8_t** da
     return 0;
 }
 
-// The later formats of the chain come with their own decoders; until then they refuse.
-int OpenOggVorbisSound(SoundDecoder*) { return -1; }
-int OpenMp3AcmDecoder(SoundDecoder*) { return -1; }
+// The last format of the chain comes with its own decoder; until then it refuses.
 int ConvertMp3ToPcm(SoundDecoder*) { return -1; }

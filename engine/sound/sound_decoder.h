@@ -3,6 +3,10 @@
 
 #include <cstdint>
 
+// The decoder keeps vorbisfile's state in place; its static callback sets are not used.
+#define OV_EXCLUDE_STATIC_CALLBACKS
+#include <vorbis/vorbisfile.h>
+
 #include "core/core.h"
 #include "platform/acm.h"
 #include "platform/winmm.h"
@@ -30,6 +34,11 @@ struct SoundDecoder {
     int32_t compressedSize;
     int32_t mainSourceOffset;
     int32_t totalSamples;  // -1 when unknown
+    // Ogg Vorbis (kind 2). The file state points into itself and at `stream`: an open
+    // decoder is never moved.
+    int32_t vorbisOpen;
+    OggVorbis_File vorbisFile;
+    int32_t bytesPerSample;
     // Chunks handed out.
     uint8_t* outputBlock;
     int32_t chunkSize;
@@ -55,9 +64,32 @@ int ConvertAcmChunk(SoundDecoder* decoder);
 int SeekPcmWaveDecoder(SoundDecoder* decoder, int32_t sample);
 int SeekAcmDecoder(SoundDecoder* decoder, int32_t sample);
 int CloseAcmDecoder(SoundDecoder* decoder);
-// The later probes of the chain; they refuse every stream for now.
+
+// Ogg Vorbis through vorbisfile.
 int OpenOggVorbisSound(SoundDecoder* decoder);
+int DecodeOggVorbisChunk(SoundDecoder* decoder);
+int SeekOggVorbisSound(SoundDecoder* decoder, int32_t sample);
+int32_t GetOggVorbisLengthBytes(SoundDecoder* decoder);
+int CloseOggVorbisSound(SoundDecoder* decoder);
+
+// MPEG audio frames, converted by the kind-1 steps above.
+struct Mp3FrameInfo {
+    uint8_t layerIndex;  // 0 Layer I, 1 Layer II, 2 Layer III
+    uint8_t version;     // 0 MPEG-1, 1 MPEG-2 (low sampling frequencies)
+    uint8_t bitrateIndex;
+    uint8_t rateIndex;
+    uint8_t padding;
+    uint8_t channels;
+    uint32_t sampleRate;       // Hz
+    uint32_t bitrate;          // kbit/s
+    uint32_t frameLength;      // bytes, header included
+    uint32_t samplesPerFrame;  // per channel
+};
+// 0 parsed; -2 no sync; -1 a reserved or free-format field.
+int ParseMp3FrameHeader(const uint8_t header[4], Mp3FrameInfo* info);
 int OpenMp3AcmDecoder(SoundDecoder* decoder);
+
+// The last probe: the whole file converted at once.
 int ConvertMp3ToPcm(SoundDecoder* decoder);
 
 // Whole-file and whole-stream reading, and the in-memory RIFF/WAVE writer.
