@@ -66,6 +66,10 @@ struct AcmStream {
     AVCodecContext* context;
     AVCodecParserContext* parser;
     SwrContext* resampler;
+    // The input the resampler was made for: MPEG frames may change channels and rate.
+    AVChannelLayout resamplerLayout;
+    int resamplerRate;
+    int resamplerFormat;
     AVPacket* packet;
     AVFrame* frame;
     std::vector<uint8_t> pending;  // converted bytes not yet handed out
@@ -81,6 +85,7 @@ void DestroyStream(AcmStream* stream) {
     if (stream->parser) av_parser_close(stream->parser);
     avcodec_free_context(&stream->context);
     swr_free(&stream->resampler);
+    av_channel_layout_uninit(&stream->resamplerLayout);
     av_packet_free(&stream->packet);
     av_frame_free(&stream->frame);
     stream->magic = 0;
@@ -90,6 +95,10 @@ void DestroyStream(AcmStream* stream) {
 // Appends one decoded frame, converted to the destination format, to the pending bytes.
 void AppendFrame(AcmStream* stream) {
     AVFrame* frame = stream->frame;
+    if (stream->resampler != nullptr &&
+        (frame->sample_rate != stream->resamplerRate || frame->format != stream->resamplerFormat ||
+         av_channel_layout_compare(&frame->ch_layout, &stream->resamplerLayout) != 0))
+        swr_free(&stream->resampler);
     if (stream->resampler == nullptr) {
         AVChannelLayout outLayout;
         av_channel_layout_default(&outLayout, stream->destination.nChannels);
@@ -105,6 +114,13 @@ void AppendFrame(AcmStream* stream) {
             return;
         }
         av_channel_layout_uninit(&outLayout);
+        av_channel_layout_uninit(&stream->resamplerLayout);
+        if (av_channel_layout_copy(&stream->resamplerLayout, &frame->ch_layout) < 0) {
+            swr_free(&stream->resampler);
+            return;
+        }
+        stream->resamplerRate = frame->sample_rate;
+        stream->resamplerFormat = frame->format;
     }
     int room = swr_get_out_samples(stream->resampler, frame->nb_samples);
     if (room <= 0) return;

@@ -321,6 +321,31 @@ TEST(Mp3Decode, Mp3FramesDecodeToTheirSine) {
     EXPECT_LT(SineError(monoSamples, 1, 0, 22050, monoLag, 1000, 18000), 450);
 }
 
+TEST(Mp3Decode, ChannelsThatChangeMidwayKeepTheOutputFormat) {
+    MpegAudio stereo = EncodeMpegAudio(AV_CODEC_ID_MP3, 2, 44100, 128, 11025);
+    if (stereo.data.empty()) GTEST_SKIP() << "this FFmpeg has no MP3 encoder";
+    MpegAudio mono = EncodeMpegAudio(AV_CODEC_ID_MP3, 1, 44100, 64, 11025);
+    MpegAudio half = EncodeMpegAudio(AV_CODEC_ID_MP3, 2, 22050, 64, 11025);
+    Bytes file = stereo.data;
+    Append(file, mono.data);
+    Append(file, half.data);
+    ChainDecoder c(file);
+    ASSERT_EQ(c.result, 0);
+    EXPECT_EQ(c.decoder.format.nChannels, 2);
+    EXPECT_EQ(c.decoder.format.nSamplesPerSec, 44100u);
+    EXPECT_EQ(c.decoder.totalSamples, (stereo.frameCount + mono.frameCount) * 1152 + half.frameCount * 576);
+    auto whole = DecodeAllSamples(&c.decoder);
+    // The mono part sounds on both channels of the stereo output; the 22050 Hz part comes out
+    // at 44100 Hz.
+    const size_t monoStart = static_cast<size_t>(stereo.frameCount) * 1152 + 3000;
+    ASSERT_GT(whole.size(), 2 * (monoStart + 4000));
+    int loudest = 0;
+    for (size_t i = monoStart; i < monoStart + 2000; ++i)
+        loudest = std::max({loudest, std::abs(whole[2 * i]), std::abs(whole[2 * i + 1])});
+    EXPECT_GT(loudest, 4000);
+    EXPECT_GT(whole.size(), 2u * (stereo.frameCount + mono.frameCount) * 1152 + 2 * 10000);
+}
+
 TEST(Mp3Decode, LayerTwoFramesGoTheSameWay) {
     MpegAudio mp2 = EncodeMpegAudio(AV_CODEC_ID_MP2, 2, 48000, 192, 48000);
     ASSERT_FALSE(mp2.data.empty());
