@@ -74,6 +74,7 @@ struct AcmStream {
     AVFrame* frame;
     std::vector<uint8_t> pending;  // converted bytes not yet handed out
     size_t pendingOffset;
+    std::vector<uint8_t> parserInput;  // the caller's source with the padding the parser reads
 };
 
 AcmStream* FromHandle(V_HACMSTREAM handle) {
@@ -315,11 +316,15 @@ V_MMRESULT V_acmStreamConvert(V_HACMSTREAM handle, V_ACMSTREAMHEADER* header, V_
     V_DWORD consumed = 0;
     const V_DWORD sourceLength = header->pbSrc ? header->cbSrcLength : 0;
     if (stream->parser != nullptr) {
+        // The parser reads (and copies) a padding's worth beyond the bytes it is given.
+        std::vector<uint8_t>& input = stream->parserInput;
+        input.assign(static_cast<size_t>(sourceLength) + AV_INPUT_BUFFER_PADDING_SIZE, 0);
+        if (sourceLength > 0) std::memcpy(input.data(), header->pbSrc, sourceLength);
         while (used < room && consumed < sourceLength) {
             uint8_t* data = nullptr;
             int size = 0;
             int taken = av_parser_parse2(stream->parser, stream->context, &data, &size,
-                                         header->pbSrc + consumed,
+                                         input.data() + consumed,
                                          static_cast<int>(sourceLength - consumed),
                                          AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
             if (taken < 0) break;
