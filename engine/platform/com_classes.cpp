@@ -2,6 +2,7 @@
 #include "platform/com_classes.h"
 
 #include "platform/dinput.h"
+#include "platform/dshow.h"
 #include "platform/dsound.h"
 
 namespace {
@@ -15,6 +16,9 @@ const ClassEntry kClasses[] = {
     {&V_CLSID_DirectSound, &V_CreateDirectSoundObject},
     {&V_CLSID_DirectInput, &V_CreateDirectInputObject},
     {&V_CLSID_DirectInput8, &V_CreateDirectInput8Object},
+    {&V_CLSID_FilterGraph, &V_CreateFilterGraphObject},
+    {&V_CLSID_NullRenderer, &V_CreateNullRendererObject},
+    {&V_CLSID_MemoryAllocator, &V_CreateMemoryAllocatorObject},
 };
 
 }  // namespace

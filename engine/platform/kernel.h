@@ -195,6 +195,15 @@ void V_OutputDebugStringA(const char* text);
 // input is not valid in its encoding; the output is always NUL-terminated when size > 0.
 bool V_Cp932ToUtf8(const char* in, char* out, size_t outSize);
 bool V_Utf8ToCp932(const char* in, char* out, size_t outSize);
+// Code page 932 (the system's code page) to UTF-16 and back. A length of -1 takes the text up
+// to and with its NUL; an output size of 0 asks for the size needed. Both give the number of
+// units written (with the NUL when it was taken), 0 on failure or when the output is short.
+typedef char16_t V_WCHAR;
+constexpr V_UINT V_CP_ACP = 0;
+int V_MultiByteToWideChar(V_UINT codePage, V_DWORD flags, const char* in, int inLength,
+                          V_WCHAR* out, int outSize);
+int V_WideCharToMultiByte(V_UINT codePage, V_DWORD flags, const V_WCHAR* in, int inLength,
+                          char* out, int outSize, const char* defaultChar, V_BOOL* usedDefault);
 
 // ---- Modules ----
 // The platform libraries the library looks up functions in by name; only those the library

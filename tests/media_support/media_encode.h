@@ -1,0 +1,241 @@
+// Test media made with FFmpeg's encoders: short movies with known pictures, MPEG audio files
+// with a known tone, and FFmpeg's own decoding of an audio file for comparison.
+#pragma once
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
+#include <libswresample/swresample.h>
+#include <libswscale/swscale.h>
+}
+
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace media {
+
+// The colour of a test picture at a pixel: the top half red, the bottom half blue, each
+// brighter with the frame number (frame 0 darkest).
+struct Rgb {
+    int r, g, b;
+};
+inline Rgb PictureColour(int frame, int y, int height) {
+    int level = 60 + (frame * 40) % 190;
+    return y < height / 2 ? Rgb{level, 20, 20} : Rgb{20, 20, level};
+}
+
+namespace detail {
+
+inline bool EncodeFrames(AVFormatContext* format, AVCodecContext* codec, AVStream* stream,
+                         AVFrame* frame) {
+    if (avcodec_send_frame(codec, frame) < 0) return false;
+    AVPacket* packet = av_packet_alloc();
+    bool ok = true;
+    for (;;) {
+        int got = avcodec_receive_packet(codec, packet);
+        if (got == AVERROR(EAGAIN) || got == AVERROR_EOF) break;
+        if (got < 0) {
+            ok = false;
+            break;
+        }
+        av_packet_rescale_ts(packet, codec->time_base, stream->time_base);
+        packet->stream_index = stream->index;
+        if (av_interleaved_write_frame(format, packet) < 0) ok = false;
+    }
+    av_packet_free(&packet);
+    return ok;
+}
+
+struct Output {
+    AVFormatContext* format = nullptr;
+    AVCodecContext* codec = nullptr;
+    AVStream* stream = nullptr;
+    ~Output() {
+        avcodec_free_context(&codec);
+        if (format != nullptr) {
+            if (format->pb != nullptr) avio_closep(&format->pb);
+            avformat_free_context(format);
+        }
+    }
+};
+
+}  // namespace detail
+
+// Writes a movie of the given frames (the container from the file name's extension).
+// False when the encoder or the container is not there.
+inline bool WriteTestMovie(const std::string& path, int width, int height, int frames, int fps,
+                           const char* encoder = "mpeg4") {
+    const AVCodec* codec = avcodec_find_encoder_by_name(encoder);
+    if (codec == nullptr) return false;
+    detail::Output out;
+    if (avformat_alloc_output_context2(&out.format, nullptr, nullptr, path.c_str()) < 0)
+        return false;
+    out.stream = avformat_new_stream(out.format, nullptr);
+    out.codec = avcodec_alloc_context3(codec);
+    if (out.stream == nullptr || out.codec == nullptr) return false;
+    out.codec->width = width;
+    out.codec->height = height;
+    out.codec->time_base = AVRational{1, fps};
+    out.codec->framerate = AVRational{fps, 1};
+    out.codec->pix_fmt = AV_PIX_FMT_YUV420P;
+    out.codec->gop_size = 5;
+    out.codec->bit_rate = 2000000;
+    out.codec->thread_count = 1;
+    if (out.format->oformat->flags & AVFMT_GLOBALHEADER)
+        out.codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    if (avcodec_open2(out.codec, codec, nullptr) < 0) return false;
+    avcodec_parameters_from_context(out.stream->codecpar, out.codec);
+    out.stream->time_base = out.codec->time_base;
+    if (avio_open(&out.format->pb, path.c_str(), AVIO_FLAG_WRITE) < 0) return false;
+    if (avformat_write_header(out.format, nullptr) < 0) return false;
+    AVFrame* frame = av_frame_alloc();
+    frame->width = width;
+    frame->height = height;
+    frame->format = AV_PIX_FMT_YUV420P;
+    av_frame_get_buffer(frame, 0);
+    SwsContext* scaler = sws_getContext(width, height, AV_PIX_FMT_RGB24, width, height,
+                                        AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr,
+                                        nullptr);
+    std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
+    bool ok = true;
+    for (int i = 0; i < frames && ok; ++i) {
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                Rgb c = PictureColour(i, y, height);
+                uint8_t* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
+                p[0] = static_cast<uint8_t>(c.r);
+                p[1] = static_cast<uint8_t>(c.g);
+                p[2] = static_cast<uint8_t>(c.b);
+            }
+        av_frame_make_writable(frame);
+        const uint8_t* src[1] = {rgb.data()};
+        int srcStride[1] = {width * 3};
+        sws_scale(scaler, src, srcStride, 0, height, frame->data, frame->linesize);
+        frame->pts = i;
+        ok = detail::EncodeFrames(out.format, out.codec, out.stream, frame);
+    }
+    ok = ok && detail::EncodeFrames(out.format, out.codec, out.stream, nullptr);
+    ok = ok && av_write_trailer(out.format) == 0;
+    sws_freeContext(scaler);
+    av_frame_free(&frame);
+    return ok;
+}
+
+// Writes an MPEG audio file of a sine tone: "libmp3lame" (layer 3) or "mp2" (layer 2).
+// False when that encoder is not there.
+inline bool WriteTestMpegAudio(const std::string& path, const char* encoder, int rate,
+                               int channels, double seconds, double hz = 440.0) {
+    const AVCodec* codec = avcodec_find_encoder_by_name(encoder);
+    if (codec == nullptr) return false;
+    detail::Output out;
+    const char* container = std::string(encoder) == "mp2" ? "mp2" : "mp3";
+    if (avformat_alloc_output_context2(&out.format, nullptr, container, path.c_str()) < 0)
+        return false;
+    out.stream = avformat_new_stream(out.format, nullptr);
+    out.codec = avcodec_alloc_context3(codec);
+    if (out.stream == nullptr || out.codec == nullptr) return false;
+    out.codec->sample_rate = rate;
+    av_channel_layout_default(&out.codec->ch_layout, channels);
+    out.codec->sample_fmt = codec->sample_fmts != nullptr ? codec->sample_fmts[0]
+                                                          : AV_SAMPLE_FMT_S16;
+    out.codec->bit_rate = 128000;
+    out.codec->time_base = AVRational{1, rate};
+    if (avcodec_open2(out.codec, codec, nullptr) < 0) return false;
+    avcodec_parameters_from_context(out.stream->codecpar, out.codec);
+    out.stream->time_base = out.codec->time_base;
+    if (avio_open(&out.format->pb, path.c_str(), AVIO_FLAG_WRITE) < 0) return false;
+    if (avformat_write_header(out.format, nullptr) < 0) return false;
+    int frameSize = out.codec->frame_size > 0 ? out.codec->frame_size : 1152;
+    int total = static_cast<int>(seconds * rate);
+    AVFrame* frame = av_frame_alloc();
+    frame->nb_samples = frameSize;
+    frame->format = out.codec->sample_fmt;
+    av_channel_layout_copy(&frame->ch_layout, &out.codec->ch_layout);
+    frame->sample_rate = rate;
+    av_frame_get_buffer(frame, 0);
+    bool ok = true;
+    bool planar = av_sample_fmt_is_planar(out.codec->sample_fmt);
+    bool isFloat = out.codec->sample_fmt == AV_SAMPLE_FMT_FLTP ||
+                   out.codec->sample_fmt == AV_SAMPLE_FMT_FLT;
+    for (int done = 0; done < total && ok; done += frameSize) {
+        av_frame_make_writable(frame);
+        for (int i = 0; i < frameSize; ++i) {
+            double v = done + i < total ? 0.5 * std::sin(2 * M_PI * hz * (done + i) / rate) : 0;
+            for (int c = 0; c < channels; ++c) {
+                double cv = c == 0 ? v : v * 0.5;
+                if (isFloat) {
+                    float* p = planar ? reinterpret_cast<float*>(frame->data[c]) + i
+                                      : reinterpret_cast<float*>(frame->data[0]) + i * channels + c;
+                    *p = static_cast<float>(cv);
+                } else {
+                    int16_t* p = planar
+                                     ? reinterpret_cast<int16_t*>(frame->data[c]) + i
+                                     : reinterpret_cast<int16_t*>(frame->data[0]) + i * channels + c;
+                    *p = static_cast<int16_t>(cv * 32767);
+                }
+            }
+        }
+        frame->pts = done;
+        ok = detail::EncodeFrames(out.format, out.codec, out.stream, frame);
+    }
+    ok = ok && detail::EncodeFrames(out.format, out.codec, out.stream, nullptr);
+    ok = ok && av_write_trailer(out.format) == 0;
+    av_frame_free(&frame);
+    return ok;
+}
+
+// FFmpeg's own decoding of an audio file to 16-bit interleaved samples at the file's rate,
+// with at most two channels. Empty on failure.
+inline std::vector<int16_t> DecodeAudioFile(const std::string& path, int* rate, int* channels) {
+    std::vector<int16_t> pcm;
+    AVFormatContext* format = nullptr;
+    if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) return pcm;
+    avformat_find_stream_info(format, nullptr);
+    const AVCodec* codec = nullptr;
+    int index = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
+    AVCodecContext* context = index >= 0 ? avcodec_alloc_context3(codec) : nullptr;
+    SwrContext* swr = nullptr;
+    if (context != nullptr &&
+        avcodec_parameters_to_context(context, format->streams[index]->codecpar) >= 0 &&
+        avcodec_open2(context, codec, nullptr) >= 0) {
+        *rate = context->sample_rate;
+        *channels = context->ch_layout.nb_channels > 2 ? 2 : context->ch_layout.nb_channels;
+        AVChannelLayout layout;
+        av_channel_layout_default(&layout, *channels);
+        swr_alloc_set_opts2(&swr, &layout, AV_SAMPLE_FMT_S16, *rate, &context->ch_layout,
+                            context->sample_fmt, context->sample_rate, 0, nullptr);
+        swr_init(swr);
+        AVPacket* packet = av_packet_alloc();
+        AVFrame* frame = av_frame_alloc();
+        auto drain = [&] {
+            while (avcodec_receive_frame(context, frame) == 0) {
+                std::vector<int16_t> out(static_cast<size_t>(frame->nb_samples + 256) * *channels);
+                uint8_t* outPlanes[1] = {reinterpret_cast<uint8_t*>(out.data())};
+                int n = swr_convert(swr, outPlanes, frame->nb_samples + 256,
+                                    const_cast<const uint8_t**>(frame->extended_data),
+                                    frame->nb_samples);
+                if (n > 0) pcm.insert(pcm.end(), out.begin(), out.begin() + n * *channels);
+                av_frame_unref(frame);
+            }
+        };
+        while (av_read_frame(format, packet) >= 0) {
+            if (packet->stream_index == index) avcodec_send_packet(context, packet);
+            av_packet_unref(packet);
+            drain();
+        }
+        avcodec_send_packet(context, nullptr);
+        drain();
+        av_packet_free(&packet);
+        av_frame_free(&frame);
+    }
+    swr_free(&swr);
+    avcodec_free_context(&context);
+    avformat_close_input(&format);
+    return pcm;
+}
+
+}  // namespace media

@@ -1,0 +1,218 @@
+// The streaming stand-in's graph manager with a renderer of the library's base classes:
+// rendering a movie file to it, running with and without a clock, pausing, seeking, events,
+// refused files and the graph's end while streaming.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "media_support/media_encode.h"
+#include "movie/dshow_base.h"
+#include "platform/com_classes.h"
+#include "platform/dshow.h"
+
+namespace {
+
+const V_GUID kRecorderClass = {0x1234, 0x5678, 0x9ABC, {1, 2, 3, 4, 5, 6, 7, 8}};
+
+// A renderer that takes 24-bit RGB and keeps the colour of the first and last buffer row of
+// each frame.
+class FrameRecorder : public V_CBaseVideoRenderer {
+public:
+    explicit FrameRecorder(V_HRESULT* hr)
+        : V_CBaseVideoRenderer(kRecorderClass, "FrameRecorder", nullptr, hr) {}
+
+    V_HRESULT CheckMediaType(const V_CMediaType* type) override {
+        if (!(type->formattype == V_FORMAT_VideoInfo)) return V_E_INVALIDARG;
+        if (!(type->majortype == V_MEDIATYPE_Video) || !(type->subtype == V_MEDIASUBTYPE_RGB24))
+            return V_E_FAIL;
+        return V_S_OK;
+    }
+    V_HRESULT SetMediaType(const V_CMediaType* type) override {
+        std::lock_guard<std::mutex> guard(lock);
+        std::memcpy(&info, type->pbFormat, sizeof(info));
+        return V_S_OK;
+    }
+    V_HRESULT DoRenderSample(V_IMediaSample* sample) override {
+        V_BYTE* data = nullptr;
+        sample->GetPointer(&data);
+        V_REFERENCE_TIME start = 0, stop = 0;
+        sample->GetTime(&start, &stop);
+        std::lock_guard<std::mutex> guard(lock);
+        int pitch = (info.bmiHeader.biWidth * 3 + 3) & ~3;
+        const V_BYTE* last = data + static_cast<size_t>(pitch) * (info.bmiHeader.biHeight - 1);
+        frames.push_back({data[0], data[1], data[2], last[0], last[1], last[2], start,
+                          sample->GetActualDataLength()});
+        return V_S_OK;
+    }
+
+    struct Frame {
+        int firstB, firstG, firstR, lastB, lastG, lastR;
+        V_REFERENCE_TIME start;
+        long length;
+    };
+    std::vector<Frame> Frames() {
+        std::lock_guard<std::mutex> guard(lock);
+        return frames;
+    }
+
+    std::mutex lock;
+    V_VIDEOINFOHEADER info{};
+    std::vector<Frame> frames;
+};
+
+std::u16string Wide(const std::string& name) {
+    std::u16string wide(name.size() + 1, u'\0');
+    int n = V_MultiByteToWideChar(V_CP_ACP, 0, name.c_str(), -1, wide.data(),
+                                  static_cast<int>(wide.size()));
+    wide.resize(n > 0 ? static_cast<size_t>(n - 1) : 0);
+    return wide;
+}
+
+struct Graph {
+    V_IGraphBuilder* builder = nullptr;
+    V_IMediaControl* control = nullptr;
+    V_IMediaEvent* events = nullptr;
+    V_IMediaSeeking* seeking = nullptr;
+    FrameRecorder* renderer = nullptr;
+
+    Graph() {
+        V_CoCreateInstance(V_CLSID_FilterGraph, nullptr, V_CLSCTX_INPROC_SERVER,
+                           V_IID_IGraphBuilder, reinterpret_cast<void**>(&builder));
+        if (builder == nullptr) return;
+        builder->QueryInterface(V_IID_IMediaControl, reinterpret_cast<void**>(&control));
+        builder->QueryInterface(V_IID_IMediaEvent, reinterpret_cast<void**>(&events));
+        builder->QueryInterface(V_IID_IMediaSeeking, reinterpret_cast<void**>(&seeking));
+        V_HRESULT hr = V_S_OK;
+        renderer = new FrameRecorder(&hr);
+        renderer->AddRef();
+        builder->AddFilter(renderer, u"MovieRenderer");
+    }
+    ~Graph() {
+        if (seeking) seeking->Release();
+        if (events) events->Release();
+        if (control) control->Release();
+        if (builder) builder->Release();
+        if (renderer) renderer->Release();
+    }
+    V_HRESULT Render(const std::string& file) { return builder->RenderFile(Wide(file).c_str(), nullptr); }
+    void NoClock() {
+        V_IMediaFilter* filter = nullptr;
+        builder->QueryInterface(V_IID_IMediaFilter, reinterpret_cast<void**>(&filter));
+        filter->SetSyncSource(nullptr);
+        filter->Release();
+    }
+    long WaitForEnd(long ms) {
+        long code = 0;
+        return V_SUCCEEDED(events->WaitForCompletion(ms, &code)) ? code : -1;
+    }
+};
+
+class MovieGraph : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        made = media::WriteTestMovie("graph_test.avi", 64, 48, 12, 24);
+    }
+    void SetUp() override {
+        if (!made) GTEST_SKIP() << "no MPEG-4 encoder or AVI writer";
+    }
+    static bool made;
+};
+bool MovieGraph::made = false;
+
+TEST_F(MovieGraph, RendersEveryFrameBottomUpWithoutClock) {
+    Graph g;
+    ASSERT_NE(g.builder, nullptr);
+    ASSERT_EQ(g.Render("graph_test.avi"), V_S_OK);
+    EXPECT_EQ(g.renderer->info.bmiHeader.biWidth, 64);
+    EXPECT_EQ(g.renderer->info.bmiHeader.biHeight, 48);  // positive: bottom-up rows
+    EXPECT_EQ(g.renderer->info.bmiHeader.biBitCount, 24);
+    int64_t duration = 0;
+    ASSERT_EQ(g.seeking->GetDuration(&duration), V_S_OK);
+    EXPECT_NEAR(static_cast<double>(duration), 5000000.0, 500000.0);  // 12 frames at 24/s
+    g.NoClock();
+    ASSERT_EQ(g.control->Run(), V_S_OK);
+    EXPECT_EQ(g.WaitForEnd(10000), V_EC_COMPLETE);
+    auto frames = g.renderer->Frames();
+    ASSERT_EQ(frames.size(), 12u);
+    for (size_t i = 0; i < frames.size(); ++i) {
+        const auto& f = frames[i];
+        media::Rgb top = media::PictureColour(static_cast<int>(i), 0, 48);
+        media::Rgb bottom = media::PictureColour(static_cast<int>(i), 47, 48);
+        // The buffer's first row is the picture's bottom row (blue), its last the top (red).
+        EXPECT_NEAR(f.firstB, bottom.b, 12) << i;
+        EXPECT_NEAR(f.firstR, bottom.r, 12) << i;
+        EXPECT_NEAR(f.lastR, top.r, 12) << i;
+        EXPECT_NEAR(f.lastB, top.b, 12) << i;
+        EXPECT_EQ(f.length, 64 * 3 * 48);
+        EXPECT_NEAR(static_cast<double>(f.start), i * 10000000.0 / 24, 1000.0) << i;
+    }
+    g.control->Stop();
+}
+
+TEST_F(MovieGraph, PauseShowsTheFirstFrameAndRunKeepsTheClock) {
+    Graph g;
+    ASSERT_EQ(g.Render("graph_test.avi"), V_S_OK);
+    ASSERT_EQ(g.control->Pause(), V_S_OK);
+    for (int i = 0; i < 200 && g.renderer->Frames().empty(); ++i) V_Sleep(5);
+    V_Sleep(50);
+    EXPECT_EQ(g.renderer->Frames().size(), 1u);  // held after the first
+    int64_t position = -1;
+    ASSERT_EQ(g.seeking->GetCurrentPosition(&position), V_S_OK);
+    EXPECT_EQ(position, 0);
+    ASSERT_EQ(g.control->Run(), V_S_OK);
+    EXPECT_EQ(g.WaitForEnd(10000), V_EC_COMPLETE);
+    EXPECT_EQ(g.renderer->Frames().size(), 12u);
+    int64_t stop = 0;
+    ASSERT_EQ(g.seeking->GetStopPosition(&stop), V_S_OK);
+    g.seeking->GetCurrentPosition(&position);
+    EXPECT_GE(position, 4000000);  // the clock ran through the half second
+    EXPECT_LE(position, stop);
+    // Back to the start while running: the frames come again.
+    int64_t zero = 0;
+    ASSERT_EQ(g.seeking->SetPositions(&zero, V_AM_SEEKING_AbsolutePositioning, nullptr,
+                                      V_AM_SEEKING_NoPositioning),
+              V_S_OK);
+    EXPECT_EQ(g.WaitForEnd(10000), V_EC_COMPLETE);
+    auto frames = g.renderer->Frames();
+    EXPECT_GE(frames.size(), 23u);
+    EXPECT_EQ(frames.back().start, frames[11].start);
+    g.control->Stop();
+}
+
+TEST_F(MovieGraph, RefusedFilesAndReleaseWhileStreaming) {
+    {
+        std::ofstream("not_a_movie.avi") << "plain text, no movie in here at all\n";
+        Graph g;
+        EXPECT_LT(g.Render("not_a_movie.avi"), 0);
+        EXPECT_LT(g.Render("missing_file.avi"), 0);
+        V_IEnumFilters* e = nullptr;
+        ASSERT_EQ(g.builder->EnumFilters(&e), V_S_OK);
+        V_IBaseFilter* f[4] = {};
+        V_ULONG n = 0;
+        e->Next(4, f, &n);
+        for (V_ULONG i = 0; i < n; ++i) f[i]->Release();
+        e->Release();
+        EXPECT_EQ(n, 1u);  // only the renderer stays
+    }
+    {
+        // Released while running with the clock: the streaming thread ends with the graph.
+        Graph g;
+        ASSERT_EQ(g.Render("graph_test.avi"), V_S_OK);
+        ASSERT_EQ(g.control->Run(), V_S_OK);
+        V_Sleep(30);
+    }
+    {
+        // Released while paused and holding a frame.
+        Graph g;
+        ASSERT_EQ(g.Render("graph_test.avi"), V_S_OK);
+        ASSERT_EQ(g.control->Pause(), V_S_OK);
+        V_Sleep(30);
+    }
+}
+
+}  // namespace
