@@ -52,14 +52,15 @@ void PushFilter::RequestSeek(V_REFERENCE_TIME position) {
         m_SeekTarget = position;
         return;
     }
+    guard.unlock();
+    // The flush frees a downstream pin that holds the thread in a delivery; it begins before
+    // the thread is told, so that the thread's end of the flush always comes after it.
+    if (output->Peer() != nullptr) output->Peer()->BeginFlush();
+    guard.lock();
     m_SeekTarget = position;
     m_SeekPending = true;
     m_SeekDone = false;
     m_ThreadWake.notify_all();
-    guard.unlock();
-    // Frees a downstream pin that holds the thread in a delivery; the thread ends the flush.
-    if (output->Peer() != nullptr) output->Peer()->BeginFlush();
-    guard.lock();
     m_ThreadWake.wait(guard, [this] { return m_SeekDone || m_StopRequested; });
 }
 
