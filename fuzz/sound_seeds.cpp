@@ -104,7 +104,8 @@ Bytes Mpeg(AVCodecID id, int channels, int rate, int kbits, int frames) {
                     if (c->sample_fmt == AV_SAMPLE_FMT_FLTP)
                         reinterpret_cast<float*>(frame->data[ch])[i] = v;
                     else if (c->sample_fmt == AV_SAMPLE_FMT_S16P)
-                        reinterpret_cast<int16_t*>(frame->data[ch])[i] = static_cast<int16_t>(v * 32767);
+                        reinterpret_cast<int16_t*>(frame->data[ch])[i] =
+                            static_cast<int16_t>(v * 32767);
                     else
                         reinterpret_cast<int16_t*>(frame->data[0])[i * channels + ch] =
                             static_cast<int16_t>(v * 32767);

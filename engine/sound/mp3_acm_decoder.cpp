@@ -38,8 +38,8 @@ bool ReadScanByte(ScanReader* r, uint8_t* out) {
         r->bufferStart = r->next;
         r->filled = 0;
         if (StreamSeek(r->decoder, r->next, 0) != 0) return false;
-        r->filled = static_cast<int32_t>(
-            StreamRead(r->decoder, r->buffer, static_cast<size_t>(want)));
+        r->filled =
+            static_cast<int32_t>(StreamRead(r->decoder, r->buffer, static_cast<size_t>(want)));
         if (r->filled == 0) return false;
     }
     *out = r->buffer[r->next - r->bufferStart];
@@ -158,8 +158,8 @@ int OpenMp3AcmDecoder(SoundDecoder* decoder) {
     if (fileSize > kId3v1Size) {
         uint8_t tag[3];
         tail = 0;
-        if (StreamSeek(decoder, fileSize - kId3v1Size, 0) == 0 && StreamRead(decoder, tag, 3) == 3 &&
-            std::memcmp(tag, "TAG", 3) == 0)
+        if (StreamSeek(decoder, fileSize - kId3v1Size, 0) == 0 &&
+            StreamRead(decoder, tag, 3) == 3 && std::memcmp(tag, "TAG", 3) == 0)
             tail = kId3v1Size;
     }
     const int32_t limit = fileSize - tail;
@@ -173,8 +173,7 @@ int OpenMp3AcmDecoder(SoundDecoder* decoder) {
     decoder->dataSize = scan.dataEnd - scan.first;
     decoder->format = V_WAVEFORMATEX{};
     decoder->format.wFormatTag = V_WAVE_FORMAT_PCM;
-    if (V_acmFormatSuggest(nullptr, decoder->sourceFormat, &decoder->format,
-                           sizeof(V_WAVEFORMATEX),
+    if (V_acmFormatSuggest(nullptr, decoder->sourceFormat, &decoder->format, sizeof(V_WAVEFORMATEX),
                            V_ACM_FORMATSUGGESTF_WFORMATTAG) != V_MMSYSERR_NOERROR ||
         decoder->format.nBlockAlign == 0)
         return Refuse(decoder);

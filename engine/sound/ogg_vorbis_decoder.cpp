@@ -100,8 +100,8 @@ int SeekOggVorbisSound(SoundDecoder* decoder, int32_t sample) {
 int32_t GetOggVorbisLengthBytes(SoundDecoder* decoder) {
     const ogg_int64_t samples = ov_pcm_total(&decoder->vorbisFile, -1);
     if (samples <= 0) return 0;
-    const int64_t bytes = static_cast<int64_t>(decoder->format.nChannels) *
-                          decoder->bytesPerSample * samples;
+    const int64_t bytes =
+        static_cast<int64_t>(decoder->format.nChannels) * decoder->bytesPerSample * samples;
     return bytes > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int32_t>(bytes);
 }
 

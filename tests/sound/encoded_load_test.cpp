@@ -34,8 +34,8 @@ void ExpectSine(const std::vector<int16_t>& out, int sourceChannels, int lag, in
     for (int c = 0; c < 2; ++c) {
         double sum = 0;
         for (int i = 1000; i < frames; ++i) {
-            const double d =
-                out[static_cast<size_t>(i + lag) * 2 + c] - TestSine(sourceChannels == 1 ? 0 : c, i, 44100);
+            const double d = out[static_cast<size_t>(i + lag) * 2 + c] -
+                             TestSine(sourceChannels == 1 ? 0 : c, i, 44100);
             sum += d * d;
         }
         EXPECT_LT(std::sqrt(sum / (frames - 1000)), most) << "channel " << c;

@@ -197,8 +197,8 @@ inline double SineError(const std::vector<int16_t>& samples, int channels, int c
                         int lag, int from, int count) {
     double sum = 0;
     for (int i = from; i < from + count; ++i) {
-        const double d = samples[static_cast<size_t>(i + lag) * channels + channel] -
-                         TestSine(channel, i, rate);
+        const double d =
+            samples[static_cast<size_t>(i + lag) * channels + channel] - TestSine(channel, i, rate);
         sum += d * d;
     }
     return std::sqrt(sum / count);
@@ -210,7 +210,8 @@ inline int FindSineLag(const std::vector<int16_t>& samples, int channels, int ra
     double bestError = 1e300;
     for (int lag = 0; lag <= most; ++lag) {
         double e = 0;
-        for (int c = 0; c < channels; ++c) e += SineError(samples, channels, c, rate, lag, 2000, 2000);
+        for (int c = 0; c < channels; ++c)
+            e += SineError(samples, channels, c, rate, lag, 2000, 2000);
         if (e < bestError) {
             bestError = e;
             best = lag;

@@ -12,8 +12,7 @@ struct Mp3Probe {
     int result = -1;
     explicit Mp3Probe(Bytes bytes) : image(std::move(bytes)) {
         decoder.stream.functions = *GetMemoryStreamFunctions();
-        decoder.stream.handle =
-            OpenMemoryStream(image.data(), static_cast<uint32_t>(image.size()));
+        decoder.stream.handle = OpenMemoryStream(image.data(), static_cast<uint32_t>(image.size()));
         decoder.totalSamples = -1;
         result = OpenMp3AcmDecoder(&decoder);
     }
@@ -37,13 +36,17 @@ Bytes Frame128() { return Frame(0xFB, 0x90, 0x00, 417); }
 // MPEG-2 Layer III, 144 kbit/s, 24000 Hz, mono: 432 bytes, 576 samples.
 Bytes FrameMpeg2() { return Frame(0xF3, 0xD4, 0xC0, 432); }
 
-void Append(Bytes& to, const Bytes& from) { to.insert(to.end(), from.begin(), from.end()); }
+void Append(Bytes& to, const Bytes& from) {
+    to.insert(to.end(), from.begin(), from.end());
+}
 
 Bytes Id3v2(uint8_t major, uint8_t flags, uint32_t size) {
     Bytes b = {'I', 'D', '3', major, 0, flags};
-    for (int shift = 21; shift >= 0; shift -= 7) b.push_back(static_cast<uint8_t>((size >> shift) & 0x7F));
+    for (int shift = 21; shift >= 0; shift -= 7)
+        b.push_back(static_cast<uint8_t>((size >> shift) & 0x7F));
     // A body that holds what looks like frame headers: none of it may be scanned.
-    for (uint32_t i = 0; i < size; ++i) b.push_back(i % 50 == 7 ? 0xFF : (i % 50 == 8 ? 0xFB : 0x20));
+    for (uint32_t i = 0; i < size; ++i)
+        b.push_back(i % 50 == 7 ? 0xFF : (i % 50 == 8 ? 0xFB : 0x20));
     return b;
 }
 
@@ -176,7 +179,8 @@ TEST(Mp3Scan, GapsFalseSyncsAndEndsOfData) {
     EXPECT_EQ(p.decoder.dataStart, 37);
     EXPECT_EQ(p.decoder.dataSize, 418 + 9 + 432 + 417);
     EXPECT_EQ(p.decoder.totalSamples, 1152 + 576 + 1152);
-    EXPECT_EQ(reinterpret_cast<const V_MPEGLAYER3WAVEFORMAT*>(p.decoder.sourceFormat)->fdwFlags, 1u);
+    EXPECT_EQ(reinterpret_cast<const V_MPEGLAYER3WAVEFORMAT*>(p.decoder.sourceFormat)->fdwFlags,
+              1u);
 
     // Zeros between the last frame and the ID3v1 tag: the scan stops at the tag, whose
     // bytes would read as an invalid header.
@@ -333,7 +337,8 @@ TEST(Mp3Decode, ChannelsThatChangeMidwayKeepTheOutputFormat) {
     ASSERT_EQ(c.result, 0);
     EXPECT_EQ(c.decoder.format.nChannels, 2);
     EXPECT_EQ(c.decoder.format.nSamplesPerSec, 44100u);
-    EXPECT_EQ(c.decoder.totalSamples, (stereo.frameCount + mono.frameCount) * 1152 + half.frameCount * 576);
+    EXPECT_EQ(c.decoder.totalSamples,
+              (stereo.frameCount + mono.frameCount) * 1152 + half.frameCount * 576);
     auto whole = DecodeAllSamples(&c.decoder);
     // The mono part sounds on both channels of the stereo output; the 22050 Hz part comes out
     // at 44100 Hz.
