@@ -7,7 +7,7 @@
 #include "core/library_state.h"
 #include "core/screen_log.h"
 #include "core/window.h"
-#include "draw/draw_stubs.h"
+#include "draw/model.h"
 #include "graphics/graphics.h"
 #include "movie/movie.h"
 #include "platform/com.h"

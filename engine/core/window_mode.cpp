@@ -4,6 +4,7 @@
 #include "core/library_state.h"
 #include "core/window.h"
 #include "draw/draw_stubs.h"
+#include "draw/mask.h"
 #include "graphics/graphics.h"
 
 namespace {
@@ -130,9 +131,9 @@ uint32_t UpdateClientOrigin(V_LPARAM lParam) {
     int top = static_cast<int16_t>((lParam >> 16) & 0xFFFF);
     g_Window.clientRect = {left, top, left + width, top + height};
     if (GetDrawTarget() == -4) {
-        int mask = GetUseMaskScreenFlag();
-        SetUseMaskScreenFlag(0);
-        SetUseMaskScreenFlag(mask);
+        int mask = GetUseMaskScreen();
+        SetUseMaskScreen(0);
+        SetUseMaskScreen(mask);
     }
     ReapplyDrawArea();
     return 0;

@@ -31,6 +31,21 @@ int LoadGraphHandle(const char* fileName, int flag);
 int LoadDividedGraphs(const char* fileName, int count, int columns, int rows, int cellWidth,
                       int cellHeight, int* handles, int flag);
 
+// New pixels for an existing graph of the same size: from an image in memory (with an optional
+// alpha image in memory), or from image records. -1 when nothing loads or the sizes differ.
+struct ImageRecord;
+int ReloadGraphFromMemory(const void* data, int size, int graph, const void* alphaData,
+                          int alphaSize, int trans, int mirror);
+int ReloadGraphFromImage(ImageRecord* image, ImageRecord* alpha, int graph, int trans, int mirror,
+                         int remirror);
+
+// ---------------------------------------------------------------- masks
+int DeleteMask(int handle);
+int DeleteAllMasks();
+// -1 while no mask screen exists.
+int SetUseMaskScreen(int flag);
+int GetUseMaskScreen();
+
 // ---------------------------------------------------------------- graph-creation settings
 int SetCreateGraphColorBitDepth(int bits);
 int GetCreateGraphColorBitDepth();

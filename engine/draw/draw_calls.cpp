@@ -7,6 +7,7 @@
 #include "draw/draw.h"
 #include "draw/draw_settings.h"
 #include "draw/draw_soft.h"
+#include "draw/mask.h"
 #include "draw/vertex_batch.h"
 #include "graphics/device.h"
 #include "graphics/screen.h"
@@ -73,8 +74,21 @@ int BeginGraphDraw(int graph, GraphRecord** out) {
 
 template <typename Device, typename Soft>
 int RunDraw(const GraphRecord* graph, const V_RECT& rect, Device device, Soft soft) {
-    bool onDevice = OnDevicePath(graph);
-    if (!onDevice) return soft();
+    return DrawMasked(rect, [&] {
+        if (!OnDevicePath(graph)) return soft();
+        if (NeedsSubtractEmulation(true)) {
+            SubtractNote note = SubtractBlendPrePass(rect);
+            int result = device();
+            SubtractBlendPostPass(rect, note);
+            return result;
+        }
+        return device();
+    });
+}
+
+// A shape on the device path, with the subtract emulation where it is needed.
+template <typename Device>
+int RunShapeOnDevice(const V_RECT& rect, Device device) {
     if (NeedsSubtractEmulation(true)) {
         SubtractNote note = SubtractBlendPrePass(rect);
         int result = device();
@@ -225,34 +239,23 @@ int DrawGraphPartStretchedF(float x1, float y1, float x2, float y2, int srcX, in
 int FillBox(int x1, int y1, int x2, int y2, uint32_t colour) {
     if (!IsLibraryUp()) return -1;
     if (g_DrawSettings.suspended || g_DrawSettings.drawAreaEmpty) return 0;
-    bool device = DevicePathForShapes();
-    if (!device) return FillBoxSoft(x1, y1, x2, y2, colour);
-    if (NeedsSubtractEmulation(true)) {
-        V_RECT rect = Normalised(x1, y1, x2, y2);
-        SubtractNote note = SubtractBlendPrePass(rect);
-        int result = PutFilledBoxQuads(x1, y1, x2, y2, colour);
-        SubtractBlendPostPass(rect, note);
-        return result;
-    }
-    return PutFilledBoxQuads(x1, y1, x2, y2, colour);
+    V_RECT rect = Normalised(x1, y1, x2, y2);
+    return DrawMasked(rect, [&] {
+        if (!DevicePathForShapes()) return FillBoxSoft(x1, y1, x2, y2, colour);
+        return RunShapeOnDevice(rect, [&] { return PutFilledBoxQuads(x1, y1, x2, y2, colour); });
+    });
 }
 
 int FrameBox(int x1, int y1, int x2, int y2, uint32_t colour) {
     if (!IsLibraryUp()) return -1;
     if (g_DrawSettings.suspended || g_DrawSettings.drawAreaEmpty) return 0;
-    if (!DevicePathForShapes()) {
+    V_RECT rect = Normalised(x1, y1, x2, y2);
+    return DrawMasked(rect, [&] {
         // Reversed corners frame the same pixels as on the device path.
-        V_RECT r = Normalised(x1, y1, x2, y2);
-        return FrameBoxSoft(r.left, r.top, r.right, r.bottom, colour);
-    }
-    if (NeedsSubtractEmulation(true)) {
-        V_RECT rect = Normalised(x1, y1, x2, y2);
-        SubtractNote note = SubtractBlendPrePass(rect);
-        int result = PutBoxOutlineLines(x1, y1, x2, y2, colour);
-        SubtractBlendPostPass(rect, note);
-        return result;
-    }
-    return PutBoxOutlineLines(x1, y1, x2, y2, colour);
+        if (!DevicePathForShapes())
+            return FrameBoxSoft(rect.left, rect.top, rect.right, rect.bottom, colour);
+        return RunShapeOnDevice(rect, [&] { return PutBoxOutlineLines(x1, y1, x2, y2, colour); });
+    });
 }
 
 int DrawBoxShape(int x1, int y1, int x2, int y2, uint32_t colour, int fill) {
@@ -263,21 +266,17 @@ int DrawLineShape(int x1, int y1, int x2, int y2, uint32_t colour, int thickness
     if (!IsLibraryUp()) return -1;
     if (thickness > 1) return DrawThickLine(x1, y1, x2, y2, colour, thickness);
     if (g_DrawSettings.suspended || g_DrawSettings.drawAreaEmpty) return 0;
-    if (!DevicePathForShapes()) {
-        if (g_ScreenImages.drawSurface != nullptr)
-            DrawMemImgLine(g_ScreenImages.drawSurface, x1, y1, x2, y2, colour);
-        return 0;
-    }
-    if (NeedsSubtractEmulation(true)) {
-        V_RECT rect = Normalised(x1, y1, x2, y2);
-        rect.right += 1;
-        rect.bottom += 1;
-        SubtractNote note = SubtractBlendPrePass(rect);
-        int result = PutLineVertices(x1, y1, x2, y2, colour);
-        SubtractBlendPostPass(rect, note);
-        return result;
-    }
-    return PutLineVertices(x1, y1, x2, y2, colour);
+    V_RECT rect = Normalised(x1, y1, x2, y2);
+    rect.right += 1;
+    rect.bottom += 1;
+    return DrawMasked(rect, [&] {
+        if (!DevicePathForShapes()) {
+            if (g_ScreenImages.drawSurface != nullptr)
+                DrawMemImgLine(g_ScreenImages.drawSurface, x1, y1, x2, y2, colour);
+            return 0;
+        }
+        return RunShapeOnDevice(rect, [&] { return PutLineVertices(x1, y1, x2, y2, colour); });
+    });
 }
 
 int DrawThickLine(int x1, int y1, int x2, int y2, uint32_t colour, int thickness) {
@@ -290,27 +289,36 @@ int DrawThickLine(int x1, int y1, int x2, int y2, uint32_t colour, int thickness
     float ax = nx * h, ay = ny * h;
     float fx1 = static_cast<float>(x1), fy1 = static_cast<float>(y1);
     float fx2 = static_cast<float>(x2), fy2 = static_cast<float>(y2);
-    if (DevicePathForShapes()) {
-        // Two triangles of the widened line in the untextured batch.
-        if (!g_RenderStates.sceneOpen) BeginDeviceScene();
-        if (g_RenderStates.texture != nullptr) SetDeviceTexture(nullptr);
-        PrepareDrawState(nullptr, nullptr, 0x0020);
-        int r = 0, g = 0, b = 0;
-        GetScreenColorRGB(colour, &r, &g, &b);
-        uint32_t c = 0xFF000000u | (static_cast<uint32_t>(r) << 16) |
-                     (static_cast<uint32_t>(g) << 8) | static_cast<uint32_t>(b);
-        auto* v = reinterpret_cast<Vertex2D*>(AppendVertices(V_D3DPT_TRIANGLELIST, 6));
-        float z = g_DrawSettings.vertexZ;
-        Vertex2D corners[4] = {{fx1 + ax, fy1 + ay, z, 1.0f, c},
-                               {fx2 + ax, fy2 + ay, z, 1.0f, c},
-                               {fx1 - ax, fy1 - ay, z, 1.0f, c},
-                               {fx2 - ax, fy2 - ay, z, 1.0f, c}};
-        static const int kOrder[6] = {0, 1, 2, 3, 2, 1};
-        for (int i = 0; i < 6; ++i) v[i] = corners[kOrder[i]];
+    // The mask bracket covers the widened line's bounding box and a pixel around it.
+    float xs[4] = {fx1 + ax, fx2 + ax, fx1 - ax, fx2 - ax};
+    float ys[4] = {fy1 + ay, fy2 + ay, fy1 - ay, fy2 - ay};
+    V_RECT rect{static_cast<int>(*std::min_element(xs, xs + 4)) - 1,
+                static_cast<int>(*std::min_element(ys, ys + 4)) - 1,
+                static_cast<int>(*std::max_element(xs, xs + 4)) + 1,
+                static_cast<int>(*std::max_element(ys, ys + 4)) + 1};
+    return DrawMasked(rect, [&] {
+        if (DevicePathForShapes()) {
+            // Two triangles of the widened line in the untextured batch.
+            if (!g_RenderStates.sceneOpen) BeginDeviceScene();
+            if (g_RenderStates.texture != nullptr) SetDeviceTexture(nullptr);
+            PrepareDrawState(nullptr, nullptr, 0x0020);
+            int r = 0, g = 0, b = 0;
+            GetScreenColorRGB(colour, &r, &g, &b);
+            uint32_t c = 0xFF000000u | (static_cast<uint32_t>(r) << 16) |
+                         (static_cast<uint32_t>(g) << 8) | static_cast<uint32_t>(b);
+            auto* v = reinterpret_cast<Vertex2D*>(AppendVertices(V_D3DPT_TRIANGLELIST, 6));
+            float z = g_DrawSettings.vertexZ;
+            Vertex2D corners[4] = {{fx1 + ax, fy1 + ay, z, 1.0f, c},
+                                   {fx2 + ax, fy2 + ay, z, 1.0f, c},
+                                   {fx1 - ax, fy1 - ay, z, 1.0f, c},
+                                   {fx2 - ax, fy2 - ay, z, 1.0f, c}};
+            static const int kOrder[6] = {0, 1, 2, 3, 2, 1};
+            for (int i = 0; i < 6; ++i) v[i] = corners[kOrder[i]];
+            return 0;
+        }
+        auto t = [](float value) { return static_cast<int>(value); };
+        DrawQuadShapeSoft(t(fx1 + ax), t(fy1 + ay), t(fx2 + ax), t(fy2 + ay), t(fx1 - ax),
+                          t(fy1 - ay), t(fx2 - ax), t(fy2 - ay), colour, 1);
         return 0;
-    }
-    auto t = [](float value) { return static_cast<int>(value); };
-    DrawQuadShapeSoft(t(fx1 + ax), t(fy1 + ay), t(fx2 + ax), t(fy2 + ay), t(fx1 - ax),
-                      t(fy1 - ay), t(fx2 - ax), t(fy2 - ay), colour, 1);
-    return 0;
+    });
 }

@@ -3,7 +3,7 @@
 
 #include "draw/draw.h"
 #include "draw/draw_soft.h"
-#include "draw/draw_stubs.h"
+#include "draw/mask.h"
 #include "graphics/graph_handle.h"
 #include "graphics/graphics.h"
 #include "graphics/light.h"
@@ -80,7 +80,7 @@ int InitDrawSettings() {
     SetFogRange(0.0f, 1500.0f);
 
     s.createBitDepth = 0;
-    SetUseMaskScreenFlag(1);
+    ResetMaskScreenFlags();
     s.drawTarget = -2;
     SetDrawTarget(-4);
     int width = 0;

@@ -7,6 +7,7 @@
 #include "draw/draw.h"
 #include "draw/draw_flags.h"
 #include "draw/draw_settings.h"
+#include "draw/mask.h"
 #include "draw/vertex_batch.h"
 #include "graphics/device.h"
 #include "graphics/screen_env.h"
@@ -107,5 +108,14 @@ int DrawPolygonList(const PolygonVertex* vertices, int count, int primitive, int
         }
         out[i] = {in.x, in.y, 0.0f, 1.0f, c, in.u * su + ou, in.v * sv + ov};
     }
-    return PutPolygonTriangles(out.data(), count, primitive, trans, 0, 0, 0, record);
+    float minX = 100000000.0f, minY = 100000000.0f, maxX = -100000000.0f, maxY = -100000000.0f;
+    for (int i = 0; i < count; ++i) {
+        minX = std::min(minX, vertices[i].x), maxX = std::max(maxX, vertices[i].x);
+        minY = std::min(minY, vertices[i].y), maxY = std::max(maxY, vertices[i].y);
+    }
+    V_RECT rect{static_cast<int>(minX - 1.0f), static_cast<int>(minY - 1.0f),
+                static_cast<int>(maxX + 1.0f), static_cast<int>(maxY + 1.0f)};
+    return DrawMasked(rect, [&] {
+        return PutPolygonTriangles(out.data(), count, primitive, trans, 0, 0, 0, record);
+    });
 }

@@ -2,8 +2,8 @@
 #include "core/core.h"
 #include "draw/draw.h"
 #include "draw/draw_settings.h"
-#include "draw/draw_stubs.h"
 #include "draw/font.h"
+#include "draw/mask.h"
 
 int DrawStringWithFont(int x, int y, const char* text, uint32_t colour, int font,
                        uint32_t edgeColour, int vertical) {
@@ -15,15 +15,23 @@ int DrawStringWithFont(int x, int y, const char* text, uint32_t colour, int font
         return -1;
     }
     WaitWhileInactive();
-    if ((s.blendMode == 3 && record->usesTextures) || GetUseMaskScreenFlag() ||
-        s.drawTarget == -4) {
+    const bool masked = g_MaskScreen.active != 0;
+    V_RECT rect{};
+    if ((s.blendMode == 3 && record->usesTextures) || masked || s.drawTarget == -4) {
+        int extent = record->size + 3;
+        rect = vertical ? V_RECT{x, y, x + extent, s.drawArea.bottom}
+                        : V_RECT{x, y, s.drawArea.right, y + extent};
         // A string that starts at or right of the draw area has nothing to show.
-        if (x >= s.drawArea.right) return 0;
+        if (rect.left >= s.drawArea.right) return 0;
     }
+    if (masked) BeginMaskedDraw(rect.left, rect.top, rect.right, rect.bottom);
     // The graph draws of the device path emulate subtraction themselves where the device has no
     // subtract operation.
-    if (record->usesTextures) return DrawStringTextured(font, text, x, y, colour, edgeColour, vertical);
-    return DrawStringToMemImg(font, x, y, text, colour, edgeColour, vertical);
+    int result = record->usesTextures
+                     ? DrawStringTextured(font, text, x, y, colour, edgeColour, vertical)
+                     : DrawStringToMemImg(font, x, y, text, colour, edgeColour, vertical);
+    if (masked) EndMaskedDraw(rect.left, rect.top, rect.right, rect.bottom);
+    return result;
 }
 
 int DrawStringDefault(int x, int y, const char* text, uint32_t colour, uint32_t edgeColour) {

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/core.h"
+#include "draw/model.h"
 #include "graphics/device.h"
 #include "graphics/render_state.h"
 #include "graphics/shader.h"
@@ -451,6 +452,7 @@ int SetupGraphicsDevice() {
 }
 
 int TerminateGraphicsDevice() {
+    ReleaseModelDeviceObjects();
     ReleaseVertexDeclarations();
     ReleaseShaderObjects();
     if (!g_ScreenSettings.useDirect3D) RestoreDisplayMode();

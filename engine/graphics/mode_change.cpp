@@ -7,6 +7,8 @@
 #include "core/window.h"
 #include "draw/draw.h"
 #include "draw/draw_settings.h"
+#include "draw/mask.h"
+#include "draw/model.h"
 #include "graphics/camera.h"
 #include "graphics/device.h"
 #include "graphics/graph_handle.h"
@@ -121,7 +123,10 @@ int ChangeScreenMode(int width, int height, int bits, int switched, int refreshR
 
 int RecreateDevice(int width, int height, int bits, int refreshRate, int newMode) {
     if (g_ScreenState.noGraphics) return 0;
-    if (g_ScreenSettings.useDirect3D) ReleaseAllTextures();
+    if (g_ScreenSettings.useDirect3D) {
+        ReleaseMaskScreen();
+        ReleaseAllTextures();
+    }
     TerminateGraphicsDevice();
     if (newMode) {
         StoreMode({width, height, bits, refreshRate});
@@ -140,6 +145,7 @@ int RecreateDevice(int width, int height, int bits, int refreshRate, int newMode
         return 0;
     }
     RecreateAllTextures();
+    RestoreMaskScreen();
     const V_D3DMATRIX view = g_DrawSettings.viewMatrix;
     const V_D3DMATRIX projection = g_DrawSettings.projectionMatrix;
     const V_D3DMATRIX viewport = g_DrawSettings.viewportMatrix;
@@ -151,11 +157,13 @@ int RecreateDevice(int width, int height, int bits, int refreshRate, int newMode
     }
     if (newMode) {
         RestoreGraphs();
+        ReloadModelTextures();
         RecreateAllFonts();
     } else {
         RestoreGraphsAfterLoss();
     }
     ReapplyRenderStates();
+    RebuildModelBuffers();
     g_LightTable.reapply = 1;
     if (!newMode) {
         // The camera of before the loss, in place of the one the draw target reset.

@@ -7,7 +7,8 @@
 #include "draw/draw.h"
 #include "draw/draw_settings.h"
 #include "draw/vertex_batch.h"
-#include "draw/draw_stubs.h"
+#include "draw/mask.h"
+#include "draw/model.h"
 #include "graphics/camera.h"
 #include "graphics/device.h"
 #include "graphics/graph_handle.h"
@@ -79,6 +80,8 @@ int EndGraphics() {
     }
     DeleteAllGraphs();
     DeleteAllShaders();
+    EndMaskScreen();
+    DeleteAllMasks();
     DeleteAllLights();
     if (g_LightTable.defaultLight > 0) DeleteLight(g_LightTable.defaultLight);
     g_LightTable.defaultLight = -1;
@@ -105,10 +108,15 @@ int SetDrawTarget(int target) {
     WaitWhileInactive();
     DrawSettings& s = g_DrawSettings;
     // Mask-screen use is off while the target changes and comes back afterwards.
-    const int maskUse = GetUseMaskScreenFlag();
-    SetUseMaskScreenFlag(0);
+    const int maskUse = GetUseMaskScreen();
+    SetUseMaskScreen(0);
+    const MaskScreen& mask = g_MaskScreen;
     if (!g_ScreenSettings.useDirect3D) {
-        g_ScreenImages.drawSurface = record != nullptr ? &record->view : &g_ScreenImages.primary;
+        if (mask.active && IsMemImgValid(&mask.image))
+            g_ScreenImages.drawSurface = const_cast<MEMIMG*>(&mask.image);
+        else
+            g_ScreenImages.drawSurface =
+                record != nullptr ? &record->view : &g_ScreenImages.primary;
     } else {
         FlushPendingVertices();
         EndDeviceScene();
@@ -118,7 +126,9 @@ int SetDrawTarget(int target) {
             if (g_RenderStates.texture != nullptr) g_RenderStates.blendDirty = 1;
             g_RenderStates.texture = nullptr;
         }
-        V_IDirect3DSurface9* surface = record != nullptr && record->pieceCount > 0
+        V_IDirect3DSurface9* surface = mask.active && mask.screenSurface != nullptr
+                                           ? mask.screenSurface
+                                       : record != nullptr && record->pieceCount > 0
                                            ? record->pieces[0].piece->surface
                                            : GetScreenTargetSurface();
         SetRenderTargetSurface(surface);
@@ -137,7 +147,7 @@ int SetDrawTarget(int target) {
         SetDrawArea(s.drawArea.left, s.drawArea.top, s.drawArea.right, s.drawArea.bottom);
     }
     ResetTargetTransforms(s.targetWidth, s.targetHeight);
-    SetUseMaskScreenFlag(maskUse);
+    SetUseMaskScreen(maskUse);
     return 0;
 }
 
@@ -157,6 +167,7 @@ int RestoreGraphsAfterLoss() {
     } else {
         RestoreGraphs();
     }
+    ReloadModelTextures();
     RecreateAllFonts();
     return 0;
 }

@@ -3,7 +3,7 @@
 #include "draw/draw_settings.h"
 #include "draw/draw_soft.h"
 #include "draw_fixture.h"
-#include "draw/draw_stubs.h"
+#include "draw/mask.h"
 #include "graphics/graphics.h"
 
 namespace {
@@ -30,7 +30,7 @@ TEST_F(DrawTest, ResetGivesDefaultsAndKeepsTheKeptFields) {
     EXPECT_FLOAT_EQ(s.material.Diffuse.r, 0.8f);
     EXPECT_FLOAT_EQ(s.material.Power, 20.0f);
     EXPECT_EQ(s.materialDirty, 1);
-    EXPECT_EQ(GetUseMaskScreenFlag(), 1);
+    EXPECT_EQ(GetUseMaskScreen(), 1);
     ASSERT_GT(g_LightTable.defaultLight, 0);
     const LightRecord* light = g_LightTable.slots[g_LightTable.defaultLight & 0xFFFF];
     EXPECT_EQ(light->light.Type, V_D3DLIGHT_DIRECTIONAL);
