@@ -183,11 +183,6 @@ int GetUseMaskScreen() { return g_MaskScreen.use; }
 int RestoreMaskScreen() {
     CreateMaskScreen(g_MaskScreen.made);
     if (g_MaskScreen.use) SetUseMaskScreen(1);
-    // The buffer outlived the device: its bytes go back into the new image texture.
-    if (g_MaskScreen.buffer != nullptr && g_MaskScreen.imageTexture != nullptr) {
-        V_RECT whole{0, 0, g_MaskScreen.width, g_MaskScreen.height};
-        UploadMaskRect(whole);
-    }
     return 0;
 }
 
