@@ -1,0 +1,59 @@
+// The mask screen on the OpenGL device and on the software path: a draw through a hand-made
+// mask reaches only the pixels the mask allows, the same on both.
+#include <vector>
+
+#include "draw/mask.h"
+#include "gl_fixture.h"
+
+namespace {
+
+// Draws a red box and a sprite-sized graph over blue through a mask whose right half of
+// (20, 20)-(60, 60) is closed, and reads the screen back.
+std::vector<uint32_t> DrawThroughMask(int reverse) {
+    FillBox(0, 0, 640, 480, GetScreenColor(0, 0, 255));
+    EXPECT_EQ(CreateMaskScreen(1), 0);
+    EXPECT_EQ(SetUseMaskScreen(1), 0);
+    SetMaskScreenReverse(reverse);
+    std::vector<uint8_t> bytes(40 * 40);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 40; ++x) bytes[y * 40 + x] = x < 20 ? 0 : 255;
+    EXPECT_EQ(WriteMaskScreenRect(20, 20, 40, 40, bytes.data(), 40), 0);
+    FillBox(10, 10, 70, 50, GetScreenColor(255, 0, 0));
+    FillBox(10, 50, 70, 70, GetScreenColor(0, 255, 0));
+    EXPECT_EQ(SetUseMaskScreen(0), 0);
+    SetMaskScreenReverse(0);
+    return ReadScreen();
+}
+
+uint32_t Expected(int x, int y, int reverse) {
+    bool red = x >= 10 && x < 70 && y >= 10 && y < 50;
+    bool green = x >= 10 && x < 70 && y >= 50 && y < 70;
+    bool closed = x >= 40 && x < 60 && y >= 20 && y < 60;
+    if (reverse) closed = !(x >= 40 && x < 60 && y >= 20 && y < 60);
+    if (closed || (!red && !green)) return 0x0000FFu;
+    return red ? 0xFF0000u : 0x00FF00u;
+}
+
+void ExpectMasked(const std::vector<uint32_t>& screen, int reverse) {
+    ASSERT_EQ(screen.size(), 640u * 480u);
+    int bad = 0;
+    for (int y = 0; y < 80; ++y)
+        for (int x = 0; x < 80; ++x)
+            if (screen[y * 640 + x] != Expected(x, y, reverse) && bad++ < 5)
+                ADD_FAILURE() << "pixel (" << x << ", " << y << ") is " << std::hex
+                              << screen[y * 640 + x] << " not " << Expected(x, y, reverse);
+    EXPECT_EQ(bad, 0);
+}
+
+TEST_F(GlLibraryTest, MaskScreenLimitsDrawsOnBothPaths) {
+    ASSERT_TRUE(Start(true)) << "no OpenGL device on this display";
+    ExpectMasked(DrawThroughMask(0), 0);
+    ExpectMasked(DrawThroughMask(1), 1);
+    Stop();
+
+    ASSERT_TRUE(Start(false));
+    ExpectMasked(DrawThroughMask(0), 0);
+    ExpectMasked(DrawThroughMask(1), 1);
+}
+
+}  // namespace
