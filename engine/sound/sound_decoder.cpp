@@ -11,6 +11,7 @@ void ReleaseKindState(SoundDecoder* decoder) {
     switch (decoder->kind) {
         case kDecoderAcm: CloseAcmDecoder(decoder); break;
         case kDecoderOggVorbis: CloseOggVorbisSound(decoder); break;
+        case kDecoderMemoryPcm: CloseMemoryPcm(decoder); break;
         default: break;
     }
 }
@@ -20,6 +21,7 @@ int RefillChunk(SoundDecoder* decoder) {
         case kDecoderPcmWave: return ReadPcmWaveChunk(decoder);
         case kDecoderAcm: return ConvertAcmChunk(decoder);
         case kDecoderOggVorbis: return DecodeOggVorbisChunk(decoder);
+        case kDecoderMemoryPcm: return ReadMemoryPcmChunk(decoder);
         default: return -1;
     }
 }
@@ -94,6 +96,7 @@ int SeekSoundDecoder(SoundDecoder* decoder, int32_t sample) {
         case kDecoderPcmWave: SeekPcmWaveDecoder(decoder, sample); break;
         case kDecoderAcm: SeekAcmDecoder(decoder, sample); break;
         case kDecoderOggVorbis: SeekOggVorbisSound(decoder, sample); break;
+        case kDecoderMemoryPcm: SeekMemoryPcm(decoder, sample); break;
         default: break;
     }
     return 0;
@@ -126,6 +129,7 @@ int32_t GetSoundDecoderLength(SoundDecoder* decoder) {
             return output > 0x7FFFFFFFu ? 0x7FFFFFFF : static_cast<int32_t>(output);
         }
         case kDecoderOggVorbis: return GetOggVorbisLengthBytes(decoder);
+        case kDecoderMemoryPcm: return static_cast<int32_t>(decoder->pcm.used);
         default: return 0;
     }
 }
@@ -153,6 +157,3 @@ int DecodeWholeSound(SoundDecoder* decoder, V_WAVEFORMATEX* format, uint8_t** da
     *size = got;
     return 0;
 }
-
-// The last format of the chain comes with its own decoder; until then it refuses.
-int ConvertMp3ToPcm(SoundDecoder*) { return -1; }

@@ -18,6 +18,13 @@ enum SoundDecoderKind : int32_t {
     kDecoderMemoryPcm = 3,
 };
 
+// PCM of a whole file decoded at once (kind 3).
+struct PcmGrowBuffer {
+    uint8_t* data;
+    uint32_t capacity;  // bytes
+    uint32_t used;      // bytes
+};
+
 struct SoundDecoder {
     int32_t openFlag;
     int32_t endFlag;
@@ -39,6 +46,9 @@ struct SoundDecoder {
     int32_t vorbisOpen;
     OggVorbis_File vorbisFile;
     int32_t bytesPerSample;
+    // PCM held in memory (kind 3), owned until the decoder is closed.
+    PcmGrowBuffer pcm;
+    int32_t pcmReadOffset;
     // Chunks handed out.
     uint8_t* outputBlock;
     int32_t chunkSize;
@@ -89,8 +99,12 @@ struct Mp3FrameInfo {
 int ParseMp3FrameHeader(const uint8_t header[4], Mp3FrameInfo* info);
 int OpenMp3AcmDecoder(SoundDecoder* decoder);
 
-// The last probe: the whole file converted at once.
+// The last probe: the whole file converted at once through a streaming graph, then handed
+// out from memory.
 int ConvertMp3ToPcm(SoundDecoder* decoder);
+int ReadMemoryPcmChunk(SoundDecoder* decoder);
+int SeekMemoryPcm(SoundDecoder* decoder, int32_t sample);
+void CloseMemoryPcm(SoundDecoder* decoder);
 
 // Whole-file and whole-stream reading, and the in-memory RIFF/WAVE writer.
 int BuildWaveFileImage(uint8_t** image, int32_t* imageSize, const void* format,
