@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "core/log_capture.h"
+#include "core/window.h"
 #include "media_support/media_encode.h"
 #include "sound/mp3_dshow.h"
 #include "sound_support.h"
@@ -65,8 +66,18 @@ Reference DecodeReference(const std::string& path) {
     return r;
 }
 
-TEST(Mp3Graph, ConvertsLikeFfmpegAndGrowsTheBlockInMegabyteSteps) {
-    StartFreshLog();
+// The conversion pumps the window's messages and gives up once the program is to end: each
+// test starts with no end requested (an earlier test of this program may have ended it).
+class Mp3Graph : public ::testing::Test {
+protected:
+    void SetUp() override {
+        StartFreshLog();
+        g_Window.quit = 0;
+    }
+    void TearDown() override { g_Window.quit = 0; }
+};
+
+TEST_F(Mp3Graph, ConvertsLikeFfmpegAndGrowsTheBlockInMegabyteSteps) {
     struct Case {
         const char* encoder;
         int rate, channels;
@@ -104,8 +115,7 @@ TEST(Mp3Graph, ConvertsLikeFfmpegAndGrowsTheBlockInMegabyteSteps) {
     }
 }
 
-TEST(Mp3Graph, TheChainFallsBackToTheGraphWhenTheFrameScanRefuses) {
-    StartFreshLog();
+TEST_F(Mp3Graph, TheChainFallsBackToTheGraphWhenTheFrameScanRefuses) {
     if (!media::WriteTestMpegAudio("graph_chain.mp3", "libmp3lame", 32000, 2, 1.0))
         GTEST_SKIP() << "no MP3 encoder";
     Reference ref = DecodeReference("graph_chain.mp3");
@@ -137,6 +147,7 @@ TEST(Mp3Graph, TheChainFallsBackToTheGraphWhenTheFrameScanRefuses) {
 TEST_F(SoundSystemTest, Mp3LoadsThroughTheGraphWhenTheFrameScanRefuses) {
     if (!media::WriteTestMpegAudio("graph_load.mp3", "libmp3lame", 44100, 1, 0.5))
         GTEST_SKIP() << "no MP3 encoder";
+    g_Window.quit = 0;  // the conversion gives up once the program is to end
     Bytes bytes = ReadBytes("graph_load.mp3");
     AppendBadHeader(bytes);
     WriteScratchFile("graph_load_bad.mp3", bytes);
@@ -146,8 +157,7 @@ TEST_F(SoundSystemTest, Mp3LoadsThroughTheGraphWhenTheFrameScanRefuses) {
     EXPECT_EQ(DeleteSoundHandle(handle), 0);
 }
 
-TEST(Mp3Graph, FilesWithoutMpegAudioAreRefusedWithTheirLogLine) {
-    StartFreshLog();
+TEST_F(Mp3Graph, FilesWithoutMpegAudioAreRefusedWithTheirLogLine) {
     std::vector<Bytes> files;
     files.push_back(Bytes(4000, 0x41));                       // plain text
     files.push_back(PcmWave(1, 8000, 16, Bytes(1600, 0)));    // audio, but not MPEG
@@ -169,7 +179,20 @@ TEST(Mp3Graph, FilesWithoutMpegAudioAreRefusedWithTheirLogLine) {
     EXPECT_EQ(log.find('\n'), std::string::npos);
 }
 
-TEST(Mp3Graph, GrabberCallbackGrowsByWholeMegabytesAndDropsAfterAFailedGrowth) {
+TEST_F(Mp3Graph, TheProgramsEndAbandonsTheConversion) {
+    if (!media::WriteTestMpegAudio("graph_end.mp3", "mp2", 22050, 1, 0.5)) GTEST_SKIP();
+    MemoryDecoder m(ReadBytes("graph_end.mp3"));
+    g_Window.quit = 1;
+    EXPECT_EQ(ConvertMp3ToPcm(&m.decoder), -1);
+    EXPECT_EQ(m.decoder.pcm.data, nullptr);
+    std::string log = ReadLog();
+    const std::string line = "MP3変換の途中でソフトが終了しました";
+    ASSERT_GE(log.size(), line.size());
+    EXPECT_EQ(log.substr(log.size() - line.size()), line);  // the only line, as it stands
+    EXPECT_EQ(log.find(line), log.rfind(line));
+}
+
+TEST_F(Mp3Graph, GrabberCallbackGrowsByWholeMegabytesAndDropsAfterAFailedGrowth) {
     // A sample larger than the free room plus 1 MiB: two steps at once.
     SoundDecoder d{};
     d.pcm.data = static_cast<uint8_t*>(VELK_ALLOC(100));
