@@ -154,15 +154,47 @@ DrawBounds WalkRegion(const EdgeWalk& walk, const FixedCorner* f, const DrawBoun
     return region;
 }
 
+// Spans inside a region that stays in the window draw only their inside pixels: on a short
+// region the outside pixels at either end (few, along the triangle's edges) are trimmed one by
+// one; on a taller one, where the set-up pays for itself, the region's inside columns are stepped
+// from row to row. Other spans are searched on their own.
 template <class Loop>
 void DrawTextured(const TexturedJob& job, const EdgeWalk& walk, const DrawBounds& region,
                   const DrawBounds& bounds) {
-    const bool window = StaysInWindow(job, region);
+    constexpr int64_t kSteppedRows = 16;
+    auto inRegion = [&](int64_t y, int64_t x0, int64_t n) {
+        return y >= region.top && y < region.bottom && x0 >= region.left && x0 + n <= region.right;
+    };
+    const InsideColumns inside = region.bottom - region.top >= kSteppedRows
+                                     ? PrepareInsideColumns(job, region)
+                                     : InsideColumns{};
+    if (!inside.stepped) {
+        const bool window = StaysInWindow(job, region);
+        WalkEdges(walk, bounds, [&](int64_t y, int64_t x0, int64_t n) {
+            if (window && inRegion(y, x0, n)) DrawTrimmedRow<Loop>(job, y, x0, n);
+            else DrawTexturedRow<Loop>(job, y, x0, n);
+        });
+        return;
+    }
+    AxisBounds u = inside.u;
+    AxisBounds v = inside.v;
+    int64_t boundsRow = region.top;   // the row u and v stand at
     WalkEdges(walk, bounds, [&](int64_t y, int64_t x0, int64_t n) {
-        if (window && y >= region.top && y < region.bottom && x0 >= region.left && x0 + n <= region.right)
-            DrawTrimmedRow<Loop>(job, y, x0, n);
-        else
+        if (!inRegion(y, x0, n)) {
             DrawTexturedRow<Loop>(job, y, x0, n);
+            return;
+        }
+        if (y == boundsRow + 1) {
+            u.Step();
+            v.Step();
+        } else if (y != boundsRow) {
+            u.Seek(y - region.top);
+            v.Seek(y - region.top);
+        }
+        boundsRow = y;
+        int64_t first = std::max(x0, region.left + std::max(u.first, v.first));
+        int64_t end = std::min(x0 + n, region.left + std::min(u.past, v.past));
+        if (first < end) DrawInsideRun<Loop>(job, y, first, end - first);
     });
 }
 
