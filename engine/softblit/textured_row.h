@@ -45,10 +45,11 @@ TexturedJob MakeTexturedJob(const MEMIMG* destination, const MEMIMG* source, con
                             const FrameSetup& setup);
 
 // The plain copy of a direct source (mode 0, white, no blend image) for processors with AVX2:
-// draws the n >= 4 pixels of a run whose source positions all lie inside, eight (or, below eight,
-// four) a step, the last step overlapping the one before it, which draws the same pixels again.
-void CopyTexturedRunAvx2(const TexturedJob& job, int bytes, bool keyed, uint8_t* to, uint32_t u,
-                         uint32_t v, int64_t n);
+// draws the n >= 4 pixels of a run whose source positions all lie inside, several a step, the
+// last step overlapping the one before it, which draws the same pixels again. Bytes is the
+// pixel's size (2 or 4).
+template <int Bytes, bool Keyed>
+void CopyTexturedRunAvx2(const TexturedJob& job, uint8_t* to, uint32_t u, uint32_t v, int64_t n);
 
 // The row helpers are forced inline: the kernels' files instantiate hundreds of loops, past the
 // point where the compiler stops inlining on its own.
@@ -68,7 +69,7 @@ template <class Loop>
         if (job.avx2Run && n >= 4) {
             __builtin_prefetch(to + job.destinationPitch, 1);
             __builtin_prefetch(to + job.destinationPitch + Px::kBytes * n - 1, 1);
-            CopyTexturedRunAvx2(job, Px::kBytes, Loop::kKeyed, to, u, v, n);
+            CopyTexturedRunAvx2<Px::kBytes, Loop::kKeyed>(job, to, u, v, n);
             return;
         }
     }
