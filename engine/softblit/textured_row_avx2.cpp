@@ -5,6 +5,8 @@
 // per run cost as much as several pixels.
 #include <immintrin.h>
 
+#include <cstring>
+
 #include "softblit/textured_row.h"
 
 namespace softblit {
@@ -32,13 +34,22 @@ VELK_AVX2 void StoreOffsets(const CopyConstants& k, __m256i us, __m256i vs, uint
     __m256i rowStart = _mm256_mullo_epi32(_mm256_srli_epi32(vs, kFixedShift), k.pitch);
     __m256i column = _mm256_slli_epi32(_mm256_srli_epi32(us, kFixedShift), Bytes == 4 ? 2 : 1);
     _mm256_store_si256(reinterpret_cast<__m256i*>(o), _mm256_add_epi32(rowStart, column));
+    // Read back one by one from memory: the compiler would otherwise take each lane out of the
+    // register with an extract, which costs twice a load.
+    __asm__("" : "+m"(*reinterpret_cast<uint32_t(*)[8]>(o)));
 }
 
 // Four 16-bit texels at offsets o[0..3], packed in lane order: combined in a general register,
-// which keeps the vector inserts (two operations each, in one chain) to one per four texels.
+// which keeps the vector inserts (two operations each, in one chain) to one per four texels. The
+// offsets are read two at a time: the loads, not the arithmetic, limit this loop.
 inline uint64_t PackTexels16(const uint8_t* source, const uint32_t* o) {
-    return uint64_t{Load16(source + o[0])} | uint64_t{Load16(source + o[1])} << 16 |
-           uint64_t{Load16(source + o[2])} << 32 | uint64_t{Load16(source + o[3])} << 48;
+    uint64_t first, second;
+    std::memcpy(&first, o, 8);
+    std::memcpy(&second, o + 2, 8);
+    return uint64_t{Load16(source + static_cast<uint32_t>(first))} |
+           uint64_t{Load16(source + (first >> 32))} << 16 |
+           uint64_t{Load16(source + static_cast<uint32_t>(second))} << 32 |
+           uint64_t{Load16(source + (second >> 32))} << 48;
 }
 
 inline uint64_t PackTexels32(const uint8_t* source, const uint32_t* o) {

@@ -100,14 +100,15 @@ TEST(TexturedRow, SteppedBoundsFollowEveryRow) {
 
 // The plain copy of a run with and without the AVX2 run, from sources whose buffers end exactly
 // at their last pixel (so that a read past it shows under the address sanitizer), touching their
-// first and last columns and rows: runs of 4 to 7 pixels (two overlapping steps of four) and
-// longer ones, magnified and shrunk, keyed by a colour in the source or by one wider than a
-// 16-bit texel, which never matches.
+// first and last columns and rows: runs of every length from 1 to 64 (below four the pixel loop;
+// then overlapping steps of four, eight and sixteen, with every remainder after them), magnified
+// and shrunk, keyed by a colour in the source or by one wider than a 16-bit texel, which never
+// matches.
 template <class Px>
 void CompareGatherCopy(int type, bool keyed, Lcg& random) {
     using Op = PixelOp<Px, 0, false, true, Form::Normal>;
     const int bytes = Px::kBytes;
-    for (int round = 0; round < 300; ++round) {
+    for (int round = 0; round < 384; ++round) {
         int w = 1 + random.below(20), h = 1 + random.below(20);
         std::vector<uint8_t> pixels(static_cast<size_t>(w) * h * bytes);
         for (uint8_t& b : pixels) b = static_cast<uint8_t>(random.below(4));
@@ -116,13 +117,17 @@ void CompareGatherCopy(int type, bool keyed, Lcg& random) {
         ASSERT_EQ(CreateMemImg(&source, w, h, w * bytes, key, type, 0, 0, 0, pixels.data()), 0);
         SetBlend(0, 255);
         FrameSetup setup;
-        TestImage a(64, 4, type), b(64, 4, type);
-        a.fill(0x5A5A5A5A);
-        b.fill(0x5A5A5A5A);
+        TestImage a(72, 4, type), b(72, 4, type);
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 72; ++x) {
+                uint32_t value = random.next();
+                a.set(x, y, value);
+                b.set(x, y, value);
+            }
         ASSERT_TRUE(PrepareFrame(a.get(), &source, nullptr, keyed, &setup));
         TexturedJob job = MakeTexturedJob(a.get(), &source, nullptr, setup);
         // A run from one source corner toward another, all inside.
-        int n = round % 2 == 0 ? 4 + random.below(4) : 8 + random.below(50);
+        int n = 1 + round % 64;
         double u0 = random.below(2) ? 0.0 : w - 0.001, v0 = random.below(2) ? 0.0 : h - 0.001;
         double u1 = random.below(w * 1000) / 1000.0, v1 = random.below(h * 1000) / 1000.0;
         const bool avx2Run = job.avx2Run;

@@ -7,6 +7,7 @@
 #include <random>
 #include <set>
 #include <utility>
+#include <vector>
 
 #include "blit_test_support.h"
 
@@ -208,6 +209,52 @@ TEST(Triangle, TexturedPixelForPixel) {
         FillMemImgTriangle(dest.get(), source.get(), v, 0, nullptr, 0);
         EXPECT_EQ(dest.get(3, 0), 0x103u);
         EXPECT_EQ(dest.get(2, 0), 0u);
+    }
+}
+
+// The rows of a tall triangle take its inside columns stepped from row to row, those of a short
+// one are searched pixel by pixel: drawn in strips of fewer rows (or in columns), clipped at
+// every border of the destination and of the draw area, a triangle comes out as drawn whole.
+TEST(Triangle, DrawnInStripsAsWhole) {
+    std::mt19937 random(23);
+    auto pick = [&](int n) { return static_cast<int>(random() % n); };
+    const int modes[] = {0, 0, 0, 1, 3};
+    for (int round = 0; round < 400; ++round) {
+        const int type = pick(2);
+        const int mode = modes[pick(5)];
+        const int w = 1 + pick(24), h = 1 + pick(24);
+        const uint32_t key = static_cast<uint32_t>(pick(3));
+        TestImage source(w, h, type, false, false, 0, key);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) source.set(x, y, pick(4) == 0 ? key : static_cast<uint32_t>(random()));
+        TriangleVertex v[3];
+        for (auto& c : v) c = {pick(90) - 20, pick(80) - 20, pick(w + 7) - 3, pick(h + 7) - 3};
+        const int trans = pick(2);
+        std::vector<uint32_t> background(48 * 40);
+        for (uint32_t& b : background) b = static_cast<uint32_t>(random());
+        auto draw = [&](bool rows) {
+            TestImage dest(48, 40, type);
+            for (int y = 0; y < 40; ++y)
+                for (int x = 0; x < 48; ++x) dest.set(x, y, background[y * 48 + x]);
+            SetBlend(mode, 160);
+            if (!rows) {
+                FillMemImgTriangle(dest.get(), source.get(), v, trans, nullptr, 0);
+                return dest.snapshot();
+            }
+            // Strips of 1 to 15 rows, or of 1 to 15 columns, from beyond one border to beyond
+            // the other.
+            const bool across = pick(2) == 0;
+            for (int at = -3; at < 50;) {
+                int size = 1 + pick(15);
+                g_DrawSettings.drawArea = across ? V_RECT{-2, at, 50, at + size} : V_RECT{at, -2, at + size, 42};
+                FillMemImgTriangle(dest.get(), source.get(), v, trans, nullptr, 0);
+                at += size;
+            }
+            return dest.snapshot();
+        };
+        std::vector<uint8_t> whole = draw(false);
+        ASSERT_EQ(whole, draw(true)) << "round " << round;
+        ASSERT_EQ(whole, draw(true)) << "round " << round;
     }
 }
 
