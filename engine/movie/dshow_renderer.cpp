@@ -97,6 +97,9 @@ V_HRESULT V_CBaseRenderer::Pause() {
         m_bPrerolled = false;
         m_bEOS = false;
         m_bEOSDelivered = false;
+    } else if (from == V_State_Running) {
+        // The frame on show stays: the next one waits for the run.
+        m_bPrerolled = true;
     }
     SignalChange();
     return hr;

@@ -154,6 +154,21 @@ TEST_F(MovieGraph, RendersEveryFrameBottomUpWithoutClock) {
     g.control->Stop();
 }
 
+TEST_F(MovieGraph, RowsArePaddedToFourBytes) {
+    if (!media::WriteTestMovie("graph_narrow.avi", 34, 20, 2, 10)) GTEST_SKIP();
+    Graph g;
+    ASSERT_EQ(g.Render("graph_narrow.avi"), V_S_OK);
+    EXPECT_EQ(g.renderer->info.bmiHeader.biWidth, 34);
+    EXPECT_EQ(g.renderer->info.bmiHeader.biSizeImage, 104u * 20u);  // 102 bytes a row, padded
+    g.NoClock();
+    ASSERT_EQ(g.control->Run(), V_S_OK);
+    EXPECT_EQ(g.WaitForEnd(10000), V_EC_COMPLETE);
+    auto frames = g.renderer->Frames();
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(frames[0].length, 104 * 20);
+    EXPECT_NEAR(frames[1].lastR, media::PictureColour(1, 0, 20).r, 12);
+}
+
 TEST_F(MovieGraph, PauseShowsTheFirstFrameAndRunKeepsTheClock) {
     Graph g;
     ASSERT_EQ(g.Render("graph_test.avi"), V_S_OK);
@@ -172,14 +187,26 @@ TEST_F(MovieGraph, PauseShowsTheFirstFrameAndRunKeepsTheClock) {
     g.seeking->GetCurrentPosition(&position);
     EXPECT_GE(position, 4000000);  // the clock ran through the half second
     EXPECT_LE(position, stop);
-    // Back to the start while running: the frames come again.
+    // Paused again after the end and back to the start: only the first frame is shown
+    // until it runs.
+    ASSERT_EQ(g.control->Pause(), V_S_OK);
     int64_t zero = 0;
+    ASSERT_EQ(g.seeking->SetPositions(&zero, V_AM_SEEKING_AbsolutePositioning, nullptr,
+                                      V_AM_SEEKING_NoPositioning),
+              V_S_OK);
+    for (int i = 0; i < 200 && g.renderer->Frames().size() < 13; ++i) V_Sleep(5);
+    V_Sleep(50);
+    EXPECT_EQ(g.renderer->Frames().size(), 13u);
+    ASSERT_EQ(g.control->Run(), V_S_OK);
+    EXPECT_EQ(g.WaitForEnd(10000), V_EC_COMPLETE);
+    EXPECT_EQ(g.renderer->Frames().size(), 24u);
+    // Back to the start while running: the frames come again.
     ASSERT_EQ(g.seeking->SetPositions(&zero, V_AM_SEEKING_AbsolutePositioning, nullptr,
                                       V_AM_SEEKING_NoPositioning),
               V_S_OK);
     EXPECT_EQ(g.WaitForEnd(10000), V_EC_COMPLETE);
     auto frames = g.renderer->Frames();
-    EXPECT_GE(frames.size(), 23u);
+    EXPECT_EQ(frames.size(), 36u);
     EXPECT_EQ(frames.back().start, frames[11].start);
     g.control->Stop();
 }
