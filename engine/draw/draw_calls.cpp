@@ -12,6 +12,7 @@
 #include "graphics/device.h"
 #include "graphics/screen.h"
 #include "graphics/screen_env.h"
+#include "movie/movie.h"
 #include "softblit/softblit.h"
 
 namespace {
@@ -68,6 +69,8 @@ int BeginGraphDraw(int graph, GraphRecord** out) {
     if (record == nullptr) return -1;
     if (g_DrawSettings.blendGraph != -1 && CheckBlendGraphSize(record) != 0) return -1;
     WaitWhileInactive();
+    // A movie bound to the graph brings its frame up to date first.
+    if (record->movie != -1) UpdateMovieFrame(record->movie, 0);
     *out = record;
     return 1;
 }

@@ -4,7 +4,8 @@
 #include "draw/draw_settings.h"
 #include "graphics/device.h"
 #include "graphics/graph_handle.h"
-#include "movie/movie.h"
+#include "core/library_state.h"
+#include "movie/movie_record.h"
 
 namespace {
 
@@ -60,6 +61,62 @@ bool FileExists(const char* name) {
     return true;
 }
 
+// The graph-creation settings that a movie graph overrides.
+struct CreationNote {
+    int bitDepth, movieMarker, useHardware, defaultPool, alphaTest, drawable;
+};
+
+CreationNote NoteCreationSettings() {
+    const DrawSettings& s = g_DrawSettings;
+    return {s.createBitDepth, s.movieGraphMarker, GetUseHardware(),
+            s.defaultPool,    s.alphaTest,        s.drawableGraphs};
+}
+
+void RestoreCreationSettings(const CreationNote& note) {
+    DrawSettings& s = g_DrawSettings;
+    s.createBitDepth = note.bitDepth;
+    s.movieGraphMarker = note.movieMarker;
+    s.defaultPool = note.defaultPool;
+    s.alphaTest = note.alphaTest;
+    s.drawableGraphs = note.drawable;
+    SetUseHardware(note.useHardware);
+}
+
+// A file that no image loader took, opened as a movie whose frames are copied into a new
+// drawable graph of its size.
+int LoadMovieGraph(const char* fileName) {
+    CreationNote note = NoteCreationSettings();
+    int width = 0, height = 0;
+    int movie = OpenMovie(fileName, &width, &height, 0);
+    if (movie < 0) {
+        WriteLogFormat("右記のグラフィックファイルのロードに失敗しました：%s \n", fileName);
+        return -1;
+    }
+    const MovieRecord* record = GetMovieRecord(movie);
+    if (record->overlayFlag && !g_Library.initialised.load()) SetUseHardware(0);
+    DrawSettings& s = g_DrawSettings;
+    s.createBitDepth = g_ScreenSettings.colorDepth != 0 ? g_ScreenSettings.colorDepth : 16;
+    s.movieGraphMarker = 1;
+    g_SingleTextureGraph = 1;
+    s.alphaTest = 0;
+    s.defaultPool = 1;
+    s.drawableGraphs = 1;
+    int graph = NewGraphHandle();
+    // SetupOriginalImage deletes the graph itself when it fails.
+    bool made = graph >= 0 && SetupOriginalImage(graph, width, height, record->graphAlpha, 0, 0,
+                                                  -1) == 0;
+    RestoreCreationSettings(note);
+    if (!made) {
+        WriteLogFormat("右記のグラフィックファイルの格納用グラフィック領域の作成に失敗しました：%s",
+                       fileName);
+        CloseMovie(movie);
+        return -1;
+    }
+    if (GraphRecord* graphRecord = GetGraphRecord(graph)) graphRecord->movie = movie;
+    SetMovieFrameCallback(movie, UpdateGraphMovieFrame, graph);
+    return graph;
+}
+
 }  // namespace
 
 int LoadGraphHandle(const char* fileName, int flag) {
@@ -78,23 +135,7 @@ int LoadGraphHandle(const char* fileName, int flag) {
         WriteLogFormat("グラフィックファイル %s がありません", fileName);
         return -1;
     }
-    // No image loader took it: the file may be a movie.
-    int width = 0, height = 0;
-    int movie = OpenMovie(fileName, &width, &height, 0);
-    if (movie < 0) {
-        WriteLogFormat("右記のグラフィックファイルのロードに失敗しました：%s \n", fileName);
-        return -1;
-    }
-    int graph = NewGraphHandle();
-    if (graph < 0 || SetupOriginalImage(graph, width, height, 0, 0, 0, -1) != 0) {
-        WriteLogFormat("右記のグラフィックファイルの格納用グラフィック領域の作成に失敗しました：%s",
-                       fileName);
-        if (graph >= 0) DeleteGraph(graph);
-        CloseMovie(movie);
-        return -1;
-    }
-    if (GraphRecord* record = GetGraphRecord(graph)) record->movie = movie;
-    return graph;
+    return LoadMovieGraph(fileName);
 }
 
 int LoadDividedGraphs(const char* fileName, int count, int columns, int rows, int cellWidth,

@@ -11,6 +11,7 @@
 #include "draw/vertex_batch.h"
 #include "graphics/device.h"
 #include "graphics/screen_env.h"
+#include "movie/movie.h"
 
 int PutPolygonTriangles(Vertex2DTex* vertices, int count, int primitive, int trans, int quadMode,
                         int mirror, int is3D, const GraphRecord* graph) {
@@ -77,6 +78,7 @@ int DrawPolygonList(const PolygonVertex* vertices, int count, int primitive, int
             uvInGraph = 0;
     }
     WaitWhileInactive();
+    if (record != nullptr && record->movie != -1) UpdateMovieFrame(record->movie, 0);
     if (!device || GetDevice() == nullptr) return 0;
     float su = 1.0f, sv = 1.0f, ou = 0.0f, ov = 0.0f;
     if (uvInGraph && record->pieceCount > 0 && record->pieces[0].piece != nullptr) {

@@ -159,5 +159,8 @@ int TransferImageToGraph(const char* fileName, const ImageRecord* image,
 int UploadImageToGraph(const char* fileName, const ImageRecord* image,
                        const ImageRecord* alphaImage, int x, int y, int graph, int mirror);
 int RestoreGraphs();
+// The frame callback of a movie graph: the movie's current frame into the graph's pixels.
+struct MovieRecord;
+void UpdateGraphMovieFrame(MovieRecord* movie, int graphHandle);
 // The single-texture flag of the next graph's piece layout (set while a movie graph is made).
 extern int g_SingleTextureGraph;
