@@ -11,6 +11,7 @@
 
 #include "core/core.h"
 #include "graphics/graphics.h"
+#include "movie/movie.h"
 #include "platform/d3d9.h"
 #include "platform/kernel.h"
 

@@ -74,22 +74,20 @@ bool InStock(TheoraMovie* movie, int32_t frame) {
     return false;
 }
 
-// Drops the entries outside the window from the current frame to the stock count ahead of it
-// (wrapping across the end of the movie).
-void DropOutsideWindow(TheoraMovie* movie, int32_t current) {
+// True when the frame lies in the window of stock-count frames from the current frame on,
+// wrapping across the end of the movie.
+bool InWindow(const TheoraMovie* movie, int32_t current, int64_t frame) {
     const int64_t total = movie->totalFrames;
-    const int64_t windowEnd = static_cast<int64_t>(current) + movie->stockCount;
-    const int32_t decoded = movie->decodedFrame.load();
+    int64_t ahead = (frame - current) % total;
+    if (ahead < 0) ahead += total;
+    return ahead < movie->stockCount;
+}
+
+// Drops the entries outside the window.
+void DropOutsideWindow(TheoraMovie* movie, int32_t current) {
     for (int i = 0; i < movie->stockCount; ++i) {
         TheoraFrameStockEntry& entry = movie->stock[i];
-        if (!entry.valid.load()) continue;
-        int64_t frame = entry.frame;
-        bool keep;
-        if (frame < current)
-            keep = windowEnd > total && frame <= windowEnd - total;
-        else
-            keep = frame <= decoded || frame <= windowEnd;
-        if (!keep) entry.valid.store(0);
+        if (entry.valid.load() && !InWindow(movie, current, entry.frame)) entry.valid.store(0);
     }
 }
 
@@ -159,35 +157,47 @@ void StoreFrame(TheoraMovie* movie, int index) {
     V_LeaveCriticalSection(&movie->stockLock);
 }
 
-// One pass of filling the stock.
+// Moves the decoder forward by the given number of frames, across the end of the movie by
+// decoding again from its start. False when the data ran out.
+bool StepDecoder(TheoraMovie* movie, int64_t step) {
+    int64_t next = static_cast<int64_t>(movie->decodedFrame.load()) + step;
+    if (next < movie->totalFrames) return DecodeTheoraFrames(movie, static_cast<int>(step)) >= 0;
+    int32_t target = static_cast<int32_t>(next % movie->totalFrames);
+    RewindTheoraStream(movie, movie->pageIndex[0].offset);
+    movie->decodedFrame.store(-1);
+    if (DecodeTheoraFrames(movie, target + 1) < 0) return false;
+    movie->endFlag.store(0);
+    return true;
+}
+
+// One pass of filling the stock: the current frame first, then the frames after it.
 void FillStock(TheoraMovie* movie) {
     const int32_t current = movie->currentFrame.load();
+    const int64_t total = movie->totalFrames;
     V_EnterCriticalSection(&movie->stockLock);
     if (!movie->endFlag.load()) DropOutsideWindow(movie, current);
     int index = FreeEntry(movie);
     V_LeaveCriticalSection(&movie->stockLock);
-    if (index < 0) {
+    const int32_t decoded = movie->decodedFrame.load();
+    int64_t step = 0;
+    if (!InStock(movie, current)) {
+        // Forward to the current frame, across the end when it lies behind the decoder.
+        step = current >= decoded ? current - decoded : total - decoded + current;
+    } else if (!InWindow(movie, current, decoded) || InStock(movie, decoded)) {
+        int64_t next = (static_cast<int64_t>(decoded) + 1) % total;
+        step = InWindow(movie, current, next) && !InStock(movie, static_cast<int32_t>(next))
+                   ? 1 : -1;
+    }
+    if (index < 0 || step < 0) {
         movie->state.store(kTheoraStockFull);
         V_Sleep(1);
         return;
     }
     movie->state.store(kTheoraDecoding);
-    int32_t decoded = movie->decodedFrame.load();
-    if (InStock(movie, decoded) || decoded < current) {
-        int32_t step = !InStock(movie, current) && current > decoded ? current - decoded : 1;
-        int64_t next = static_cast<int64_t>(decoded) + step;
-        if (next >= movie->totalFrames) {
-            // Across the end: decode again from the start up to the wrapped frame.
-            int32_t target = static_cast<int32_t>(next - movie->totalFrames);
-            RewindTheoraStream(movie, movie->pageIndex[0].offset);
-            movie->decodedFrame.store(-1);
-            DecodeTheoraFrames(movie, target + 1);
-            movie->decodedFrame.store(target);
-        } else if (DecodeTheoraFrames(movie, step) < 0) {
-            movie->endFlag.store(1);
-            V_Sleep(1);
-            return;
-        }
+    if (step > 0 && !StepDecoder(movie, step)) {
+        movie->endFlag.store(1);
+        V_Sleep(1);
+        return;
     }
     StoreFrame(movie, index);
 }
