@@ -198,6 +198,67 @@ int ConvertAndShrinkLevels(const PieceArea& area, const ImageRecord* image,
     return result;
 }
 
+// A drawable graph's textures cannot be locked: the source is converted into a system-memory
+// surface and copied from there into each piece it overlaps.
+int TransferToDrawable(V_IDirect3DDevice9* device, GraphRecord* record, V_D3DFORMAT format,
+                       const ColorFormat* destinationFormat, const ImageRecord* image,
+                       const ImageRecord* alphaImage, const V_RECT* sourceRect,
+                       int destinationX, int destinationY, int keyToAlpha) {
+    const int width = sourceRect->right - sourceRect->left;
+    const int height = sourceRect->bottom - sourceRect->top;
+    V_IDirect3DSurface9* memory = nullptr;
+    if (destinationFormat == nullptr ||
+        V_FAILED(device->CreateOffscreenPlainSurface(static_cast<V_UINT>(width),
+                                                     static_cast<V_UINT>(height), format,
+                                                     V_D3DPOOL_SYSTEMMEM, &memory, nullptr)) ||
+        memory == nullptr) {
+        WriteLog("画像転送用のシステムメモリテクスチャの作成に失敗しました\n");
+        return -1;
+    }
+    V_D3DLOCKED_RECT locked{};
+    if (V_FAILED(memory->LockRect(&locked, nullptr, 0))) {
+        memory->Release();
+        WriteLog("画像転送用のシステムメモリテクスチャの作成に失敗しました\n");
+        return -1;
+    }
+    V_RECT from = *sourceRect;
+    if (alphaImage != nullptr) {
+        if (from.right > alphaImage->width) from.right = alphaImage->width;
+        if (from.bottom > alphaImage->height) from.bottom = alphaImage->height;
+    }
+    if (from.right > from.left && from.bottom > from.top)
+        ConvertPixelFormatRect(locked.pBits, locked.Pitch, destinationFormat, image->pixels,
+                               image->pitch, &image->format,
+                               alphaImage ? alphaImage->pixels : nullptr,
+                               alphaImage ? alphaImage->pitch : 0,
+                               alphaImage ? &alphaImage->format : nullptr, 0, 0, &from, 0,
+                               keyToAlpha, record->image->transparentColor, 0, 0, 0, 0, 0);
+    memory->UnlockRect();
+    int result = 0;
+    for (int i = 0; i < record->pieceCount; ++i) {
+        const PieceDrawRecord& draw = record->pieces[i];
+        int left = draw.x > destinationX ? draw.x : destinationX;
+        int top = draw.y > destinationY ? draw.y : destinationY;
+        int right = draw.x + draw.width < destinationX + width ? draw.x + draw.width
+                                                               : destinationX + width;
+        int bottom = draw.y + draw.height < destinationY + height ? draw.y + draw.height
+                                                                  : destinationY + height;
+        if (right <= left || bottom <= top || draw.piece == nullptr ||
+            draw.piece->surface == nullptr)
+            continue;
+        V_RECT part{left - destinationX, top - destinationY, right - destinationX,
+                    bottom - destinationY};
+        V_POINT at{draw.textureX + left - draw.x, draw.textureY + top - draw.y};
+        if (V_FAILED(device->UpdateSurface(memory, &part, draw.piece->surface, &at))) {
+            WriteLog("描画可能テクスチャへの画像の転送に失敗しました\n");
+            result = -1;
+            break;
+        }
+    }
+    memory->Release();
+    return result;
+}
+
 }  // namespace
 
 const ColorFormat* GetD3DFormatColorFormat(V_D3DFORMAT format) {
@@ -249,6 +310,10 @@ int TransferImageToTextures(int graph, const ImageRecord* image, const ImageReco
     const ColorFormat* destinationFormat = GetD3DFormatColorFormat(format);
     const bool keyToAlpha = colorKey && alphaImage == nullptr && destinationFormat != nullptr &&
                             destinationFormat->alphaMask != 0;
+
+    if (shared->desc.drawable && !wholeImage)
+        return TransferToDrawable(device, record, format, destinationFormat, image, alphaImage,
+                                  sourceRect, destinationX, destinationY, keyToAlpha ? 1 : 0);
 
     ImageRecord decoded{};
     const ImageRecord* source = image;

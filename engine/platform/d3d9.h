@@ -100,6 +100,10 @@ struct V_IDirect3DDevice9 : V_IUnknown {
     virtual V_HRESULT CreateIndexBuffer(V_UINT length, V_DWORD usage, V_D3DFORMAT format,
                                         uint32_t pool, V_IDirect3DIndexBuffer9** buffer,
                                         void* sharedHandle) = 0;
+    // Copies a rectangle (null: all) of a system-memory surface into a default-pool surface of
+    // the same format, its top-left corner at the point (null: the origin).
+    virtual V_HRESULT UpdateSurface(V_IDirect3DSurface9* source, const V_RECT* sourceRect,
+                                    V_IDirect3DSurface9* dest, const V_POINT* destPoint) = 0;
     virtual V_HRESULT StretchRect(V_IDirect3DSurface9* source, const V_RECT* sourceRect,
                                   V_IDirect3DSurface9* dest, const V_RECT* destRect,
                                   uint32_t filter) = 0;

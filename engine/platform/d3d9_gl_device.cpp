@@ -352,6 +352,47 @@ GLuint SurfaceFramebuffer(GlSurface* surface) {
 
 }  // namespace
 
+V_HRESULT GlDevice::UpdateSurface(V_IDirect3DSurface9* source, const V_RECT* sourceRect,
+                                  V_IDirect3DSurface9* dest, const V_POINT* destPoint) {
+    GlSurface* from = AsSurface(source);
+    GlSurface* to = AsSurface(dest);
+    if (from == nullptr || to == nullptr || from->Kind() != GlSurfaceKind::Memory ||
+        to->Kind() != GlSurfaceKind::TextureLevel || from->Desc().Format != to->Desc().Format)
+        return V_D3DERR_INVALIDCALL;
+    const V_D3DFORMAT format = from->Desc().Format;
+    const int bytes = GlBytesPerPixel(format);
+    V_RECT a;
+    if (bytes == 0 || !SurfaceRect(from, sourceRect, &a)) return V_D3DERR_INVALIDCALL;
+    const int width = a.right - a.left, height = a.bottom - a.top;
+    const int x = destPoint != nullptr ? destPoint->x : 0;
+    const int y = destPoint != nullptr ? destPoint->y : 0;
+    V_RECT b{x, y, x + width, y + height};
+    V_RECT checked;
+    if (!SurfaceRect(to, &b, &checked) || !to->Image() || to->Image()->texture == 0 ||
+        !context_->MakeCurrent())
+        return V_D3DERR_INVALIDCALL;
+    const int pitch = GlPitch(format, static_cast<int>(from->Desc().Width));
+    const uint8_t* first = from->Memory().data() + static_cast<size_t>(a.top) * pitch +
+                           static_cast<size_t>(a.left) * bytes;
+    std::vector<uint8_t> rgba(static_cast<size_t>(width) * height * 4);
+    GlLogicalToRgba(format, first, pitch, width, height, rgba.data());
+    // A lockable level keeps its memory copy in step.
+    if (!to->Memory().empty()) {
+        const int toPitch = GlPitch(format, static_cast<int>(to->Desc().Width));
+        for (int row = 0; row < height; ++row)
+            std::memcpy(to->Memory().data() + static_cast<size_t>(y + row) * toPitch +
+                            static_cast<size_t>(x) * bytes,
+                        first + static_cast<size_t>(row) * pitch, static_cast<size_t>(width) * bytes);
+    }
+    const GlApi& gl = context_->gl;
+    gl.ActiveTexture(GL_TEXTURE0 + 15);  // the unit uploads use
+    gl.BindTexture(GL_TEXTURE_2D, to->Image()->texture);
+    gl.TexSubImage2D(GL_TEXTURE_2D, to->Level(), x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE,
+                     rgba.data());
+    gl.BindTexture(GL_TEXTURE_2D, 0);
+    return V_S_OK;
+}
+
 V_HRESULT GlDevice::StretchRect(V_IDirect3DSurface9* source, const V_RECT* sourceRect,
                                 V_IDirect3DSurface9* dest, const V_RECT* destRect,
                                 uint32_t filter) {

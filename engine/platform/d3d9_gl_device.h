@@ -44,6 +44,8 @@ public:
                                  V_IDirect3DVertexBuffer9** buffer, void* sharedHandle) override;
     V_HRESULT CreateIndexBuffer(V_UINT length, V_DWORD usage, V_D3DFORMAT format, uint32_t pool,
                                 V_IDirect3DIndexBuffer9** buffer, void* sharedHandle) override;
+    V_HRESULT UpdateSurface(V_IDirect3DSurface9* source, const V_RECT* sourceRect,
+                            V_IDirect3DSurface9* dest, const V_POINT* destPoint) override;
     V_HRESULT StretchRect(V_IDirect3DSurface9* source, const V_RECT* sourceRect,
                           V_IDirect3DSurface9* dest, const V_RECT* destRect,
                           uint32_t filter) override;

@@ -327,6 +327,13 @@ public:
         *buffer = new RecordBuffer<V_IDirect3DIndexBuffer9>(length);
         return V_S_OK;
     }
+    V_HRESULT UpdateSurface(V_IDirect3DSurface9* source, const V_RECT* rect,
+                            V_IDirect3DSurface9* dest, const V_POINT* point) override {
+        V_RECT r = rect != nullptr ? *rect : V_RECT{};
+        V_POINT p = point != nullptr ? *point : V_POINT{};
+        return Record("UpdateSurface", "%s,%d,%d,%d,%d,%s,%d,%d", Name(source).c_str(), r.left,
+                      r.top, r.right, r.bottom, Name(dest).c_str(), p.x, p.y);
+    }
     V_HRESULT StretchRect(V_IDirect3DSurface9* source, const V_RECT*, V_IDirect3DSurface9* dest,
                           const V_RECT*, uint32_t filter) override {
         return Record("StretchRect", "%s,%s,%u", Name(source).c_str(), Name(dest).c_str(),
