@@ -73,13 +73,18 @@ int BlockBytes(V_D3DFORMAT format) {
     return 0;
 }
 
-// Row pitch and row count of a surface: compressed surfaces are rows of 4 x 4 blocks.
+constexpr V_D3DFORMAT kPlanarYuv = V_MAKEFOURCC('Y', 'V', '1', '2');
+
+// Row pitch and row count of a surface: compressed surfaces are rows of 4 x 4 blocks; a planar
+// YUV surface is a byte a pixel with its two half-size chroma planes below the luma rows.
 int32_t PitchOf(V_D3DFORMAT format, V_UINT width) {
+    if (format == kPlanarYuv) return static_cast<int32_t>(width);
     int block = BlockBytes(format);
     return block != 0 ? static_cast<int32_t>((width + 3) / 4) * block
                       : static_cast<int32_t>(width) * BytesPerPixel(format);
 }
 V_UINT RowsOf(V_D3DFORMAT format, V_UINT height) {
+    if (format == kPlanarYuv) return height + height / 2;
     return BlockBytes(format) != 0 ? (height + 3) / 4 : height;
 }
 
