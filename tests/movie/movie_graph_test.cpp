@@ -40,7 +40,7 @@ void ExpectFrameAt(int left, int top, const FlatFrame& f, const std::string& whe
                 where + " mark");
 }
 
-TEST(MovieGraph, AMovieFileDrawsItsFramesOnTheSoftwareScreen) {
+TEST(MovieGraphLoad, ATheoraFileDrawsItsFramesOnTheSoftwareScreen) {
     ScratchFolder folder;
     MovieSpec spec;
     spec.frames = TenColours();
