@@ -5,8 +5,6 @@
 // per run cost as much as several pixels.
 #include <immintrin.h>
 
-#include <cstring>
-
 #include "softblit/textured_row.h"
 
 namespace softblit {
@@ -34,39 +32,35 @@ VELK_AVX2 void StoreOffsets(const CopyConstants& k, __m256i us, __m256i vs, uint
     __m256i rowStart = _mm256_mullo_epi32(_mm256_srli_epi32(vs, kFixedShift), k.pitch);
     __m256i column = _mm256_slli_epi32(_mm256_srli_epi32(us, kFixedShift), Bytes == 4 ? 2 : 1);
     _mm256_store_si256(reinterpret_cast<__m256i*>(o), _mm256_add_epi32(rowStart, column));
-    // Read back one by one from memory: the compiler would otherwise take each lane out of the
-    // register with an extract, which costs twice a load.
-    __asm__("" : "+m"(*reinterpret_cast<uint32_t(*)[8]>(o)));
 }
 
-// Four 16-bit texels at offsets o[0..3], packed in lane order: combined in a general register,
-// which keeps the vector inserts (two operations each, in one chain) to one per four texels. The
-// offsets are read two at a time: the loads, not the arithmetic, limit this loop.
-inline uint64_t PackTexels16(const uint8_t* source, const uint32_t* o) {
-    uint64_t first, second;
-    std::memcpy(&first, o, 8);
-    std::memcpy(&second, o + 2, 8);
-    return uint64_t{Load16(source + static_cast<uint32_t>(first))} |
-           uint64_t{Load16(source + (first >> 32))} << 16 |
-           uint64_t{Load16(source + static_cast<uint32_t>(second))} << 32 |
-           uint64_t{Load16(source + (second >> 32))} << 48;
+template <int Bytes>
+inline uint32_t Texel(const uint8_t* source, uint32_t offset) {
+    return Bytes == 4 ? Load32(source + offset) : Load16(source + offset);
 }
 
-inline uint64_t PackTexels32(const uint8_t* source, const uint32_t* o) {
-    return uint64_t{Load32(source + o[0])} | uint64_t{Load32(source + o[1])} << 32;
-}
-
-// The texels at the first Count offsets, packed in lane order (Count * Bytes is 8 or 16 bytes).
+// The texels at the first Count offsets, packed in lane order (16 or 32 bits each).
 template <int Bytes, int Count>
 VELK_AVX2 __m128i ReadTexels(const uint8_t* source, const uint32_t* o) {
-    constexpr int kStoreBytes = Bytes * Count;
-    uint64_t low = Bytes == 2 ? PackTexels16(source, o) : PackTexels32(source, o);
-    if constexpr (kStoreBytes == 8) {
-        return _mm_cvtsi64_si128(static_cast<long long>(low));
+    __m128i t = _mm_cvtsi32_si128(static_cast<int>(Texel<Bytes>(source, o[0])));
+    if constexpr (Bytes == 2) {
+        t = _mm_insert_epi16(t, static_cast<int>(Texel<2>(source, o[1])), 1);
+        t = _mm_insert_epi16(t, static_cast<int>(Texel<2>(source, o[2])), 2);
+        t = _mm_insert_epi16(t, static_cast<int>(Texel<2>(source, o[3])), 3);
+        if constexpr (Count == 8) {
+            t = _mm_insert_epi16(t, static_cast<int>(Texel<2>(source, o[4])), 4);
+            t = _mm_insert_epi16(t, static_cast<int>(Texel<2>(source, o[5])), 5);
+            t = _mm_insert_epi16(t, static_cast<int>(Texel<2>(source, o[6])), 6);
+            t = _mm_insert_epi16(t, static_cast<int>(Texel<2>(source, o[7])), 7);
+        }
     } else {
-        uint64_t high = Bytes == 2 ? PackTexels16(source, o + 4) : PackTexels32(source, o + 2);
-        return _mm_insert_epi64(_mm_cvtsi64_si128(static_cast<long long>(low)), static_cast<long long>(high), 1);
+        t = _mm_insert_epi32(t, static_cast<int>(Texel<4>(source, o[1])), 1);
+        if constexpr (Count == 4) {
+            t = _mm_insert_epi32(t, static_cast<int>(Texel<4>(source, o[2])), 2);
+            t = _mm_insert_epi32(t, static_cast<int>(Texel<4>(source, o[3])), 3);
+        }
     }
+    return t;
 }
 
 // The texels keep their place where they are not the key; the key pixels keep the destination.
