@@ -7,6 +7,7 @@
 
 #include "core/core.h"
 #include "softblit/blit_frame.h"
+#include "softblit/fixed_sincos.h"
 #include "softblit/kernel_common.h"
 #include "softblit/textured_row.h"
 #include "softblit/softblit.h"
@@ -14,16 +15,15 @@
 namespace softblit {
 namespace {
 
-// A float truncated toward zero, refused when it lies outside the 32-bit range.
-bool TruncateChecked(float value, int64_t* out) {
-    if (!(value > -2147483649.0f && value < 2147483648.0f)) return false;
-    *out = static_cast<int64_t>(value);
+// A float truncated toward zero, refused unless it lies strictly between -2^31 and 2^31.
+bool TruncateChecked(float value, int32_t* out) {
+    if (!(std::fabs(value) < 2147483648.0f)) return false;
+    *out = static_cast<int32_t>(value);
     return true;
 }
 
 // The 14.18 sine and cosine of the last angle turned by: the tiles of a frame mostly share one
-// angle, and sincos is a large part of a small draw. Keyed by the angle's bits, so the values are
-// exactly those a fresh computation gives.
+// angle. Keyed by the angle's bits, so the values are exactly those a fresh computation gives.
 struct TurnCache {
     bool valid = false;
     uint32_t angleBits = 0;
@@ -36,10 +36,7 @@ void FixedSinCos(float angle, int64_t* sine, int64_t* cosine) {
     uint32_t bits;
     std::memcpy(&bits, &angle, sizeof bits);
     if (!cache.valid || cache.angleBits != bits) {
-        float sp, cp;
-        ComputeSinCos(angle, &sp, &cp);
-        cache.sine = static_cast<int64_t>(sp * 262144.0f);
-        cache.cosine = static_cast<int64_t>(cp * 262144.0f);
+        ComputeFixedSinCos(angle, &cache.sine, &cache.cosine);
         cache.angleBits = bits;
         cache.valid = true;
     }
@@ -92,25 +89,24 @@ void BlitMemImgRotated(MEMIMG* destination, const MEMIMG* source, int x, int y, 
     float b = hw * static_cast<float>(sinPlus);
     float c = hh * static_cast<float>(cosPlus);
     float d = hh * static_cast<float>(sinPlus);
-    // Corners 0 to 3: the source's top-left, bottom-left, bottom-right and top-right.
-    const float offsets[4][2] = {{d - a, -c - b}, {-a - d, c - b}, {a - d, c + b}, {a + d, b - c}};
-    int64_t cornerX[4];
-    int64_t cornerY[4];
-    for (int i = 0; i < 4; ++i) {
-        int64_t ox, oy;
-        if (!TruncateChecked(offsets[i][0], &ox) || !TruncateChecked(offsets[i][1], &oy)) return;
-        cornerX[i] = int64_t{x} * kFixedOne + ox;
-        cornerY[i] = int64_t{y} * kFixedOne + oy;
-    }
+    // Offsets of corners 0 (the source's top-left) and 1 (bottom-left) from the centre. Corners
+    // 2 (bottom-right) and 3 (top-right) lie opposite them: their offsets a - d, c + b, a + d and
+    // b - c are the exact negations of these (rounding and truncation are symmetric about zero).
+    int32_t x0, y0, x1, y1;
+    if (!TruncateChecked(d - a, &x0) || !TruncateChecked(-c - b, &y0) ||
+        !TruncateChecked(-a - d, &x1) || !TruncateChecked(c - b, &y1))
+        return;
+    const int64_t centreX = int64_t{x} * kFixedOne;
+    const int64_t centreY = int64_t{y} * kFixedOne;
 
     if (turn != 0) {
         // Corners 3, 0, 2, 1 take the source's top-left, top-right, bottom-left and bottom-right:
         // the image comes out mirrored left to right.
-        static constexpr int kOrder[4] = {3, 0, 2, 1};
+        const int64_t order[4][2] = {{-x1, -y1}, {x0, y0}, {-x0, -y0}, {x1, y1}};
         int32_t points[8];
         for (int i = 0; i < 4; ++i) {
-            int64_t px = cornerX[kOrder[i]] / kFixedOne;
-            int64_t py = cornerY[kOrder[i]] / kFixedOne;
+            int64_t px = (centreX + order[i][0]) / kFixedOne;
+            int64_t py = (centreY + order[i][1]) / kFixedOne;
             if (px != static_cast<int32_t>(px) || py != static_cast<int32_t>(py)) return;
             points[2 * i] = static_cast<int32_t>(px);
             points[2 * i + 1] = static_cast<int32_t>(py);
@@ -119,18 +115,17 @@ void BlitMemImgRotated(MEMIMG* destination, const MEMIMG* source, int x, int y, 
         return;
     }
 
-    int64_t columnU, columnV;
+    int32_t columnU, columnV;
     if (!TruncateChecked(static_cast<float>(cosPlus) / scale, &columnU) ||
         !TruncateChecked(static_cast<float>(sinMinus) / scale, &columnV))
         return;
 
-    int64_t minX = *std::min_element(cornerX, cornerX + 4);
-    int64_t maxX = *std::max_element(cornerX, cornerX + 4);
-    int64_t minY = *std::min_element(cornerY, cornerY + 4);
-    int64_t maxY = *std::max_element(cornerY, cornerY + 4);
-    if (minY == maxY) return;
-    DrawBounds box = {minX / kFixedOne - 2, minY / kFixedOne - 2, maxX / kFixedOne + 4,
-                      maxY / kFixedOne + 4};
+    // The corners reach this far either way from the centre.
+    const int64_t reachX = std::max(std::abs(int64_t{x0}), std::abs(int64_t{x1}));
+    const int64_t reachY = std::max(std::abs(int64_t{y0}), std::abs(int64_t{y1}));
+    if (reachY == 0) return;
+    DrawBounds box = {(centreX - reachX) / kFixedOne - 2, (centreY - reachY) / kFixedOne - 2,
+                      (centreX + reachX) / kFixedOne + 4, (centreY + reachY) / kFixedOne + 4};
     DrawBounds bounds;
     if (!GetDrawBounds(destination, &bounds) || !ClampToBounds(bounds, &box)) return;
 
@@ -138,7 +133,7 @@ void BlitMemImgRotated(MEMIMG* destination, const MEMIMG* source, int x, int y, 
     int64_t ex = box.left - x;
     int64_t et = box.top - y;
     int64_t eb = box.bottom - y;
-    int64_t uTop, vTop, uBottom, vBottom;
+    int32_t uTop, vTop, uBottom, vBottom;
     if (!TruncateChecked(static_cast<float>(ex * cosMinus - et * sinMinus) / scale, &uTop) ||
         !TruncateChecked(static_cast<float>(et * cosMinus + ex * sinMinus) / scale, &vTop) ||
         !TruncateChecked(static_cast<float>(ex * cosMinus - eb * sinMinus) / scale, &uBottom) ||

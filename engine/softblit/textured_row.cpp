@@ -69,19 +69,16 @@ namespace {
 // 0 <= s < limit.
 AxisBounds MakeAxisBounds(int64_t s0, int64_t d, int64_t e, int64_t limit, int64_t width) {
     AxisBounds axis;
-    if (d < 0) {
-        // s < limit from c >= (s0 + r e - limit + 1) / -d on, s < 0 from (s0 + r e + 1) / -d.
-        axis.divisor = -d;
-        axis.origin = s0 - limit + 1;
-        axis.slope = e;
-    } else {
-        // s >= 0 from c >= (-s0 - r e) / d on, s >= limit from (limit - s0 - r e) / d.
-        axis.divisor = d == 0 ? 1 : d;
-        axis.origin = -s0;
-        axis.slope = -e;
-    }
+    // d < 0: s < limit from c >= (s0 + r e - limit + 1) / -d on, s < 0 from (s0 + r e + 1) / -d.
+    // d >= 0: s >= 0 from c >= (-s0 - r e) / d on, s >= limit from (limit - s0 - r e) / d.
+    // Masks rather than branches: the sign of d follows the angle and cannot be foreseen.
+    const int64_t falling = -static_cast<int64_t>(d < 0);
+    const int64_t rising = ~falling;
+    axis.divisor = ((d ^ falling) - falling) + (d == 0);
+    axis.origin = ((s0 ^ rising) - rising) + (falling & (1 - limit));
+    axis.slope = (e ^ rising) - rising;
     // A constant row (d = 0) is all inside or all outside: its bounds are scaled past the width.
-    axis.scale = d == 0 ? width + 1 : 1;
+    axis.scale = 1 + (width & -static_cast<int64_t>(d == 0));
     axis.quotientStep = FloorDivide(axis.slope * axis.scale, axis.divisor);
     axis.remainderStep = axis.slope * axis.scale - axis.quotientStep * axis.divisor;
     axis.lengthQuotient = FloorDivide(limit * axis.scale, axis.divisor);
@@ -115,7 +112,8 @@ bool StaysInWindow(const TexturedJob& job, const DrawBounds& region) {
 }
 
 InsideColumns PrepareInsideColumns(const TexturedJob& job, const DrawBounds& region) {
-    InsideColumns inside = {};
+    InsideColumns inside;
+    inside.stepped = false;
     int64_t width = region.right - region.left;
     int64_t height = region.bottom - region.top;
     constexpr int64_t kMaxSide = int64_t{1} << 20;
