@@ -67,7 +67,7 @@ namespace {
 
 // One coordinate s = s0 + c d + r e over the region's columns c and rows r, inside for
 // 0 <= s < limit.
-AxisBounds MakeAxisBounds(int64_t s0, int64_t d, int64_t e, int64_t limit, int64_t width) {
+inline AxisBounds MakeAxisBounds(int64_t s0, int64_t d, int64_t e, int64_t limit, int64_t width) {
     AxisBounds axis;
     // d < 0: s < limit from c >= (s0 + r e - limit + 1) / -d on, s < 0 from (s0 + r e + 1) / -d.
     // d >= 0: s >= 0 from c >= (-s0 - r e) / d on, s >= limit from (limit - s0 - r e) / d.
@@ -88,27 +88,48 @@ AxisBounds MakeAxisBounds(int64_t s0, int64_t d, int64_t e, int64_t limit, int64
 
 } // namespace
 
+namespace {
+
+// True when s0 + c d + r e stays in the window [limit - 2^32, 2^32) over the columns c < width
+// and rows r < height: its least and greatest values lie at corners of the region.
+inline bool AxisInWindow(int64_t s0, int64_t d, int64_t e, int64_t limit, int64_t width,
+                         int64_t height) {
+    int64_t across = (width - 1) * d;
+    int64_t down = (height - 1) * e;
+    int64_t least = s0 + std::min<int64_t>(across, 0) + std::min<int64_t>(down, 0);
+    int64_t greatest = s0 + std::max<int64_t>(across, 0) + std::max<int64_t>(down, 0);
+    return least >= limit - kWrap && greatest < kWrap;
+}
+
+// The positions at the region's top-left, taken as signed: across the region they are then
+// exact in 64 bits and agree with the wrapping ones modulo 2^32.
+struct RegionStart {
+    int64_t u;
+    int64_t v;
+};
+
+inline RegionStart StartOf(const SourcePlane& plane, const DrawBounds& region) {
+    uint32_t dx = static_cast<uint32_t>(region.left - plane.xRef);
+    uint32_t dy = static_cast<uint32_t>(region.top - plane.yRef);
+    return {static_cast<int32_t>(plane.uRef + dx * plane.ux + dy * plane.uy),
+            static_cast<int32_t>(plane.vRef + dx * plane.vx + dy * plane.vy)};
+}
+
+inline bool PlaneInWindow(const TexturedJob& job, RegionStart start, int64_t width, int64_t height) {
+    const SourcePlane& plane = job.plane;
+    return AxisInWindow(start.u, static_cast<int32_t>(plane.ux), static_cast<int32_t>(plane.uy),
+                        job.uLimit, width, height) &&
+           AxisInWindow(start.v, static_cast<int32_t>(plane.vx), static_cast<int32_t>(plane.vy),
+                        job.vLimit, width, height);
+}
+
+} // namespace
+
 bool StaysInWindow(const TexturedJob& job, const DrawBounds& region) {
     int64_t width = region.right - region.left;
     int64_t height = region.bottom - region.top;
     if (width <= 0 || height <= 0) return false;
-    const SourcePlane& plane = job.plane;
-    uint32_t dx = static_cast<uint32_t>(region.left - plane.xRef);
-    uint32_t dy = static_cast<uint32_t>(region.top - plane.yRef);
-    // The positions taken as signed at the region's top-left: across the region they are then
-    // exact in 64 bits and agree with the wrapping ones modulo 2^32. A plane stays in the window
-    // when its corners do.
-    auto inWindow = [&](uint32_t start, uint32_t d, uint32_t e, int64_t limit) {
-        int64_t s0 = static_cast<int32_t>(start);
-        for (int64_t c : {int64_t{0}, width - 1})
-            for (int64_t r : {int64_t{0}, height - 1}) {
-                int64_t s = s0 + c * static_cast<int32_t>(d) + r * static_cast<int32_t>(e);
-                if (s < limit - kWrap || s >= kWrap) return false;
-            }
-        return true;
-    };
-    return inWindow(plane.uRef + dx * plane.ux + dy * plane.uy, plane.ux, plane.uy, job.uLimit) &&
-           inWindow(plane.vRef + dx * plane.vx + dy * plane.vy, plane.vx, plane.vy, job.vLimit);
+    return PlaneInWindow(job, StartOf(job.plane, region), width, height);
 }
 
 InsideColumns PrepareInsideColumns(const TexturedJob& job, const DrawBounds& region) {
@@ -117,18 +138,16 @@ InsideColumns PrepareInsideColumns(const TexturedJob& job, const DrawBounds& reg
     int64_t width = region.right - region.left;
     int64_t height = region.bottom - region.top;
     constexpr int64_t kMaxSide = int64_t{1} << 20;
-    if (width > kMaxSide || height > kMaxSide || !StaysInWindow(job, region)) return inside;
+    if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide) return inside;
     const SourcePlane& plane = job.plane;
-    uint32_t dx = static_cast<uint32_t>(region.left - plane.xRef);
-    uint32_t dy = static_cast<uint32_t>(region.top - plane.yRef);
-    auto axis = [&](uint32_t start, uint32_t d, uint32_t e, int64_t limit) {
-        AxisBounds bounds = MakeAxisBounds(static_cast<int32_t>(start), static_cast<int32_t>(d),
-                                           static_cast<int32_t>(e), limit, width);
-        bounds.Seek(0);
-        return bounds;
-    };
-    inside.u = axis(plane.uRef + dx * plane.ux + dy * plane.uy, plane.ux, plane.uy, job.uLimit);
-    inside.v = axis(plane.vRef + dx * plane.vx + dy * plane.vy, plane.vx, plane.vy, job.vLimit);
+    const RegionStart start = StartOf(plane, region);
+    if (!PlaneInWindow(job, start, width, height)) return inside;
+    inside.u = MakeAxisBounds(start.u, static_cast<int32_t>(plane.ux), static_cast<int32_t>(plane.uy),
+                              job.uLimit, width);
+    inside.v = MakeAxisBounds(start.v, static_cast<int32_t>(plane.vx), static_cast<int32_t>(plane.vy),
+                              job.vLimit, width);
+    inside.u.Seek(0);
+    inside.v.Seek(0);
     inside.stepped = true;
     return inside;
 }
