@@ -69,15 +69,15 @@ using namespace softblit;
 
 void BlitMemImgRotated(MEMIMG* destination, const MEMIMG* source, int x, int y, float angle,
                        float scale, int trans, int turn, const MEMIMG* blend) {
+    if (!std::isfinite(angle) || !std::isfinite(scale) || scale == 0.0f) return;
+    // The turn by -angle takes the same sine negated and the same cosine: the library's sine is
+    // odd and its cosine even to the last bit (checked for every float), so one call serves both.
+    // They come first, so that the checks of the images run while they are computed.
+    int64_t sinPlus, cosPlus;
+    FixedSinCos(angle, &sinPlus, &cosPlus);
     FrameSetup setup;
     if (!PrepareFrame(destination, source, blend, trans, &setup)) return;
     if (source->width >= kMaxKernelSource || source->height >= kMaxKernelSource) return;
-    if (!std::isfinite(angle) || !std::isfinite(scale) || scale == 0.0f) return;
-
-    // The turn by -angle takes the same sine negated and the same cosine: the library's sine is
-    // odd and its cosine even to the last bit (checked for every float), so one call serves both.
-    int64_t sinPlus, cosPlus;
-    FixedSinCos(angle, &sinPlus, &cosPlus);
     int64_t sinMinus = -sinPlus;
     int64_t cosMinus = cosPlus;
 
