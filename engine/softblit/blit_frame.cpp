@@ -57,8 +57,11 @@ bool PrepareFrame(const MEMIMG* destination, const MEMIMG* source, const MEMIMG*
     choice.form = Form::Normal;
     choice.pairs = false;
     setup->parameter = p;
-    setup->sourceBytes = GetMemImgBytesPerPixel(from);
-    setup->destinationBytes = GetMemImgBytesPerPixel(to);
+    // The bytes per pixel of the images that pass the checks above.
+    setup->sourceBytes = kind == SourceKind::Palette                   ? 1
+                         : choice.wide || kind == SourceKind::Alpha ? 4
+                                                                    : 2;
+    setup->destinationBytes = choice.wide ? 4 : 2;
     return true;
 }
 
