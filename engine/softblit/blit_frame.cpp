@@ -65,25 +65,6 @@ bool PrepareFrame(const MEMIMG* destination, const MEMIMG* source, const MEMIMG*
     return true;
 }
 
-bool GetDrawBounds(const MEMIMG* destination, DrawBounds* bounds) {
-    const V_RECT& area = g_DrawSettings.drawArea;
-    bounds->left = std::max<int64_t>(area.left, 0);
-    bounds->top = std::max<int64_t>(area.top, 0);
-    bounds->right = std::min<int64_t>(area.right, destination->width);
-    bounds->bottom = std::min<int64_t>(area.bottom, destination->height);
-    return bounds->right > bounds->left && bounds->bottom > bounds->top;
-}
-
-bool ClampToBounds(const DrawBounds& bounds, DrawBounds* rect) {
-    rect->right = std::max(rect->right, rect->left);
-    rect->bottom = std::max(rect->bottom, rect->top);
-    rect->left = std::clamp(rect->left, bounds.left, bounds.right);
-    rect->right = std::clamp(rect->right, bounds.left, bounds.right);
-    rect->top = std::clamp(rect->top, bounds.top, bounds.bottom);
-    rect->bottom = std::clamp(rect->bottom, bounds.top, bounds.bottom);
-    return rect->right > rect->left && rect->bottom > rect->top;
-}
-
 bool ClipToDrawArea(const MEMIMG* destination, DrawBounds* rect) {
     DrawBounds bounds;
     return GetDrawBounds(destination, &bounds) && ClampToBounds(bounds, rect);

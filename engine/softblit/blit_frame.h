@@ -2,8 +2,10 @@
 // draw settings, and the clip against the draw area.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
+#include "draw/draw_settings.h"
 #include "graphics/graphics.h"
 #include "softblit/blit_dispatch.h"
 
@@ -32,11 +34,26 @@ struct DrawBounds {
 };
 
 // The draw area intersected with the destination; false when the intersection is empty.
-bool GetDrawBounds(const MEMIMG* destination, DrawBounds* bounds);
+inline bool GetDrawBounds(const MEMIMG* destination, DrawBounds* bounds) {
+    const V_RECT& area = g_DrawSettings.drawArea;
+    bounds->left = std::max<int64_t>(area.left, 0);
+    bounds->top = std::max<int64_t>(area.top, 0);
+    bounds->right = std::min<int64_t>(area.right, destination->width);
+    bounds->bottom = std::min<int64_t>(area.bottom, destination->height);
+    return bounds->right > bounds->left && bounds->bottom > bounds->top;
+}
 
 // Clamps a rectangle into the bounds (a reversed rectangle collapses); false when it comes out
 // empty.
-bool ClampToBounds(const DrawBounds& bounds, DrawBounds* rect);
+inline bool ClampToBounds(const DrawBounds& bounds, DrawBounds* rect) {
+    rect->right = std::max(rect->right, rect->left);
+    rect->bottom = std::max(rect->bottom, rect->top);
+    rect->left = std::clamp(rect->left, bounds.left, bounds.right);
+    rect->right = std::clamp(rect->right, bounds.left, bounds.right);
+    rect->top = std::clamp(rect->top, bounds.top, bounds.bottom);
+    rect->bottom = std::clamp(rect->bottom, bounds.top, bounds.bottom);
+    return rect->right > rect->left && rect->bottom > rect->top;
+}
 
 // Clips (left, top, right, bottom) in place against the draw area and the destination; false
 // when nothing is left.

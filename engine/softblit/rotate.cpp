@@ -22,6 +22,13 @@ bool TruncateChecked(float value, int32_t* out) {
     return true;
 }
 
+// The greater of two values of less than 2^62, without a branch: which of two corners reaches
+// further follows the angle and cannot be foreseen.
+int64_t Greater(int64_t a, int64_t b) {
+    int64_t difference = a - b;
+    return a - (difference & (difference >> 63));
+}
+
 // The 14.18 sine and cosine of the last angle turned by: the tiles of a frame mostly share one
 // angle. Keyed by the angle's bits, so the values are exactly those a fresh computation gives.
 struct TurnCache {
@@ -115,14 +122,16 @@ void BlitMemImgRotated(MEMIMG* destination, const MEMIMG* source, int x, int y, 
         return;
     }
 
+    // The views first: they do not wait on the geometry.
+    TexturedJob job = MakeTexturedJob(destination, source, blend, setup);
     int32_t columnU, columnV;
     if (!TruncateChecked(static_cast<float>(cosPlus) / scale, &columnU) ||
         !TruncateChecked(static_cast<float>(sinMinus) / scale, &columnV))
         return;
 
     // The corners reach this far either way from the centre.
-    const int64_t reachX = std::max(std::abs(int64_t{x0}), std::abs(int64_t{x1}));
-    const int64_t reachY = std::max(std::abs(int64_t{y0}), std::abs(int64_t{y1}));
+    const int64_t reachX = Greater(std::abs(int64_t{x0}), std::abs(int64_t{x1}));
+    const int64_t reachY = Greater(std::abs(int64_t{y0}), std::abs(int64_t{y1}));
     if (reachY == 0) return;
     DrawBounds box = {(centreX - reachX) / kFixedOne - 2, (centreY - reachY) / kFixedOne - 2,
                       (centreX + reachX) / kFixedOne + 4, (centreY + reachY) / kFixedOne + 4};
@@ -149,7 +158,6 @@ void BlitMemImgRotated(MEMIMG* destination, const MEMIMG* source, int x, int y, 
 
     // The box's top-left pixel maps to (u0, v0); the rows step by the mean change down its left
     // edge.
-    TexturedJob job = MakeTexturedJob(destination, source, blend, setup);
     job.plane.xRef = box.left;
     job.plane.yRef = box.top;
     job.plane.uRef = u0;
