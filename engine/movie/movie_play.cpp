@@ -32,7 +32,9 @@ void StepTheoraMovie(MovieRecord* movie) {
     } else {
         clock = static_cast<int64_t>(GetSoundPositionMs(movie->soundtrack)) * 1000;
         target = FrameAt(clock, info.frameRate);
-        if (target >= total) target = total - 1;
+        // A soundtrack that has played out no longer tells the time (its position may read 0
+        // again): the movie is at its end.
+        if (target >= total || CheckSoundPlaying(movie->soundtrack) == 0) target = total - 1;
     }
     int64_t current = GetTheoraCurrentFrame(movie->decoder);
     if (target != current) {
@@ -70,8 +72,9 @@ int PauseMovie(int movieHandle, int keepMark) {
     if (movie == nullptr) return -1;
     if (movie->paused) return 0;
     if (movie->theoraFlag) {
-        StopSoundHandle(movie->soundtrack);
+        // The last step while the soundtrack still tells the time, then the sound stops.
         UpdateMovieFrame(movieHandle, 0);
+        StopSoundHandle(movie->soundtrack);
     } else if (!PauseDirectShowMovie(movie)) {
         return 0;
     }
