@@ -1,0 +1,96 @@
+// Rotated draws of small sources against a pinned checksum: every border of the destination and
+// of the draw area crossed, the angles next to multiples of pi/2, tiny, huge and negative scales,
+// centres far away, and the refusals among them. Any change of a pixel, or of which draws are
+// refused, shows here.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "blit_test_support.h"
+
+namespace {
+
+struct Lcg {
+    uint64_t state;
+    uint32_t next() {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        return static_cast<uint32_t>(state >> 33);
+    }
+    int below(int n) { return static_cast<int>(next() % static_cast<uint32_t>(n)); }
+    double unit() { return next() / 4294967296.0; }
+};
+
+float Angle(Lcg& random) {
+    switch (random.below(10)) {
+    case 0: {
+        // Within a few floats of a multiple of pi/2.
+        float angle = static_cast<float>((random.below(9) - 4) * M_PI_2);
+        uint32_t bits;
+        std::memcpy(&bits, &angle, sizeof bits);
+        bits += static_cast<uint32_t>(random.below(5) - 2);
+        std::memcpy(&angle, &bits, sizeof bits);
+        return angle;
+    }
+    case 1: {
+        const float special[] = {0.0f, -0.0f, 1e-30f, 5000.0f, -1e6f, 1e30f};
+        return special[random.below(6)];
+    }
+    case 2: return static_cast<float>((random.unit() - 0.5) * 20000);
+    default: return static_cast<float>((random.unit() - 0.5) * 14);
+    }
+}
+
+float Scale(Lcg& random) {
+    switch (random.below(12)) {
+    case 0: {
+        const float special[] = {1.0f, 0.5f, -1.0f, 1e-30f, 1e-4f, 1e6f, 3e38f, 0.001f};
+        return special[random.below(8)];
+    }
+    case 1: return -static_cast<float>(0.1 + random.unit() * 3);
+    default: return static_cast<float>(0.4 + random.unit() * 3);
+    }
+}
+
+TEST(RotateChecksum, SmallSourcesAtEveryBorderMatchThePinnedChecksum) {
+    Lcg random{77};
+    uint64_t hash = 14695981039346656037ull;
+    int drawn = 0;
+    for (int round = 0; round < 4000; ++round) {
+        int type = random.below(2);
+        int w = 1 + random.below(20), h = 1 + random.below(20);
+        TestImage source(w, h, type, 0, 0, 0, static_cast<uint32_t>(random.below(3)));
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                uint32_t value = random.below(6) == 0 ? random.below(3) : random.next();
+                source.set(x, y, value);
+            }
+        int dw = 8 + random.below(40), dh = 8 + random.below(40);
+        TestImage dest(dw, dh, type);
+        for (int y = 0; y < dh; ++y)
+            for (int x = 0; x < dw; ++x) dest.set(x, y, random.next());
+        SetBlend(random.below(4) == 0 ? 4 : 0, 255);
+        if (random.below(2))
+            g_DrawSettings.drawArea = {random.below(12) - 4, random.below(12) - 4,
+                                       dw - 6 + random.below(12), dh - 6 + random.below(12)};
+        // Centres around every border, now and then far away.
+        int x = random.below(32) == 0 ? random.below(200000) - 100000 : random.below(dw + 30) - 15;
+        int y = random.below(32) == 0 ? random.below(200000) - 100000 : random.below(dh + 30) - 15;
+        float angle = Angle(random);
+        float scale = Scale(random);
+        int trans = random.below(2);
+        int turn = random.below(8) == 0;
+        std::vector<uint8_t> before = dest.snapshot();
+        BlitMemImgRotated(dest.get(), source.get(), x, y, angle, scale, trans, turn, nullptr);
+        std::vector<uint8_t> after = dest.snapshot();
+        drawn += after != before;
+        for (uint8_t b : after) hash = (hash ^ b) * 1099511628211ull;
+    }
+    EXPECT_GT(drawn, 1200);
+    std::printf("drawn %d of 4000, checksum %016llx\n", drawn,
+                static_cast<unsigned long long>(hash));
+    EXPECT_EQ(hash, 0x34b114f9dceb7b39ull);
+}
+
+} // namespace
