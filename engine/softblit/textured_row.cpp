@@ -79,10 +79,12 @@ inline AxisBounds MakeAxisBounds(int64_t s0, int64_t d, int64_t e, int64_t limit
     axis.slope = (e ^ rising) - rising;
     // A constant row (d = 0) is all inside or all outside: its bounds are scaled past the width.
     axis.scale = 1 + (width & -static_cast<int64_t>(d == 0));
-    axis.quotientStep = FloorDivide(axis.slope * axis.scale, axis.divisor);
-    axis.remainderStep = axis.slope * axis.scale - axis.quotientStep * axis.divisor;
-    axis.lengthQuotient = FloorDivide(limit * axis.scale, axis.divisor);
-    axis.lengthRemainder = limit * axis.scale - axis.lengthQuotient * axis.divisor;
+    const FloorQuotient step = DivideRoundingDown(axis.slope * axis.scale, axis.divisor);
+    axis.quotientStep = step.quotient;
+    axis.remainderStep = step.remainder;
+    const FloorQuotient length = DivideRoundingDown(limit * axis.scale, axis.divisor);
+    axis.lengthQuotient = length.quotient;
+    axis.lengthRemainder = length.remainder;
     return axis;
 }
 
@@ -115,7 +117,8 @@ inline RegionStart StartOf(const SourcePlane& plane, const DrawBounds& region) {
             static_cast<int32_t>(plane.vRef + dx * plane.vx + dy * plane.vy)};
 }
 
-inline bool PlaneInWindow(const TexturedJob& job, RegionStart start, int64_t width, int64_t height) {
+inline bool PlaneInWindow(const TexturedJob& job, RegionStart start, int64_t width,
+                          int64_t height) {
     const SourcePlane& plane = job.plane;
     return AxisInWindow(start.u, static_cast<int32_t>(plane.ux), static_cast<int32_t>(plane.uy),
                         job.uLimit, width, height) &&
@@ -142,10 +145,10 @@ InsideColumns PrepareInsideColumns(const TexturedJob& job, const DrawBounds& reg
     const SourcePlane& plane = job.plane;
     const RegionStart start = StartOf(plane, region);
     if (!PlaneInWindow(job, start, width, height)) return inside;
-    inside.u = MakeAxisBounds(start.u, static_cast<int32_t>(plane.ux), static_cast<int32_t>(plane.uy),
-                              job.uLimit, width);
-    inside.v = MakeAxisBounds(start.v, static_cast<int32_t>(plane.vx), static_cast<int32_t>(plane.vy),
-                              job.vLimit, width);
+    inside.u = MakeAxisBounds(start.u, static_cast<int32_t>(plane.ux),
+                              static_cast<int32_t>(plane.uy), job.uLimit, width);
+    inside.v = MakeAxisBounds(start.v, static_cast<int32_t>(plane.vx),
+                              static_cast<int32_t>(plane.vy), job.vLimit, width);
     inside.u.Seek(0);
     inside.v.Seek(0);
     inside.stepped = true;

@@ -123,15 +123,24 @@ void DrawTexturedRow(const TexturedJob& job, int64_t y, int64_t x0, int64_t n) {
         if (u < job.uLimit && v < job.vLimit) DrawInsideRun<Loop>(job, y, x0 + i, 1);
 }
 
-// a / b rounded down, b > 0. Small operands take the cheaper 32-bit division.
-inline int64_t FloorDivide(int64_t a, int64_t b) {
-    if (a == static_cast<int32_t>(a) && b > 0 && b == static_cast<int32_t>(b)) {
-        int32_t a32 = static_cast<int32_t>(a);
-        int32_t b32 = static_cast<int32_t>(b);
-        return (a32 / b32) - (a32 % b32 < 0);
+// a = quotient b + remainder with 0 <= remainder < b, for b > 0: the quotient rounded down.
+// Small operands take the cheaper 32-bit division; the remainder comes from the same division.
+struct FloorQuotient {
+    int64_t quotient;
+    int64_t remainder;
+};
+
+inline FloorQuotient DivideRoundingDown(int64_t a, int64_t b) {
+    int64_t q, r;
+    if (a == static_cast<int32_t>(a) && b == static_cast<int32_t>(b)) {
+        q = static_cast<int32_t>(a) / static_cast<int32_t>(b);
+        r = static_cast<int32_t>(a) % static_cast<int32_t>(b);
+    } else {
+        q = a / b;
+        r = a % b;
     }
-    int64_t q = a / b;
-    return (a % b != 0 && a < 0) ? q - 1 : q;
+    const int64_t below = r >> 63;  // all ones when a negative quotient was rounded up
+    return {q + below, r + (b & below)};
 }
 
 // The columns of one coordinate's inside stretch on row r of a region: from first = ceil((origin
@@ -152,9 +161,10 @@ struct AxisBounds {
     int64_t past;
 
     void Seek(int64_t r) {
-        int64_t top = (origin + r * slope) * scale + divisor - 1;
-        first = FloorDivide(top, divisor);
-        firstRemainder = top - first * divisor;
+        const FloorQuotient top =
+            DivideRoundingDown((origin + r * slope) * scale + divisor - 1, divisor);
+        first = top.quotient;
+        firstRemainder = top.remainder;
         FindPast();
     }
 

@@ -37,9 +37,9 @@ uint32_t ToBits(float value) {
     softblit::ComputeFixedSinCos(angle, &s, &c);
     LibraryFixedSinCos(angle, &ls, &lc);
     if (s == ls && c == lc) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "angle " << angle << " (bits " << std::hex << ToBits(angle)
-                                         << std::dec << "): " << s << ", " << c << " against " << ls
-                                         << ", " << lc;
+    return ::testing::AssertionFailure() << "angle " << angle << " (bits " << std::hex
+                                         << ToBits(angle) << std::dec << "): " << s << ", " << c
+                                         << " against " << ls << ", " << lc;
 }
 
 TEST(FixedSinCos, AgreesWithTheLibrary) {
@@ -53,14 +53,16 @@ TEST(FixedSinCos, AgreesWithTheLibrary) {
     for (int k = -2700; k <= 2700; k += (k > -20 && k < 20) ? 1 : 7) {
         uint32_t centre = ToBits(static_cast<float>(k * M_PI_2));
         for (int step = -64; step <= 64; ++step) {
-            float angle = k == 0 ? FromBits(static_cast<uint32_t>(std::abs(step)) | (step < 0 ? 0x80000000u : 0))
-                                 : FromBits(centre + static_cast<uint32_t>(step));
+            // At 0 the floats run from the negative side through both zeros to the positive.
+            uint32_t sign = step < 0 ? 0x80000000u : 0u;
+            uint32_t nearZero = static_cast<uint32_t>(std::abs(step)) | sign;
+            float angle = FromBits(k == 0 ? nearZero : centre + static_cast<uint32_t>(step));
             ASSERT_TRUE(AgreesWithLibrary(angle));
         }
     }
     // The ends of the reduced range, zeros, subnormals and the values beyond any range.
-    for (float angle : {4096.0f, std::nextafter(4096.0f, 0.0f), std::nextafter(4096.0f, 1e9f), -4096.0f,
-                        0.0f, -0.0f, std::numeric_limits<float>::denorm_min(),
+    for (float angle : {4096.0f, std::nextafter(4096.0f, 0.0f), std::nextafter(4096.0f, 1e9f),
+                        -4096.0f, 0.0f, -0.0f, std::numeric_limits<float>::denorm_min(),
                         std::numeric_limits<float>::min(), 1e-20f, 0.7853982f, 1e10f, -3e38f,
                         std::numeric_limits<float>::max()})
         EXPECT_TRUE(AgreesWithLibrary(angle));
