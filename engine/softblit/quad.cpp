@@ -1,9 +1,10 @@
 // Free quadrilateral: the whole source drawn as two triangles that share the diagonal from the
-// source's top-right to its bottom-left.
+// source's top-right to its bottom-left, with one set-up for both.
 #include <algorithm>
 
 #include "softblit/kernel_common.h"
 #include "softblit/softblit.h"
+#include "softblit/triangle.h"
 
 using namespace softblit;
 
@@ -30,6 +31,5 @@ void FillMemImgQuad(MEMIMG* destination, const MEMIMG* source, const int32_t* po
     int32_t w = source->width;
     int32_t h = source->height;
     TriangleVertex v[4] = {{p[0], p[1], 0, 0}, {p[2], p[3], w, 0}, {p[4], p[5], 0, h}, {p[6], p[7], w, h}};
-    FillMemImgTriangle(destination, source, v, trans, blend, 0);
-    FillMemImgTriangle(destination, source, v + 1, trans, blend, 0);
+    DrawTexturedQuad(destination, source, v, trans, blend);
 }

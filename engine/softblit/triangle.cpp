@@ -6,6 +6,7 @@
 #include "softblit/blit_frame.h"
 #include "softblit/kernel_common.h"
 #include "softblit/textured_row.h"
+#include "softblit/triangle.h"
 #include "softblit/softblit.h"
 
 namespace softblit {
@@ -80,11 +81,17 @@ void SortByKey(const int64_t key[3], int order[3]) {
             if (key[order[i]] > key[order[j]]) std::swap(order[i], order[j]);
 }
 
+// The rows are at least 1; a step that fits in 32 bits (any edge under 8192 pixels wide) takes
+// the cheaper 32-bit division, which truncates alike.
 Segment MakeSegment(const FixedCorner& from, const FixedCorner& to, int64_t startX) {
     Segment s;
     s.rows = FixedIntPart(to.y - from.y);
     s.x = startX;
-    s.step = (to.x - startX) / s.rows;
+    int64_t dx = to.x - startX;
+    if (dx == static_cast<int32_t>(dx) && s.rows == static_cast<int32_t>(s.rows))
+        s.step = static_cast<int32_t>(dx) / static_cast<int32_t>(s.rows);
+    else
+        s.step = dx / s.rows;
     s.row = FixedIntPart(from.y);
     return s;
 }
@@ -212,7 +219,73 @@ void DrawFlat(const FlatSetup& setup, uint8_t* pixels, int64_t pitch, const Edge
     });
 }
 
+// A triangle's source plane and edge walk, from its corners.
+struct TriangleShape {
+    FixedCorner fixed[3];
+    SourcePlane plane;
+    EdgeWalk walk;
+};
+
+// False when the corners are collinear (nothing to draw).
+bool ShapeTriangle(const TriangleVertex* vertices, TriangleShape* shape) {
+    FixedCorner* fixed = shape->fixed;
+    int64_t xKeys[3];
+    for (int i = 0; i < 3; ++i) {
+        fixed[i] = {int64_t{vertices[i].x} * kFixedOne + kFixedOne / 2,
+                    int64_t{vertices[i].y} * kFixedOne + kFixedOne / 2};
+        xKeys[i] = fixed[i].x;
+    }
+    // The area test and the source plane, from the corner order by x (its first is the reference).
+    int byX[3];
+    SortByKey(xKeys, byX);
+    const TriangleVertex& r = vertices[byX[0]];
+    const TriangleVertex& a = vertices[byX[1]];
+    const TriangleVertex& b = vertices[byX[2]];
+    int64_t dx1 = int64_t{a.x} - r.x, dy1 = int64_t{a.y} - r.y;
+    int64_t dx2 = int64_t{b.x} - r.x, dy2 = int64_t{b.y} - r.y;
+    int64_t d = dy1 * dx2 - dy2 * dx1;
+    if (d == 0) return false;
+    int64_t du1 = int64_t{a.u} - r.u, dv1 = int64_t{a.v} - r.v;
+    int64_t du2 = int64_t{b.u} - r.u, dv2 = int64_t{b.v} - r.v;
+    SourcePlane& plane = shape->plane;
+    plane.ux = Gradient(dy1 * du2 - dy2 * du1, d);
+    plane.uy = Gradient(du1 * dx2 - dx1 * du2, d);
+    plane.vx = Gradient(dy1 * dv2 - dy2 * dv1, d);
+    plane.vy = Gradient(dv1 * dx2 - dx1 * dv2, d);
+    plane.xRef = FixedIntPart(fixed[byX[0]].x);
+    plane.yRef = FixedIntPart(fixed[byX[0]].y);
+    plane.uRef = static_cast<uint32_t>(r.u) << kFixedShift;
+    plane.vRef = static_cast<uint32_t>(r.v) << kFixedShift;
+    shape->walk = BuildEdgeWalk(vertices, fixed);
+    return true;
+}
+
+template <class Loop>
+void DrawShape(TexturedJob& job, const TriangleShape& shape, const DrawBounds& bounds) {
+    job.plane = shape.plane;
+    DrawBounds region = WalkRegion(shape.walk, shape.fixed, bounds);
+    DrawTextured<Loop>(job, shape.walk, region, bounds);
+}
+
 } // namespace
+
+void DrawTexturedQuad(MEMIMG* destination, const MEMIMG* source, const TriangleVertex* corners,
+                      int trans, const MEMIMG* blend) {
+    FrameSetup setup;
+    if (!PrepareFrame(destination, source, blend, trans, &setup)) return;
+    if (source->width >= kMaxKernelSource || source->height >= kMaxKernelSource) return;
+    DrawBounds bounds;
+    if (!GetDrawBounds(destination, &bounds)) return;
+    TriangleShape first, second;
+    const bool drawFirst = ShapeTriangle(corners, &first);
+    const bool drawSecond = ShapeTriangle(corners + 1, &second);
+    TexturedJob job = MakeTexturedJob(destination, source, blend, setup);
+    WithTexelLoop(setup.choice, [&](auto loop) {
+        if (drawFirst) DrawShape<decltype(loop)>(job, first, bounds);
+        if (drawSecond) DrawShape<decltype(loop)>(job, second, bounds);
+    });
+}
+
 } // namespace softblit
 
 using namespace softblit;
@@ -231,45 +304,13 @@ void FillMemImgTriangle(MEMIMG* destination, const MEMIMG* source, const Triangl
     DrawBounds bounds;
     if (!GetDrawBounds(destination, &bounds)) return;
 
-    FixedCorner fixed[3];
-    int64_t xKeys[3];
-    for (int i = 0; i < 3; ++i) {
-        fixed[i] = {int64_t{vertices[i].x} * kFixedOne + kFixedOne / 2,
-                    int64_t{vertices[i].y} * kFixedOne + kFixedOne / 2};
-        xKeys[i] = fixed[i].x;
-    }
-    // The area test and the source plane, from the corner order by x (its first is the reference).
-    int byX[3];
-    SortByKey(xKeys, byX);
-    const TriangleVertex& r = vertices[byX[0]];
-    const TriangleVertex& a = vertices[byX[1]];
-    const TriangleVertex& b = vertices[byX[2]];
-    int64_t dx1 = int64_t{a.x} - r.x, dy1 = int64_t{a.y} - r.y;
-    int64_t dx2 = int64_t{b.x} - r.x, dy2 = int64_t{b.y} - r.y;
-    int64_t d = dy1 * dx2 - dy2 * dx1;
-    if (d == 0) return;
-    int64_t du1 = int64_t{a.u} - r.u, dv1 = int64_t{a.v} - r.v;
-    int64_t du2 = int64_t{b.u} - r.u, dv2 = int64_t{b.v} - r.v;
-    SourcePlane plane;
-    plane.ux = Gradient(dy1 * du2 - dy2 * du1, d);
-    plane.uy = Gradient(du1 * dx2 - dx1 * du2, d);
-    plane.vx = Gradient(dy1 * dv2 - dy2 * dv1, d);
-    plane.vy = Gradient(dv1 * dx2 - dx1 * dv2, d);
-    plane.xRef = FixedIntPart(fixed[byX[0]].x);
-    plane.yRef = FixedIntPart(fixed[byX[0]].y);
-    plane.uRef = static_cast<uint32_t>(r.u) << kFixedShift;
-    plane.vRef = static_cast<uint32_t>(r.v) << kFixedShift;
-
-    EdgeWalk walk = BuildEdgeWalk(vertices, fixed);
+    TriangleShape shape;
+    if (!ShapeTriangle(vertices, &shape)) return;
     int64_t pitch = destination->base->pitch;
     if (source == nullptr) {
-        DrawFlat(flat, destination->pixels, pitch, walk, bounds);
+        DrawFlat(flat, destination->pixels, pitch, shape.walk, bounds);
         return;
     }
     TexturedJob job = MakeTexturedJob(destination, source, blend, textured);
-    job.plane = plane;
-    DrawBounds region = WalkRegion(walk, fixed, bounds);
-    WithTexelLoop(textured.choice, [&](auto loop) {
-        DrawTextured<decltype(loop)>(job, walk, region, bounds);
-    });
+    WithTexelLoop(textured.choice, [&](auto loop) { DrawShape<decltype(loop)>(job, shape, bounds); });
 }

@@ -258,6 +258,59 @@ TEST(Triangle, DrawnInStripsAsWhole) {
     }
 }
 
+// A quadrilateral's two triangles share one set-up: random quadrilaterals (folded, collinear,
+// beyond every border) under draw areas that clip each border come out as the two triangles
+// drawn one after the other.
+TEST(Triangle, QuadAsItsTwoTriangles) {
+    std::mt19937 random(41);
+    auto pick = [&](int n) { return static_cast<int>(random() % n); };
+    const int modes[] = {0, 0, 1, 3, 4};
+    for (int round = 0; round < 300; ++round) {
+        const int type = pick(2);
+        const int mode = modes[pick(5)];
+        const int w = 1 + pick(20), h = 1 + pick(20);
+        const uint32_t key = static_cast<uint32_t>(pick(3));
+        TestImage source(w, h, type, false, false, 0, key);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) source.set(x, y, pick(4) == 0 ? key : static_cast<uint32_t>(random()));
+        TestImage blend(w, h, kMemImgChannel8);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) blend.set(x, y, static_cast<uint32_t>(random() & 0xFF));
+        const bool withBlend = pick(4) == 0;
+        int32_t p[8];
+        for (int i = 0; i < 8; i += 2) {
+            p[i] = pick(80) - 16;
+            p[i + 1] = pick(70) - 15;
+        }
+        if (pick(8) == 0) {
+            // Three corners on one line.
+            p[4] = p[0] + (p[2] - p[0]) * 2;
+            p[5] = p[1] + (p[3] - p[1]) * 2;
+        }
+        const V_RECT area = {pick(12) - 2, pick(12) - 2, 36 + pick(16), 28 + pick(16)};
+        const int trans = pick(2);
+        std::vector<uint32_t> background(48 * 40);
+        for (uint32_t& b : background) b = static_cast<uint32_t>(random());
+        auto draw = [&](bool quad) {
+            TestImage dest(48, 40, type);
+            for (int y = 0; y < 40; ++y)
+                for (int x = 0; x < 48; ++x) dest.set(x, y, background[y * 48 + x]);
+            SetBlend(mode, 160);
+            g_DrawSettings.drawArea = area;
+            const MEMIMG* b = withBlend ? blend.get() : nullptr;
+            if (quad) {
+                FillMemImgQuad(dest.get(), source.get(), p, trans, b);
+            } else {
+                TriangleVertex v[4] = {{p[0], p[1], 0, 0}, {p[2], p[3], w, 0}, {p[4], p[5], 0, h}, {p[6], p[7], w, h}};
+                FillMemImgTriangle(dest.get(), source.get(), v, trans, b, 0);
+                FillMemImgTriangle(dest.get(), source.get(), v + 1, trans, b, 0);
+            }
+            return dest.snapshot();
+        };
+        ASSERT_EQ(draw(false), draw(true)) << "round " << round;
+    }
+}
+
 // ---------------------------------------------------------------- reference from the rules
 
 // Exact edge position at row y of the edge from a to b, measured as the kernel's rules state:
