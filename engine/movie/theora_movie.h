@@ -35,7 +35,7 @@ struct TheoraPageIndexEntry {
 // One decoded frame kept for display. The planes are top-down with a positive stride.
 struct TheoraFrameStockEntry {
     std::atomic<int32_t> valid;
-    int32_t frame;
+    std::atomic<int32_t> frame;  // looked for by the main thread without the lock
     uint8_t* y;
     uint8_t* u;  // Cb
     uint8_t* v;  // Cr

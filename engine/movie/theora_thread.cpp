@@ -87,7 +87,7 @@ bool InWindow(const TheoraMovie* movie, int32_t current, int64_t frame) {
 void DropOutsideWindow(TheoraMovie* movie, int32_t current) {
     for (int i = 0; i < movie->stockCount; ++i) {
         TheoraFrameStockEntry& entry = movie->stock[i];
-        if (entry.valid.load() && !InWindow(movie, current, entry.frame)) entry.valid.store(0);
+        if (entry.valid.load() && !InWindow(movie, current, entry.frame.load())) entry.valid.store(0);
     }
 }
 

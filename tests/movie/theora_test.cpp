@@ -220,7 +220,7 @@ TEST_F(TheoraTest, TheStockKeepsTheWindowAheadOfTheCurrentFrame) {
     ASSERT_EQ(movie->state.load(), kTheoraStockFull);
     std::vector<int> frames;
     for (int i = 0; i < movie->stockCount; ++i)
-        if (movie->stock[i].valid.load()) frames.push_back(movie->stock[i].frame);
+        if (movie->stock[i].valid.load()) frames.push_back(movie->stock[i].frame.load());
     std::sort(frames.begin(), frames.end());
     EXPECT_EQ(frames, (std::vector<int>{0, 1, 8, 9}));
     Close(movie);
