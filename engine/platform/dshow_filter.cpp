@@ -1,6 +1,7 @@
 // The frame of the platform's own filters: pins, their connection and allocator, the filter's
 // state and graph membership, and the pin and media type enumerators.
 #include "platform/dshow_filter.h"
+#include "platform/dshow_object.h"
 
 #include <new>
 #include <vector>
@@ -9,67 +10,11 @@ namespace dshow {
 
 namespace {
 
-template <class Interface, class Item>
-class Enumerator : public Interface {
-public:
-    V_HRESULT QueryInterface(const V_GUID& iid, void** object) override {
-        if (object == nullptr) return V_E_POINTER;
-        *object = nullptr;
-        if (iid == V_IID_IUnknown) {
-            *object = this;
-            AddRef();
-            return V_S_OK;
-        }
-        return V_E_NOINTERFACE;
-    }
-    V_ULONG AddRef() override { return static_cast<V_ULONG>(++m_cRef); }
-    V_ULONG Release() override {
-        long left = --m_cRef;
-        if (left == 0) delete this;
-        return static_cast<V_ULONG>(left);
-    }
-    V_HRESULT Skip(V_ULONG count) override {
-        m_Position += count;
-        return m_Position <= m_Items.size() ? V_S_OK : V_S_FALSE;
-    }
-    V_HRESULT Reset() override {
-        m_Position = 0;
-        return V_S_OK;
-    }
-    virtual ~Enumerator() = default;
+using PinEnumerator = InterfaceListEnumerator<V_IEnumPins, V_IPin>;
 
-protected:
-    std::vector<Item> m_Items;
-    size_t m_Position = 0;
-    std::atomic<long> m_cRef{0};
-};
-
-class PinEnumerator : public Enumerator<V_IEnumPins, V_IPin*> {
+class TypeEnumerator : public ListEnumerator<V_IEnumMediaTypes, V_AM_MEDIA_TYPE> {
 public:
-    PinEnumerator(V_IPin* const* pins, int count) {
-        for (int i = 0; i < count; ++i) {
-            pins[i]->AddRef();
-            m_Items.push_back(pins[i]);
-        }
-    }
-    ~PinEnumerator() override {
-        for (V_IPin* pin : m_Items) pin->Release();
-    }
-    V_HRESULT Next(V_ULONG count, V_IPin** pins, V_ULONG* fetched) override {
-        if (pins == nullptr) return V_E_POINTER;
-        V_ULONG n = 0;
-        while (n < count && m_Position < m_Items.size()) {
-            pins[n] = m_Items[m_Position++];
-            pins[n++]->AddRef();
-        }
-        if (fetched != nullptr) *fetched = n;
-        return n == count ? V_S_OK : V_S_FALSE;
-    }
-};
-
-class TypeEnumerator : public Enumerator<V_IEnumMediaTypes, V_AM_MEDIA_TYPE> {
-public:
-    TypeEnumerator(const V_AM_MEDIA_TYPE* types, int count) {
+    TypeEnumerator(const V_AM_MEDIA_TYPE* types, int count) : ListEnumerator(V_IID_IEnumMediaTypes) {
         for (int i = 0; i < count; ++i) {
             V_AM_MEDIA_TYPE copy{};
             if (V_SUCCEEDED(V_CopyMediaType(&copy, &types[i]))) m_Items.push_back(copy);
@@ -94,7 +39,7 @@ public:
 }  // namespace
 
 V_IEnumPins* MakePinEnumerator(V_IPin* const* pins, int count) {
-    auto* e = new (std::nothrow) PinEnumerator(pins, count);
+    auto* e = new (std::nothrow) PinEnumerator(V_IID_IEnumPins, std::vector<V_IPin*>(pins, pins + count));
     if (e != nullptr) e->AddRef();
     return e;
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/dshow_filter.h"
+#include "platform/dshow_object.h"
 #include "platform/file_names.h"
 #include "platform/kernel.h"
 
@@ -20,22 +21,9 @@ namespace {
 constexpr int kMaxRenderDepth = 6;
 
 // The graph's default clock: the monotonic clock in 100-ns units.
-class SystemClock : public V_IReferenceClock {
+class SystemClock : public SingleInterfaceObject<V_IReferenceClock> {
 public:
-    V_HRESULT QueryInterface(const V_GUID& iid, void** object) override {
-        if (object == nullptr) return V_E_POINTER;
-        *object = nullptr;
-        if (!(iid == V_IID_IUnknown || iid == V_IID_IReferenceClock)) return V_E_NOINTERFACE;
-        *object = this;
-        AddRef();
-        return V_S_OK;
-    }
-    V_ULONG AddRef() override { return static_cast<V_ULONG>(++m_cRef); }
-    V_ULONG Release() override {
-        long left = --m_cRef;
-        if (left == 0) delete this;
-        return static_cast<V_ULONG>(left);
-    }
+    SystemClock() : SingleInterfaceObject(V_IID_IReferenceClock) {}
     V_HRESULT GetTime(V_REFERENCE_TIME* time) override {
         if (time == nullptr) return V_E_POINTER;
         timespec now{};
@@ -43,58 +31,9 @@ public:
         *time = static_cast<V_REFERENCE_TIME>(now.tv_sec) * 10000000 + now.tv_nsec / 100;
         return V_S_OK;
     }
-    virtual ~SystemClock() = default;
-
-private:
-    std::atomic<long> m_cRef{0};
 };
 
-class FilterEnumerator : public V_IEnumFilters {
-public:
-    explicit FilterEnumerator(const std::vector<V_IBaseFilter*>& filters) : m_Items(filters) {
-        for (V_IBaseFilter* f : m_Items) f->AddRef();
-    }
-    virtual ~FilterEnumerator() {
-        for (V_IBaseFilter* f : m_Items) f->Release();
-    }
-    V_HRESULT QueryInterface(const V_GUID& iid, void** object) override {
-        if (object == nullptr) return V_E_POINTER;
-        *object = nullptr;
-        if (!(iid == V_IID_IUnknown || iid == V_IID_IEnumFilters)) return V_E_NOINTERFACE;
-        *object = this;
-        AddRef();
-        return V_S_OK;
-    }
-    V_ULONG AddRef() override { return static_cast<V_ULONG>(++m_cRef); }
-    V_ULONG Release() override {
-        long left = --m_cRef;
-        if (left == 0) delete this;
-        return static_cast<V_ULONG>(left);
-    }
-    V_HRESULT Next(V_ULONG count, V_IBaseFilter** filters, V_ULONG* fetched) override {
-        if (filters == nullptr) return V_E_POINTER;
-        V_ULONG n = 0;
-        while (n < count && m_Position < m_Items.size()) {
-            filters[n] = m_Items[m_Position++];
-            filters[n++]->AddRef();
-        }
-        if (fetched != nullptr) *fetched = n;
-        return n == count ? V_S_OK : V_S_FALSE;
-    }
-    V_HRESULT Skip(V_ULONG count) override {
-        m_Position += count;
-        return m_Position <= m_Items.size() ? V_S_OK : V_S_FALSE;
-    }
-    V_HRESULT Reset() override {
-        m_Position = 0;
-        return V_S_OK;
-    }
-
-private:
-    std::vector<V_IBaseFilter*> m_Items;
-    size_t m_Position = 0;
-    std::atomic<long> m_cRef{0};
-};
+using FilterEnumerator = InterfaceListEnumerator<V_IEnumFilters, V_IBaseFilter>;
 
 // The pins of a filter, each referenced; released by the destructor.
 struct PinList {
@@ -242,7 +181,7 @@ public:
     V_HRESULT EnumFilters(V_IEnumFilters** filters) override {
         if (filters == nullptr) return V_E_POINTER;
         std::lock_guard<std::recursive_mutex> guard(m_Lock);
-        auto* e = new (std::nothrow) FilterEnumerator(Snapshot());
+        auto* e = new (std::nothrow) FilterEnumerator(V_IID_IEnumFilters, Snapshot());
         *filters = e;
         if (e == nullptr) return V_E_OUTOFMEMORY;
         e->AddRef();
