@@ -3,7 +3,10 @@
 // refused files and the graph's end while streaming.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <mutex>
@@ -114,20 +117,25 @@ struct Graph {
 
 class MovieGraph : public ::testing::Test {
 protected:
+    // Each test runs in a process of its own, all in one folder: the movie is named per process.
     static void SetUpTestSuite() {
-        made = media::WriteTestMovie("graph_test.avi", 64, 48, 12, 24);
+        movie = "graph_test-" + std::to_string(getpid()) + ".avi";
+        made = media::WriteTestMovie(movie, 64, 48, 12, 24);
     }
+    static void TearDownTestSuite() { std::remove(movie.c_str()); }
     void SetUp() override {
         if (!made) GTEST_SKIP() << "no MPEG-4 encoder or AVI writer";
     }
     static bool made;
+    static std::string movie;
 };
 bool MovieGraph::made = false;
+std::string MovieGraph::movie;
 
 TEST_F(MovieGraph, RendersEveryFrameBottomUpWithoutClock) {
     Graph g;
     ASSERT_NE(g.builder, nullptr);
-    ASSERT_EQ(g.Render("graph_test.avi"), V_S_OK);
+    ASSERT_EQ(g.Render(movie), V_S_OK);
     EXPECT_EQ(g.renderer->info.bmiHeader.biWidth, 64);
     EXPECT_EQ(g.renderer->info.bmiHeader.biHeight, 48);  // positive: bottom-up rows
     EXPECT_EQ(g.renderer->info.bmiHeader.biBitCount, 24);
@@ -171,7 +179,7 @@ TEST_F(MovieGraph, RowsArePaddedToFourBytes) {
 
 TEST_F(MovieGraph, PauseShowsTheFirstFrameAndRunKeepsTheClock) {
     Graph g;
-    ASSERT_EQ(g.Render("graph_test.avi"), V_S_OK);
+    ASSERT_EQ(g.Render(movie), V_S_OK);
     ASSERT_EQ(g.control->Pause(), V_S_OK);
     for (int i = 0; i < 200 && g.renderer->Frames().empty(); ++i) V_Sleep(5);
     V_Sleep(50);
@@ -229,14 +237,14 @@ TEST_F(MovieGraph, RefusedFilesAndReleaseWhileStreaming) {
     {
         // Released while running with the clock: the streaming thread ends with the graph.
         Graph g;
-        ASSERT_EQ(g.Render("graph_test.avi"), V_S_OK);
+        ASSERT_EQ(g.Render(movie), V_S_OK);
         ASSERT_EQ(g.control->Run(), V_S_OK);
         V_Sleep(30);
     }
     {
         // Released while paused and holding a frame.
         Graph g;
-        ASSERT_EQ(g.Render("graph_test.avi"), V_S_OK);
+        ASSERT_EQ(g.Render(movie), V_S_OK);
         ASSERT_EQ(g.control->Pause(), V_S_OK);
         V_Sleep(30);
     }
