@@ -102,7 +102,7 @@ struct VorbisTrack {
 
 }  // namespace movie_files
 
-// The bytes of an Ogg file of the spec's frames.
+// The bytes of an Ogg file holding the described movie's frames (and sound, when asked).
 inline std::vector<uint8_t> EncodeMovie(const MovieSpec& spec) {
     using namespace movie_files;
     std::vector<uint8_t> out;
