@@ -250,32 +250,20 @@ V_HRESULT V_CBaseOutputPin::DecideAllocator(V_IMemInputPin* pin, V_IMemAllocator
     V_ALLOCATOR_PROPERTIES properties{};
     pin->GetAllocatorRequirements(&properties);
     if (properties.cbAlign == 0) properties.cbAlign = 1;
+    // Sizes the allocator just obtained and hands it to the input pin; drops it on failure.
+    auto settle = [&](V_HRESULT hr) {
+        if (V_SUCCEEDED(hr)) hr = DecideBufferSize(*allocator, &properties);
+        if (V_SUCCEEDED(hr)) hr = pin->NotifyAllocator(*allocator, V_FALSE);
+        if (V_SUCCEEDED(hr)) return V_S_OK;
+        if (*allocator != nullptr) {
+            (*allocator)->Release();
+            *allocator = nullptr;
+        }
+        return hr;
+    };
     // The input pin's allocator first, then our own.
-    V_HRESULT hr = pin->GetAllocator(allocator);
-    if (V_SUCCEEDED(hr)) {
-        hr = DecideBufferSize(*allocator, &properties);
-        if (V_SUCCEEDED(hr)) {
-            hr = pin->NotifyAllocator(*allocator, V_FALSE);
-            if (V_SUCCEEDED(hr)) return V_S_OK;
-        }
-    }
-    if (*allocator != nullptr) {
-        (*allocator)->Release();
-        *allocator = nullptr;
-    }
-    hr = InitAllocator(allocator);
-    if (V_SUCCEEDED(hr)) {
-        hr = DecideBufferSize(*allocator, &properties);
-        if (V_SUCCEEDED(hr)) {
-            hr = pin->NotifyAllocator(*allocator, V_FALSE);
-            if (V_SUCCEEDED(hr)) return V_S_OK;
-        }
-    }
-    if (*allocator != nullptr) {
-        (*allocator)->Release();
-        *allocator = nullptr;
-    }
-    return hr;
+    if (settle(pin->GetAllocator(allocator)) == V_S_OK) return V_S_OK;
+    return settle(InitAllocator(allocator));
 }
 
 V_HRESULT V_CBaseOutputPin::Active() {
