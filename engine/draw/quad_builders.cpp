@@ -279,6 +279,11 @@ int PutGraphRotatedQuads(const GraphRecord* graph, float x, float y, double scal
 int PutFreeQuadTiles(const GraphRecord* graph, float x1, float y1, float x2, float y2, float x3,
                      float y3, float x4, float y4, int flags) {
     if (GetDevice() == nullptr) return -1;
+    if (g_DrawSettings.blendGraph != -1) {
+        auto t = [](float value) { return static_cast<int>(value); };
+        return PutFreeQuadInt(t(x1), t(y1), t(x2), t(y2), t(x3), t(y3), t(x4), t(y4), graph,
+                              flags);
+    }
     if (!g_RenderStates.sceneOpen) BeginDeviceScene();
     PrepareDrawState(&graph->image->desc, FirstTexture(graph), static_cast<uint32_t>(flags));
     float w = static_cast<float>(graph->width), h = static_cast<float>(graph->height);

@@ -72,6 +72,9 @@ int PutGraphRotatedQuads(const GraphRecord* graph, float x, float y, double scal
                          int flags, int turn);
 int PutFreeQuadTiles(const GraphRecord* graph, float x1, float y1, float x2, float y2, float x3,
                      float y3, float x4, float y4, int flags);
+int PutFreeQuadInt(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4,
+                   const GraphRecord* graph, int trans);
+
 int PutFilledBoxQuads(int x1, int y1, int x2, int y2, uint32_t colour);
 int PutBoxOutlineLines(int x1, int y1, int x2, int y2, uint32_t colour);
 int PutLineVertices(int x1, int y1, int x2, int y2, uint32_t colour);

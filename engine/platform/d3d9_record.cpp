@@ -394,7 +394,12 @@ public:
     V_HRESULT SetScissorRect(const V_RECT* r) override {
         return Record("SetScissorRect", "%d,%d,%d,%d", r->left, r->top, r->right, r->bottom);
     }
-    V_HRESULT DrawPrimitiveUP(uint32_t type, V_UINT count, const void*, V_UINT stride) override {
+    V_HRESULT DrawPrimitiveUP(uint32_t type, V_UINT count, const void* data,
+                              V_UINT stride) override {
+        V_UINT vertices = type == 1 ? count : type == 2 ? count * 2 : type == 3 ? count + 1
+                        : type == 4 ? count * 3 : count + 2;
+        const auto* bytes = static_cast<const unsigned char*>(data);
+        if (bytes != nullptr) g_Recording.lastVertices.assign(bytes, bytes + vertices * stride);
         return Record("DrawPrimitiveUP", "%u,%u,%u", type, count, stride);
     }
     V_HRESULT DrawIndexedPrimitiveUP(uint32_t type, V_UINT minIndex, V_UINT vertexCount,

@@ -21,6 +21,8 @@ struct V_D3D9Recording {
     bool squareOnly = false;
     bool deviceLost = false;
     int nextObject = 1;
+    // The vertex bytes of the last DrawPrimitiveUP, so that tests can read what was drawn.
+    std::vector<unsigned char> lastVertices;
 
     // Forgets the calls; keeps the settings.
     void ClearCalls() { calls.clear(); }

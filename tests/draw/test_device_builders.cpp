@@ -1,0 +1,57 @@
+// Device-path builders read back from the recording device.
+#include <cstring>
+
+#include "draw_fixture.h"
+#include "graphics/graphics.h"
+
+namespace {
+
+// The vertices of the last DrawPrimitiveUP, read as the given layout.
+template <typename V>
+std::vector<V> LastVertices() {
+    const auto& bytes = V_GetD3D9Recording().lastVertices;
+    std::vector<V> out(bytes.size() / sizeof(V));
+    if (!out.empty()) std::memcpy(out.data(), bytes.data(), out.size() * sizeof(V));
+    return out;
+}
+
+TEST_F(DrawTest, FreeQuadUnderABlendGraphIsOneStripThroughTwoCornerMaps) {
+    StartGraphics(true);
+    int blend = MakeGraph(64, 64);
+    int graph = MakeGraph(32, 32);
+    ASSERT_EQ(SetBlendGraph(blend, 128, 0), 0);
+    Recording().ClearCalls();
+    // Corners clockwise: top-left, top-right, bottom-right, bottom-left; fractions are cut off.
+    ASSERT_EQ(DrawGraphQuad(10.9f, 10.0f, 42.0f, 12.5f, 44.0f, 40.0f, 8.0f, 44.0f, graph, 1), 0);
+    EXPECT_EQ(Draws(), std::vector<std::string>{"DrawPrimitiveUP(5,2,40)"});
+    auto v = LastVertices<Vertex2DBlend>();
+    ASSERT_EQ(v.size(), 4u);
+    // Three corners from the top-left corner's map, the bottom-right one from its own.
+    const float xs[4] = {9.5f, 41.5f, 7.5f, 43.5f}, ys[4] = {9.5f, 11.5f, 43.5f, 39.5f};
+    const float us[4] = {0.0f, 0.5f, 0.0f, 0.5f}, vs[4] = {0.0f, 0.0f, 0.5f, 0.5f};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_FLOAT_EQ(v[i].x, xs[i]) << i;
+        EXPECT_FLOAT_EQ(v[i].y, ys[i]) << i;
+        EXPECT_FLOAT_EQ(v[i].u1, us[i]) << i;
+        EXPECT_FLOAT_EQ(v[i].v1, vs[i]) << i;
+        EXPECT_EQ(v[i].specular, 0xFFFFFFFFu);
+        EXPECT_FLOAT_EQ(v[i].rhw, 1.0f);
+    }
+    EXPECT_FLOAT_EQ(v[3].u2, 1.0f);
+
+    // An axis-aligned rectangle is a stretched draw into the batch.
+    Recording().ClearCalls();
+    ASSERT_EQ(DrawGraphQuad(10, 10, 42, 10, 42, 42, 10, 42, graph, 1), 0);
+    EXPECT_TRUE(Draws().empty());
+    FlushVertexBatch();
+    EXPECT_EQ(Draws(), std::vector<std::string>{"DrawPrimitiveUP(4,2,40)"});
+
+    // Without the blend graph the float builder draws (two triangles of a parallelogram).
+    ASSERT_EQ(SetBlendGraph(-1, 0, 0), 0);
+    Recording().ClearCalls();
+    ASSERT_EQ(DrawGraphQuad(10, 10, 42, 12, 44, 44, 12, 42, graph, 1), 0);
+    FlushVertexBatch();
+    EXPECT_EQ(Draws(), std::vector<std::string>{"DrawPrimitiveUP(4,2,28)"});
+}
+
+}  // namespace
