@@ -3,6 +3,7 @@
 #include "draw/draw.h"
 #include "draw/draw_settings.h"
 #include "draw/font.h"
+#include "graphics/graphics.h"
 
 namespace {
 
@@ -34,17 +35,20 @@ void DrawCell(int graph, const GlyphPlacement& place) {
 
 void DrawGlyphTextured(const FontRecord* font, const GlyphPlacement& place,
                        const GlyphColors& colors) {
-    DrawSettings& s = g_DrawSettings;
-    int blendGraph = s.blendGraph;
+    const DrawSettings& s = g_DrawSettings;
+    int blendGraph = s.blendGraph, border = s.blendBorder, range = s.blendRange;
     uint32_t bright = s.brightColor;
-    s.blendGraph = -1;
+    // Glyphs are drawn without the blend graph: the device's blend texture goes too.
+    if (blendGraph != -1) SetBlendGraph(-1, border, range);
     if ((font->type & kFontEdged) && font->edgeGraph != -1) {
         SetTint(colors.edgeTint);
         DrawCell(font->edgeGraph, place);
     }
     SetTint(colors.bodyTint);
     DrawCell(font->cacheGraph, place);
-    s.blendGraph = blendGraph;
+    // A deleted blend graph keeps its handle set (draws then fail its size check).
+    if (blendGraph != -1 && SetBlendGraph(blendGraph, border, range) != 0)
+        g_DrawSettings.blendGraph = blendGraph;
     SetDrawBrightnessPacked(bright & 0x00FFFFFF);
 }
 

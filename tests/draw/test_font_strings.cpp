@@ -179,3 +179,30 @@ TEST_F(FontTest, SystemFontTextShowsOnTheSoftwareScreen) {
               0);
     EXPECT_GT(LitPixels(10, 10, 80, 40), 50);
 }
+
+TEST_F(FontTest, DeviceStringsUnderABlendGraphDrawPlainGlyphs) {
+    StartGraphics(true);
+    int font = CreateFontToHandle(nullptr, 16, 6, 1, -1, 2, 0, -1, -1);
+    int blend = MakeGraph(64, 64);
+    ASSERT_EQ(SetBlendGraph(blend, 100, 20), 0);
+    for (int vertical = 0; vertical < 2; ++vertical) {
+        Recording().ClearCalls();
+        ASSERT_EQ(DrawStringWithFont(10, 20, "AB", GetScreenColor(255, 255, 255), font,
+                                     GetScreenColor(0, 0, 0), vertical),
+                  0);
+        FlushVertexBatch();
+        // Edge and body of two glyphs: none vanishes or carries blend coordinates.
+        std::vector<std::string> draws = Draws();
+        ASSERT_FALSE(draws.empty()) << vertical;
+        int triangles = 0;
+        for (const std::string& d : draws) {
+            EXPECT_EQ(d.substr(d.size() - 4), ",28)") << d;
+            triangles += std::stoi(d.substr(d.find(',') + 1));
+        }
+        EXPECT_EQ(triangles, 8) << vertical;  // edge and body of two glyphs
+        // The blend graph is back, on the device too.
+        EXPECT_EQ(g_DrawSettings.blendGraph, blend);
+        EXPECT_EQ(g_DrawSettings.blendBorder, 100);
+        EXPECT_NE(g_RenderStates.blendTexture, nullptr);
+    }
+}
