@@ -292,6 +292,20 @@ int DrawThickLine(int x1, int y1, int x2, int y2, uint32_t colour, int thickness
     float ax = nx * h, ay = ny * h;
     float fx1 = static_cast<float>(x1), fy1 = static_cast<float>(y1);
     float fx2 = static_cast<float>(x2), fy2 = static_cast<float>(y2);
+    if (DevicePathForShapes()) {
+        // A strip of two triangles through the polygon road: blend parameter, bright colour,
+        // mask and subtract emulation as for any polygon.
+        int r = 0, g = 0, b = 0;
+        GetScreenColorRGB(colour, &r, &g, &b);
+        uint32_t c = 0xFF000000u | (static_cast<uint32_t>(r) << 16) |
+                     (static_cast<uint32_t>(g) << 8) | static_cast<uint32_t>(b);
+        PolygonVertex corners[4] = {{fx1 + ax, fy1 + ay, 0.0f, 0.0f, c},
+                                    {fx2 + ax, fy2 + ay, 0.0f, 0.0f, c},
+                                    {fx1 - ax, fy1 - ay, 0.0f, 0.0f, c},
+                                    {fx2 - ax, fy2 - ay, 0.0f, 0.0f, c}};
+        DrawPolygonList(corners, 4, V_D3DPT_TRIANGLESTRIP, -5, 0, 0);
+        return 0;
+    }
     // The mask bracket covers the widened line's bounding box and a pixel around it.
     float xs[4] = {fx1 + ax, fx2 + ax, fx1 - ax, fx2 - ax};
     float ys[4] = {fy1 + ay, fy2 + ay, fy1 - ay, fy2 - ay};
@@ -300,25 +314,6 @@ int DrawThickLine(int x1, int y1, int x2, int y2, uint32_t colour, int thickness
                 static_cast<int>(*std::max_element(xs, xs + 4)) + 1,
                 static_cast<int>(*std::max_element(ys, ys + 4)) + 1};
     return DrawMasked(rect, [&] {
-        if (DevicePathForShapes()) {
-            // Two triangles of the widened line in the untextured batch.
-            if (!g_RenderStates.sceneOpen) BeginDeviceScene();
-            if (g_RenderStates.texture != nullptr) SetDeviceTexture(nullptr);
-            PrepareDrawState(nullptr, nullptr, 0x0020);
-            int r = 0, g = 0, b = 0;
-            GetScreenColorRGB(colour, &r, &g, &b);
-            uint32_t c = 0xFF000000u | (static_cast<uint32_t>(r) << 16) |
-                         (static_cast<uint32_t>(g) << 8) | static_cast<uint32_t>(b);
-            auto* v = reinterpret_cast<Vertex2D*>(AppendVertices(V_D3DPT_TRIANGLELIST, 6));
-            float z = g_DrawSettings.vertexZ;
-            Vertex2D corners[4] = {{fx1 + ax, fy1 + ay, z, 1.0f, c},
-                                   {fx2 + ax, fy2 + ay, z, 1.0f, c},
-                                   {fx1 - ax, fy1 - ay, z, 1.0f, c},
-                                   {fx2 - ax, fy2 - ay, z, 1.0f, c}};
-            static const int kOrder[6] = {0, 1, 2, 3, 2, 1};
-            for (int i = 0; i < 6; ++i) v[i] = corners[kOrder[i]];
-            return 0;
-        }
         auto t = [](float value) { return static_cast<int>(value); };
         DrawQuadShapeSoft(t(fx1 + ax), t(fy1 + ay), t(fx2 + ax), t(fy2 + ay), t(fx1 - ax),
                           t(fy1 - ay), t(fx2 - ax), t(fy2 - ay), colour, 1);

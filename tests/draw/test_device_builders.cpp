@@ -1,4 +1,6 @@
-// Device-path builders read back from the recording device.
+// Device-path builders read back from the recording device: the integer free quadrilateral
+// under a blend graph, shapes through the polygon road, boxes with reversed corners and clipped
+// stretched draws under a blend graph.
 #include <cstring>
 
 #include "draw_fixture.h"
@@ -52,6 +54,24 @@ TEST_F(DrawTest, FreeQuadUnderABlendGraphIsOneStripThroughTwoCornerMaps) {
     ASSERT_EQ(DrawGraphQuad(10, 10, 42, 12, 44, 44, 12, 42, graph, 1), 0);
     FlushVertexBatch();
     EXPECT_EQ(Draws(), std::vector<std::string>{"DrawPrimitiveUP(4,2,28)"});
+}
+
+TEST_F(DrawTest, ThickLineTakesThePolygonRoadWithBlendAndBrightness) {
+    StartGraphics(true);
+    SetDrawBrightness(128, 255, 0);
+    SetBlendMode(1, 100);
+    Recording().ClearCalls();
+    ASSERT_EQ(DrawLineShape(10, 10, 50, 10, GetScreenColor(255, 255, 255), 3), 0);
+    EXPECT_EQ(Draws(), std::vector<std::string>{"DrawPrimitiveUP(5,2,28)"});
+    auto v = LastVertices<Vertex2DTex>();
+    ASSERT_EQ(v.size(), 4u);
+    // Alpha from the blend parameter, red through the bright colour's row.
+    EXPECT_EQ(v[0].diffuse, 0x6480FF00u);
+    EXPECT_FLOAT_EQ(v[0].x, 10.0f);
+    EXPECT_FLOAT_EQ(v[0].y, 8.5f);
+    EXPECT_FLOAT_EQ(v[3].x, 50.0f);
+    EXPECT_FLOAT_EQ(v[3].y, 11.5f);
+    EXPECT_EQ(g_VertexBatch.count, 0);
 }
 
 }  // namespace
