@@ -24,20 +24,16 @@ bool OnDevicePath(const GraphRecord* graph) {
 
 bool DevicePathForShapes() { return g_ScreenSettings.useDirect3D != 0 && GetDevice() != nullptr; }
 
-// Blend mode 3 without the reverse-subtract operation is drawn in three passes.
-bool NeedsSubtractEmulation(bool device) {
-    return device && g_DrawSettings.blendMode == 3 && !g_GraphicsDevice.blendOperation;
-}
-
-struct SubtractNote {
-    int parameter;
-    uint32_t bright;
-};
-
 void StoreBlendDirect(int mode, int parameter) {
     g_DrawSettings.blendMode = mode;
     g_DrawSettings.blendParameter = parameter;
     g_DrawSettings.drawColor = ComputeDrawColor();
+}
+
+}  // namespace
+
+bool NeedsSubtractEmulation(bool device) {
+    return device && g_DrawSettings.blendMode == 3 && !g_GraphicsDevice.blendOperation;
 }
 
 SubtractNote SubtractBlendPrePass(const V_RECT& rect) {
@@ -60,6 +56,8 @@ void SubtractBlendPostPass(const V_RECT& rect, const SubtractNote& note) {
     SetDrawBrightnessPacked(bright);
     SetBlendMode(3, note.parameter);
 }
+
+namespace {
 
 // The common road of the graph draws up to the draw itself: 1 to draw, 0 or -1 to return.
 int BeginGraphDraw(int graph, GraphRecord** out) {

@@ -118,6 +118,12 @@ int DrawPolygonList(const PolygonVertex* vertices, int count, int primitive, int
     V_RECT rect{static_cast<int>(minX - 1.0f), static_cast<int>(minY - 1.0f),
                 static_cast<int>(maxX + 1.0f), static_cast<int>(maxY + 1.0f)};
     return DrawMasked(rect, [&] {
+        if (NeedsSubtractEmulation(true)) {
+            SubtractNote note = SubtractBlendPrePass(rect);
+            int result = PutPolygonTriangles(out.data(), count, primitive, trans, 0, 0, 0, record);
+            SubtractBlendPostPass(rect, note);
+            return result;
+        }
         return PutPolygonTriangles(out.data(), count, primitive, trans, 0, 0, 0, record);
     });
 }

@@ -75,6 +75,16 @@ int PutFreeQuadTiles(const GraphRecord* graph, float x1, float y1, float x2, flo
 int PutFreeQuadInt(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4,
                    const GraphRecord* graph, int trans);
 
+// Subtractive blending on a device without the reverse-subtract operation: the destination is
+// inverted by a white box, the draw is added in mode 5, and a second box inverts it back.
+struct SubtractNote {
+    int parameter;
+    uint32_t bright;
+};
+bool NeedsSubtractEmulation(bool device);
+SubtractNote SubtractBlendPrePass(const V_RECT& rect);
+void SubtractBlendPostPass(const V_RECT& rect, const SubtractNote& note);
+
 int PutFilledBoxQuads(int x1, int y1, int x2, int y2, uint32_t colour);
 int PutBoxOutlineLines(int x1, int y1, int x2, int y2, uint32_t colour);
 int PutLineVertices(int x1, int y1, int x2, int y2, uint32_t colour);

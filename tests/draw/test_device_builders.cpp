@@ -74,4 +74,29 @@ TEST_F(DrawTest, ThickLineTakesThePolygonRoadWithBlendAndBrightness) {
     EXPECT_EQ(g_VertexBatch.count, 0);
 }
 
+TEST_F(DrawTest, PolygonsAndThickLinesEmulateSubtractionBetweenTwoBoxes) {
+    Recording().blendOperation = false;
+    StartGraphics(true);
+    ASSERT_EQ(g_GraphicsDevice.blendOperation, 0);
+    SetBlendMode(3, 200);
+    PolygonVertex tri[3] = {{10, 10, 0, 0, 0xFFFFFFFF}, {40, 10, 0, 0, 0xFFFFFFFF},
+                            {10, 40, 0, 0, 0xFFFFFFFF}};
+    const std::vector<std::string> threePasses{"DrawPrimitiveUP(4,2,20)",
+                                               "DrawPrimitiveUP(4,1,28)",
+                                               "DrawPrimitiveUP(4,2,20)"};
+    Recording().ClearCalls();
+    ASSERT_EQ(DrawPolygonList(tri, 3, V_D3DPT_TRIANGLELIST, -5, 0, 0), 0);
+    FlushVertexBatch();
+    EXPECT_EQ(Draws(), threePasses);
+    EXPECT_EQ(g_DrawSettings.blendMode, 3);
+    EXPECT_EQ(g_DrawSettings.blendParameter, 200);
+
+    Recording().ClearCalls();
+    ASSERT_EQ(DrawLineShape(10, 10, 50, 30, GetScreenColor(255, 255, 255), 4), 0);
+    FlushVertexBatch();
+    EXPECT_EQ(Draws(), (std::vector<std::string>{"DrawPrimitiveUP(4,2,20)",
+                                                 "DrawPrimitiveUP(5,2,28)",
+                                                 "DrawPrimitiveUP(4,2,20)"}));
+}
+
 }  // namespace
