@@ -252,10 +252,12 @@ int FrameBox(int x1, int y1, int x2, int y2, uint32_t colour) {
     if (g_DrawSettings.suspended || g_DrawSettings.drawAreaEmpty) return 0;
     V_RECT rect = Normalised(x1, y1, x2, y2);
     return DrawMasked(rect, [&] {
-        // Reversed corners frame the same pixels as on the device path.
+        // Both paths frame the normalised rectangle.
         if (!DevicePathForShapes())
             return FrameBoxSoft(rect.left, rect.top, rect.right, rect.bottom, colour);
-        return RunShapeOnDevice(rect, [&] { return PutBoxOutlineLines(x1, y1, x2, y2, colour); });
+        return RunShapeOnDevice(rect, [&] {
+            return PutBoxOutlineLines(rect.left, rect.top, rect.right, rect.bottom, colour);
+        });
     });
 }
 

@@ -99,4 +99,23 @@ TEST_F(DrawTest, PolygonsAndThickLinesEmulateSubtractionBetweenTwoBoxes) {
                                                  "DrawPrimitiveUP(4,2,20)"}));
 }
 
+TEST_F(DrawTest, FrameWithCornersReversedInOneAxisFramesTheNormalisedBox) {
+    StartGraphics(true);
+    const auto* v = reinterpret_cast<const Vertex2D*>(g_VertexBatch.arrays[0]);
+    // Each band's first and fourth vertex: its top-left and bottom-right corners.
+    const float want[4][4] = {{0, 20, 10, 21}, {9, 21, 10, 30}, {0, 21, 1, 30}, {1, 29, 9, 30}};
+    const int corners[3][4] = {{10, 20, 0, 30}, {0, 30, 10, 20}, {10, 30, 0, 20}};
+    for (const auto& c : corners) {
+        FlushVertexBatch();
+        ASSERT_EQ(FrameBox(c[0], c[1], c[2], c[3], GetScreenColor(255, 0, 0)), 0);
+        ASSERT_EQ(g_VertexBatch.count, 24);
+        for (int band = 0; band < 4; ++band) {
+            EXPECT_FLOAT_EQ(v[band * 6].x, want[band][0]) << c[0] << "," << c[1] << " " << band;
+            EXPECT_FLOAT_EQ(v[band * 6].y, want[band][1]) << c[0] << "," << c[1] << " " << band;
+            EXPECT_FLOAT_EQ(v[band * 6 + 3].x, want[band][2]) << band;
+            EXPECT_FLOAT_EQ(v[band * 6 + 3].y, want[band][3]) << band;
+        }
+    }
+}
+
 }  // namespace
