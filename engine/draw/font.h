@@ -95,6 +95,8 @@ FontRecord* GetFontRecord(int handle);
 int CheckFontHandle(int handle);
 int SetFontCharSpacing(int spacing, int handle);
 int RefreshDefaultFont();
+// 1 between the font system's start and its end; font and string calls fail (-1) outside.
+int FontSystemUp();
 int InitFonts();
 
 // The edge size of a record: its edge size when edged, else 0.

@@ -38,8 +38,19 @@ FontKeep KeepFont(const FontRecord* font) {
     return keep;
 }
 
+// The settings the current default font was made with: a font's record keeps normalised values
+// (type bits, clamped sizes), so a refresh compares the settings, not the record.
+DefaultFontSettings g_DefaultFontMadeWith;
+
+bool SameSettings(const DefaultFontSettings& a, const DefaultFontSettings& b) {
+    return std::strcmp(a.face, b.face) == 0 && a.type == b.type && a.size == b.size &&
+           a.thickness == b.thickness && a.charsetIndex == b.charsetIndex &&
+           a.edgeSize == b.edgeSize && a.italic == b.italic;
+}
+
 int CreateDefaultFont() {
     const DefaultFontSettings& d = g_DefaultFont;
+    g_DefaultFontMadeWith = d;
     int edge = (d.type & kFontEdged) ? d.edgeSize : -1;
     int handle = CreateFontToHandle(d.face, d.size, d.thickness, d.type, d.charsetIndex, edge,
                                     d.italic, -1, -1);
@@ -63,37 +74,42 @@ void SetDefaultValues() {
 
 }  // namespace
 
-int GetDefaultFontHandle() { return g_DefaultFont.handle; }
+int FontSystemUp() { return g_FontSystemUp; }
+
+int GetDefaultFontHandle() {
+    if (!g_FontSystemUp) return -1;
+    return g_DefaultFont.handle;
+}
 
 int RefreshDefaultFont() {
+    if (!g_FontSystemUp) return -1;
     const DefaultFontSettings& d = g_DefaultFont;
-    const FontRecord* font = GetFontRecord(d.handle);
-    if (font != nullptr && std::strcmp(font->face, d.face) == 0 && font->type == d.type &&
-        font->size == d.size && font->thickness == d.thickness &&
-        font->charsetIndex == d.charsetIndex && font->edgeSize == d.edgeSize &&
-        font->italic == d.italic)
-        return 0;
+    if (GetFontRecord(d.handle) != nullptr && SameSettings(d, g_DefaultFontMadeWith)) return 0;
     ReleaseFont(d.handle);
     CreateDefaultFont();
     return 0;
 }
 
 int SetDefaultFontSize(int size) {
+    if (!g_FontSystemUp) return -1;
     g_DefaultFont.size = size == -1 ? 16 : size;
     return RefreshDefaultFont();
 }
 
 int SetDefaultFontThickness(int thickness) {
+    if (!g_FontSystemUp) return -1;
     g_DefaultFont.thickness = thickness == -1 ? 6 : thickness;
     return RefreshDefaultFont();
 }
 
 int SetDefaultFontType(int fontType) {
+    if (!g_FontSystemUp) return -1;
     g_DefaultFont.type = fontType == -1 ? 0 : fontType;
     return RefreshDefaultFont();
 }
 
 int SetDefaultFontSizeAndThickness(const char*, int size, int thickness) {
+    if (!g_FontSystemUp) return -1;
     g_DefaultFont.size = size == -1 ? 16 : size;
     g_DefaultFont.thickness = thickness == -1 ? 6 : thickness;
     return RefreshDefaultFont();
@@ -144,6 +160,7 @@ int InitFonts() {
         handle = CreateFontToHandle("", 16, 6, -1, -1, -1, 0, -1, -1);
     }
     g_DefaultFont.handle = handle;
+    g_DefaultFontMadeWith = g_DefaultFont;
     DecreaseLogIndent();
     WriteLog("フォントの初期化は正常に終了しました\n");
     return 0;

@@ -87,6 +87,7 @@ int CheckFontHandle(int handle) { return GetFontRecord(handle) != nullptr ? 1 : 
 
 int CreateFontToHandle(const char* face, int size, int thickness, int fontType, int charsetIndex,
                        int edgeSize, int italic, int reuseSlot, int reuseCheck) {
+    if (!FontSystemUp()) return -1;
     if (g_Window.destroyed) return -1;
     if (fontType == -1) fontType = 0;
     if (edgeSize > 1) fontType |= kFontEdged;
@@ -165,6 +166,7 @@ int CreateFontToHandle(const char* face, int size, int thickness, int fontType, 
 }
 
 int ReleaseFont(int handle) {
+    if (!FontSystemUp()) return -1;
     FontRecord* font = GetFontRecord(handle);
     if (font == nullptr) return -1;
     if (font->gdiFont != nullptr) V_DeleteObject(reinterpret_cast<V_HGDIOBJ>(font->gdiFont));
@@ -176,11 +178,13 @@ int ReleaseFont(int handle) {
 }
 
 int GetFontSize(int handle) {
+    if (!FontSystemUp()) return -1;
     FontRecord* font = GetFontRecord(handle);
     return font != nullptr ? font->size : -1;
 }
 
 int GetFontParams(char* face, int* size, int* thickness, int handle) {
+    if (!FontSystemUp()) return -1;
     FontRecord* font = GetFontRecord(handle);
     if (font == nullptr) return -1;
     if (face != nullptr) std::strcpy(face, font->face);
@@ -190,6 +194,7 @@ int GetFontParams(char* face, int* size, int* thickness, int handle) {
 }
 
 int SetFontCharSpacing(int spacing, int handle) {
+    if (!FontSystemUp()) return -1;
     FontRecord* font = GetFontRecord(handle);
     if (font == nullptr) return -1;
     font->charSpacing = spacing;
@@ -197,6 +202,7 @@ int SetFontCharSpacing(int spacing, int handle) {
 }
 
 int SetFontLostFlag(int handle, int32_t* flag) {
+    if (!FontSystemUp()) return -1;
     FontRecord* font = GetFontRecord(handle);
     if (font == nullptr) return -1;
     font->lostFlag = flag;

@@ -7,6 +7,7 @@
 
 int DrawStringWithFont(int x, int y, const char* text, uint32_t colour, int font,
                        uint32_t edgeColour, int vertical) {
+    if (!FontSystemUp()) return -1;
     DrawSettings& s = g_DrawSettings;
     if (text == nullptr || text[0] == '\0' || s.suspended || s.drawAreaEmpty) return 0;
     const FontRecord* record = GetFontRecord(font);
@@ -35,6 +36,7 @@ int DrawStringWithFont(int x, int y, const char* text, uint32_t colour, int font
 }
 
 int DrawStringDefault(int x, int y, const char* text, uint32_t colour, uint32_t edgeColour) {
+    if (!FontSystemUp()) return -1;
     RefreshDefaultFont();
     return DrawStringWithFont(x, y, text, colour, GetDefaultFontHandle(), edgeColour, 0);
 }

@@ -1,6 +1,7 @@
 // Font handles, the default font and the glyph cache's sizing, layout and eviction.
 #include <vector>
 
+#include "core/memory.h"
 #include "draw/font_fixture.h"
 
 TEST_F(FontTest, DefaultsAndTheHandleTable) {
@@ -247,5 +248,47 @@ TEST_F(FontTest, AntialiasedEdgesOnTextures) {
     EXPECT_EQ(level(right + x + 0, y + 0), 0);  // a corner of the mask
     if (body == 8) {
         EXPECT_EQ(twice, 12);
+    }
+}
+
+// Font and string calls outside the font system's life fail and allocate nothing.
+TEST_F(FontTest, FontCallsBeforeStartAndAfterEndFailWithoutAllocating) {
+    for (int round = 0; round < 2; ++round) {
+        if (round == 1) {
+            StartGraphics(false);
+            EndGraphics();
+        }
+        int32_t sizeBefore = 0, blocksBefore = 0, size = 0, blocks = 0;
+        GetAllocationTotals(&sizeBefore, &blocksBefore);
+        int32_t lost = 7;
+        int fontSize = 0;
+        EXPECT_EQ(CreateFontToHandle(nullptr, 16, 6, 0, -1, -1, 0, -1, -1), -1) << round;
+        EXPECT_EQ(DrawStringDefault(0, 0, "AB", 0xFFFF, 0), -1) << round;
+        EXPECT_EQ(DrawStringWithFont(0, 0, "AB", 0xFFFF, 0x20000000, 0, 0), -1) << round;
+        EXPECT_EQ(GetDefaultFontHandle(), -1) << round;
+        EXPECT_EQ(SetDefaultFontSize(20), -1) << round;
+        EXPECT_EQ(SetDefaultFontThickness(3), -1) << round;
+        EXPECT_EQ(SetDefaultFontType(2), -1) << round;
+        EXPECT_EQ(SetDefaultFontSizeAndThickness(nullptr, 20, 3), -1) << round;
+        EXPECT_EQ(ReleaseFont(0x20000000), -1) << round;
+        EXPECT_EQ(GetFontSize(0x20000000), -1) << round;
+        EXPECT_EQ(GetFontParams(nullptr, &fontSize, nullptr, 0x20000000), -1) << round;
+        EXPECT_EQ(SetFontLostFlag(0x20000000, &lost), -1) << round;
+        EXPECT_EQ(lost, 7);
+        GetAllocationTotals(&size, &blocks);
+        EXPECT_EQ(size, sizeBefore) << round;
+        EXPECT_EQ(blocks, blocksBefore) << round;
+    }
+}
+
+TEST_F(FontTest, DefaultFontOfAnUnknownTypeIsMadeOnce) {
+    StartGraphics(false);
+    for (int type : {4, 7, 0x100}) {
+        ASSERT_EQ(SetDefaultFontType(type), 0);
+        int made = GetDefaultFontHandle();
+        ASSERT_EQ(CheckFontHandle(made), 1);
+        ASSERT_EQ(DrawStringDefault(0, 0, "AB", 0xFFFF, 0), 0);
+        ASSERT_EQ(DrawStringDefault(0, 20, "AB", 0xFFFF, 0), 0);
+        EXPECT_EQ(GetDefaultFontHandle(), made) << type;
     }
 }
