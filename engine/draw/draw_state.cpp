@@ -173,3 +173,16 @@ int FlushAndApplyStageBlock(const StageSetup* block, int handles, int apply) {
     g_RenderStates.stageDirty = 1;
     return 0;
 }
+
+// The colour format of the texture a graph of these creation settings gets (plain pixels).
+const ColorFormat* GetCreationFormatColorFormat(int alpha, int alphaTest, int is32, int drawable) {
+    GraphFormatDesc desc{};
+    desc.textureMode = 1;
+    desc.alphaChannel = alpha != 0 ? 1 : 0;
+    desc.alphaTest = alphaTest != 0 ? 1 : 0;
+    desc.drawable = drawable != 0 ? 1 : 0;
+    desc.dxtKind = 0;
+    desc.bitDepth = is32 != 0 ? 32 : 16;
+    return GetD3DFormatColorFormat(
+        g_GraphicsDevice.textureFormats.formats[GetTextureFormatIndex(&desc)]);
+}

@@ -7,11 +7,9 @@
 #include "core/core.h"
 #include "draw/draw.h"
 #include "draw/font.h"
+#include "draw/vertex_batch.h"
 #include "graphics/device.h"
 #include "graphics/graph_handle.h"
-
-// The colour format of a device texture format (graph transfers own the table).
-const ColorFormat* GetD3DFormatColorFormat(V_D3DFORMAT format);
 
 namespace {
 
@@ -49,11 +47,10 @@ void SizeTextureCache(FontRecord* font) {
 
 // The staging image of texture storage, in the cache graph's own format.
 int SetupCacheBaseImage(FontRecord* font) {
-    const GraphRecord* graph = GetGraphRecord(font->cacheGraph);
-    const ColorFormat* format = nullptr;
-    if (graph != nullptr && graph->image != nullptr)
-        format = GetD3DFormatColorFormat(
-            g_GraphicsDevice.textureFormats.formats[graph->image->formatIndex]);
+    // The format the cache graph was made in: 16 bits, with alpha or with alpha test.
+    bool antialiased = (font->type & kFontAntialiased) != 0;
+    const ColorFormat* format =
+        GetCreationFormatColorFormat(antialiased ? 1 : 0, antialiased ? 0 : 1, 0, 0);
     ImageRecord& base = font->cacheBase;
     base = ImageRecord{};
     if (format != nullptr) base.format = *format;

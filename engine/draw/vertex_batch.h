@@ -64,6 +64,10 @@ int CurrentVertexType();
 // Draw-state preparation and the builders.
 void PrepareDrawState(const GraphFormatDesc* desc, V_IDirect3DTexture9* texture, uint32_t flags);
 int FlushAndApplyStageBlock(const StageSetup* block, int handles, int apply);
+// The colour format of a device texture format (graph transfers own the table).
+const ColorFormat* GetD3DFormatColorFormat(V_D3DFORMAT format);
+// The colour format of the texture that graphs of these creation settings get.
+const ColorFormat* GetCreationFormatColorFormat(int alpha, int alphaTest, int is32, int drawable);
 int PutGraphQuads(const GraphRecord* graph, int x, int y, float xf, float yf, int trans,
                   int integer);
 int PutGraphStretchedQuads(const GraphRecord* graph, int x1, int y1, int x2, int y2, float x1f,

@@ -146,4 +146,21 @@ TEST_F(DrawTest, LitDrawsSendLightsMaterialAndSources) {
     EXPECT_EQ(g_DrawSettings.textureTransformChanged, 0);
 }
 
+TEST_F(DrawTest, CreationFormatsOfTexturesByTheirSettings) {
+    StartGraphics(true);
+    const ColorFormat* alpha = GetCreationFormatColorFormat(1, 0, 0, 0);
+    const ColorFormat* tested = GetCreationFormatColorFormat(0, 1, 0, 0);
+    const ColorFormat* wide = GetCreationFormatColorFormat(0, 0, 1, 0);
+    const ColorFormat* target = GetCreationFormatColorFormat(1, 0, 0, 1);
+    ASSERT_TRUE(alpha && tested && wide && target);
+    EXPECT_EQ(alpha->bitDepth, 16);
+    EXPECT_EQ(alpha->alphaMask, 0xF000u);
+    EXPECT_EQ(tested->bitDepth, 16);
+    EXPECT_EQ(tested->alphaMask, 0x8000u);
+    EXPECT_EQ(wide->bitDepth, 32);
+    EXPECT_EQ(wide->alphaMask, 0u);
+    EXPECT_EQ(target->bitDepth, 32);
+    EXPECT_EQ(target->alphaMask, 0xFF000000u);
+}
+
 }  // namespace

@@ -292,3 +292,15 @@ TEST_F(FontTest, DefaultFontOfAnUnknownTypeIsMadeOnce) {
         EXPECT_EQ(GetDefaultFontHandle(), made) << type;
     }
 }
+
+TEST_F(FontTest, CacheBaseImageTakesTheCreationFormatOfItsKind) {
+    StartGraphics(true);
+    int smooth = CreateFontToHandle(nullptr, 16, 6, 2, -1, -1, 0, -1, -1);
+    int plain = CreateFontToHandle(nullptr, 16, 6, 0, -1, -1, 0, -1, -1);
+    ASSERT_EQ(Font(smooth)->usesTextures, 1);
+    EXPECT_EQ(Font(smooth)->cacheBase.format.alphaMask,
+              GetCreationFormatColorFormat(1, 0, 0, 0)->alphaMask);
+    EXPECT_EQ(Font(plain)->cacheBase.format.alphaMask,
+              GetCreationFormatColorFormat(0, 1, 0, 0)->alphaMask);
+    EXPECT_EQ(Font(plain)->cacheBase.pitch, 2 * Font(plain)->cacheBase.width);
+}
