@@ -185,15 +185,10 @@ int PutGraphStretchedQuads(const GraphRecord* graph, int x1, int y1, int x2, int
             float tw, th;
             TextureSize(p, &tw, &th);
             // Mirrored draws keep the rule: the distance is measured in the drawn direction.
-            float du = 1.0f / (tw * sx), dv = 1.0f / (th * sy);
+            // The blend graph's coordinates move with the texture's.
             float l = s.drawAreaF[0] - 0.5f + offsetX, t = s.drawAreaF[1] - 0.5f + offsetY;
             float r = s.drawAreaF[2] - 0.5f + offsetX, b = s.drawAreaF[3] - 0.5f + offsetY;
-            for (int c = 0; c < 4; ++c) {
-                if (q.x[c] < l) q.u[c] += (l - q.x[c]) * du, q.x[c] = l;
-                else if (q.x[c] > r) q.u[c] -= (q.x[c] - r) * du, q.x[c] = r;
-                if (q.y[c] < t) q.v[c] += (t - q.y[c]) * dv, q.y[c] = t;
-                else if (q.y[c] > b) q.v[c] -= (q.y[c] - b) * dv, q.y[c] = b;
-            }
+            ClipCorners(&q, l, t, r, b, tw, th, sx, sy);
         }
         if (!AppendQuad(q)) return 0;
     }

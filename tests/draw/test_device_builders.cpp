@@ -118,4 +118,27 @@ TEST_F(DrawTest, FrameWithCornersReversedInOneAxisFramesTheNormalisedBox) {
     }
 }
 
+TEST_F(DrawTest, ClippedStretchedDrawMovesTheBlendGraphCoordinatesToo) {
+    StartGraphics(true);
+    int blend = MakeGraph(64, 64);
+    int graph = MakeGraph(32, 32);
+    ASSERT_EQ(SetBlendGraph(blend, 128, 0), 0);
+    FlushVertexBatch();
+    // Twice the graph's size, its left 16 pixels (8 graph pixels) left of the draw area.
+    ASSERT_EQ(DrawGraphStretched(-16, 0, 48, 64, graph, 0), 0);
+    ASSERT_EQ(g_VertexBatch.count, 6);
+    const auto* v = reinterpret_cast<const Vertex2DBlend*>(g_VertexBatch.arrays[2]);
+    EXPECT_FLOAT_EQ(v[0].x, -0.5f);
+    EXPECT_FLOAT_EQ(v[0].u2, 0.25f);
+    EXPECT_FLOAT_EQ(v[0].u1, 0.125f);
+    EXPECT_FLOAT_EQ(v[2].u1, 0.125f);
+    EXPECT_FLOAT_EQ(v[1].u1, 0.5f);
+    // Mirrored: the right edge is cut, the blend graph's right coordinates come in.
+    FlushVertexBatch();
+    ASSERT_EQ(DrawGraphStretched(656, 0, 592, 64, graph, 0), 0);
+    EXPECT_FLOAT_EQ(v[0].x, 639.5f);
+    EXPECT_FLOAT_EQ(v[0].u1, 0.125f);
+    EXPECT_FLOAT_EQ(v[1].u1, 0.5f);
+}
+
 }  // namespace
