@@ -97,7 +97,11 @@ uint8_t* AppendVertices(int primitive, int k) {
         int capacity = kVertexTypeTable[b.type].capacity;
         bool full = k == 6 ? b.count + 6 >= capacity : b.count + k > capacity;
         if (b.primitive != primitive || full || b.type != type) {
-            DrawPending();
+            // Like any flush: nothing is drawn once quitting or while drawing is suppressed.
+            if (!IsLibraryQuitting() && !b.drawSuppressed) {
+                if (!g_RenderStates.sceneOpen) BeginDeviceScene();
+                DrawPending();
+            }
             b.count = 0;
         }
     }
