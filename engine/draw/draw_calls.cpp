@@ -5,6 +5,7 @@
 
 #include "core/core.h"
 #include "draw/draw.h"
+#include "draw/draw_coords.h"
 #include "draw/draw_settings.h"
 #include "draw/draw_soft.h"
 #include "draw/mask.h"
@@ -109,7 +110,7 @@ int DrawGraphAt(int x, int y, int graph, int trans) {
     GraphRecord* g = nullptr;
     int go = BeginGraphDraw(graph, &g);
     if (go != 1) return go;
-    V_RECT rect{x, y, x + g->width, y + g->height};
+    V_RECT rect{x, y, SaturatingAdd(x, g->width), SaturatingAdd(y, g->height)};
     return RunDraw(
         g, rect,
         [&] {
@@ -132,11 +133,12 @@ int DrawGraphStretched(int x1, int y1, int x2, int y2, int graph, int trans) {
 }
 
 int DrawGraphStretchedF(float x1, float y1, float x2, float y2, int graph, int trans) {
+    if (!AllFinite({x1, y1, x2, y2})) return -1;
     GraphRecord* g = nullptr;
     int go = BeginGraphDraw(graph, &g);
     if (go != 1) return go;
-    int ix1 = static_cast<int>(x1), iy1 = static_cast<int>(y1);
-    int ix2 = static_cast<int>(x2), iy2 = static_cast<int>(y2);
+    int ix1 = TruncateCoord(x1), iy1 = TruncateCoord(y1);
+    int ix2 = TruncateCoord(x2), iy2 = TruncateCoord(y2);
     return RunDraw(
         g, Normalised(ix1, iy1, ix2, iy2),
         [&] { return PutGraphStretchedQuads(g, ix1, iy1, ix2, iy2, x1, y1, x2, y2, trans, 0); },
@@ -145,6 +147,7 @@ int DrawGraphStretchedF(float x1, float y1, float x2, float y2, int graph, int t
 
 int DrawGraphRotatedF(float x, float y, double scale, double angle, int graph, int trans,
                       int turn) {
+    if (!AllFinite({x, y, scale, angle})) return -1;
     GraphRecord* g = nullptr;
     int go = BeginGraphDraw(graph, &g);
     if (go != 1) return go;
@@ -161,9 +164,9 @@ int DrawGraphRotatedF(float x, float y, double scale, double angle, int graph, i
         minX = std::min(minX, px), maxX = std::max(maxX, px);
         minY = std::min(minY, py), maxY = std::max(maxY, py);
     }
-    int cx = static_cast<int>(x), cy = static_cast<int>(y);
-    V_RECT rect{cx + static_cast<int>(minX), cy + static_cast<int>(minY),
-                cx + static_cast<int>(maxX), cy + static_cast<int>(maxY)};
+    double cx = std::trunc(x), cy = std::trunc(y);
+    V_RECT rect{TruncateCoord(cx + std::trunc(minX)), TruncateCoord(cy + std::trunc(minY)),
+                TruncateCoord(cx + std::trunc(maxX)), TruncateCoord(cy + std::trunc(maxY))};
     return RunDraw(
         g, rect, [&] { return PutGraphRotatedQuads(g, x, y, scale, angle, trans, turn); },
         [&] { return DrawGraphRotatedSoft(x, y, scale, angle, g, trans, turn); });
@@ -176,14 +179,15 @@ int DrawGraphRotated(int x, int y, double scale, double angle, int graph, int tr
 
 int DrawGraphQuad(float x1, float y1, float x2, float y2, float x3, float y3, float x4, float y4,
                   int graph, int trans) {
+    if (!AllFinite({x1, y1, x2, y2, x3, y3, x4, y4})) return -1;
     GraphRecord* g = nullptr;
     int go = BeginGraphDraw(graph, &g);
     if (go != 1) return go;
     float xs[4] = {x1, x2, x3, x4}, ys[4] = {y1, y2, y3, y4};
     int minX = 0xFFFFFF, minY = 0xFFFFFF, maxX = 0, maxY = 0;
     for (int i = 0; i < 4; ++i) {
-        minX = std::min(minX, static_cast<int>(xs[i])), maxX = std::max(maxX, static_cast<int>(xs[i]));
-        minY = std::min(minY, static_cast<int>(ys[i])), maxY = std::max(maxY, static_cast<int>(ys[i]));
+        minX = std::min(minX, TruncateCoord(xs[i])), maxX = std::max(maxX, TruncateCoord(xs[i]));
+        minY = std::min(minY, TruncateCoord(ys[i])), maxY = std::max(maxY, TruncateCoord(ys[i]));
     }
     V_RECT rect{minX, minY, maxX, maxY};
     // The caller gives the corners clockwise; the builders take bottom-left before bottom-right.
@@ -270,8 +274,8 @@ int DrawLineShape(int x1, int y1, int x2, int y2, uint32_t colour, int thickness
     if (thickness > 1) return DrawThickLine(x1, y1, x2, y2, colour, thickness);
     if (g_DrawSettings.suspended || g_DrawSettings.drawAreaEmpty) return 0;
     V_RECT rect = Normalised(x1, y1, x2, y2);
-    rect.right += 1;
-    rect.bottom += 1;
+    rect.right = SaturatingAdd(rect.right, 1);
+    rect.bottom = SaturatingAdd(rect.bottom, 1);
     return DrawMasked(rect, [&] {
         if (!DevicePathForShapes()) {
             if (g_ScreenImages.drawSurface != nullptr)
@@ -287,7 +291,8 @@ int DrawThickLine(int x1, int y1, int x2, int y2, uint32_t colour, int thickness
     // A line of no length has no direction to widen across: nothing is drawn.
     if (x1 == x2 && y1 == y2) return 0;
     if (g_DrawSettings.suspended || g_DrawSettings.drawAreaEmpty) return 0;
-    float nx = static_cast<float>(y2 - y1), ny = static_cast<float>(x1 - x2);
+    float nx = static_cast<float>(static_cast<int64_t>(y2) - y1);
+    float ny = static_cast<float>(static_cast<int64_t>(x1) - x2);
     float h = static_cast<float>(thickness) * 0.5f / std::sqrt(nx * nx + ny * ny);
     float ax = nx * h, ay = ny * h;
     float fx1 = static_cast<float>(x1), fy1 = static_cast<float>(y1);
@@ -309,12 +314,12 @@ int DrawThickLine(int x1, int y1, int x2, int y2, uint32_t colour, int thickness
     // The mask bracket covers the widened line's bounding box and a pixel around it.
     float xs[4] = {fx1 + ax, fx2 + ax, fx1 - ax, fx2 - ax};
     float ys[4] = {fy1 + ay, fy2 + ay, fy1 - ay, fy2 - ay};
-    V_RECT rect{static_cast<int>(*std::min_element(xs, xs + 4)) - 1,
-                static_cast<int>(*std::min_element(ys, ys + 4)) - 1,
-                static_cast<int>(*std::max_element(xs, xs + 4)) + 1,
-                static_cast<int>(*std::max_element(ys, ys + 4)) + 1};
+    V_RECT rect{TruncateCoord(*std::min_element(xs, xs + 4)) - 1,
+                TruncateCoord(*std::min_element(ys, ys + 4)) - 1,
+                TruncateCoord(*std::max_element(xs, xs + 4)) + 1,
+                TruncateCoord(*std::max_element(ys, ys + 4)) + 1};
     return DrawMasked(rect, [&] {
-        auto t = [](float value) { return static_cast<int>(value); };
+        auto t = [](float value) { return TruncateCoord(value); };
         DrawQuadShapeSoft(t(fx1 + ax), t(fy1 + ay), t(fx2 + ax), t(fy2 + ay), t(fx1 - ax),
                           t(fy1 - ay), t(fx2 - ax), t(fy2 - ay), colour, 1);
         return 0;

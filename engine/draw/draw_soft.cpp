@@ -1,6 +1,8 @@
 // Software drawing front-ends.
 #include "draw/draw_soft.h"
 
+#include <algorithm>
+
 #include "draw/draw_settings.h"
 #include "graphics/screen.h"
 #include "softblit/softblit.h"
@@ -63,11 +65,22 @@ int FillBoxSoft(int x1, int y1, int x2, int y2, uint32_t colour) {
 int FrameBoxSoft(int x1, int y1, int x2, int y2, uint32_t colour) {
     if (Surface() == nullptr) return 0;
     int32_t p = g_DrawSettings.blendParameter;
+    // The edges are axis-parallel: ends held one pixel beyond the draw area draw the same
+    // pixels, and keep the line arithmetic of far corners inside the int range.
+    const V_RECT& area = g_DrawSettings.drawArea;
+    auto hx = [&](int64_t v) {
+        return static_cast<int>(std::clamp<int64_t>(v, area.left - 1, area.right + 1));
+    };
+    auto hy = [&](int64_t v) {
+        return static_cast<int>(std::clamp<int64_t>(v, area.top - 1, area.bottom + 1));
+    };
+    int l = hx(x1), t = hy(y1), r = hx(static_cast<int64_t>(x2) - 1);
+    int b = hy(static_cast<int64_t>(y2) - 1);
     LineRecord lines[4] = {
-        {x1, y1, x2 - 1, y1, colour, p},
-        {x2 - 1, y1, x2 - 1, y2 - 1, colour, p},
-        {x2 - 1, y2 - 1, x1, y2 - 1, colour, p},
-        {x1, y2 - 1, x1, y1, colour, p},
+        {l, t, r, t, colour, p},
+        {r, t, r, b, colour, p},
+        {r, b, l, b, colour, p},
+        {l, b, l, t, colour, p},
     };
     DrawMemImgLines(Surface(), lines, 4);
     return 0;

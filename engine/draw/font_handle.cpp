@@ -1,5 +1,6 @@
 // Font handles: the table, creation of a font record with its GDI font and metrics, deletion,
 // and the per-font getters and setters.
+#include <algorithm>
 #include <cstring>
 
 #include "core/core.h"
@@ -23,7 +24,9 @@ namespace {
 const char kDefaultFace[] = "ＭＳ ゴシック";
 
 V_HFONT MakeGdiFont(const FontRecord* font, int italic, uint32_t charset, const char* face) {
-    return V_CreateFontA(font->size, 0, 0, 0, font->thickness * 100, static_cast<V_DWORD>(italic),
+    // GDI weights run from 0 to 1000 (thickness 0 to 10).
+    int weight = static_cast<int>(std::clamp<int64_t>(int64_t{font->thickness} * 100, 0, 1000));
+    return V_CreateFontA(font->size, 0, 0, 0, weight, static_cast<V_DWORD>(italic),
                          0, 0, charset, 0, 0, V_NONANTIALIASED_QUALITY, V_FIXED_PITCH, face);
 }
 
@@ -99,6 +102,11 @@ int CreateFontToHandle(const char* face, int size, int thickness, int fontType, 
     fontType &= kFontEdged | kFontAntialiased;
     if (charsetIndex < 0 || charsetIndex > 2) charsetIndex = 0;
     if (edgeSize < 1) edgeSize = 1;
+    // A glyph cell must fit a texture and its cache arithmetic the int range.
+    if (size < -kMaxFontSize || size > kMaxFontSize || edgeSize > kMaxFontSize) {
+        WriteLog("フォントの作成に失敗しました\n");
+        return -1;
+    }
 
     int slot = -1;
     if (reuseSlot != -1) {

@@ -5,6 +5,7 @@
 
 #include "core/core.h"
 #include "draw/draw.h"
+#include "draw/draw_coords.h"
 #include "draw/draw_flags.h"
 #include "draw/draw_settings.h"
 #include "draw/mask.h"
@@ -115,8 +116,8 @@ int DrawPolygonList(const PolygonVertex* vertices, int count, int primitive, int
         minX = std::min(minX, vertices[i].x), maxX = std::max(maxX, vertices[i].x);
         minY = std::min(minY, vertices[i].y), maxY = std::max(maxY, vertices[i].y);
     }
-    V_RECT rect{static_cast<int>(minX - 1.0f), static_cast<int>(minY - 1.0f),
-                static_cast<int>(maxX + 1.0f), static_cast<int>(maxY + 1.0f)};
+    V_RECT rect{TruncateCoord(minX - 1.0f), TruncateCoord(minY - 1.0f),
+                TruncateCoord(maxX + 1.0f), TruncateCoord(maxY + 1.0f)};
     return DrawMasked(rect, [&] {
         if (NeedsSubtractEmulation(true)) {
             SubtractNote note = SubtractBlendPrePass(rect);

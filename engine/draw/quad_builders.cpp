@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "draw/draw_coords.h"
 #include "draw/draw_flags.h"
 #include "draw/draw_settings.h"
 #include "draw/vertex_batch.h"
@@ -142,7 +143,8 @@ int PutGraphQuads(const GraphRecord* graph, int x, int y, float xf, float yf, in
                      static_cast<uint32_t>(2 * integer | trans));
     const DrawSettings& s = g_DrawSettings;
     bool inside = x >= s.drawArea.left && y >= s.drawArea.top &&
-                  x + graph->width <= s.drawArea.right && y + graph->height <= s.drawArea.bottom;
+                  static_cast<int64_t>(x) + graph->width <= s.drawArea.right &&
+                  static_cast<int64_t>(y) + graph->height <= s.drawArea.bottom;
     for (int i = 0; i < graph->pieceCount; ++i) {
         const PieceDrawRecord& p = graph->pieces[i];
         UsePieceTexture(p);
@@ -275,7 +277,7 @@ int PutFreeQuadTiles(const GraphRecord* graph, float x1, float y1, float x2, flo
                      float y3, float x4, float y4, int flags) {
     if (GetDevice() == nullptr) return -1;
     if (g_DrawSettings.blendGraph != -1) {
-        auto t = [](float value) { return static_cast<int>(value); };
+        auto t = [](float value) { return TruncateCoord(value); };
         return PutFreeQuadInt(t(x1), t(y1), t(x2), t(y2), t(x3), t(y3), t(x4), t(y4), graph,
                               flags);
     }

@@ -66,11 +66,13 @@ int PutBoxOutlineLines(int x1, int y1, int x2, int y2, uint32_t colour) {
     PrepareUntextured();
     uint32_t c = ShapeColour(colour);
     auto* v = reinterpret_cast<Vertex2D*>(AppendVertices(V_D3DPT_TRIANGLELIST, 24));
-    auto f = [](int value) { return static_cast<float>(value); };
-    WriteBand(v, f(x1), f(y1), f(x2), f(y1 + 1), c, true);
-    WriteBand(v + 6, f(x2 - 1), f(y1 + 1), f(x2), f(y2), c, true);
-    WriteBand(v + 12, f(x1), f(y1 + 1), f(x1 + 1), f(y2), c, true);
-    WriteBand(v + 18, f(x1 + 1), f(y2 - 1), f(x2 - 1), f(y2), c, true);
+    // In floats: a corner at the end of the int range has no int neighbour.
+    float l = static_cast<float>(x1), t = static_cast<float>(y1);
+    float r = static_cast<float>(x2), b = static_cast<float>(y2);
+    WriteBand(v, l, t, r, t + 1.0f, c, true);
+    WriteBand(v + 6, r - 1.0f, t + 1.0f, r, b, c, true);
+    WriteBand(v + 12, l, t + 1.0f, l + 1.0f, b, c, true);
+    WriteBand(v + 18, l + 1.0f, b - 1.0f, r - 1.0f, b, c, true);
     return 0;
 }
 
