@@ -29,6 +29,14 @@ int64_t Greater(int64_t a, int64_t b) {
     return a - (difference & (difference >> 63));
 }
 
+// difference / rows truncated toward zero, for rows in 1 .. 2^31 - 1; the 32-bit division when
+// the difference fits it (the common case: it is the cheaper one).
+int64_t RowStep(int64_t difference, int64_t rows) {
+    if (difference == static_cast<int32_t>(difference))
+        return static_cast<int32_t>(difference) / static_cast<int32_t>(rows);
+    return difference / rows;
+}
+
 // The 14.18 sine and cosine of the last angle turned by: the tiles of a frame mostly share one
 // angle. Keyed by the angle's bits, so the values are exactly those a fresh computation gives.
 struct TurnCache {
@@ -152,8 +160,6 @@ void BlitMemImgRotated(MEMIMG* destination, const MEMIMG* source, int x, int y, 
     uint32_t centreV = (height >> 1) << kFixedShift;
     uint32_t u0 = static_cast<uint32_t>(uTop) + centreU;
     uint32_t v0 = static_cast<uint32_t>(vTop) + centreV;
-    uint32_t u1 = static_cast<uint32_t>(uBottom) + centreU;
-    uint32_t v1 = static_cast<uint32_t>(vBottom) + centreV;
     int64_t rows = box.bottom - box.top;
 
     // The box's top-left pixel maps to (u0, v0); the rows step by the mean change down its left
@@ -164,9 +170,9 @@ void BlitMemImgRotated(MEMIMG* destination, const MEMIMG* source, int x, int y, 
     job.plane.vRef = v0;
     job.plane.ux = static_cast<uint32_t>(columnU);
     job.plane.vx = static_cast<uint32_t>(columnV);
-    // rows is positive and below 2^31 (the box lies in the destination): a 32-bit division.
-    const int32_t rows32 = static_cast<int32_t>(rows);
-    job.plane.uy = static_cast<uint32_t>(static_cast<int32_t>(u1 - u0) / rows32);
-    job.plane.vy = static_cast<uint32_t>(static_cast<int32_t>(v1 - v0) / rows32);
+    // The row steps from the edge's ends in 64 bits: at tiny scales the ends lie more than 2^31
+    // apart. With two rows or more a step fits 32 bits; a single row never takes it.
+    job.plane.uy = static_cast<uint32_t>(RowStep(int64_t{uBottom} - uTop, rows));
+    job.plane.vy = static_cast<uint32_t>(RowStep(int64_t{vBottom} - vTop, rows));
     WithTexelLoop(setup.choice, [&](auto loop) { WalkRotated<decltype(loop)>(job, box); });
 }
