@@ -4,9 +4,12 @@
 #include "draw/draw_settings.h"
 #include "draw/font.h"
 #include "draw/mask.h"
+#include "graphics/device.h"
 
 int DrawStringWithFont(int x, int y, const char* text, uint32_t colour, int font,
                        uint32_t edgeColour, int vertical) {
+    // No screen to draw on before start-up and after the end.
+    if (!g_ScreenSettings.initialised) return -1;
     DrawSettings& s = g_DrawSettings;
     if (text == nullptr || text[0] == '\0' || s.suspended || s.drawAreaEmpty) return 0;
     const FontRecord* record = GetFontRecord(font);
@@ -35,6 +38,7 @@ int DrawStringWithFont(int x, int y, const char* text, uint32_t colour, int font
 }
 
 int DrawStringDefault(int x, int y, const char* text, uint32_t colour, uint32_t edgeColour) {
+    if (!g_ScreenSettings.initialised) return -1;
     RefreshDefaultFont();
     return DrawStringWithFont(x, y, text, colour, GetDefaultFontHandle(), edgeColour, 0);
 }
