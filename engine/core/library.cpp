@@ -149,7 +149,7 @@ int EndLibrary() {
     // Let the last messages through until the window is gone.
     int start = GetMilliseconds();
     while (ProcessMessage() == 0 && !g_Window.quit && !g_Window.destroyed) {
-        if (IsFatalExitRunning() && GetMilliseconds() - start > 2000) break;
+        if (IsFatalExitRunning() && GetMillisecondsSince(start) > 2000) break;
     }
 
     GetFileAccessFunctions()->setCurrentDir(g_Library.logFolder);

@@ -44,7 +44,7 @@ int ChangeWindowMode(int windowed) {
     int result = ChangeScreenMode(-1, -1, -1, 1, -1);
     // The display change may never come (the mode did not really change): wait a bounded time.
     int start = GetMilliseconds();
-    while (ProcessMessage() == 0 && !g_Window.displayChanged && GetMilliseconds() - start < 3000) {
+    while (ProcessMessage() == 0 && !g_Window.displayChanged && GetMillisecondsSince(start) < 3000) {
     }
     g_Window.modeChanging = 0;
     return result;
