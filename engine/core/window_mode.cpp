@@ -31,9 +31,30 @@ uint32_t SetWindowModeFlag(int windowed) {
     return 0;
 }
 
+// Full screen needs a listed display mode of the screen size; 320 x 240 may go without one
+// on the hardware path.
+bool CanShowScreenFullScreen() {
+    int width = 0, height = 0;
+    GetScreenSize(&width, &height);
+    int count = GetDisplayModeCount();
+    for (int i = 0; i < count; ++i) {
+        int modeWidth = 0, modeHeight = 0, modeBits = 0;
+        if (GetDisplayMode(i, &modeWidth, &modeHeight, &modeBits) == 0 && modeWidth == width &&
+            modeHeight == height)
+            return true;
+    }
+    return width == 320 && height == 240 && !GetForceSoftwareFlag();
+}
+
 int ChangeWindowMode(int windowed) {
     WriteLog("ChangeWindowMode実行 \n");
     if (g_Window.settings.windowed == windowed) return 0;
+    // A running window stays as it is when the display has no mode for the screen: the mode
+    // change could not start the graphics again.
+    if (g_Window.mainWindow != nullptr && windowed == 0 && !CanShowScreenFullScreen()) {
+        WriteLog("画面サイズに合う画面モードが無いためフルスクリーンモードに変更できません\n");
+        return -1;
+    }
     g_Window.visibleStyle = 1;
     g_Window.displayChanged = 0;
     SetWindowModeFlag(windowed);

@@ -7,6 +7,7 @@
 #include "core/core.h"
 #include "core/library_state.h"
 #include "platform/kernel.h"
+#include "platform/user.h"
 #include "platform/winmm.h"
 #include "test_window_support.h"
 
@@ -98,6 +99,14 @@ TEST(ClockWrap, DifferencesAreCountedAcrossTheWrap) {
 TEST(ClockWrap, StartModeChangesAndEndFinishAcrossTheWrap) {
     ScratchFolder folder;
     ClockOffsetReset reset;
+    // A display with the screen's mode, so that the switches are made.
+    V_DEVMODEA modes[2] = {};
+    for (int i = 0; i < 2; ++i) {
+        modes[i].dmPelsWidth = 640;
+        modes[i].dmPelsHeight = 480;
+        modes[i].dmBitsPerPel = i == 0 ? 16 : 32;
+    }
+    V_SetDisplayModesForTest(modes, 2);
     signal(SIGALRM, OnWrapHang);
     alarm(30);
     // Start-up times the processor over 100 ms, so it runs across the wrap.
@@ -106,11 +115,12 @@ TEST(ClockWrap, StartModeChangesAndEndFinishAcrossTheWrap) {
     ASSERT_EQ(InitLibraryLocked(), 0);
     // The mode change waits up to 3 s for the display change.
     PutClockBeforeWrap(10);
-    ChangeWindowMode(0);
+    EXPECT_EQ(ChangeWindowMode(0), 0);
     PutClockBeforeWrap(10);
-    ChangeWindowMode(1);
+    EXPECT_EQ(ChangeWindowMode(1), 0);
     PutClockBeforeWrap(10);
     EXPECT_EQ(EndLibraryLocked(), 0);
     alarm(0);
     signal(SIGALRM, SIG_DFL);
+    V_SetDisplayModesForTest(nullptr, -1);
 }
