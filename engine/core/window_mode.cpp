@@ -3,8 +3,9 @@
 #include "core/core.h"
 #include "core/library_state.h"
 #include "core/window.h"
-#include "draw/draw_stubs.h"
+#include "draw/draw_settings.h"
 #include "draw/mask.h"
+#include "graphics/device.h"
 #include "graphics/graphics.h"
 
 namespace {
@@ -128,6 +129,9 @@ uint32_t SetWindowGeometry() {
     V_RECT windowRect, client;
     if (!V_GetWindowRect(window, &windowRect) || !V_GetClientRect(window, &client)) return 0;
     int clientWidth = client.right - client.left, clientHeight = client.bottom - client.top;
+    // The stored client rectangle keeps its origin and takes the current size.
+    g_Window.clientRect.right = g_Window.clientRect.left + clientWidth;
+    g_Window.clientRect.bottom = g_Window.clientRect.top + clientHeight;
     int right = windowRect.right - clientWidth + wantedWidth;
     int bottom = windowRect.bottom - clientHeight + static_cast<int>(GetToolbarHeight()) +
                  wantedHeight;
@@ -156,7 +160,11 @@ uint32_t UpdateClientOrigin(V_LPARAM lParam) {
         SetUseMaskScreen(0);
         SetUseMaskScreen(mask);
     }
-    ReapplyDrawArea();
+    // The stored draw area goes to the screen again (the device's viewport and scissor follow).
+    if (g_ScreenSettings.initialised) {
+        const V_RECT& area = g_DrawSettings.drawArea;
+        SetDrawArea(area.left, area.top, area.right, area.bottom);
+    }
     return 0;
 }
 
