@@ -10,6 +10,8 @@ int GetMilliseconds() {
     return static_cast<int>(V_timeGetTime() & 0x7FFFFFFFu);
 }
 
+int GetMillisecondsSince(int earlier) { return (GetMilliseconds() - earlier) & 0x7FFFFFFF; }
+
 int64_t GetMicroseconds(int useTimeStampCounter) {
     UInt128 product;
     UInt128 quotient;

@@ -63,6 +63,8 @@ struct DateTimeRecord {
 };
 
 int GetMilliseconds();
+// Milliseconds from an earlier reading of GetMilliseconds to now, right across the 31-bit wrap.
+int GetMillisecondsSince(int earlier);
 int64_t GetMicroseconds(int useTimeStampCounter = 1);
 uint32_t GetLocalDateTime(DateTimeRecord* record);
 struct V_FILETIME;

@@ -80,7 +80,8 @@ int UpdateJoypadState(int padIndex) {
 int GetJoypadState(int inputType) {
     WaitWhileInactive();
     if (!IsInputRunning()) {
-        if (!GetClosePostedFlag()) InitInput();
+        // Input starts again only while the window exists and is not closing.
+        if (GetMainWindowHandle() != nullptr && !GetClosePostedFlag()) InitInput();
         return 0;
     }
     bool keyboard = (inputType & kKeyboardFlag) != 0;

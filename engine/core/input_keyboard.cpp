@@ -107,7 +107,8 @@ int IsKeyDown(int keyCode) {
         UpdateKeyboardState();
         return (g_Input.keyStateTable[keyCode & 0xFF] & 0x80) != 0 ? 1 : 0;
     }
-    if (!GetClosePostedFlag()) InitInput();
+    // Input starts again only while the window exists and is not closing.
+    if (GetMainWindowHandle() != nullptr && !GetClosePostedFlag()) InitInput();
     return 0;
 }
 

@@ -76,9 +76,9 @@ int UpdateJoypadVibration() {
     for (int i = 0; i < g_Input.joypadCount; ++i) {
         JoypadRecord& pad = g_Input.joypads[i];
         if (!pad.vibrationOn || pad.vibrationDuration < 0) continue;
-        int step = now - pad.vibrationClock;
+        int step = (now - pad.vibrationClock) & 0x7FFFFFFF;
         pad.vibrationClock = now;
-        pad.vibrationElapsed += step < 0 ? 0 : step;
+        pad.vibrationElapsed += step;
         if (pad.vibrationElapsed >= pad.vibrationDuration) StopVibrationOf(pad);
     }
     ApplyJoypadVibration();

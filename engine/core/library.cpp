@@ -18,21 +18,9 @@
 
 namespace {
 
-// Full screen needs a listed display mode of the screen size; 320 x 240 may go without one
-// on the hardware path.
 void ChooseWindowModeForScreen() {
     if (g_Window.settings.windowed) return;
-    int width = 0, height = 0;
-    GetScreenSize(&width, &height);
-    int count = GetDisplayModeCount();
-    for (int i = 0; i < count; ++i) {
-        int modeWidth = 0, modeHeight = 0, modeBits = 0;
-        if (GetDisplayMode(i, &modeWidth, &modeHeight, &modeBits) == 0 && modeWidth == width &&
-            modeHeight == height)
-            return;
-    }
-    if (width == 320 && height == 240 && !GetForceSoftwareFlag()) return;
-    ChangeWindowMode(1);
+    if (!CanShowScreenFullScreen()) ChangeWindowMode(1);
 }
 
 // Undoes the steps taken so far after a failed start, so that the process can end cleanly.
@@ -149,7 +137,7 @@ int EndLibrary() {
     // Let the last messages through until the window is gone.
     int start = GetMilliseconds();
     while (ProcessMessage() == 0 && !g_Window.quit && !g_Window.destroyed) {
-        if (IsFatalExitRunning() && GetMilliseconds() - start > 2000) break;
+        if (IsFatalExitRunning() && GetMillisecondsSince(start) > 2000) break;
     }
 
     GetFileAccessFunctions()->setCurrentDir(g_Library.logFolder);

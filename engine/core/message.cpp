@@ -81,6 +81,8 @@ int ProcessMessage() {
 }
 
 void WaitWhileInactive() {
+    // Without a window (before start-up, after the end) there is no activity to wait for.
+    if (g_Window.mainWindow == nullptr) return;
     if (g_Window.inPaint || g_Window.active) return;
     if (g_Window.settings.alwaysRun && g_Window.settings.windowed) return;
     while (ProcessMessage() == 0 && !g_Window.active) {

@@ -245,11 +245,11 @@ int CloseNetworkHandle(int handle) {
     NetworkRecord* record = GetNetworkRecord(handle);
     if (record == nullptr) return -1;
     const int start = GetMilliseconds();
-    while (record->receiveRemaining > 0 && ((GetMilliseconds() - start) & 0x7FFFFFFF) < 1000) {
+    while (record->receiveRemaining > 0 && GetMillisecondsSince(start) < 1000) {
         if (RecvSocket(handle) != 0 || PumpLayerOnce() != 0) break;
     }
     const int sendStart = GetMilliseconds();
-    while (record->sendWaiting > 0 && ((GetMilliseconds() - sendStart) & 0x7FFFFFFF) < 1000) {
+    while (record->sendWaiting > 0 && GetMillisecondsSince(sendStart) < 1000) {
         if (SendSocket(handle) != 0 || PumpLayerOnce() != 0) break;
     }
     V_WSAAsyncSelect(record->socket, nullptr, 0, 0);

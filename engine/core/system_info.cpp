@@ -104,7 +104,7 @@ int LogSystemInfo() {
     if (g_Library.timeStampCounterFlag) {
         uint64_t start = __rdtsc();
         int begin = GetMilliseconds();
-        while (GetMilliseconds() - begin < 100) {
+        while (GetMillisecondsSince(begin) < 100) {
         }
         uint64_t ticks = __rdtsc() - start;
         g_Library.processorMhz = static_cast<int>(ticks / 100000.0);

@@ -86,6 +86,9 @@ int CreateMainWindow();
 int EndWindow();
 uint32_t SetWindowModeFlag(int windowed);
 uint32_t ApplyWindowStyle();
+// Whether the display has a mode for the screen size (or the size is 320 x 240 off the forced
+// software path), as full screen needs.
+bool CanShowScreenFullScreen();
 uint32_t SetWindowGeometry();
 uint32_t UpdateClientOrigin(V_LPARAM lParam);
 int BringWindowToFront(V_HWND window, int topmost);

@@ -24,7 +24,7 @@ void TestTimers(uint32_t minimumPeriod) {
     int start = lastMilliseconds;
     int millisecondChanges = 0, counterChanges = 0;
     while (ProcessMessage() == 0 && millisecondChanges < 60 && counterChanges < 60 &&
-           GetMilliseconds() - start < 1000) {
+           GetMillisecondsSince(start) < 1000) {
         V_LARGE_INTEGER counter;
         V_QueryPerformanceCounter(&counter);
         if (counter.QuadPart != lastCounter.QuadPart) {
@@ -248,7 +248,7 @@ int EndWindow() {
     int start = GetMilliseconds();
     while (ProcessMessage() == 0 && !g_Window.destroyed) {
         // A fatal exit waits only so long for the window to go.
-        if (IsFatalExitRunning() && GetMilliseconds() - start > 2000) break;
+        if (IsFatalExitRunning() && GetMillisecondsSince(start) > 2000) break;
     }
     V_UnregisterClassA(g_Window.settings.className, g_Window.instance);
 

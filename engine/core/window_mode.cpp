@@ -3,8 +3,9 @@
 #include "core/core.h"
 #include "core/library_state.h"
 #include "core/window.h"
-#include "draw/draw_stubs.h"
+#include "draw/draw_settings.h"
 #include "draw/mask.h"
+#include "graphics/device.h"
 #include "graphics/graphics.h"
 
 namespace {
@@ -31,9 +32,30 @@ uint32_t SetWindowModeFlag(int windowed) {
     return 0;
 }
 
+// Full screen needs a listed display mode of the screen size; 320 x 240 may go without one
+// on the hardware path.
+bool CanShowScreenFullScreen() {
+    int width = 0, height = 0;
+    GetScreenSize(&width, &height);
+    int count = GetDisplayModeCount();
+    for (int i = 0; i < count; ++i) {
+        int modeWidth = 0, modeHeight = 0, modeBits = 0;
+        if (GetDisplayMode(i, &modeWidth, &modeHeight, &modeBits) == 0 && modeWidth == width &&
+            modeHeight == height)
+            return true;
+    }
+    return width == 320 && height == 240 && !GetForceSoftwareFlag();
+}
+
 int ChangeWindowMode(int windowed) {
     WriteLog("ChangeWindowMode実行 \n");
     if (g_Window.settings.windowed == windowed) return 0;
+    // A running window stays as it is when the display has no mode for the screen: the mode
+    // change could not start the graphics again.
+    if (g_Window.mainWindow != nullptr && windowed == 0 && !CanShowScreenFullScreen()) {
+        WriteLog("画面サイズに合う画面モードが無いためフルスクリーンモードに変更できません\n");
+        return -1;
+    }
     g_Window.visibleStyle = 1;
     g_Window.displayChanged = 0;
     SetWindowModeFlag(windowed);
@@ -44,7 +66,7 @@ int ChangeWindowMode(int windowed) {
     int result = ChangeScreenMode(-1, -1, -1, 1, -1);
     // The display change may never come (the mode did not really change): wait a bounded time.
     int start = GetMilliseconds();
-    while (ProcessMessage() == 0 && !g_Window.displayChanged && GetMilliseconds() - start < 3000) {
+    while (ProcessMessage() == 0 && !g_Window.displayChanged && GetMillisecondsSince(start) < 3000) {
     }
     g_Window.modeChanging = 0;
     return result;
@@ -107,6 +129,9 @@ uint32_t SetWindowGeometry() {
     V_RECT windowRect, client;
     if (!V_GetWindowRect(window, &windowRect) || !V_GetClientRect(window, &client)) return 0;
     int clientWidth = client.right - client.left, clientHeight = client.bottom - client.top;
+    // The stored client rectangle keeps its origin and takes the current size.
+    g_Window.clientRect.right = g_Window.clientRect.left + clientWidth;
+    g_Window.clientRect.bottom = g_Window.clientRect.top + clientHeight;
     int right = windowRect.right - clientWidth + wantedWidth;
     int bottom = windowRect.bottom - clientHeight + static_cast<int>(GetToolbarHeight()) +
                  wantedHeight;
@@ -135,7 +160,11 @@ uint32_t UpdateClientOrigin(V_LPARAM lParam) {
         SetUseMaskScreen(0);
         SetUseMaskScreen(mask);
     }
-    ReapplyDrawArea();
+    // The stored draw area goes to the screen again (the device's viewport and scissor follow).
+    if (g_ScreenSettings.initialised) {
+        const V_RECT& area = g_DrawSettings.drawArea;
+        SetDrawArea(area.left, area.top, area.right, area.bottom);
+    }
     return 0;
 }
 

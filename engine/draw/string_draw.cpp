@@ -4,6 +4,7 @@
 #include "draw/draw_settings.h"
 #include "draw/font.h"
 #include "draw/mask.h"
+#include "graphics/device.h"
 
 int DrawStringWithFont(int x, int y, const char* text, uint32_t colour, int font,
                        uint32_t edgeColour, int vertical) {

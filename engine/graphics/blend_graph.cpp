@@ -17,6 +17,8 @@ int Clamp255(int value) { return value < 0 ? 0 : value > 255 ? 255 : value; }
 }  // namespace
 
 int SetBlendGraph(int handle, int threshold, int range) {
+    // No screen to blend with before start-up and after the end.
+    if (!g_ScreenSettings.initialised) return -1;
     DrawSettings& s = g_DrawSettings;
     if (s.suspended) return 0;
     if (handle == s.blendGraph && threshold == s.blendBorder && range == s.blendRange) return 0;

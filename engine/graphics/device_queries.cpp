@@ -9,7 +9,7 @@
 int WaitVerticalBlank() {
     V_IDirectDraw7* directDraw = g_GraphicsDevice.directDraw;
     int interval = g_GraphicsDevice.settings.pacingInterval;
-    if (GetMilliseconds() - g_GraphicsDevice.lastVerticalBlank >= interval) {
+    if (GetMillisecondsSince(g_GraphicsDevice.lastVerticalBlank) >= interval) {
         V_Sleep(0);
         V_BOOL inBlank = V_FALSE;
         if (directDraw != nullptr) directDraw->GetVerticalBlankStatus(&inBlank);
@@ -18,7 +18,7 @@ int WaitVerticalBlank() {
             return g_GraphicsDevice.lastVerticalBlank;
         }
     } else {
-        while (GetMilliseconds() - g_GraphicsDevice.lastVerticalBlank < interval) V_Sleep(1);
+        while (GetMillisecondsSince(g_GraphicsDevice.lastVerticalBlank) < interval) V_Sleep(1);
     }
     if (directDraw != nullptr) directDraw->WaitForVerticalBlank(V_DDWAITVB_BLOCKBEGIN, nullptr);
     g_GraphicsDevice.lastVerticalBlank = GetMilliseconds();

@@ -3,6 +3,7 @@
 #include "draw/draw_settings.h"
 #include "graphics/device.h"
 #include "graphics/graphics.h"
+#include "graphics/screen.h"
 
 namespace {
 
@@ -39,7 +40,8 @@ int GetUseHardware() { return g_ScreenSettings.softwareForced ? 0 : 1; }
 int GetScreenState(int* width, int* height, int* bits) {
     int screenWidth, screenHeight;
     GetScreenSize(&screenWidth, &screenHeight);
-    if (g_DrawSettings.emulation320x240) {
+    // A 320 x 240 run, emulated or shown doubled, keeps its own size for the program.
+    if (g_DrawSettings.emulation320x240 || g_ScreenState.doubled) {
         screenWidth = 320;
         screenHeight = 240;
     }

@@ -38,7 +38,7 @@ int FindCurrentEntry(TheoraMovie* movie) {
         for (int i = 0; i < movie->stockCount; ++i)
             if (movie->stock[i].valid.load() && movie->stock[i].frame == current) return i;
         if (movie->endFlag.load()) return -1;
-        if (GetMilliseconds() - start > kFrameWaitMs) return -1;
+        if (GetMillisecondsSince(start) > kFrameWaitMs) return -1;
         V_Sleep(0);
     }
 }

@@ -160,12 +160,37 @@ public:
             Report("the back buffer cannot be made");
             return V_D3DERR_NOTAVAILABLE;
         }
+        // A full-screen device takes the display mode of its back buffer (given back when the
+        // device goes).
+        if (!kept.Windowed && !TakeFullScreenMode(kept)) {
+            (*device)->Release();
+            *device = nullptr;
+            Report("the full-screen display mode is refused");
+            return V_D3DERR_NOTAVAILABLE;
+        }
         *parameters = kept;
         return V_S_OK;
     }
 };
 
 }  // namespace
+
+bool TakeFullScreenMode(const V_D3DPRESENT_PARAMETERS& parameters) {
+    V_DEVMODEA mode{};
+    mode.dmSize = sizeof(mode);
+    mode.dmFields = V_DM_BITSPERPEL | V_DM_PELSWIDTH | V_DM_PELSHEIGHT;
+    bool sixteen = parameters.BackBufferFormat == V_D3DFMT_R5G6B5 ||
+                   parameters.BackBufferFormat == V_D3DFMT_X1R5G5B5 ||
+                   parameters.BackBufferFormat == V_D3DFMT_A1R5G5B5;
+    mode.dmBitsPerPel = sixteen ? 16 : 32;
+    mode.dmPelsWidth = parameters.BackBufferWidth;
+    mode.dmPelsHeight = parameters.BackBufferHeight;
+    if (parameters.FullScreen_RefreshRateInHz != 0) {
+        mode.dmFields |= V_DM_DISPLAYFREQUENCY;
+        mode.dmDisplayFrequency = parameters.FullScreen_RefreshRateInHz;
+    }
+    return V_ChangeDisplaySettingsA(&mode, V_CDS_FULLSCREEN) == V_DISP_CHANGE_SUCCESSFUL;
+}
 
 V_D3DCAPS9 MakeGlCaps() {
     V_D3DCAPS9 caps{};

@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "platform/user.h"
+
 namespace {
 
 GlSurface* AsSurface(V_IDirect3DSurface9* surface) {
@@ -134,6 +136,7 @@ GlDevice::~GlDevice() {
     if (depth_ != nullptr) depth_->Release();
     if (backBuffer_ != nullptr) backBuffer_->Release();
     ReleaseDrawObjects();
+    if (!parameters_.Windowed) V_ChangeDisplaySettingsA(nullptr, 0);
 }
 
 void GlDevice::ReplaceTarget(GlSurface* surface) {

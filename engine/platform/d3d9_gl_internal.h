@@ -118,5 +118,7 @@ private:
 V_IDirect3DDevice9* CreateGlDevice(const GlContextRef& context,
                                    const V_D3DPRESENT_PARAMETERS& parameters);
 V_D3DCAPS9 MakeGlCaps();
+// Puts the device window full screen in the back buffer's mode; false when the display refuses.
+bool TakeFullScreenMode(const V_D3DPRESENT_PARAMETERS& parameters);
 bool GlDeviceLost();
 void GlCountProgram();

@@ -238,10 +238,40 @@ constexpr V_UINT V_SPIF_SENDCHANGE = 0x0002;
 // The screen saver switch and the foreground lock time-out (kept, with no effect here).
 V_BOOL V_SystemParametersInfoA(V_UINT action, V_UINT uiParam, void* pvParam, V_UINT winIni);
 
-struct V_DEVMODEA;
+// A display mode. Only the fields named here are read or written; dmSize is 156.
+struct V_DEVMODEA {
+    char dmDeviceName[32];
+    V_WORD dmSpecVersion;
+    V_WORD dmDriverVersion;
+    V_WORD dmSize;
+    V_WORD dmDriverExtra;
+    V_DWORD dmFields;
+    V_DWORD dmBitsPerPel;
+    V_DWORD dmPelsWidth;
+    V_DWORD dmPelsHeight;
+    V_DWORD dmDisplayFlags;
+    V_DWORD dmDisplayFrequency;
+    unsigned char dmOther[92];  // fields nothing here uses
+};
+static_assert(sizeof(V_DEVMODEA) == 156, "the mode record is 156 bytes");
+constexpr V_DWORD V_DM_BITSPERPEL = 0x00040000;
+constexpr V_DWORD V_DM_PELSWIDTH = 0x00080000;
+constexpr V_DWORD V_DM_PELSHEIGHT = 0x00100000;
+constexpr V_DWORD V_DM_DISPLAYFREQUENCY = 0x00400000;
+constexpr V_DWORD V_CDS_FULLSCREEN = 0x00000004;
 constexpr V_LONG V_DISP_CHANGE_SUCCESSFUL = 0;
-// Only the return to the desktop's own mode (null mode) is served; it always succeeds.
+constexpr V_LONG V_DISP_CHANGE_FAILED = -1;
+constexpr V_LONG V_DISP_CHANGE_BADMODE = -2;
+// The display's modes (SDL's modes of display 0), each offered in 16 and 32 bits, as the desktop
+// depth is the layer's own; false past the last index. The device name must be null.
+V_BOOL V_EnumDisplaySettingsA(const char* device, V_DWORD index, V_DEVMODEA* mode);
+// A listed mode (width, height, bits, and the refresh rate when its field is given) puts the
+// first window full screen in that mode; a null mode returns to the desktop. A change that is
+// made sends V_WM_DISPLAYCHANGE (bits, width | height << 16) to every window before returning.
 V_LONG V_ChangeDisplaySettingsA(V_DEVMODEA* mode, V_DWORD flags);
+// Test switch: the display's mode list is replaced by `count` modes (count < 0: the display's own
+// again); a change to one of them is reported made without touching the display.
+void V_SetDisplayModesForTest(const V_DEVMODEA* modes, int count);
 
 // ---- Clipboard (code page 932 text, UTF-8 on the desktop) ----
 constexpr V_UINT V_CF_TEXT = 1;

@@ -7,6 +7,7 @@
 #include <deque>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "platform/user.h"
 
@@ -36,6 +37,8 @@ UserWindow* UserFindWindow(V_HWND window);
 UserWindow* UserFindWindowBySdlId(uint32_t sdlId);
 // The first live window, for events that name none.
 UserWindow* UserFirstWindow();
+// Every live window, for messages sent to all of them.
+std::vector<V_HWND> UserAllWindows();
 // A window of the thread that needs painting, null for none.
 UserWindow* UserFindDuePaint(V_DWORD threadId);
 inline V_HWND UserHandle(const UserWindow* window) {

@@ -85,11 +85,6 @@ V_BOOL V_SystemParametersInfoA(V_UINT action, V_UINT uiParam, void* pvParam, V_U
     }
 }
 
-V_LONG V_ChangeDisplaySettingsA(V_DEVMODEA* mode, V_DWORD) {
-    // The desktop's own mode is never left here, so going back to it always succeeds.
-    return mode == nullptr ? V_DISP_CHANGE_SUCCESSFUL : -2;  // -2: DISP_CHANGE_BADMODE
-}
-
 V_BOOL V_WINNLSEnableIME(V_HWND, V_BOOL enable) {
     // Typed text keeps arriving either way; only composition would depend on it.
     std::lock_guard<std::recursive_mutex> lock(UserLock());

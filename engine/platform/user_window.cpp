@@ -136,6 +136,14 @@ UserWindow* UserFindWindowBySdlId(uint32_t sdlId) {
     return nullptr;
 }
 
+std::vector<V_HWND> UserAllWindows() {
+    std::lock_guard<std::recursive_mutex> lock(UserLock());
+    std::vector<V_HWND> handles;
+    for (auto& entry : Table().windows)
+        if (!entry.second->destroying) handles.push_back(UserHandle(entry.second.get()));
+    return handles;
+}
+
 UserWindow* UserFirstWindow() {
     auto& windows = Table().windows;
     return windows.empty() ? nullptr : windows.begin()->second.get();

@@ -5,6 +5,9 @@
 
 // Milliseconds since an arbitrary start, wrapping at 2^32.
 V_DWORD V_timeGetTime();
+// Test switch: an amount added to every later reading, so that a test can put the clock just
+// before its wrap. V_timeGetTime() with offset 0 is the plain clock.
+void V_SetTimeOffsetForTest(V_DWORD offset);
 V_UINT V_timeBeginPeriod(V_UINT period);
 V_UINT V_timeEndPeriod(V_UINT period);
 constexpr V_UINT V_TIMERR_NOERROR = 0;

@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <thread>
 
 #include "core/core.h"
 #include "core/library_state.h"
 #include "platform/kernel.h"
+#include "platform/user.h"
+#include "platform/winmm.h"
+#include "test_window_support.h"
 
 TEST(Clock, MillisecondsAreNonNegativeAndMonotonic) {
     int previous = GetMilliseconds();
@@ -51,4 +56,71 @@ TEST(Clock, LocalDateTimeIsPlausible) {
     EXPECT_EQ(record.year, 2000u);
     EXPECT_EQ(record.minute, 4u);
     EXPECT_EQ(record.second, 5u);
+}
+
+// ---- The 31-bit wrap, with the platform clock shifted to just before it.
+namespace {
+
+// Shifts the platform clock so that GetMilliseconds reads `before` milliseconds short of the wrap.
+void PutClockBeforeWrap(int before) {
+    V_SetTimeOffsetForTest(0);
+    V_DWORD raw = V_timeGetTime();
+    V_SetTimeOffsetForTest(0x80000000u - static_cast<V_DWORD>(before) - raw);
+}
+
+struct ClockOffsetReset {
+    ~ClockOffsetReset() { V_SetTimeOffsetForTest(0); }
+};
+
+void OnWrapHang(int) {
+    static const char text[] = "a wait did not end across the clock's wrap\n";
+    ssize_t ignored = write(2, text, sizeof(text) - 1);
+    (void)ignored;
+    _exit(3);
+}
+
+}  // namespace
+
+TEST(ClockWrap, DifferencesAreCountedAcrossTheWrap) {
+    ClockOffsetReset reset;
+    PutClockBeforeWrap(20);
+    int earlier = GetMilliseconds();
+    EXPECT_GE(earlier, 0x7FFFFFFF - 20);
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    int before = GetMilliseconds();
+    int since = GetMillisecondsSince(earlier);
+    int after = GetMilliseconds();
+    EXPECT_LT(before, earlier) << "the clock has wrapped";
+    EXPECT_GE(since, ((before - earlier) & 0x7FFFFFFF));
+    EXPECT_LE(since, ((after - earlier) & 0x7FFFFFFF));
+    EXPECT_GE(since, 60);
+}
+
+TEST(ClockWrap, StartModeChangesAndEndFinishAcrossTheWrap) {
+    ScratchFolder folder;
+    ClockOffsetReset reset;
+    // A display with the screen's mode, so that the switches are made.
+    V_DEVMODEA modes[2] = {};
+    for (int i = 0; i < 2; ++i) {
+        modes[i].dmPelsWidth = 640;
+        modes[i].dmPelsHeight = 480;
+        modes[i].dmBitsPerPel = i == 0 ? 16 : 32;
+    }
+    V_SetDisplayModesForTest(modes, 2);
+    signal(SIGALRM, OnWrapHang);
+    alarm(30);
+    // Start-up times the processor over 100 ms, so it runs across the wrap.
+    PutClockBeforeWrap(50);
+    ChangeWindowMode(1);
+    ASSERT_EQ(InitLibraryLocked(), 0);
+    // The mode change waits up to 3 s for the display change.
+    PutClockBeforeWrap(10);
+    EXPECT_EQ(ChangeWindowMode(0), 0);
+    PutClockBeforeWrap(10);
+    EXPECT_EQ(ChangeWindowMode(1), 0);
+    PutClockBeforeWrap(10);
+    EXPECT_EQ(EndLibraryLocked(), 0);
+    alarm(0);
+    signal(SIGALRM, SIG_DFL);
+    V_SetDisplayModesForTest(nullptr, -1);
 }

@@ -171,6 +171,37 @@ TEST_F(RunningLibrary, MousePositionIsInProgramCoordinates) {
     g_Window.settings.scaleX = g_Window.settings.scaleY = 1.0;
 }
 
+TEST_F(RunningLibrary, ResizedAndMovedWindowKeepsItsClientRectangle) {
+    V_HWND window = GetMainWindowHandle();
+    V_RECT before;
+    GetClientRectBelowToolbar(&before);
+    EXPECT_EQ(before.right - before.left, 640);
+    // Dragging the corner to 800 x 600: the aspect rule sets the scale, the resize follows.
+    V_RECT frame;
+    V_GetWindowRect(window, &frame);
+    V_RECT proposed{frame.left, frame.top, frame.left + 800, frame.top + 600};
+    V_SendMessageA(window, V_WM_SIZING, V_WMSZ_BOTTOMRIGHT, reinterpret_cast<V_LPARAM>(&proposed));
+    V_MoveWindow(window, frame.left, frame.top, proposed.right - proposed.left,
+                 proposed.bottom - proposed.top, V_TRUE);
+    V_SendMessageA(window, V_WM_SIZE, 0, 800 | 600 << 16);
+    Pump();
+    V_RECT after;
+    GetClientRectBelowToolbar(&after);
+    EXPECT_EQ(after.left, before.left);
+    EXPECT_EQ(after.top, before.top);
+    EXPECT_EQ(after.right, before.left + 800);
+    EXPECT_EQ(after.bottom, before.top + 600);
+
+    // A move keeps the size and takes the new origin.
+    V_SendMessageA(window, V_WM_MOVE, 0, 30 | 40 << 16);
+    GetClientRectBelowToolbar(&after);
+    EXPECT_EQ(after.left, 30);
+    EXPECT_EQ(after.top, 40);
+    EXPECT_EQ(after.right, 830);
+    EXPECT_EQ(after.bottom, 640);
+    g_Window.settings.scaleX = g_Window.settings.scaleY = 1.0;
+}
+
 TEST_F(RunningLibrary, ClipboardKeepsCodePage932Text) {
     const char* text = "クリップボード\x82\xA0 text";
     SetClipboardText(text);

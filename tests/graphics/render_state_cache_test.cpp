@@ -1,6 +1,7 @@
 // The render-state cache on the recording device: unchanged values cost nothing, the force
 // flag re-sends, per-stage setters and the draw area's viewport and scissor.
 #include "device_fixture.h"
+#include "core/window.h"
 #include "graphics/graphics.h"
 
 namespace {
@@ -131,6 +132,23 @@ TEST_F(RenderStateCacheTest, SceneBracketAndReapply) {
     EXPECT_TRUE(Called("SetViewport(1,1,10,10,0,1)"));
     EXPECT_TRUE(Called(RenderState(V_D3DRS_DITHERENABLE, 0)));
     EXPECT_EQ(g_RenderStates.force, 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(RenderStateCacheTest, WindowMoveAppliesTheStoredDrawAreaAgain) {
+    g_ScreenSettings.useDirect3D = 1;
+    g_ScreenSettings.initialised = 1;
+    EXPECT_EQ(SetDrawArea(20, 10, 100, 50), 0);
+    V_D3DVIEWPORT9 other = {0, 0, 16, 16, 0.0f, 1.0f};
+    SetDeviceViewport(&other);
+    Recording().ClearCalls();
+    UpdateClientOrigin(30 | 40 << 16);
+    EXPECT_TRUE(Called("SetViewport(20,10,80,40,0,1)"));
+    EXPECT_EQ(g_DrawSettings.drawArea.right, 100);
+    g_ScreenSettings.initialised = 0;
 }
 
 }  // namespace

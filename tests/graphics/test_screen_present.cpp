@@ -242,6 +242,22 @@ TEST_F(ScreenTest, LostDeviceFallingBackToSoftwareRestartsGraphics) {
     EXPECT_EQ(GetDrawTarget(), -4);
 }
 
+TEST_F(ScreenTest, DoubledRunReportsTheProgramsSize) {
+    g_ScreenSettings.width = 640;
+    g_ScreenSettings.height = 480;
+    g_ScreenSettings.colorDepth = 16;
+    g_ScreenState.doubled = 1;
+    int width = 0, height = 0, bits = 0;
+    EXPECT_EQ(GetScreenState(&width, &height, &bits), 0);
+    EXPECT_EQ(width, 320);
+    EXPECT_EQ(height, 240);
+    EXPECT_EQ(bits, 16);
+    g_ScreenState.doubled = 0;
+    GetScreenState(&width, &height, nullptr);
+    EXPECT_EQ(width, 640);
+    EXPECT_EQ(height, 480);
+}
+
 TEST_F(ScreenTest, ModeChange) {
     StartGraphics(true);
     // Nothing to change: no log, nothing ended.
