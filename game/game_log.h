@@ -18,8 +18,9 @@ public:
     void Clear();
 
     // Advances the counter in "Setting.txt" under baseFolder (empty: the working folder) and writes
-    // the lines to "Log/LogData" + counter + ".txt" there, creating "Log" when it is missing.
-    // Returns the number used, or sets *written to 0 when the log file could not be written.
+    // the lines to "Log/LogData" + counter + ".txt" there, creating "Log" when it is missing. An
+    // existing log file is never overwritten: the next free number is taken. Returns the number
+    // used, or sets *written to 0 when the log file could not be written (logged, no file left).
     int Save(const char* baseFolder, int* written = nullptr) const;
 
 private:

@@ -1,6 +1,9 @@
 // Writing the run log: the counter file "Setting.txt" and the numbered log file.
 #include "game_log.h"
 
+#include "core/core.h"
+
+#include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -41,6 +44,30 @@ std::string ReadCounterFile(const std::string& path, bool* opened) {
     return text;
 }
 
+// The number after a log number, wrapping past the top.
+int NextNumber(int number) {
+    return static_cast<int>(static_cast<uint32_t>(number) + 1u);
+}
+
+// Log numbers tried before a save gives up on finding a free one.
+constexpr int kMaxNumberTries = 100000;
+
+// Writes the counter to a file beside it and renames that into place.
+bool WriteCounter(const std::string& path, int number) {
+    const std::string temporary = path + ".new";
+    FILE* file = std::fopen(temporary.c_str(), "wb");
+    if (file == nullptr) {
+        return false;
+    }
+    bool ok = std::fprintf(file, "%d", number) > 0;
+    ok = std::fclose(file) == 0 && ok;
+    if (!ok || std::rename(temporary.c_str(), path.c_str()) != 0) {
+        std::remove(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int NextLogNumber(const char* counterText) {
@@ -65,7 +92,7 @@ int NextLogNumber(const char* counterText) {
     if (value > INT_MAX) value = INT_MAX;
     if (value < INT_MIN) value = INT_MIN;
     // The counter wraps from the largest number to the smallest, as two's-complement addition does.
-    return static_cast<int>(static_cast<uint32_t>(value) + 1u);
+    return NextNumber(static_cast<int>(value));
 }
 
 int GameLog::Save(const char* baseFolder, int* written) const {
@@ -76,33 +103,47 @@ int GameLog::Save(const char* baseFolder, int* written) const {
     const std::string counterPath = JoinPath(baseFolder, kCounterFileName);
     bool opened = false;
     const std::string counterText = ReadCounterFile(counterPath, &opened);
-    const int number = opened ? NextLogNumber(counterText.c_str()) : 0;
+    int number = opened ? NextLogNumber(counterText.c_str()) : 0;
 
-    // 2. The counter file is rewritten whole, without a line end.
-    if (FILE* file = std::fopen(counterPath.c_str(), "wb")) {
-        std::fprintf(file, "%d", number);
-        std::fclose(file);
-    }
-
-    // 3. The log file, in the folder "Log", made when missing so the first run's log is kept.
+    // 2. The log file, in the folder "Log" (made when missing so the first run's log is kept).
+    // It is created only where no file of that name exists: a counter that fell behind (damaged,
+    // or a run killed at the wrong moment) moves on to the next free number instead.
     const std::string folder = JoinPath(baseFolder, kLogFolderName);
     std::error_code error;
     std::filesystem::create_directory(folder, error);
-    const std::string logPath =
-        JoinPath(folder.c_str(), "LogData" + std::to_string(number) + ".txt");
+    std::string logPath;
+    FILE* file = nullptr;
+    for (int tries = 0; tries < kMaxNumberTries; ++tries, number = NextNumber(number)) {
+        logPath = JoinPath(folder.c_str(), "LogData" + std::to_string(number) + ".txt");
+        file = std::fopen(logPath.c_str(), "wbx");
+        if (file != nullptr || errno != EEXIST) {
+            break;
+        }
+    }
 
-    // 4. Every line followed by CR LF, flushed line by line.
-    FILE* file = std::fopen(logPath.c_str(), "wb");
+    // 3. The counter, rewritten whole without a line end through a file renamed into place, so
+    // that it never stands empty or half written.
+    if (!WriteCounter(counterPath, number)) {
+        WriteLogFormat("プレイログの番号を %s に保存できませんでした\n", counterPath.c_str());
+    }
     if (file == nullptr) {
+        WriteLogFormat("プレイログ %s の保存に失敗しました\n", logPath.c_str());
         return number;
     }
+
+    // 4. Every line followed by CR LF, flushed line by line. A log that could not be written
+    // whole is removed, so that no empty or cut file stands for it.
     bool ok = true;
     for (const std::string& line : lines) {
         ok = std::fwrite(line.data(), 1, line.size(), file) == line.size() && ok;
         ok = std::fwrite("\r\n", 1, 2, file) == 2 && ok;
-        std::fflush(file);
+        ok = std::fflush(file) == 0 && ok;
     }
     ok = std::fclose(file) == 0 && ok;
+    if (!ok) {
+        std::remove(logPath.c_str());
+        WriteLogFormat("プレイログ %s の保存に失敗しました\n", logPath.c_str());
+    }
     if (written != nullptr) {
         *written = ok ? 1 : 0;
     }

@@ -95,6 +95,7 @@ void ParseBase(const char* base, PathBuilder& builder) {
 }
 
 int BuildFullPath(const char* path, char* output, const char* base, PathRule rule) {
+    if (output == nullptr) return -1;
     char current[kPathBufferSize];
     if (base == nullptr) {
         if (rule == PathRule::Archive) {

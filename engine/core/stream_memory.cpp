@@ -17,6 +17,8 @@ MemoryStream* ToStream(intptr_t handle) { return reinterpret_cast<MemoryStream*>
 }  // namespace
 
 intptr_t OpenMemoryStream(const void* data, uint32_t size) {
+    // No memory behind a non-empty view: no stream.
+    if (data == nullptr && size != 0) return 0;
     auto* stream = static_cast<MemoryStream*>(VELK_ALLOC_ZEROED(sizeof(MemoryStream)));
     if (stream == nullptr) return 0;
     stream->data = static_cast<const unsigned char*>(data);

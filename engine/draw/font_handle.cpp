@@ -23,11 +23,14 @@ namespace {
 // The fallback face of the default font.
 const char kDefaultFace[] = "ＭＳ ゴシック";
 
+// The largest glyph cell: the memory cache holds at least 20 cells of it.
+constexpr int64_t kMaxCellSize = 2048;
+
 V_HFONT MakeGdiFont(const FontRecord* font, int italic, uint32_t charset, const char* face) {
-    // GDI weights run from 0 to 1000 (thickness 0 to 10).
-    int weight = static_cast<int>(std::clamp<int64_t>(int64_t{font->thickness} * 100, 0, 1000));
-    return V_CreateFontA(font->size, 0, 0, 0, weight, static_cast<V_DWORD>(italic),
-                         0, 0, charset, 0, 0, V_NONANTIALIASED_QUALITY, V_FIXED_PITCH, face);
+    // The weight, thickness x 100, within the platform's 0-1000 and without overflow.
+    const int weight = static_cast<int>(std::clamp<int64_t>(int64_t{font->thickness} * 100, 0, 1000));
+    return V_CreateFontA(font->size, 0, 0, 0, weight, static_cast<V_DWORD>(italic), 0, 0, charset,
+                         0, 0, V_NONANTIALIASED_QUALITY, V_FIXED_PITCH, face);
 }
 
 // The GDI font of a new record through its three attempts; null (logged) when all fail.
@@ -58,16 +61,22 @@ int ReadFontMetrics(FontRecord* font, V_HFONT gdiFont) {
     V_HGDIOBJ old = V_SelectObject(dc, reinterpret_cast<V_HGDIOBJ>(gdiFont));
     V_TEXTMETRICA metrics{};
     V_GetTextMetricsA(dc, &metrics);
-    int edge = GlyphEdge(font);
-    int cell = metrics.tmMaxCharWidth + 2 + 2 * edge;
-    cell = (cell + 7) / 8 * 8;
-    int line = metrics.tmHeight + 2 * edge;
-    if (line & 1) ++line;
-    if (cell < line) cell = line;
-    font->cellSize = cell;
-    font->lineHeight = line;
     V_SelectObject(dc, old);
     V_DeleteDC(dc);
+    // In 64 bits: the edge size is the caller's.
+    const int64_t edge = GlyphEdge(font);
+    int64_t cell = int64_t{metrics.tmMaxCharWidth} + 2 + 2 * edge;
+    cell = (cell + 7) / 8 * 8;
+    int64_t line = int64_t{metrics.tmHeight} + 2 * edge;
+    if (line & 1) ++line;
+    if (cell < line) cell = line;
+    if (cell > kMaxCellSize) {
+        WriteLogFormat("フォントのサイズが大きすぎます ( 文字セルの大きさ %lld )\n",
+                       static_cast<long long>(cell));
+        return -1;
+    }
+    font->cellSize = static_cast<int>(cell);
+    font->lineHeight = static_cast<int>(line);
     return 0;
 }
 

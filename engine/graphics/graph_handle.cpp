@@ -103,8 +103,9 @@ int CreateSubGraph(int x, int y, int width, int height, int source) {
     if (x < 0 || y < 0 || x >= from->width || y >= from->height) return -1;
     // Sizes that are not positive would make a graph without pixels.
     if (width <= 0 || height <= 0) return -1;
-    if (x + width > from->width) width = from->width - x;
-    if (y + height > from->height) height = from->height - y;
+    // Compared by subtraction: x + width may lie beyond the integers.
+    if (width > from->width - x) width = from->width - x;
+    if (height > from->height - y) height = from->height - y;
     int handle = NewGraphHandle();
     if (SetupSubGraph(handle, source, x, y, width, height) != 0) {
         DeleteGraph(handle);

@@ -8,10 +8,14 @@ namespace {
 int AllocateRecordPixels(int width, int height, ImageRecord* record) {
     record->width = width;
     record->height = height;
-    record->pitch = (record->format.bytesPerPixel * width + 3) & ~3;
+    record->pitch = 0;
     record->mipCount = 0;
     record->pixels = nullptr;
     if (width < 0 || height < 0 || width > kMaxImageSide || height > kMaxImageSide) return -1;
+    // In 64 bits: the bytes per pixel come from the caller's format.
+    const int64_t pitch = (int64_t{record->format.bytesPerPixel} * width + 3) & ~int64_t{3};
+    if (pitch < 0 || pitch > INT32_MAX) return -1;
+    record->pitch = static_cast<int>(pitch);
     size_t size = static_cast<size_t>(record->pitch) * static_cast<size_t>(height);
     record->pixels = static_cast<uint8_t*>(VELK_ALLOC(size));
     return record->pixels ? 0 : -1;

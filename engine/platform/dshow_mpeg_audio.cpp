@@ -95,7 +95,7 @@ protected:
         // The decoder plays its stream from the top again.
         av_seek_frame(m_Format, m_Stream, 0, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_BYTE);
         avcodec_flush_buffers(m_Codec);
-        MakeResampler();
+        MakeResampler(&m_Codec->ch_layout, m_Codec->sample_fmt, m_Codec->sample_rate);
         m_Draining = false;
         m_Flushed = false;
         m_Samples = 0;
@@ -236,20 +236,26 @@ private:
         m_Channels = channels > 2 ? 2 : channels;
         m_Frame = av_frame_alloc();
         m_Packet = av_packet_alloc();
-        return m_Frame != nullptr && m_Packet != nullptr && MakeResampler();
+        return m_Frame != nullptr && m_Packet != nullptr &&
+               MakeResampler(&m_Codec->ch_layout, m_Codec->sample_fmt, m_Codec->sample_rate);
     }
 
-    // (Re)makes the converter for the decoder's current output.
-    bool MakeResampler() {
+    // (Re)makes the converter for the given input: the decoder's at the start, then each
+    // frame's, since MPEG frames may change channels, rate and sample format midway.
+    bool MakeResampler(AVChannelLayout* layout, int format, int rate) {
         swr_free(&m_Resampler);
+        av_channel_layout_uninit(&m_InLayout);
         AVChannelLayout out;
         av_channel_layout_default(&out, m_Channels);
-        if (swr_alloc_set_opts2(&m_Resampler, &out, AV_SAMPLE_FMT_S16, m_Rate,
-                                &m_Codec->ch_layout, m_Codec->sample_fmt,
-                                m_Codec->sample_rate, 0, nullptr) < 0)
+        if (swr_alloc_set_opts2(&m_Resampler, &out, AV_SAMPLE_FMT_S16, m_Rate, layout,
+                                static_cast<AVSampleFormat>(format), rate, 0, nullptr) < 0 ||
+            swr_init(m_Resampler) < 0 || av_channel_layout_copy(&m_InLayout, layout) < 0) {
+            swr_free(&m_Resampler);
             return false;
-        m_InRate = m_Codec->sample_rate;
-        return swr_init(m_Resampler) >= 0;
+        }
+        m_InRate = rate;
+        m_InFormat = format;
+        return true;
     }
 
     // Decodes the next frame into the pending PCM; false at the end of the data.
@@ -275,7 +281,10 @@ private:
     }
 
     bool Convert(AVFrame* frame) {
-        if (frame->sample_rate != m_InRate && !MakeResampler()) return false;
+        if ((frame->sample_rate != m_InRate || frame->format != m_InFormat ||
+             av_channel_layout_compare(&frame->ch_layout, &m_InLayout) != 0) &&
+            !MakeResampler(&frame->ch_layout, frame->format, frame->sample_rate))
+            return false;
         int room = swr_get_out_samples(m_Resampler, frame->nb_samples);
         if (room <= 0) return true;
         size_t at = m_Pending.size();
@@ -288,6 +297,7 @@ private:
     }
 
     void FlushResampler() {
+        if (m_Resampler == nullptr) return;
         int room = swr_get_out_samples(m_Resampler, 0);
         if (room <= 0) return;
         size_t at = m_Pending.size();
@@ -299,6 +309,7 @@ private:
 
     void CloseDecoder() {
         swr_free(&m_Resampler);
+        av_channel_layout_uninit(&m_InLayout);
         av_frame_free(&m_Frame);
         av_packet_free(&m_Packet);
         avcodec_free_context(&m_Codec);
@@ -330,7 +341,9 @@ private:
     SwrContext* m_Resampler = nullptr;
     int m_Stream = -1;
     int m_Rate = 0;
+    AVChannelLayout m_InLayout{};  // the input the converter was made for
     int m_InRate = 0;
+    int m_InFormat = -1;
     int m_Channels = 0;
     bool m_Draining = false;
     bool m_Flushed = false;

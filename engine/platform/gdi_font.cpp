@@ -160,9 +160,10 @@ bool SourceGlyph(GdiFont* font, uint32_t codePoint, GdiGlyphImage* image) {
 
 V_HFONT V_CreateFontA(int height, int, int, int, int weight, V_DWORD italic, V_DWORD, V_DWORD,
                       V_DWORD charSet, V_DWORD, V_DWORD, V_DWORD, V_DWORD, const char* face) {
-    int cell = height < 0 ? -height : height;
+    // The magnitude in 64 bits: the most negative height has no positive int.
+    const int64_t magnitude = height < 0 ? -int64_t{height} : height;
+    int cell = static_cast<int>(std::min<int64_t>(magnitude, kMaxHeight));
     if (cell == 0) cell = kDefaultHeight;
-    cell = std::min(cell, kMaxHeight);
     std::lock_guard<std::mutex> lock(GdiFontMutex());
     return reinterpret_cast<V_HFONT>(
         NewFont(cell, weight > 0 ? weight : V_FW_NORMAL, italic != 0, charSet, face));

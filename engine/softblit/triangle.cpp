@@ -141,7 +141,7 @@ EdgeWalk BuildEdgeWalk(const TriangleVertex* v, const FixedCorner* f) {
 
 // A gradient of the source plane: numerator * 2^18 / d, truncated toward zero; out of the
 // 32-bit range it becomes the conversion's out-of-range value.
-uint32_t Gradient(int64_t numerator, int64_t d) {
+uint32_t Gradient(__int128 numerator, __int128 d) {
     return static_cast<uint32_t>(
         TruncateDoubleToInt(static_cast<double>(numerator) * 262144.0 / static_cast<double>(d)));
 }
@@ -241,12 +241,14 @@ bool ShapeTriangle(const TriangleVertex* vertices, TriangleShape* shape) {
     const TriangleVertex& r = vertices[byX[0]];
     const TriangleVertex& a = vertices[byX[1]];
     const TriangleVertex& b = vertices[byX[2]];
-    int64_t dx1 = int64_t{a.x} - r.x, dy1 = int64_t{a.y} - r.y;
-    int64_t dx2 = int64_t{b.x} - r.x, dy2 = int64_t{b.y} - r.y;
-    int64_t d = dy1 * dx2 - dy2 * dx1;
+    // Differences of 32-bit corners reach 2^32, their products 2^64: 128-bit products.
+    using Wide = __int128;
+    const Wide dx1 = int64_t{a.x} - r.x, dy1 = int64_t{a.y} - r.y;
+    const Wide dx2 = int64_t{b.x} - r.x, dy2 = int64_t{b.y} - r.y;
+    const Wide d = dy1 * dx2 - dy2 * dx1;
     if (d == 0) return false;
-    int64_t du1 = int64_t{a.u} - r.u, dv1 = int64_t{a.v} - r.v;
-    int64_t du2 = int64_t{b.u} - r.u, dv2 = int64_t{b.v} - r.v;
+    const Wide du1 = int64_t{a.u} - r.u, dv1 = int64_t{a.v} - r.v;
+    const Wide du2 = int64_t{b.u} - r.u, dv2 = int64_t{b.v} - r.v;
     SourcePlane& plane = shape->plane;
     plane.ux = Gradient(dy1 * du2 - dy2 * du1, d);
     plane.uy = Gradient(du1 * dx2 - dx1 * du2, d);

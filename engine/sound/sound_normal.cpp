@@ -77,7 +77,7 @@ SoundHandle LoadSoundFileForward(const char* path, int bufferCount, SoundHandle 
 SoundHandle CreateSoundFromMemoryImage(const void* image, int size, int bufferCount,
                                        SoundHandle shareWith) {
     SoundSystemState& s = g_SoundSystem;
-    if (s.directSound == nullptr || bufferCount > kMaxSoundBuffers) return -1;
+    if (s.directSound == nullptr || bufferCount > kMaxSoundBuffers || size < 0) return -1;
     EnterSoundLock();
     SoundHandle handle = AddSoundData(-1);
     if (handle == -1) {

@@ -74,9 +74,16 @@ TEST(DirectFile, CachedReadAtTheCachePositionTakesTheCachedBytesFirst) {
     ASSERT_NE(file, nullptr);
     std::vector<uint8_t> buffer(200000);
     ASSERT_EQ(ReadDirectFile(buffer.data(), 1, 1000, file), 1000u);
-    // Let the idle thread fill the cache from position 1000, then read across its end.
-    for (int i = 0; i < 100 && file->cacheValid < kDirectFileCacheSize; ++i) usleep(20000);
-    ASSERT_EQ(file->cacheValid, kDirectFileCacheSize);
+    // Let the idle thread fill the cache from position 1000, then read across its end. The
+    // thread fills it after 100 ms without a command; the fill is looked at only after a command
+    // that does nothing has been carried out, which orders it before the look.
+    auto filled = [&] {
+        PostDirectFileCommand(file, -1, nullptr, 0, 0);
+        WaitDirectFile(file);
+        return file->cacheValid;
+    };
+    for (int i = 0; i < 20 && filled() < kDirectFileCacheSize; ++i) usleep(150000);
+    ASSERT_EQ(filled(), kDirectFileCacheSize);
     ASSERT_EQ(ReadDirectFile(buffer.data(), 1, 150000, file), 150000u);
     EXPECT_EQ(std::memcmp(buffer.data(), bytes.data() + 1000, 150000), 0);
     EXPECT_EQ(file->readBytes, 150000u - kDirectFileCacheSize) << "only the rest comes from the file";

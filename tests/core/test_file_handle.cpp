@@ -191,6 +191,37 @@ TEST_F(ArchiveAwareFiles, SearchesInsideAndOutsideArchives) {
     EXPECT_EQ(set->findClose(find), 0);
 }
 
+TEST_F(ArchiveAwareFiles, ForgedAndClosedSearchHandlesAreRefused) {
+    WriteArchive();
+    const FileAccessFunctions* set = GetFileAccessFunctions();
+    FindRecord record;
+    intptr_t inside = set->findFirst(Path("data\\*").c_str(), &record);
+    intptr_t outside = set->findFirst(Path("*.VKA").c_str(), &record);
+    ASSERT_NE(inside, -1);
+    ASSERT_NE(outside, -1);
+    // Numbers no search was given, and a live handle with its check number changed.
+    for (intptr_t forged : {intptr_t{0}, intptr_t{1}, intptr_t{-2}, intptr_t{0x12345678},
+                            inside ^ (intptr_t{1} << 16), inside + 1000, outside | 0xFFFF}) {
+        EXPECT_EQ(set->findNext(forged, &record), -1) << forged;
+        EXPECT_EQ(set->findClose(forged), -1) << forged;
+    }
+    EXPECT_EQ(set->findNext(inside, &record), 0);
+    EXPECT_STREQ(record.name, "A.bmp");
+    EXPECT_EQ(set->findClose(inside), 0);
+    EXPECT_EQ(set->findClose(outside), 0);
+    // A second close, and a step after the close.
+    EXPECT_EQ(set->findClose(inside), -1);
+    EXPECT_EQ(set->findNext(outside, &record), -1);
+    EXPECT_EQ(set->findClose(outside), -1);
+    // A slot used again gives a handle the old one does not reach.
+    intptr_t again = set->findFirst(Path("data\\*").c_str(), &record);
+    ASSERT_NE(again, -1);
+    EXPECT_NE(again, inside);
+    EXPECT_EQ(set->findClose(inside), -1);
+    EXPECT_EQ(set->findClose(again), 0);
+    EXPECT_EQ(GetOpenArchiveCount(), 1);
+}
+
 TEST_F(ArchiveAwareFiles, ThreadsReadMembersOfOneArchiveAtOnce) {
     WriteArchive();
     std::vector<std::thread> threads;

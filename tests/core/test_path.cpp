@@ -52,6 +52,13 @@ TEST(Path, ArchivePathsAreUpperCasedFromTheCurrentDirectory) {
     EXPECT_STREQ(out, "C:\\X\\Y");
 }
 
+TEST(Path, AMissingOutputFails) {
+    EXPECT_EQ(ConvertFullPath("a", nullptr, "C:\\x"), -1);
+    EXPECT_EQ(ConvertFullPath(nullptr, nullptr, "C:\\x"), -1);
+    EXPECT_EQ(ConvertFullPathUnc("a", nullptr, "C:\\x"), -1);
+    EXPECT_EQ(ConvertArchiveFullPath("a", nullptr), -1);
+}
+
 TEST(Path, OverlongResultsFail) {
     std::string longName(kPathBufferSize, 'n');
     char out[kPathBufferSize];

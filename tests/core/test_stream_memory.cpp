@@ -79,4 +79,14 @@ TEST(MemoryStream, EmptyStreamAndCloseLeaveTheCallersData) {
     EXPECT_EQ(data[2], 9);
 }
 
+TEST(MemoryStream, NoMemoryGivesNoStreamUnlessTheViewIsEmpty) {
+    EXPECT_EQ(OpenMemoryStream(nullptr, 100), 0);
+    EXPECT_EQ(OpenMemoryStream(nullptr, UINT32_MAX), 0);
+    intptr_t empty = OpenMemoryStream(nullptr, 0);
+    ASSERT_NE(empty, 0);
+    unsigned char byte = 0;
+    EXPECT_EQ(ReadMemoryStream(&byte, 1, 1, empty), 0u);
+    EXPECT_EQ(CloseMemoryStream(empty), 0);
+}
+
 }  // namespace

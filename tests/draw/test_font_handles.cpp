@@ -3,6 +3,8 @@
 
 #include "core/memory.h"
 #include "draw/font_fixture.h"
+#include "platform/gdi.h"
+#include "platform/gdi_dib.h"
 
 TEST_F(FontTest, DefaultsAndTheHandleTable) {
     StartGraphics(false);
@@ -303,4 +305,41 @@ TEST_F(FontTest, CacheBaseImageTakesTheCreationFormatOfItsKind) {
     EXPECT_EQ(Font(plain)->cacheBase.format.alphaMask,
               GetCreationFormatColorFormat(0, 1, 0, 0)->alphaMask);
     EXPECT_EQ(Font(plain)->cacheBase.pitch, 2 * Font(plain)->cacheBase.width);
+}
+
+TEST_F(FontTest, ExtremeSizesThicknessesAndEdgesAreClippedOrRefused) {
+    StartGraphics(false);
+    auto weight = [](int handle) {
+        V_HDC dc = V_CreateCompatibleDC(nullptr);
+        V_HGDIOBJ old = V_SelectObject(dc, reinterpret_cast<V_HGDIOBJ>(GetFontRecord(handle)->gdiFont));
+        V_TEXTMETRICA metrics{};
+        V_GetTextMetricsA(dc, &metrics);
+        V_SelectObject(dc, old);
+        V_DeleteDC(dc);
+        return metrics.tmWeight;
+    };
+    // Thickness x 100 beyond the integers: the heaviest weight, not a wrapped one.
+    int heavy = CreateFontToHandle(nullptr, 16, 0x7FFFFFFF, 0, -1, -1, 0, -1, -1);
+    ASSERT_GE(heavy, 0);
+    EXPECT_EQ(weight(heavy), 1000);
+    int wrapped = CreateFontToHandle(nullptr, 16, 21474837, 0, -1, -1, 0, -1, -1);
+    ASSERT_GE(wrapped, 0);
+    EXPECT_EQ(weight(wrapped), 1000);
+    int light = CreateFontToHandle(nullptr, 16, -5, 0, -1, -1, 0, -1, -1);
+    ASSERT_GE(light, 0);
+    EXPECT_EQ(weight(light), 400);
+    // The most negative size is the largest glyph height the platform makes.
+    int tall = CreateFontToHandle(nullptr, INT32_MIN, 6, 0, -1, -1, 0, -1, -1);
+    ASSERT_GE(tall, 0);
+    EXPECT_EQ(Font(tall)->lineHeight, 1024);
+    EXPECT_EQ(ReleaseFont(tall), 0);
+    // Edges whose cell would not fit the cache are refused with a log line, leaving no slot.
+    for (int edge : {0x7FFFFFFF, 0x40000000, 1100}) {
+        EXPECT_EQ(CreateFontToHandle(nullptr, 16, 6, 1, -1, edge, 0, -1, -1), -1) << edge;
+    }
+    EXPECT_NE(ReadLog().find("フォントのサイズが大きすぎます"), std::string::npos);
+    int edged = CreateFontToHandle(nullptr, 16, 6, 1, -1, 500, 0, -1, -1);
+    ASSERT_GE(edged, 0);
+    EXPECT_EQ(Font(edged)->lineHeight, 16 + 1000);
+    EXPECT_EQ(Font(edged)->cellSize, 1016);
 }

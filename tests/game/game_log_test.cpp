@@ -1,5 +1,9 @@
-#include <climits>
+#include <sys/resource.h>
 
+#include <climits>
+#include <csignal>
+
+#include "core/log_capture.h"
 #include "sim_test_support.h"
 
 using sim_test::SimTest;
@@ -79,6 +83,7 @@ TEST_F(SimTest, CounterFromUnreadableOrNegativeSettingFile) {
 }
 
 TEST_F(SimTest, LogFileThatCannotBeWrittenIsReportedAndCounterStillAdvances) {
+    StartFreshLog();
     // A plain file where the folder should be: the log cannot be written.
     WriteFile("Log", "not a folder");
     GameLog log;
@@ -87,4 +92,55 @@ TEST_F(SimTest, LogFileThatCannotBeWrittenIsReportedAndCounterStillAdvances) {
     EXPECT_EQ(log.Save(folder.c_str(), &written), 0);
     EXPECT_EQ(written, 0);
     EXPECT_EQ(ReadFile("Setting.txt"), "0");
+    EXPECT_EQ(ReadFile("Log"), "not a folder");
+    const std::string report = ReadLog();
+    EXPECT_NE(report.find("プレイログ " + folder + "/Log/LogData0.txt の保存に失敗しました"),
+              std::string::npos)
+        << report;
+}
+
+// Counter files a kill or a hand left damaged, beside the logs of three earlier runs: every
+// earlier log stays as it was and the new one takes the next free number.
+TEST_F(SimTest, DamagedCounterFilesNeverCostAnEarlierLog) {
+    for (const char* counter : {"abc", "", "-1", "0", "1"}) {
+        std::filesystem::remove_all(folder + "/Log");
+        std::filesystem::create_directory(folder + "/Log");
+        for (int n = 0; n < 3; ++n)
+            WriteFile("Log/LogData" + std::to_string(n) + ".txt", "run " + std::to_string(n));
+        WriteFile("Setting.txt", counter);
+        GameLog log;
+        AddLog(7, &log, "new");
+        int written = 0;
+        EXPECT_EQ(log.Save(folder.c_str(), &written), 3) << '"' << counter << '"';
+        EXPECT_EQ(written, 1);
+        for (int n = 0; n < 3; ++n)
+            EXPECT_EQ(ReadFile("Log/LogData" + std::to_string(n) + ".txt"), "run " + std::to_string(n));
+        EXPECT_EQ(ReadFile("Log/LogData3.txt"), "00:00:07 new\r\n");
+        EXPECT_EQ(ReadFile("Setting.txt"), "3");
+        EXPECT_FALSE(FileExists("Setting.txt.new"));
+    }
+}
+
+// A disk that fills while the log is written: no cut file stays behind, the failure is logged.
+TEST_F(SimTest, ALogThatCannotBeWrittenWholeLeavesNoFile) {
+    StartFreshLog();
+    GameLog log;
+    const std::string text(3000, 'z');
+    AddLog(0, &log, text.c_str());
+    AddLog(1, &log, text.c_str());
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 4000;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    int written = 1;
+    const int number = log.Save(folder.c_str(), &written);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_EQ(number, 0);
+    EXPECT_EQ(written, 0);
+    EXPECT_FALSE(FileExists("Log/LogData0.txt"));
+    EXPECT_EQ(ReadFile("Setting.txt"), "0");
+    EXPECT_NE(ReadLog().find("LogData0.txt の保存に失敗しました"), std::string::npos);
 }

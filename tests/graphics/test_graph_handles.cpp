@@ -131,6 +131,13 @@ TEST_F(GraphTest, SubGraphsAcrossPieceBorders) {
     GetGraphSize(clipped, &w, &h);
     EXPECT_EQ(w, 40);
     EXPECT_EQ(h, 10);
+    // Sizes whose end lies beyond the integers are clipped like any other.
+    int widest = CreateSubGraph(2, 2, 0x7FFFFFFF, 0x7FFFFFFF, sheet);
+    ASSERT_GE(widest, 0);
+    GetGraphSize(widest, &w, &h);
+    EXPECT_EQ(w, 638);
+    EXPECT_EQ(h, 98);
+    EXPECT_EQ(DeleteGraph(widest), 0);
     // Deleting the sheet keeps the pixels of the sub-graphs.
     EXPECT_EQ(DeleteGraph(sheet), 0);
     EXPECT_EQ(GetGraphRecord(across)->image->referenceCount, 3);

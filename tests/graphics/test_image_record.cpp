@@ -117,6 +117,20 @@ TEST(ImageRecord, CreatePixelAccessAndClear) {
     ReleaseImageRecord(&r);
 }
 
+TEST(ImageRecord, SizesBeyondTheLimitAreRefusedWithoutPixels) {
+    ImageRecord r = {};
+    for (auto [width, height] : {std::pair{0x7FFFFFFF, 1}, std::pair{1, 0x7FFFFFFF},
+                                 std::pair{0x40000000, 4}, std::pair{-1, 1},
+                                 std::pair{kMaxImageSide + 1, 1}}) {
+        EXPECT_EQ(CreateArgbImageRecord(width, height, &r), -1) << width << " x " << height;
+        EXPECT_EQ(r.pixels, nullptr);
+        EXPECT_EQ(r.pitch, 0);
+    }
+    ASSERT_EQ(CreateArgbImageRecord(kMaxImageSide, 1, &r), 0);
+    EXPECT_EQ(r.pitch, 4 * kMaxImageSide);
+    ReleaseImageRecord(&r);
+}
+
 TEST(ImageRecord, MirrorSwapsWholePixels) {
     ColorFormat f = {};
     SetColorFormatR8G8B8(&f);

@@ -118,6 +118,42 @@ TEST(Triangle, NegativeCornersAndClipping) {
     EXPECT_EQ(Changed(image, 0).size(), 256u);
 }
 
+TEST(Triangle, CornersAtTheEndsOfTheIntegers) {
+    SetBlend(0, 0);
+    TestImage image(16, 16, kMemImgX8R8G8B8);
+    g_DrawSettings.drawArea = {0, 0, 16, 16};
+    const int32_t lo = INT32_MIN, hi = INT32_MAX;
+    // The image lies well inside each of these: every pixel is drawn.
+    image.fill(0);
+    Flat(image, {lo, lo, 0, 0}, {hi, 0, 0, 0}, {lo, hi, 0, 0}, 1);
+    EXPECT_EQ(Changed(image, 0).size(), 256u);
+    image.fill(0);
+    Flat(image, {hi, hi, 0, 0}, {lo, 0, 0, 0}, {hi, lo, 0, 0}, 1);
+    EXPECT_EQ(Changed(image, 0).size(), 256u);
+    // Collinear far corners draw nothing.
+    image.fill(0);
+    Flat(image, {lo, lo, 0, 0}, {0, 0, 0, 0}, {hi, hi, 0, 0}, 1);
+    EXPECT_TRUE(Changed(image, 0).empty());
+
+    // Textured across 2^31 pixels: a one-colour source, so each texel is the same.
+    TestImage source(4, 4, kMemImgX8R8G8B8);
+    source.fill(0x00123456);
+    image.fill(0);
+    const int32_t far = 1 << 30;
+    TriangleVertex v[3] = {{-far, -far, 0, 0}, {far, 0, 3, 0}, {-far, far, 0, 3}};
+    FillMemImgTriangle(image.get(), source.get(), v, 0, nullptr, 0);
+    EXPECT_EQ(Changed(image, 0).size(), 256u);
+    EXPECT_EQ(image.get(7, 9), 0x00123456u);
+    // A quadrilateral over the whole integer plane stays inside the draw area.
+    image.fill(0);
+    g_DrawSettings.drawArea = {2, 2, 14, 14};
+    const int32_t quad[8] = {lo, lo, hi, lo, lo, hi, hi, hi};
+    FillMemImgQuad(image.get(), source.get(), quad, 0, nullptr);
+    for (auto [x, y] : Changed(image, 0)) {
+        EXPECT_TRUE(x >= 2 && x < 14 && y >= 2 && y < 14) << x << ", " << y;
+    }
+}
+
 TEST(Triangle, Refusals) {
     TestImage source(4, 4, kMemImgX8R8G8B8);
     source.fill(0x00FFFFFF);

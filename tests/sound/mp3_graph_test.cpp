@@ -8,6 +8,7 @@
 #include "core/log_capture.h"
 #include "core/window.h"
 #include "media_support/media_encode.h"
+#include "media_support/sound_encode.h"
 #include "sound/mp3_dshow.h"
 #include "sound_support.h"
 #include "sound/sound_decoder.h"
@@ -154,6 +155,23 @@ TEST_F(SoundSystemTest, Mp3LoadsThroughTheGraphWhenTheFrameScanRefuses) {
     SoundHandle handle = LoadSoundFile("graph_load_bad.mp3", 2, -1);
     ASSERT_GE(handle, 0);
     EXPECT_EQ(PlaySoundHandle(handle, 1, 1), 0);
+    EXPECT_EQ(DeleteSoundHandle(handle), 0);
+}
+
+// Frames that turn from stereo to mono halfway: the converter follows the frames, the sound
+// stays stereo at the first frame's rate and keeps every sample.
+TEST_F(SoundSystemTest, StereoFramesFollowedByMonoFramesLoadThroughTheGraph) {
+    MpegAudio stereo = EncodeMpegAudio(AV_CODEC_ID_MP3, 2, 44100, 128, 11025);
+    if (stereo.data.empty()) GTEST_SKIP() << "no MP3 encoder";
+    MpegAudio mono = EncodeMpegAudio(AV_CODEC_ID_MP3, 1, 44100, 64, 11025);
+    g_Window.quit = 0;
+    Bytes image = stereo.data;
+    image.insert(image.end(), mono.data.begin(), mono.data.end());
+    AppendBadHeader(image);
+    SoundHandle handle =
+        CreateSoundFromMemoryImage(image.data(), static_cast<int>(image.size()), 1, -1);
+    ASSERT_GE(handle, 0);
+    EXPECT_EQ(GetSoundLengthSamples(handle), (stereo.frameCount + mono.frameCount) * 1152);
     EXPECT_EQ(DeleteSoundHandle(handle), 0);
 }
 

@@ -267,6 +267,22 @@ TEST_F(SoundSystemTest, StreamSourcesAreCheckedWhenAdded) {
     EXPECT_EQ(LoadSoundFile(junk.c_str(), 1, -1), -1);
 }
 
+TEST_F(SoundSystemTest, ImagesWithoutMemoryOrWithANegativeSizeAreRefused) {
+    Bytes wave = PcmWave(1, 22050, 16, Samples16(Pattern(100)));
+    for (int type : {0, 2, 3}) {
+        ASSERT_EQ(SetSoundCreateType(type), 0);
+        EXPECT_EQ(CreateSoundFromMemoryImage(nullptr, 100, 1, -1), -1) << type;
+        EXPECT_EQ(CreateSoundFromMemoryImage(wave.data(), -1, 1, -1), -1) << type;
+        EXPECT_EQ(CreateSoundFromMemoryImage(wave.data(), INT32_MIN, 1, -1), -1) << type;
+    }
+    ASSERT_EQ(SetSoundCreateType(0), 0);
+    // The sound table holds nothing half made: the next sound plays as usual.
+    SoundHandle sound = CreateSoundFromMemoryImage(wave.data(), static_cast<int>(wave.size()), 1, -1);
+    ASSERT_NE(sound, -1);
+    EXPECT_EQ(GetSoundLengthSamples(sound), 100);
+    EXPECT_EQ(DeleteSoundHandle(sound), 0);
+}
+
 TEST(SoundSystem, WithoutASystemEveryCallFailsAndStartIsOnce) {
     EXPECT_EQ(LoadSoundFile("x.wav", 1, -1), -1);
     EXPECT_EQ(PlaySoundHandle(0x10000000, 1, 1), -1);
