@@ -106,6 +106,10 @@ int SetDrawTarget(int target) {
             return -1;
     }
     WaitWhileInactive();
+    return SwitchDrawTarget(target, record);
+}
+
+int SwitchDrawTarget(int target, GraphRecord* record) {
     DrawSettings& s = g_DrawSettings;
     // Mask-screen use is off while the target changes and comes back afterwards.
     const int maskUse = GetUseMaskScreen();
@@ -152,6 +156,12 @@ int SetDrawTarget(int target) {
 }
 
 int GetDrawTarget() { return g_DrawSettings.drawTarget; }
+
+void LeaveDeletedDrawTarget(int handle) {
+    if (!g_ScreenSettings.initialised || handle < 0 || g_DrawSettings.drawTarget != handle) return;
+    // Drawing must not go on into the record or the textures that are about to be freed.
+    SwitchDrawTarget(-4, nullptr);
+}
 
 int SetGraphRestoreCallback(void (*callback)()) {
     g_DrawSettings.graphRestoreCallback = callback;

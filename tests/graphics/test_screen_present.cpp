@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "device_fixture.h"
+#include "draw/draw.h"
+#include "draw/mask.h"
 #include "graphics/graph_handle.h"
 #include "graphics/screen.h"
 #include "graphics/screen_env.h"
@@ -82,6 +84,60 @@ TEST_F(ScreenTest, DrawTargetToDrawableGraphAndBack) {
     DeleteGraph(target);
     EXPECT_EQ(SetDrawTarget(target), -1);
     EXPECT_EQ(GetDrawTarget(), -4);
+}
+
+// Deleting the graph (or the mask screen) that drawing goes to sends drawing back to the screen:
+// nothing may reach the freed record, nor a newer graph that takes its place.
+TEST_F(ScreenTest, DeletingTheDrawTargetReturnsToTheScreen) {
+    StartGraphics(false);
+    g_DrawSettings.drawableGraphs = 1;
+    int first = MakeGraph(100, 50);
+    ASSERT_EQ(SetDrawTarget(first), 0);
+    ASSERT_EQ(DeleteGraph(first), 0);
+    EXPECT_EQ(GetDrawTarget(), -4);
+    EXPECT_EQ(g_ScreenImages.drawSurface, &g_ScreenImages.primary);
+    EXPECT_EQ(g_DrawSettings.drawArea.right, 640);
+    EXPECT_EQ(g_DrawSettings.drawArea.bottom, 480);
+    int second = MakeGraph(100, 50);
+    g_DrawSettings.drawableGraphs = 0;
+    FillGraphColor(second, 0, 0, 255, 255);
+    const uint32_t red = GetScreenColor(255, 0, 0);
+    ASSERT_EQ(FillBox(0, 0, 10, 10, red), 0);
+    const GraphRecord* record = GetGraphRecord(second);
+    ASSERT_NE(record, nullptr);
+    uint16_t inGraph = 0;
+    uint16_t onScreen = 0;
+    std::memcpy(&inGraph, record->view.pixels, 2);
+    std::memcpy(&onScreen, g_ScreenImages.primary.pixels, 2);
+    EXPECT_EQ(inGraph, 0x001Fu);
+    EXPECT_EQ(onScreen, 0xF800u);
+
+    // The mask screen, released while drawing goes to it: drawing goes to the draw target again,
+    // and the restore points it back at the mask screen.
+    ASSERT_EQ(CreateMaskScreen(1), 0);
+    ASSERT_EQ(SetUseMaskScreen(1), 0);
+    ASSERT_EQ(g_ScreenImages.drawSurface, &g_MaskScreen.image);
+    ReleaseMaskScreen();
+    EXPECT_EQ(g_ScreenImages.drawSurface, &g_ScreenImages.primary);
+    EXPECT_EQ(FillBox(20, 0, 30, 10, red), 0);
+    std::memcpy(&onScreen, g_ScreenImages.primary.pixels + 2 * 20, 2);
+    EXPECT_EQ(onScreen, 0xF800u);
+    RestoreMaskScreen();
+    EXPECT_EQ(g_ScreenImages.drawSurface, &g_MaskScreen.image);
+}
+
+TEST_F(ScreenTest, DeletingTheDeviceDrawTargetReturnsToTheBackBuffer) {
+    StartGraphics(true);
+    g_DrawSettings.drawableGraphs = 1;
+    int graph = MakeGraph(100, 50);
+    g_DrawSettings.drawableGraphs = 0;
+    ASSERT_EQ(SetDrawTarget(graph), 0);
+    ASSERT_NE(g_RenderStates.renderTarget, GetScreenTargetSurface());
+    ASSERT_EQ(DeleteGraph(graph), 0);
+    EXPECT_EQ(GetDrawTarget(), -4);
+    EXPECT_EQ(g_RenderStates.renderTarget, GetScreenTargetSurface());
+    EXPECT_EQ(g_DrawSettings.drawArea.right, 640);
+    EXPECT_EQ(FillBox(0, 0, 10, 10, 0xFFFFFF), 0);
 }
 
 TEST_F(ScreenTest, PresentRectangles) {
