@@ -26,6 +26,8 @@ struct ScreenState {
 extern ScreenState g_ScreenState;
 
 int CreatePrimaryMemImg();
+// Fills a software image with the window's background colour in the image's own format.
+void FillMemImgWithBackground(MEMIMG* image);
 int InitGraphics();
 int EndGraphics();
 int SetDrawTarget(int target);

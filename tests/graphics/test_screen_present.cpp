@@ -140,6 +140,54 @@ TEST_F(ScreenTest, DeletingTheDeviceDrawTargetReturnsToTheBackBuffer) {
     EXPECT_EQ(FillBox(0, 0, 10, 10, 0xFFFFFF), 0);
 }
 
+// The background colour fills the whole draw target, whatever the draw area; the device clears
+// its depth buffer over the whole target and keeps the draw area's viewport.
+TEST_F(ScreenTest, ClearDrawScreenFillsTheTargetWithTheBackground) {
+    g_Window.settings.backgroundColor = 0x00FF0000;  // blue, stored as 0x00BBGGRR
+    StartGraphics(false);
+    FillMemImgRect(&g_ScreenImages.primary, nullptr, 0xFFFF);
+    SetDrawArea(10, 10, 20, 20);
+    EXPECT_EQ(ClearDrawScreen(), 0);
+    uint16_t corner = 0;
+    std::memcpy(&corner, g_ScreenImages.primary.pixels, 2);
+    EXPECT_EQ(corner, 0x001Fu);
+    int graph = MakeGraph(8, 4);
+    FillGraphColor(graph, 255, 255, 255, 255);
+    g_DrawSettings.drawableGraphs = 1;
+    int target = MakeGraph(8, 4);
+    g_DrawSettings.drawableGraphs = 0;
+    FillGraphColor(target, 255, 255, 255, 255);
+    ASSERT_EQ(SetDrawTarget(target), 0);
+    EXPECT_EQ(ClearDrawScreen(), 0);
+    const GraphRecord* record = GetGraphRecord(target);
+    uint16_t last = 0;
+    std::memcpy(&last, record->view.pixels + 3 * record->view.base->pitch + 2 * 7, 2);
+    EXPECT_EQ(last, 0x001Fu);
+    std::memcpy(&last, GetGraphRecord(graph)->view.pixels, 2);
+    EXPECT_EQ(last, 0xFFFFu);
+    EndGraphics();
+    g_ScreenSettings.softwareForced = 0;
+
+    StartGraphics(true);
+    SetDrawArea(10, 10, 20, 20);
+    Recording().ClearCalls();
+    EXPECT_EQ(ClearDrawScreen(), 0);
+    const std::string back = V_RecordingName(GetScreenTargetSurface());
+    EXPECT_TRUE(Called("ColorFill(" + back + ",000000ff)"));
+    EXPECT_TRUE(Called("Clear(0,2,00000000,1,0)"));
+    EXPECT_EQ(g_RenderStates.viewport.X, 10u);
+    EXPECT_EQ(g_RenderStates.viewport.Width, 10u);
+
+    // A device re-created after a loss starts from the background colour, not from black.
+    Recording().deviceLost = true;
+    Recording().ClearCalls();
+    ASSERT_EQ(RecreateDeviceSameMode(), 0);
+    Recording().deviceLost = false;
+    EXPECT_EQ(Recording().CallsStartingWith("ColorFill").size(), 2u);
+    EXPECT_FALSE(Called("Clear(0,1,00000000,1,0)"));
+    g_Window.settings.backgroundColor = 0;
+}
+
 TEST_F(ScreenTest, PresentRectangles) {
     StartGraphics(true);
     PresentRects rects;
