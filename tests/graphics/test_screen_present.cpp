@@ -188,6 +188,36 @@ TEST_F(ScreenTest, ClearDrawScreenFillsTheTargetWithTheBackground) {
     g_Window.settings.backgroundColor = 0;
 }
 
+// The draw area is bounded by the draw target, not by the screen; a target that is no longer a
+// graph refuses it.
+TEST_F(ScreenTest, DrawAreaIsClampedToTheDrawTarget) {
+    StartGraphics(true);
+    g_DrawSettings.drawableGraphs = 1;
+    int graph = MakeGraph(100, 50);
+    g_DrawSettings.drawableGraphs = 0;
+    ASSERT_EQ(SetDrawTarget(graph), 0);
+    EXPECT_EQ(SetDrawArea(0, 0, 640, 480), 0);
+    const V_RECT& area = g_DrawSettings.drawArea;
+    EXPECT_EQ(area.left, 0);
+    EXPECT_EQ(area.top, 0);
+    EXPECT_EQ(area.right, 100);
+    EXPECT_EQ(area.bottom, 50);
+    EXPECT_EQ(g_RenderStates.viewport.Width, 100u);
+    EXPECT_EQ(g_RenderStates.viewport.Height, 50u);
+    EXPECT_EQ(SetDrawArea(-5, 60, 30, 10), 0);
+    EXPECT_EQ(area.left, 0);
+    EXPECT_EQ(area.top, 10);
+    EXPECT_EQ(area.right, 30);
+    EXPECT_EQ(area.bottom, 50);
+    g_DrawSettings.drawTarget = graph + 1;  // a stale or foreign handle
+    EXPECT_EQ(SetDrawArea(0, 0, 10, 10), -1);
+    g_DrawSettings.drawTarget = graph;
+    ASSERT_EQ(SetDrawTarget(-2), 0);
+    EXPECT_EQ(SetDrawArea(0, 0, 9999, 9999), 0);
+    EXPECT_EQ(area.right, 640);
+    EXPECT_EQ(area.bottom, 480);
+}
+
 TEST_F(ScreenTest, PresentRectangles) {
     StartGraphics(true);
     PresentRects rects;
