@@ -33,6 +33,7 @@ int CreatePrimaryMemImg() {
     for (MEMIMG& companion : images.companions) ReleaseMemImg(&companion);
     CreateMemImg(&images.companions[0], width, height, -1, 0, type, 0, 1, 0, nullptr);
     CreateMemImg(&images.companions[1], width, height, -1, 0, kMemImgChannel8, 0, 0, 0, nullptr);
+    FillMemImgWithBackground(&images.primary);
     images.drawSurface = &images.primary;
     return 0;
 }

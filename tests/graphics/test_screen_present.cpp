@@ -188,6 +188,37 @@ TEST_F(ScreenTest, ClearDrawScreenFillsTheTargetWithTheBackground) {
     g_Window.settings.backgroundColor = 0;
 }
 
+// The software screen starts in the background colour; a new software graph starts zeroed even
+// where a deleted graph's pixels were.
+TEST_F(ScreenTest, SoftwareScreenAndGraphsStartClean) {
+    g_Window.settings.backgroundColor = 0x0000FF00;  // green
+    StartGraphics(false);
+    const MEMIMG& screen = g_ScreenImages.primary;
+    uint16_t first = 0, last = 0;
+    std::memcpy(&first, screen.pixels, 2);
+    std::memcpy(&last, screen.pixels + 479 * screen.base->pitch + 2 * 639, 2);
+    EXPECT_EQ(first, 0x07E0u);
+    EXPECT_EQ(last, 0x07E0u);
+    g_Window.settings.backgroundColor = 0;
+
+    for (int round = 0; round < 4; ++round) {
+        int old = MakeGraph(64, 64);
+        FillGraphColor(old, 255, 255, 255, 255);
+        DeleteGraph(old);
+        int fresh = MakeGraph(64, 64);
+        const MEMIMG& view = GetGraphRecord(fresh)->view;
+        int nonZero = 0;
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 64; ++x) {
+                uint16_t pixel = 0;
+                std::memcpy(&pixel, view.pixels + y * view.base->pitch + 2 * x, 2);
+                nonZero += pixel != 0;
+            }
+        EXPECT_EQ(nonZero, 0) << "round " << round;
+        DeleteGraph(fresh);
+    }
+}
+
 // The draw area is bounded by the draw target, not by the screen; a target that is no longer a
 // graph refuses it.
 TEST_F(ScreenTest, DrawAreaIsClampedToTheDrawTarget) {
