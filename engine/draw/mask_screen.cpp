@@ -105,6 +105,34 @@ void UploadMaskRect(const V_RECT& rect) {
     m.imageTexture->UnlockRect(0);
 }
 
+// Points drawing at the mask screen while it is active, else at the draw target.
+void PointDrawingAtTarget() {
+    MaskScreen& m = g_MaskScreen;
+    GraphRecord* target = g_DrawSettings.drawTarget >= 0 ? GetGraphRecord(g_DrawSettings.drawTarget)
+                                                         : nullptr;
+    if (g_ScreenSettings.useDirect3D) {
+        if (GetDevice() == nullptr) return;
+        FlushVertexBatch();
+        V_IDirect3DSurface9* surface;
+        if (m.active && m.screenSurface != nullptr)
+            surface = m.screenSurface;
+        else if (target != nullptr && target->pieceCount > 0)
+            surface = target->pieces[0].piece->surface;
+        else
+            surface = GetScreenTargetSurface();
+        SetRenderTargetSurface(surface);
+        const V_RECT& area = g_DrawSettings.drawArea;
+        SetViewportRect(area.left, area.top, area.right, area.bottom);
+    } else {
+        if (m.active && IsMemImgValid(&m.image))
+            g_ScreenImages.drawSurface = &m.image;
+        else if (target != nullptr)
+            g_ScreenImages.drawSurface = &target->view;
+        else
+            g_ScreenImages.drawSurface = &g_ScreenImages.primary;
+    }
+}
+
 }  // namespace
 
 int CreateMaskScreen(int made) {
@@ -134,6 +162,12 @@ int CreateMaskScreen(int made) {
 
 int ReleaseMaskScreen() {
     MaskScreen& m = g_MaskScreen;
+    // Drawing that goes to the mask screen goes back to the draw target before the image and
+    // the surface are freed; the use flag stays, so a restore points drawing at it again.
+    if (m.active) {
+        m.active = 0;
+        PointDrawingAtTarget();
+    }
     if (m.buffer != nullptr) FreeMemory(m.buffer);
     m.buffer = nullptr;
     if (m.imageMade) ReleaseMemImg(&m.image);
@@ -152,29 +186,7 @@ int SetUseMaskScreen(int flag) {
     if (m.buffer == nullptr) return -1;
     m.use = flag;
     m.active = flag != 0 && m.made != 0 ? 1 : 0;
-    GraphRecord* target = g_DrawSettings.drawTarget >= 0 ? GetGraphRecord(g_DrawSettings.drawTarget)
-                                                         : nullptr;
-    if (g_ScreenSettings.useDirect3D) {
-        if (GetDevice() == nullptr) return 0;
-        FlushVertexBatch();
-        V_IDirect3DSurface9* surface;
-        if (m.active && m.screenSurface != nullptr)
-            surface = m.screenSurface;
-        else if (target != nullptr && target->pieceCount > 0)
-            surface = target->pieces[0].piece->surface;
-        else
-            surface = GetScreenTargetSurface();
-        SetRenderTargetSurface(surface);
-        const V_RECT& area = g_DrawSettings.drawArea;
-        SetViewportRect(area.left, area.top, area.right, area.bottom);
-    } else {
-        if (m.active && IsMemImgValid(&m.image))
-            g_ScreenImages.drawSurface = &m.image;
-        else if (target != nullptr)
-            g_ScreenImages.drawSurface = &target->view;
-        else
-            g_ScreenImages.drawSurface = &g_ScreenImages.primary;
-    }
+    PointDrawingAtTarget();
     return 0;
 }
 

@@ -7,6 +7,7 @@
 #include "core/core.h"
 #include "draw/draw_settings.h"
 #include "graphics/device.h"
+#include "graphics/screen.h"
 #include "graphics/screen_env.h"
 #include "movie/movie.h"
 
@@ -67,6 +68,7 @@ int DeleteGraph(int handle, int) {
     if (record == nullptr) return -1;
     GraphTable& table = g_GraphTable;
     int slot = handle & kHandleSlotMask;
+    LeaveDeletedDrawTarget(handle);
     ForgetDeletedBlendGraph(handle);
     CloseMovie(record->movie);
     ReleaseSharedImage(record);

@@ -280,6 +280,8 @@ int SetDrawBrightnessPacked(uint32_t rgb);
 uint32_t ComputeDrawColor();
 int SetDrawFilterMode(int mode);
 int SetDrawArea(int x1, int y1, int x2, int y2);
+// Fills the whole draw target with the window's background colour and clears the depth buffer.
+int ClearDrawScreen();
 int SetFogMode(int mode);
 int SetFogColor(int red, int green, int blue);
 int SetFogRange(float start, float end);

@@ -188,7 +188,8 @@ int ReadBmp(StreamHolder* stream, BmpImage& b) {
             TellStream(stream) != static_cast<int64_t>(kFileHeaderSize + headerSize) ||
             !ReadStreamExact(stream, b.info->bmiColors, static_cast<size_t>(stored) * 4))
             return -1;
-    } else if (b.bitCount == 16 || b.bitCount == 32 || b.compression == V_BI_BITFIELDS) {
+    } else if (b.compression == V_BI_BITFIELDS) {
+        // Plain 16- and 32-bit rows carry no masks: a small file may end right after its pixels.
         if (!ReadStreamExact(stream, b.info->bmiColors, 12)) return -1;
     }
 

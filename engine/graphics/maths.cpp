@@ -8,10 +8,13 @@ namespace {
 
 constexpr Matrix4 kIdentityMatrix = {{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
 
-// Height over width of the screen, used when a caller passes a negative aspect. The screen
-// settings are not kept here; until a mode is set the screen is 640 x 480.
+// Height over width of the screen, used when a caller passes a negative aspect (640 x 480 until a
+// mode is set).
 float DefaultScreenAspect() {
-    return 480.0f / 640.0f;
+    int width = 0;
+    int height = 0;
+    GetScreenSize(&width, &height);
+    return static_cast<float>(height) / static_cast<float>(width);
 }
 
 Vector3 Subtract(const Vector3& a, const Vector3& b) {

@@ -96,7 +96,8 @@ int CreateMemImg(MEMIMG* view, int width, int height, int pitch, uint32_t transp
         base->userBuffer = 1;
         base->pixels = static_cast<uint8_t*>(userPixels);
     } else {
-        base->pixels = static_cast<uint8_t*>(VELK_ALLOC(bytes == 0 ? 1 : bytes));
+        // Zeroed: a new image must not show what an earlier one left in the same memory.
+        base->pixels = static_cast<uint8_t*>(VELK_ALLOC_ZEROED(bytes == 0 ? 1 : bytes));
         if (base->pixels == nullptr) {
             FreeBase(base);
             return -1;

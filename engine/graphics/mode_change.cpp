@@ -37,13 +37,6 @@ void StoreMode(const Mode& mode) {
     g_ScreenSettings.refreshRate = mode.rate;
 }
 
-// Clears the screen's back picture to black on a new device.
-void ClearScreen() {
-    V_IDirect3DDevice9* device = g_GraphicsDevice.device;
-    if (device == nullptr) return;
-    device->Clear(0, nullptr, V_D3DCLEAR_TARGET, 0, 1.0f, 0);
-}
-
 // The end of a mode change: the window takes the new size, pending messages are seen once and
 // the draw target (and with it the camera) is set again.
 int Finish() {
@@ -152,7 +145,7 @@ int RecreateDevice(int width, int height, int bits, int refreshRate, int newMode
     SetDrawTarget(g_DrawSettings.drawTarget);
     RestoreDrawStates();
     for (int i = 0; i < 2; ++i) {
-        ClearScreen();
+        ClearDrawScreen();
         PresentScreen();
     }
     if (newMode) {

@@ -15,6 +15,15 @@ int Clamp255(int value) { return value < 0 ? 0 : value > 255 ? 255 : value; }
 
 bool OnDevice() { return g_ScreenSettings.useDirect3D != 0; }
 
+// The size that bounds the draw area: the screen's for the screen targets, else the draw-target
+// graph's; -1 when the target is no longer a graph.
+int GetDrawTargetSize(int* width, int* height) {
+    const int target = g_DrawSettings.drawTarget;
+    if (target == -4 || target == -2 || target == -3 || target == -5)
+        return GetScreenSize(width, height);
+    return GetGraphSize(target, width, height);
+}
+
 }  // namespace
 
 uint32_t ComputeDrawColor() {
@@ -58,7 +67,7 @@ int SetDrawFilterMode(int mode) {
 int SetDrawArea(int x1, int y1, int x2, int y2) {
     g_DrawSettings.requestedArea = {x1, y1, x2, y2};
     int width, height;
-    GetScreenSize(&width, &height);
+    if (GetDrawTargetSize(&width, &height) != 0) return -1;
     if (x1 > x2) std::swap(x1, x2);
     if (y1 > y2) std::swap(y1, y2);
     auto clamp = [](int v, int limit) { return v < 0 ? 0 : v > limit ? limit : v; };

@@ -33,6 +33,7 @@ int CreatePrimaryMemImg() {
     for (MEMIMG& companion : images.companions) ReleaseMemImg(&companion);
     CreateMemImg(&images.companions[0], width, height, -1, 0, type, 0, 1, 0, nullptr);
     CreateMemImg(&images.companions[1], width, height, -1, 0, kMemImgChannel8, 0, 0, 0, nullptr);
+    FillMemImgWithBackground(&images.primary);
     images.drawSurface = &images.primary;
     return 0;
 }
@@ -106,6 +107,10 @@ int SetDrawTarget(int target) {
             return -1;
     }
     WaitWhileInactive();
+    return SwitchDrawTarget(target, record);
+}
+
+int SwitchDrawTarget(int target, GraphRecord* record) {
     DrawSettings& s = g_DrawSettings;
     // Mask-screen use is off while the target changes and comes back afterwards.
     const int maskUse = GetUseMaskScreen();
@@ -152,6 +157,12 @@ int SetDrawTarget(int target) {
 }
 
 int GetDrawTarget() { return g_DrawSettings.drawTarget; }
+
+void LeaveDeletedDrawTarget(int handle) {
+    if (!g_ScreenSettings.initialised || handle < 0 || g_DrawSettings.drawTarget != handle) return;
+    // Drawing must not go on into the record or the textures that are about to be freed.
+    SwitchDrawTarget(-4, nullptr);
+}
 
 int SetGraphRestoreCallback(void (*callback)()) {
     g_DrawSettings.graphRestoreCallback = callback;

@@ -5,6 +5,8 @@
 #include "graphics/graphics.h"
 #include "platform/d3d9.h"
 
+struct GraphRecord;
+
 // The software screen: the primary image and its two companions.
 struct ScreenImages {
     MEMIMG primary;
@@ -24,10 +26,18 @@ struct ScreenState {
 extern ScreenState g_ScreenState;
 
 int CreatePrimaryMemImg();
+// Fills a software image with the window's background colour in the image's own format.
+void FillMemImgWithBackground(MEMIMG* image);
 int InitGraphics();
 int EndGraphics();
 int SetDrawTarget(int target);
 int GetDrawTarget();
+// The part of SetDrawTarget after the checks: points drawing at the target (a validated drawable
+// graph's record, or null for a screen target) and resets the draw area and the camera.
+int SwitchDrawTarget(int target, GraphRecord* record);
+// Called before a graph is deleted: when it is the draw target, the front screen becomes the
+// target, without waiting for the window.
+void LeaveDeletedDrawTarget(int handle);
 int SetGraphRestoreCallback(void (*callback)());
 int RestoreGraphsAfterLoss();
 // The surface that screen draws go to on the device path.

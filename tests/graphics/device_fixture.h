@@ -29,6 +29,7 @@ inline void ResetGraphicsState() {
     g_ShaderState = {};
     g_LightTable = {};
     g_DrawSettings = DrawSettings{{0, 0, 640, 480}, 0, 0, 0x00FFFFFF};
+    g_DrawSettings.drawTarget = -4;  // the front screen, as the library leaves it after start
     g_FlushVertexBatch = nullptr;
     g_Window.settings.windowed = 1;
     g_Window.active = 1;  // no window here to become active: draws and targets must not wait

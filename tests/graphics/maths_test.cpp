@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "graphics/device.h"
 #include "graphics/graphics.h"
 
 namespace {
@@ -53,13 +54,23 @@ TEST(Matrix, ProductsInversesAndProjections) {
     saved = inverse;
     EXPECT_EQ(InvertMatrix(&inverse, &tiny), -1);
     EXPECT_EQ(std::memcmp(&inverse, &saved, sizeof saved), 0);
-    // Perspective: near = far refused; a negative aspect takes 480 / 640.
+    // Perspective: near = far refused; a negative aspect takes the screen's height / width.
     EXPECT_EQ(MakePerspectiveMatrix(&inverse, 1.0f, 5.0f, 5.0f, 1.0f), -1);
     EXPECT_EQ(std::memcmp(&inverse, &saved, sizeof saved), 0);
     ASSERT_EQ(MakePerspectiveMatrix(&a, 1.0f, 1.0f, 100.0f, -1.0f), 0);
     float cotangent = std::cos(0.5f) / std::sin(0.5f);
     EXPECT_NEAR(a.m[0][0], 0.75f * cotangent, 1e-5);
     EXPECT_EQ(a.m[2][3], 1.0f);
+    const ScreenSettings kept = g_ScreenSettings;
+    g_ScreenSettings.width = 800;
+    g_ScreenSettings.height = 200;
+    ASSERT_EQ(MakePerspectiveMatrix(&a, 1.0f, 1.0f, 100.0f, -1.0f), 0);
+    EXPECT_NEAR(a.m[0][0], 0.25f * cotangent, 1e-5);
+    Matrix4 ortho;
+    ASSERT_EQ(MakeOrthoMatrix(&ortho, 100.0f, 0.0f, 10.0f, -1.0f), 0);
+    EXPECT_FLOAT_EQ(ortho.m[0][0], 2.0f / 400.0f);
+    EXPECT_FLOAT_EQ(ortho.m[1][1], 2.0f / 100.0f);
+    g_ScreenSettings = kept;
     // Transpose reads all before writing.
     Matrix4 t = {{{0, 1, 2, 3}, {4, 5, 6, 7}, {8, 9, 10, 11}, {12, 13, 14, 15}}};
     TransposeMatrix(&t, &t);

@@ -190,6 +190,35 @@ TEST(LoadBmp, SixteenAndThirtyTwoBitsThroughGdi) {
     EXPECT_EQ(Argb(&wide.r, 2, 1), 0xFF000003u);
 }
 
+// Plain 16- and 32-bit files carry no masks: a 1 x 1 file ends right after its one row.
+TEST(LoadBmp, TinyPlainSixteenAndThirtyTwoBitFiles) {
+    BmpSpec s;
+    s.bitCount = 16;
+    Bytes row;
+    Put16(row, 0x7C00);
+    Bytes file16 = MakeBmp(s, StoreRows({row}, true));
+    ASSERT_EQ(file16.size(), 58u);
+    Loaded sixteen(LoadBmpImage, file16);
+    ASSERT_EQ(sixteen.result, 0);
+    EXPECT_EQ(sixteen.r.width, 1);
+    EXPECT_EQ(sixteen.r.height, 1);
+    EXPECT_EQ(Argb(&sixteen.r, 0, 0), 0xFFFF0000u);
+
+    s.bitCount = 32;
+    row.clear();
+    Put32(row, 0x00123456);
+    Bytes file32 = MakeBmp(s, StoreRows({row}, true));
+    ASSERT_EQ(file32.size(), 58u);
+    Loaded thirtyTwo(LoadBmpImage, file32);
+    ASSERT_EQ(thirtyTwo.result, 0);
+    EXPECT_EQ(Argb(&thirtyTwo.r, 0, 0), 0xFF123456u);
+
+    // Bit fields still need their three masks.
+    s.compression = 3;
+    Loaded noMasks(LoadBmpImage, MakeBmp(s, StoreRows({row}, true)));
+    EXPECT_EQ(noMasks.result, -1);
+}
+
 TEST(LoadBmp, RunLengthImages) {
     BmpSpec s;
     s.bitCount = 8;

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "device_fixture.h"
+#include "draw/draw.h"
+#include "draw/mask.h"
 #include "graphics/graph_handle.h"
 #include "graphics/screen.h"
 #include "graphics/screen_env.h"
@@ -82,6 +84,169 @@ TEST_F(ScreenTest, DrawTargetToDrawableGraphAndBack) {
     DeleteGraph(target);
     EXPECT_EQ(SetDrawTarget(target), -1);
     EXPECT_EQ(GetDrawTarget(), -4);
+}
+
+// Deleting the graph (or the mask screen) that drawing goes to sends drawing back to the screen:
+// nothing may reach the freed record, nor a newer graph that takes its place.
+TEST_F(ScreenTest, DeletingTheDrawTargetReturnsToTheScreen) {
+    StartGraphics(false);
+    g_DrawSettings.drawableGraphs = 1;
+    int first = MakeGraph(100, 50);
+    ASSERT_EQ(SetDrawTarget(first), 0);
+    ASSERT_EQ(DeleteGraph(first), 0);
+    EXPECT_EQ(GetDrawTarget(), -4);
+    EXPECT_EQ(g_ScreenImages.drawSurface, &g_ScreenImages.primary);
+    EXPECT_EQ(g_DrawSettings.drawArea.right, 640);
+    EXPECT_EQ(g_DrawSettings.drawArea.bottom, 480);
+    int second = MakeGraph(100, 50);
+    g_DrawSettings.drawableGraphs = 0;
+    FillGraphColor(second, 0, 0, 255, 255);
+    const uint32_t red = GetScreenColor(255, 0, 0);
+    ASSERT_EQ(FillBox(0, 0, 10, 10, red), 0);
+    const GraphRecord* record = GetGraphRecord(second);
+    ASSERT_NE(record, nullptr);
+    uint16_t inGraph = 0;
+    uint16_t onScreen = 0;
+    std::memcpy(&inGraph, record->view.pixels, 2);
+    std::memcpy(&onScreen, g_ScreenImages.primary.pixels, 2);
+    EXPECT_EQ(inGraph, 0x001Fu);
+    EXPECT_EQ(onScreen, 0xF800u);
+
+    // The mask screen, released while drawing goes to it: drawing goes to the draw target again,
+    // and the restore points it back at the mask screen.
+    ASSERT_EQ(CreateMaskScreen(1), 0);
+    ASSERT_EQ(SetUseMaskScreen(1), 0);
+    ASSERT_EQ(g_ScreenImages.drawSurface, &g_MaskScreen.image);
+    ReleaseMaskScreen();
+    EXPECT_EQ(g_ScreenImages.drawSurface, &g_ScreenImages.primary);
+    EXPECT_EQ(FillBox(20, 0, 30, 10, red), 0);
+    std::memcpy(&onScreen, g_ScreenImages.primary.pixels + 2 * 20, 2);
+    EXPECT_EQ(onScreen, 0xF800u);
+    RestoreMaskScreen();
+    EXPECT_EQ(g_ScreenImages.drawSurface, &g_MaskScreen.image);
+}
+
+TEST_F(ScreenTest, DeletingTheDeviceDrawTargetReturnsToTheBackBuffer) {
+    StartGraphics(true);
+    g_DrawSettings.drawableGraphs = 1;
+    int graph = MakeGraph(100, 50);
+    g_DrawSettings.drawableGraphs = 0;
+    ASSERT_EQ(SetDrawTarget(graph), 0);
+    ASSERT_NE(g_RenderStates.renderTarget, GetScreenTargetSurface());
+    ASSERT_EQ(DeleteGraph(graph), 0);
+    EXPECT_EQ(GetDrawTarget(), -4);
+    EXPECT_EQ(g_RenderStates.renderTarget, GetScreenTargetSurface());
+    EXPECT_EQ(g_DrawSettings.drawArea.right, 640);
+    EXPECT_EQ(FillBox(0, 0, 10, 10, 0xFFFFFF), 0);
+}
+
+// The background colour fills the whole draw target, whatever the draw area; the device clears
+// its depth buffer over the whole target and keeps the draw area's viewport.
+TEST_F(ScreenTest, ClearDrawScreenFillsTheTargetWithTheBackground) {
+    g_Window.settings.backgroundColor = 0x00FF0000;  // blue, stored as 0x00BBGGRR
+    StartGraphics(false);
+    FillMemImgRect(&g_ScreenImages.primary, nullptr, 0xFFFF);
+    SetDrawArea(10, 10, 20, 20);
+    EXPECT_EQ(ClearDrawScreen(), 0);
+    uint16_t corner = 0;
+    std::memcpy(&corner, g_ScreenImages.primary.pixels, 2);
+    EXPECT_EQ(corner, 0x001Fu);
+    int graph = MakeGraph(8, 4);
+    FillGraphColor(graph, 255, 255, 255, 255);
+    g_DrawSettings.drawableGraphs = 1;
+    int target = MakeGraph(8, 4);
+    g_DrawSettings.drawableGraphs = 0;
+    FillGraphColor(target, 255, 255, 255, 255);
+    ASSERT_EQ(SetDrawTarget(target), 0);
+    EXPECT_EQ(ClearDrawScreen(), 0);
+    const GraphRecord* record = GetGraphRecord(target);
+    uint16_t last = 0;
+    std::memcpy(&last, record->view.pixels + 3 * record->view.base->pitch + 2 * 7, 2);
+    EXPECT_EQ(last, 0x001Fu);
+    std::memcpy(&last, GetGraphRecord(graph)->view.pixels, 2);
+    EXPECT_EQ(last, 0xFFFFu);
+    EndGraphics();
+    g_ScreenSettings.softwareForced = 0;
+
+    StartGraphics(true);
+    SetDrawArea(10, 10, 20, 20);
+    Recording().ClearCalls();
+    EXPECT_EQ(ClearDrawScreen(), 0);
+    const std::string back = V_RecordingName(GetScreenTargetSurface());
+    EXPECT_TRUE(Called("ColorFill(" + back + ",000000ff)"));
+    EXPECT_TRUE(Called("Clear(0,2,00000000,1,0)"));
+    EXPECT_EQ(g_RenderStates.viewport.X, 10u);
+    EXPECT_EQ(g_RenderStates.viewport.Width, 10u);
+
+    // A device re-created after a loss starts from the background colour, not from black.
+    Recording().deviceLost = true;
+    Recording().ClearCalls();
+    ASSERT_EQ(RecreateDeviceSameMode(), 0);
+    Recording().deviceLost = false;
+    EXPECT_EQ(Recording().CallsStartingWith("ColorFill").size(), 2u);
+    EXPECT_FALSE(Called("Clear(0,1,00000000,1,0)"));
+    g_Window.settings.backgroundColor = 0;
+}
+
+// The software screen starts in the background colour; a new software graph starts zeroed even
+// where a deleted graph's pixels were.
+TEST_F(ScreenTest, SoftwareScreenAndGraphsStartClean) {
+    g_Window.settings.backgroundColor = 0x0000FF00;  // green
+    StartGraphics(false);
+    const MEMIMG& screen = g_ScreenImages.primary;
+    uint16_t first = 0, last = 0;
+    std::memcpy(&first, screen.pixels, 2);
+    std::memcpy(&last, screen.pixels + 479 * screen.base->pitch + 2 * 639, 2);
+    EXPECT_EQ(first, 0x07E0u);
+    EXPECT_EQ(last, 0x07E0u);
+    g_Window.settings.backgroundColor = 0;
+
+    for (int round = 0; round < 4; ++round) {
+        int old = MakeGraph(64, 64);
+        FillGraphColor(old, 255, 255, 255, 255);
+        DeleteGraph(old);
+        int fresh = MakeGraph(64, 64);
+        const MEMIMG& view = GetGraphRecord(fresh)->view;
+        int nonZero = 0;
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 64; ++x) {
+                uint16_t pixel = 0;
+                std::memcpy(&pixel, view.pixels + y * view.base->pitch + 2 * x, 2);
+                nonZero += pixel != 0;
+            }
+        EXPECT_EQ(nonZero, 0) << "round " << round;
+        DeleteGraph(fresh);
+    }
+}
+
+// The draw area is bounded by the draw target, not by the screen; a target that is no longer a
+// graph refuses it.
+TEST_F(ScreenTest, DrawAreaIsClampedToTheDrawTarget) {
+    StartGraphics(true);
+    g_DrawSettings.drawableGraphs = 1;
+    int graph = MakeGraph(100, 50);
+    g_DrawSettings.drawableGraphs = 0;
+    ASSERT_EQ(SetDrawTarget(graph), 0);
+    EXPECT_EQ(SetDrawArea(0, 0, 640, 480), 0);
+    const V_RECT& area = g_DrawSettings.drawArea;
+    EXPECT_EQ(area.left, 0);
+    EXPECT_EQ(area.top, 0);
+    EXPECT_EQ(area.right, 100);
+    EXPECT_EQ(area.bottom, 50);
+    EXPECT_EQ(g_RenderStates.viewport.Width, 100u);
+    EXPECT_EQ(g_RenderStates.viewport.Height, 50u);
+    EXPECT_EQ(SetDrawArea(-5, 60, 30, 10), 0);
+    EXPECT_EQ(area.left, 0);
+    EXPECT_EQ(area.top, 10);
+    EXPECT_EQ(area.right, 30);
+    EXPECT_EQ(area.bottom, 50);
+    g_DrawSettings.drawTarget = graph + 1;  // a stale or foreign handle
+    EXPECT_EQ(SetDrawArea(0, 0, 10, 10), -1);
+    g_DrawSettings.drawTarget = graph;
+    ASSERT_EQ(SetDrawTarget(-2), 0);
+    EXPECT_EQ(SetDrawArea(0, 0, 9999, 9999), 0);
+    EXPECT_EQ(area.right, 640);
+    EXPECT_EQ(area.bottom, 480);
 }
 
 TEST_F(ScreenTest, PresentRectangles) {
