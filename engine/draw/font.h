@@ -28,6 +28,7 @@ struct GlyphSlot {
     uint16_t width;   // black box plus twice the edge size, within the cell
     uint16_t height;
     CharMapEntry* mapEntry;
+    uint32_t drawSerial;  // the vertex batch's serial when the glyph was last drawn from a texture
 };
 
 struct CharMapEntry {
@@ -63,6 +64,7 @@ struct FontRecord {
     int32_t edgeGraph;
     int32_t remakeFlag;
     ImageRecord cacheBase;
+    V_RECT uploadPending;  // region of the cache base not yet in the texture (empty: none)
     int32_t usesTextures;
 };
 
@@ -125,6 +127,11 @@ GlyphSlot* RenderGlyphs(int handle, int count, const uint8_t* entries);
 
 // Writes a glyph's body and edge levels (0..16) into its cell of the cache. body and edge hold
 // width x height levels of the whole glyph area (edge only for edged fonts).
+// Uploads every font's changed cache region into its texture, once each; the vertex batch calls
+// it before it draws.
+void UploadPendingGlyphs();
+// Before a cell is written again: pending vertices that show its old glyph are drawn first.
+void FlushIfCellPending(const FontRecord* font, const GlyphSlot* slot);
 void StoreGlyphPixels(FontRecord* font, int cell, int width, int height, const uint8_t* body,
                       const uint8_t* edge);
 

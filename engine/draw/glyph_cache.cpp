@@ -114,11 +114,29 @@ void ClearBaseSquare(FontRecord* font, int left, int top) {
         for (int x = left; x < right; ++x) *Texel(base, x, y) = 0;
 }
 
-void Upload(FontRecord* font, int left, int top, int width, int height) {
+int g_FontsWithPendingUploads = 0;
+
+// Adds a region of the cache base to what the next upload sends.
+void MarkForUpload(FontRecord* font, int left, int top, int width, int height) {
     ImageRecord& base = font->cacheBase;
-    V_RECT rect{left, top, std::min(left + width, base.width), std::min(top + height, base.height)};
+    V_RECT rect{std::max(left, 0), std::max(top, 0), std::min(left + width, base.width),
+                std::min(top + height, base.height)};
     if (rect.right <= rect.left || rect.bottom <= rect.top) return;
-    TransferImageToGraph(nullptr, &base, nullptr, &rect, rect.left, rect.top, font->cacheGraph, 0);
+    V_RECT& pending = font->uploadPending;
+    if (pending.right <= pending.left) {
+        pending = rect;
+        ++g_FontsWithPendingUploads;
+        return;
+    }
+    pending.left = std::min(pending.left, rect.left);
+    pending.top = std::min(pending.top, rect.top);
+    pending.right = std::max(pending.right, rect.right);
+    pending.bottom = std::max(pending.bottom, rect.bottom);
+}
+
+void DropPendingUpload(FontRecord* font) {
+    if (font->uploadPending.right > font->uploadPending.left) --g_FontsWithPendingUploads;
+    font->uploadPending = V_RECT{};
 }
 
 void StoreTexturePixels(FontRecord* font, int x, int y, int width, int height,
@@ -149,10 +167,10 @@ void StoreTexturePixels(FontRecord* font, int x, int y, int width, int height,
         }
     }
     if (type & kFontEdged) {
-        Upload(font, x, y, width, height);
-        Upload(font, right + x, y, width, height);
+        MarkForUpload(font, x, y, width, height);
+        MarkForUpload(font, right + x, y, width, height);
     } else {
-        Upload(font, x - 1, y - 1, font->cellSize, font->cellSize);
+        MarkForUpload(font, x - 1, y - 1, font->cellSize, font->cellSize);
     }
 }
 
@@ -205,7 +223,32 @@ int SetupGlyphCache(FontRecord* font, int handle) {
     return SetupMemoryCache(font, handle);
 }
 
+void UploadPendingGlyphs() {
+    if (g_FontsWithPendingUploads == 0) return;
+    // The upload runs just before pending vertices are drawn, and they need it: the transfer
+    // must not draw them first.
+    void (*flush)() = g_FlushVertexBatch;
+    g_FlushVertexBatch = nullptr;
+    for (int slot = 0; slot < kFontSlots; ++slot) {
+        FontRecord* font = g_FontTable.slots[slot];
+        if (font == nullptr || font->uploadPending.right <= font->uploadPending.left) continue;
+        V_RECT rect = font->uploadPending;
+        DropPendingUpload(font);
+        if (font->cacheGraph != -1 && font->cacheBase.pixels != nullptr)
+            TransferImageToGraph(nullptr, &font->cacheBase, nullptr, &rect, rect.left, rect.top,
+                                 font->cacheGraph, 0);
+    }
+    g_FlushVertexBatch = flush;
+}
+
+void FlushIfCellPending(const FontRecord* font, const GlyphSlot* slot) {
+    if (font->usesTextures && g_VertexBatch.count != 0 &&
+        slot->drawSerial == g_VertexBatch.drawSerial)
+        FlushVertexBatch();
+}
+
 void ReleaseGlyphCacheStorage(FontRecord* font) {
+    DropPendingUpload(font);
     if (font->memoryCache != nullptr) FreeMemory(font->memoryCache);
     font->memoryCache = nullptr;
     if (font->cacheGraph != -1) {
@@ -256,6 +299,7 @@ int MakeGlyphCacheTextures(int handle) {
 int ClearGlyphCache(int handle) {
     FontRecord* font = GetFontRecord(handle);
     if (font == nullptr) return -1;
+    DropPendingUpload(font);
     std::memset(font->charMap, 0, sizeof(font->charMap));
     std::memset(font->slots, 0, sizeof(font->slots));
     for (int i = 0; i < font->capacity; ++i) font->slots[i].cellIndex = i;

@@ -146,6 +146,7 @@ GlyphSlot* RenderGlyphs(int handle, int count, const uint8_t* entries) {
         uint8_t first = entries[3 * i];
         uint8_t second = entries[3 * i + 1];
         GlyphSlot* slot = &font->slots[font->nextSlot];
+        FlushIfCellPending(font, slot);
         if (slot->used) {
             slot->mapEntry->cached = 0;
             slot->mapEntry->slot = nullptr;

@@ -5,6 +5,7 @@
 #include "core/core.h"
 #include "draw/draw_settings.h"
 #include "draw/font.h"
+#include "draw/vertex_batch.h"
 
 namespace {
 
@@ -151,6 +152,7 @@ int DrawGlyphRun(int mode, int x, int y, int scale, double scaleX, double scaleY
                 }
                 if (font->usesTextures) {
                     DrawGlyphTextured(font, place, colors);
+                    slot->drawSerial = g_VertexBatch.drawSerial;
                 } else if (target != nullptr) {
                     DrawGlyphSoft(font, place, colors, target, clip, trans);
                 }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "draw/draw_settings.h"
+#include "draw/font.h"
 #include "graphics/blend_mode.h"
 #include "graphics/device.h"
 #include "graphics/screen_env.h"
@@ -44,6 +45,8 @@ void DrawPending3D() {
 
 void DrawPending() {
     VertexBatch& b = g_VertexBatch;
+    // Glyphs stored since the last draw reach their textures first, in one upload each.
+    UploadPendingGlyphs();
     const VertexTypeRow& row = kVertexTypeTable[b.type];
     SendFvf(row.fvf);
     GetDevice()->DrawPrimitiveUP(static_cast<uint32_t>(b.primitive),
@@ -57,12 +60,14 @@ void ResetBatch() {
     b.write3D = b.arrays[3];
     b.count = 0;
     b.write = b.arrays[b.type];
+    ++b.drawSerial;
 }
 
 void FlushHook() { FlushVertexBatch(); }
 
 void DrawIndexList(const uint16_t* indices, int count, int vertexCount,
                    const Vertex2DTex* vertices) {
+    UploadPendingGlyphs();
     SendFvf(kVertexTypeTable[1].fvf);
     GetDevice()->DrawIndexedPrimitiveUP(V_D3DPT_TRIANGLESTRIP, 0,
                                         static_cast<V_UINT>(vertexCount),
@@ -103,6 +108,7 @@ uint8_t* AppendVertices(int primitive, int k) {
                 DrawPending();
             }
             b.count = 0;
+            ++b.drawSerial;
         }
     }
     if (b.count == 0) {

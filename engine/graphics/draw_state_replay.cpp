@@ -3,7 +3,9 @@
 #include <cmath>
 
 #include "draw/draw_settings.h"
+#include "draw/vertex_batch.h"
 #include "graphics/blend_mode.h"
+#include "graphics/camera.h"
 #include "graphics/device.h"
 #include "graphics/light.h"
 #include "graphics/render_state.h"
@@ -17,7 +19,14 @@ int RestoreDrawStates() {
     device->SetRenderState(V_D3DRS_DITHERENABLE, V_FALSE);
     c.force = 1;
     c.texture = nullptr;
-    // Pending vertices were meant for the old device.
+    // Pending vertices were meant for the old device: they are dropped.
+    VertexBatch& batch = g_VertexBatch;
+    batch.count = 0;
+    batch.count3D = 0;
+    if (batch.arrays[0] != nullptr) {
+        batch.write = batch.arrays[batch.type];
+        batch.write3D = batch.arrays[3];
+    }
     void (*flush)() = g_FlushVertexBatch;
     g_FlushVertexBatch = nullptr;
 
@@ -48,14 +57,21 @@ int RestoreDrawStates() {
     device->SetRenderState(V_D3DRS_ZFUNC, c.zFunc);
     device->SetRenderState(V_D3DRS_DEPTHBIAS, c.depthBias);
 
-    const DrawSettings& s = g_DrawSettings;
+    DrawSettings& s = g_DrawSettings;
+    s.combinedValid = 0;
+    UpdateCombinedMatrices();
     device->SetTransform(V_D3DTS_WORLD, &s.worldMatrix);
+    s.worldSet = 1;
     SetDeviceViewTransform(&s.viewMatrix);
-    SetDeviceProjection(&s.projectionMatrix);
+    s.viewSet = 1;
+    // The device projection is the product with the screen-space matrix of the draw target.
+    V_D3DMATRIX projection = s.projectionMatrix, screenSpace = s.viewportMatrix;
+    SetProjectionMatrix(&projection);
+    SetViewportMatrix(&screenSpace);
 
     V_D3DMATERIAL9 material = c.material;
     SetDeviceMaterial(&material);
-    device->SetRenderState(V_D3DRS_SPECULARENABLE, c.specularSource > 0 ? 1 : 0);
+    device->SetRenderState(V_D3DRS_SPECULARENABLE, batch.specularEnable);
     device->SetRenderState(V_D3DRS_DIFFUSEMATERIALSOURCE, c.diffuseSource != 0 ? 1 : 0);
     device->SetRenderState(V_D3DRS_SPECULARMATERIALSOURCE, static_cast<int32_t>(c.specularSource) > 0 ? 2 : 0);
 
@@ -68,11 +84,13 @@ int RestoreDrawStates() {
 
     UpdateShaderSelection();
     device->SetRenderState(V_D3DRS_LIGHTING, c.lighting ? 1 : 0);
+    // Every light that was set, enabled or not, with its enable state.
     for (int index = 0; index < kMaxLights; ++index) {
-        if (!c.lightEnabled[index]) continue;
+        if (!c.lightUsed[index]) continue;
         V_D3DLIGHT9 light = c.lights[index];
+        int enabled = c.lightEnabled[index];
         SetDeviceLight(index, &light);
-        EnableDeviceLight(index, 1);
+        EnableDeviceLight(index, enabled);
     }
 
     const V_RECT& area = s.drawArea;

@@ -95,6 +95,7 @@ struct RenderStateCache {
     int32_t lightEnabled[kMaxLights];
     int32_t highestLight;
     V_D3DLIGHT9 lights[kMaxLights];
+    int32_t lightUsed[kMaxLights];  // a light was set in the slot (enabled or not)
     V_D3DMATERIAL9 material;
     float ambient[4];  // R, G, B, A, 0..1
 

@@ -154,7 +154,10 @@ int SetDeviceLight(int index, const V_D3DLIGHT9* light) {
     V_IDirect3DDevice9* device = GetDevice();
     if (device == nullptr) return 0;
     FlushPendingVertices();
-    if (index >= 0 && index < kMaxLights) g_RenderStates.lights[index] = *light;
+    if (index >= 0 && index < kMaxLights) {
+        g_RenderStates.lights[index] = *light;
+        g_RenderStates.lightUsed[index] = 1;
+    }
     if (index >= 0 && index < 4) {
         SendLightPlacement(index, *light);
         float rest[5][4];

@@ -4,7 +4,9 @@
 #include "draw/draw_soft.h"
 #include "draw_fixture.h"
 #include "draw/mask.h"
+#include "graphics/camera.h"
 #include "graphics/graphics.h"
+#include "graphics/screen.h"
 
 namespace {
 
@@ -161,6 +163,41 @@ TEST_F(DrawTest, CreationFormatsOfTexturesByTheirSettings) {
     EXPECT_EQ(wide->alphaMask, 0u);
     EXPECT_EQ(target->bitDepth, 32);
     EXPECT_EQ(target->alphaMask, 0xFF000000u);
+}
+
+TEST_F(DrawTest, RestoredStatesMatchTheCachesAndDropPendingVertices) {
+    StartGraphics(true);
+    DrawSettings& s = g_DrawSettings;
+    // The projection as a normal set sends it: the product with the screen-space matrix.
+    V_D3DMATRIX projection = s.projectionMatrix;
+    SetProjectionMatrix(&projection);
+    std::vector<std::string> sent = Recording().CallsStartingWith("SetTransform(3,");
+    ASSERT_EQ(sent.size(), 1u);
+    // A light set and then switched off; specular off in its own cache, on by its source.
+    V_D3DLIGHT9 light{};
+    light.Type = V_D3DLIGHT_POINT;
+    SetDeviceLight(5, &light);
+    EnableDeviceLight(5, 0);
+    g_VertexBatch.specularEnable = 0;
+    g_RenderStates.specularSource = 1;
+    s.combinedValid = 1;
+    s.worldViewProjectionScreen = V_D3DMATRIX{};
+    ASSERT_EQ(FillBox(0, 0, 10, 10, 0), 0);
+    ASSERT_GT(g_VertexBatch.count, 0);
+    Recording().ClearCalls();
+
+    ASSERT_EQ(RestoreDrawStates(), 0);
+    EXPECT_EQ(Recording().CallsStartingWith("SetTransform(3,").back(), sent[0]);
+    EXPECT_TRUE(Called(RenderState(V_D3DRS_SPECULARENABLE, 0)));
+    EXPECT_FALSE(Called(RenderState(V_D3DRS_SPECULARENABLE, 1)));
+    EXPECT_EQ(Recording().CallsStartingWith("SetLight(5,").size(), 1u);
+    EXPECT_TRUE(Called("LightEnable(5,0)"));
+    EXPECT_EQ(s.combinedValid, 1);
+    EXPECT_NE(s.worldViewProjectionScreen.m[3][3], 0.0f);
+    EXPECT_EQ(g_VertexBatch.count, 0);
+    Recording().ClearCalls();
+    FlushVertexBatch();
+    EXPECT_TRUE(Draws().empty());
 }
 
 }  // namespace

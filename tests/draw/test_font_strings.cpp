@@ -1,4 +1,6 @@
 // String layout and drawing on the software screen and on the recording device.
+#include <algorithm>
+
 #include "draw/font_fixture.h"
 
 namespace {
@@ -205,4 +207,55 @@ TEST_F(FontTest, DeviceStringsUnderABlendGraphDrawPlainGlyphs) {
         EXPECT_EQ(g_DrawSettings.blendBorder, 100);
         EXPECT_NE(g_RenderStates.blendTexture, nullptr);
     }
+}
+
+// The texture uploads and draws of the cache, in the order the device gets them.
+std::vector<std::string> UploadsAndDraws(const std::vector<std::string>& calls) {
+    std::vector<std::string> out;
+    for (const std::string& c : calls) {
+        if (c.rfind("Texture::UnlockRect", 0) == 0) out.push_back("upload");
+        if (c.rfind("DrawPrimitiveUP", 0) == 0) out.push_back("draw");
+    }
+    return out;
+}
+
+TEST_F(FontTest, NewGlyphsReachTheTextureInOneUploadBeforeTheDraw) {
+    StartGraphics(true);
+    int plain = CreateFontToHandle(nullptr, 16, 6, 0, -1, -1, 0, -1, -1);
+    int edged = CreateFontToHandle(nullptr, 16, 6, 1, -1, 2, 0, -1, -1);
+    const uint32_t white = GetScreenColor(255, 255, 255);
+    for (int font : {plain, edged}) {
+        FlushVertexBatch();
+        Recording().ClearCalls();
+        // Three strings of new glyphs, and one of cached ones, make one upload.
+        ASSERT_EQ(DrawStringWithFont(10, 20, "ABCDEFGH", white, font, 0, 0), 0);
+        ASSERT_EQ(DrawStringWithFont(10, 40, "IJKL", white, font, 0, 0), 0);
+        ASSERT_EQ(DrawStringWithFont(10, 60, "MNOP", white, font, 0, 1), 0);
+        ASSERT_EQ(DrawStringWithFont(10, 80, "ABC", white, font, 0, 0), 0);
+        FlushVertexBatch();
+        std::vector<std::string> seen = UploadsAndDraws(Recording().calls);
+        if (font == plain) {
+            EXPECT_EQ(seen, (std::vector<std::string>{"upload", "draw"}));
+        } else {
+            // Edge and body tints part the batch glyph by glyph: one upload per string.
+            EXPECT_EQ(std::count(seen.begin(), seen.end(), "upload"), 3);
+            EXPECT_EQ(seen.front(), "upload");
+        }
+    }
+}
+
+TEST_F(FontTest, ACellDrawnButNotYetFlushedIsDrawnBeforeItIsOverwritten) {
+    StartGraphics(true);
+    int font = CreateFontToHandle(nullptr, 16, 6, 0, -1, -1, 0, -1, -1);
+    Font(font)->capacity = 4;
+    ClearGlyphCache(font);
+    const uint32_t white = GetScreenColor(255, 255, 255);
+    FlushVertexBatch();
+    Recording().ClearCalls();
+    ASSERT_EQ(DrawStringWithFont(10, 20, "ABCD", white, font, 0, 0), 0);
+    // The next four glyphs take the same four cells: the pending quads go out first.
+    ASSERT_EQ(DrawStringWithFont(10, 40, "EFGH", white, font, 0, 0), 0);
+    FlushVertexBatch();
+    EXPECT_EQ(UploadsAndDraws(Recording().calls),
+              (std::vector<std::string>{"upload", "draw", "upload", "draw"}));
 }
