@@ -146,6 +146,8 @@ TEST_F(SoundSystemTest, AStreamEndingAtThePlayCursorStops) {
     ASSERT_NE(h, -1);
     SoundRecord* record = GetSoundRecord(h);
     EXPECT_EQ(record->writePosition, 66150);
+    // Holding the sound lock keeps the refill thread out until the end has been written here.
+    EnterSoundLock();
     ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
     auto out = Render(33075);
     EXPECT_EQ(out[2 * 33074], samples[33074]);
@@ -154,6 +156,7 @@ TEST_F(SoundSystemTest, AStreamEndingAtThePlayCursorStops) {
     EXPECT_EQ(record->endWritten, 1);
     EXPECT_EQ(record->endOffset, 66150u);
     EXPECT_EQ(record->endCursor, 66150u);
+    LeaveSoundLock();
     EXPECT_EQ(CheckSoundPlaying(h), 1);
     PlayOut(h, 441);
     EXPECT_EQ(CheckSoundPlaying(h), 0);
