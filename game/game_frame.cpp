@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "game_clock.h"
 #include "game_colors.h"
 #include "game_engine.h"
 #include "input_state.h"
@@ -11,6 +12,11 @@
 namespace {
 
 constexpr int kKeyEscape = 1;
+
+// The simulation's mouse tools run only while the window is the active one.
+int WindowActiveFlag() {
+    return Engine().GetWindowActiveFlag();
+}
 
 Sequence::Parent* g_RootParent = nullptr;
 
@@ -55,6 +61,7 @@ int RunFrame() {
 
 int RunGame() {
     GameEngine& engine = Engine();
+    SetGameActiveSource(&WindowActiveFlag);
     engine.ChangeWindowMode(1);
     if (engine.InitLibraryLocked() == -1) return -1;
     BuildGameColors();

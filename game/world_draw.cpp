@@ -156,11 +156,12 @@ void World::DrawInfoPanel() {
     engine.DrawStringWithFont(96, 0, c.name, white, fonts[0], edge, 0);
 
     // Energy bar: a filled box above the kind's full energy, nothing below zero.
-    const double share = c.energy / FullEnergy(c.kind) * kEnergyBarWidth;
-    if (share > kEnergyBarWidth) {
+    // The width is truncated first: just above full energy still shows the whole bar.
+    const int width = static_cast<int>(c.energy / FullEnergy(c.kind) * kEnergyBarWidth);
+    if (width > kEnergyBarWidth) {
         engine.DrawBoxShape(96, 32, 96 + kEnergyBarWidth, 56, GameColorValue(kColorCursor), 1);
     } else {
-        engine.DrawGraphPart(96, 32, 96, 0, ClampInt(static_cast<int>(share), 0, kEnergyBarWidth), 24,
+        engine.DrawGraphPart(96, 32, 96, 0, ClampInt(width, 0, kEnergyBarWidth), 24,
                              systemPicture, 1, 0);
     }
     char text[100];

@@ -265,9 +265,11 @@ public:
 
 protected:
     V_IMemAllocator* m_pAllocator = nullptr;
+    // Read by the streaming thread in CheckStreaming while the filter's thread stops, flushes
+    // or sets them.
     std::atomic<bool> m_bFlushing{false};
     bool m_bReadOnly = false;
-    bool m_bRunTimeError = false;
+    std::atomic<bool> m_bRunTimeError{false};
 };
 
 // ---------------------------------------------------------------- in-place transform

@@ -88,8 +88,10 @@ int ReadSoundDecoder(SoundDecoder* decoder, void* buffer, int32_t bytes) {
 }
 
 int SeekSoundDecoder(SoundDecoder* decoder, int32_t sample) {
-    int32_t target = sample * decoder->format.nBlockAlign;
-    if (std::abs(target - decoder->position) < 16) return 0;
+    // In 64 bits: a far sample must not wrap round onto the current position.
+    const int64_t target = static_cast<int64_t>(sample) * decoder->format.nBlockAlign;
+    const int64_t distance = target - decoder->position;
+    if (distance > -16 && distance < 16) return 0;
     // The seek clears the end flag; a compressed seek past the data sets it again.
     decoder->endFlag = 0;
     switch (decoder->kind) {

@@ -66,6 +66,7 @@ struct SoundRecord {
     uint32_t markBase;
     uint32_t endOffset;
     uint32_t endCursor;
+    uint32_t endPosition;  // play position at which the last byte of data has been heard
     uint32_t markOffset;
     ListNode node;
     // Normal sounds: decoded data shared by reference count.

@@ -21,6 +21,11 @@ uint32_t WholeBlocks(uint64_t bytes, uint32_t block) {
     return static_cast<uint32_t>(bytes / block * block);
 }
 
+// Bytes from one ring offset forward to another.
+uint32_t RingDistance(uint32_t from, uint32_t to, uint32_t ringBytes) {
+    return to >= from ? to - from : ringBytes - from + to;
+}
+
 uint32_t RegionWriteOffset(const LockedRegion& region) {
     if (region.left1 > 0) return region.start + region.length1 - region.left1;
     return region.length2 - region.left2;
@@ -110,6 +115,9 @@ int AdvanceStreamSource(SoundRecord* record, LockedRegion* region, uint32_t curs
     record->endWritten = 1;
     record->endOffset = RegionWriteOffset(*region);
     record->endCursor = cursor;
+    // The play position stands at the last cursor; the data ends that far ahead of it.
+    record->endPosition = record->playPosition +
+                          RingDistance(record->lastCursor, record->endOffset, record->bufferBytes);
     WriteStreamSilence(record, region, WholeBlocks(record->format.nAvgBytesPerSec / 8, block));
     return -1;
 }
@@ -173,8 +181,11 @@ int RefillStreamSound(SoundHandle handle) {
         int64_t play = GetSoundBufferPlayCursor(buffer);
         if (play < 0) return Leave(-1);
         uint32_t p = static_cast<uint32_t>(play);
-        uint32_t endOffset = record->endOffset, endCursor = record->endCursor;
-        if (p > endOffset && (endCursor < endOffset || endCursor > p)) {
+        // Measured as distance played, so that an end met exactly by the cursor (or a source
+        // of no data at all) is still seen once the cursor moves on.
+        uint32_t heard =
+            record->playPosition + RingDistance(record->lastCursor, p, record->bufferBytes);
+        if (static_cast<int32_t>(heard - record->endPosition) > 0) {
             // The data has been heard to its end.
             StopSoundBufferObject(buffer);
             record->endWritten = 0;

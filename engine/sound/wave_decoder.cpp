@@ -237,8 +237,10 @@ int SeekPcmWaveDecoder(SoundDecoder* decoder, int32_t sample) {
 }
 
 int SeekAcmDecoder(SoundDecoder* decoder, int32_t sample) {
-    int32_t target = sample * decoder->format.nBlockAlign;
-    if (target < 0) target = 0;
+    // A target beyond what a position can hold is past any data: the decode runs to the end.
+    int64_t wide = static_cast<int64_t>(sample) * decoder->format.nBlockAlign;
+    if (wide < 0) wide = 0;
+    const int32_t target = wide > INT32_MAX ? INT32_MAX : static_cast<int32_t>(wide);
     if (target < decoder->position) {
         // Start again from the first compressed byte on the fresh spare stream.
         V_HACMSTREAM used = decoder->mainStream;

@@ -29,7 +29,11 @@ public:
     int initResult = 0;
     // Pad bits by message pass (frame 0 first); later passes keep the last state set.
     std::vector<uint32_t> padByFrame;
+    // The window's active flag by message pass, the same way (empty: `active` as set).
+    std::vector<int> activeByFrame;
     int frame = 0;
+    // Message passes (counted as `frame`) in which the mouse buttons were read.
+    std::vector<int> mouseReadFrames;
 
     std::vector<Call> calls;
     int nextHandle = 100;
@@ -65,6 +69,7 @@ public:
     int EndLibraryLocked() override { return Record("EndLibraryLocked", {}, 0); }
     int ProcessMessageLocked() override {
         if (frame < static_cast<int>(padByFrame.size())) pad = padByFrame[frame];
+        if (frame < static_cast<int>(activeByFrame.size())) active = activeByFrame[frame];
         ++frame;
         return Record("ProcessMessageLocked", {}, closeWindow ? -1 : 0);
     }
@@ -77,7 +82,10 @@ public:
         return keyCode == 1 && held ? 1 : 0;
     }
     int GetJoypadState(int inputType) override { return inputType == 0x1001 ? int(pad) : 0; }
-    int GetMouseButtons() override { return mouseButtons; }
+    int GetMouseButtons() override {
+        mouseReadFrames.push_back(frame);
+        return mouseButtons;
+    }
     void GetMousePosition(int* x, int* y) override {
         *x = mouseX;
         *y = mouseY;

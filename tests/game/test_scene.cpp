@@ -271,6 +271,18 @@ TEST_F(GameMainTest, WholeProgramSavesTheRunOnEscape) {
     EXPECT_EQ(GetInputState(), nullptr);
 }
 
+// As in the program, where nothing but the program itself connects the simulation to the
+// window: while the window is inactive the mouse tools are not run.
+TEST_F(GameMainTest, TheRunLeavesTheMouseAloneWhileTheWindowIsInactive) {
+    SetGameActiveSource(nullptr);
+    engine.padByFrame = {0, kPadDecide, 0, kPadDecide, 0, 0, 0};
+    engine.activeByFrame = {1, 1, 1, 1, 1, 1, 0, 0, 0, 1, 1};
+    engine.escapeFromFrame = 11;
+    EXPECT_EQ(RunGame(), 0);
+    // The run ticks from the fifth pass to the twelfth, where Escape ends it.
+    EXPECT_EQ(engine.mouseReadFrames, (std::vector<int>{5, 6, 10, 11, 12}));
+}
+
 TEST_F(GameMainTest, EndingBeforeAnySceneAndAFailedStart) {
     engine.closeWindow = true;
     EXPECT_EQ(RunGame(), 0);

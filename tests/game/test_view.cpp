@@ -259,6 +259,39 @@ TEST_F(ViewTest, InfoPanelBarsAndIconsStayInside) {
                          {96, 96, 0}, {118, 96, 24}, {142, 120, 16}, {158, 136, 8}, {166, 136, 8}}));
 }
 
+// Just above full energy the truncated width is still 200: the bar, not the filled box.
+TEST_F(ViewTest, EnergyBarTurnsIntoTheBoxOnlyAboveTwoHundredWholePixels) {
+    struct Case {
+        int kind;
+        int energy;
+        int barWidth;  // -1: the filled box
+    };
+    // The quotient is taken in floating point: 804 / 800 × 200 comes to just below 201.
+    const Case cases[] = {{Insect, 800, 200}, {Insect, 801, 200}, {Insect, 803, 200},
+                          {Insect, 804, 200}, {Insect, 805, -1},  {Wood, 2010, 200},
+                          {Wood, 2011, -1},   {Fruit, 201, 200},  {Fruit, 202, -1},
+                          {Animal, 1005, 200}, {Animal, 1006, -1}, {Insect, 799, 199}};
+    for (const Case& c : cases) {
+        Creature* creature = world->Spawn(0, c.kind, 200000, 200000);
+        creature->energy = c.energy;
+        world->selectedSlot = world->SlotOf(creature);
+        world->selectedId = creature->id;
+        engine.Clear();
+        world->DrawInfoPanel();
+        int boxes = engine.Count("DrawBoxShape");
+        int bar = -1;
+        for (const Call& call : engine.Named("DrawGraphPart"))
+            if (call.args[0] == 96 && call.args[1] == 32) bar = static_cast<int>(call.args[4]);
+        if (c.barWidth < 0) {
+            EXPECT_EQ(boxes, 1) << c.kind << " " << c.energy;
+            EXPECT_EQ(bar, -1) << c.kind << " " << c.energy;
+        } else {
+            EXPECT_EQ(boxes, 0) << c.kind << " " << c.energy;
+            EXPECT_EQ(bar, c.barWidth) << c.kind << " " << c.energy;
+        }
+    }
+}
+
 TEST_F(ViewTest, AirBarAndTargetLines) {
     auto airWidth = [&] {
         for (const Call& call : engine.Named("DrawGraphPart"))

@@ -172,6 +172,28 @@ TEST(AcmWave, ImaAdpcmMatchesFfmpegsOwnDecoding) {
     EXPECT_EQ(ReadSoundDecoder(&d.decoder, again, 16), 0);
 }
 
+// A compressed seek whose byte offset does not fit 32 bits decodes to the end rather than
+// wrapping round to the start.
+TEST(AcmWave, FarSamplesSeekToTheEnd) {
+    EncodedAdpcm e = EncodeAdpcm(22050, 0.2, 1024);
+    for (int32_t sample : {1 << 30, 0x20000000, INT32_MAX}) {
+        MemoryDecoder d(e.wave);
+        ASSERT_EQ(d.result, 0);
+        int16_t pair[2];
+        ASSERT_EQ(ReadSoundDecoder(&d.decoder, pair, 4), 4);
+        SeekSoundDecoder(&d.decoder, sample);
+        EXPECT_EQ(d.decoder.endFlag, 1) << sample;
+        EXPECT_EQ(ReadSoundDecoder(&d.decoder, pair, 4), 0) << sample;
+        MemoryDecoder direct(e.wave);
+        ASSERT_EQ(ReadSoundDecoder(&direct.decoder, pair, 4), 4);
+        SeekAcmDecoder(&direct.decoder, sample);
+        EXPECT_EQ(direct.decoder.endFlag, 1) << sample;
+        size_t compressed = 0;
+        for (const Bytes& b : e.blocks) compressed += b.size();
+        EXPECT_EQ(direct.decoder.mainSourceOffset, static_cast<int32_t>(compressed)) << sample;
+    }
+}
+
 TEST(AcmWave, BlocksLargerThanASliceConvertWhole) {
     EncodedAdpcm e = EncodeAdpcm(44100, 0.5, 4096);
     if (e.format.nBlockAlign <= 2048) GTEST_SKIP() << "encoder kept small blocks";

@@ -210,6 +210,19 @@ TEST_F(Mp3Graph, TheProgramsEndAbandonsTheConversion) {
     EXPECT_EQ(log.find(line), log.rfind(line));
 }
 
+// The graph is stopped while the decoder's thread delivers into the grabber: the pins' flags
+// are changed and read on the two threads without a data race (run under ThreadSanitizer).
+TEST_F(Mp3Graph, StoppingWhileTheDecoderDeliversIsRaceFree) {
+    if (!media::WriteTestMpegAudio("graph_race.mp3", "mp2", 22050, 1, 3.0)) GTEST_SKIP();
+    Bytes image = ReadBytes("graph_race.mp3");
+    for (int round = 0; round < 20; ++round) {
+        MemoryDecoder m(image);
+        g_Window.quit = 1;
+        EXPECT_EQ(ConvertMp3ToPcm(&m.decoder), -1) << round;
+        EXPECT_EQ(m.decoder.pcm.data, nullptr) << round;
+    }
+}
+
 TEST_F(Mp3Graph, GrabberCallbackGrowsByWholeMegabytesAndDropsAfterAFailedGrowth) {
     // A sample larger than the free room plus 1 MiB: two steps at once.
     SoundDecoder d{};

@@ -135,6 +135,52 @@ TEST_F(SoundSystemTest, AStreamRunsOutIntoSilenceAndStops) {
     EXPECT_EQ(GetSoundLengthMs(h), 1300);
 }
 
+// The end is found by the distance played since it was written, so an end that lies exactly
+// at the play cursor, or a stream with no data at all, still stops.
+TEST_F(SoundSystemTest, AStreamEndingAtThePlayCursorStops) {
+    // Three quarters of a second: the first fill takes it all.
+    auto samples = Pattern(33075, 9);
+    ASSERT_EQ(SetSoundCreateType(3), 0);
+    SoundHandle h = LoadSoundFile(MonoFile("exact.wav", samples).c_str(), 1, -1);
+    SetSoundCreateType(0);
+    ASSERT_NE(h, -1);
+    SoundRecord* record = GetSoundRecord(h);
+    EXPECT_EQ(record->writePosition, 66150);
+    // Holding the sound lock keeps the refill thread out until the end has been written here.
+    EnterSoundLock();
+    ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
+    auto out = Render(33075);
+    EXPECT_EQ(out[2 * 33074], samples[33074]);
+    // The cursor stands at the write position as the source runs out.
+    RefillStreamSound(h);
+    EXPECT_EQ(record->endWritten, 1);
+    EXPECT_EQ(record->endOffset, 66150u);
+    EXPECT_EQ(record->endCursor, 66150u);
+    LeaveSoundLock();
+    EXPECT_EQ(CheckSoundPlaying(h), 1);
+    PlayOut(h, 441);
+    EXPECT_EQ(CheckSoundPlaying(h), 0);
+    EXPECT_EQ(GetSoundPositionMs(h), 0);
+}
+
+TEST_F(SoundSystemTest, AnEmptyDataChunkPlaysAsAStreamThatEndsAtOnce) {
+    std::string path = WriteScratchFile("empty.wav", PcmWave(1, 44100, 16, {}));
+    SoundHandle h = LoadSoundFile(path.c_str(), 1, -1);
+    ASSERT_NE(h, -1);
+    EXPECT_EQ(GetSoundRecord(h)->streamFlag, 1);
+    EXPECT_EQ(GetSoundLengthMs(h), 0);
+    ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
+    EXPECT_EQ(CheckSoundPlaying(h), 1);
+    auto out = PlayOut(h, 441);
+    EXPECT_EQ(out[0], 0);
+    EXPECT_EQ(out[440], 0);
+    EXPECT_EQ(CheckSoundPlaying(h), 0);
+    // Played again from the top, it ends again.
+    ASSERT_EQ(PlaySoundHandle(h, 1, 1), 0);
+    PlayOut(h, 441);
+    EXPECT_EQ(CheckSoundPlaying(h), 0);
+}
+
 TEST_F(SoundSystemTest, ALoopingStreamWrapsItsPosition) {
     auto samples = Pattern(26460);  // 0.6 s
     ASSERT_EQ(SetSoundCreateType(2), 0);

@@ -98,6 +98,20 @@ TEST(WaveDecoder, ReadsSeeksAndEndsAsTheCallersExpect) {
     EXPECT_EQ(d.stream.functions.seek(d.stream.handle, 0, 0), 0);
 }
 
+// Sample numbers whose byte offset does not fit 32 bits are past the end, not wrapped round.
+TEST(WaveDecoder, FarSamplesSeekPastTheEndOfTheData) {
+    OpenedDecoder d(PcmWave(2, 8000, 16, Ramp(400)));  // 4 bytes a sample frame
+    ASSERT_EQ(d.result, 0);
+    uint8_t out[4];
+    for (int32_t sample : {1 << 30, 0x40000004, INT32_MAX}) {
+        SeekSoundDecoder(&d.decoder, 0);
+        SeekSoundDecoder(&d.decoder, sample);
+        EXPECT_EQ(d.decoder.position, 400) << sample;
+        EXPECT_EQ(ReadSoundDecoder(&d.decoder, out, 4), 0) << sample;
+        EXPECT_EQ(d.decoder.endFlag, 1) << sample;
+    }
+}
+
 TEST(WaveDecoder, RefusesMalformedAndHostileFilesCleanly) {
     Bytes fmt = FormatBody(1, 1, 8000, 8);
     Bytes noBlock = fmt, noRate = fmt;
