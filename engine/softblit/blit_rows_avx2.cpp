@@ -48,4 +48,46 @@ __attribute__((target("avx2"))) int AlphaCopyRow32Avx2(uint8_t* to, const uint8_
     return x;
 }
 
+namespace {
+
+// The AVX2 twins of MixField16 and MixPixels16 in blit_rows.h.
+__attribute__((target("avx2"))) __m256i MixField16Avx2(__m256i s, __m256i d, __m256i q, __m256i rest) {
+    __m256i sum = _mm256_add_epi16(_mm256_mullo_epi16(s, q), _mm256_mullo_epi16(d, rest));
+    return _mm256_srli_epi16(_mm256_mulhi_epu16(sum, _mm256_set1_epi16(2081)), 1);
+}
+
+__attribute__((target("avx2"))) __m256i MixPixels16Avx2(__m256i s, __m256i d, __m256i q, __m256i rest) {
+    const __m256i low5 = _mm256_set1_epi16(0x1F);
+    const __m256i low6 = _mm256_set1_epi16(0x3F);
+    __m256i red = MixField16Avx2(_mm256_srli_epi16(s, 11), _mm256_srli_epi16(d, 11), q, rest);
+    __m256i green = MixField16Avx2(_mm256_and_si256(_mm256_srli_epi16(s, 5), low6),
+                                   _mm256_and_si256(_mm256_srli_epi16(d, 5), low6), q, rest);
+    __m256i blue = MixField16Avx2(_mm256_and_si256(s, low5), _mm256_and_si256(d, low5), q, rest);
+    return _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi16(red, 11), _mm256_slli_epi16(green, 5)), blue);
+}
+
+template <bool Keyed>
+__attribute__((target("avx2"))) int MixRow16(uint8_t* to, const uint8_t* from, int n, uint32_t q,
+                                             uint32_t key) {
+    const __m256i weight = _mm256_set1_epi16(static_cast<short>(q));
+    const __m256i rest = _mm256_set1_epi16(static_cast<short>(63 - q));
+    const __m256i keys = _mm256_set1_epi16(static_cast<short>(key));
+    int x = 0;
+    for (; x + 16 <= n; x += 16) {
+        __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + 2 * x));
+        __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(to + 2 * x));
+        __m256i out = MixPixels16Avx2(s, d, weight, rest);
+        if constexpr (Keyed) out = Select256(_mm256_cmpeq_epi16(s, keys), d, out);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + 2 * x), out);
+    }
+    return x;
+}
+
+} // namespace
+
+__attribute__((target("avx2"))) int MixRow16Avx2(uint8_t* to, const uint8_t* from, int n, uint32_t q,
+                                                 uint32_t key, bool keyed) {
+    return keyed ? MixRow16<true>(to, from, n, q, key) : MixRow16<false>(to, from, n, q, key);
+}
+
 } // namespace softblit
