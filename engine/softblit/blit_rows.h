@@ -15,6 +15,8 @@ namespace softblit {
 bool HasAvx2();
 int AlphaCopyRow32Avx2(uint8_t* to, const uint8_t* from, int n);
 int MixRow16Avx2(uint8_t* to, const uint8_t* from, int n, uint32_t q, uint32_t key, bool keyed);
+int MixRow32Avx2(uint8_t* to, const uint8_t* from, int n, uint32_t p, uint32_t key, bool keyed);
+int SaturateRow32Avx2(uint8_t* to, const uint8_t* from, int n, bool add, uint32_t key, bool keyed);
 
 // No row form unless specialised below.
 template <class Px, SourceKind Kind, class Op, bool Keyed>
@@ -78,7 +80,7 @@ struct RowKernel<Pixel32, SourceKind::Direct, PixelOp<Pixel32, Mode, false, true
     static constexpr bool kAvailable = true;
     static int Run(const BlitContext& c, uint8_t* to, const uint8_t* from, int n) {
         __m128i key = _mm_set1_epi32(static_cast<int>(c.key));
-        int x = 0;
+        int x = HasAvx2() ? SaturateRow32Avx2(to, from, n, Mode == 2, c.key, Keyed) : 0;
         for (; x + 4 <= n; x += 4) {
             __m128i s = LoadVector(from + 4 * x);
             __m128i d = LoadVector(to + 4 * x);
@@ -101,7 +103,7 @@ struct RowKernel<Pixel32, SourceKind::Direct, PixelOp<Pixel32, 1, false, true, F
         const __m128i weight = _mm_set1_epi16(static_cast<short>(c.p));
         const __m128i key = _mm_set1_epi32(static_cast<int>(c.key));
         auto mix = [&](__m128i d, __m128i s) { return MixLanes(d, s, weight); };
-        int x = 0;
+        int x = HasAvx2() ? MixRow32Avx2(to, from, n, c.p, c.key, Keyed) : 0;
         for (; x + 4 <= n; x += 4) {
             __m128i s = LoadVector(from + 4 * x);
             __m128i d = LoadVector(to + 4 * x);

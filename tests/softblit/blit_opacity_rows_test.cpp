@@ -97,6 +97,42 @@ TEST(Mix16Rows, BlitGivesTheTableAtEveryParameter) {
     }
 }
 
+// The 32-bit mode 1 at every parameter that mixes, over every pair of source and destination
+// channel values (blue s = x, d = y; green the reverse; red s = x ^ y, d = y), keyed and not:
+// floor((d (256 - p) + s p) / 256) per channel, the destination's top byte kept. Rows of 256
+// pixels go through the vector forms; the blit at an odd offset leaves tails.
+TEST(OpacityRows, Mix32MatchesTheFormulaForEveryPair) {
+    const uint32_t key = 0x00030201u;
+    TestImage source(256, 256, kMemImgX8R8G8B8, 0, 0, 0, key);
+    std::vector<uint32_t> before(256 * 256);
+    for (uint32_t y = 0; y < 256; ++y)
+        for (uint32_t x = 0; x < 256; ++x) {
+            source.set(x, y, 0x5A000000u | (x ^ y) << 16 | y << 8 | x);
+            before[y * 256 + x] = 0xA5000000u | y << 16 | x << 8 | y;
+        }
+    auto mix = [](uint32_t d, uint32_t s, uint32_t p) { return (d * (256 - p) + s * p) >> 8; };
+    TestImage dest(259, 256, kMemImgX8R8G8B8);
+    for (int p = 1; p < 255; ++p) {
+        if (p == 128) continue;  // the half-sum form
+        int trans = p % 2;
+        SetBlend(1, p);
+        for (int y = 0; y < 256; ++y)
+            for (int x = 0; x < 256; ++x) dest.set(x + 3, y, before[y * 256 + x]);
+        BlitMemImg(dest.get(), source.get(), 3, 0, trans, nullptr);
+        for (int y = 0; y < 256; ++y)
+            for (int x = 0; x < 256; ++x) {
+                uint32_t s = source.get(x, y), d = before[y * 256 + x];
+                uint32_t want = d;
+                if (!(trans && s == key)) {
+                    want = (d & 0xFF000000u);
+                    for (int shift : {0, 8, 16})
+                        want |= mix((d >> shift) & 0xFF, (s >> shift) & 0xFF, static_cast<uint32_t>(p)) << shift;
+                }
+                ASSERT_EQ(dest.get(x + 3, y), want) << "p " << p << " at " << x << "," << y;
+            }
+    }
+}
+
 // Parameter 128 adds the halves of each channel: (s >> 1 & mask) + (d >> 1 & mask), the 32-bit
 // top byte 0; keyed pixels keep the destination. Widths leave tails for the per-pixel code.
 TEST(OpacityRows, HalfSumAtParameter128) {
