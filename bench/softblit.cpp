@@ -1,20 +1,21 @@
-// Unscaled blits of the software kernels beside pixman and SDL2's software blitter doing the same
-// operation on the same data: alpha blend, additive blend and keyed copy, 16-bit and 32-bit,
-// whole 640 x 480 frames and 16 to 128-pixel sprites cut from an atlas (a different sprite and
-// position on every call). Prints the time ratios at the end, from the fastest of the
-// repetitions (with --benchmark_repetitions=N, from the
-// fastest repetition, or from the medians when only aggregates are displayed).
-#include <benchmark/benchmark.h>
+// The software kernels' blits beside pixman and SDL2's software blitter doing the same operation
+// on the same data, alternated in one process (see alternate.h): plain copy, keyed copy,
+// per-pixel alpha, constant opacity, add and multiply, unscaled and stretched (twice the size),
+// into 16- and 32-bit screens, for 16 to 128-pixel sprites cut from an atlas (a different sprite
+// and position on every call) and whole 640 x 480 frames. Each library is used on its fast path
+// where it has one: pixman's add on a8r8g8b8 images, its constant opacity as a solid mask, its
+// stretch as a nearest-filtered scale; SDL's alpha modulation for constant opacity. An operation
+// a library lacks (pixman's keyed copy) is left out for it.
 #include <pixman.h>
 #include <SDL.h>
 
 #include <cmath>
-#include <cstdio>
 #include <cstring>
-#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "alternate.h"
 #include "core/core.h"
 #include "draw/draw_settings.h"
 #include "graphics/graphics.h"
@@ -25,9 +26,11 @@ namespace {
 constexpr int kAtlas = 1024;
 constexpr int kWidth = 640;
 constexpr int kHeight = 480;
+constexpr int kOpacity = 160;  // the constant opacity's parameter: the game's panels'
+constexpr int kRounds = 15;
 
-// Source pixels in the three layouts: A8R8G8B8 (32-bit alpha and the libraries' 16-bit alpha
-// source), R5G6B5 with an alpha byte (our 16-bit alpha source), plain R5G6B5 and X8R8G8B8.
+// Source pixels in the layouts each side reads: A8R8G8B8 (the others' alpha source), R5G6B5 with
+// an alpha byte (our 16-bit alpha source), R5G6B5 and X8R8G8B8 with the key at the corners.
 struct Data {
     std::vector<uint32_t> argb = std::vector<uint32_t>(kAtlas * kAtlas);
     std::vector<uint32_t> rgb565Alpha = std::vector<uint32_t>(kAtlas * kAtlas);
@@ -65,195 +68,239 @@ Data& GetData() {
     return data;
 }
 
-enum class Op { Alpha, Add, Key };
+enum class Op { Copy, Key, Alpha, Opacity, Add, Multiply };
 
-// Sprite and position of call number n: walks the atlas and the screen.
-struct Placement {
-    int sourceX, sourceY, x, y, size;
+struct Case {
+    const char* name;
+    Op op;
+    bool stretched;
 };
-Placement Place(int64_t n, int size) {
-    if (size == 0) return {static_cast<int>(n % 8) * 32, static_cast<int>(n % 5) * 32, 0, 0, 0};
-    int cells = (kAtlas - size) / 32;
-    int sx = static_cast<int>((n * 7) % cells) * 32, sy = static_cast<int>((n * 13) % cells) * 32;
-    int x = static_cast<int>((n * 97) % (kWidth - size)), y = static_cast<int>((n * 61) % (kHeight - size));
-    return {sx, sy, x, y, size};
-}
 
-// Our kernels: the source images wrap the shared pixel buffers.
-struct VelkImages {
+const Case kCases[] = {
+    {"Copy", Op::Copy, false},          {"Key", Op::Key, false},
+    {"Alpha", Op::Alpha, false},        {"Opacity", Op::Opacity, false},
+    {"Add", Op::Add, false},            {"Multiply", Op::Multiply, false},
+    {"StretchedAlpha", Op::Alpha, true}, {"StretchedKey", Op::Key, true},
+};
+
+// Sprite and position of call number n; a stretched call reads a source of half the size.
+struct Placement {
+    int sourceX, sourceY, x, y;
+};
+struct Shape {
+    int width, height;              // drawn
+    int sourceWidth, sourceHeight;  // read
+};
+Shape ShapeOf(int size, bool stretched) {
+    int w = size ? size : kWidth, h = size ? size : kHeight;
+    return stretched ? Shape{w, h, w / 2, h / 2} : Shape{w, h, w, h};
+}
+Placement Place(int64_t n, const Shape& shape) {
+    int cellsX = (kAtlas - shape.sourceWidth) / 32 + 1, cellsY = (kAtlas - shape.sourceHeight) / 32 + 1;
+    int sx = static_cast<int>((n * 7) % cellsX) * 32, sy = static_cast<int>((n * 13) % cellsY) * 32;
+    int x = static_cast<int>((n * 97) % (kWidth - shape.width + 1));
+    int y = static_cast<int>((n * 61) % (kHeight - shape.height + 1));
+    return {sx, sy, x, y};
+}
+constexpr int kPlacements = 1024;
+
+// ---------------------------------------------------------------- the library's kernels
+
+struct Velk {
     MEMIMG screen = {}, atlas = {};
-    VelkImages(bool wide, Op op) {
+    std::vector<MEMIMG> sprites = std::vector<MEMIMG>(kPlacements);
+    std::vector<V_RECT> targets = std::vector<V_RECT>(kPlacements);
+    std::vector<Placement> places = std::vector<Placement>(kPlacements);
+    int trans = 0, mode = 0, parameter = 255;
+    bool stretched = false;
+
+    Velk(bool wide, const Case& c, int size) : stretched(c.stretched) {
+        static bool tables = false;
+        if (!tables) {
+            InitMemImgTables();
+            SetMmxFlag(1);
+            tables = true;
+        }
         Data& d = GetData();
         CreateMemImg(&screen, kWidth, kHeight, wide ? kWidth * 4 : kWidth * 2, 0, wide ? 1 : 0, 0, 0, 0,
                      wide ? static_cast<void*>(d.screen32.data()) : d.screen16.data());
-        void* pixels = op == Op::Alpha ? (wide ? static_cast<void*>(d.argb.data()) : d.rgb565Alpha.data())
-                                       : (wide ? static_cast<void*>(d.xrgb.data()) : d.rgb565.data());
-        int bytes = op == Op::Alpha || wide ? 4 : 2;
+        bool alpha = c.op == Op::Alpha;
+        void* pixels = alpha ? (wide ? static_cast<void*>(d.argb.data()) : d.rgb565Alpha.data())
+                             : (wide ? static_cast<void*>(d.xrgb.data()) : d.rgb565.data());
+        int bytes = alpha || wide ? 4 : 2;
         uint32_t key = wide ? 0x00FF00FF : 0xF81F;
-        CreateMemImg(&atlas, kAtlas, kAtlas, kAtlas * bytes, key, wide ? 1 : 0, 0, op == Op::Alpha, 0, pixels);
+        CreateMemImg(&atlas, kAtlas, kAtlas, kAtlas * bytes, key, wide ? 1 : 0, 0, alpha, 0, pixels);
+        Shape shape = ShapeOf(size, c.stretched);
+        for (int i = 0; i < kPlacements; ++i) {
+            places[i] = Place(i, shape);
+            MakeMemImgView(&sprites[i], &atlas, places[i].sourceX, places[i].sourceY, shape.sourceWidth,
+                           shape.sourceHeight);
+            targets[i] = {places[i].x, places[i].y, places[i].x + shape.width, places[i].y + shape.height};
+        }
+        trans = c.op == Op::Key || c.op == Op::Alpha;
+        mode = c.op == Op::Opacity ? 1 : c.op == Op::Add ? 2 : c.op == Op::Multiply ? 4 : 0;
+        parameter = c.op == Op::Opacity ? kOpacity : 255;
     }
-    ~VelkImages() {
+    ~Velk() {
+        for (MEMIMG& sprite : sprites) ReleaseMemImg(&sprite);
         ReleaseMemImg(&screen);
         ReleaseMemImg(&atlas);
     }
-};
-
-void SetVelkBlend(Op op) {
-    static bool tables = false;
-    if (!tables) {
-        InitMemImgTables();
-        tables = true;
-    }
-    SetMmxFlag(1);
-    g_DrawSettings.drawArea = {0, 0, kWidth, kHeight};
-    g_DrawSettings.blendMode = op == Op::Add ? 2 : 0;
-    g_DrawSettings.blendParameter = 255;
-    g_DrawSettings.brightColor = 0x00FFFFFF;
-}
-
-void BM_Velk(benchmark::State& state, bool wide, Op op) {
-    int size = static_cast<int>(state.range(0));
-    VelkImages images(wide, op);
-    SetVelkBlend(op);
-    int trans = op == Op::Add ? 0 : 1;
-    // The sprites are views of the atlas made beforehand, as a graph's view is.
-    constexpr int kSprites = 1024;
-    std::vector<MEMIMG> sprites(kSprites);
-    std::vector<Placement> places(kSprites);
-    int w = size ? size : kWidth, h = size ? size : kHeight;
-    for (int i = 0; i < kSprites; ++i) {
-        places[i] = Place(i, size);
-        MakeMemImgView(&sprites[i], &images.atlas, places[i].sourceX, places[i].sourceY, w, h);
-    }
-    int64_t n = 0;
-    for (auto _ : state) {
-        int i = static_cast<int>(n++ % kSprites);
-        BlitMemImg(&images.screen, &sprites[i], places[i].x, places[i].y, trans, nullptr);
-    }
-    for (MEMIMG& sprite : sprites) ReleaseMemImg(&sprite);
-    state.SetItemsProcessed(state.iterations() * (size ? size * size : kWidth * kHeight));
-}
-
-void BM_Pixman(benchmark::State& state, bool wide, Op op) {
-    int size = static_cast<int>(state.range(0));
-    Data& d = GetData();
-    pixman_image_t* screen =
-        wide ? pixman_image_create_bits(PIXMAN_x8r8g8b8, kWidth, kHeight, d.screen32.data(), kWidth * 4)
-             : pixman_image_create_bits(PIXMAN_r5g6b5, kWidth, kHeight,
-                                        reinterpret_cast<uint32_t*>(d.screen16.data()), kWidth * 2);
-    pixman_image_t* atlas =
-        op == Op::Alpha ? pixman_image_create_bits(PIXMAN_a8r8g8b8, kAtlas, kAtlas, d.argb.data(), kAtlas * 4)
-        : wide          ? pixman_image_create_bits(PIXMAN_x8r8g8b8, kAtlas, kAtlas, d.xrgb.data(), kAtlas * 4)
-                        : pixman_image_create_bits(PIXMAN_r5g6b5, kAtlas, kAtlas,
-                                                   reinterpret_cast<uint32_t*>(d.rgb565.data()), kAtlas * 2);
-    pixman_op_t pop = op == Op::Add ? PIXMAN_OP_ADD : PIXMAN_OP_OVER;
-    int64_t n = 0;
-    for (auto _ : state) {
-        Placement p = Place(n++ % 1024, size);
-        int w = size ? size : kWidth, h = size ? size : kHeight;
-        pixman_image_composite32(pop, atlas, nullptr, screen, p.sourceX, p.sourceY, 0, 0, p.x, p.y, w, h);
-    }
-    pixman_image_unref(atlas);
-    pixman_image_unref(screen);
-    state.SetItemsProcessed(state.iterations() * (size ? size * size : kWidth * kHeight));
-}
-
-void BM_Sdl(benchmark::State& state, bool wide, Op op) {
-    int size = static_cast<int>(state.range(0));
-    Data& d = GetData();
-    SDL_Surface* screen = wide ? SDL_CreateRGBSurfaceWithFormatFrom(d.screen32.data(), kWidth, kHeight, 32,
-                                                                     kWidth * 4, SDL_PIXELFORMAT_RGB888)
-                               : SDL_CreateRGBSurfaceWithFormatFrom(d.screen16.data(), kWidth, kHeight, 16,
-                                                                     kWidth * 2, SDL_PIXELFORMAT_RGB565);
-    SDL_Surface* atlas =
-        op == Op::Alpha ? SDL_CreateRGBSurfaceWithFormatFrom(d.argb.data(), kAtlas, kAtlas, 32, kAtlas * 4,
-                                                             SDL_PIXELFORMAT_ARGB8888)
-        : wide ? SDL_CreateRGBSurfaceWithFormatFrom(d.xrgb.data(), kAtlas, kAtlas, 32, kAtlas * 4,
-                                                    SDL_PIXELFORMAT_RGB888)
-               : SDL_CreateRGBSurfaceWithFormatFrom(d.rgb565.data(), kAtlas, kAtlas, 16, kAtlas * 2,
-                                                    SDL_PIXELFORMAT_RGB565);
-    if (op == Op::Alpha) SDL_SetSurfaceBlendMode(atlas, SDL_BLENDMODE_BLEND);
-    if (op == Op::Add) SDL_SetSurfaceBlendMode(atlas, SDL_BLENDMODE_ADD);
-    if (op == Op::Key) {
-        SDL_SetSurfaceBlendMode(atlas, SDL_BLENDMODE_NONE);
-        SDL_SetColorKey(atlas, SDL_TRUE, wide ? 0x00FF00FF : 0xF81F);
-    }
-    int64_t n = 0;
-    for (auto _ : state) {
-        Placement p = Place(n++ % 1024, size);
-        int w = size ? size : kWidth, h = size ? size : kHeight;
-        SDL_Rect from = {p.sourceX, p.sourceY, w, h}, to = {p.x, p.y, w, h};
-        SDL_BlitSurface(atlas, &from, screen, &to);
-    }
-    SDL_FreeSurface(atlas);
-    SDL_FreeSurface(screen);
-    state.SetItemsProcessed(state.iterations() * (size ? size * size : kWidth * kHeight));
-}
-
-void Register() {
-    struct Kind {
-        const char* name;
-        bool wide;
-        Op op;
-        bool pixman;
-    };
-    const Kind kinds[] = {
-        {"Alpha32", true, Op::Alpha, true}, {"Alpha16", false, Op::Alpha, true},
-        {"Add32", true, Op::Add, true},     {"Add16", false, Op::Add, true},
-        {"Key32", true, Op::Key, false},    {"Key16", false, Op::Key, false},
-    };
-    for (const Kind& k : kinds) {
-        auto sizes = [](benchmark::internal::Benchmark* b) {
-            for (int s : {16, 32, 64, 128, 0}) b->Arg(s); // 0: the whole 640 x 480 frame
-        };
-        benchmark::RegisterBenchmark((std::string(k.name) + "/Velk").c_str(), BM_Velk, k.wide, k.op)->Apply(sizes);
-        if (k.pixman)
-            benchmark::RegisterBenchmark((std::string(k.name) + "/Pixman").c_str(), BM_Pixman, k.wide, k.op)
-                ->Apply(sizes);
-        benchmark::RegisterBenchmark((std::string(k.name) + "/SDL").c_str(), BM_Sdl, k.wide, k.op)->Apply(sizes);
-    }
-}
-
-// Keeps every benchmark's time so that the ratios can be printed at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> times;
-    void ReportRuns(const std::vector<Run>& runs) override {
-        // The fastest repetition of each: the least disturbed by other work on the machine.
-        for (const Run& run : runs) {
-            // With aggregates only on display, the medians stand in for the runs.
-            if (run.run_type != Run::RT_Iteration && run.aggregate_name != "median") continue;
-            std::string name = run.run_name.function_name + "/" + run.run_name.args;
-            double time = run.GetAdjustedRealTime();
-            auto it = times.find(name);
-            if (it == times.end() || time < it->second) times[name] = time;
+    void Run(int64_t calls) {
+        g_DrawSettings.drawArea = {0, 0, kWidth, kHeight};
+        g_DrawSettings.blendMode = mode;
+        g_DrawSettings.blendParameter = parameter;
+        g_DrawSettings.brightColor = 0x00FFFFFF;
+        for (int64_t n = 0; n < calls; ++n) {
+            int i = static_cast<int>(n % kPlacements);
+            if (stretched) BlitMemImgStretched(&screen, &sprites[i], &targets[i], trans, nullptr);
+            else BlitMemImg(&screen, &sprites[i], places[i].x, places[i].y, trans, nullptr);
         }
-        ConsoleReporter::ReportRuns(runs);
     }
 };
+
+// ---------------------------------------------------------------- pixman
+
+struct Pixman {
+    pixman_image_t* screen = nullptr;
+    pixman_image_t* atlas = nullptr;
+    pixman_image_t* mask = nullptr;
+    pixman_op_t op = PIXMAN_OP_SRC;
+    Shape shape;
+    std::vector<Placement> places = std::vector<Placement>(kPlacements);
+
+    Pixman(bool wide, const Case& c, int size) : shape(ShapeOf(size, c.stretched)) {
+        Data& d = GetData();
+        // The add's fast path wants a8r8g8b8 on both sides.
+        pixman_format_code_t screenFormat =
+            !wide ? PIXMAN_r5g6b5 : c.op == Op::Add ? PIXMAN_a8r8g8b8 : PIXMAN_x8r8g8b8;
+        screen = wide ? pixman_image_create_bits(screenFormat, kWidth, kHeight, d.screen32.data(), kWidth * 4)
+                      : pixman_image_create_bits(screenFormat, kWidth, kHeight,
+                                                 reinterpret_cast<uint32_t*>(d.screen16.data()), kWidth * 2);
+        if (c.op == Op::Alpha) {
+            atlas = pixman_image_create_bits(PIXMAN_a8r8g8b8, kAtlas, kAtlas, d.argb.data(), kAtlas * 4);
+        } else if (wide) {
+            atlas = pixman_image_create_bits(c.op == Op::Add ? PIXMAN_a8r8g8b8 : PIXMAN_x8r8g8b8, kAtlas,
+                                             kAtlas, d.xrgb.data(), kAtlas * 4);
+        } else {
+            atlas = pixman_image_create_bits(PIXMAN_r5g6b5, kAtlas, kAtlas,
+                                             reinterpret_cast<uint32_t*>(d.rgb565.data()), kAtlas * 2);
+        }
+        switch (c.op) {
+            case Op::Copy: op = PIXMAN_OP_SRC; break;
+            case Op::Alpha: op = PIXMAN_OP_OVER; break;
+            case Op::Opacity: {
+                op = PIXMAN_OP_OVER;
+                pixman_color_t weight = {0, 0, 0, static_cast<uint16_t>(kOpacity * 257)};
+                mask = pixman_image_create_solid_fill(&weight);
+                break;
+            }
+            case Op::Add: op = PIXMAN_OP_ADD; break;
+            case Op::Multiply: op = PIXMAN_OP_MULTIPLY; break;
+            case Op::Key: break;
+        }
+        if (c.stretched) {
+            pixman_transform_t half;
+            pixman_transform_init_scale(&half, pixman_fixed_1 / 2, pixman_fixed_1 / 2);
+            pixman_image_set_transform(atlas, &half);
+            pixman_image_set_filter(atlas, PIXMAN_FILTER_NEAREST, nullptr, 0);
+        }
+        for (int i = 0; i < kPlacements; ++i) places[i] = Place(i, shape);
+        // With the scale, source coordinates are given in the destination's units.
+        if (c.stretched)
+            for (Placement& p : places) p.sourceX *= 2, p.sourceY *= 2;
+    }
+    ~Pixman() {
+        if (mask) pixman_image_unref(mask);
+        pixman_image_unref(atlas);
+        pixman_image_unref(screen);
+    }
+    void Run(int64_t calls) {
+        for (int64_t n = 0; n < calls; ++n) {
+            const Placement& p = places[n % kPlacements];
+            pixman_image_composite32(op, atlas, mask, screen, p.sourceX, p.sourceY, 0, 0, p.x, p.y,
+                                     shape.width, shape.height);
+        }
+    }
+};
+
+// ---------------------------------------------------------------- SDL2
+
+struct Sdl {
+    SDL_Surface* screen = nullptr;
+    SDL_Surface* atlas = nullptr;
+    Shape shape;
+    bool stretched;
+    std::vector<Placement> places = std::vector<Placement>(kPlacements);
+
+    Sdl(bool wide, const Case& c, int size) : shape(ShapeOf(size, c.stretched)), stretched(c.stretched) {
+        Data& d = GetData();
+        screen = wide ? SDL_CreateRGBSurfaceWithFormatFrom(d.screen32.data(), kWidth, kHeight, 32, kWidth * 4,
+                                                           SDL_PIXELFORMAT_RGB888)
+                      : SDL_CreateRGBSurfaceWithFormatFrom(d.screen16.data(), kWidth, kHeight, 16, kWidth * 2,
+                                                           SDL_PIXELFORMAT_RGB565);
+        atlas = c.op == Op::Alpha ? SDL_CreateRGBSurfaceWithFormatFrom(d.argb.data(), kAtlas, kAtlas, 32,
+                                                                       kAtlas * 4, SDL_PIXELFORMAT_ARGB8888)
+                : wide ? SDL_CreateRGBSurfaceWithFormatFrom(d.xrgb.data(), kAtlas, kAtlas, 32, kAtlas * 4,
+                                                            SDL_PIXELFORMAT_RGB888)
+                       : SDL_CreateRGBSurfaceWithFormatFrom(d.rgb565.data(), kAtlas, kAtlas, 16, kAtlas * 2,
+                                                            SDL_PIXELFORMAT_RGB565);
+        switch (c.op) {
+            case Op::Copy: SDL_SetSurfaceBlendMode(atlas, SDL_BLENDMODE_NONE); break;
+            case Op::Key:
+                SDL_SetSurfaceBlendMode(atlas, SDL_BLENDMODE_NONE);
+                SDL_SetColorKey(atlas, SDL_TRUE, wide ? 0x00FF00FF : 0xF81F);
+                break;
+            case Op::Alpha: SDL_SetSurfaceBlendMode(atlas, SDL_BLENDMODE_BLEND); break;
+            case Op::Opacity:
+                SDL_SetSurfaceBlendMode(atlas, SDL_BLENDMODE_BLEND);
+                SDL_SetSurfaceAlphaMod(atlas, kOpacity);
+                break;
+            case Op::Add: SDL_SetSurfaceBlendMode(atlas, SDL_BLENDMODE_ADD); break;
+            case Op::Multiply: SDL_SetSurfaceBlendMode(atlas, SDL_BLENDMODE_MOD); break;
+        }
+        for (int i = 0; i < kPlacements; ++i) places[i] = Place(i, shape);
+    }
+    ~Sdl() {
+        SDL_FreeSurface(atlas);
+        SDL_FreeSurface(screen);
+    }
+    void Run(int64_t calls) {
+        for (int64_t n = 0; n < calls; ++n) {
+            const Placement& p = places[n % kPlacements];
+            SDL_Rect from = {p.sourceX, p.sourceY, shape.sourceWidth, shape.sourceHeight};
+            SDL_Rect to = {p.x, p.y, shape.width, shape.height};
+            if (stretched) SDL_BlitScaled(atlas, &from, screen, &to);
+            else SDL_BlitSurface(atlas, &from, screen, &to);
+        }
+    }
+};
+
+void RegisterAll() {
+    for (const Case& c : kCases) {
+        for (bool wide : {false, true}) {
+            for (int size : {16, 32, 64, 128, 0}) {
+                std::string name = std::string(c.name) + (wide ? "32" : "16") + "/" +
+                                   (size ? std::to_string(size) : std::string("640x480"));
+                alternate::Register(name, kRounds, [c, wide, size](benchmark::State& state, const std::string& n) {
+                    Velk velk(wide, c, size);
+                    Sdl sdl(wide, c, size);
+                    std::vector<alternate::Contender> others;
+                    std::unique_ptr<Pixman> pixman;
+                    if (c.op != Op::Key) {
+                        pixman = std::make_unique<Pixman>(wide, c, size);
+                        others.push_back({"pixman", [&](int64_t calls) { pixman->Run(calls); }});
+                    }
+                    others.push_back({"SDL2", [&](int64_t calls) { sdl.Run(calls); }});
+                    alternate::Compare(state, n, {"velk", [&](int64_t calls) { velk.Run(calls); }}, others);
+                });
+            }
+        }
+    }
+}
 
 } // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    Register();
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    std::printf("\nTime of the other library / time of ours (above 1: ours is faster)\n");
-    std::printf("%-10s %6s %10s %10s\n", "operation", "size", "pixman", "SDL2");
-    for (const char* op : {"Alpha32", "Alpha16", "Add32", "Add16", "Key32", "Key16"}) {
-        for (int size : {16, 32, 64, 128, 0}) {
-            std::string tail = "/" + std::to_string(size);
-            auto ours = reporter.times.find(std::string(op) + "/Velk" + tail);
-            if (ours == reporter.times.end()) continue;
-            auto ratio = [&](const char* other) {
-                auto it = reporter.times.find(std::string(op) + "/" + other + tail);
-                return it == reporter.times.end() ? 0.0 : it->second / ours->second;
-            };
-            std::printf("%-10s %6s %10.2f %10.2f\n", op, size ? std::to_string(size).c_str() : "frame",
-                        ratio("Pixman"), ratio("SDL"));
-        }
-    }
-    benchmark::Shutdown();
-    return 0;
+    return alternate::Main(argc, argv, RegisterAll);
 }

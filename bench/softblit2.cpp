@@ -1,13 +1,15 @@
 // The game's heavy frames on the 16-bit software screen: 5,000 rotated 16 x 16 tiles at scale
 // 0.5, 2,000 sprites at scales 0.5 to 4 (half of them mirrored), and the two together with the
-// panels' boxes and lines as one worst-case frame (target: under 4 ms). Beside them pixman's
-// transformed compositing (nearest filter, OVER) of the same tiles and sprites. Times are per
-// frame.
-#include <benchmark/benchmark.h>
+// panels' boxes and lines as one worst-case frame (target: under 4 ms). Each is alternated in
+// one process with pixman's transformed compositing (nearest filter, OVER, each draw clipped to
+// its tight bounding box) of the same work (see alternate.h). Times are per frame.
 #include <pixman.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
+
+#include "alternate.h"
 
 #include "core/core.h"
 #include "draw/draw_settings.h"
@@ -132,49 +134,8 @@ const std::vector<Placement>& Sprites() {
     return sprites;
 }
 
-void BM_VelkTiles(benchmark::State& state) {
-    Screen screen;
-    VelkSetup velk(screen, TilePicture(), SpritePicture());
-    for (auto _ : state) velk.Draw(Tiles(), &velk.tile);
-    state.SetLabel("5000 rotated 16x16 tiles at 0.5, per frame");
-}
-BENCHMARK(BM_VelkTiles)->Unit(benchmark::kMillisecond);
-
-void BM_VelkSprites(benchmark::State& state) {
-    Screen screen;
-    VelkSetup velk(screen, TilePicture(), SpritePicture());
-    for (auto _ : state) velk.Draw(Sprites(), &velk.sprite);
-    state.SetLabel("2000 rotated 16x16 sprites at 0.5-4, half mirrored, per frame");
-}
-BENCHMARK(BM_VelkSprites)->Unit(benchmark::kMillisecond);
-
-void BM_VelkPanels(benchmark::State& state) {
-    Screen screen;
-    VelkSetup velk(screen, TilePicture(), SpritePicture());
-    for (auto _ : state) {
-        velk.Panels();
-        g_DrawSettings.blendMode = 0;
-        g_DrawSettings.blendParameter = 255;
-    }
-    state.SetLabel("half-transparent panels, lines and frame");
-}
-BENCHMARK(BM_VelkPanels)->Unit(benchmark::kMillisecond);
-
-void BM_VelkWorstFrame(benchmark::State& state) {
-    Screen screen;
-    VelkSetup velk(screen, TilePicture(), SpritePicture());
-    for (auto _ : state) {
-        velk.Draw(Tiles(), &velk.tile);
-        velk.Draw(Sprites(), &velk.sprite);
-        velk.Panels();
-        g_DrawSettings.blendMode = 0;
-        g_DrawSettings.blendParameter = 255;
-    }
-    state.SetLabel("tiles + sprites + panels (target < 4 ms)");
-}
-BENCHMARK(BM_VelkWorstFrame)->Unit(benchmark::kMillisecond);
-
-// pixman: the transform maps destination pixels back to the source, as the kernel's does.
+// pixman: the transform maps destination pixels back to the source, as the kernel's does; each
+// draw covers the tight box of the turned square (plus a pixel of rounding on each side).
 void PixmanDraw(pixman_image_t* screen, pixman_image_t* source, int size,
                 const std::vector<Placement>& placements) {
     for (const Placement& p : placements) {
@@ -192,31 +153,111 @@ void PixmanDraw(pixman_image_t* screen, pixman_image_t* source, int size,
         t.matrix[2][1] = 0;
         t.matrix[2][2] = pixman_fixed_1;
         pixman_image_set_transform(source, &t);
-        int half = static_cast<int>(size * p.scale * 0.75) + 2;
+        double reach = size * p.scale * 0.5 * (std::fabs(std::cos(p.angle)) + std::fabs(std::sin(p.angle)));
+        int half = static_cast<int>(std::ceil(reach)) + 1;
         int left = std::max(p.x - half, 0), top = std::max(p.y - half, 0);
-        int right = std::min(p.x + half, kWidth), bottom = std::min(p.y + half, kHeight);
+        int right = std::min(p.x + half + 1, kWidth), bottom = std::min(p.y + half + 1, kHeight);
         if (right <= left || bottom <= top) continue;
         pixman_image_composite32(PIXMAN_OP_OVER, source, nullptr, screen, left, top, 0, 0, left, top,
                                  right - left, bottom - top);
     }
 }
 
-void BM_Pixman(benchmark::State& state, bool sprites) {
-    Screen screen;
-    Picture& picture = sprites ? SpritePicture() : TilePicture();
-    pixman_image_t* dest = pixman_image_create_bits(PIXMAN_r5g6b5, kWidth, kHeight,
-                                                    reinterpret_cast<uint32_t*>(screen.pixels.data()), kWidth * 2);
-    pixman_image_t* source = pixman_image_create_bits(PIXMAN_a8r8g8b8, picture.size, picture.size,
-                                                      picture.argb.data(), picture.size * 4);
-    pixman_image_set_filter(source, PIXMAN_FILTER_NEAREST, nullptr, 0);
-    const std::vector<Placement>& placements = sprites ? Sprites() : Tiles();
-    for (auto _ : state) PixmanDraw(dest, source, picture.size, placements);
-    pixman_image_unref(source);
-    pixman_image_unref(dest);
+// pixman's side of the frame: the tiles and sprites, the panels as a half-weighted solid over
+// the boxes and the lines as one-pixel rectangles.
+struct PixmanSetup {
+    pixman_image_t* dest;
+    pixman_image_t* tile;
+    pixman_image_t* sprite;
+    pixman_image_t* panel;
+    explicit PixmanSetup(Screen& screen) {
+        dest = pixman_image_create_bits(PIXMAN_r5g6b5, kWidth, kHeight,
+                                        reinterpret_cast<uint32_t*>(screen.pixels.data()), kWidth * 2);
+        tile = Make(TilePicture());
+        sprite = Make(SpritePicture());
+        pixman_color_t colour = {0, 0, static_cast<uint16_t>(0x84 * 160), static_cast<uint16_t>(160 * 257)};
+        panel = pixman_image_create_solid_fill(&colour);
+    }
+    static pixman_image_t* Make(Picture& picture) {
+        pixman_image_t* image = pixman_image_create_bits(PIXMAN_a8r8g8b8, picture.size, picture.size,
+                                                         picture.argb.data(), picture.size * 4);
+        pixman_image_set_filter(image, PIXMAN_FILTER_NEAREST, nullptr, 0);
+        return image;
+    }
+    ~PixmanSetup() {
+        pixman_image_unref(panel);
+        pixman_image_unref(sprite);
+        pixman_image_unref(tile);
+        pixman_image_unref(dest);
+    }
+    void Panels() {
+        pixman_image_composite32(PIXMAN_OP_OVER, panel, nullptr, dest, 0, 0, 0, 0, 0, 400, kWidth, 80);
+        pixman_image_composite32(PIXMAN_OP_OVER, panel, nullptr, dest, 0, 0, 0, 0, 520, 0, 120, 400);
+        pixman_color_t white = {0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF};
+        pixman_rectangle16_t lines[44];
+        for (int i = 0; i < 40; ++i) lines[i] = {0, static_cast<int16_t>(400 + i * 2), kWidth, 1};
+        lines[40] = {0, 0, kWidth, 1};
+        lines[41] = {kWidth - 1, 0, 1, kHeight};
+        lines[42] = {0, kHeight - 1, kWidth, 1};
+        lines[43] = {0, 0, 1, kHeight};
+        pixman_image_fill_rectangles(PIXMAN_OP_SRC, dest, &white, 44, lines);
+    }
+};
+
+enum class Work { Tiles, Sprites, WorstFrame };
+
+void Compare(benchmark::State& state, const std::string& name, Work work) {
+    Screen velkScreen, pixmanScreen;
+    VelkSetup velk(velkScreen, TilePicture(), SpritePicture());
+    PixmanSetup pixman(pixmanScreen);
+    auto ours = [&](int64_t frames) {
+        for (int64_t i = 0; i < frames; ++i) {
+            if (work != Work::Sprites) velk.Draw(Tiles(), &velk.tile);
+            if (work != Work::Tiles) velk.Draw(Sprites(), &velk.sprite);
+            if (work == Work::WorstFrame) {
+                velk.Panels();
+                g_DrawSettings.blendMode = 0;
+                g_DrawSettings.blendParameter = 255;
+            }
+        }
+    };
+    auto theirs = [&](int64_t frames) {
+        for (int64_t i = 0; i < frames; ++i) {
+            if (work != Work::Sprites) PixmanDraw(pixman.dest, pixman.tile, kTile, Tiles());
+            if (work != Work::Tiles) PixmanDraw(pixman.dest, pixman.sprite, kSprite, Sprites());
+            if (work == Work::WorstFrame) pixman.Panels();
+        }
+    };
+    alternate::Compare(state, name, {"velk", ours}, {{"pixman", theirs}}, 0.05);
+    state.SetLabel(work == Work::WorstFrame ? "tiles + sprites + panels, per frame (target < 4 ms)"
+                   : work == Work::Tiles    ? "5000 rotated 16x16 tiles at 0.5, per frame"
+                                            : "2000 rotated 16x16 sprites at 0.5-4, half mirrored, per frame");
 }
-BENCHMARK_CAPTURE(BM_Pixman, tiles, false)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Pixman, sprites, true)->Unit(benchmark::kMillisecond);
+
+void BM_VelkPanels(benchmark::State& state) {
+    Screen screen;
+    VelkSetup velk(screen, TilePicture(), SpritePicture());
+    for (auto _ : state) {
+        velk.Panels();
+        g_DrawSettings.blendMode = 0;
+        g_DrawSettings.blendParameter = 255;
+    }
+    state.SetLabel("half-transparent panels, lines and frame");
+}
+
+void RegisterAll() {
+    constexpr int kRounds = 9;
+    alternate::Register("WorstFrame", kRounds,
+                        [](benchmark::State& s, const std::string& n) { Compare(s, n, Work::WorstFrame); });
+    alternate::Register("Tiles", kRounds,
+                        [](benchmark::State& s, const std::string& n) { Compare(s, n, Work::Tiles); });
+    alternate::Register("Sprites", kRounds,
+                        [](benchmark::State& s, const std::string& n) { Compare(s, n, Work::Sprites); });
+    benchmark::RegisterBenchmark("VelkPanels", BM_VelkPanels)->Unit(benchmark::kMillisecond);
+}
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    return alternate::Main(argc, argv, RegisterAll);
+}

@@ -172,6 +172,11 @@ bool UserEnsureVideo() {
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");  // termination signals keep their meaning
     SDL_SetHint(SDL_HINT_IME_SUPPORT_EXTENDED_TEXT, "1");  // long compositions in one event
+    // The software screen's present writes into the window's own pixel surface. Left to itself,
+    // SDL backs that surface with an OpenGL texture, which under a software OpenGL costs more
+    // than the frame and holds a second copy of it; the Direct3D path draws through its own
+    // context and never uses the surface. (The environment variable still overrides this.)
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
     SDL_EventState(SDL_DROPFILE, SDL_ENABLE);
     SDL_EventState(SDL_DROPBEGIN, SDL_ENABLE);

@@ -14,6 +14,9 @@ namespace softblit {
 // The AVX2 forms, used when the processor has them.
 bool HasAvx2();
 int AlphaCopyRow32Avx2(uint8_t* to, const uint8_t* from, int n);
+int MixRow16Avx2(uint8_t* to, const uint8_t* from, int n, uint32_t q, uint32_t key, bool keyed);
+int MixRow32Avx2(uint8_t* to, const uint8_t* from, int n, uint32_t p, uint32_t key, bool keyed);
+int SaturateRow32Avx2(uint8_t* to, const uint8_t* from, int n, bool add, uint32_t key, bool keyed);
 
 // No row form unless specialised below.
 template <class Px, SourceKind Kind, class Op, bool Keyed>
@@ -77,7 +80,7 @@ struct RowKernel<Pixel32, SourceKind::Direct, PixelOp<Pixel32, Mode, false, true
     static constexpr bool kAvailable = true;
     static int Run(const BlitContext& c, uint8_t* to, const uint8_t* from, int n) {
         __m128i key = _mm_set1_epi32(static_cast<int>(c.key));
-        int x = 0;
+        int x = HasAvx2() ? SaturateRow32Avx2(to, from, n, Mode == 2, c.key, Keyed) : 0;
         for (; x + 4 <= n; x += 4) {
             __m128i s = LoadVector(from + 4 * x);
             __m128i d = LoadVector(to + 4 * x);
@@ -100,7 +103,7 @@ struct RowKernel<Pixel32, SourceKind::Direct, PixelOp<Pixel32, 1, false, true, F
         const __m128i weight = _mm_set1_epi16(static_cast<short>(c.p));
         const __m128i key = _mm_set1_epi32(static_cast<int>(c.key));
         auto mix = [&](__m128i d, __m128i s) { return MixLanes(d, s, weight); };
-        int x = 0;
+        int x = HasAvx2() ? MixRow32Avx2(to, from, n, c.p, c.key, Keyed) : 0;
         for (; x + 4 <= n; x += 4) {
             __m128i s = LoadVector(from + 4 * x);
             __m128i d = LoadVector(to + 4 * x);
@@ -109,6 +112,78 @@ struct RowKernel<Pixel32, SourceKind::Direct, PixelOp<Pixel32, 1, false, true, F
             __m128i out = Select(top, d, mixed);
             if constexpr (Keyed) out = Select(_mm_cmpeq_epi32(s, key), d, out);
             StoreVector(to + 4 * x, out);
+        }
+        return x;
+    }
+};
+
+// floor((s q + d (63 - q)) / 63) on 16-bit lanes, for fields s, d <= 63 and q <= 63: the sum
+// stays below 3970, where the high half of a product by 2081, halved, is the exact quotient.
+inline __m128i MixField16(__m128i s, __m128i d, __m128i q, __m128i rest) {
+    __m128i sum = _mm_add_epi16(_mm_mullo_epi16(s, q), _mm_mullo_epi16(d, rest));
+    return _mm_srli_epi16(_mm_mulhi_epu16(sum, _mm_set1_epi16(2081)), 1);
+}
+
+// The three fields of eight R5G6B5 pixels mixed toward the source by q = p >> 2, as the 16-bit
+// mix table gives them.
+inline __m128i MixPixels16(__m128i s, __m128i d, __m128i q, __m128i rest) {
+    const __m128i low5 = _mm_set1_epi16(0x1F);
+    const __m128i low6 = _mm_set1_epi16(0x3F);
+    __m128i red = MixField16(_mm_srli_epi16(s, 11), _mm_srli_epi16(d, 11), q, rest);
+    __m128i green = MixField16(_mm_and_si128(_mm_srli_epi16(s, 5), low6),
+                               _mm_and_si128(_mm_srli_epi16(d, 5), low6), q, rest);
+    __m128i blue = MixField16(_mm_and_si128(s, low5), _mm_and_si128(d, low5), q, rest);
+    return _mm_or_si128(_mm_or_si128(_mm_slli_epi16(red, 11), _mm_slli_epi16(green, 5)), blue);
+}
+
+// The SSE2 form of the 16-bit mode 1 row; returns the pixels done.
+template <bool Keyed>
+inline int MixRow16Sse2(uint8_t* to, const uint8_t* from, int n, uint32_t q, uint32_t key) {
+    const __m128i weight = _mm_set1_epi16(static_cast<short>(q));
+    const __m128i rest = _mm_set1_epi16(static_cast<short>(63 - q));
+    const __m128i keys = _mm_set1_epi16(static_cast<short>(key));
+    int x = 0;
+    for (; x + 8 <= n; x += 8) {
+        __m128i s = LoadVector(from + 2 * x);
+        __m128i d = LoadVector(to + 2 * x);
+        __m128i out = MixPixels16(s, d, weight, rest);
+        if constexpr (Keyed) out = Select(_mm_cmpeq_epi16(s, keys), d, out);
+        StoreVector(to + 2 * x, out);
+    }
+    return x;
+}
+
+// 16-bit mode 1 without modifiers: the mix table's values computed eight or sixteen pixels a step.
+template <bool Keyed>
+struct RowKernel<Pixel16, SourceKind::Direct, PixelOp<Pixel16, 1, false, true, Form::Mix16>, Keyed> {
+    static constexpr bool kAvailable = true;
+    static int Run(const BlitContext& c, uint8_t* to, const uint8_t* from, int n) {
+        const uint32_t q = c.p >> 2;
+        int x = HasAvx2() ? MixRow16Avx2(to, from, n, q, c.key, Keyed) : 0;
+        return x + MixRow16Sse2<Keyed>(to + 2 * x, from + 2 * x, n - x, q, c.key);
+    }
+};
+
+// Mode 1 at parameter 128: the halves of source and destination added, per channel (the 32-bit
+// result's top byte 0, as the per-pixel form gives it).
+template <class Px, bool Keyed>
+struct RowKernel<Px, SourceKind::Direct, PixelOp<Px, 1, false, true, Form::HalfSum>, Keyed> {
+    static constexpr bool kAvailable = true;
+    static int Run(const BlitContext& c, uint8_t* to, const uint8_t* from, int n) {
+        constexpr bool kWide = Px::kBytes == 4;
+        constexpr int kStep = 16 / Px::kBytes;
+        const __m128i halves = kWide ? _mm_set1_epi32(0x007F7F7F) : _mm_set1_epi16(0x7BEF);
+        const __m128i key = kWide ? _mm_set1_epi32(static_cast<int>(c.key))
+                                  : _mm_set1_epi16(static_cast<short>(c.key));
+        int x = 0;
+        for (; x + kStep <= n; x += kStep) {
+            __m128i s = LoadVector(from + Px::kBytes * x);
+            __m128i d = LoadVector(to + Px::kBytes * x);
+            __m128i hs = kWide ? _mm_srli_epi32(s, 1) : _mm_srli_epi16(s, 1);
+            __m128i hd = kWide ? _mm_srli_epi32(d, 1) : _mm_srli_epi16(d, 1);
+            __m128i out = _mm_add_epi32(_mm_and_si128(hs, halves), _mm_and_si128(hd, halves));
+            if constexpr (Keyed) out = Select(kWide ? _mm_cmpeq_epi32(s, key) : _mm_cmpeq_epi16(s, key), d, out);
+            StoreVector(to + Px::kBytes * x, out);
         }
         return x;
     }

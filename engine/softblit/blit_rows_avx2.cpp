@@ -1,5 +1,6 @@
-// AVX2 form of the 32-bit keyed alpha copy row, eight pixels per step, for processors that
-// have it; the same pixels as the SSE2 and per-pixel forms.
+// AVX2 forms of the row kernels (the 32-bit keyed alpha copy, the 32-bit mix and per-byte
+// saturation, the 16-bit mix), eight or sixteen pixels per step, for processors that have it;
+// the same pixels as the SSE2 and per-pixel forms.
 #include <immintrin.h>
 
 #include "softblit/blit_rows.h"
@@ -46,6 +47,99 @@ __attribute__((target("avx2"))) int AlphaCopyRow32Avx2(uint8_t* to, const uint8_
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + 4 * x), Select256(opaque, s, mixed));
     }
     return x;
+}
+
+namespace {
+
+// The AVX2 twins of MixField16 and MixPixels16 in blit_rows.h.
+__attribute__((target("avx2"))) __m256i MixField16Avx2(__m256i s, __m256i d, __m256i q, __m256i rest) {
+    __m256i sum = _mm256_add_epi16(_mm256_mullo_epi16(s, q), _mm256_mullo_epi16(d, rest));
+    return _mm256_srli_epi16(_mm256_mulhi_epu16(sum, _mm256_set1_epi16(2081)), 1);
+}
+
+__attribute__((target("avx2"))) __m256i MixPixels16Avx2(__m256i s, __m256i d, __m256i q, __m256i rest) {
+    const __m256i low5 = _mm256_set1_epi16(0x1F);
+    const __m256i low6 = _mm256_set1_epi16(0x3F);
+    __m256i red = MixField16Avx2(_mm256_srli_epi16(s, 11), _mm256_srli_epi16(d, 11), q, rest);
+    __m256i green = MixField16Avx2(_mm256_and_si256(_mm256_srli_epi16(s, 5), low6),
+                                   _mm256_and_si256(_mm256_srli_epi16(d, 5), low6), q, rest);
+    __m256i blue = MixField16Avx2(_mm256_and_si256(s, low5), _mm256_and_si256(d, low5), q, rest);
+    return _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi16(red, 11), _mm256_slli_epi16(green, 5)), blue);
+}
+
+template <bool Keyed>
+__attribute__((target("avx2"))) int MixRow16(uint8_t* to, const uint8_t* from, int n, uint32_t q,
+                                             uint32_t key) {
+    const __m256i weight = _mm256_set1_epi16(static_cast<short>(q));
+    const __m256i rest = _mm256_set1_epi16(static_cast<short>(63 - q));
+    const __m256i keys = _mm256_set1_epi16(static_cast<short>(key));
+    int x = 0;
+    for (; x + 16 <= n; x += 16) {
+        __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + 2 * x));
+        __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(to + 2 * x));
+        __m256i out = MixPixels16Avx2(s, d, weight, rest);
+        if constexpr (Keyed) out = Select256(_mm256_cmpeq_epi16(s, keys), d, out);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + 2 * x), out);
+    }
+    return x;
+}
+
+// (d * 256 + (s - d) * w) >> 8 on 16-bit lanes, exact modulo 2^16 as in the SSE2 form.
+__attribute__((target("avx2"))) __m256i MixLanes256(__m256i d, __m256i s, __m256i w) {
+    __m256i sum = _mm256_add_epi16(_mm256_slli_epi16(d, 8), _mm256_mullo_epi16(_mm256_sub_epi16(s, d), w));
+    return _mm256_srli_epi16(sum, 8);
+}
+
+template <bool Keyed>
+__attribute__((target("avx2"))) int MixRow32(uint8_t* to, const uint8_t* from, int n, uint32_t p, uint32_t key) {
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i top = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+    const __m256i weight = _mm256_set1_epi16(static_cast<short>(p));
+    const __m256i keys = _mm256_set1_epi32(static_cast<int>(key));
+    int x = 0;
+    for (; x + 8 <= n; x += 8) {
+        __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + 4 * x));
+        __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(to + 4 * x));
+        __m256i mixed =
+            _mm256_packus_epi16(MixLanes256(_mm256_unpacklo_epi8(d, zero), _mm256_unpacklo_epi8(s, zero), weight),
+                                MixLanes256(_mm256_unpackhi_epi8(d, zero), _mm256_unpackhi_epi8(s, zero), weight));
+        __m256i out = Select256(top, d, mixed);
+        if constexpr (Keyed) out = Select256(_mm256_cmpeq_epi32(s, keys), d, out);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + 4 * x), out);
+    }
+    return x;
+}
+
+template <bool Add, bool Keyed>
+__attribute__((target("avx2"))) int SaturateRow32(uint8_t* to, const uint8_t* from, int n, uint32_t key) {
+    const __m256i keys = _mm256_set1_epi32(static_cast<int>(key));
+    int x = 0;
+    for (; x + 8 <= n; x += 8) {
+        __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + 4 * x));
+        __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(to + 4 * x));
+        __m256i out = Add ? _mm256_adds_epu8(d, s) : _mm256_subs_epu8(d, s);
+        if constexpr (Keyed) out = Select256(_mm256_cmpeq_epi32(s, keys), d, out);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + 4 * x), out);
+    }
+    return x;
+}
+
+} // namespace
+
+__attribute__((target("avx2"))) int MixRow32Avx2(uint8_t* to, const uint8_t* from, int n, uint32_t p,
+                                                 uint32_t key, bool keyed) {
+    return keyed ? MixRow32<true>(to, from, n, p, key) : MixRow32<false>(to, from, n, p, key);
+}
+
+__attribute__((target("avx2"))) int SaturateRow32Avx2(uint8_t* to, const uint8_t* from, int n, bool add,
+                                                      uint32_t key, bool keyed) {
+    if (add) return keyed ? SaturateRow32<true, true>(to, from, n, key) : SaturateRow32<true, false>(to, from, n, key);
+    return keyed ? SaturateRow32<false, true>(to, from, n, key) : SaturateRow32<false, false>(to, from, n, key);
+}
+
+__attribute__((target("avx2"))) int MixRow16Avx2(uint8_t* to, const uint8_t* from, int n, uint32_t q,
+                                                 uint32_t key, bool keyed) {
+    return keyed ? MixRow16<true>(to, from, n, q, key) : MixRow16<false>(to, from, n, q, key);
 }
 
 } // namespace softblit

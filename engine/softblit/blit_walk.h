@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 #include "softblit/blit_pixel.h"
 #include "softblit/blit_rows.h"
@@ -226,28 +228,70 @@ inline void StepStretched(int* index, int64_t* counter, int step, int64_t quantu
     if (*index >= size) *index = size - 1;
 }
 
+// The source column of each destination column of a stretched walk, and a row of source pixels
+// gathered through them; kept per thread and grown as needed.
+struct StretchRows {
+    std::vector<int> columns;
+    std::vector<uint8_t> pixels;
+    std::vector<uint8_t> blend;
+};
+
+inline StretchRows& GetStretchRows(int width, int bytes, bool blend) {
+    thread_local StretchRows rows;
+    if (rows.columns.size() < static_cast<size_t>(width)) rows.columns.resize(width);
+    if (rows.pixels.size() < static_cast<size_t>(width) * bytes) rows.pixels.resize(static_cast<size_t>(width) * bytes);
+    if (blend && rows.blend.size() < static_cast<size_t>(width)) rows.blend.resize(width);
+    return rows;
+}
+
+// Copies the source pixels of the listed columns side by side.
+template <int Bytes>
+inline void GatherRow(uint8_t* to, const uint8_t* from, const int* columns, int n) {
+    for (int x = 0; x < n; ++x) std::memcpy(to + Bytes * x, from + static_cast<ptrdiff_t>(Bytes) * columns[x], Bytes);
+}
+
 // Stretched walk: nearest source pixel by two 16.16 counters, mirrored by negative steps.
-// Source positions are kept as indices and clamped, so no pointer leaves the image.
+// Source positions are kept as indices and clamped, so no pointer leaves the image. The columns
+// are stepped once per call into a table; each source row drawn is gathered through it into a
+// row of destination width (once for the destination rows that repeat it), which the unscaled
+// row forms then draw.
 template <class Px, SourceKind Kind, class Op, bool Keyed, bool Blend, int Mode, bool White>
 void WalkStretched(const BlitJob& job) {
     using Src = Source<Px, Kind>;
+    using Rows = RowKernel<Px, Kind, Op, Keyed>;
     const BlitContext c = job.context;
     const int64_t limit = job.advanceLimit;
-    int row = job.startRow;
-    int64_t rowCounter = job.rowCounterStart;
-    for (int y = 0; y < job.height; ++y) {
-        uint8_t* to = job.destination + static_cast<ptrdiff_t>(job.destinationPitch) * y;
-        const uint8_t* from = job.source + static_cast<ptrdiff_t>(job.sourcePitch) * row;
-        const uint8_t* blend =
-            Blend ? job.blend + static_cast<ptrdiff_t>(job.blendPitch) * row : nullptr;
+    const int width = job.width;
+    StretchRows& buffers = GetStretchRows(width, Src::kBytes, Blend);
+    int* const columns = buffers.columns.data();
+    uint8_t* const gathered = buffers.pixels.data();
+    uint8_t* const gatheredBlend = Blend ? buffers.blend.data() : nullptr;
+    {
         int column = job.startColumn;
         int64_t counter = job.columnCounterStart;
         for (int x = 0;;) {
-            DrawPixel<Px, Kind, Op, Keyed, Blend, Road::Stretched, Mode, White>(
-                c, to + Px::kBytes * x, from + Src::kBytes * column,
-                Blend ? blend + column : nullptr);
-            if (++x == job.width) break;
+            columns[x] = column;
+            if (++x == width) break;
             StepStretched(&column, &counter, job.columnStep, job.columnQuantum, limit, job.sourceWidth);
+        }
+    }
+    int row = job.startRow;
+    int gatheredRow = -1;
+    int64_t rowCounter = job.rowCounterStart;
+    for (int y = 0; y < job.height; ++y) {
+        uint8_t* to = job.destination + static_cast<ptrdiff_t>(job.destinationPitch) * y;
+        if (row != gatheredRow) {
+            GatherRow<Src::kBytes>(gathered, job.source + static_cast<ptrdiff_t>(job.sourcePitch) * row, columns,
+                                   width);
+            if constexpr (Blend)
+                GatherRow<1>(gatheredBlend, job.blend + static_cast<ptrdiff_t>(job.blendPitch) * row, columns, width);
+            gatheredRow = row;
+        }
+        int x = 0;
+        if constexpr (!Blend && Rows::kAvailable) x = Rows::Run(c, to, gathered, width);
+        for (; x < width; ++x) {
+            DrawPixel<Px, Kind, Op, Keyed, Blend, Road::Stretched, Mode, White>(
+                c, to + Px::kBytes * x, gathered + Src::kBytes * x, Blend ? gatheredBlend + x : nullptr);
         }
         if (y + 1 == job.height) break;
         StepStretched(&row, &rowCounter, job.rowStep, job.rowQuantum, limit, job.sourceHeight);
