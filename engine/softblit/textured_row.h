@@ -37,8 +37,22 @@ struct TexturedJob {
     uint32_t uLimit;
     uint32_t vLimit;
     bool avx2Run;               // the plain copy may take the AVX2 run
+    const uint16_t* smallSource;  // a small 16-bit source copied for the register lookup, or null
     SourcePlane plane;
 };
+
+// Sources of at most this many pixels a side fit the register lookup of the 16-bit plain copy.
+constexpr int kSmallSourceSide = 16;
+
+// Whether the processor has AVX-512 with 16-bit lanes (the register lookup).
+bool HasAvx512Bw();
+
+// Copies a 16-bit source of at most 16 x 16 pixels into a per-thread table of 16 entries a row,
+// 64-byte aligned, and returns it.
+const uint16_t* PrepareSmallSource16(const uint8_t* pixels, int64_t pitch, int width, int height);
+
+// The plain 16-bit copy of a run of n >= 1 pixels, all inside, through the job's small source.
+void CopySmallTexturedRun16(const TexturedJob& job, uint8_t* to, uint32_t u, uint32_t v, int64_t n, bool keyed);
 
 // The job's views and limits from the call's images and setup (the plane is the caller's).
 TexturedJob MakeTexturedJob(const MEMIMG* destination, const MEMIMG* source, const MEMIMG* blend,
