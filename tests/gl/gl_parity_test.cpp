@@ -128,6 +128,12 @@ void DrawScenes(int sprite) {
     // Text in the default font, horizontal and vertical.
     DrawStringDefault(330, 250, "Velk 0123 ABC", white, 0);
     DrawStringDefault(330, 280, "xyz", red, 0);
+    DrawStringWithFont(600, 250, "Velk", green, GetDefaultFontHandle(), 0, 1);
+    // A string under a blend graph: glyphs are drawn without it on both paths.
+    SetBlendGraph(sprite, 128, 64);
+    DrawStringDefault(440, 320, "blend", white, 0);
+    DrawStringWithFont(400, 300, "Vk", green, GetDefaultFontHandle(), 0, 1);
+    SetBlendGraph(-1, 0, 0);
     // Polygons: a triangle and a strip of two.
     PolygonVertex tri[3] = {{10, 370, 0, 0, 0xFFE0A020}, {150, 370, 0, 0, 0xFFE0A020},
                             {10, 470, 0, 0, 0xFFE0A020}};
