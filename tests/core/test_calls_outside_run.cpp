@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -13,36 +12,10 @@
 #include "draw/draw.h"
 #include "graphics/graphics.h"
 #include "support/child_call.h"
+#include "support/small_bmp.h"
 #include "test_window_support.h"
 
 namespace {
-
-// A 16 x 16 24-bit BMP, enough for one graph or four 8 x 8 cells.
-void WriteSmallBmp(const std::string& name) {
-    const int side = 16, rowBytes = side * 3, imageBytes = rowBytes * side;
-    std::vector<uint8_t> b;
-    auto put16 = [&](uint32_t v) { b.push_back(v & 0xFF); b.push_back((v >> 8) & 0xFF); };
-    auto put32 = [&](uint32_t v) { put16(v & 0xFFFF); put16(v >> 16); };
-    b.push_back('B');
-    b.push_back('M');
-    put32(54 + imageBytes);
-    put32(0);
-    put32(54);
-    put32(40);
-    put32(side);
-    put32(side);
-    put16(1);
-    put16(24);
-    put32(0);
-    put32(imageBytes);
-    put32(2835);
-    put32(2835);
-    put32(0);
-    put32(0);
-    for (int i = 0; i < imageBytes; ++i) b.push_back(static_cast<uint8_t>(i * 7));
-    std::ofstream(name, std::ios::binary).write(reinterpret_cast<const char*>(b.data()),
-                                                static_cast<std::streamsize>(b.size()));
-}
 
 struct OutsideCall {
     const char* name;

@@ -5,7 +5,6 @@
 
 #include <climits>
 #include <cstdint>
-#include <fstream>
 #include <vector>
 
 #include "core/core.h"
@@ -13,25 +12,9 @@
 #include "draw/draw.h"
 #include "graphics/graphics.h"
 #include "support/child_call.h"
+#include "support/small_bmp.h"
 
 namespace {
-
-// A 16 x 16 24-bit BMP.
-void WriteSmallBmp(const std::string& name) {
-    const int side = 16, imageBytes = side * 3 * side;
-    std::vector<uint8_t> b;
-    auto put16 = [&](uint32_t v) { b.push_back(v & 0xFF); b.push_back((v >> 8) & 0xFF); };
-    auto put32 = [&](uint32_t v) { put16(v & 0xFFFF); put16(v >> 16); };
-    b.push_back('B');
-    b.push_back('M');
-    for (uint32_t v : {54u + imageBytes, 0u, 54u, 40u, uint32_t(side), uint32_t(side)}) put32(v);
-    put16(1);
-    put16(24);
-    for (uint32_t v : {0u, uint32_t(imageBytes), 2835u, 2835u, 0u, 0u}) put32(v);
-    for (int i = 0; i < imageBytes; ++i) b.push_back(static_cast<uint8_t>(i * 5));
-    std::ofstream(name, std::ios::binary).write(reinterpret_cast<const char*>(b.data()),
-                                                static_cast<std::streamsize>(b.size()));
-}
 
 class RunningGraphics : public ::testing::Test {
 protected:
