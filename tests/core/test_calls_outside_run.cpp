@@ -21,6 +21,7 @@ struct OutsideCall {
     const char* name;
     std::function<int()> call;
     int expected;
+    int alsoAccepted = -2;  // a second result the rules leave open, -2 for none
 };
 
 // The calls that used to wait for the window, with the failure each gives outside a run.
@@ -32,6 +33,8 @@ std::vector<OutsideCall> CallsOutsideARun() {
         {"GetJoypadState(pad 1 keys)", [] { return GetJoypadState(kJoypadKeyboardFlag | 1); }, 0},
         {"SetDrawTarget(front)", [] { return SetDrawTarget(-4); }, -1},
         {"SetDrawTarget(back)", [] { return SetDrawTarget(-2); }, -1},
+        // No graph to blend with: nothing to do (0) or refused outside a run (-1).
+        {"SetBlendGraph(none)", [] { return SetBlendGraph(-1, 10, 10); }, -1, 0},
         {"DrawGraphAt", [] { return DrawGraphAt(0, 0, 0x08000000, 1); }, -1},
         {"DrawGraphRotated", [] { return DrawGraphRotated(8, 8, 1.0, 0.0, 0x08000000, 1, 0); }, -1},
         {"DrawStringDefault", [] { return DrawStringDefault(0, 0, "text", 0xFFFFFF, 0); }, -1},
@@ -59,7 +62,8 @@ void ExpectEachCallFails(bool afterTheEnd) {
             return c.call();
         });
         ASSERT_NE(result.value, 1000) << "the library did not start";
-        EXPECT_TRUE(result.returned && result.value == c.expected)
+        EXPECT_TRUE(result.returned &&
+                    (result.value == c.expected || result.value == c.alsoAccepted))
             << c.name << ": " << result.Describe() << ", expected " << c.expected;
     }
 }
