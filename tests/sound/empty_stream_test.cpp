@@ -12,7 +12,9 @@
 namespace {
 
 std::string EmptyWave() {
-    return WriteScratchFile("empty_data.wav", PcmWave(1, 44100, 16, {}));
+    // Named per process: the suite's tests run side by side in one folder.
+    return WriteScratchFile("empty_data_" + std::to_string(getpid()) + ".wav",
+                            PcmWave(1, 44100, 16, {}));
 }
 
 // Output in 10 ms steps with a refill after each, until the sound stops or `frames` are out.
@@ -78,9 +80,9 @@ static int PlayAndWaitInChild(const std::string& path) {
 }
 
 TEST(EmptyStream, PlayAndWaitReturns) {
-    EXPECT_EQ(PlayAndWaitInChild(
-                  WriteScratchFile("tenth.wav", PcmWave(1, 44100, 16, Bytes(8820, 0x11)))),
-              0)
+    std::string tenth = WriteScratchFile("tenth_" + std::to_string(getpid()) + ".wav",
+                                         PcmWave(1, 44100, 16, Bytes(8820, 0x11)));
+    EXPECT_EQ(PlayAndWaitInChild(tenth), 0)
         << "control: 0.1 s of samples (-1: hung)";
     EXPECT_EQ(PlayAndWaitInChild(EmptyWave()), 0) << "-1: hung";
 }
