@@ -68,15 +68,19 @@ TEST_F(RunningGraphics, DividedLoadingOfNoCellsMakesNothingAndSucceeds) {
     }
 }
 
-TEST_F(RunningGraphics, ImageRecordsAndFontsOfHugeSizesAreRefusedOrClipped) {
+TEST_F(RunningGraphics, ImageRecordsOfHugeSizesAreRefused) {
     ImageRecord record{};
     ColorFormat format{};
     ASSERT_EQ(SetColorFormatA8R8G8B8(&format), 0);
     EXPECT_EQ(CreateImageRecord(INT_MAX, 1, &format, &record), -1);
     EXPECT_EQ(CreateImageRecord(0x40000000, 1, &format, &record), -1);
+}
+
+TEST_F(RunningGraphics, FontsOfHugeSizesAreRefusedOrClipped) {
     // A font far too large: refused, or made at a size that does not overflow.
     // So is a weight (thickness x 100) past 31 bits.
-    const int sizes[][2] = {{INT_MAX, -1}, {INT_MAX / 100 + 1, -1}, {16, INT_MAX}, {16, INT_MAX / 100 + 1}};
+    const int sizes[][2] = {
+        {INT_MAX, -1}, {INT_MAX / 100 + 1, -1}, {16, INT_MAX}, {16, INT_MAX / 100 + 1}};
     for (const auto& [size, thickness] : sizes) {
         int font = CreateFontToHandle(nullptr, size, thickness, -1, -1, -1, 0, -1, -1);
         if (font != -1) {
