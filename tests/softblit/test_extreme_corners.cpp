@@ -32,11 +32,14 @@ TEST(ExtremeCorners, TrianglesAndQuadsAtTheRangeEndsStayInsideTheImage) {
             {big, big, small, big, big, small, small, small},
             {INT_MIN, INT_MIN, INT_MAX, INT_MIN, INT_MIN, INT_MAX, INT_MAX, INT_MAX},
         };
-        for (const auto& points : quads) FillMemImgQuad(destination.get(), source.get(), points, 0, nullptr);
+        for (const auto& points : quads)
+            FillMemImgQuad(destination.get(), source.get(), points, 0, nullptr);
         EXPECT_NE(IsMemImgValid(destination.get()), 0);
-        // Every pixel holds one of the values drawn (0 untouched, 1 source, 2 colour; the unused top byte aside).
+        // Every pixel holds one of the values drawn (0 untouched, 1 source, 2 colour), the
+        // unused top byte aside.
         for (int y = 0; y < 20; ++y)
-            for (int x = 0; x < 24; ++x) EXPECT_LE(destination.get(x, y) & 0xFFFFFFu, 2u) << x << "," << y;
+            for (int x = 0; x < 24; ++x)
+                EXPECT_LE(destination.get(x, y) & 0xFFFFFFu, 2u) << x << "," << y;
     }
 }
 
