@@ -57,11 +57,11 @@ TEST(PublicCallMisuse, ForgedAndClosedFindHandlesOfTheArchiveAwareSetFail) {
     EXPECT_TRUE(twice.returned && twice.value == 0) << "closed twice: " << twice.Describe();
 
     // Values that were never handed out.
-    static char stackBytes[64];
-    const intptr_t forged[] = {0, 1, 12345, 0x7FFFFFFF, reinterpret_cast<intptr_t>(stackBytes)};
+    static char strayBytes[64];
+    const intptr_t forged[] = {0, 1, 12345, 0x7FFFFFFF, reinterpret_cast<intptr_t>(strayBytes)};
     for (intptr_t value : forged) {
         ChildResult result = RunInChild([files, value] {
-            std::memset(stackBytes, 0x5A, sizeof stackBytes);
+            std::memset(strayBytes, 0x5A, sizeof strayBytes);
             FindRecord record{};
             if (files->findNext(value, &record) != -1) return 1;
             return files->findClose(value) == -1 ? 0 : 2;
