@@ -1,0 +1,223 @@
+// Drawing on the OpenGL device under a blend graph that lets every pixel through, thick lines
+// under the blend settings, the subtract emulation of polygon lists, and box frames whose
+// corners come in reversed: each picture follows from the draw rules pixel for pixel.
+#include <cstdlib>
+#include <functional>
+
+#include "draw/draw.h"
+#include "gl_fixture.h"
+
+namespace {
+
+constexpr int kWidth = 640;
+
+// A 24-bit BMP of one colour (0xRRGGBB).
+void WriteSolidBmp(const char* path, int width, int height, uint32_t colour) {
+    const int rowBytes = (width * 3 + 3) & ~3;
+    std::vector<uint8_t> file(54 + static_cast<size_t>(rowBytes) * height, 0);
+    auto put32 = [&](int at, uint32_t value) {
+        for (int i = 0; i < 4; ++i) file[at + i] = static_cast<uint8_t>(value >> (8 * i));
+    };
+    file[0] = 'B';
+    file[1] = 'M';
+    put32(2, static_cast<uint32_t>(file.size()));
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, static_cast<uint32_t>(width));
+    put32(22, static_cast<uint32_t>(height));
+    file[26] = 1;
+    file[28] = 24;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            uint8_t* p = &file[54 + static_cast<size_t>(y) * rowBytes + 3 * x];
+            p[0] = static_cast<uint8_t>(colour);
+            p[1] = static_cast<uint8_t>(colour >> 8);
+            p[2] = static_cast<uint8_t>(colour >> 16);
+        }
+    FILE* out = std::fopen(path, "wb");
+    ASSERT_NE(out, nullptr);
+    std::fwrite(file.data(), 1, file.size(), out);
+    std::fclose(out);
+}
+
+class GlDeviceRulesTest : public GlLibraryTest {
+protected:
+    // The device path at 32 bits; false (the test skips) without OpenGL here.
+    bool StartDevice32() {
+        setenv("VELK_DESKTOP_BITS", "32", 1);
+        bool ok = Start(true);
+        unsetenv("VELK_DESKTOP_BITS");
+        if (ok) ProcessMessage();
+        return ok;
+    }
+    void Clear(uint32_t rgb) {
+        FillBox(0, 0, 640, 480, GetScreenColor(rgb >> 16, rgb >> 8 & 0xFF, rgb & 0xFF));
+    }
+    static uint32_t At(const std::vector<uint32_t>& p, int x, int y) {
+        return p[static_cast<size_t>(y) * kWidth + x];
+    }
+    // Pixels of (x0, y0)-(x1, y1) that differ from want(x, y); the first few are reported.
+    static int CountWrong(const std::vector<uint32_t>& p, int x0, int y0, int x1, int y1,
+                          const std::function<uint32_t(int, int)>& want) {
+        int wrong = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x)
+                if (At(p, x, y) != want(x, y) && wrong++ < 4)
+                    ADD_FAILURE() << "(" << x << ", " << y << ") is " << std::hex << At(p, x, y)
+                                  << " not " << want(x, y);
+        return wrong;
+    }
+};
+
+constexpr uint32_t kBack = 0x102030;
+constexpr uint32_t kSprite = 0x20C060;
+
+}  // namespace
+
+// Free quadrilaterals under a blend graph are drawn with integer corners: a rectangle as a
+// stretched graph, any other shape through the two corner maps.
+TEST_F(GlDeviceRulesTest, FreeQuadrilateralUnderABlendGraph) {
+    WriteSolidBmp("sprite.bmp", 32, 32, kSprite);
+    WriteSolidBmp("blend.bmp", 64, 64, 0xFFFFFF);
+    if (!StartDevice32()) GTEST_SKIP() << "no OpenGL device on this display";
+    int sprite = LoadGraphHandle("sprite.bmp", 0);
+    int blend = LoadGraphHandle("blend.bmp", 0);
+    ASSERT_GE(sprite, 0);
+    ASSERT_GE(blend, 0);
+    Clear(kBack);
+    ASSERT_EQ(SetBlendGraph(blend, 0, 0), 0);
+    ASSERT_EQ(DrawGraphAt(20, 20, sprite, 0), 0);
+    ASSERT_EQ(DrawGraphQuad(300.7f, 100.2f, 364.0f, 100.0f, 364.9f, 164.0f, 300.0f, 164.5f, sprite,
+                            0),
+              0);
+    ASSERT_EQ(DrawGraphQuad(100, 200, 200, 220, 190, 320, 90, 300, sprite, 0), 0);
+    ASSERT_EQ(SetBlendGraph(-1, 0, 0), 0);
+    std::vector<uint32_t> p = ReadScreen();
+    ASSERT_FALSE(p.empty());
+    // The whole graph, as a check that this blend graph lets every pixel through.
+    EXPECT_EQ(CountWrong(p, 19, 19, 53, 53,
+                         [](int x, int y) {
+                             return x >= 20 && x < 52 && y >= 20 && y < 52 ? kSprite : kBack;
+                         }),
+              0);
+    // Truncated corners (300, 100)-(364, 164): exactly that rectangle.
+    EXPECT_EQ(CountWrong(p, 298, 98, 366, 166,
+                         [](int x, int y) {
+                             return x >= 300 && x < 364 && y >= 100 && y < 164 ? kSprite : kBack;
+                         }),
+              0);
+    // The tilted one: its middle is covered, the corners' outsides are not.
+    EXPECT_EQ(CountWrong(p, 135, 250, 155, 270, [](int, int) { return kSprite; }), 0);
+    EXPECT_EQ(At(p, 95, 205), kBack);
+    EXPECT_EQ(At(p, 195, 215), kBack);
+}
+
+// Glyphs are drawn with the blend graph put aside: text looks the same with or without one,
+// horizontal and vertical, and the blend graph is back afterwards.
+TEST_F(GlDeviceRulesTest, TextUnderABlendGraphIsDrawnAsWithout) {
+    WriteSolidBmp("blend.bmp", 64, 64, 0xFFFFFF);
+    WriteSolidBmp("large.bmp", 128, 128, kSprite);
+    if (!StartDevice32()) GTEST_SKIP() << "no OpenGL device on this display";
+    int blend = LoadGraphHandle("blend.bmp", 0);
+    int large = LoadGraphHandle("large.bmp", 0);
+    ASSERT_GE(blend, 0);
+    ASSERT_GE(large, 0);
+    auto scene = [&](bool withBlendGraph) {
+        Clear(kBack);
+        if (withBlendGraph) {
+            EXPECT_EQ(SetBlendGraph(blend, 0, 0), 0);
+        }
+        uint32_t white = GetScreenColor(255, 255, 255);
+        EXPECT_EQ(DrawStringDefault(20, 20, "Ecosystem 0123", white, 0), 0);
+        EXPECT_EQ(DrawStringWithFont(400, 20, "ABCDEF", white, GetDefaultFontHandle(), 0, 1), 0);
+        if (withBlendGraph) {
+            // Still set: a graph larger than the blend graph is refused.
+            EXPECT_EQ(DrawGraphAt(0, 300, large, 0), -1);
+            EXPECT_EQ(SetBlendGraph(-1, 0, 0), 0);
+        }
+        return ReadScreen();
+    };
+    std::vector<uint32_t> plain = scene(false);
+    std::vector<uint32_t> blended = scene(true);
+    ASSERT_EQ(plain.size(), blended.size());
+    ASSERT_FALSE(plain.empty());
+    int inkHorizontal = 0, inkVertical = 0;
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < kWidth; ++x)
+            if (At(plain, x, y) != kBack) {
+                (x < 380 ? inkHorizontal : inkVertical)++;
+            }
+    EXPECT_GT(inkHorizontal, 100);
+    EXPECT_GT(inkVertical, 50);
+    EXPECT_EQ(CountWrong(blended, 0, 0, kWidth, 200,
+                         [&](int x, int y) { return At(plain, x, y); }),
+              0);
+}
+
+// Thick lines are polygons: they take the bright colour and the blend parameter.
+TEST_F(GlDeviceRulesTest, ThickLinesFollowBrightColourAndBlendParameter) {
+    if (!StartDevice32()) GTEST_SKIP() << "no OpenGL device on this display";
+    Clear(0);
+    uint32_t white = GetScreenColor(255, 255, 255);
+    ASSERT_EQ(DrawLineShape(100, 100, 200, 100, white, 5), 0);
+    ASSERT_EQ(SetDrawBrightness(255, 0, 0), 0);
+    ASSERT_EQ(DrawLineShape(100, 150, 200, 150, white, 5), 0);
+    ASSERT_EQ(SetDrawBrightness(255, 255, 255), 0);
+    ASSERT_EQ(SetBlendMode(1, 128), 0);
+    ASSERT_EQ(DrawLineShape(100, 200, 200, 200, white, 5), 0);
+    ASSERT_EQ(DrawLineShape(300, 100, 300, 200, white, 5), 0);
+    ASSERT_EQ(SetBlendMode(0, 0), 0);
+    std::vector<uint32_t> p = ReadScreen();
+    ASSERT_FALSE(p.empty());
+    EXPECT_EQ(CountWrong(p, 110, 99, 190, 102, [](int, int) { return 0xFFFFFFu; }), 0);
+    EXPECT_EQ(CountWrong(p, 110, 149, 190, 152, [](int, int) { return 0xFF0000u; }), 0);
+    EXPECT_EQ(CountWrong(p, 110, 199, 190, 202, [](int, int) { return 0x808080u; }), 0);
+    EXPECT_EQ(CountWrong(p, 299, 110, 302, 190, [](int, int) { return 0x808080u; }), 0);
+    EXPECT_EQ(At(p, 150, 110), 0u);
+}
+
+// Without the reverse-subtract operation, blend mode 3 is emulated for polygon lists (and thick
+// lines, which are drawn as polygon lists) too: destination minus source.
+TEST_F(GlDeviceRulesTest, SubtractIsEmulatedForPolygonLists) {
+    if (!StartDevice32()) GTEST_SKIP() << "no OpenGL device on this display";
+    g_GraphicsDevice.blendOperation = 0;
+    Clear(0xC8C8C8);
+    PolygonVertex quad[4] = {{300, 300, 0, 0, 0xFF326496},
+                             {340, 300, 0, 0, 0xFF326496},
+                             {300, 340, 0, 0, 0xFF326496},
+                             {340, 340, 0, 0, 0xFF326496}};
+    ASSERT_EQ(SetBlendMode(3, 255), 0);
+    ASSERT_EQ(DrawPolygonList(quad, 4, 5, -5, 0, 0), 0);
+    ASSERT_EQ(DrawLineShape(100, 400, 200, 400, GetScreenColor(0x32, 0x64, 0x96), 5), 0);
+    ASSERT_EQ(SetBlendMode(0, 0), 0);
+    std::vector<uint32_t> p = ReadScreen();
+    ASSERT_FALSE(p.empty());
+    constexpr uint32_t kDifference = 0x966432;  // 0xC8 - (0x32, 0x64, 0x96)
+    EXPECT_EQ(CountWrong(p, 302, 302, 338, 338, [](int, int) { return kDifference; }), 0);
+    EXPECT_EQ(CountWrong(p, 110, 399, 190, 402, [](int, int) { return kDifference; }), 0);
+    EXPECT_EQ(At(p, 350, 320), 0xC8C8C8u);
+}
+
+// A frame whose corners are reversed in one axis is the frame of the normalised rectangle: the
+// border pixels of the 10 x 10 square, each once.
+TEST_F(GlDeviceRulesTest, FrameWithReversedCornersIsTheNormalisedFrame) {
+    if (!StartDevice32()) GTEST_SKIP() << "no OpenGL device on this display";
+    Clear(0);
+    uint32_t c = GetScreenColor(255, 255, 0);
+    ASSERT_EQ(FrameBox(100, 100, 110, 110, c), 0);
+    ASSERT_EQ(FrameBox(210, 100, 200, 110, c), 0);  // x reversed
+    ASSERT_EQ(FrameBox(300, 110, 310, 100, c), 0);  // y reversed
+    ASSERT_EQ(FrameBox(410, 110, 400, 100, c), 0);  // both
+    std::vector<uint32_t> p = ReadScreen();
+    ASSERT_FALSE(p.empty());
+    for (int left : {100, 200, 300, 400}) {
+        SCOPED_TRACE(left);
+        EXPECT_EQ(CountWrong(p, left - 3, 97, left + 13, 113,
+                             [left](int x, int y) {
+                                 bool inside = x >= left && x < left + 10 && y >= 100 && y < 110;
+                                 bool border = x == left || x == left + 9 || y == 100 || y == 109;
+                                 return inside && border ? 0xFFFF00u : 0u;
+                             }),
+                  0);
+    }
+}
