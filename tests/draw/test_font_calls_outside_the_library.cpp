@@ -53,7 +53,7 @@ TEST(FontCallsBeforeStart, AnswerMinusOneAndAllocateNothing) {
     }
 }
 
-TEST_F(FontTest, DefaultFontOfAnUnknownTypeIsMadeOnce) {
+TEST_F(FontTest, DefaultFontOfATypeAboveThreeStaysOneHandle) {
     StartGraphics(false);
     ASSERT_EQ(SetDefaultFontType(4), 0);
     int handle = GetDefaultFontHandle();
