@@ -108,10 +108,16 @@ void SwapRedBlue(uint8_t* row, size_t width) {
 // The body of the loader; libjpeg errors jump out of it back to LoadJpegImage.
 int DecodeJpeg(JpegLoad* load, StreamHolder* stream, ImageRecord* record) {
     j_decompress_ptr cinfo = &load->cinfo;
+    const int64_t dataBytes = RemainingStreamBytes(stream);
     SetJpegStreamSource(cinfo, stream);
     jpeg_read_header(cinfo, TRUE);
     if (cinfo->image_width > static_cast<JDIMENSION>(kMaxImageSide) ||
         cinfo->image_height > static_cast<JDIMENSION>(kMaxImageSide))
+        return -1;
+    // Huffman coding spends at least one bit on every 8 x 8 block of the full-resolution
+    // component (512 pixels a byte); arithmetic coding has no such floor.
+    if (!AcceptImageBudget("JPEG", cinfo->image_width, cinfo->image_height, dataBytes,
+                           cinfo->arith_code ? 0 : 1024))
         return -1;
     jpeg_start_decompress(cinfo);
     int components = cinfo->output_components;

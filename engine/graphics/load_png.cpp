@@ -55,6 +55,9 @@ void DecodePng(PngLoad* load, ImageRecord* record) {
     png_uint_32 width, height;
     int bitDepth, colorType, interlace;
     png_get_IHDR(png, info, &width, &height, &bitDepth, &colorType, &interlace, nullptr, nullptr);
+    // Deflate gives at most 1032 bytes for one, and a 1-bit row packs 8 pixels a byte.
+    if (!AcceptImageBudget("PNG", width, height, load->context.end, 16384))
+        png_error(png, "Image too large for its file");
 
     png_set_strip_16(png);
     png_set_packing(png);
