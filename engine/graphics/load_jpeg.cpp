@@ -106,15 +106,6 @@ void SetJpegStreamSource(j_decompress_ptr cinfo, StreamHolder* stream) {
     source->end = TellStream(stream) + RemainingStreamBytes(stream);
 }
 
-// A row of R, G, B samples turned into B, G, R in place.
-void SwapRedBlue(uint8_t* row, size_t width) {
-    for (size_t x = 0; x < width; ++x, row += 3) {
-        uint8_t r = row[0];
-        row[0] = row[2];
-        row[2] = r;
-    }
-}
-
 // The body of the loader; libjpeg errors jump out of it back to LoadJpegImage.
 int DecodeJpeg(JpegLoad* load, StreamHolder* stream, ImageRecord* record) {
     j_decompress_ptr cinfo = &load->cinfo;
@@ -129,6 +120,8 @@ int DecodeJpeg(JpegLoad* load, StreamHolder* stream, ImageRecord* record) {
     if (!AcceptImageBudget("JPEG", cinfo->image_width, cinfo->image_height, dataBytes,
                            cinfo->arith_code ? 0 : 1024))
         return -1;
+    // Colour pictures come out in the record's B, G, R byte order straight from the decoder.
+    if (cinfo->out_color_space == JCS_RGB) cinfo->out_color_space = JCS_EXT_BGR;
     jpeg_start_decompress(cinfo);
     int components = cinfo->output_components;
     if (components != 1 && components != 3) return -1;  // four-component files are refused
@@ -137,11 +130,8 @@ int DecodeJpeg(JpegLoad* load, StreamHolder* stream, ImageRecord* record) {
     load->pixels = static_cast<uint8_t*>(VELK_ALLOC(size ? size : 1));
     if (!load->pixels) return -1;
     while (cinfo->output_scanline < cinfo->output_height) {
-        uint8_t* out = load->pixels + stride * cinfo->output_scanline;
-        // Rows are decoded straight into the block; colour rows then swap red and blue.
-        JSAMPROW row = out;
+        JSAMPROW row = load->pixels + stride * cinfo->output_scanline;
         jpeg_read_scanlines(cinfo, &row, 1);
-        if (components == 3) SwapRedBlue(out, cinfo->output_width);
     }
     jpeg_finish_decompress(cinfo);
     record->width = static_cast<int32_t>(cinfo->output_width);
