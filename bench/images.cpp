@@ -1,14 +1,22 @@
-// Image decoding and pixel conversion: a 1920 x 1080 PNG and JPEG through the loader glue
-// against the libraries' plain decoders, and the converter against pixman on the same pixels.
+// Image decoding and pixel conversion: a 1920 x 1080 PNG, JPEG and BMP through the loader glue
+// against the libraries' plain decoders (and SDL's BMP reader), and the converter against pixman
+// on the same pixels. The JPEG and BMP comparisons run glue and anchor alternately in one round,
+// pinned to one core, and report the ratio of every round and the median.
 #include <benchmark/benchmark.h>
 
 #include <jpeglib.h>
 #include <pixman.h>
 #include <png.h>
 
+#include <SDL.h>
+#include <sched.h>
+#include <time.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "graphics/graphics.h"
@@ -82,6 +90,49 @@ const std::vector<uint8_t>& JpegFile() {
     return file;
 }
 
+// A bottom-up BMP of the picture: 24-bit as the game's own pictures are stored, or plain 32-bit
+// (which the loader hands to GDI).
+std::vector<uint8_t> MakeBmpFile(int bits) {
+    const size_t bytes = static_cast<size_t>(bits / 8);
+    const size_t rowSize = (static_cast<size_t>(kWidth) * bytes + 3) & ~size_t{3};
+    const size_t dataSize = rowSize * kHeight;
+    std::vector<uint8_t> out(54 + dataSize, 0);
+    auto put32 = [&](size_t at, uint32_t value) {
+        for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(value >> (8 * i));
+    };
+    out[0] = 'B';
+    out[1] = 'M';
+    put32(2, static_cast<uint32_t>(out.size()));
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, kWidth);
+    put32(22, kHeight);
+    out[26] = 1;
+    out[28] = static_cast<uint8_t>(bits);
+    put32(34, static_cast<uint32_t>(dataSize));
+    const std::vector<uint8_t>& rgb = SourceRgb();
+    for (int y = 0; y < kHeight; ++y) {
+        uint8_t* row = &out[54 + rowSize * (kHeight - 1 - y)];
+        for (int x = 0; x < kWidth; ++x) {
+            const uint8_t* p = &rgb[(static_cast<size_t>(y) * kWidth + x) * 3];
+            row[bytes * x] = p[2];
+            row[bytes * x + 1] = p[1];
+            row[bytes * x + 2] = p[0];
+        }
+    }
+    return out;
+}
+
+const std::vector<uint8_t>& BmpFile() {
+    static std::vector<uint8_t> file = MakeBmpFile(24);
+    return file;
+}
+
+const std::vector<uint8_t>& Bmp32File() {
+    static std::vector<uint8_t> file = MakeBmpFile(32);
+    return file;
+}
+
 void DecodeThroughGlue(benchmark::State& state, const std::vector<uint8_t>& file, ImageLoader loader) {
     for (auto _ : state) {
         StreamHolder stream = {*GetMemoryStreamFunctions(), OpenMemoryStream(file.data(), static_cast<uint32_t>(file.size()))};
@@ -136,6 +187,112 @@ void JpegPlain(benchmark::State& state) {
         std::free(pixels);
     }
     state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
+}
+
+void DecodeOnceThroughGlue(const std::vector<uint8_t>& file, ImageLoader loader) {
+    StreamHolder stream = {*GetMemoryStreamFunctions(),
+                           OpenMemoryStream(file.data(), static_cast<uint32_t>(file.size()))};
+    ImageRecord record = {};
+    if (loader(&stream, &record) != 0 || record.width != kWidth) std::abort();
+    benchmark::DoNotOptimize(record.pixels);
+    ReleaseImageRecord(&record);
+    stream.functions.close(stream.handle);
+}
+
+void DecodeOnceWithLibjpeg() {
+    const std::vector<uint8_t>& file = JpegFile();
+    auto* pixels = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(kWidth) * kHeight * 3));
+    jpeg_decompress_struct cinfo;
+    jpeg_error_mgr error;
+    cinfo.err = jpeg_std_error(&error);
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, file.data(), file.size());
+    jpeg_read_header(&cinfo, TRUE);
+    jpeg_start_decompress(&cinfo);
+    while (cinfo.output_scanline < cinfo.output_height) {
+        JSAMPROW row = pixels + static_cast<size_t>(cinfo.output_scanline) * kWidth * 3;
+        jpeg_read_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    benchmark::DoNotOptimize(pixels);
+    std::free(pixels);
+}
+
+void DecodeOnceWithSdl(const std::vector<uint8_t>& file) {
+    SDL_Surface* surface =
+        SDL_LoadBMP_RW(SDL_RWFromConstMem(file.data(), static_cast<int>(file.size())), 1);
+    if (surface == nullptr || surface->w != kWidth) std::abort();
+    benchmark::DoNotOptimize(surface);
+    SDL_FreeSurface(surface);
+}
+
+double Milliseconds(const std::function<void()>& work) {
+    timespec start, end;
+    clock_gettime(CLOCK_MONOTONIC, &start);
+    work();
+    clock_gettime(CLOCK_MONOTONIC, &end);
+    return static_cast<double>(end.tv_sec - start.tv_sec) * 1e3 +
+           static_cast<double>(end.tv_nsec - start.tv_nsec) * 1e-6;
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    size_t n = values.size();
+    return n == 0 ? 0.0 : n % 2 ? values[n / 2] : 0.5 * (values[n / 2 - 1] + values[n / 2]);
+}
+
+// One benchmark iteration is one round: glue and anchor once each, their order swapped every
+// round. Pinned to the core it starts on; every round's ratio is printed with the load.
+void CompareRounds(benchmark::State& state, const char* name, const std::function<void()>& glue,
+                   const std::function<void()>& anchor) {
+    cpu_set_t cpus;
+    CPU_ZERO(&cpus);
+    CPU_SET(sched_getcpu(), &cpus);
+    sched_setaffinity(0, sizeof cpus, &cpus);
+    glue();
+    anchor();
+    std::vector<double> glueMs, anchorMs, ratios;
+    for (auto _ : state) {
+        double g = 0.0, a = 0.0;
+        if (ratios.size() % 2 == 0) {
+            g = Milliseconds(glue);
+            a = Milliseconds(anchor);
+        } else {
+            a = Milliseconds(anchor);
+            g = Milliseconds(glue);
+        }
+        glueMs.push_back(g);
+        anchorMs.push_back(a);
+        ratios.push_back(g / a);
+    }
+    double load[3] = {0, 0, 0};
+    getloadavg(load, 3);
+    std::printf("%s: load %.2f %.2f %.2f; glue / anchor per round:", name, load[0], load[1],
+                load[2]);
+    for (double r : ratios) std::printf(" %.3f", r);
+    std::printf("\n");
+    state.counters["ratio_median"] = Median(ratios);
+    state.counters["glue_ms"] = Median(glueMs);
+    state.counters["anchor_ms"] = Median(anchorMs);
+    state.counters["load1"] = load[0];
+}
+
+void JpegGlueVsLibjpeg(benchmark::State& state) {
+    CompareRounds(state, "JPEG glue vs libjpeg-turbo",
+                  [] { DecodeOnceThroughGlue(JpegFile(), LoadJpegImage); }, DecodeOnceWithLibjpeg);
+}
+
+void BmpGlueVsSdl(benchmark::State& state) {
+    CompareRounds(state, "BMP 24-bit glue vs SDL_LoadBMP",
+                  [] { DecodeOnceThroughGlue(BmpFile(), LoadBmpImage); },
+                  [] { DecodeOnceWithSdl(BmpFile()); });
+}
+
+void Bmp32GlueVsSdl(benchmark::State& state) {
+    CompareRounds(state, "BMP 32-bit glue vs SDL_LoadBMP",
+                  [] { DecodeOnceThroughGlue(Bmp32File(), LoadBmpImage); },
+                  [] { DecodeOnceWithSdl(Bmp32File()); });
 }
 
 ColorFormat Masks(int depth, uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
@@ -205,6 +362,9 @@ BENCHMARK(PngGlue)->Unit(benchmark::kMillisecond);
 BENCHMARK(PngPlain)->Unit(benchmark::kMillisecond);
 BENCHMARK(JpegGlue)->Unit(benchmark::kMillisecond);
 BENCHMARK(JpegPlain)->Unit(benchmark::kMillisecond);
+BENCHMARK(JpegGlueVsLibjpeg)->Iterations(31)->Unit(benchmark::kMillisecond);
+BENCHMARK(BmpGlueVsSdl)->Iterations(31)->Unit(benchmark::kMillisecond);
+BENCHMARK(Bmp32GlueVsSdl)->Iterations(31)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(ConvertWithVelk, R8G8B8_to_R5G6B5, Rgb24To565())->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(ConvertWithPixman, R8G8B8_to_R5G6B5, Rgb24To565())->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(ConvertWithVelk, A8R8G8B8_to_A4R4G4B4, Argb32To4444())->Unit(benchmark::kMillisecond);

@@ -8,6 +8,7 @@
 #include "graphics/graph_handle.h"
 #include "graphics/render_state.h"
 #include "graphics/shader.h"
+#include "softblit/softblit.h"
 
 namespace {
 
@@ -243,8 +244,9 @@ int FillGraphColor(int graph, int red, int green, int blue, int alpha) {
         }
         return 0;
     }
-    // The box fill of the kernels writes the same pixels as this rectangle fill.
-    V_RECT rect{0, 0, record->width, record->height};
-    FillMemImgRect(&record->view, &rect, GetScreenColor(red, green, blue));
+    // A box of the whole graph, drawn as every box is: clipped to the draw area, under the blend
+    // mode and the bright colour.
+    const int32_t box[4] = {0, 0, record->width, record->height};
+    FillMemImgBox(&record->view, box, GetScreenColor(red, green, blue));
     return 0;
 }

@@ -41,3 +41,12 @@ inline uint32_t ReadLe32(const uint8_t* p) {
 inline bool IsSaneImageSize(int64_t width, int64_t height) {
     return width >= 0 && height >= 0 && width <= kMaxImageSide && height <= kMaxImageSide;
 }
+
+// Largest number of pixels one load may decode (256 Mi), whatever the sides.
+constexpr int64_t kMaxImagePixels = int64_t{1} << 28;
+
+// Whether a compressed picture of width x height may be decoded from dataBytes bytes: refused
+// (and logged) above the pixel budget, or when maxPixelsPerByte is not 0 and the header claims
+// more pixels than that many per byte of data, which no file of the format can hold.
+bool AcceptImageBudget(const char* format, int64_t width, int64_t height, int64_t dataBytes,
+                       int64_t maxPixelsPerByte);

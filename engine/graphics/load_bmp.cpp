@@ -74,19 +74,8 @@ void DecodeRle(const BmpImage& b, bool nibbles, uint8_t* out, int64_t pitch) {
     }
 }
 
-// Rows of the read buffer turned top-down into a new block (or the buffer itself when the file
-// stored them top-down).
-uint8_t* TopDownRows(BmpImage& b, int64_t rowSize) {
-    if (!b.bottomUp) {
-        uint8_t* kept = b.data;
-        b.data = nullptr;
-        return kept;
-    }
-    uint8_t* out = static_cast<uint8_t*>(VELK_ALLOC(static_cast<size_t>(rowSize * b.height)));
-    if (!out) return nullptr;
-    for (int y = 0; y < b.height; ++y)
-        std::memcpy(out + y * rowSize, b.data + (b.height - 1 - y) * rowSize, rowSize);
-    return out;
+bool IsPlainRows(const BmpImage& b) {
+    return b.compression == V_BI_RGB && (b.bitCount == 8 || b.bitCount == 24);
 }
 
 uint8_t* SplitNibbles(const BmpImage& b, int64_t pitch) {
@@ -196,12 +185,33 @@ int ReadBmp(StreamHolder* stream, BmpImage& b) {
     if (dataOffset >= streamSize) return -1;
     SeekStream(stream, static_cast<int32_t>(dataOffset), 0);
     b.dataSize = static_cast<size_t>(streamSize - dataOffset);
-    b.data = static_cast<uint8_t*>(VELK_ALLOC(b.dataSize));
-    if (!b.data || !ReadStreamExact(stream, b.data, b.dataSize)) return -1;
     b.fileRowSize = ((static_cast<int64_t>(b.bitCount) * b.width + 7) / 8 + 3) & ~int64_t{3};
     bool runLength = b.compression == V_BI_RLE8 || b.compression == V_BI_RLE4;
     if (!runLength && b.fileRowSize * b.height > static_cast<int64_t>(b.dataSize)) return -1;
+    // Plain 8- and 24-bit rows stay in the stream: they are read once, into the record's block.
+    if (IsPlainRows(b)) return 0;
+    b.data = static_cast<uint8_t*>(VELK_ALLOC(b.dataSize));
+    if (!b.data || !ReadStreamExact(stream, b.data, b.dataSize)) return -1;
     return 0;
+}
+
+// The rows of a plain 8- or 24-bit file read from the stream into a new top-down block.
+uint8_t* ReadRowsTopDown(StreamHolder* stream, const BmpImage& b) {
+    const size_t rowSize = static_cast<size_t>(b.fileRowSize);
+    auto* out = static_cast<uint8_t*>(VELK_ALLOC(rowSize * static_cast<size_t>(b.height)));
+    if (!out) return nullptr;
+    bool complete = true;
+    if (!b.bottomUp) {
+        complete = ReadStreamExact(stream, out, rowSize * static_cast<size_t>(b.height));
+    } else {
+        for (int y = b.height - 1; y >= 0 && complete; --y)
+            complete = ReadStreamExact(stream, out + rowSize * static_cast<size_t>(y), rowSize);
+    }
+    if (!complete) {
+        FreeMemory(out);
+        return nullptr;
+    }
+    return out;
 }
 
 void FreeBmp(BmpImage& b) {
@@ -234,9 +244,9 @@ int LoadBmpImage(StreamHolder* stream, ImageRecord* record) {
         pixels = SplitNibbles(b, pitch);
         SetColorFormatPalette8(&record->format);
         CopyPalette(record, b.info, 16);
-    } else if (b.compression == V_BI_RGB && (b.bitCount == 8 || b.bitCount == 24)) {
+    } else if (IsPlainRows(b)) {
         pitch = b.fileRowSize;
-        pixels = TopDownRows(b, pitch);
+        pixels = ReadRowsTopDown(stream, b);
         if (b.bitCount == 8) {
             SetColorFormatPalette8(&record->format);
             CopyPalette(record, b.info, 256);

@@ -7,6 +7,7 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
+#include "core/core.h"
 #include "graphics/graphics.h"
 #include "graphics/image_stream.h"
 
@@ -76,6 +77,15 @@ void JpegTermSource(j_decompress_ptr) {}
     longjmp(error->jump, 1);
 }
 
+// libjpeg's messages go to the library's log instead of stderr; a file that is no JPEG at all is
+// only a probe of the loader chain and is not reported.
+void JpegMessageToLog(j_common_ptr cinfo) {
+    if (cinfo->err->msg_code == JERR_NO_SOI) return;
+    char text[JMSG_LENGTH_MAX];
+    (*cinfo->err->format_message)(cinfo, text);
+    WriteLogFormat("JPEG: %s\n", text);
+}
+
 void SetJpegStreamSource(j_decompress_ptr cinfo, StreamHolder* stream) {
     if (!cinfo->src) {
         auto* source = static_cast<JpegSource*>((*cinfo->mem->alloc_small)(
@@ -96,23 +106,22 @@ void SetJpegStreamSource(j_decompress_ptr cinfo, StreamHolder* stream) {
     source->end = TellStream(stream) + RemainingStreamBytes(stream);
 }
 
-// A row of R, G, B samples turned into B, G, R in place.
-void SwapRedBlue(uint8_t* row, size_t width) {
-    for (size_t x = 0; x < width; ++x, row += 3) {
-        uint8_t r = row[0];
-        row[0] = row[2];
-        row[2] = r;
-    }
-}
-
 // The body of the loader; libjpeg errors jump out of it back to LoadJpegImage.
 int DecodeJpeg(JpegLoad* load, StreamHolder* stream, ImageRecord* record) {
     j_decompress_ptr cinfo = &load->cinfo;
+    const int64_t dataBytes = RemainingStreamBytes(stream);
     SetJpegStreamSource(cinfo, stream);
     jpeg_read_header(cinfo, TRUE);
     if (cinfo->image_width > static_cast<JDIMENSION>(kMaxImageSide) ||
         cinfo->image_height > static_cast<JDIMENSION>(kMaxImageSide))
         return -1;
+    // Huffman coding spends at least one bit on every 8 x 8 block of the full-resolution
+    // component (512 pixels a byte); arithmetic coding has no such floor.
+    if (!AcceptImageBudget("JPEG", cinfo->image_width, cinfo->image_height, dataBytes,
+                           cinfo->arith_code ? 0 : 1024))
+        return -1;
+    // Colour pictures come out in the record's B, G, R byte order straight from the decoder.
+    if (cinfo->out_color_space == JCS_RGB) cinfo->out_color_space = JCS_EXT_BGR;
     jpeg_start_decompress(cinfo);
     int components = cinfo->output_components;
     if (components != 1 && components != 3) return -1;  // four-component files are refused
@@ -121,11 +130,8 @@ int DecodeJpeg(JpegLoad* load, StreamHolder* stream, ImageRecord* record) {
     load->pixels = static_cast<uint8_t*>(VELK_ALLOC(size ? size : 1));
     if (!load->pixels) return -1;
     while (cinfo->output_scanline < cinfo->output_height) {
-        uint8_t* out = load->pixels + stride * cinfo->output_scanline;
-        // Rows are decoded straight into the block; colour rows then swap red and blue.
-        JSAMPROW row = out;
+        JSAMPROW row = load->pixels + stride * cinfo->output_scanline;
         jpeg_read_scanlines(cinfo, &row, 1);
-        if (components == 3) SwapRedBlue(out, cinfo->output_width);
     }
     jpeg_finish_decompress(cinfo);
     record->width = static_cast<int32_t>(cinfo->output_width);
@@ -147,6 +153,7 @@ int LoadJpegImage(StreamHolder* stream, ImageRecord* record) {
     std::memset(&load, 0, sizeof(load));
     load.cinfo.err = jpeg_std_error(&load.error.pub);
     load.error.pub.error_exit = JpegErrorExit;
+    load.error.pub.output_message = JpegMessageToLog;
     if (setjmp(load.error.jump)) {
         if (load.pixels) FreeMemory(load.pixels);
         jpeg_destroy_decompress(&load.cinfo);

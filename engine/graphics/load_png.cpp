@@ -5,6 +5,7 @@
 #include <csetjmp>
 #include <cstring>
 
+#include "core/core.h"
 #include "graphics/graphics.h"
 #include "graphics/image_stream.h"
 
@@ -55,6 +56,9 @@ void DecodePng(PngLoad* load, ImageRecord* record) {
     png_uint_32 width, height;
     int bitDepth, colorType, interlace;
     png_get_IHDR(png, info, &width, &height, &bitDepth, &colorType, &interlace, nullptr, nullptr);
+    // Deflate gives at most 1032 bytes for one, and a 1-bit row packs 8 pixels a byte.
+    if (!AcceptImageBudget("PNG", width, height, load->context.end, 16384))
+        png_error(png, "Image too large for its file");
 
     png_set_strip_16(png);
     png_set_packing(png);
@@ -119,11 +123,23 @@ void DecodePng(PngLoad* load, ImageRecord* record) {
     load->pixels = nullptr;
 }
 
+// libpng's messages go to the library's log instead of stderr; a file that is no PNG at all is
+// only a probe of the loader chain and is not reported.
+[[noreturn]] void PngErrorToLog(png_structp png, png_const_charp message) {
+    if (std::strcmp(message, "Not a PNG file") != 0) WriteLogFormat("PNG: %s\n", message);
+    png_longjmp(png, 1);
+}
+
+void PngWarningToLog(png_structp, png_const_charp message) {
+    WriteLogFormat("PNG: %s\n", message);
+}
+
 }  // namespace
 
 int LoadPngImage(StreamHolder* stream, ImageRecord* record) {
     PngLoad load = {};
-    load.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    load.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngErrorToLog,
+                                      PngWarningToLog);
     if (!load.png) return -1;
     load.info = png_create_info_struct(load.png);
     if (!load.info) {

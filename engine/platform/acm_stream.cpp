@@ -13,6 +13,7 @@ extern "C" {
 #include <vector>
 
 #include "platform/acm.h"
+#include "platform/av_log_quiet.h"
 
 namespace {
 
@@ -242,6 +243,7 @@ V_MMRESULT V_acmStreamOpen(V_HACMSTREAM* handle, V_HACMDRIVER, const V_WAVEFORMA
                     source->cbSize);
         context->extradata_size = source->cbSize;
     }
+    QuietAvLog();
     if (avcodec_open2(context, nullptr, nullptr) < 0) {
         DestroyStream(stream);
         return V_ACMERR_NOTPOSSIBLE;

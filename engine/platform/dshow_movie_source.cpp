@@ -11,6 +11,7 @@ extern "C" {
 #include <new>
 
 #include "platform/dshow_filter.h"
+#include "platform/av_log_quiet.h"
 
 namespace dshow {
 
@@ -38,6 +39,7 @@ public:
     }
 
     bool Open(const char* path) {
+        QuietAvLog();
         if (avformat_open_input(&m_Format, path, nullptr, nullptr) < 0) return false;
         if (avformat_find_stream_info(m_Format, nullptr) < 0) return false;
         const AVCodec* codec = nullptr;

@@ -15,6 +15,7 @@ extern "C" {
 #include <vector>
 
 #include "platform/dshow_filter.h"
+#include "platform/av_log_quiet.h"
 
 namespace dshow {
 
@@ -206,6 +207,7 @@ private:
         if (preferred != nullptr) preferred->Release();
         if (V_FAILED(hr) || m_ReadAllocator == nullptr || V_FAILED(m_ReadAllocator->Commit()))
             return false;
+        QuietAvLog();
         m_Position = 0;
         auto* ioBuffer = static_cast<uint8_t*>(av_malloc(kReadSize));
         if (ioBuffer == nullptr) return false;

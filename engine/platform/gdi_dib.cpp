@@ -8,6 +8,7 @@
 #include "platform/gdi.h"
 #include "platform/gdi_font.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -188,6 +189,8 @@ int V_SetDIBitsToDevice(V_HDC dc, int xDest, int yDest, V_DWORD width, V_DWORD h
     const V_BITMAP& target = memoryDc->selected->bitmap;
     auto* targetRows = static_cast<uint8_t*>(target.bmBits);
     int targetBytes = target.bmBitsPixel / 8;
+    const bool bytewise = h.biBitCount == 32 && s.masks[0] == 0xFF0000 && s.masks[1] == 0xFF00 &&
+                          s.masks[2] == 0xFF;
     int drawn = 0;
     for (int64_t y = 0; y < static_cast<int64_t>(height); ++y) {
         // Top-down index of the source row, limited to the scan lines supplied.
@@ -199,6 +202,21 @@ int V_SetDIBitsToDevice(V_HDC dc, int xDest, int yDest, V_DWORD width, V_DWORD h
         if (ty < 0 || ty >= target.bmHeight) continue;
         const uint8_t* row = static_cast<const uint8_t*>(bits) + (stored - startScan) * rowBytes;
         uint8_t* out = targetRows + ty * target.bmWidthBytes;
+        if (bytewise) {
+            // 8-bit channels at byte places: blue, green, red copied as they stand.
+            int64_t first = std::max<int64_t>({0, -static_cast<int64_t>(xSrc), -static_cast<int64_t>(xDest)});
+            int64_t last = std::min<int64_t>({static_cast<int64_t>(width), h.biWidth - int64_t{xSrc},
+                                              target.bmWidth - int64_t{xDest}});
+            const uint8_t* in = row + (xSrc + first) * 4;
+            uint8_t* p = out + (xDest + first) * targetBytes;
+            for (int64_t x = first; x < last; ++x, in += 4, p += targetBytes) {
+                p[0] = in[0];
+                p[1] = in[1];
+                p[2] = in[2];
+            }
+            ++drawn;
+            continue;
+        }
         for (int64_t x = 0; x < static_cast<int64_t>(width); ++x) {
             int64_t sx = xSrc + x, tx = xDest + x;
             if (sx < 0 || sx >= h.biWidth || tx < 0 || tx >= target.bmWidth) continue;

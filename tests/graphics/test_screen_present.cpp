@@ -151,6 +151,7 @@ TEST_F(ScreenTest, ClearDrawScreenFillsTheTargetWithTheBackground) {
     uint16_t corner = 0;
     std::memcpy(&corner, g_ScreenImages.primary.pixels, 2);
     EXPECT_EQ(corner, 0x001Fu);
+    SetDrawArea(0, 0, 640, 480);
     int graph = MakeGraph(8, 4);
     FillGraphColor(graph, 255, 255, 255, 255);
     g_DrawSettings.drawableGraphs = 1;
@@ -247,6 +248,33 @@ TEST_F(ScreenTest, DrawAreaIsClampedToTheDrawTarget) {
     EXPECT_EQ(SetDrawArea(0, 0, 9999, 9999), 0);
     EXPECT_EQ(area.right, 640);
     EXPECT_EQ(area.bottom, 480);
+}
+
+// On the software path a graph is filled as a box is drawn: inside the draw area, under the blend
+// mode and the bright colour.
+TEST_F(ScreenTest, SoftwareFillGraphColorDrawsABox) {
+    StartGraphics(false);
+    int graph = MakeGraph(8, 2);
+    const MEMIMG& view = GetGraphRecord(graph)->view;
+    auto at = [&](int x, int y) {
+        uint16_t pixel = 0;
+        std::memcpy(&pixel, view.pixels + y * view.base->pitch + 2 * x, 2);
+        return pixel;
+    };
+    ASSERT_EQ(FillGraphColor(graph, 0, 0, 255, 255), 0);
+    EXPECT_EQ(at(0, 0), 0x001Fu);
+    SetDrawArea(2, 0, 640, 480);
+    SetBlendMode(2, 255);  // add
+    ASSERT_EQ(FillGraphColor(graph, 255, 0, 0, 255), 0);
+    EXPECT_EQ(at(1, 1), 0x001Fu);
+    EXPECT_EQ(at(2, 0), 0xF81Fu);
+    EXPECT_EQ(at(7, 1), 0xF81Fu);
+    SetBlendMode(0, 0);
+    SetDrawArea(0, 0, 640, 480);
+    SetDrawBrightness(0, 255, 255);
+    ASSERT_EQ(FillGraphColor(graph, 255, 255, 255, 255), 0);
+    EXPECT_EQ(at(0, 0), 0x07DEu);  // the kernels scale a channel by bright * value >> 8
+    SetDrawBrightness(255, 255, 255);
 }
 
 TEST_F(ScreenTest, PresentRectangles) {

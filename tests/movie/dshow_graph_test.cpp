@@ -250,4 +250,27 @@ TEST_F(MovieGraph, RefusedFilesAndReleaseWhileStreaming) {
     }
 }
 
+// A damaged movie is decoded or refused without a word on the terminal: FFmpeg's own messages
+// are off.
+TEST_F(MovieGraph, DamagedMoviesPrintNothing) {
+    std::ifstream in(movie, std::ios::binary);
+    std::string whole((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // The frames' data scrambled, the headers and the index kept.
+    std::string damaged = whole;
+    for (size_t i = whole.size() / 3; i < 2 * whole.size() / 3; i += 7) damaged[i] ^= 0x5A;
+    std::ofstream("damaged_movie.avi", std::ios::binary) << damaged;
+    testing::internal::CaptureStderr();
+    {
+        Graph g;
+        if (V_SUCCEEDED(g.Render("damaged_movie.avi"))) {
+            g.NoClock();
+            g.control->Run();
+            g.WaitForEnd(2000);
+            g.control->Stop();
+        }
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    std::remove("damaged_movie.avi");
+}
+
 }  // namespace
