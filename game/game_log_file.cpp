@@ -124,10 +124,10 @@ int GameLog::Save(const char* baseFolder, int* written) const {
     // 3. The counter, rewritten whole without a line end through a file renamed into place, so
     // that it never stands empty or half written.
     if (!WriteCounter(counterPath, number)) {
-        WriteLogFormat("プレイログの番号を %s に保存できませんでした\n", counterPath.c_str());
+        WriteLogFormat("プレイログの番号を %s に保存できませんでした", counterPath.c_str());
     }
     if (file == nullptr) {
-        WriteLogFormat("プレイログ %s の保存に失敗しました\n", logPath.c_str());
+        WriteLogFormat("プレイログ %s の保存に失敗しました", logPath.c_str());
         return number;
     }
 
@@ -142,7 +142,7 @@ int GameLog::Save(const char* baseFolder, int* written) const {
     ok = std::fclose(file) == 0 && ok;
     if (!ok) {
         std::remove(logPath.c_str());
-        WriteLogFormat("プレイログ %s の保存に失敗しました\n", logPath.c_str());
+        WriteLogFormat("プレイログ %s の保存に失敗しました", logPath.c_str());
     }
     if (written != nullptr) {
         *written = ok ? 1 : 0;

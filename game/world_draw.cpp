@@ -20,7 +20,7 @@ constexpr int kEnergyBarWidth = 200;
 constexpr int kInfoPanelRight = 296;
 
 // Energy that fills the panel's bar, by kind.
-double FullEnergy(int32_t kind) {
+int32_t FullEnergy(int32_t kind) {
     switch (kind) {
     case Wood: return 2000;
     case Fruit: return 200;
@@ -156,8 +156,10 @@ void World::DrawInfoPanel() {
     engine.DrawStringWithFont(96, 0, c.name, white, fonts[0], edge, 0);
 
     // Energy bar: a filled box above the kind's full energy, nothing below zero.
-    // The width is truncated first: just above full energy still shows the whole bar.
-    const int width = static_cast<int>(c.energy / FullEnergy(c.kind) * kEnergyBarWidth);
+    // The width is truncated first: just above full energy still shows the whole bar. Whole
+    // numbers throughout, so a width that is exactly a whole number (804 of 800 is 201) is
+    // not taken one lower by a rounded quotient.
+    const int width = static_cast<int>(int64_t{c.energy} * kEnergyBarWidth / FullEnergy(c.kind));
     if (width > kEnergyBarWidth) {
         engine.DrawBoxShape(96, 32, 96 + kEnergyBarWidth, 56, GameColorValue(kColorCursor), 1);
     } else {

@@ -97,8 +97,6 @@ FontRecord* GetFontRecord(int handle);
 int CheckFontHandle(int handle);
 int SetFontCharSpacing(int spacing, int handle);
 int RefreshDefaultFont();
-// Font sizes (pixels) and edge sizes beyond this are refused.
-constexpr int kMaxFontSize = 2048;
 // 1 between the font system's start and its end; font and string calls fail (-1) outside.
 int FontSystemUp();
 int InitFonts();

@@ -71,7 +71,7 @@ int ReadFontMetrics(FontRecord* font, V_HFONT gdiFont) {
     if (line & 1) ++line;
     if (cell < line) cell = line;
     if (cell > kMaxCellSize) {
-        WriteLogFormat("フォントのサイズが大きすぎます ( 文字セルの大きさ %lld )\n",
+        WriteLogFormat("フォントのサイズが大きすぎます ( 文字セルの大きさ %lld )",
                        static_cast<long long>(cell));
         return -1;
     }
@@ -111,11 +111,6 @@ int CreateFontToHandle(const char* face, int size, int thickness, int fontType, 
     fontType &= kFontEdged | kFontAntialiased;
     if (charsetIndex < 0 || charsetIndex > 2) charsetIndex = 0;
     if (edgeSize < 1) edgeSize = 1;
-    // A glyph cell must fit a texture and its cache arithmetic the int range.
-    if (size < -kMaxFontSize || size > kMaxFontSize || edgeSize > kMaxFontSize) {
-        WriteLog("フォントの作成に失敗しました\n");
-        return -1;
-    }
 
     int slot = -1;
     if (reuseSlot != -1) {

@@ -103,7 +103,7 @@ uint8_t* AppendVertices(int primitive, int k) {
         bool full = k == 6 ? b.count + 6 >= capacity : b.count + k > capacity;
         if (b.primitive != primitive || full || b.type != type) {
             // Like any flush: nothing is drawn once quitting or while drawing is suppressed.
-            if (!IsLibraryQuitting() && !b.drawSuppressed) {
+            if (!IsLibraryQuitting() && !g_RenderStates.threshold255) {
                 if (!g_RenderStates.sceneOpen) BeginDeviceScene();
                 DrawPending();
             }
@@ -129,7 +129,7 @@ int FlushVertexBatch() {
     if (b.count != 0 || b.count3D != 0) {
         if (!IsLibraryQuitting()) {
             if (!g_RenderStates.sceneOpen) BeginDeviceScene();
-            if (!b.drawSuppressed) {
+            if (!g_RenderStates.threshold255) {
                 DrawPending3D();
                 if (b.count != 0) DrawPending();
             }
@@ -182,7 +182,7 @@ int SetupVertexBatch() {
     b.count = 0;
     b.type = 1;
     b.write = b.arrays[1];
-    b.drawSuppressed = 0;
+    g_RenderStates.threshold255 = 0;
     // Every cached state goes to the new device, whatever an earlier device was sent.
     ReapplyRenderStates();
     if (!g_RenderStates.sceneOpen) BeginDeviceScene();

@@ -45,7 +45,6 @@ struct VertexBatch {
     uint8_t* write;
     int32_t count3D;
     uint8_t* write3D;
-    int32_t drawSuppressed;
     uint32_t specularEnable;  // cached device specular state
     uint32_t drawSerial;      // counts the times pending vertices were drawn or dropped
 };

@@ -9,7 +9,7 @@ bool AcceptImageBudget(const char* format, int64_t width, int64_t height, int64_
     bool tooMany = pixels > kMaxImagePixels;
     bool outOfProportion = maxPixelsPerByte > 0 && pixels / maxPixelsPerByte > dataBytes;
     if (!tooMany && !outOfProportion) return true;
-    WriteLogFormat("%s 画像のサイズ %lld x %lld がファイルの大きさ %lld バイトに比べて大きすぎるため読み込みません\n",
+    WriteLogFormat("%s 画像のサイズ %lld x %lld がファイルの大きさ %lld バイトに比べて大きすぎるため読み込みません",
                    format, static_cast<long long>(width), static_cast<long long>(height),
                    static_cast<long long>(dataBytes));
     return false;

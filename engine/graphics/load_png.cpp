@@ -126,12 +126,12 @@ void DecodePng(PngLoad* load, ImageRecord* record) {
 // libpng's messages go to the library's log instead of stderr; a file that is no PNG at all is
 // only a probe of the loader chain and is not reported.
 [[noreturn]] void PngErrorToLog(png_structp png, png_const_charp message) {
-    if (std::strcmp(message, "Not a PNG file") != 0) WriteLogFormat("PNG: %s\n", message);
+    if (std::strcmp(message, "Not a PNG file") != 0) WriteLogFormat("PNG: %s", message);
     png_longjmp(png, 1);
 }
 
 void PngWarningToLog(png_structp, png_const_charp message) {
-    WriteLogFormat("PNG: %s\n", message);
+    WriteLogFormat("PNG: %s", message);
 }
 
 }  // namespace

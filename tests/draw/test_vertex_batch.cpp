@@ -137,14 +137,14 @@ TEST_F(DrawTest, OverflowAndTypeChangeDrawNothingWhenQuittingOrSuppressed) {
         DrawGraphAt(0, 0, graph, 0);
         FlushVertexBatch();
         Recording().ClearCalls();
-        (round == 0 ? g_Window.quit : g_VertexBatch.drawSuppressed) = 1;
+        (round == 0 ? g_Window.quit : g_RenderStates.threshold255) = 1;
         // 390 tiles overflow the textured array once; a box after them changes the type.
         for (int i = 0; i < 390; ++i) DrawGraphAt(i % 40 * 16, i / 40 * 16, graph, 0);
         FillBox(0, 0, 10, 10, 0);
         EXPECT_TRUE(Draws().empty()) << round;
         EXPECT_EQ(g_VertexBatch.count, 6) << round;
         g_Window.quit = 0;
-        g_VertexBatch.drawSuppressed = 0;
+        g_RenderStates.threshold255 = 0;
     }
     FlushVertexBatch();
     EXPECT_EQ(Draws(), std::vector<std::string>{"DrawPrimitiveUP(4,2,20)"});

@@ -266,11 +266,12 @@ TEST_F(ViewTest, EnergyBarTurnsIntoTheBoxOnlyAboveTwoHundredWholePixels) {
         int energy;
         int barWidth;  // -1: the filled box
     };
-    // The quotient is taken in floating point: 804 / 800 × 200 comes to just below 201.
+    // The width is energy / full × 200 truncated, exactly: 804 of 800 is 201 whole pixels,
+    // though 804 / 800 × 200 in floating point comes to just below 201.
     const Case cases[] = {{Insect, 800, 200}, {Insect, 801, 200}, {Insect, 803, 200},
-                          {Insect, 804, 200}, {Insect, 805, -1},  {Wood, 2010, 200},
-                          {Wood, 2011, -1},   {Fruit, 201, 200},  {Fruit, 202, -1},
-                          {Animal, 1005, 200}, {Animal, 1006, -1}, {Insect, 799, 199}};
+                          {Insect, 804, -1},  {Insect, 805, -1},  {Wood, 2009, 200},
+                          {Wood, 2010, -1},   {Fruit, 200, 200},  {Fruit, 201, -1},
+                          {Animal, 1004, 200}, {Animal, 1005, -1}, {Insect, 799, 199}};
     for (const Case& c : cases) {
         Creature* creature = world->Spawn(0, c.kind, 200000, 200000);
         creature->energy = c.energy;
