@@ -1,9 +1,15 @@
 // File reading speed: a 64 MB file through plain read(), the blocking and threaded direct files
-// and an archive member, and the archive LZ decoder's throughput.
+// and an archive member, and the archive LZ decoder's throughput; and opening a plain file deep
+// in folders through the default file-access table against a plain open(), side by side.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
+#include <sched.h>
+#include <stdlib.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -134,8 +140,112 @@ void LzDecode(benchmark::State& state) {
     state.counters["ratio"] = static_cast<double>(kLzSize) / static_cast<double>(fixture.packed.size());
 }
 
+// A plain file 13 path components deep in the working folder (program data sits beside the
+// program), with no archive anywhere on its way.
+struct DeepFile {
+    std::string root;
+    std::string path;
+    DeepFile() {
+        const std::filesystem::path here = std::filesystem::current_path();
+        int depth = 0;
+        for (const auto& part : here.relative_path()) {
+            (void)part;
+            ++depth;
+        }
+        root = (here / ("velk-bench-open-" + std::to_string(getpid()))).string();
+        std::string folder = root;
+        for (int level = 1; depth + 1 + level < 13; ++level) folder += "/Level" + std::to_string(level);
+        std::filesystem::create_directories(folder);
+        path = folder + "/Plain.bin";
+        std::ofstream(path, std::ios::binary) << "plain";
+        // Folder listings are kept only once the folders are older than the file system's
+        // time step: let them settle, as installed data has.
+        usleep(2100 * 1000);
+    }
+    ~DeepFile() { std::filesystem::remove_all(root); }
+};
+
+double NowMicroseconds() {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<double>(now.tv_sec) * 1e6 + static_cast<double>(now.tv_nsec) / 1e3;
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// Rounds of A (open + close) and B (the default table's open + close), alternating, each timing
+// kOpens opens; one core. touchFolder: the file's folder changes before every B, so the table
+// reads the folder again each time (the case where keeping listings cannot help).
+void OpenThroughTableAgainstOpen(benchmark::State& state, bool touchFolder) {
+    static DeepFile deep;
+    constexpr int kRounds = 15;
+    constexpr int kOpens = 2000;
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(sched_getcpu(), &one);
+    sched_setaffinity(0, sizeof(one), &one);
+    const std::string folder = deep.path.substr(0, deep.path.find_last_of('/'));
+    const std::string marker = folder + "/marker";
+    for (auto _ : state) {
+        std::vector<double> ratios, openTimes, tableTimes;
+        for (int round = 0; round < kRounds; ++round) {
+            double start = NowMicroseconds();
+            for (int i = 0; i < kOpens; ++i) {
+                const int fd = open(deep.path.c_str(), O_RDONLY);
+                if (fd < 0) state.SkipWithError("open failed");
+                close(fd);
+            }
+            const double a = (NowMicroseconds() - start) / kOpens;
+            double b = 0;
+            if (touchFolder) {
+                for (int i = 0; i < kOpens; ++i) {
+                    std::ofstream(marker) << i;  // the folder's time moves
+                    const double one = NowMicroseconds();
+                    const intptr_t handle = OpenFileHandle(deep.path.c_str(), 0, 1, 0);
+                    if (handle == 0) state.SkipWithError("table open failed");
+                    CloseFileHandle(handle);
+                    b += NowMicroseconds() - one;
+                    std::remove(marker.c_str());
+                }
+                b /= kOpens;
+            } else {
+                start = NowMicroseconds();
+                for (int i = 0; i < kOpens; ++i) {
+                    const intptr_t handle = OpenFileHandle(deep.path.c_str(), 0, 1, 0);
+                    if (handle == 0) state.SkipWithError("table open failed");
+                    CloseFileHandle(handle);
+                }
+                b = (NowMicroseconds() - start) / kOpens;
+            }
+            openTimes.push_back(a);
+            tableTimes.push_back(b);
+            ratios.push_back(b / a);
+            std::printf("round %2d  open %7.2f us  table %8.2f us  ratio %6.1f\n", round, a, b,
+                        b / a);
+        }
+        double load[3] = {0, 0, 0};
+        getloadavg(load, 3);
+        std::printf("median ratio %.1f  (load average %.2f %.2f %.2f)\n", Median(ratios), load[0],
+                    load[1], load[2]);
+        state.counters["open_us"] = Median(openTimes);
+        state.counters["table_us"] = Median(tableTimes);
+        state.counters["ratio"] = Median(ratios);
+        state.counters["load1"] = load[0];
+    }
+}
+
+void PlainFileOpenAgainstOpen(benchmark::State& state) { OpenThroughTableAgainstOpen(state, false); }
+void ChangedFolderOpenAgainstOpen(benchmark::State& state) {
+    OpenThroughTableAgainstOpen(state, true);
+}
+
 }  // namespace
 
+BENCHMARK(PlainFileOpenAgainstOpen)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(ChangedFolderOpenAgainstOpen)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(PlainRead)->Arg(64 << 10)->Arg(1 << 20)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BlockingDirectFile)->Arg(64 << 10)->Arg(1 << 20)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(ThreadedDirectFile)->Arg(64 << 10)->Arg(1 << 20)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -15,11 +15,13 @@
 // The Linux path for a library file name. False when the name is null, empty or not valid
 // code page 932 (last error V_ERROR_INVALID_NAME); true otherwise, whether or not it exists.
 bool V_ResolveFileName(const char* name, std::string& linuxPath);
+// The same; *missing tells that the name's folder exists and holds no such name in any case.
+bool V_ResolveFileName(const char* name, std::string& linuxPath, bool* missing);
 
 // The first steps of V_ResolveFileName alone: conversion, drive and separators.
 bool NormalizeFileName(const char* name, std::string& path);
 // The case-insensitive lookup of V_ResolveFileName on an already normalised UTF-8 path.
-std::string ResolveNormalizedPath(const std::string& path);
+std::string ResolveNormalizedPath(const std::string& path, bool* missing = nullptr);
 
 // Whole-string conversions between code page 932 and UTF-8; false on invalid input.
 bool Cp932ToUtf8String(const char* in, std::string& out);

@@ -8,6 +8,10 @@
 #include "platform/types.h"
 
 void InputStateSetKey(int scancode, bool down);
+// A key event with its time (SDL ticks) as the event queue reports it. A press whose release is
+// converted in the same batch stays down, from its conversion on, for as long as it was really
+// held, so that readers polling once per frame see every press held for at least a frame.
+void InputStateSetKeyAt(int scancode, bool down, uint32_t eventTime);
 bool InputStateIsKeyDown(int scancode);
 // SDL button numbers 1..8 (1 left, 2 middle, 3 right, 4 and 5 the side buttons).
 void InputStateSetMouseButton(int sdlButton, bool down);

@@ -72,7 +72,13 @@ V_HANDLE V_CreateFileA(const char* name, V_DWORD access, V_DWORD /*share*/, void
         V_SetLastError(V_ERROR_INVALID_PARAMETER);
         return V_INVALID_HANDLE_VALUE;
     }
-    if (!V_ResolveFileName(name, path)) return V_INVALID_HANDLE_VALUE;
+    bool missing = false;
+    if (!V_ResolveFileName(name, path, &missing)) return V_INVALID_HANDLE_VALUE;
+    // A name its folder does not hold cannot be opened as existing: no need to ask the system.
+    if (missing && (creation == V_OPEN_EXISTING || creation == V_TRUNCATE_EXISTING)) {
+        V_SetLastError(V_ERROR_FILE_NOT_FOUND);
+        return V_INVALID_HANDLE_VALUE;
+    }
     bool read = (access & V_GENERIC_READ) != 0;
     bool write = (access & V_GENERIC_WRITE) != 0;
     int openFlags = O_CLOEXEC | (write ? (read ? O_RDWR : O_WRONLY) : O_RDONLY);

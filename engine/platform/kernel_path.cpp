@@ -4,6 +4,13 @@
 #include <cstring>
 #include <dirent.h>
 #include <sys/stat.h>
+#include <time.h>
+
+#include <map>
+#include <mutex>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "platform/file_names.h"
@@ -61,19 +68,84 @@ std::vector<char32_t> FoldedCharacters(const char* text) {
     return characters;
 }
 
-// The entry of a folder whose name equals the component without regard to case; the
-// smallest such name when several do, so the choice does not depend on the folder's order.
-bool FindFolded(const std::string& folder, const std::string& component, std::string& found) {
+// A folder's names as last read, kept while the folder's modification time stays the same.
+struct FolderListing {
+    timespec modified{};
+    std::unordered_set<std::string> names;
+    std::map<std::u32string, std::string> folded;  // folded name -> smallest name folding to it
+};
+
+// Listings by device and inode, so that a relative folder follows the current directory.
+struct ListingCache {
+    std::mutex lock;
+    std::map<std::pair<dev_t, ino_t>, FolderListing> folders;
+};
+
+ListingCache& Listings() {
+    static ListingCache* cache = new ListingCache;
+    return *cache;
+}
+
+constexpr size_t kMaxCachedFolders = 256;
+
+bool SameTime(const timespec& a, const timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+bool ReadListing(const std::string& folder, FolderListing& listing) {
     DIR* directory = opendir(folder.empty() ? "." : folder.c_str());
     if (directory == nullptr) return false;
-    bool any = false;
     while (dirent* entry = readdir(directory)) {
-        if (!FileNamesEqualFolded(entry->d_name, component.c_str())) continue;
-        if (!any || strcmp(entry->d_name, found.c_str()) < 0) found = entry->d_name;
-        any = true;
+        listing.names.insert(entry->d_name);
+        std::vector<char32_t> key = FoldedCharacters(entry->d_name);
+        std::u32string folded(key.begin(), key.end());
+        auto it = listing.folded.find(folded);
+        if (it == listing.folded.end())
+            listing.folded.emplace(std::move(folded), entry->d_name);
+        else if (strcmp(entry->d_name, it->second.c_str()) < 0)
+            it->second = entry->d_name;
     }
     closedir(directory);
-    return any;
+    return true;
+}
+
+// Looks a name up in a folder: 1 when it is there as written, 2 when it is there in another
+// case (found gets that name), 0 when it is not there, -1 when the folder cannot be listed.
+// A listing is kept only once the folder's time is at least a second old, so that changes
+// made within the file system's time step are never hidden.
+int LookUpInFolder(const std::string& folder, const std::string& name, std::string& found) {
+    struct stat info;
+    if (stat(folder.empty() ? "." : folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+        return -1;
+    std::vector<char32_t> key = FoldedCharacters(name.c_str());
+    std::u32string folded(key.begin(), key.end());
+    auto answer = [&](const FolderListing& listing) {
+        if (listing.names.count(name) != 0) return 1;
+        auto it = listing.folded.find(folded);
+        if (it == listing.folded.end()) return 0;
+        found = it->second;
+        return 2;
+    };
+    ListingCache& cache = Listings();
+    const std::pair<dev_t, ino_t> id{info.st_dev, info.st_ino};
+    {
+        std::lock_guard<std::mutex> guard(cache.lock);
+        auto it = cache.folders.find(id);
+        if (it != cache.folders.end() && SameTime(it->second.modified, info.st_mtim))
+            return answer(it->second);
+    }
+    FolderListing listing;
+    listing.modified = info.st_mtim;
+    if (!ReadListing(folder, listing)) return -1;
+    int result = answer(listing);
+    timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    if (now.tv_sec - info.st_mtim.tv_sec >= 2) {
+        std::lock_guard<std::mutex> guard(cache.lock);
+        if (cache.folders.size() >= kMaxCachedFolders) cache.folders.clear();
+        cache.folders[id] = std::move(listing);
+    }
+    return result;
 }
 
 }  // namespace
@@ -124,8 +196,11 @@ bool NormalizeFileName(const char* name, std::string& path) {
     return true;
 }
 
-std::string ResolveNormalizedPath(const std::string& path) {
-    if (Exists(path)) return path;
+namespace {
+
+// The component-by-component lookup: each component that does not exist as written takes the
+// name that equals it without regard to case; below a missing folder the rest is kept.
+std::string WalkFolded(const std::string& path) {
     std::string resolved = path[0] == '/' ? "/" : "";
     size_t position = 0;
     bool searching = true;
@@ -136,11 +211,12 @@ std::string ResolveNormalizedPath(const std::string& path) {
         position = end + 1;
         if (component.empty()) continue;
         if (!resolved.empty() && resolved.back() != '/') resolved += '/';
-        if (searching && component != "." && component != ".." && !Exists(resolved + component)) {
+        if (searching && component != "." && component != "..") {
             std::string found;
-            if (FindFolded(resolved, component, found))
+            int result = LookUpInFolder(resolved, component, found);
+            if (result == 2)
                 component = found;
-            else
+            else if (result == 0 || (result < 0 && !Exists(resolved + component)))
                 searching = false;  // nothing below a missing folder can exist
         }
         resolved += component;
@@ -149,12 +225,78 @@ std::string ResolveNormalizedPath(const std::string& path) {
     return resolved;
 }
 
+// Absolute folders as written -> the folders they resolved to, kept while those exist.
+struct FolderMemo {
+    std::mutex lock;
+    std::unordered_map<std::string, std::string> folders;
+};
+
+FolderMemo& Memo() {
+    static FolderMemo* memo = new FolderMemo;
+    return *memo;
+}
+
+constexpr size_t kMaxMemoFolders = 1024;
+
+}  // namespace
+
+std::string ResolveNormalizedPath(const std::string& path, bool* missing) {
+    if (missing != nullptr) *missing = false;
+    // The name's folder (as written, or as it resolved before), then one look at its listing.
+    std::string body = path.size() > 1 && path.back() == '/' ? path.substr(0, path.size() - 1)
+                                                             : path;
+    const std::string tail = body.size() < path.size() ? "/" : "";
+    size_t slash = body.find_last_of('/');
+    std::string folder = slash == std::string::npos ? "" : body.substr(0, slash + 1);
+    std::string leaf = slash == std::string::npos ? body : body.substr(slash + 1);
+    if (leaf.empty() || leaf == "." || leaf == "..") return Exists(path) ? path : WalkFolded(path);
+    std::string found;
+    // A folder that resolved to another case before is looked at there first (it did not
+    // exist as written then); otherwise as written.
+    const bool memoised = folder.size() > 1 && folder[0] == '/';
+    std::string real;
+    if (memoised) {
+        FolderMemo& memo = Memo();
+        std::lock_guard<std::mutex> guard(memo.lock);
+        auto it = memo.folders.find(folder);
+        if (it != memo.folders.end()) real = it->second;
+    }
+    int result = real.empty() ? -1 : LookUpInFolder(real, leaf, found);
+    if (result >= 0) folder = real;
+    if (result < 0) result = LookUpInFolder(folder, leaf, found);
+    if (result < 0 && memoised) {
+        real = WalkFolded(folder);
+        result = LookUpInFolder(real, leaf, found);
+        if (result >= 0) {
+            FolderMemo& memo = Memo();
+            std::lock_guard<std::mutex> guard(memo.lock);
+            if (memo.folders.size() >= kMaxMemoFolders) memo.folders.clear();
+            memo.folders[folder] = real;
+            folder = real;
+        }
+    }
+    switch (result) {
+    case 1: return folder + leaf + tail;
+    case 2: return folder + found + tail;
+    case 0:  // not there in any case: kept as written
+        if (missing != nullptr) *missing = true;
+        return folder + leaf + tail;
+    default: break;
+    }
+    return Exists(path) ? path : WalkFolded(path);
+}
+
 bool V_ResolveFileName(const char* name, std::string& linuxPath) {
+    return V_ResolveFileName(name, linuxPath, nullptr);
+}
+
+bool V_ResolveFileName(const char* name, std::string& linuxPath, bool* missing) {
     std::string path;
     if (!NormalizeFileName(name, path)) {
         linuxPath.clear();
+        if (missing != nullptr) *missing = false;
         return false;
     }
-    linuxPath = ResolveNormalizedPath(path);
+    linuxPath = ResolveNormalizedPath(path, missing);
     return true;
 }

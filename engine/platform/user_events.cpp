@@ -182,7 +182,7 @@ void ConvertKeyEvent(const SDL_KeyboardEvent& event) {
     UserWindow* window = EventWindow(event.windowID);
     int key = VirtualKey(event.keysym);
     bool down = event.type == SDL_KEYDOWN;
-    InputStateSetKey(event.keysym.scancode, down);
+    InputStateSetKeyAt(event.keysym.scancode, down, event.timestamp);
     InputState& state = State();
     bool wasDown = key != 0 && state.keyDown[key];
     if (key != 0) state.keyDown[key] = down;

@@ -14,6 +14,7 @@
 #include "platform/gdi.h"
 #include "platform/kernel.h"
 #include "platform/user.h"
+#include "platform/user_internal.h"
 #include "test_window_support.h"
 
 namespace {
@@ -229,21 +230,29 @@ TEST(RealDisplay, FullScreenInTheDisplaysModeAndFallbacks) {
     }
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
 
-    // The display's mode with a rate it does not have: taken without the rate.
-    g_ScreenSettings.width = only.w;
-    g_ScreenSettings.height = only.h;
-    g_ScreenSettings.refreshRate = 1;
+    // The display's mode with a rate it does not have: taken without the rate, on the software
+    // path; and the device's full screen (where a device can be made) on the other.
+    for (int forced = 1; forced >= 0; --forced) {
+        SCOPED_TRACE(forced);
+        g_ScreenSettings = {};
+        g_ScreenSettings.width = only.w;
+        g_ScreenSettings.height = only.h;
+        g_ScreenSettings.refreshRate = forced ? 1 : 0;
+        g_ScreenSettings.softwareForced = forced;
+        ChangeWindowMode(0);
+        ASSERT_EQ(InitLibraryLocked(), 0);
+        EXPECT_EQ(GetWindowModeFlag(), 0);
+        EXPECT_EQ(g_ScreenSettings.refreshRate, 0);
+        SDL_Window* window = UserGetSdlWindow(GetMainWindowHandle());
+        EXPECT_NE(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN, 0u);
+        EXPECT_EQ(ChangeWindowMode(1), 0);
+        EXPECT_EQ(g_Window.displayChanged, 1);
+        EXPECT_EQ(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN, 0u);
+        EXPECT_EQ(ChangeWindowMode(0), 0);
+        EXPECT_EQ(g_Window.displayChanged, 1);
+        EXPECT_EQ(EndLibraryLocked(), 0);
+    }
     g_ScreenSettings.softwareForced = 1;
-    ChangeWindowMode(0);
-    ASSERT_EQ(InitLibraryLocked(), 0);
-    EXPECT_EQ(GetWindowModeFlag(), 0);
-    EXPECT_EQ(g_ScreenSettings.refreshRate, 0);
-    EXPECT_NE(SDL_GetWindowFlags(SDL_GetWindowFromID(1)) & SDL_WINDOW_FULLSCREEN, 0u);
-    EXPECT_EQ(ChangeWindowMode(1), 0);
-    EXPECT_EQ(g_Window.displayChanged, 1);
-    EXPECT_EQ(ChangeWindowMode(0), 0);
-    EXPECT_EQ(g_Window.displayChanged, 1);
-    EXPECT_EQ(EndLibraryLocked(), 0);
 
     // 640 x 480 on a display without that mode: the start is windowed.
     if (!hasVgaMode) {

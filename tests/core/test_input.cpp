@@ -90,6 +90,45 @@ TEST_F(InputLibrary, PadOneKeysWithoutPadsOnEveryPath) {
     }
 }
 
+TEST_F(InputLibrary, PressHeldAcrossASlowFrameIsSeenOnEveryPath) {
+    for (int path = 0; path < 3; ++path) {
+        SCOPED_TRACE(path);
+        Start(path == 2 ? 0 : 7, path == 0 ? 1 : 0);
+        // Down held 0.3 s while the frame is busy: the next frame converts both events at once.
+        Key(SDL_SCANCODE_DOWN, true);
+        SDL_Delay(300);
+        Key(SDL_SCANCODE_DOWN, false);
+        ProcessMessageLocked();
+        EXPECT_EQ(GetJoypadState(0x1001), 1) << "the press is seen by the frame";
+        // It lasts as long as it was held, then ends.
+        int released = 0;
+        for (int i = 0; i < 300 && !released; ++i) {
+            Pump(1);
+            released = GetJoypadState(0x1001) == 0;
+        }
+        EXPECT_TRUE(released);
+        // Held for no time at all: nothing to see once both are converted.
+        Key(SDL_SCANCODE_UP, true);
+        Key(SDL_SCANCODE_UP, false);
+        Pump();
+        EXPECT_EQ(GetJoypadState(0x1001), 0);
+        // Pressed again while the early release waits: the key stays down.
+        Key(SDL_SCANCODE_Z, true);
+        SDL_Delay(200);
+        Key(SDL_SCANCODE_Z, false);
+        Key(SDL_SCANCODE_Z, true);
+        ProcessMessageLocked();
+        SDL_Delay(300);
+        Pump();
+        EXPECT_EQ(GetJoypadState(0x1001), 1 << 4);
+        Key(SDL_SCANCODE_Z, false);
+        Pump();
+        EXPECT_EQ(GetJoypadState(0x1001), 0);
+        EXPECT_EQ(EndLibraryLocked(), 0);
+        started_ = false;
+    }
+}
+
 TEST_F(InputLibrary, KeyNumbersRightShiftAndEnterThroughDirectInput) {
     Start(7);
     EXPECT_EQ(g_Input.directInput8, 0);

@@ -1,5 +1,6 @@
 // The file-name adapter: separators, drives, code page 932 names and case-insensitive lookup.
 #include <gtest/gtest.h>
+#include <time.h>
 
 #include "platform/file_names.h"
 #include "platform/kernel.h"
@@ -117,4 +118,60 @@ TEST(FileNames, PatternsMatchWithoutRegardToCase) {
     EXPECT_TRUE(FileNamesEqualFolded(reinterpret_cast<const char*>(u8"ＡＢＣ"),
                                      reinterpret_cast<const char*>(u8"ａｂｃ")));
     EXPECT_FALSE(FileNamesEqualFolded("abc", "abcd"));
+}
+
+namespace {
+
+// Puts a folder's modification time two minutes back, as for data installed long ago, so that
+// the adapter keeps its listing.
+void AgeFolder(const std::string& folder) {
+    struct timespec times[2];
+    clock_gettime(CLOCK_REALTIME, &times[0]);
+    times[0].tv_sec -= 120;
+    times[1] = times[0];
+    utimensat(AT_FDCWD, folder.c_str(), times, 0);
+}
+
+}  // namespace
+
+TEST(FileNames, KeptListingsFollowChangesOfTheFolder) {
+    ScratchFolder scratch;
+    ASSERT_TRUE(MakeFolder(scratch / "Data"));
+    ASSERT_TRUE(MakeFile(scratch / "Data/Old.txt"));
+    AgeFolder(scratch / "Data");
+    AgeFolder(scratch.path());
+    std::string resolved;
+    ASSERT_TRUE(V_ResolveFileName((scratch / "DATA/OLD.TXT").c_str(), resolved));
+    EXPECT_EQ(resolved, scratch / "Data/Old.txt");
+    bool missing = false;
+    ASSERT_TRUE(V_ResolveFileName((scratch / "DATA/NEW.TXT").c_str(), resolved, &missing));
+    EXPECT_TRUE(missing);
+    EXPECT_EQ(resolved, scratch / "Data/NEW.TXT") << "the folder resolved, the name kept";
+
+    // A file added after the listing was kept is found, in any case.
+    ASSERT_TRUE(MakeFile(scratch / "Data/New.txt"));
+    ASSERT_TRUE(V_ResolveFileName((scratch / "DATA/NEW.TXT").c_str(), resolved, &missing));
+    EXPECT_FALSE(missing);
+    EXPECT_EQ(resolved, scratch / "Data/New.txt");
+    V_HANDLE file = V_CreateFileA((scratch / "data/new.txt").c_str(), V_GENERIC_READ, 0, nullptr,
+                                  V_OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(file, V_INVALID_HANDLE_VALUE);
+    if (file != V_INVALID_HANDLE_VALUE) V_CloseHandle(file);
+
+    // A removed file is gone, and the errors tell a missing file from a missing folder.
+    AgeFolder(scratch / "Data");
+    ASSERT_EQ(remove((scratch / "Data/Old.txt").c_str()), 0);
+    file = V_CreateFileA((scratch / "DATA/OLD.TXT").c_str(), V_GENERIC_READ, 0, nullptr,
+                         V_OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(file, V_INVALID_HANDLE_VALUE);
+    EXPECT_EQ(V_GetLastError(), V_ERROR_FILE_NOT_FOUND);
+    file = V_CreateFileA((scratch / "NONE/OLD.TXT").c_str(), V_GENERIC_READ, 0, nullptr,
+                         V_OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(file, V_INVALID_HANDLE_VALUE);
+    EXPECT_EQ(V_GetLastError(), V_ERROR_PATH_NOT_FOUND);
+
+    // The folder renamed: its new name is looked up afresh.
+    ASSERT_EQ(rename((scratch / "Data").c_str(), (scratch / "dAtA").c_str()), 0);
+    ASSERT_TRUE(V_ResolveFileName((scratch / "DATA/NEW.TXT").c_str(), resolved));
+    EXPECT_EQ(resolved, scratch / "dAtA/New.txt");
 }
