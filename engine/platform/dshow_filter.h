@@ -171,7 +171,12 @@ bool TypeIs(const V_AM_MEDIA_TYPE* type, const V_GUID& major, const V_GUID& subt
 // Creates the platform's filters for the graph manager. The movie source opens the file
 // (UTF-8 path); null when FFmpeg cannot read a video stream from it.
 StreamFilter* CreateMovieSource(const char* path);
+// The movie file's soundtrack as PCM; null when FFmpeg finds no audio stream it can decode.
+StreamFilter* CreateMovieAudioSource(const char* path);
 StreamFilter* CreateMpegAudioDecoder();
+// Plays PCM through a sound device object of its own; offers the graph its clock and the
+// audio controls.
+StreamFilter* CreateAudioRenderer();
 StreamFilter* CreateNullRenderer();
 
 // The movie source's position control, used by the graph manager's seeking interface.

@@ -171,6 +171,7 @@ public:
             }
             filter->JoinFilterGraph(nullptr, nullptr);
             if (m_Source == filter) m_Source = nullptr;
+            if (m_Soundtrack == filter) m_Soundtrack = nullptr;
             m_Filters.erase(m_Filters.begin() + static_cast<long>(i));
             filter->Release();
             return V_S_OK;
@@ -266,6 +267,7 @@ public:
             } else {
                 m_Source = source;
                 m_Stop = -1;
+                RenderSoundtrack(path.c_str());
             }
         }
         source->Release();
@@ -448,16 +450,18 @@ public:
             m_Completed = 0;
         }
         seeking->SeekTo(target);
+        if (m_Soundtrack != nullptr) GetSourceSeeking(m_Soundtrack)->SeekTo(target);
         m_SegmentStart = target;
         m_StreamTime = 0;
         if (was == V_State_Running) RunAt(-1);
         return V_S_OK;
     }
 
-    // ---- IBasicAudio: the graph keeps the values (movie sound is not rendered here).
+    // ---- IBasicAudio: the graph keeps the values and hands them to its audio renderers.
     V_HRESULT put_Volume(long volume) override {
         if (volume < -10000 || volume > 0) return V_E_INVALIDARG;
         m_Volume = volume;
+        ForEachAudio([volume](V_IBasicAudio* audio) { audio->put_Volume(volume); });
         return V_S_OK;
     }
     V_HRESULT get_Volume(long* volume) override {
@@ -468,6 +472,7 @@ public:
     V_HRESULT put_Balance(long balance) override {
         if (balance < -10000 || balance > 10000) return V_E_INVALIDARG;
         m_Balance = balance;
+        ForEachAudio([balance](V_IBasicAudio* audio) { audio->put_Balance(balance); });
         return V_S_OK;
     }
     V_HRESULT get_Balance(long* balance) override {
@@ -503,6 +508,51 @@ private:
     }
 
     SourceSeeking* Seeking() { return m_Source != nullptr ? GetSourceSeeking(m_Source) : nullptr; }
+
+    // The file's soundtrack, when it has one that plays: its source joins the graph, its
+    // output is rendered (to the audio renderer), and the renderer's clock becomes the graph's.
+    // A soundtrack that cannot be rendered leaves the movie silent.
+    void RenderSoundtrack(const char* path) {
+        StreamFilter* sound = CreateMovieAudioSource(path);
+        if (sound == nullptr) return;
+        sound->AddRef();
+        if (V_SUCCEEDED(AddFilter(sound, u"Movie Sound Source"))) {
+            PinList pins(sound);
+            if (pins.pins.empty() || V_FAILED(RenderPin(pins.pins[0], 0))) {
+                RemoveFilter(sound);
+            } else {
+                m_Soundtrack = sound;
+                V_IReferenceClock* clock = nullptr;
+                V_IBaseFilter* renderer = PeerFilter(pins.pins[0]);
+                if (renderer != nullptr &&
+                    V_SUCCEEDED(renderer->QueryInterface(V_IID_IReferenceClock,
+                                                         reinterpret_cast<void**>(&clock)))) {
+                    SetSyncSource(clock);
+                    clock->Release();
+                }
+                long volume = m_Volume, balance = m_Balance;
+                ForEachAudio([volume, balance](V_IBasicAudio* audio) {
+                    audio->put_Volume(volume);
+                    audio->put_Balance(balance);
+                });
+            }
+        }
+        sound->Release();
+    }
+
+    template <class Call>
+    void ForEachAudio(Call call) {
+        std::lock_guard<std::recursive_mutex> guard(m_Lock);
+        for (const Entry& entry : m_Filters) {
+            V_IBasicAudio* audio = nullptr;
+            if (V_SUCCEEDED(entry.filter->QueryInterface(V_IID_IBasicAudio,
+                                                         reinterpret_cast<void**>(&audio))) &&
+                audio != nullptr) {
+                call(audio);
+                audio->Release();
+            }
+        }
+    }
 
     V_REFERENCE_TIME ClockTime() {
         V_REFERENCE_TIME now = 0;
@@ -635,11 +685,15 @@ private:
             if (filter == owner) continue;
             if (V_SUCCEEDED(ConnectAndRenderOn(output, filter, depth))) return V_S_OK;
         }
-        for (int kind = 0; kind < 2; ++kind) {
-            StreamFilter* added = kind == 0 ? CreateMpegAudioDecoder() : CreateNullRenderer();
+        for (int kind = 0; kind < 3; ++kind) {
+            StreamFilter* added = kind == 0   ? CreateMpegAudioDecoder()
+                                  : kind == 1 ? CreateAudioRenderer()
+                                              : CreateNullRenderer();
             if (added == nullptr) continue;
             added->AddRef();
-            V_HRESULT hr = AddFilter(added, kind == 0 ? u"MPEG Audio Decoder" : u"Null Renderer");
+            static const V_WCHAR* const kNames[] = {u"MPEG Audio Decoder", u"Audio Renderer",
+                                                    u"Null Renderer"};
+            V_HRESULT hr = AddFilter(added, kNames[kind]);
             if (V_SUCCEEDED(hr)) {
                 hr = ConnectAndRenderOn(output, added, depth);
                 if (V_FAILED(hr)) RemoveFilter(added);
@@ -660,6 +714,7 @@ private:
     V_REFERENCE_TIME m_SegmentStart = 0;
     V_REFERENCE_TIME m_Stop = -1;  // -1: the duration
     StreamFilter* m_Source = nullptr;  // the rendered file's source (held in m_Filters)
+    StreamFilter* m_Soundtrack = nullptr;  // its soundtrack's source, when it has one
     std::atomic<long> m_Volume{0};
     std::atomic<long> m_Balance{0};
 

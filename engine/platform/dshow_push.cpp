@@ -108,9 +108,13 @@ void PushFilter::StreamingLoop() {
         }
         V_HRESULT hr = DeliverNext();
         if (hr == V_S_OK) continue;
-        std::lock_guard<std::mutex> guard(m_ThreadLock);
-        if (m_StopRequested || m_SeekPending) continue;
-        // The end of the data (or of what could be decoded) is the end of the stream.
+        {
+            std::lock_guard<std::mutex> guard(m_ThreadLock);
+            if (m_StopRequested || m_SeekPending) continue;
+        }
+        // The end of the data (or of what could be decoded) is the end of the stream. It is
+        // sent without the thread lock: a renderer may hold it until its data has been heard,
+        // and a seek or stop meanwhile flushes or stops that renderer first.
         if (output->Peer() != nullptr) output->Peer()->EndOfStream();
         ended = true;
     }

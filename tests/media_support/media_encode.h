@@ -11,6 +11,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -122,6 +123,119 @@ inline bool WriteTestMovie(const std::string& path, int width, int height, int f
     ok = ok && av_write_trailer(out.format) == 0;
     sws_freeContext(scaler);
     av_frame_free(&frame);
+    return ok;
+}
+
+// The soundtrack of the test movies with sound: 16-bit stereo, a 440 Hz tone on the left and
+// a 660 Hz one on the right, neither starting at zero.
+inline int16_t ToneSample(int channel, int64_t frame, int rate) {
+    double t = static_cast<double>(frame) / rate;
+    return channel == 0 ? static_cast<int16_t>(std::lround(8000 * std::sin(2 * M_PI * 440 * t + 0.5)))
+                        : static_cast<int16_t>(std::lround(6000 * std::sin(2 * M_PI * 660 * t + 1.0)));
+}
+
+// Writes a movie of the given frames with the tone above as uncompressed PCM for as long as
+// the pictures last (an AVI or Matroska file, by the name's extension).
+inline bool WriteTestMovieWithTone(const std::string& path, int width, int height, int frames,
+                                   int fps, int rate) {
+    const AVCodec* videoCodec = avcodec_find_encoder_by_name("mpeg4");
+    const AVCodec* audioCodec = avcodec_find_encoder(AV_CODEC_ID_PCM_S16LE);
+    if (videoCodec == nullptr || audioCodec == nullptr) return false;
+    detail::Output out;
+    if (avformat_alloc_output_context2(&out.format, nullptr, nullptr, path.c_str()) < 0)
+        return false;
+    out.stream = avformat_new_stream(out.format, nullptr);
+    AVStream* audioStream = avformat_new_stream(out.format, nullptr);
+    out.codec = avcodec_alloc_context3(videoCodec);
+    AVCodecContext* audio = avcodec_alloc_context3(audioCodec);
+    struct AudioFree {
+        AVCodecContext** codec;
+        ~AudioFree() { avcodec_free_context(codec); }
+    } audioFree{&audio};
+    if (out.stream == nullptr || audioStream == nullptr || out.codec == nullptr || audio == nullptr)
+        return false;
+    out.codec->width = width;
+    out.codec->height = height;
+    out.codec->time_base = AVRational{1, fps};
+    out.codec->framerate = AVRational{fps, 1};
+    out.codec->pix_fmt = AV_PIX_FMT_YUV420P;
+    out.codec->gop_size = 5;
+    out.codec->bit_rate = 2000000;
+    out.codec->thread_count = 1;
+    audio->sample_rate = rate;
+    av_channel_layout_default(&audio->ch_layout, 2);
+    audio->sample_fmt = AV_SAMPLE_FMT_S16;
+    audio->time_base = AVRational{1, rate};
+    if (out.format->oformat->flags & AVFMT_GLOBALHEADER) {
+        out.codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        audio->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    }
+    if (avcodec_open2(out.codec, videoCodec, nullptr) < 0 ||
+        avcodec_open2(audio, audioCodec, nullptr) < 0)
+        return false;
+    avcodec_parameters_from_context(out.stream->codecpar, out.codec);
+    avcodec_parameters_from_context(audioStream->codecpar, audio);
+    out.stream->time_base = out.codec->time_base;
+    audioStream->time_base = audio->time_base;
+    if (avio_open(&out.format->pb, path.c_str(), AVIO_FLAG_WRITE) < 0) return false;
+    if (avformat_write_header(out.format, nullptr) < 0) return false;
+
+    AVFrame* picture = av_frame_alloc();
+    picture->width = width;
+    picture->height = height;
+    picture->format = AV_PIX_FMT_YUV420P;
+    av_frame_get_buffer(picture, 0);
+    AVFrame* sound = av_frame_alloc();
+    const int soundFrame = 1024;
+    sound->nb_samples = soundFrame;
+    sound->format = AV_SAMPLE_FMT_S16;
+    av_channel_layout_copy(&sound->ch_layout, &audio->ch_layout);
+    sound->sample_rate = rate;
+    av_frame_get_buffer(sound, 0);
+    SwsContext* scaler = sws_getContext(width, height, AV_PIX_FMT_RGB24, width, height,
+                                        AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr,
+                                        nullptr);
+    std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
+    const int64_t totalSamples = static_cast<int64_t>(frames) * rate / fps;
+    int64_t samplesDone = 0;
+    bool ok = true;
+    for (int i = 0; i < frames && ok; ++i) {
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                Rgb c = PictureColour(i, y, height);
+                uint8_t* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
+                p[0] = static_cast<uint8_t>(c.r);
+                p[1] = static_cast<uint8_t>(c.g);
+                p[2] = static_cast<uint8_t>(c.b);
+            }
+        av_frame_make_writable(picture);
+        const uint8_t* src[1] = {rgb.data()};
+        int srcStride[1] = {width * 3};
+        sws_scale(scaler, src, srcStride, 0, height, picture->data, picture->linesize);
+        picture->pts = i;
+        ok = detail::EncodeFrames(out.format, out.codec, out.stream, picture);
+        // The sound up to the end of this picture.
+        const int64_t until = static_cast<int64_t>(i + 1) * rate / fps;
+        while (ok && samplesDone < until) {
+            int n = static_cast<int>(std::min<int64_t>(soundFrame, totalSamples - samplesDone));
+            av_frame_make_writable(sound);
+            sound->nb_samples = n;
+            int16_t* samples = reinterpret_cast<int16_t*>(sound->data[0]);
+            for (int k = 0; k < n; ++k) {
+                samples[2 * k] = ToneSample(0, samplesDone + k, rate);
+                samples[2 * k + 1] = ToneSample(1, samplesDone + k, rate);
+            }
+            sound->pts = samplesDone;
+            samplesDone += n;
+            ok = detail::EncodeFrames(out.format, audio, audioStream, sound);
+        }
+    }
+    ok = ok && detail::EncodeFrames(out.format, out.codec, out.stream, nullptr);
+    ok = ok && detail::EncodeFrames(out.format, audio, audioStream, nullptr);
+    ok = ok && av_write_trailer(out.format) == 0;
+    sws_freeContext(scaler);
+    av_frame_free(&picture);
+    av_frame_free(&sound);
     return ok;
 }
 

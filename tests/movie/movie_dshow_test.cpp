@@ -254,4 +254,72 @@ TEST_F(DirectShowMovieTest, AMovieGraphShowsItsFrameAndArchiveMembersPlayFromACo
     EXPECT_GE(FindLogLine(lines, "ムービーファイルオープン処理時にエラーが発生しました"), 0);
 }
 
+// A movie with a soundtrack loaded as a graph, drawn and played through the library: the
+// picture is on the screen and the sound device (SDL's disk driver) played the encoded tone.
+class DirectShowSoundtrackTest : public DirectShowMovieTest {
+protected:
+    void SetUp() override {
+        folder_ = std::make_unique<ScratchFolder>();
+        if (!media::WriteTestMovieWithTone("tone.avi", 64, 48, 12, 24, 44100))
+            GTEST_SKIP() << "no encoder";
+        const char* driver = getenv("SDL_AUDIODRIVER");
+        savedDriver_ = driver != nullptr ? driver : "";
+        setenv("SDL_AUDIODRIVER", "disk", 1);
+        setenv("SDL_DISKAUDIOFILE", "tone.raw", 1);
+        SetUseHardware(0);
+        ChangeWindowMode(1);
+        ASSERT_EQ(InitLibraryLocked(), 0);
+        started_ = true;
+    }
+    void TearDown() override {
+        DirectShowMovieTest::TearDown();
+        if (savedDriver_.empty())
+            unsetenv("SDL_AUDIODRIVER");
+        else
+            setenv("SDL_AUDIODRIVER", savedDriver_.c_str(), 1);
+    }
+    std::string savedDriver_;
+};
+
+TEST_F(DirectShowSoundtrackTest, AMovieGraphIsSeenAndHeard) {
+    std::vector<int16_t> captured;
+    {
+        int graph = LoadGraphHandle("tone.avi", 0);
+        ASSERT_GE(graph, 0);
+        int handle = GetGraphRecord(graph)->movie;
+        MovieRecord* movie = GetMovieRecord(handle);
+        ASSERT_TRUE(WaitForFrame(handle));
+        ASSERT_EQ(DrawGraphAt(20, 30, graph, 0), 0);
+        ExpectNear(ScreenPixel(25, 32), media::PictureColour(0, 0, 48), "top");
+        ExpectNear(ScreenPixel(80, 75), media::PictureColour(0, 47, 48), "bottom");
+        // Played to its end.
+        movie->wasPlaying = 1;
+        ResumeAllMovies();
+        for (int i = 0; i < 1000 && movie->paused == 0; ++i) {
+            V_Sleep(5);
+            UpdateMovieFrame(handle, 0);
+        }
+        EXPECT_EQ(movie->paused, 1);
+        ASSERT_EQ(DrawGraphAt(20, 30, graph, 0), 0);
+        ExpectNear(ScreenPixel(25, 32), media::PictureColour(11, 0, 48), "last top");
+        EXPECT_EQ(DeleteGraph(graph), 0);
+    }
+    // The device writes out what it has mixed (silence after the tone) before it is closed.
+    V_Sleep(300);
+    EXPECT_EQ(EndLibraryLocked(), 0);
+    started_ = false;
+    std::ifstream in("tone.raw", std::ios::binary);
+    int16_t value;
+    while (in.read(reinterpret_cast<char*>(&value), 2)) captured.push_back(value);
+    size_t first = 0;
+    while (first + 1 < captured.size() && captured[first] == 0 && captured[first + 1] == 0)
+        first += 2;
+    const int64_t total = 12 * 44100 / 24;
+    ASSERT_GE(captured.size(), first + 2 * total);
+    for (int64_t i = 0; i < total; ++i) {
+        ASSERT_EQ(captured[first + 2 * i], media::ToneSample(0, i, 44100)) << i;
+        ASSERT_EQ(captured[first + 2 * i + 1], media::ToneSample(1, i, 44100)) << i;
+    }
+}
+
 }  // namespace

@@ -2,6 +2,7 @@
 // sounds as streams, stream play types, stop and resume, handles, shared stream buffers.
 #include "sound/sound_internal.h"
 #include "core/log_capture.h"
+#include "core/window.h"
 #include "sound_support.h"
 
 namespace {
@@ -378,6 +379,20 @@ TEST(SoundSystem, RunsOnTheAudioDriverToo) {
         ASSERT_EQ(captured[first + 2 * i], samples[i]) << i;
         ASSERT_EQ(captured[first + 2 * i + 1], samples[i]) << i;
     }
+}
+
+// Play-and-wait on the audio driver with the refill thread: a stream with no data returns.
+TEST(SoundSystem, PlayAndWaitOnAnEmptyStreamReturns) {
+    V_DSoundMixerSetManual(0);
+    ASSERT_EQ(InitializeSoundSystem(), 0);
+    g_Window.quit = 0;
+    std::string path = WriteScratchFile("empty_wait.wav", PcmWave(2, 44100, 16, {}));
+    SoundHandle h = LoadSoundFile(path.c_str(), 1, -1);
+    ASSERT_NE(h, -1);
+    EXPECT_EQ(PlaySoundHandle(h, 0, 1), 0);
+    EXPECT_EQ(CheckSoundPlaying(h), 0);
+    EXPECT_EQ(TerminateSoundSystem(), 0);
+    V_DSoundMixerSetManual(1);
 }
 
 // Ending while this thread holds the sound lock (a fatal exit inside a sound call) stops the
