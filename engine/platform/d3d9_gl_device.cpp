@@ -199,6 +199,7 @@ V_HRESULT GlDevice::Present(const V_RECT* source, const V_RECT* dest, V_HWND, co
                        to.right, windowHeight - to.bottom, GL_COLOR_BUFFER_BIT,
                        scaled ? GL_LINEAR : GL_NEAREST);
     SDL_GL_SwapWindow(context_->window);
+    GlEndCountedFrame(vertexBytes_ + indexBytes_);
     PaceFrames();
     return V_S_OK;
 }
@@ -389,6 +390,7 @@ V_HRESULT GlDevice::UpdateSurface(V_IDirect3DSurface9* source, const V_RECT* sou
     gl.BindTexture(GL_TEXTURE_2D, to->Image()->texture);
     gl.TexSubImage2D(GL_TEXTURE_2D, to->Level(), x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE,
                      rgba.data());
+    GlCountTextureUpload(rgba.size());
     gl.BindTexture(GL_TEXTURE_2D, 0);
     return V_S_OK;
 }

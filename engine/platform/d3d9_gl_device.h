@@ -126,6 +126,7 @@ private:
     GlProgramCache programs_;
     std::unordered_map<GLuint, GlProgramUniforms> uniforms_;
     GLuint vertexArray_ = 0, vertexBuffer_ = 0, indexBuffer_ = 0;
+    uint64_t vertexBytes_ = 0, indexBytes_ = 0;  // storage of the two buffers
     GLuint samplers_[kGlStages] = {};
     float maxAnisotropy_ = 1.0f;
 };

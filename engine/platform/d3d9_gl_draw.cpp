@@ -257,8 +257,10 @@ bool GlDevice::PrepareDraw(V_DWORD fvf) {
     gl.Enable(GL_SCISSOR_TEST);
     gl.Scissor(x0, y0, x1 - x0, y1 - y0);
     ApplyBlendAndDepth();
+    GlCountStateChanges(1 + 1 + 5 + 1 + 2 + 9);  // framebuffer, program, uniforms, viewport...
     for (int i = 0; i < key.stageCount; ++i) {
         if (!key.stages[i].sampled) continue;
+        GlCountStateChanges(3);
         gl.ActiveTexture(GL_TEXTURE0 + i);
         gl.BindTexture(GL_TEXTURE_2D, textures_[i]->Image()->texture);
         if (samplerDirty_[i]) ApplySampler(i);
@@ -273,6 +275,8 @@ void GlDevice::BindVertices(const void* vertices, V_UINT count, V_UINT stride, V
     gl.BindBuffer(GL_ARRAY_BUFFER, vertexBuffer_);
     gl.BufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(count) * stride, vertices,
                   GL_STREAM_DRAW);
+    vertexBytes_ = static_cast<uint64_t>(count) * stride;
+    GlCountStateChanges(3 + 2 * 2 + kGlStages);  // array, buffer, attributes
     auto at = [](size_t offset) { return reinterpret_cast<const void*>(offset); };
     size_t offset = 0;
     bool pretransformed = (fvf & V_D3DFVF_XYZRHW) != 0;
@@ -313,9 +317,11 @@ V_HRESULT GlDevice::DrawPrimitiveUP(uint32_t type, V_UINT count, const void* ver
                                     V_UINT stride) {
     V_UINT used = VertexCount(type, count);
     if (vertices == nullptr || stride == 0 || used == 0) return V_D3DERR_INVALIDCALL;
+    GlCountDrawReceived();
     if (!PrepareDraw(fvf_)) return V_S_OK;
     BindVertices(vertices, used, stride, fvf_);
     context_->gl.DrawArrays(Primitive(type), 0, static_cast<GLsizei>(used));
+    GlCountGlDraw();
     return V_S_OK;
 }
 
@@ -327,6 +333,7 @@ V_HRESULT GlDevice::DrawIndexedPrimitiveUP(uint32_t type, V_UINT minIndex, V_UIN
     if (vertices == nullptr || indices == nullptr || stride == 0 || used == 0 ||
         (indexFormat != V_D3DFMT_INDEX16 && indexFormat != V_D3DFMT_INDEX32))
         return V_D3DERR_INVALIDCALL;
+    GlCountDrawReceived();
     if (!PrepareDraw(fvf_)) return V_S_OK;
     BindVertices(vertices, minIndex + vertexCount, stride, fvf_);
     const GlApi& gl = context_->gl;
@@ -334,7 +341,9 @@ V_HRESULT GlDevice::DrawIndexedPrimitiveUP(uint32_t type, V_UINT minIndex, V_UIN
     gl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer_);
     gl.BufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(used * indexBytes), indices,
                   GL_STREAM_DRAW);
+    indexBytes_ = used * indexBytes;
     gl.DrawElements(Primitive(type), static_cast<GLsizei>(used),
                     indexBytes == 2 ? GL_UNSIGNED_SHORT : GL_UNSIGNED_INT, nullptr);
+    GlCountGlDraw();
     return V_S_OK;
 }

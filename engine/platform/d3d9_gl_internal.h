@@ -120,3 +120,11 @@ V_IDirect3DDevice9* CreateGlDevice(const GlContextRef& context,
 V_D3DCAPS9 MakeGlCaps();
 bool GlDeviceLost();
 void GlCountProgram();
+
+// ---- counting (d3d9_gl_counts.cpp)
+void GlCountDrawReceived();
+void GlCountGlDraw();
+void GlCountStateChanges(int count);
+void GlCountTextureUpload(uint64_t bytes);
+// Ends the frame at a present: the buffer bytes the device holds complete its counts.
+void GlEndCountedFrame(uint64_t bufferBytes);

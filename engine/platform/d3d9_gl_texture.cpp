@@ -66,6 +66,7 @@ GlImageRef CreateGlTextureImage(const GlContextRef& context, int width, int heig
         for (int level = 0; level < levels; ++level) {
             gl.TexImage2D(GL_TEXTURE_2D, level, internal, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE,
                           zeros.data());
+            GlCountTextureUpload(static_cast<uint64_t>(w) * h * 4);
             w = w > 1 ? w / 2 : 1;
             h = h > 1 ? h / 2 : 1;
         }
@@ -182,6 +183,7 @@ void GlSurface::Upload() {
     gl.BindTexture(GL_TEXTURE_2D, image_->texture);
     gl.TexSubImage2D(GL_TEXTURE_2D, level_, 0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE,
                      rgba.data());
+    GlCountTextureUpload(rgba.size());
     gl.BindTexture(GL_TEXTURE_2D, 0);
 }
 
