@@ -125,9 +125,12 @@ GlDevice::GlDevice(const GlContextRef& context, const V_D3DPRESENT_PARAMETERS& p
     }
     CreateDrawObjects();
     ReplaceTarget(backBuffer_);
+    context_->flushDraws = [this] { FlushDraws(); };
 }
 
 GlDevice::~GlDevice() {
+    FlushDraws();
+    context_->flushDraws = nullptr;
     for (GlTexture*& texture : textures_)
         if (texture != nullptr) texture->Release();
     if (target_ != nullptr) target_->Release();
@@ -178,6 +181,7 @@ V_HRESULT GlDevice::GetSwapChain(V_UINT index, V_IDirect3DSwapChain9** swapChain
 V_HRESULT GlDevice::Present(const V_RECT* source, const V_RECT* dest, V_HWND, const void*) {
     if (GlDeviceLost()) return V_D3DERR_DEVICELOST;
     if (!context_->MakeCurrent()) return V_D3DERR_DEVICELOST;
+    FlushDraws();
     const GlApi& gl = context_->gl;
     GLuint framebuffer = backBuffer_->Image()->Framebuffer();
     int backWidth = static_cast<int>(parameters_.BackBufferWidth);
@@ -199,7 +203,7 @@ V_HRESULT GlDevice::Present(const V_RECT* source, const V_RECT* dest, V_HWND, co
                        to.right, windowHeight - to.bottom, GL_COLOR_BUFFER_BIT,
                        scaled ? GL_LINEAR : GL_NEAREST);
     SDL_GL_SwapWindow(context_->window);
-    GlEndCountedFrame(vertexBytes_ + indexBytes_);
+    GlEndCountedFrame(vertexCapacity_ + indexCapacity_);
     PaceFrames();
     return V_S_OK;
 }
@@ -372,6 +376,7 @@ V_HRESULT GlDevice::UpdateSurface(V_IDirect3DSurface9* source, const V_RECT* sou
     if (!SurfaceRect(to, &b, &checked) || !to->Image() || to->Image()->texture == 0 ||
         !context_->MakeCurrent())
         return V_D3DERR_INVALIDCALL;
+    FlushDraws();
     const int pitch = GlPitch(format, static_cast<int>(from->Desc().Width));
     const uint8_t* first = from->Memory().data() + static_cast<size_t>(a.top) * pitch +
                            static_cast<size_t>(a.left) * bytes;
@@ -408,6 +413,7 @@ V_HRESULT GlDevice::StretchRect(V_IDirect3DSurface9* source, const V_RECT* sourc
     bool drawable = (to->Desc().Usage & V_D3DUSAGE_RENDERTARGET) != 0;
     GLuint read = SurfaceFramebuffer(from), draw = drawable ? SurfaceFramebuffer(to) : 0;
     if (read == 0 || draw == 0) return V_D3DERR_INVALIDCALL;
+    FlushDraws();
     const GlApi& gl = context_->gl;
     gl.Disable(GL_SCISSOR_TEST);
     gl.ColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
@@ -435,6 +441,7 @@ V_HRESULT GlDevice::ColorFill(V_IDirect3DSurface9* surface, const V_RECT* rect, 
     }
     GLuint framebuffer = SurfaceFramebuffer(target);
     if (framebuffer == 0 || !context_->MakeCurrent()) return V_D3DERR_INVALIDCALL;
+    FlushDraws();
     // The whole rectangle, whatever the viewport and scissor say.
     const GlApi& gl = context_->gl;
     gl.BindFramebuffer(GL_FRAMEBUFFER, framebuffer);
@@ -456,6 +463,7 @@ V_HRESULT GlDevice::GetRenderTargetData(V_IDirect3DSurface9* target, V_IDirect3D
         return V_D3DERR_INVALIDCALL;
     GLuint framebuffer = SurfaceFramebuffer(from);
     if (framebuffer == 0 || !context_->MakeCurrent()) return V_D3DERR_INVALIDCALL;
+    FlushDraws();
     int width = static_cast<int>(from->Desc().Width),
         height = static_cast<int>(from->Desc().Height);
     std::vector<uint8_t> rgba(static_cast<size_t>(width) * height * 4);
@@ -530,6 +538,7 @@ void GlDevice::ClipRect(int* x0, int* y0, int* x1, int* y1) const {
 
 V_HRESULT GlDevice::Clear(V_DWORD count, const V_D3DRECT* rects, V_DWORD flags, V_D3DCOLOR color,
                           float z, V_DWORD stencil) {
+    if (context_->MakeCurrent()) FlushDraws();
     if (!BindTarget()) return V_D3DERR_INVALIDCALL;
     const GlApi& gl = context_->gl;
     GLbitfield mask = 0;
@@ -655,7 +664,6 @@ V_HRESULT GlDevice::SetTextureStageState(V_DWORD stage, uint32_t type, V_DWORD v
 
 V_HRESULT GlDevice::SetSamplerState(V_DWORD sampler, uint32_t type, V_DWORD value) {
     if (sampler >= kGlStages || type >= 16) return V_D3DERR_INVALIDCALL;
-    if (samplerStates_[sampler][type] != value) samplerDirty_[sampler] = true;
     samplerStates_[sampler][type] = value;
     return V_S_OK;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -17,6 +18,12 @@ struct GlContext {
     uint32_t windowId = 0;  // the window is looked up by it, so a destroyed one is never used
     SDL_GLContext context = nullptr;
     GlApi gl;
+    // Draws the device has recorded and not yet sent; called before anything reads or changes
+    // a texture or framebuffer those draws may use.
+    std::function<void()> flushDraws;
+    void FlushDraws() {
+        if (flushDraws) flushDraws();
+    }
     bool MakeCurrent();
     ~GlContext();
 };

@@ -27,6 +27,7 @@ GlContext::~GlContext() {
 
 GlImage::~GlImage() {
     if (!context || !context->MakeCurrent()) return;
+    context->FlushDraws();
     const GlApi& gl = context->gl;
     if (framebuffer != 0) gl.DeleteFramebuffers(1, &framebuffer);
     if (texture != 0) gl.DeleteTextures(1, &texture);
@@ -159,6 +160,7 @@ V_HRESULT GlSurface::UnlockRect() {
 
 void GlSurface::ReadBack() {
     if (!image_ || !image_->context->MakeCurrent()) return;
+    image_->context->FlushDraws();
     GLuint framebuffer = image_->Framebuffer();
     if (framebuffer == 0) return;
     int width = static_cast<int>(desc_.Width), height = static_cast<int>(desc_.Height);
@@ -174,6 +176,7 @@ void GlSurface::ReadBack() {
 void GlSurface::Upload() {
     if (!image_ || image_->texture == 0 || memory_.empty() || !image_->context->MakeCurrent())
         return;
+    image_->context->FlushDraws();
     int width = static_cast<int>(desc_.Width), height = static_cast<int>(desc_.Height);
     std::vector<uint8_t> rgba(static_cast<size_t>(width) * height * 4);
     GlLogicalToRgba(desc_.Format, memory_.data(), GlPitch(desc_.Format, width), width, height,
