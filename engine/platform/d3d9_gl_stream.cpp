@@ -5,16 +5,21 @@
 // Anything that reads or changes what the draws use flushes first.
 #include <cstring>
 
+#include "platform/d3d9_gl.h"
 #include "platform/d3d9_gl_device.h"
 
 namespace {
 
-// The GL primitive a draw is recorded as; strips and fans become triangles.
-GLenum RecordedMode(uint32_t type) {
+bool g_JoinDraws = true;
+
+// The GL primitive a draw is recorded as; strips and fans become triangles when draws join.
+GLenum RecordedMode(uint32_t type, bool join) {
     switch (type) {
     case V_D3DPT_POINTLIST: return GL_POINTS;
     case V_D3DPT_LINELIST: return GL_LINES;
     case V_D3DPT_LINESTRIP: return GL_LINE_STRIP;
+    case V_D3DPT_TRIANGLESTRIP: return join ? GL_TRIANGLES : GL_TRIANGLE_STRIP;
+    case V_D3DPT_TRIANGLEFAN: return join ? GL_TRIANGLES : GL_TRIANGLE_FAN;
     default: return GL_TRIANGLES;
     }
 }
@@ -24,8 +29,12 @@ GLenum RecordedMode(uint32_t type) {
 // fan's triangle i is (i+1, i+2, 0).
 template <class Source>
 void AppendIndices(std::vector<uint32_t>* out, uint32_t type, V_UINT primitives, uint32_t base,
-                   Source at) {
+                   bool join, Source at) {
     auto put = [&](V_UINT k) { out->push_back(base + at(k)); };
+    if (!join && (type == V_D3DPT_TRIANGLESTRIP || type == V_D3DPT_TRIANGLEFAN)) {
+        for (V_UINT k = 0; k < primitives + 2; ++k) put(k);  // drawn as they are
+        return;
+    }
     switch (type) {
     case V_D3DPT_TRIANGLESTRIP:
         for (V_UINT i = 0; i < primitives; ++i) {
@@ -56,13 +65,16 @@ constexpr size_t kRunAlignment = 64;  // vertices of a run start on this boundar
 
 }  // namespace
 
+void V_D3D9GlSetJoinDraws(bool on) { g_JoinDraws = on; }
+
 void GlDevice::RecordDraw(const GlDrawState& state, uint32_t type, V_UINT primitives,
                           const void* vertices, V_UINT vertexCount, V_UINT stride,
                           const void* indices, size_t indexBytes) {
-    GLenum mode = RecordedMode(type);
+    const bool join = g_JoinDraws;
+    GLenum mode = RecordedMode(type, join);
     GlRun* run = runs_.empty() ? nullptr : &runs_.back();
     // A line strip is one connected line: it never joins another draw.
-    if (run == nullptr || run->mode != mode || mode == GL_LINE_STRIP ||
+    if (run == nullptr || !join || run->mode != mode || mode == GL_LINE_STRIP ||
         std::memcmp(&run->state, &state, sizeof state) != 0) {
         size_t offset = (recordedVertices_.size() + kRunAlignment - 1) / kRunAlignment * kRunAlignment;
         recordedVertices_.resize(offset);
@@ -76,14 +88,14 @@ void GlDevice::RecordDraw(const GlDrawState& state, uint32_t type, V_UINT primit
     run->vertexCount += vertexCount;
     size_t before = recordedIndices_.size();
     if (indices == nullptr)
-        AppendIndices(&recordedIndices_, type, primitives, base,
+        AppendIndices(&recordedIndices_, type, primitives, base, join,
                       [](V_UINT k) { return static_cast<uint32_t>(k); });
     else if (indexBytes == 2)
-        AppendIndices(&recordedIndices_, type, primitives, base, [indices](V_UINT k) {
+        AppendIndices(&recordedIndices_, type, primitives, base, join, [indices](V_UINT k) {
             return static_cast<uint32_t>(static_cast<const uint16_t*>(indices)[k]);
         });
     else
-        AppendIndices(&recordedIndices_, type, primitives, base, [indices](V_UINT k) {
+        AppendIndices(&recordedIndices_, type, primitives, base, join, [indices](V_UINT k) {
             return static_cast<const uint32_t*>(indices)[k];
         });
     run->indexCount += static_cast<uint32_t>(recordedIndices_.size() - before);
