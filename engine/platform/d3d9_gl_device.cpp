@@ -125,7 +125,7 @@ GlDevice::GlDevice(const GlContextRef& context, const V_D3DPRESENT_PARAMETERS& p
     }
     CreateDrawObjects();
     ReplaceTarget(backBuffer_);
-    context_->flushDraws = [this] { FlushDraws(); };
+    context_->flushDraws = [this](GLuint texture) { FlushDrawsUsing(texture); };
 }
 
 GlDevice::~GlDevice() {
@@ -203,7 +203,8 @@ V_HRESULT GlDevice::Present(const V_RECT* source, const V_RECT* dest, V_HWND, co
                        to.right, windowHeight - to.bottom, GL_COLOR_BUFFER_BIT,
                        scaled ? GL_LINEAR : GL_NEAREST);
     SDL_GL_SwapWindow(context_->window);
-    GlEndCountedFrame(vertexCapacity_ + indexCapacity_);
+    GlEndCountedFrame(vertexStream_.capacity + indexStream_.capacity +
+                      context_->pixelStream.capacity);
     PaceFrames();
     return V_S_OK;
 }
@@ -376,11 +377,12 @@ V_HRESULT GlDevice::UpdateSurface(V_IDirect3DSurface9* source, const V_RECT* sou
     if (!SurfaceRect(to, &b, &checked) || !to->Image() || to->Image()->texture == 0 ||
         !context_->MakeCurrent())
         return V_D3DERR_INVALIDCALL;
-    FlushDraws();
+    FlushDrawsUsing(to->Image()->texture);
     const int pitch = GlPitch(format, static_cast<int>(from->Desc().Width));
     const uint8_t* first = from->Memory().data() + static_cast<size_t>(a.top) * pitch +
                            static_cast<size_t>(a.left) * bytes;
-    std::vector<uint8_t> rgba(static_cast<size_t>(width) * height * 4);
+    std::vector<uint8_t>& rgba = context_->scratch;
+    rgba.resize(static_cast<size_t>(width) * height * 4);
     GlLogicalToRgba(format, first, pitch, width, height, rgba.data());
     // A lockable level keeps its memory copy in step.
     if (!to->Memory().empty()) {
@@ -390,13 +392,7 @@ V_HRESULT GlDevice::UpdateSurface(V_IDirect3DSurface9* source, const V_RECT* sou
                             static_cast<size_t>(x) * bytes,
                         first + static_cast<size_t>(row) * pitch, static_cast<size_t>(width) * bytes);
     }
-    const GlApi& gl = context_->gl;
-    gl.ActiveTexture(GL_TEXTURE0 + 15);  // the unit uploads use
-    gl.BindTexture(GL_TEXTURE_2D, to->Image()->texture);
-    gl.TexSubImage2D(GL_TEXTURE_2D, to->Level(), x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE,
-                     rgba.data());
-    GlCountTextureUpload(rgba.size());
-    gl.BindTexture(GL_TEXTURE_2D, 0);
+    GlUploadRgba(*context_, to->Image()->texture, to->Level(), x, y, width, height, rgba.data());
     return V_S_OK;
 }
 

@@ -52,6 +52,7 @@ struct GlRun {
     uint32_t vertexCount;
     size_t firstIndex;
     uint32_t indexCount;
+    bool inOrder;  // the indices are 0, 1, 2...: drawn from the vertices as they are
 };
 
 class GlDevice : public V_RefCounted<V_IDirect3DDevice9> {
@@ -148,6 +149,7 @@ private:
                     const void* vertices, V_UINT vertexCount, V_UINT stride,
                     const void* indices, size_t indexBytes);
     void FlushDraws();
+    void FlushDrawsUsing(GLuint texture);  // 0: all
     void UploadRecorded(size_t* vertexBase, size_t* indexBase);
     void ApplyRunState(const GlRun& run, size_t vertexBase);
     // d3d9_gl_device.cpp
@@ -174,16 +176,14 @@ private:
     V_D3DMATRIX world_{}, view_{}, projection_{};
     GlProgramCache programs_;
     std::unordered_map<GLuint, GlProgramUniforms> uniforms_;
-    GLuint vertexArray_ = 0, vertexBuffer_ = 0, indexBuffer_ = 0;
+    GLuint vertexArray_ = 0;
     // The frame's recorded draws: their vertices, indices and runs, kept until a flush; the
     // storage is kept from frame to frame.
     std::vector<uint8_t> recordedVertices_;
     std::vector<uint32_t> recordedIndices_;
     std::vector<GlRun> runs_;
-    // The streaming buffers: their storage, and how much of it this frame has used; a new frame
-    // or a full buffer starts on fresh storage.
-    size_t vertexCapacity_ = 0, indexCapacity_ = 0;
-    size_t vertexUsed_ = 0, indexUsed_ = 0;
+    // The streaming buffers the recorded vertices and indices are sent through.
+    GlStream vertexStream_, indexStream_;
     // The state sent to GL during a flush (each flush starts afresh: other operations touch GL).
     GlDrawState applied_{};
     GLenum appliedMode_ = 0;

@@ -86,8 +86,8 @@ void GlDevice::CreateDrawObjects() {
     if (!context_->MakeCurrent()) return;
     const GlApi& gl = context_->gl;
     gl.GenVertexArrays(1, &vertexArray_);
-    gl.GenBuffers(1, &vertexBuffer_);
-    gl.GenBuffers(1, &indexBuffer_);
+    vertexStream_.target = GL_ARRAY_BUFFER;
+    indexStream_.target = GL_ELEMENT_ARRAY_BUFFER;
     gl.GenSamplers(kGlStages, samplers_);
     for (bool& applied : samplerApplied_) applied = false;
     gl.ProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
@@ -106,8 +106,10 @@ void GlDevice::ReleaseDrawObjects() {
     uniforms_.clear();
     runs_.clear();
     if (vertexArray_ != 0) gl.DeleteVertexArrays(1, &vertexArray_);
-    if (vertexBuffer_ != 0) gl.DeleteBuffers(1, &vertexBuffer_);
-    if (indexBuffer_ != 0) gl.DeleteBuffers(1, &indexBuffer_);
+    for (GlStream* stream : {&vertexStream_, &indexStream_, &context_->pixelStream}) {
+        if (stream->buffer != 0) gl.DeleteBuffers(1, &stream->buffer);
+        *stream = GlStream{stream->target};
+    }
     gl.DeleteSamplers(kGlStages, samplers_);
 }
 

@@ -78,7 +78,7 @@ void GlDevice::RecordDraw(const GlDrawState& state, uint32_t type, V_UINT primit
         std::memcmp(&run->state, &state, sizeof state) != 0) {
         size_t offset = (recordedVertices_.size() + kRunAlignment - 1) / kRunAlignment * kRunAlignment;
         recordedVertices_.resize(offset);
-        runs_.push_back(GlRun{state, mode, offset, 0, recordedIndices_.size(), 0});
+        runs_.push_back(GlRun{state, mode, offset, 0, recordedIndices_.size(), 0, true});
         run = &runs_.back();
     }
     const uint32_t base = run->vertexCount;
@@ -99,37 +99,50 @@ void GlDevice::RecordDraw(const GlDrawState& state, uint32_t type, V_UINT primit
             return static_cast<const uint32_t*>(indices)[k];
         });
     run->indexCount += static_cast<uint32_t>(recordedIndices_.size() - before);
+    const bool listed = type != V_D3DPT_TRIANGLESTRIP && type != V_D3DPT_TRIANGLEFAN;
+    if (indices != nullptr || (join && !listed)) run->inOrder = false;
 }
 
-// Sends the recorded vertices and indices, each in one piece, behind what this storage already
-// holds; storage that cannot take them is replaced (grown when too small), never rewritten while
-// GL may still read it. The places of the two pieces are returned.
+size_t GlStream::Put(const GlApi& gl, const void* data, size_t bytes) {
+    if (buffer == 0) gl.GenBuffers(1, &buffer);
+    gl.BindBuffer(target, buffer);
+    size_t at = (used + kRunAlignment - 1) / kRunAlignment * kRunAlignment;
+    if (bytes > capacity) {
+        size_t grown = capacity != 0 ? capacity : 256 * 1024;
+        while (grown < bytes) grown *= 2;
+        capacity = grown;
+        gl.BufferData(target, static_cast<GLsizeiptr>(grown), nullptr, GL_STREAM_DRAW);
+        at = 0;
+    } else if (at + bytes > capacity) {
+        gl.BufferData(target, static_cast<GLsizeiptr>(capacity), nullptr, GL_STREAM_DRAW);
+        at = 0;
+    }
+    gl.BufferSubData(target, static_cast<GLintptr>(at), static_cast<GLsizeiptr>(bytes), data);
+    used = at + bytes;
+    return at;
+}
+
+// Sends the recorded vertices and indices, each in one piece, through the streaming buffers.
 void GlDevice::UploadRecorded(size_t* vertexBase, size_t* indexBase) {
     const GlApi& gl = context_->gl;
     gl.BindVertexArray(vertexArray_);
-    auto stream = [&gl](GLenum target, GLuint buffer, const void* data, size_t bytes,
-                        size_t* capacity, size_t* used) {
-        gl.BindBuffer(target, buffer);
-        size_t at = (*used + kRunAlignment - 1) / kRunAlignment * kRunAlignment;
-        if (bytes > *capacity) {
-            size_t grown = *capacity != 0 ? *capacity : 256 * 1024;
-            while (grown < bytes) grown *= 2;
-            *capacity = grown;
-            gl.BufferData(target, static_cast<GLsizeiptr>(grown), nullptr, GL_STREAM_DRAW);
-            at = 0;
-        } else if (at + bytes > *capacity) {
-            gl.BufferData(target, static_cast<GLsizeiptr>(*capacity), nullptr, GL_STREAM_DRAW);
-            at = 0;
-        }
-        gl.BufferSubData(target, static_cast<GLintptr>(at), static_cast<GLsizeiptr>(bytes), data);
-        *used = at + bytes;
-        return at;
-    };
-    *vertexBase = stream(GL_ARRAY_BUFFER, vertexBuffer_, recordedVertices_.data(),
-                         recordedVertices_.size(), &vertexCapacity_, &vertexUsed_);
-    *indexBase = stream(GL_ELEMENT_ARRAY_BUFFER, indexBuffer_, recordedIndices_.data(),
-                        recordedIndices_.size() * sizeof(uint32_t), &indexCapacity_, &indexUsed_);
+    *vertexBase = vertexStream_.Put(gl, recordedVertices_.data(), recordedVertices_.size());
+    *indexBase = indexStream_.Put(gl, recordedIndices_.data(),
+                                  recordedIndices_.size() * sizeof(uint32_t));
     GlCountStateChanges(3);
+}
+
+void GlDevice::FlushDrawsUsing(GLuint texture) {
+    if (texture != 0) {
+        bool used = false;
+        for (const GlRun& run : runs_) {
+            used = run.state.target->texture == texture;
+            for (GLuint bound : run.state.textures) used = used || bound == texture;
+            if (used) break;
+        }
+        if (!used) return;
+    }
+    FlushDraws();
 }
 
 void GlDevice::FlushDraws() {
@@ -141,8 +154,11 @@ void GlDevice::FlushDraws() {
         appliedValid_ = false;
         for (const GlRun& run : runs_) {
             ApplyRunState(run, vertexBase);
-            gl.DrawElements(run.mode, static_cast<GLsizei>(run.indexCount), GL_UNSIGNED_INT,
-                            reinterpret_cast<const void*>(indexBase + run.firstIndex * 4));
+            if (run.inOrder)
+                gl.DrawArrays(run.mode, 0, static_cast<GLsizei>(run.indexCount));
+            else
+                gl.DrawElements(run.mode, static_cast<GLsizei>(run.indexCount), GL_UNSIGNED_INT,
+                                reinterpret_cast<const void*>(indexBase + run.firstIndex * 4));
             GlCountGlDraw();
         }
     }
