@@ -11,6 +11,7 @@
 #include <benchmark/benchmark.h>
 
 #include <SDL.h>
+#include <malloc.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -227,9 +228,13 @@ int MemoryRun(int seconds, bool device) {
             if (now >= next) {
                 long resident = 0, peak = 0;
                 Memory(&resident, &peak);
-                std::printf("%s %4.0f s: %ld KB resident, %ld KB peak, %d frames, load %s\n",
-                            device ? "device" : "software", now, resident, peak, frames,
-                            Load().c_str());
+                // The heap: bytes in use, and bytes the allocator holds (its arenas and maps).
+                struct mallinfo2 heap = mallinfo2();
+                std::printf("%s %4.0f s: %ld KB resident, %ld KB peak, heap %zu KB in use of "
+                            "%zu KB, %d frames, load %s\n",
+                            device ? "device" : "software", now, resident, peak,
+                            heap.uordblks / 1024 + heap.hblkhd / 1024,
+                            (heap.arena + heap.hblkhd) / 1024, frames, Load().c_str());
                 std::fflush(stdout);
                 next += 10;
             }
