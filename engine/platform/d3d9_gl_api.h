@@ -59,6 +59,7 @@
     X(DeleteBuffers, void, (GLsizei, const GLuint*))                                           \
     X(BindBuffer, void, (GLenum, GLuint))                                                      \
     X(BufferData, void, (GLenum, GLsizeiptr, const void*, GLenum))                             \
+    X(BufferSubData, void, (GLenum, GLintptr, GLsizeiptr, const void*))                        \
     X(VertexAttribPointer, void, (GLuint, GLint, GLenum, GLboolean, GLsizei, const void*))     \
     X(EnableVertexAttribArray, void, (GLuint))                                                 \
     X(DisableVertexAttribArray, void, (GLuint))                                                \

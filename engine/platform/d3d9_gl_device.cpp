@@ -127,9 +127,12 @@ GlDevice::GlDevice(const GlContextRef& context, const V_D3DPRESENT_PARAMETERS& p
     }
     CreateDrawObjects();
     ReplaceTarget(backBuffer_);
+    context_->flushDraws = [this](GLuint texture) { FlushDrawsUsing(texture); };
 }
 
 GlDevice::~GlDevice() {
+    FlushDraws();
+    context_->flushDraws = nullptr;
     for (GlTexture*& texture : textures_)
         if (texture != nullptr) texture->Release();
     if (target_ != nullptr) target_->Release();
@@ -181,6 +184,7 @@ V_HRESULT GlDevice::GetSwapChain(V_UINT index, V_IDirect3DSwapChain9** swapChain
 V_HRESULT GlDevice::Present(const V_RECT* source, const V_RECT* dest, V_HWND, const void*) {
     if (GlDeviceLost()) return V_D3DERR_DEVICELOST;
     if (!context_->MakeCurrent()) return V_D3DERR_DEVICELOST;
+    FlushDraws();
     const GlApi& gl = context_->gl;
     GLuint framebuffer = backBuffer_->Image()->Framebuffer();
     int backWidth = static_cast<int>(parameters_.BackBufferWidth);
@@ -202,6 +206,8 @@ V_HRESULT GlDevice::Present(const V_RECT* source, const V_RECT* dest, V_HWND, co
                        to.right, windowHeight - to.bottom, GL_COLOR_BUFFER_BIT,
                        scaled ? GL_LINEAR : GL_NEAREST);
     SDL_GL_SwapWindow(context_->window);
+    GlEndCountedFrame(vertexStream_.capacity + indexStream_.capacity +
+                      context_->pixelStream.capacity);
     PaceFrames();
     return V_S_OK;
 }
@@ -374,10 +380,12 @@ V_HRESULT GlDevice::UpdateSurface(V_IDirect3DSurface9* source, const V_RECT* sou
     if (!SurfaceRect(to, &b, &checked) || !to->Image() || to->Image()->texture == 0 ||
         !context_->MakeCurrent())
         return V_D3DERR_INVALIDCALL;
+    FlushDrawsUsing(to->Image()->texture);
     const int pitch = GlPitch(format, static_cast<int>(from->Desc().Width));
     const uint8_t* first = from->Memory().data() + static_cast<size_t>(a.top) * pitch +
                            static_cast<size_t>(a.left) * bytes;
-    std::vector<uint8_t> rgba(static_cast<size_t>(width) * height * 4);
+    std::vector<uint8_t>& rgba = context_->scratch;
+    rgba.resize(static_cast<size_t>(width) * height * 4);
     GlLogicalToRgba(format, first, pitch, width, height, rgba.data());
     // A lockable level keeps its memory copy in step.
     if (!to->Memory().empty()) {
@@ -387,12 +395,7 @@ V_HRESULT GlDevice::UpdateSurface(V_IDirect3DSurface9* source, const V_RECT* sou
                             static_cast<size_t>(x) * bytes,
                         first + static_cast<size_t>(row) * pitch, static_cast<size_t>(width) * bytes);
     }
-    const GlApi& gl = context_->gl;
-    gl.ActiveTexture(GL_TEXTURE0 + 15);  // the unit uploads use
-    gl.BindTexture(GL_TEXTURE_2D, to->Image()->texture);
-    gl.TexSubImage2D(GL_TEXTURE_2D, to->Level(), x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE,
-                     rgba.data());
-    gl.BindTexture(GL_TEXTURE_2D, 0);
+    GlUploadRgba(*context_, to->Image()->texture, to->Level(), x, y, width, height, rgba.data());
     return V_S_OK;
 }
 
@@ -409,6 +412,7 @@ V_HRESULT GlDevice::StretchRect(V_IDirect3DSurface9* source, const V_RECT* sourc
     bool drawable = (to->Desc().Usage & V_D3DUSAGE_RENDERTARGET) != 0;
     GLuint read = SurfaceFramebuffer(from), draw = drawable ? SurfaceFramebuffer(to) : 0;
     if (read == 0 || draw == 0) return V_D3DERR_INVALIDCALL;
+    FlushDraws();
     const GlApi& gl = context_->gl;
     gl.Disable(GL_SCISSOR_TEST);
     gl.ColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
@@ -436,6 +440,7 @@ V_HRESULT GlDevice::ColorFill(V_IDirect3DSurface9* surface, const V_RECT* rect, 
     }
     GLuint framebuffer = SurfaceFramebuffer(target);
     if (framebuffer == 0 || !context_->MakeCurrent()) return V_D3DERR_INVALIDCALL;
+    FlushDraws();
     // The whole rectangle, whatever the viewport and scissor say.
     const GlApi& gl = context_->gl;
     gl.BindFramebuffer(GL_FRAMEBUFFER, framebuffer);
@@ -457,6 +462,7 @@ V_HRESULT GlDevice::GetRenderTargetData(V_IDirect3DSurface9* target, V_IDirect3D
         return V_D3DERR_INVALIDCALL;
     GLuint framebuffer = SurfaceFramebuffer(from);
     if (framebuffer == 0 || !context_->MakeCurrent()) return V_D3DERR_INVALIDCALL;
+    FlushDraws();
     int width = static_cast<int>(from->Desc().Width),
         height = static_cast<int>(from->Desc().Height);
     std::vector<uint8_t> rgba(static_cast<size_t>(width) * height * 4);
@@ -531,6 +537,7 @@ void GlDevice::ClipRect(int* x0, int* y0, int* x1, int* y1) const {
 
 V_HRESULT GlDevice::Clear(V_DWORD count, const V_D3DRECT* rects, V_DWORD flags, V_D3DCOLOR color,
                           float z, V_DWORD stencil) {
+    if (context_->MakeCurrent()) FlushDraws();
     if (!BindTarget()) return V_D3DERR_INVALIDCALL;
     const GlApi& gl = context_->gl;
     GLbitfield mask = 0;
@@ -656,7 +663,6 @@ V_HRESULT GlDevice::SetTextureStageState(V_DWORD stage, uint32_t type, V_DWORD v
 
 V_HRESULT GlDevice::SetSamplerState(V_DWORD sampler, uint32_t type, V_DWORD value) {
     if (sampler >= kGlStages || type >= 16) return V_D3DERR_INVALIDCALL;
-    if (samplerStates_[sampler][type] != value) samplerDirty_[sampler] = true;
     samplerStates_[sampler][type] = value;
     return V_S_OK;
 }

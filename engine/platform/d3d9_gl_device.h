@@ -3,12 +3,56 @@
 #pragma once
 
 #include <unordered_map>
+#include <vector>
 
 #include "platform/d3d9_gl_internal.h"
 
-// Uniform places of a generated program.
+// Uniform values of a draw, in the order of the places below.
+struct GlUniformValues {
+    float target[4];
+    float matrix[16];
+    float factor[4];
+    float fogColor[4];
+    float alphaRef;
+};
+
+// Uniform places of a generated program, and the values it holds now (none at first).
 struct GlProgramUniforms {
     GLint target, matrix, factor, fogColor, alphaRef;
+    bool set = false;
+    GlUniformValues values{};
+};
+
+// Everything a draw is made with besides its vertices. Draws in a row with equal states (byte for
+// byte) and primitives that join are sent as one GL draw.
+struct GlDrawState {
+    GlImage* target;   // framebuffer image; images flush pending draws before they go
+    GLuint framebuffer;
+    GLuint depth;      // depth renderbuffer to attach, or 0
+    GLuint program;
+    GlUniformValues uniforms;
+    GLint viewport[4];
+    GLint scissor[4];
+    GLboolean blend;
+    GLenum blendSource, blendDest, blendEquation;
+    GLenum depthFunc;                              // 0: no depth test
+    GLboolean depthMask;
+    GLenum cullFace;                               // 0: no culling
+    GLuint textures[kGlStages];                    // 0 for stages the program does not sample
+    V_DWORD samplers[kGlStages][16];               // sampler states of the sampled stages
+    V_DWORD fvf;
+    V_UINT stride;
+};
+
+// A run of recorded draws: one GL draw of indices into the frame's vertices.
+struct GlRun {
+    GlDrawState state;
+    GLenum mode;
+    size_t vertexOffset;  // bytes into the recorded vertices
+    uint32_t vertexCount;
+    size_t firstIndex;
+    uint32_t indexCount;
+    bool inOrder;  // the indices are 0, 1, 2...: drawn from the vertices as they are
 };
 
 class GlDevice : public V_RefCounted<V_IDirect3DDevice9> {
@@ -98,10 +142,16 @@ private:
     void CreateDrawObjects();
     void ReleaseDrawObjects();
     GLuint BuildProgram(const GlProgramKey& key);
-    bool PrepareDraw(V_DWORD fvf);
-    void ApplyBlendAndDepth();
-    void ApplySampler(int stage);
-    void BindVertices(const void* vertices, V_UINT count, V_UINT stride, V_DWORD fvf);
+    bool MakeDrawState(V_DWORD fvf, GlDrawState* state);
+    void ApplySampler(int stage, const V_DWORD* states);
+    // d3d9_gl_stream.cpp
+    void RecordDraw(const GlDrawState& state, uint32_t type, V_UINT primitives,
+                    const void* vertices, V_UINT vertexCount, V_UINT stride,
+                    const void* indices, size_t indexBytes);
+    void FlushDraws();
+    void FlushDrawsUsing(GLuint texture);  // 0: all
+    void UploadRecorded(size_t* vertexBase, size_t* indexBase);
+    void ApplyRunState(const GlRun& run, size_t vertexBase);
     // d3d9_gl_device.cpp
     bool BindTarget();
     void ClipRect(int* x0, int* y0, int* x1, int* y1) const;
@@ -118,14 +168,27 @@ private:
     GlFixedState fixed_;
     V_DWORD renderStates_[256] = {};
     V_DWORD samplerStates_[kGlStages][16] = {};
-    bool samplerDirty_[kGlStages] = {};
+    V_DWORD appliedSamplers_[kGlStages][16] = {};  // the sampler objects' states now
+    bool samplerApplied_[kGlStages] = {};
     V_D3DVIEWPORT9 viewport_{};
     V_RECT scissor_{};
     V_DWORD fvf_ = 0;
     V_D3DMATRIX world_{}, view_{}, projection_{};
     GlProgramCache programs_;
     std::unordered_map<GLuint, GlProgramUniforms> uniforms_;
-    GLuint vertexArray_ = 0, vertexBuffer_ = 0, indexBuffer_ = 0;
+    GLuint vertexArray_ = 0;
+    // The frame's recorded draws: their vertices, indices and runs, kept until a flush; the
+    // storage is kept from frame to frame.
+    std::vector<uint8_t> recordedVertices_;
+    std::vector<uint32_t> recordedIndices_;
+    std::vector<GlRun> runs_;
+    // The streaming buffers the recorded vertices and indices are sent through.
+    GlStream vertexStream_, indexStream_;
+    // The state sent to GL during a flush (each flush starts afresh: other operations touch GL).
+    GlDrawState applied_{};
+    GLenum appliedMode_ = 0;
+    size_t appliedVertexBase_ = 0;
+    bool appliedValid_ = false;
     GLuint samplers_[kGlStages] = {};
     float maxAnisotropy_ = 1.0f;
 };

@@ -41,17 +41,6 @@ GLenum AddressMode(V_DWORD mode) {
     }
 }
 
-GLenum Primitive(uint32_t type) {
-    switch (type) {
-    case V_D3DPT_POINTLIST: return GL_POINTS;
-    case V_D3DPT_LINELIST: return GL_LINES;
-    case V_D3DPT_LINESTRIP: return GL_LINE_STRIP;
-    case V_D3DPT_TRIANGLESTRIP: return GL_TRIANGLE_STRIP;
-    case V_D3DPT_TRIANGLEFAN: return GL_TRIANGLE_FAN;
-    default: return GL_TRIANGLES;
-    }
-}
-
 // Vertices used by a count of primitives of a type; 0 for an unknown type.
 V_UINT VertexCount(uint32_t type, V_UINT primitives) {
     if (primitives == 0) return 0;
@@ -97,10 +86,10 @@ void GlDevice::CreateDrawObjects() {
     if (!context_->MakeCurrent()) return;
     const GlApi& gl = context_->gl;
     gl.GenVertexArrays(1, &vertexArray_);
-    gl.GenBuffers(1, &vertexBuffer_);
-    gl.GenBuffers(1, &indexBuffer_);
+    vertexStream_.target = GL_ARRAY_BUFFER;
+    indexStream_.target = GL_ELEMENT_ARRAY_BUFFER;
     gl.GenSamplers(kGlStages, samplers_);
-    for (bool& dirty : samplerDirty_) dirty = true;
+    for (bool& applied : samplerApplied_) applied = false;
     gl.ProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
     gl.PixelStorei(GL_PACK_ALIGNMENT, 1);
     gl.PixelStorei(GL_UNPACK_ALIGNMENT, 1);
@@ -115,9 +104,12 @@ void GlDevice::ReleaseDrawObjects() {
     const GlApi& gl = context_->gl;
     programs_.Clear([&gl](unsigned program) { gl.DeleteProgram(program); });
     uniforms_.clear();
+    runs_.clear();
     if (vertexArray_ != 0) gl.DeleteVertexArrays(1, &vertexArray_);
-    if (vertexBuffer_ != 0) gl.DeleteBuffers(1, &vertexBuffer_);
-    if (indexBuffer_ != 0) gl.DeleteBuffers(1, &indexBuffer_);
+    for (GlStream* stream : {&vertexStream_, &indexStream_, &context_->pixelStream}) {
+        if (stream->buffer != 0) gl.DeleteBuffers(1, &stream->buffer);
+        *stream = GlStream{stream->target};
+    }
     gl.DeleteSamplers(kGlStages, samplers_);
 }
 
@@ -155,9 +147,8 @@ GLuint GlDevice::BuildProgram(const GlProgramKey& key) {
     return program;
 }
 
-void GlDevice::ApplySampler(int stage) {
+void GlDevice::ApplySampler(int stage, const V_DWORD* s) {
     const GlApi& gl = context_->gl;
-    const V_DWORD* s = samplerStates_[stage];
     GLuint sampler = samplers_[stage];
     gl.SamplerParameteri(sampler, GL_TEXTURE_WRAP_S, static_cast<GLint>(AddressMode(s[V_D3DSAMP_ADDRESSU])));
     gl.SamplerParameteri(sampler, GL_TEXTURE_WRAP_T, static_cast<GLint>(AddressMode(s[V_D3DSAMP_ADDRESSV])));
@@ -180,6 +171,7 @@ void GlDevice::ApplySampler(int stage) {
     }
     gl.SamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, magLinear ? GL_LINEAR : GL_NEAREST);
     gl.SamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, minFilter);
+    int calls = 6;
     if (maxAnisotropy_ > 0.0f) {
         float wanted = s[V_D3DSAMP_MINFILTER] == V_D3DTEXF_ANISOTROPIC
                            ? static_cast<float>(s[V_D3DSAMP_MAXANISOTROPY])
@@ -187,135 +179,106 @@ void GlDevice::ApplySampler(int stage) {
         if (wanted < 1.0f) wanted = 1.0f;
         if (wanted > maxAnisotropy_) wanted = maxAnisotropy_;
         gl.SamplerParameterf(sampler, GL_TEXTURE_MAX_ANISOTROPY, wanted);
+        ++calls;
     }
-    samplerDirty_[stage] = false;
+    GlCountStateChanges(calls);
+    std::memcpy(appliedSamplers_[stage], s, sizeof appliedSamplers_[stage]);
+    samplerApplied_[stage] = true;
 }
 
-void GlDevice::ApplyBlendAndDepth() {
-    const GlApi& gl = context_->gl;
-    const V_DWORD* rs = renderStates_;
-    if (rs[V_D3DRS_ALPHABLENDENABLE]) {
-        gl.Enable(GL_BLEND);
-        gl.BlendFunc(BlendFactor(rs[V_D3DRS_SRCBLEND]), BlendFactor(rs[V_D3DRS_DESTBLEND]));
-        bool operations = (MakeGlCaps().PrimitiveMiscCaps & V_D3DPMISCCAPS_BLENDOP) != 0;
-        gl.BlendEquation(operations ? BlendEquation(rs[V_D3DRS_BLENDOP]) : GL_FUNC_ADD);
-    } else {
-        gl.Disable(GL_BLEND);
-    }
-    gl.ColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    if (rs[V_D3DRS_ZENABLE] != V_D3DZB_FALSE && target_->Image()->attachedDepth != 0) {
-        gl.Enable(GL_DEPTH_TEST);
-        V_DWORD func = rs[V_D3DRS_ZFUNC];
-        gl.DepthFunc(func >= V_D3DCMP_NEVER && func <= V_D3DCMP_ALWAYS ? GL_NEVER + (func - 1)
-                                                                       : GL_LEQUAL);
-        gl.DepthMask(rs[V_D3DRS_ZWRITEENABLE] ? GL_TRUE : GL_FALSE);
-    } else {
-        gl.Disable(GL_DEPTH_TEST);
-    }
-    // Screen y runs down here as on the platform, so its clockwise is GL's counter-clockwise.
-    if (rs[V_D3DRS_CULLMODE] == V_D3DCULL_CW || rs[V_D3DRS_CULLMODE] == V_D3DCULL_CCW) {
-        gl.Enable(GL_CULL_FACE);
-        gl.FrontFace(GL_CCW);
-        gl.CullFace(rs[V_D3DRS_CULLMODE] == V_D3DCULL_CW ? GL_FRONT : GL_BACK);
-    } else {
-        gl.Disable(GL_CULL_FACE);
-    }
-}
-
-bool GlDevice::PrepareDraw(V_DWORD fvf) {
-    if ((fvf & (V_D3DFVF_XYZRHW | V_D3DFVF_XYZ)) == 0 || !BindTarget()) return false;
+// The state of a draw from the device's states; false when nothing would be drawn.
+bool GlDevice::MakeDrawState(V_DWORD fvf, GlDrawState* state) {
+    if ((fvf & (V_D3DFVF_XYZRHW | V_D3DFVF_XYZ)) == 0 || !context_->MakeCurrent()) return false;
+    GlImage* image = target_->Image().get();
+    GLuint framebuffer = image->Framebuffer();
+    if (framebuffer == 0) return false;
     GlProgramKey key = MakeGlProgramKey(fixed_, fvf);
     GLuint program = programs_.Get(key);
     if (program == 0) return false;
-    const GlApi& gl = context_->gl;
-    gl.UseProgram(program);
-    const GlProgramUniforms& u = uniforms_[program];
     int width = static_cast<int>(target_->Desc().Width);
     int height = static_cast<int>(target_->Desc().Height);
-    float viewportWidth = viewport_.Width != 0 ? static_cast<float>(viewport_.Width) : 1.0f;
-    float viewportHeight = viewport_.Height != 0 ? static_cast<float>(viewport_.Height) : 1.0f;
-    gl.Uniform4f(u.target, 2.0f / width, 2.0f / height, 1.0f / viewportWidth,
-                 1.0f / viewportHeight);
-    V_D3DMATRIX all = Multiply(Multiply(world_, view_), projection_);
-    gl.UniformMatrix4fv(u.matrix, 1, GL_FALSE, &all.m[0][0]);
-    auto colour = [&gl](GLint place, V_D3DCOLOR c) {
-        gl.Uniform4f(place, ((c >> 16) & 0xFF) / 255.0f, ((c >> 8) & 0xFF) / 255.0f,
-                     (c & 0xFF) / 255.0f, ((c >> 24) & 0xFF) / 255.0f);
-    };
-    colour(u.factor, renderStates_[V_D3DRS_TEXTUREFACTOR]);
-    colour(u.fogColor, renderStates_[V_D3DRS_FOGCOLOR]);
-    gl.Uniform1f(u.alphaRef, static_cast<float>(renderStates_[V_D3DRS_ALPHAREF] & 0xFF));
-
-    // Pre-transformed positions are pixels of the whole target; others go through the viewport.
-    if (key.pretransformed) gl.Viewport(0, 0, width, height);
-    else
-        gl.Viewport(static_cast<GLint>(viewport_.X), static_cast<GLint>(viewport_.Y),
-                    static_cast<GLsizei>(viewport_.Width), static_cast<GLsizei>(viewport_.Height));
     int x0 = 0, y0 = 0, x1 = width, y1 = height;
     ClipRect(&x0, &y0, &x1, &y1);
     if (x0 >= x1 || y0 >= y1) return false;
-    gl.Enable(GL_SCISSOR_TEST);
-    gl.Scissor(x0, y0, x1 - x0, y1 - y0);
-    ApplyBlendAndDepth();
+
+    GlDrawState& s = *state;
+    std::memset(&s, 0, sizeof s);  // padding included, so that equal states compare equal
+    s.target = image;
+    s.framebuffer = framebuffer;
+    // The depth surface serves targets it covers.
+    if (depth_ != nullptr && depth_->Image()->width >= image->width &&
+        depth_->Image()->height >= image->height)
+        s.depth = depth_->Image()->depth;
+    s.program = program;
+    float viewportWidth = viewport_.Width != 0 ? static_cast<float>(viewport_.Width) : 1.0f;
+    float viewportHeight = viewport_.Height != 0 ? static_cast<float>(viewport_.Height) : 1.0f;
+    GlUniformValues& u = s.uniforms;
+    u.target[0] = 2.0f / width;
+    u.target[1] = 2.0f / height;
+    u.target[2] = 1.0f / viewportWidth;
+    u.target[3] = 1.0f / viewportHeight;
+    V_D3DMATRIX all = Multiply(Multiply(world_, view_), projection_);
+    std::memcpy(u.matrix, &all.m[0][0], sizeof u.matrix);
+    auto colour = [](float* out, V_D3DCOLOR c) {
+        out[0] = ((c >> 16) & 0xFF) / 255.0f;
+        out[1] = ((c >> 8) & 0xFF) / 255.0f;
+        out[2] = (c & 0xFF) / 255.0f;
+        out[3] = ((c >> 24) & 0xFF) / 255.0f;
+    };
+    colour(u.factor, renderStates_[V_D3DRS_TEXTUREFACTOR]);
+    colour(u.fogColor, renderStates_[V_D3DRS_FOGCOLOR]);
+    u.alphaRef = static_cast<float>(renderStates_[V_D3DRS_ALPHAREF] & 0xFF);
+
+    // Pre-transformed positions are pixels of the whole target; others go through the viewport.
+    if (key.pretransformed) {
+        s.viewport[2] = width;
+        s.viewport[3] = height;
+    } else {
+        s.viewport[0] = static_cast<GLint>(viewport_.X);
+        s.viewport[1] = static_cast<GLint>(viewport_.Y);
+        s.viewport[2] = static_cast<GLint>(viewport_.Width);
+        s.viewport[3] = static_cast<GLint>(viewport_.Height);
+    }
+    s.scissor[0] = x0;
+    s.scissor[1] = y0;
+    s.scissor[2] = x1 - x0;
+    s.scissor[3] = y1 - y0;
+
+    const V_DWORD* rs = renderStates_;
+    if (rs[V_D3DRS_ALPHABLENDENABLE]) {
+        s.blend = GL_TRUE;
+        s.blendSource = BlendFactor(rs[V_D3DRS_SRCBLEND]);
+        s.blendDest = BlendFactor(rs[V_D3DRS_DESTBLEND]);
+        bool operations = (MakeGlCaps().PrimitiveMiscCaps & V_D3DPMISCCAPS_BLENDOP) != 0;
+        s.blendEquation = operations ? BlendEquation(rs[V_D3DRS_BLENDOP]) : GL_FUNC_ADD;
+    }
+    if (rs[V_D3DRS_ZENABLE] != V_D3DZB_FALSE && s.depth != 0) {
+        V_DWORD func = rs[V_D3DRS_ZFUNC];
+        s.depthFunc = func >= V_D3DCMP_NEVER && func <= V_D3DCMP_ALWAYS ? GL_NEVER + (func - 1)
+                                                                         : GL_LEQUAL;
+        s.depthMask = rs[V_D3DRS_ZWRITEENABLE] ? GL_TRUE : GL_FALSE;
+    }
+    // Screen y runs down here as on the platform, so its clockwise is GL's counter-clockwise.
+    if (rs[V_D3DRS_CULLMODE] == V_D3DCULL_CW) s.cullFace = GL_FRONT;
+    if (rs[V_D3DRS_CULLMODE] == V_D3DCULL_CCW) s.cullFace = GL_BACK;
     for (int i = 0; i < key.stageCount; ++i) {
         if (!key.stages[i].sampled) continue;
-        gl.ActiveTexture(GL_TEXTURE0 + i);
-        gl.BindTexture(GL_TEXTURE_2D, textures_[i]->Image()->texture);
-        if (samplerDirty_[i]) ApplySampler(i);
-        gl.BindSampler(static_cast<GLuint>(i), samplers_[i]);
+        s.textures[i] = textures_[i]->Image()->texture;
+        std::memcpy(s.samplers[i], samplerStates_[i], sizeof s.samplers[i]);
     }
+    s.fvf = fvf;
     return true;
-}
-
-void GlDevice::BindVertices(const void* vertices, V_UINT count, V_UINT stride, V_DWORD fvf) {
-    const GlApi& gl = context_->gl;
-    gl.BindVertexArray(vertexArray_);
-    gl.BindBuffer(GL_ARRAY_BUFFER, vertexBuffer_);
-    gl.BufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(count) * stride, vertices,
-                  GL_STREAM_DRAW);
-    auto at = [](size_t offset) { return reinterpret_cast<const void*>(offset); };
-    size_t offset = 0;
-    bool pretransformed = (fvf & V_D3DFVF_XYZRHW) != 0;
-    gl.EnableVertexAttribArray(0);
-    gl.VertexAttribPointer(0, pretransformed ? 4 : 3, GL_FLOAT, GL_FALSE,
-                           static_cast<GLsizei>(stride), at(0));
-    offset += pretransformed ? 16 : 12;
-    if (fvf & V_D3DFVF_NORMAL) offset += 12;
-    // Colours are 0xAARRGGBB words: bytes blue, green, red, alpha.
-    for (GLuint attribute = 1; attribute <= 2; ++attribute) {
-        V_DWORD bit = attribute == 1 ? V_D3DFVF_DIFFUSE : V_D3DFVF_SPECULAR;
-        if (fvf & bit) {
-            gl.EnableVertexAttribArray(attribute);
-            gl.VertexAttribPointer(attribute, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE,
-                                   static_cast<GLsizei>(stride), at(offset));
-            offset += 4;
-        } else {
-            gl.DisableVertexAttribArray(attribute);
-            float value = attribute == 1 ? 1.0f : 0.0f;
-            gl.VertexAttrib4f(attribute, value, value, value, 1.0f);
-        }
-    }
-    int sets = static_cast<int>((fvf >> V_D3DFVF_TEXCOUNT_SHIFT) & 0xF);
-    for (int i = 0; i < kGlStages; ++i) {
-        GLuint attribute = static_cast<GLuint>(3 + i);
-        if (i < sets) {
-            gl.EnableVertexAttribArray(attribute);
-            gl.VertexAttribPointer(attribute, 2, GL_FLOAT, GL_FALSE, static_cast<GLsizei>(stride),
-                                   at(offset));
-            offset += 8;
-        } else {
-            gl.DisableVertexAttribArray(attribute);
-        }
-    }
 }
 
 V_HRESULT GlDevice::DrawPrimitiveUP(uint32_t type, V_UINT count, const void* vertices,
                                     V_UINT stride) {
     V_UINT used = VertexCount(type, count);
     if (vertices == nullptr || stride == 0 || used == 0) return V_D3DERR_INVALIDCALL;
-    if (!PrepareDraw(fvf_)) return V_S_OK;
-    BindVertices(vertices, used, stride, fvf_);
-    context_->gl.DrawArrays(Primitive(type), 0, static_cast<GLsizei>(used));
+    GlCountDrawReceived();
+    GlDrawState state;
+    if (!MakeDrawState(fvf_, &state)) return V_S_OK;
+    state.stride = stride;
+    RecordDraw(state, type, count, vertices, used, stride, nullptr, 0);
     return V_S_OK;
 }
 
@@ -327,14 +290,11 @@ V_HRESULT GlDevice::DrawIndexedPrimitiveUP(uint32_t type, V_UINT minIndex, V_UIN
     if (vertices == nullptr || indices == nullptr || stride == 0 || used == 0 ||
         (indexFormat != V_D3DFMT_INDEX16 && indexFormat != V_D3DFMT_INDEX32))
         return V_D3DERR_INVALIDCALL;
-    if (!PrepareDraw(fvf_)) return V_S_OK;
-    BindVertices(vertices, minIndex + vertexCount, stride, fvf_);
-    const GlApi& gl = context_->gl;
-    size_t indexBytes = indexFormat == V_D3DFMT_INDEX16 ? 2 : 4;
-    gl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer_);
-    gl.BufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(used * indexBytes), indices,
-                  GL_STREAM_DRAW);
-    gl.DrawElements(Primitive(type), static_cast<GLsizei>(used),
-                    indexBytes == 2 ? GL_UNSIGNED_SHORT : GL_UNSIGNED_INT, nullptr);
+    GlCountDrawReceived();
+    GlDrawState state;
+    if (!MakeDrawState(fvf_, &state)) return V_S_OK;
+    state.stride = stride;
+    RecordDraw(state, type, primitiveCount, vertices, minIndex + vertexCount, stride, indices,
+               indexFormat == V_D3DFMT_INDEX16 ? 2 : 4);
     return V_S_OK;
 }

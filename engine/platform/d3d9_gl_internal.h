@@ -3,12 +3,23 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include "platform/d3d9.h"
 #include "platform/d3d9_gl_api.h"
 #include "platform/d3d9_gl_program.h"
+
+// A streaming GL buffer: data is written behind what the storage already holds, and storage that
+// cannot take it is replaced (grown when too small), never rewritten while GL may still read it.
+struct GlStream {
+    GLenum target = 0;
+    GLuint buffer = 0;
+    size_t capacity = 0, used = 0;
+    // Writes the bytes and returns their place in the buffer (left bound to the target).
+    size_t Put(const GlApi& gl, const void* data, size_t bytes);
+};
 
 // One OpenGL context on one window; textures and surfaces keep it alive, so GL names are always
 // deleted in the context that made them.
@@ -17,6 +28,16 @@ struct GlContext {
     uint32_t windowId = 0;  // the window is looked up by it, so a destroyed one is never used
     SDL_GLContext context = nullptr;
     GlApi gl;
+    // Sends the draws the device has recorded and not yet sent that use the GL texture (as a
+    // texture or as their target), or all of them for 0; called before anything reads or
+    // changes a texture or framebuffer.
+    std::function<void(GLuint)> flushDraws;
+    void FlushDraws(GLuint texture = 0) {
+        if (flushDraws) flushDraws(texture);
+    }
+    // Texture pixels go to GL through this stream, converted in the scratch array.
+    GlStream pixelStream;
+    std::vector<uint8_t> scratch;
     bool MakeCurrent();
     ~GlContext();
 };
@@ -114,6 +135,10 @@ private:
     bool hasAlpha_;
 };
 
+// RGBA pixels into a rectangle of a texture level, through the context's pixel stream.
+void GlUploadRgba(GlContext& context, GLuint texture, int level, int x, int y, int width,
+                  int height, const uint8_t* rgba);
+
 // ---- the device (d3d9_gl_device.cpp, d3d9_gl_draw.cpp)
 V_IDirect3DDevice9* CreateGlDevice(const GlContextRef& context,
                                    const V_D3DPRESENT_PARAMETERS& parameters);
@@ -122,3 +147,11 @@ V_D3DCAPS9 MakeGlCaps();
 bool TakeFullScreenMode(const V_D3DPRESENT_PARAMETERS& parameters);
 bool GlDeviceLost();
 void GlCountProgram();
+
+// ---- counting (d3d9_gl_counts.cpp)
+void GlCountDrawReceived();
+void GlCountGlDraw();
+void GlCountStateChanges(int count);
+void GlCountTextureUpload(uint64_t bytes);
+// Ends the frame at a present: the buffer bytes the device holds complete its counts.
+void GlEndCountedFrame(uint64_t bufferBytes);

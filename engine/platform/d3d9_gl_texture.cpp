@@ -27,6 +27,7 @@ GlContext::~GlContext() {
 
 GlImage::~GlImage() {
     if (!context || !context->MakeCurrent()) return;
+    context->FlushDraws(texture);
     const GlApi& gl = context->gl;
     if (framebuffer != 0) gl.DeleteFramebuffers(1, &framebuffer);
     if (texture != 0) gl.DeleteTextures(1, &texture);
@@ -66,6 +67,7 @@ GlImageRef CreateGlTextureImage(const GlContextRef& context, int width, int heig
         for (int level = 0; level < levels; ++level) {
             gl.TexImage2D(GL_TEXTURE_2D, level, internal, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE,
                           zeros.data());
+            GlCountTextureUpload(static_cast<uint64_t>(w) * h * 4);
             w = w > 1 ? w / 2 : 1;
             h = h > 1 ? h / 2 : 1;
         }
@@ -158,6 +160,7 @@ V_HRESULT GlSurface::UnlockRect() {
 
 void GlSurface::ReadBack() {
     if (!image_ || !image_->context->MakeCurrent()) return;
+    image_->context->FlushDraws(image_->texture);
     GLuint framebuffer = image_->Framebuffer();
     if (framebuffer == 0) return;
     int width = static_cast<int>(desc_.Width), height = static_cast<int>(desc_.Height);
@@ -173,16 +176,29 @@ void GlSurface::ReadBack() {
 void GlSurface::Upload() {
     if (!image_ || image_->texture == 0 || memory_.empty() || !image_->context->MakeCurrent())
         return;
+    GlContext& context = *image_->context;
+    context.FlushDraws(image_->texture);
     int width = static_cast<int>(desc_.Width), height = static_cast<int>(desc_.Height);
-    std::vector<uint8_t> rgba(static_cast<size_t>(width) * height * 4);
+    std::vector<uint8_t>& rgba = context.scratch;
+    rgba.resize(static_cast<size_t>(width) * height * 4);
     GlLogicalToRgba(desc_.Format, memory_.data(), GlPitch(desc_.Format, width), width, height,
                     rgba.data());
-    const GlApi& gl = image_->context->gl;
+    GlUploadRgba(context, image_->texture, level_, 0, 0, width, height, rgba.data());
+}
+
+void GlUploadRgba(GlContext& context, GLuint texture, int level, int x, int y, int width,
+                  int height, const uint8_t* rgba) {
+    const GlApi& gl = context.gl;
+    const size_t bytes = static_cast<size_t>(width) * height * 4;
+    context.pixelStream.target = GL_PIXEL_UNPACK_BUFFER;
+    size_t at = context.pixelStream.Put(gl, rgba, bytes);
     gl.ActiveTexture(kUploadUnit);
-    gl.BindTexture(GL_TEXTURE_2D, image_->texture);
-    gl.TexSubImage2D(GL_TEXTURE_2D, level_, 0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE,
-                     rgba.data());
+    gl.BindTexture(GL_TEXTURE_2D, texture);
+    gl.TexSubImage2D(GL_TEXTURE_2D, level, x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE,
+                     reinterpret_cast<const void*>(at));
     gl.BindTexture(GL_TEXTURE_2D, 0);
+    gl.BindBuffer(GL_PIXEL_UNPACK_BUFFER, 0);
+    GlCountTextureUpload(bytes);
 }
 
 // ---------------------------------------------------------------- textures

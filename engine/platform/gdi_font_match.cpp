@@ -137,7 +137,14 @@ bool GdiMatchFace(const char* face, bool bold, bool italic, V_DWORD charSet, Gdi
     return true;
 }
 
-#if defined(__SANITIZE_ADDRESS__)
+// g++ marks an AddressSanitizer build with __SANITIZE_ADDRESS__, clang (the fuzz build) through
+// __has_feature.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VELK_LEAK_CHECKED 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(VELK_LEAK_CHECKED)
 // fontconfig keeps blocks of its configuration parse that the leak checker cannot reach.
 extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
 #endif

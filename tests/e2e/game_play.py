@@ -249,6 +249,7 @@ def play(program, data, folder, mode, log):
     else:
         environment.pop("VELK_NO_GL", None)
         environment["LIBGL_ALWAYS_SOFTWARE"] = "1"
+        environment["VELK_GL_COUNTERS"] = "1"  # a line of the device's counts per present
 
     output = open(os.path.join(folder, "program.out"), "wb")
     process = subprocess.Popen([program], cwd=folder, env=environment, stdout=output,
@@ -310,7 +311,29 @@ def play(program, data, folder, mode, log):
             process.wait()
         output.close()
     check(status == 0, f"the program ended with status {status}")
+    if mode == "device":
+        report_device_counts(os.path.join(folder, "program.out"), log)
     check_files(folder, mode, log)
+
+
+COUNTS = re.compile(rb"GL frame \d+: (\d+) draws received, (\d+) GL draws, (\d+) state changes, "
+                    rb"(\d+) texture uploads \((\d+) bytes\), (\d+) buffer bytes")
+
+
+def report_device_counts(path, log):
+    """The device's counts per present over the run: mean and most of each."""
+    with open(path, "rb") as f:
+        frames = [tuple(int(v) for v in m.groups()) for m in COUNTS.finditer(f.read())]
+    if not frames:
+        log("no device counts were written")
+        return
+    names = ("draws received", "GL draws", "state changes", "texture uploads", "upload bytes",
+             "buffer bytes")
+    parts = []
+    for i, name in enumerate(names):
+        values = [frame[i] for frame in frames]
+        parts.append(f"{name} {sum(values) / len(values):.0f} (most {max(values)})")
+    log(f"device counts per frame over {len(frames)} frames: " + ", ".join(parts))
 
 
 def check_world(world, system_sheet, log):

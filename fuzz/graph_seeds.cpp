@@ -1,0 +1,72 @@
+// Writes starting inputs of the graph loading fuzz target: an extension choice, the image's
+// length, a small image file and its alpha companion (BMP and TGA, with and without alpha).
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+void Put(Bytes& b, unsigned value, int bytes) {
+    for (int i = 0; i < bytes; ++i) b.push_back(static_cast<unsigned char>(value >> (8 * i)));
+}
+
+// An uncompressed BMP: 24-bit, or 8-bit with a grey palette.
+Bytes Bmp(int bitCount, int width, int height) {
+    const int colors = bitCount == 8 ? 256 : 0;
+    const int stride = (width * bitCount / 8 + 3) & ~3;
+    const unsigned offset = 54 + colors * 4;
+    Bytes b = {'B', 'M'};
+    Put(b, offset + static_cast<unsigned>(stride * height), 4);
+    Put(b, 0, 4);
+    Put(b, offset, 4);
+    Put(b, 40, 4);
+    Put(b, static_cast<unsigned>(width), 4);
+    Put(b, static_cast<unsigned>(height), 4);
+    Put(b, 1, 2);
+    Put(b, static_cast<unsigned>(bitCount), 2);
+    for (int i = 0; i < 6; ++i) Put(b, 0, 4);
+    for (int i = 0; i < colors; ++i) Put(b, i * 0x010101u, 4);
+    for (int i = 0; i < stride * height; ++i) b.push_back(static_cast<unsigned char>(i * 29));
+    return b;
+}
+
+// An uncompressed 24-bit TGA, top row first.
+Bytes Tga(int width, int height) {
+    Bytes b = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    Put(b, static_cast<unsigned>(width), 2);
+    Put(b, static_cast<unsigned>(height), 2);
+    b.push_back(24);
+    b.push_back(0x20);
+    for (int i = 0; i < width * height * 3; ++i) b.push_back(static_cast<unsigned char>(i * 13));
+    return b;
+}
+
+bool Write(const std::string& path, unsigned char extension, const Bytes& image, const Bytes& alpha) {
+    Bytes b = {extension};
+    Put(b, static_cast<unsigned>(image.size()), 2);
+    b.insert(b.end(), image.begin(), image.end());
+    b.insert(b.end(), alpha.begin(), alpha.end());
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    std::fwrite(b.data(), 1, b.size(), f);
+    return std::fclose(f) == 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: seed_graphs FOLDER\n");
+        return 2;
+    }
+    const std::string folder = argv[1];
+    // Extensions: 0 ".bmp", 3 ".tga" (the target's table).
+    bool ok = Write(folder + "/bmp-alpha", 0, Bmp(24, 5, 3), Bmp(8, 5, 3)) &&
+              Write(folder + "/bmp-alpha-other-size", 0, Bmp(24, 5, 3), Bmp(8, 4, 3)) &&
+              Write(folder + "/bmp", 0, Bmp(8, 7, 2), {}) &&
+              Write(folder + "/tga-alpha", 3, Tga(4, 4), Tga(4, 4)) &&
+              Write(folder + "/not-an-image", 7, Bytes(40, 'x'), {});
+    return ok ? 0 : 1;
+}
