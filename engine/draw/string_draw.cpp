@@ -1,6 +1,7 @@
 // The public string calls.
 #include "core/core.h"
 #include "draw/draw.h"
+#include "draw/draw_coords.h"
 #include "draw/draw_settings.h"
 #include "draw/font.h"
 #include "draw/mask.h"
@@ -20,9 +21,9 @@ int DrawStringWithFont(int x, int y, const char* text, uint32_t colour, int font
     const bool masked = g_MaskScreen.active != 0;
     V_RECT rect{};
     if ((s.blendMode == 3 && record->usesTextures) || masked || s.drawTarget == -4) {
-        int extent = record->size + 3;
-        rect = vertical ? V_RECT{x, y, x + extent, s.drawArea.bottom}
-                        : V_RECT{x, y, s.drawArea.right, y + extent};
+        int extent = SaturatingAdd(record->size, 3);
+        rect = vertical ? V_RECT{x, y, SaturatingAdd(x, extent), s.drawArea.bottom}
+                        : V_RECT{x, y, s.drawArea.right, SaturatingAdd(y, extent)};
         // A string that starts at or right of the draw area has nothing to show.
         if (rect.left >= s.drawArea.right) return 0;
     }
