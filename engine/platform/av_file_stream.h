@@ -8,7 +8,10 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include <new>
+
 #include "platform/dshow.h"
+#include "platform/dshow_filter.h"
 
 namespace dshow {
 
@@ -34,5 +37,33 @@ bool FeedAvFileStream(AvFileStream* input);
 // Moves to the key frame at or before the position (100-ns units from the stream's start) and
 // empties the decoder.
 void SeekAvFileStream(AvFileStream* input, V_REFERENCE_TIME position);
+
+// A source filter of one decoded stream of a file: one output pin, and seeking in the stream.
+// The derived filter stops streaming in its destructor before it frees what it decodes with.
+class AvSourceFilter : public PushFilter, public SourceSeeking {
+public:
+    AvSourceFilter(const V_WCHAR* filterName, const V_WCHAR* outputName)
+        : PushFilter(V_GUID_NULL, filterName) {
+        SetPins(new StreamPin(this, 0, V_PINDIR_OUTPUT, outputName), nullptr);
+    }
+    ~AvSourceFilter() override { CloseAvFileStream(&m_Input); }
+
+    V_REFERENCE_TIME Duration() override { return m_Input.duration; }
+    void SeekTo(V_REFERENCE_TIME position) override { RequestSeek(position); }
+
+protected:
+    AvFileStream m_Input;
+};
+
+// Makes the source filter and opens the file in it (Source::Open); null when either fails.
+template <class Source>
+StreamFilter* OpenAvSourceFilter(const char* path) {
+    auto* source = new (std::nothrow) Source();
+    if (source != nullptr && !source->Open(path)) {
+        delete source;
+        return nullptr;
+    }
+    return source;
+}
 
 }  // namespace dshow

@@ -7,7 +7,6 @@ extern "C" {
 }
 
 #include <cstring>
-#include <new>
 #include <vector>
 
 #include "platform/av_file_stream.h"
@@ -22,16 +21,13 @@ constexpr V_WCHAR kFilterName[] = u"Movie Sound Source";
 constexpr int64_t kUnitsPerSecond = 10000000;
 constexpr int kSampleParts = 10;  // a delivered sample holds 1/10 s
 
-class MovieAudioSource : public PushFilter, public SourceSeeking {
+class MovieAudioSource : public AvSourceFilter {
 public:
-    MovieAudioSource() : PushFilter(V_GUID_NULL, kFilterName) {
-        SetPins(new StreamPin(this, 0, V_PINDIR_OUTPUT, kOutputName), nullptr);
-    }
+    MovieAudioSource() : AvSourceFilter(kFilterName, kOutputName) {}
 
     ~MovieAudioSource() override {
         Stop();
         swr_free(&m_Resampler);
-        CloseAvFileStream(&m_Input);
     }
 
     bool Open(const char* path) {
@@ -62,10 +58,6 @@ public:
         properties->cbAlign = 1;
         properties->cbPrefix = 0;
     }
-
-    // ---- seeking
-    V_REFERENCE_TIME Duration() override { return m_Input.duration; }
-    void SeekTo(V_REFERENCE_TIME position) override { RequestSeek(position); }
 
 protected:
     void SeekData(V_REFERENCE_TIME position) override {
@@ -138,7 +130,6 @@ private:
         m_EndSample = first + (converted - skip);
     }
 
-    AvFileStream m_Input;
     SwrContext* m_Resampler = nullptr;
     int m_Rate = 0, m_Channels = 0, m_Block = 0;
     V_REFERENCE_TIME m_SegmentStart = 0;
@@ -151,12 +142,7 @@ private:
 }  // namespace
 
 StreamFilter* CreateMovieAudioSource(const char* path) {
-    auto* source = new (std::nothrow) MovieAudioSource();
-    if (source != nullptr && !source->Open(path)) {
-        delete source;
-        return nullptr;
-    }
-    return source;
+    return OpenAvSourceFilter<MovieAudioSource>(path);
 }
 
 }  // namespace dshow

@@ -6,7 +6,6 @@ extern "C" {
 }
 
 #include <cstring>
-#include <new>
 
 #include "platform/av_file_stream.h"
 #include "platform/av_log_quiet.h"
@@ -22,16 +21,13 @@ constexpr int kMaxSide = 8192;
 constexpr int64_t kUnitsPerSecond = 10000000;
 constexpr V_HRESULT kSkipped = 2;  // a frame before the segment start, not delivered
 
-class MovieSource : public PushFilter, public SourceSeeking {
+class MovieSource : public AvSourceFilter {
 public:
-    MovieSource() : PushFilter(V_GUID_NULL, kFilterName) {
-        SetPins(new StreamPin(this, 0, V_PINDIR_OUTPUT, kOutputName), nullptr);
-    }
+    MovieSource() : AvSourceFilter(kFilterName, kOutputName) {}
 
     ~MovieSource() override {
         Stop();
         sws_freeContext(m_Scaler);
-        CloseAvFileStream(&m_Input);
     }
 
     bool Open(const char* path) {
@@ -80,10 +76,6 @@ public:
         properties->cbAlign = 1;
         properties->cbPrefix = 0;
     }
-
-    // ---- seeking
-    V_REFERENCE_TIME Duration() override { return m_Input.duration; }
-    void SeekTo(V_REFERENCE_TIME position) override { RequestSeek(position); }
 
 protected:
     void SeekData(V_REFERENCE_TIME position) override {
@@ -138,7 +130,6 @@ private:
         return DeliverStamped(sample, start, start + m_FrameTime, m_Pitch * m_Height);
     }
 
-    AvFileStream m_Input;
     SwsContext* m_Scaler = nullptr;
     int m_Width = 0, m_Height = 0, m_Pitch = 0;
     V_REFERENCE_TIME m_FrameTime = 0;
@@ -148,14 +139,7 @@ private:
 
 }  // namespace
 
-StreamFilter* CreateMovieSource(const char* path) {
-    auto* source = new (std::nothrow) MovieSource();
-    if (source != nullptr && !source->Open(path)) {
-        delete source;
-        return nullptr;
-    }
-    return source;
-}
+StreamFilter* CreateMovieSource(const char* path) { return OpenAvSourceFilter<MovieSource>(path); }
 
 SourceSeeking* GetSourceSeeking(StreamFilter* source) {
     return dynamic_cast<SourceSeeking*>(source);
