@@ -166,41 +166,7 @@ void PngPlain(benchmark::State& state) {
 }
 
 // libjpeg's example decoder: memory source, one scanline at a time into a new block.
-void JpegPlain(benchmark::State& state) {
-    const std::vector<uint8_t>& file = JpegFile();
-    for (auto _ : state) {
-        auto* pixels = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(kWidth) * kHeight * 3));
-        jpeg_decompress_struct cinfo;
-        jpeg_error_mgr error;
-        cinfo.err = jpeg_std_error(&error);
-        jpeg_create_decompress(&cinfo);
-        jpeg_mem_src(&cinfo, file.data(), file.size());
-        jpeg_read_header(&cinfo, TRUE);
-        jpeg_start_decompress(&cinfo);
-        while (cinfo.output_scanline < cinfo.output_height) {
-            JSAMPROW row = pixels + static_cast<size_t>(cinfo.output_scanline) * kWidth * 3;
-            jpeg_read_scanlines(&cinfo, &row, 1);
-        }
-        jpeg_finish_decompress(&cinfo);
-        jpeg_destroy_decompress(&cinfo);
-        benchmark::DoNotOptimize(pixels);
-        std::free(pixels);
-    }
-    state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
-}
-
-void DecodeOnceThroughGlue(const std::vector<uint8_t>& file, ImageLoader loader) {
-    StreamHolder stream = {*GetMemoryStreamFunctions(),
-                           OpenMemoryStream(file.data(), static_cast<uint32_t>(file.size()))};
-    ImageRecord record = {};
-    if (loader(&stream, &record) != 0 || record.width != kWidth) std::abort();
-    benchmark::DoNotOptimize(record.pixels);
-    ReleaseImageRecord(&record);
-    stream.functions.close(stream.handle);
-}
-
-void DecodeOnceWithLibjpeg() {
-    const std::vector<uint8_t>& file = JpegFile();
+void DecodeWithLibjpeg(const std::vector<uint8_t>& file) {
     auto* pixels = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(kWidth) * kHeight * 3));
     jpeg_decompress_struct cinfo;
     jpeg_error_mgr error;
@@ -218,6 +184,24 @@ void DecodeOnceWithLibjpeg() {
     benchmark::DoNotOptimize(pixels);
     std::free(pixels);
 }
+
+void JpegPlain(benchmark::State& state) {
+    const std::vector<uint8_t>& file = JpegFile();
+    for (auto _ : state) DecodeWithLibjpeg(file);
+    state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
+}
+
+void DecodeOnceThroughGlue(const std::vector<uint8_t>& file, ImageLoader loader) {
+    StreamHolder stream = {*GetMemoryStreamFunctions(),
+                           OpenMemoryStream(file.data(), static_cast<uint32_t>(file.size()))};
+    ImageRecord record = {};
+    if (loader(&stream, &record) != 0 || record.width != kWidth) std::abort();
+    benchmark::DoNotOptimize(record.pixels);
+    ReleaseImageRecord(&record);
+    stream.functions.close(stream.handle);
+}
+
+void DecodeOnceWithLibjpeg() { DecodeWithLibjpeg(JpegFile()); }
 
 void DecodeOnceWithSdl(const std::vector<uint8_t>& file) {
     SDL_Surface* surface =

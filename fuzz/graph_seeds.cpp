@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "seed_files.h"
+
 namespace {
 
 using Bytes = std::vector<unsigned char>;
@@ -48,20 +50,15 @@ bool Write(const std::string& path, unsigned char extension, const Bytes& image,
     Put(b, static_cast<unsigned>(image.size()), 2);
     b.insert(b.end(), image.begin(), image.end());
     b.insert(b.end(), alpha.begin(), alpha.end());
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    std::fwrite(b.data(), 1, b.size(), f);
-    return std::fclose(f) == 0;
+    return WriteSeed(path, b);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: seed_graphs FOLDER\n");
-        return 2;
-    }
-    const std::string folder = argv[1];
+    const char* folderName = SeedFolder(argc, argv, "seed_graphs");
+    if (folderName == nullptr) return 2;
+    const std::string folder = folderName;
     // Extensions: 0 ".bmp", 3 ".tga" (the target's table).
     bool ok = Write(folder + "/bmp-alpha", 0, Bmp(24, 5, 3), Bmp(8, 5, 3)) &&
               Write(folder + "/bmp-alpha-other-size", 0, Bmp(24, 5, 3), Bmp(8, 4, 3)) &&

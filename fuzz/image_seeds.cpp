@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "seed_files.h"
+
 namespace {
 
 using Bytes = std::vector<unsigned char>;
@@ -15,13 +17,6 @@ void Put(Bytes& b, unsigned value, int bytes) {
 
 void Text(Bytes& b, const char* text) {
     while (*text) b.push_back(static_cast<unsigned char>(*text++));
-}
-
-bool Write(const std::string& path, const Bytes& bytes) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    return std::fclose(f) == 0;
 }
 
 Bytes Bmp(int bitCount, int compression, int width, int height, const Bytes& pixels) {
@@ -93,37 +88,35 @@ Bytes Dds(const char* fourCc, unsigned pixelFlags, unsigned bits, unsigned mips,
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: seed_images FOLDER\n");
-        return 2;
-    }
-    const std::string folder = argv[1];
+    const char* folderName = SeedFolder(argc, argv, "seed_images");
+    if (folderName == nullptr) return 2;
+    const std::string folder = folderName;
     Bytes ramp;
     for (int i = 0; i < 96; ++i) ramp.push_back(static_cast<unsigned char>(i * 11));
     bool ok = true;
-    ok &= Write(folder + "/24.bmp", Bmp(24, 0, 4, 2, Bytes(ramp.begin(), ramp.begin() + 24)));
-    ok &= Write(folder + "/8.bmp", Bmp(8, 0, 4, -2, Bytes(ramp.begin(), ramp.begin() + 8)));
-    ok &= Write(folder + "/4.bmp", Bmp(4, 0, 5, 2, Bytes(ramp.begin(), ramp.begin() + 8)));
-    ok &= Write(folder + "/1.bmp", Bmp(1, 0, 9, 2, Bytes(ramp.begin(), ramp.begin() + 8)));
-    ok &= Write(folder + "/16.bmp", Bmp(16, 3, 3, 2, Bytes(ramp.begin(), ramp.begin() + 16)));
-    ok &= Write(folder + "/32.bmp", Bmp(32, 0, 2, 2, Bytes(ramp.begin(), ramp.begin() + 16)));
-    ok &= Write(folder + "/rle8.bmp", Bmp(8, 1, 6, 3, {3, 9, 0, 3, 1, 2, 3, 0, 0, 0, 0, 2, 2, 1, 2, 7, 0, 1}));
-    ok &= Write(folder + "/rle4.bmp", Bmp(4, 2, 6, 3, {5, 0xAB, 0, 0, 0, 3, 0x12, 0x30, 0, 1}));
-    ok &= Write(folder + "/2.tga", Tga(2, 24, 0x20, {}, 0, Bytes(ramp.begin(), ramp.begin() + 24)));
-    ok &= Write(folder + "/10.tga", Tga(10, 32, 0, {}, 0, {0x83, 1, 2, 3, 4, 0x03, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20}));
-    ok &= Write(folder + "/1.tga", Tga(1, 8, 0x30, Bytes(ramp.begin(), ramp.begin() + 12), 24, {0, 1, 2, 3, 3, 2, 1, 0}));
-    ok &= Write(folder + "/9.tga", Tga(9, 8, 0, Bytes(ramp.begin(), ramp.begin() + 8), 16, {0x87, 1}));
-    ok &= Write(folder + "/dxt1.dds", Dds("DXT1", 4, 0, 0, 32));
-    ok &= Write(folder + "/dxt3.dds", Dds("DXT3", 4, 0, 0, 64));
-    ok &= Write(folder + "/dxt5.dds", Dds("DXT5", 4, 0, 4, 64 + 16 + 16 + 16));
-    ok &= Write(folder + "/argb.dds", Dds("\0\0\0\0", 0x41, 32, 0, 256));
+    ok &= WriteSeed(folder + "/24.bmp", Bmp(24, 0, 4, 2, Bytes(ramp.begin(), ramp.begin() + 24)));
+    ok &= WriteSeed(folder + "/8.bmp", Bmp(8, 0, 4, -2, Bytes(ramp.begin(), ramp.begin() + 8)));
+    ok &= WriteSeed(folder + "/4.bmp", Bmp(4, 0, 5, 2, Bytes(ramp.begin(), ramp.begin() + 8)));
+    ok &= WriteSeed(folder + "/1.bmp", Bmp(1, 0, 9, 2, Bytes(ramp.begin(), ramp.begin() + 8)));
+    ok &= WriteSeed(folder + "/16.bmp", Bmp(16, 3, 3, 2, Bytes(ramp.begin(), ramp.begin() + 16)));
+    ok &= WriteSeed(folder + "/32.bmp", Bmp(32, 0, 2, 2, Bytes(ramp.begin(), ramp.begin() + 16)));
+    ok &= WriteSeed(folder + "/rle8.bmp", Bmp(8, 1, 6, 3, {3, 9, 0, 3, 1, 2, 3, 0, 0, 0, 0, 2, 2, 1, 2, 7, 0, 1}));
+    ok &= WriteSeed(folder + "/rle4.bmp", Bmp(4, 2, 6, 3, {5, 0xAB, 0, 0, 0, 3, 0x12, 0x30, 0, 1}));
+    ok &= WriteSeed(folder + "/2.tga", Tga(2, 24, 0x20, {}, 0, Bytes(ramp.begin(), ramp.begin() + 24)));
+    ok &= WriteSeed(folder + "/10.tga", Tga(10, 32, 0, {}, 0, {0x83, 1, 2, 3, 4, 0x03, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20}));
+    ok &= WriteSeed(folder + "/1.tga", Tga(1, 8, 0x30, Bytes(ramp.begin(), ramp.begin() + 12), 24, {0, 1, 2, 3, 3, 2, 1, 0}));
+    ok &= WriteSeed(folder + "/9.tga", Tga(9, 8, 0, Bytes(ramp.begin(), ramp.begin() + 8), 16, {0x87, 1}));
+    ok &= WriteSeed(folder + "/dxt1.dds", Dds("DXT1", 4, 0, 0, 32));
+    ok &= WriteSeed(folder + "/dxt3.dds", Dds("DXT3", 4, 0, 0, 64));
+    ok &= WriteSeed(folder + "/dxt5.dds", Dds("DXT5", 4, 0, 4, 64 + 16 + 16 + 16));
+    ok &= WriteSeed(folder + "/argb.dds", Dds("\0\0\0\0", 0x41, 32, 0, 256));
     Bytes bgra;
     Text(bgra, "BGRA");
     Put(bgra, 0x10101010, 4);
     Put(bgra, 3, 4);
     Put(bgra, 2, 4);
     bgra.insert(bgra.end(), ramp.begin(), ramp.begin() + 48);
-    ok &= Write(folder + "/16.bgra", bgra);
+    ok &= WriteSeed(folder + "/16.bgra", bgra);
     if (std::system("convert -version >/dev/null 2>&1") == 0) {
         const char* made[] = {
             "rose: -resize 12x9 PNG24:", "rose: -resize 12x9 -colors 8 PNG8:",

@@ -3,12 +3,11 @@
 #include <string>
 
 #include "archive_writer.h"
+#include "seed_files.h"
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: seed_lz FOLDER\n");
-        return 2;
-    }
+    const char* folder = SeedFolder(argc, argv, "seed_lz");
+    if (folder == nullptr) return 2;
     std::vector<uint8_t> text;
     for (int i = 0; i < 3000; ++i) text.push_back(static_cast<uint8_t>("archive data "[i % 13] + (i / 700)));
     std::vector<uint8_t> run(9000, 0xFF);
@@ -19,11 +18,8 @@ int main(int argc, char** argv) {
             LzEncodeOptions options;
             options.escapeByte = escape;
             const std::vector<uint8_t> packed = EncodeArchiveData(input->data(), input->size(), options);
-            const std::string path = std::string(argv[1]) + "/block" + std::to_string(number++) + ".lz";
-            FILE* out = std::fopen(path.c_str(), "wb");
-            if (out == nullptr) return 1;
-            std::fwrite(packed.data(), 1, packed.size(), out);
-            std::fclose(out);
+            const std::string path = std::string(folder) + "/block" + std::to_string(number++) + ".lz";
+            if (!WriteSeed(path, packed)) return 1;
         }
     }
     return 0;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "../tests/media_support/media_encode.h"
+#include "seed_files.h"
 
 namespace {
 
@@ -27,11 +28,9 @@ bool Prefix(const std::string& path, unsigned char extension) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: seed_movies FOLDER\n");
-        return 2;
-    }
-    const std::string folder = argv[1];
+    const char* folderName = SeedFolder(argc, argv, "seed_movies");
+    if (folderName == nullptr) return 2;
+    const std::string folder = folderName;
     // Extensions: 0 ".avi", 1 ".mpg", 2 ".mkv" (the target's table).
     struct Made {
         const char* name;

@@ -7,15 +7,9 @@
 #include <vector>
 
 #include "../tests/media_support/sound_encode.h"
+#include "seed_files.h"
 
 namespace {
-
-bool Write(const std::string& path, const Bytes& bytes) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    return std::fclose(f) == 0;
-}
 
 void Put(Bytes& b, uint32_t v, int bytes) {
     for (int i = 0; i < bytes; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
@@ -55,19 +49,19 @@ int main(int argc, char** argv) {
     Bytes pcm;
     for (int i = 0; i < 800; ++i)
         Put(pcm, static_cast<uint16_t>(static_cast<int16_t>(TestSine(i & 1, i / 2, 8000))), 2);
-    bool ok = Write(folder + "/pcm16.wav", Wave(1, 2, 8000, 16, 4, 32000, {}, pcm)) &&
-              Write(folder + "/pcm8.wav", Wave(1, 1, 11025, 8, 1, 11025, {}, Bytes(500, 0x80))) &&
-              Write(folder + "/mono.ogg", EncodeOggVorbis(1, 8000, 3000));
+    bool ok = WriteSeed(folder + "/pcm16.wav", Wave(1, 2, 8000, 16, 4, 32000, {}, pcm)) &&
+              WriteSeed(folder + "/pcm8.wav", Wave(1, 1, 11025, 8, 1, 11025, {}, Bytes(500, 0x80))) &&
+              WriteSeed(folder + "/mono.ogg", EncodeOggVorbis(1, 8000, 3000));
     MpegAudio stereo = EncodeMpegAudio(AV_CODEC_ID_MP3, 2, 22050, 32, 2000);
     MpegAudio mono = EncodeMpegAudio(AV_CODEC_ID_MP3, 1, 22050, 16, 2000);
     if (!stereo.data.empty() && !mono.data.empty()) {
         Bytes turning = stereo.data;
         turning.insert(turning.end(), mono.data.begin(), mono.data.end());
-        ok = ok && Write(folder + "/turning.mp3", turning);
+        ok = ok && WriteSeed(folder + "/turning.mp3", turning);
         // A frame header with a reserved bit rate: the frame scan refuses, the graph decodes.
         Bytes refused = turning;
         refused.insert(refused.end(), {0xFF, 0xFB, 0xF0, 0x00});
-        ok = ok && Write(folder + "/graph.mp3", refused);
+        ok = ok && WriteSeed(folder + "/graph.mp3", refused);
         // MPEG layer 3 inside a WAVE file: the compressed WAVE road.
         Bytes extra;
         Put(extra, 1, 2);
@@ -75,9 +69,9 @@ int main(int argc, char** argv) {
         Put(extra, 417, 2);
         Put(extra, 1, 2);
         Put(extra, 1393, 2);
-        ok = ok && Write(folder + "/mpeg.wav", Wave(0x55, 1, 22050, 0, 1, 2000, extra, mono.data));
+        ok = ok && WriteSeed(folder + "/mpeg.wav", Wave(0x55, 1, 22050, 0, 1, 2000, extra, mono.data));
     }
     MpegAudio layer2 = EncodeMpegAudio(AV_CODEC_ID_MP2, 1, 16000, 32, 2000);
-    ok = ok && (layer2.data.empty() || Write(folder + "/mono.mp2", layer2.data));
+    ok = ok && (layer2.data.empty() || WriteSeed(folder + "/mono.mp2", layer2.data));
     return ok ? 0 : 1;
 }

@@ -5,17 +5,7 @@
 #include <vector>
 
 #include "../tests/media_support/sound_encode.h"
-
-namespace {
-
-bool Write(const std::string& path, const Bytes& bytes) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    return std::fclose(f) == 0;
-}
-
-}  // namespace
+#include "seed_files.h"
 
 int main(int argc, char** argv) {
     if (argc < 2) {
@@ -23,8 +13,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string folder = argv[1];
-    bool ok = Write(folder + "/mono.ogg", EncodeOggVorbis(1, 8000, 4000)) &&
-              Write(folder + "/stereo.ogg", EncodeOggVorbis(2, 22050, 6000));
+    bool ok = WriteSeed(folder + "/mono.ogg", EncodeOggVorbis(1, 8000, 4000)) &&
+              WriteSeed(folder + "/stereo.ogg", EncodeOggVorbis(2, 22050, 6000));
     Bytes mp3 = EncodeMpegAudio(AV_CODEC_ID_MP3, 1, 16000, 16, 3000).data;
     if (!mp3.empty()) {
         Bytes tagged = {'I', 'D', '3', 3, 0, 0, 0, 0, 0, 20};
@@ -34,8 +24,8 @@ int main(int argc, char** argv) {
         tagged.push_back('A');
         tagged.push_back('G');
         tagged.resize(tagged.size() + 125, ' ');
-        ok = ok && Write(folder + "/mono.mp3", tagged);
+        ok = ok && WriteSeed(folder + "/mono.mp3", tagged);
     }
-    ok = ok && Write(folder + "/stereo.mp2", EncodeMpegAudio(AV_CODEC_ID_MP2, 2, 32000, 64, 3000).data);
+    ok = ok && WriteSeed(folder + "/stereo.mp2", EncodeMpegAudio(AV_CODEC_ID_MP2, 2, 32000, 64, 3000).data);
     return ok ? 0 : 1;
 }

@@ -4,13 +4,12 @@
 #include <string>
 
 #include "../tests/movie/movie_files.h"
+#include "seed_files.h"
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: seed_theora FOLDER\n");
-        return 2;
-    }
-    const std::string folder = argv[1];
+    const char* folderName = SeedFolder(argc, argv, "seed_theora");
+    if (folderName == nullptr) return 2;
+    const std::string folder = folderName;
     MovieSpec plain;
     plain.width = 32;
     plain.height = 16;

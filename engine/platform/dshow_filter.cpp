@@ -3,6 +3,7 @@
 #include "platform/dshow_filter.h"
 #include "platform/dshow_object.h"
 
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -53,6 +54,28 @@ V_IEnumMediaTypes* MakeTypeEnumerator(const V_AM_MEDIA_TYPE* types, int count) {
 bool TypeIs(const V_AM_MEDIA_TYPE* type, const V_GUID& major, const V_GUID& subtype) {
     return type != nullptr && type->majortype == major &&
            (subtype == V_GUID_NULL || type->subtype == subtype);
+}
+
+V_HRESULT SetPcmType(V_AM_MEDIA_TYPE* type, int channels, int rate) {
+    int block = channels * 2;
+    *type = V_AM_MEDIA_TYPE{};
+    type->majortype = V_MEDIATYPE_Audio;
+    type->subtype = V_MEDIASUBTYPE_PCM;
+    type->bFixedSizeSamples = V_TRUE;
+    type->lSampleSize = static_cast<V_ULONG>(block);
+    type->formattype = V_FORMAT_WaveFormatEx;
+    type->cbFormat = sizeof(V_WAVEFORMATEX);
+    type->pbFormat = static_cast<V_BYTE*>(V_CoTaskMemAlloc(sizeof(V_WAVEFORMATEX)));
+    if (type->pbFormat == nullptr) return V_E_OUTOFMEMORY;
+    V_WAVEFORMATEX format{};
+    format.wFormatTag = V_WAVE_FORMAT_PCM;
+    format.nChannels = static_cast<V_WORD>(channels);
+    format.nSamplesPerSec = static_cast<V_DWORD>(rate);
+    format.nAvgBytesPerSec = static_cast<V_DWORD>(rate * block);
+    format.nBlockAlign = static_cast<V_WORD>(block);
+    format.wBitsPerSample = 16;
+    std::memcpy(type->pbFormat, &format, sizeof(format));
+    return V_S_OK;
 }
 
 // ---------------------------------------------------------------- pins

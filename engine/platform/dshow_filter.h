@@ -149,6 +149,10 @@ protected:
     V_IMediaSample* GetDeliveryBuffer();
     // Hands the sample downstream; the result of the downstream pin.
     V_HRESULT Deliver(V_IMediaSample* sample);
+    // Stamps the sample (times, data length, a sync point), delivers and releases it: S_OK, the
+    // downstream's failure, or E_ABORT when the downstream refused it without one.
+    V_HRESULT DeliverStamped(V_IMediaSample* sample, V_REFERENCE_TIME start,
+                             V_REFERENCE_TIME stop, long length);
     StreamPin* OutputPin() { return m_Pins[m_PinCount - 1]; }
 
 private:
@@ -167,6 +171,9 @@ private:
 
 // True when the type is of the given major type and subtype (a null subtype matches any).
 bool TypeIs(const V_AM_MEDIA_TYPE* type, const V_GUID& major, const V_GUID& subtype);
+// Makes the type interleaved 16-bit PCM of the channels and rate (the format block allocated
+// with CoTaskMemAlloc); E_OUTOFMEMORY when it cannot be had.
+V_HRESULT SetPcmType(V_AM_MEDIA_TYPE* type, int channels, int rate);
 
 // Creates the platform's filters for the graph manager. The movie source opens the file
 // (UTF-8 path); null when FFmpeg cannot read a video stream from it.

@@ -64,24 +64,7 @@ public:
     // ---- output: PCM
     V_HRESULT GetPinType(int pin, int position, V_AM_MEDIA_TYPE* type) override {
         if (pin != 1 || position != 0 || m_Codec == nullptr) return V_VFW_S_NO_MORE_ITEMS;
-        *type = V_AM_MEDIA_TYPE{};
-        type->majortype = V_MEDIATYPE_Audio;
-        type->subtype = V_MEDIASUBTYPE_PCM;
-        type->bFixedSizeSamples = V_TRUE;
-        type->lSampleSize = static_cast<V_ULONG>(m_Channels * 2);
-        type->formattype = V_FORMAT_WaveFormatEx;
-        type->cbFormat = sizeof(V_WAVEFORMATEX);
-        type->pbFormat = static_cast<V_BYTE*>(V_CoTaskMemAlloc(sizeof(V_WAVEFORMATEX)));
-        if (type->pbFormat == nullptr) return V_E_OUTOFMEMORY;
-        V_WAVEFORMATEX format{};
-        format.wFormatTag = V_WAVE_FORMAT_PCM;
-        format.nChannels = static_cast<V_WORD>(m_Channels);
-        format.nSamplesPerSec = static_cast<V_DWORD>(m_Rate);
-        format.nBlockAlign = static_cast<V_WORD>(m_Channels * 2);
-        format.nAvgBytesPerSec = format.nSamplesPerSec * format.nBlockAlign;
-        format.wBitsPerSample = 16;
-        std::memcpy(type->pbFormat, &format, sizeof(format));
-        return V_S_OK;
+        return SetPcmType(type, m_Channels, m_Rate);
     }
 
     void GetAllocatorNeeds(int, V_ALLOCATOR_PROPERTIES* properties) override {
@@ -131,16 +114,11 @@ protected:
         sample->GetPointer(&data);
         std::memcpy(data, m_Pending.data(), static_cast<size_t>(count));
         m_Pending.erase(m_Pending.begin(), m_Pending.begin() + count);
-        sample->SetActualDataLength(count);
         int64_t frames = count / (m_Channels * 2);
         V_REFERENCE_TIME start = m_Samples * kUnitsPerSecond / m_Rate;
         m_Samples += frames;
         V_REFERENCE_TIME stop = m_Samples * kUnitsPerSecond / m_Rate;
-        sample->SetTime(&start, &stop);
-        sample->SetSyncPoint(V_TRUE);
-        V_HRESULT hr = Deliver(sample);
-        sample->Release();
-        return hr == V_S_OK ? V_S_OK : (V_FAILED(hr) ? hr : V_E_ABORT);
+        return DeliverStamped(sample, start, stop, count);
     }
 
 private:

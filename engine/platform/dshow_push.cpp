@@ -77,6 +77,16 @@ V_HRESULT PushFilter::Deliver(V_IMediaSample* sample) {
     return input != nullptr ? input->Receive(sample) : V_VFW_E_NOT_CONNECTED;
 }
 
+V_HRESULT PushFilter::DeliverStamped(V_IMediaSample* sample, V_REFERENCE_TIME start,
+                                     V_REFERENCE_TIME stop, long length) {
+    sample->SetTime(&start, &stop);
+    sample->SetActualDataLength(length);
+    sample->SetSyncPoint(V_TRUE);
+    V_HRESULT hr = Deliver(sample);
+    sample->Release();
+    return hr == V_S_OK ? V_S_OK : (V_FAILED(hr) ? hr : V_E_ABORT);
+}
+
 void PushFilter::StreamingLoop() {
     StreamPin* output = OutputPin();
     bool ended = false;

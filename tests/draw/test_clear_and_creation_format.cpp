@@ -3,6 +3,7 @@
 #include <type_traits>
 
 #include "core/window.h"
+#include "draw/cleared_target.h"
 #include "font_fixture.h"
 #include "velk.h"
 
@@ -47,14 +48,8 @@ TEST_F(ClearScreenTest, SoftwareScreenAndGraphTargetTakeTheBackgroundColour) {
     EXPECT_EQ(Raw(0, 0), background);
     EXPECT_EQ(Raw(639, 479), background);
 
-    SetCreateDrawValidGraphFlag(1);
-    int target = MakeGraph(16, 16);
-    SetCreateDrawValidGraphFlag(0);
-    ASSERT_GE(target, 0);
-    ASSERT_EQ(SetDrawTarget(target), 0);
-    FillBox(0, 0, 16, 16, GetScreenColor(255, 0, 0));
-    ASSERT_EQ(ClearDrawScreen(), 0);
-    ASSERT_EQ(SetDrawTarget(-4), 0);
+    int target = -1;
+    ASSERT_NO_FATAL_FAILURE(MakeClearedTarget(&target));
     ClearScreen();
     ASSERT_EQ(DrawGraphAt(100, 100, target, 0), 0);
     EXPECT_EQ(Raw(100, 100), background);

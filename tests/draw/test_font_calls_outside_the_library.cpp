@@ -1,26 +1,14 @@
 // Font and string calls while the library is not running answer -1 at once and allocate
 // nothing; the default font is made once, whatever its type. Calls that could wait for a window
 // run in a child process under an alarm, so that a hang fails the test instead of stopping it.
-#include <csignal>
-
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include "core/memory.h"
+#include "draw/refused_calls_child.h"
 #include "font_fixture.h"
 
 namespace {
 
-// Runs the font and string calls in a child; its exit code has a bit set per call that did not
-// answer -1, and bit 6 when the tracked allocator's block count changed.
+// The font and string calls; a bit set per call that did not answer -1.
 void ExpectFontCallsRefused(int alwaysRun) {
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        alarm(10);
-        SetAlwaysRunFlag(alwaysRun);
-        int32_t size = 0, blocksBefore = 0, blocksAfter = 0;
-        GetAllocationTotals(&size, &blocksBefore);
+    ExpectCallsRefusedInChild(alwaysRun, [] {
         int bad = 0;
         if (DrawStringDefault(0, 0, "Ab", 0xFFFF, 0) != -1) bad |= 1;
         if (DrawStringWithFont(0, 0, "Ab", 0xFFFF, GetDefaultFontHandle(), 0, 1) != -1) bad |= 2;
@@ -28,15 +16,8 @@ void ExpectFontCallsRefused(int alwaysRun) {
         if (SetDefaultFontSize(20) != -1) bad |= 8;
         if (SetDefaultFontType(2) != -1) bad |= 16;
         if (SetDefaultFontSizeAndThickness(nullptr, 24, 3) != -1) bad |= 32;
-        GetAllocationTotals(&size, &blocksAfter);
-        if (blocksAfter != blocksBefore) bad |= 64;
-        _exit(bad);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_FALSE(WIFSIGNALED(status) && WTERMSIG(status) == SIGALRM) << "a font call waited";
-    ASSERT_TRUE(WIFEXITED(status)) << "signal " << WTERMSIG(status);
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "calls that did not refuse (bits): " << WEXITSTATUS(status);
+        return bad;
+    });
 }
 
 }  // namespace

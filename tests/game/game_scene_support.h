@@ -1,6 +1,8 @@
 // A scratch folder, the fake clock and the recording engine for the scene and view tests.
 #pragma once
 
+#include <memory>
+
 #include "game_colors.h"
 #include "game_frame.h"
 #include "input_state.h"
@@ -39,6 +41,22 @@ protected:
     }
 
     RecordingEngine engine;
+};
+
+// The scene fixture with a world of 1000 energy and no wood, insects or animals,
+// logging to the scratch folder.
+class WorldSceneTest : public SceneTest {
+protected:
+    void SetUp() override {
+        SceneTest::SetUp();
+        world = std::make_unique<World>(1000, 0, 0, 0, folder.c_str());
+    }
+    void TearDown() override {
+        world.reset();
+        SceneTest::TearDown();
+    }
+
+    std::unique_ptr<World> world;
 };
 
 }  // namespace game_test

@@ -1,23 +1,12 @@
 // The info panel's energy bar at the edge of its length: the bar's width is truncated before
 // it is compared with the full 200 pixels.
-#include <memory>
-
 #include "game_scene_support.h"
 
 namespace game_test {
 namespace {
 
-class EnergyBarTest : public SceneTest {
+class EnergyBarTest : public WorldSceneTest {
 protected:
-    void SetUp() override {
-        SceneTest::SetUp();
-        world = std::make_unique<World>(1000, 0, 0, 0, folder.c_str());
-    }
-    void TearDown() override {
-        world.reset();
-        SceneTest::TearDown();
-    }
-
     // The first six arguments of every bar part drawn at y 32, and the number of filled boxes.
     void DrawPanelOf(Creature* creature, std::vector<std::vector<double>>* bars, int* boxes) {
         world->selectedSlot = world->SlotOf(creature);
@@ -29,8 +18,6 @@ protected:
             if (call.args[1] == 32) bars->push_back({call.args.begin(), call.args.begin() + 6});
         *boxes = engine.Count("DrawBoxShape");
     }
-
-    std::unique_ptr<World> world;
 };
 
 TEST_F(EnergyBarTest, AnInsectJustOverFullShowsTheWholeBarUntilTheWidthPassesTwoHundred) {

@@ -1,23 +1,12 @@
 // The world view: transform, ground, creatures, panels and the mouse tools.
-#include <memory>
-
 #include "game_scene_support.h"
 #include "world_view.h"
 
 namespace game_test {
 namespace {
 
-class ViewTest : public SceneTest {
+class ViewTest : public WorldSceneTest {
 protected:
-    void SetUp() override {
-        SceneTest::SetUp();
-        world = std::make_unique<World>(1000, 0, 0, 0, folder.c_str());
-    }
-    void TearDown() override {
-        world.reset();
-        SceneTest::TearDown();
-    }
-
     // One tick with the left or right button pressed at (x, y), then one with it released.
     void Click(int x, int y, int button = 0x1) {
         engine.mouseX = x;
@@ -27,8 +16,6 @@ protected:
         engine.mouseButtons = 0;
         world->Tick();
     }
-
-    std::unique_ptr<World> world;
 };
 
 TEST_F(ViewTest, TransformAndItsInverseAtEveryZoom) {

@@ -13,31 +13,7 @@ constexpr int kWidth = 640;
 
 // A 24-bit BMP of one colour (0xRRGGBB).
 void WriteSolidBmp(const char* path, int width, int height, uint32_t colour) {
-    const int rowBytes = (width * 3 + 3) & ~3;
-    std::vector<uint8_t> file(54 + static_cast<size_t>(rowBytes) * height, 0);
-    auto put32 = [&](int at, uint32_t value) {
-        for (int i = 0; i < 4; ++i) file[at + i] = static_cast<uint8_t>(value >> (8 * i));
-    };
-    file[0] = 'B';
-    file[1] = 'M';
-    put32(2, static_cast<uint32_t>(file.size()));
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, static_cast<uint32_t>(width));
-    put32(22, static_cast<uint32_t>(height));
-    file[26] = 1;
-    file[28] = 24;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            uint8_t* p = &file[54 + static_cast<size_t>(y) * rowBytes + 3 * x];
-            p[0] = static_cast<uint8_t>(colour);
-            p[1] = static_cast<uint8_t>(colour >> 8);
-            p[2] = static_cast<uint8_t>(colour >> 16);
-        }
-    FILE* out = std::fopen(path, "wb");
-    ASSERT_NE(out, nullptr);
-    std::fwrite(file.data(), 1, file.size(), out);
-    std::fclose(out);
+    WriteTestBmp(path, width, height, [colour](int, int) { return colour; });
 }
 
 class GlDeviceRulesTest : public GlLibraryTest {

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "core/window.h"
+#include "draw/cleared_target.h"
 #include "gl_fixture.h"
 #include "velk.h"
 
@@ -22,14 +23,8 @@ TEST_F(GlLibraryTest, ClearDrawScreenPaintsTheBackgroundColour) {
     EXPECT_EQ(p[240 * 640 + 320], 0x102030u);
     EXPECT_EQ(p[479 * 640 + 639], 0x102030u);
 
-    SetCreateDrawValidGraphFlag(1);
-    int target = MakeGraph(16, 16);
-    SetCreateDrawValidGraphFlag(0);
-    ASSERT_GE(target, 0);
-    ASSERT_EQ(SetDrawTarget(target), 0);
-    FillBox(0, 0, 16, 16, GetScreenColor(255, 0, 0));
-    ASSERT_EQ(ClearDrawScreen(), 0);
-    ASSERT_EQ(SetDrawTarget(-4), 0);
+    int target = -1;
+    ASSERT_NO_FATAL_FAILURE(MakeClearedTarget(&target));
     FillBox(0, 0, 640, 480, 0);
     ASSERT_EQ(DrawGraphAt(100, 100, target, 0), 0);
     p = ReadScreen();

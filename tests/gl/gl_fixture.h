@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,39 @@ inline std::vector<uint32_t> ReadScreen(int width = 640, int height = 480) {
         }
     UnlockScreenPixels();
     return pixels;
+}
+
+// Writes a 24-bit BMP of width × height pixels; colour(x, y) gives 0xRRGGBB, y counting from
+// the top.
+inline void WriteTestBmp(const char* path, int width, int height,
+                         const std::function<uint32_t(int, int)>& colour) {
+    const int rowBytes = (width * 3 + 3) & ~3;
+    std::vector<uint8_t> file(54 + static_cast<size_t>(rowBytes) * height, 0);
+    auto put32 = [&](int at, uint32_t value) {
+        for (int i = 0; i < 4; ++i) file[at + i] = static_cast<uint8_t>(value >> (8 * i));
+    };
+    file[0] = 'B';
+    file[1] = 'M';
+    put32(2, static_cast<uint32_t>(file.size()));
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, static_cast<uint32_t>(width));
+    put32(22, static_cast<uint32_t>(height));
+    file[26] = 1;
+    file[28] = 24;
+    for (int y = 0; y < height; ++y) {
+        uint8_t* row = &file[54 + static_cast<size_t>(height - 1 - y) * rowBytes];
+        for (int x = 0; x < width; ++x) {
+            uint32_t c = colour(x, y);
+            row[3 * x] = static_cast<uint8_t>(c);
+            row[3 * x + 1] = static_cast<uint8_t>(c >> 8);
+            row[3 * x + 2] = static_cast<uint8_t>(c >> 16);
+        }
+    }
+    FILE* out = std::fopen(path, "wb");
+    ASSERT_NE(out, nullptr);
+    std::fwrite(file.data(), 1, file.size(), out);
+    std::fclose(out);
 }
 
 // Writes a picture of 0x00RRGGBB words as a binary PPM file (for a look at what a test drew).

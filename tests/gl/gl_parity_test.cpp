@@ -12,34 +12,6 @@ namespace {
 
 constexpr int kWidth = 640, kHeight = 480;
 
-void WriteSpriteBmp(const char* path, const std::function<uint32_t(int, int)>& colour) {
-    const int size = 32, rowBytes = size * 3;
-    std::vector<uint8_t> file(54 + static_cast<size_t>(rowBytes) * size, 0);
-    auto put32 = [&](int at, uint32_t value) {
-        for (int i = 0; i < 4; ++i) file[at + i] = static_cast<uint8_t>(value >> (8 * i));
-    };
-    file[0] = 'B';
-    file[1] = 'M';
-    put32(2, static_cast<uint32_t>(file.size()));
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, size);
-    put32(22, size);
-    file[26] = 1;
-    file[28] = 24;
-    for (int y = 0; y < size; ++y)
-        for (int x = 0; x < size; ++x) {
-            uint32_t c = colour(x, y);
-            uint8_t* p = &file[54 + static_cast<size_t>(size - 1 - y) * rowBytes + 3 * x];
-            p[0] = static_cast<uint8_t>(c), p[1] = static_cast<uint8_t>(c >> 8);
-            p[2] = static_cast<uint8_t>(c >> 16);
-        }
-    FILE* out = std::fopen(path, "wb");
-    ASSERT_NE(out, nullptr);
-    std::fwrite(file.data(), 1, file.size(), out);
-    std::fclose(out);
-}
-
 // A colour ramp in blocks of 4 × 4 texels (so that sampling at a pixel's corner or its centre
 // picks the same texel) with a black, transparent frame of 4 texels.
 uint32_t SpriteColour(int x, int y) {
@@ -243,7 +215,7 @@ std::vector<uint32_t> DrawOnPath(GlLibraryTest* test, bool device, bool* started
 }  // namespace
 
 TEST_F(GlLibraryTest, SceneSetMatchesOnBothPathsAtBothDepths) {
-    WriteSpriteBmp("parity.bmp", SpriteColour);
+    WriteTestBmp("parity.bmp", 32, 32, SpriteColour);
     for (int depth : {16, 32}) {
         SCOPED_TRACE(std::to_string(depth) + " bits");
         setenv("VELK_DESKTOP_BITS", std::to_string(depth).c_str(), 1);

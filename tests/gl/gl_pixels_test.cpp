@@ -11,38 +11,6 @@ namespace {
 
 constexpr int kWidth = 640, kHeight = 480;
 
-// 24-bit BMP of width × height; colour(x, y) gives 0xRRGGBB.
-void WriteBmp(const char* path, int width, int height,
-              const std::function<uint32_t(int, int)>& colour) {
-    const int rowBytes = (width * 3 + 3) & ~3;
-    std::vector<uint8_t> file(54 + static_cast<size_t>(rowBytes) * height, 0);
-    auto put32 = [&](int at, uint32_t value) {
-        for (int i = 0; i < 4; ++i) file[at + i] = static_cast<uint8_t>(value >> (8 * i));
-    };
-    file[0] = 'B';
-    file[1] = 'M';
-    put32(2, static_cast<uint32_t>(file.size()));
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, static_cast<uint32_t>(width));
-    put32(22, static_cast<uint32_t>(height));
-    file[26] = 1;
-    file[28] = 24;
-    for (int y = 0; y < height; ++y) {
-        uint8_t* row = &file[54 + static_cast<size_t>(height - 1 - y) * rowBytes];
-        for (int x = 0; x < width; ++x) {
-            uint32_t c = colour(x, y);
-            row[3 * x] = static_cast<uint8_t>(c);
-            row[3 * x + 1] = static_cast<uint8_t>(c >> 8);
-            row[3 * x + 2] = static_cast<uint8_t>(c >> 16);
-        }
-    }
-    FILE* out = std::fopen(path, "wb");
-    ASSERT_NE(out, nullptr);
-    std::fwrite(file.data(), 1, file.size(), out);
-    std::fclose(out);
-}
-
 // The 32 × 32 sprite: a colour ramp with a black (transparent) frame and hole.
 bool SpriteClear(int x, int y) { return x < 3 || y < 2 || (x > 12 && x < 18 && y > 12 && y < 20); }
 
@@ -114,8 +82,8 @@ using PictureCheck = std::function<void(const std::vector<uint32_t>&)>;
 // under the tolerance map.
 void CompareScenes(GlLibraryTest* test, const std::function<void(const Graphs&)>& scene,
                    const ToleranceMap& tolerance, const PictureCheck& check = nullptr) {
-    WriteBmp("sprite.bmp", 32, 32, SpriteColour);
-    WriteBmp("blocks.bmp", 32, 32, BlockColour);
+    WriteTestBmp("sprite.bmp", 32, 32, SpriteColour);
+    WriteTestBmp("blocks.bmp", 32, 32, BlockColour);
     setenv("VELK_DESKTOP_BITS", "32", 1);
     std::vector<uint32_t> pictures[2];
     for (int pass = 0; pass < 2; ++pass) {
@@ -388,7 +356,7 @@ TEST_F(GlLibraryTest, TurnedAndMultipliedSpritesMatch) {
 
 // The cells of a divided graph are the file's 16 × 16 squares, drawn pixel for pixel.
 TEST_F(GlLibraryTest, DividedGraphCellsShowTheirSquares) {
-    WriteBmp("strip.bmp", 160, 16, StripColour);
+    WriteTestBmp("strip.bmp", 160, 16, StripColour);
     setenv("VELK_DESKTOP_BITS", "32", 1);
     for (bool device : {true, false}) {
         SCOPED_TRACE(device ? "device" : "software");

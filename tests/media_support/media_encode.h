@@ -64,6 +64,63 @@ struct Output {
     }
 };
 
+// The video settings of the test movies: YUV 4:2:0 at the frame rate, a key frame every five.
+inline void SetPictureCodec(AVCodecContext* codec, int width, int height, int fps) {
+    codec->width = width;
+    codec->height = height;
+    codec->time_base = AVRational{1, fps};
+    codec->framerate = AVRational{fps, 1};
+    codec->pix_fmt = AV_PIX_FMT_YUV420P;
+    codec->gop_size = 5;
+    codec->bit_rate = 2000000;
+    codec->thread_count = 1;
+}
+
+// The test pictures as YUV 4:2:0 frames for the encoder.
+class Pictures {
+public:
+    Pictures(int width, int height)
+        : m_Width(width), m_Height(height), m_Rgb(static_cast<size_t>(width) * height * 3) {
+        m_Frame = av_frame_alloc();
+        m_Frame->width = width;
+        m_Frame->height = height;
+        m_Frame->format = AV_PIX_FMT_YUV420P;
+        av_frame_get_buffer(m_Frame, 0);
+        m_Scaler = sws_getContext(width, height, AV_PIX_FMT_RGB24, width, height,
+                                  AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr);
+    }
+    ~Pictures() {
+        sws_freeContext(m_Scaler);
+        av_frame_free(&m_Frame);
+    }
+    Pictures(const Pictures&) = delete;
+    Pictures& operator=(const Pictures&) = delete;
+
+    // The frame holding picture i (PictureColour), stamped i.
+    AVFrame* Make(int i) {
+        for (int y = 0; y < m_Height; ++y)
+            for (int x = 0; x < m_Width; ++x) {
+                Rgb c = PictureColour(i, y, m_Height);
+                uint8_t* p = &m_Rgb[(static_cast<size_t>(y) * m_Width + x) * 3];
+                p[0] = static_cast<uint8_t>(c.r);
+                p[1] = static_cast<uint8_t>(c.g);
+                p[2] = static_cast<uint8_t>(c.b);
+            }
+        av_frame_make_writable(m_Frame);
+        const uint8_t* src[1] = {m_Rgb.data()};
+        int srcStride[1] = {m_Width * 3};
+        sws_scale(m_Scaler, src, srcStride, 0, m_Height, m_Frame->data, m_Frame->linesize);
+        m_Frame->pts = i;
+        return m_Frame;
+    }
+
+private:
+    int m_Width, m_Height;
+    std::vector<uint8_t> m_Rgb;
+    AVFrame* m_Frame = nullptr;
+    SwsContext* m_Scaler = nullptr;
+};
+
 }  // namespace detail
 
 // Writes a movie of the given frames (the container from the file name's extension).
@@ -78,14 +135,7 @@ inline bool WriteTestMovie(const std::string& path, int width, int height, int f
     out.stream = avformat_new_stream(out.format, nullptr);
     out.codec = avcodec_alloc_context3(codec);
     if (out.stream == nullptr || out.codec == nullptr) return false;
-    out.codec->width = width;
-    out.codec->height = height;
-    out.codec->time_base = AVRational{1, fps};
-    out.codec->framerate = AVRational{fps, 1};
-    out.codec->pix_fmt = AV_PIX_FMT_YUV420P;
-    out.codec->gop_size = 5;
-    out.codec->bit_rate = 2000000;
-    out.codec->thread_count = 1;
+    detail::SetPictureCodec(out.codec, width, height, fps);
     if (out.format->oformat->flags & AVFMT_GLOBALHEADER)
         out.codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     if (avcodec_open2(out.codec, codec, nullptr) < 0) return false;
@@ -93,37 +143,12 @@ inline bool WriteTestMovie(const std::string& path, int width, int height, int f
     out.stream->time_base = out.codec->time_base;
     if (avio_open(&out.format->pb, path.c_str(), AVIO_FLAG_WRITE) < 0) return false;
     if (avformat_write_header(out.format, nullptr) < 0) return false;
-    AVFrame* frame = av_frame_alloc();
-    frame->width = width;
-    frame->height = height;
-    frame->format = AV_PIX_FMT_YUV420P;
-    av_frame_get_buffer(frame, 0);
-    SwsContext* scaler = sws_getContext(width, height, AV_PIX_FMT_RGB24, width, height,
-                                        AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr,
-                                        nullptr);
-    std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
+    detail::Pictures pictures(width, height);
     bool ok = true;
-    for (int i = 0; i < frames && ok; ++i) {
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x) {
-                Rgb c = PictureColour(i, y, height);
-                uint8_t* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
-                p[0] = static_cast<uint8_t>(c.r);
-                p[1] = static_cast<uint8_t>(c.g);
-                p[2] = static_cast<uint8_t>(c.b);
-            }
-        av_frame_make_writable(frame);
-        const uint8_t* src[1] = {rgb.data()};
-        int srcStride[1] = {width * 3};
-        sws_scale(scaler, src, srcStride, 0, height, frame->data, frame->linesize);
-        frame->pts = i;
-        ok = detail::EncodeFrames(out.format, out.codec, out.stream, frame);
-    }
+    for (int i = 0; i < frames && ok; ++i)
+        ok = detail::EncodeFrames(out.format, out.codec, out.stream, pictures.Make(i));
     ok = ok && detail::EncodeFrames(out.format, out.codec, out.stream, nullptr);
-    ok = ok && av_write_trailer(out.format) == 0;
-    sws_freeContext(scaler);
-    av_frame_free(&frame);
-    return ok;
+    return ok && av_write_trailer(out.format) == 0;
 }
 
 // The soundtrack of the test movies with sound: 16-bit stereo, a 440 Hz tone on the left and
@@ -154,14 +179,7 @@ inline bool WriteTestMovieWithTone(const std::string& path, int width, int heigh
     } audioFree{&audio};
     if (out.stream == nullptr || audioStream == nullptr || out.codec == nullptr || audio == nullptr)
         return false;
-    out.codec->width = width;
-    out.codec->height = height;
-    out.codec->time_base = AVRational{1, fps};
-    out.codec->framerate = AVRational{fps, 1};
-    out.codec->pix_fmt = AV_PIX_FMT_YUV420P;
-    out.codec->gop_size = 5;
-    out.codec->bit_rate = 2000000;
-    out.codec->thread_count = 1;
+    detail::SetPictureCodec(out.codec, width, height, fps);
     audio->sample_rate = rate;
     av_channel_layout_default(&audio->ch_layout, 2);
     audio->sample_fmt = AV_SAMPLE_FMT_S16;
@@ -180,11 +198,7 @@ inline bool WriteTestMovieWithTone(const std::string& path, int width, int heigh
     if (avio_open(&out.format->pb, path.c_str(), AVIO_FLAG_WRITE) < 0) return false;
     if (avformat_write_header(out.format, nullptr) < 0) return false;
 
-    AVFrame* picture = av_frame_alloc();
-    picture->width = width;
-    picture->height = height;
-    picture->format = AV_PIX_FMT_YUV420P;
-    av_frame_get_buffer(picture, 0);
+    detail::Pictures pictures(width, height);
     AVFrame* sound = av_frame_alloc();
     const int soundFrame = 1024;
     sound->nb_samples = soundFrame;
@@ -192,28 +206,11 @@ inline bool WriteTestMovieWithTone(const std::string& path, int width, int heigh
     av_channel_layout_copy(&sound->ch_layout, &audio->ch_layout);
     sound->sample_rate = rate;
     av_frame_get_buffer(sound, 0);
-    SwsContext* scaler = sws_getContext(width, height, AV_PIX_FMT_RGB24, width, height,
-                                        AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr,
-                                        nullptr);
-    std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
     const int64_t totalSamples = static_cast<int64_t>(frames) * rate / fps;
     int64_t samplesDone = 0;
     bool ok = true;
     for (int i = 0; i < frames && ok; ++i) {
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x) {
-                Rgb c = PictureColour(i, y, height);
-                uint8_t* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
-                p[0] = static_cast<uint8_t>(c.r);
-                p[1] = static_cast<uint8_t>(c.g);
-                p[2] = static_cast<uint8_t>(c.b);
-            }
-        av_frame_make_writable(picture);
-        const uint8_t* src[1] = {rgb.data()};
-        int srcStride[1] = {width * 3};
-        sws_scale(scaler, src, srcStride, 0, height, picture->data, picture->linesize);
-        picture->pts = i;
-        ok = detail::EncodeFrames(out.format, out.codec, out.stream, picture);
+        ok = detail::EncodeFrames(out.format, out.codec, out.stream, pictures.Make(i));
         // The sound up to the end of this picture.
         const int64_t until = static_cast<int64_t>(i + 1) * rate / fps;
         while (ok && samplesDone < until) {
@@ -233,8 +230,6 @@ inline bool WriteTestMovieWithTone(const std::string& path, int width, int heigh
     ok = ok && detail::EncodeFrames(out.format, out.codec, out.stream, nullptr);
     ok = ok && detail::EncodeFrames(out.format, audio, audioStream, nullptr);
     ok = ok && av_write_trailer(out.format) == 0;
-    sws_freeContext(scaler);
-    av_frame_free(&picture);
     av_frame_free(&sound);
     return ok;
 }
