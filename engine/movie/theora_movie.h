@@ -72,6 +72,7 @@ struct TheoraMovie {
     theora_state decoder;
     int32_t streamReady;   // the stream state was initialised
     int32_t decoderReady;  // the decoder was initialised
+    int32_t decoderHasPicture;  // the decoder has decoded a frame (decode thread only)
     int32_t serial;
 
     TheoraPageIndexEntry* pageIndex;
