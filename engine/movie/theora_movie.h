@@ -70,8 +70,8 @@ struct TheoraMovie {
     theora_info info;
     theora_comment comment;
     theora_state decoder;
-    int32_t streamReady;   // the stream state was initialised
-    int32_t decoderReady;  // the decoder was initialised
+    int32_t streamReady;        // the stream state was initialised
+    int32_t decoderReady;       // the decoder was initialised
     int32_t decoderHasPicture;  // the decoder has decoded a frame (decode thread only)
     int32_t serial;
 

@@ -144,9 +144,10 @@ void CopyPlane(uint8_t* to, int32_t toStride, const unsigned char* from, int fro
 // decoder has put out a picture, what it would give is not set at all: nothing is stored.
 void StoreFrame(TheoraMovie* movie, int index) {
     yuv_buffer picture{};
-    if (!movie->decoderHasPicture || theora_decode_YUVout(&movie->decoder, &picture) != 0 || picture.y == nullptr ||
-        picture.u == nullptr || picture.v == nullptr || picture.y_width <= 0 ||
-        picture.y_height <= 0 || picture.uv_width <= 0 || picture.uv_height <= 0)
+    if (!movie->decoderHasPicture || theora_decode_YUVout(&movie->decoder, &picture) != 0 ||
+        picture.y == nullptr || picture.u == nullptr || picture.v == nullptr ||
+        picture.y_width <= 0 || picture.y_height <= 0 || picture.uv_width <= 0 ||
+        picture.uv_height <= 0)
         return;
     TheoraFrameStockEntry& entry = movie->stock[index];
     V_EnterCriticalSection(&movie->stockLock);
@@ -225,8 +226,8 @@ int DecodeTheoraFrames(TheoraMovie* movie, int count) {
         if (!NextPacket(movie)) return -1;
         if (theora_packet_isheader(&movie->packet)) continue;
         int32_t frame = movie->decodedFrame.load() + 1;
-        // Frames before the last key frame of the run need no decoding.
-        // An empty packet repeats the frame before it and brings no picture of its own.
+        // Frames before the last key frame of the run need no decoding. An empty packet
+        // repeats the frame before it and brings no picture of its own.
         if ((lastKey < 0 || frame >= lastKey) &&
             theora_decode_packetin(&movie->decoder, &movie->packet) == 0 &&
             movie->packet.bytes > 0)
