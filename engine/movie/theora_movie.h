@@ -84,6 +84,7 @@ struct TheoraMovie {
 
     std::atomic<int32_t> currentFrame;  // -1 before the first seek
     std::atomic<int32_t> decodedFrame;  // frame the decoder holds
+    std::atomic<int32_t> blankFrame;    // frame the decoder holds without any picture, or -1
     int32_t headerCount;
 
     TheoraFrameStockEntry* stock;

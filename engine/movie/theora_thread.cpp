@@ -140,15 +140,19 @@ void CopyPlane(uint8_t* to, int32_t toStride, const unsigned char* from, int fro
                   from + static_cast<ptrdiff_t>(row) * fromStride, static_cast<size_t>(width));
 }
 
-// Stores the decoder's present picture as the decoded frame in the given free entry. Until the
-// decoder has put out a picture, what it would give is not set at all: nothing is stored.
-void StoreFrame(TheoraMovie* movie, int index) {
+// Stores the decoder's present picture as the decoded frame in the given free entry; false when
+// nothing was stored. Until the decoder has put out a picture, what it would give is not set at
+// all: the frame is marked blank, so that the display stops waiting for it.
+bool StoreFrame(TheoraMovie* movie, int index) {
+    if (!movie->decoderHasPicture) {
+        movie->blankFrame.store(movie->decodedFrame.load());
+        return false;
+    }
     yuv_buffer picture{};
-    if (!movie->decoderHasPicture || theora_decode_YUVout(&movie->decoder, &picture) != 0 ||
-        picture.y == nullptr || picture.u == nullptr || picture.v == nullptr ||
-        picture.y_width <= 0 || picture.y_height <= 0 || picture.uv_width <= 0 ||
-        picture.uv_height <= 0)
-        return;
+    if (theora_decode_YUVout(&movie->decoder, &picture) != 0 || picture.y == nullptr ||
+        picture.u == nullptr || picture.v == nullptr || picture.y_width <= 0 ||
+        picture.y_height <= 0 || picture.uv_width <= 0 || picture.uv_height <= 0)
+        return false;
     TheoraFrameStockEntry& entry = movie->stock[index];
     V_EnterCriticalSection(&movie->stockLock);
     bool ok = FitPlanes(&entry, picture);
@@ -163,6 +167,7 @@ void StoreFrame(TheoraMovie* movie, int index) {
         entry.valid.store(1);
     }
     V_LeaveCriticalSection(&movie->stockLock);
+    return ok;
 }
 
 // Moves the decoder forward by the given number of frames, across the end of the movie by
@@ -207,7 +212,8 @@ void FillStock(TheoraMovie* movie) {
         V_Sleep(1);
         return;
     }
-    StoreFrame(movie, index);
+    // A frame that cannot be stored is tried again after a pause, not in a busy loop.
+    if (!StoreFrame(movie, index)) V_Sleep(1);
 }
 
 }  // namespace
@@ -230,8 +236,10 @@ int DecodeTheoraFrames(TheoraMovie* movie, int count) {
         // repeats the frame before it and brings no picture of its own.
         if ((lastKey < 0 || frame >= lastKey) &&
             theora_decode_packetin(&movie->decoder, &movie->packet) == 0 &&
-            movie->packet.bytes > 0)
+            movie->packet.bytes > 0 && !movie->decoderHasPicture) {
             movie->decoderHasPicture = 1;
+            movie->blankFrame.store(-1);
+        }
         result = theora_packet_iskeyframe(&movie->packet) == 1 ? 1 : 0;
         movie->decodedFrame.store(frame);
         ++taken;

@@ -274,8 +274,8 @@ TEST_F(TheoraTest, PagesBehindADamagedPageAtTheFileEndPlay) {
 }
 
 // A movie whose first packet is empty: the decoder has no picture for frame 0, so nothing is
-// shown for it (rather than whatever the decoder's unset picture would point at), and the
-// frames after it play.
+// shown for it (rather than whatever the decoder's unset picture would point at) and the frame
+// is marked blank, which ends the display's wait for it; the frames after it play.
 TEST_F(TheoraTest, AnEmptyFirstPacketShowsNothingUntilAFrameIsDecoded) {
     MovieSpec spec;
     spec.frames = TenColours();
@@ -287,11 +287,14 @@ TEST_F(TheoraTest, AnEmptyFirstPacketShowsNothingUntilAFrameIsDecoded) {
     EXPECT_EQ(movie->keyFrames[0], 0);
     EXPECT_EQ(movie->keyFrames[1], 1);
     EXPECT_EQ(movie->imageCurrent.load(), 0);
+    EXPECT_EQ(movie->blankFrame.load(), 0);
+    EXPECT_EQ(UpdateTheoraFrame(movie, 1, 0), 0);
     for (int i = 0; i < movie->stockCount; ++i) EXPECT_EQ(movie->stock[i].valid.load(), 0);
     for (int i = 1; i < 6; ++i) {
         AdvanceTheoraFrame(movie, 1);
         ExpectFrame(movie, spec.frames[static_cast<size_t>(i - 1)], "frame " + std::to_string(i));
     }
+    EXPECT_EQ(movie->blankFrame.load(), -1);
     Close(movie);
 }
 
