@@ -1,5 +1,5 @@
 // Writes starting inputs of the Theora fuzz target: short Ogg Theora movies with and without
-// a Vorbis track, of several sizes, frame rates and key-frame intervals.
+// a Vorbis track, of several sizes, frame rates and key-frame intervals, and two damaged ones.
 #include <cstdio>
 #include <string>
 
@@ -30,5 +30,18 @@ int main(int argc, char** argv) {
     odd.fpsDenominator = 1001;
     odd.keyInterval = 8;
     WriteFileBytes(folder + "/odd.ogv", EncodeMovie(odd));
+    // Frame pages behind a damaged page that reaches almost to the end of the file.
+    MovieSpec damaged = sound;
+    damaged.vorbis = false;
+    damaged.frames.resize(3);
+    MovieSpec headersOnly = damaged;
+    headersOnly.frames.clear();
+    WriteFileBytes(folder + "/damaged.ogv",
+                   BehindDamagedPage(EncodeMovie(damaged), EncodeMovie(headersOnly).size()));
+    // A first packet that is empty: no picture for frame 0.
+    MovieSpec emptyFirst = plain;
+    emptyFirst.frames.resize(4);
+    emptyFirst.emptyFirst = true;
+    WriteFileBytes(folder + "/empty-first.ogv", EncodeMovie(emptyFirst));
     return 0;
 }

@@ -37,6 +37,8 @@ int FindCurrentEntry(TheoraMovie* movie) {
         int32_t current = movie->currentFrame.load();
         for (int i = 0; i < movie->stockCount; ++i)
             if (movie->stock[i].valid.load() && movie->stock[i].frame == current) return i;
+        // The decoder holds the frame but has no picture of it (none decoded yet).
+        if (movie->blankFrame.load() == current) return -1;
         if (movie->endFlag.load()) return -1;
         if (GetMillisecondsSince(start) > kFrameWaitMs) return -1;
         V_Sleep(0);

@@ -70,8 +70,9 @@ struct TheoraMovie {
     theora_info info;
     theora_comment comment;
     theora_state decoder;
-    int32_t streamReady;   // the stream state was initialised
-    int32_t decoderReady;  // the decoder was initialised
+    int32_t streamReady;        // the stream state was initialised
+    int32_t decoderReady;       // the decoder was initialised
+    int32_t decoderHasPicture;  // the decoder has decoded a frame (decode thread only)
     int32_t serial;
 
     TheoraPageIndexEntry* pageIndex;
@@ -83,6 +84,7 @@ struct TheoraMovie {
 
     std::atomic<int32_t> currentFrame;  // -1 before the first seek
     std::atomic<int32_t> decodedFrame;  // frame the decoder holds
+    std::atomic<int32_t> blankFrame;    // frame the decoder holds without any picture, or -1
     int32_t headerCount;
 
     TheoraFrameStockEntry* stock;

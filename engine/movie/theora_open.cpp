@@ -149,6 +149,7 @@ TheoraMovie* OpenTheoraMovie(const FileAccessFunctions* file, intptr_t fileHandl
     TheoraMovie* movie = new (memory) TheoraMovie{};
     movie->currentFrame.store(-1);
     movie->decodedFrame.store(-1);
+    movie->blankFrame.store(-1);
     ogg_sync_init(&movie->sync);
     theora_info_init(&movie->info);
     theora_comment_init(&movie->comment);

@@ -10,10 +10,14 @@ bool NextPacket(TheoraMovie* movie) {
         int result = ogg_stream_packetout(&movie->stream, &movie->packet);
         if (result > 0) return true;
         if (result < 0) continue;  // a gap in the data: take what follows
-        if (ogg_sync_pageout(&movie->sync, &movie->page) > 0) {
+        int page = ogg_sync_pageout(&movie->sync, &movie->page);
+        if (page > 0) {
             ogg_stream_pagein(&movie->stream, &movie->page);
             continue;
         }
+        // Bytes skipped to the next page start: pages may still wait in what was read, even
+        // once the file is at its end (as the index pass found them).
+        if (page < 0) continue;
         if (movie->file.eof(movie->fileHandle) != 0) return false;
         if (FeedTheoraSyncBuffer(movie, 4096) == 0) return false;
     }
@@ -31,8 +35,9 @@ int32_t StartAtEntry(TheoraMovie* movie, int entry) {
     int32_t frame = e.firstFrame;
     if (entry > 0) {
         for (;;) {
-            if (ogg_sync_pageout(&movie->sync, &movie->page) > 0) break;
-            if (FeedTheoraSyncBuffer(movie, 4096) == 0) return frame;
+            int page = ogg_sync_pageout(&movie->sync, &movie->page);
+            if (page > 0) break;
+            if (page == 0 && FeedTheoraSyncBuffer(movie, 4096) == 0) return frame;
         }
         // The packet completed first on this page began on the page before: it is lost.
         if (ogg_page_continued(&movie->page) &&
@@ -63,7 +68,8 @@ bool SeekInThread(TheoraMovie* movie, int32_t target) {
     if (entry < 0) entry = 0;
     int32_t frame = StartAtEntry(movie, entry);
     movie->decodedFrame.store(frame - 1);
-    if (target >= frame) DecodeTheoraFrames(movie, target - frame + 1);
+    // When the data ends first, the decoder holds the last frame it was given, not the target.
+    if (target >= frame && DecodeTheoraFrames(movie, target - frame + 1) < 0) return true;
     movie->decodedFrame.store(target);
     return true;
 }
@@ -134,13 +140,19 @@ void CopyPlane(uint8_t* to, int32_t toStride, const unsigned char* from, int fro
                   from + static_cast<ptrdiff_t>(row) * fromStride, static_cast<size_t>(width));
 }
 
-// Stores the decoder's present picture as the decoded frame in the given free entry.
-void StoreFrame(TheoraMovie* movie, int index) {
+// Stores the decoder's present picture as the decoded frame in the given free entry; false when
+// nothing was stored. Until the decoder has put out a picture, what it would give is not set at
+// all: the frame is marked blank, so that the display stops waiting for it.
+bool StoreFrame(TheoraMovie* movie, int index) {
+    if (!movie->decoderHasPicture) {
+        movie->blankFrame.store(movie->decodedFrame.load());
+        return false;
+    }
     yuv_buffer picture{};
     if (theora_decode_YUVout(&movie->decoder, &picture) != 0 || picture.y == nullptr ||
         picture.u == nullptr || picture.v == nullptr || picture.y_width <= 0 ||
         picture.y_height <= 0 || picture.uv_width <= 0 || picture.uv_height <= 0)
-        return;
+        return false;
     TheoraFrameStockEntry& entry = movie->stock[index];
     V_EnterCriticalSection(&movie->stockLock);
     bool ok = FitPlanes(&entry, picture);
@@ -155,6 +167,7 @@ void StoreFrame(TheoraMovie* movie, int index) {
         entry.valid.store(1);
     }
     V_LeaveCriticalSection(&movie->stockLock);
+    return ok;
 }
 
 // Moves the decoder forward by the given number of frames, across the end of the movie by
@@ -199,7 +212,8 @@ void FillStock(TheoraMovie* movie) {
         V_Sleep(1);
         return;
     }
-    StoreFrame(movie, index);
+    // A frame that cannot be stored is tried again after a pause, not in a busy loop.
+    if (!StoreFrame(movie, index)) V_Sleep(1);
 }
 
 }  // namespace
@@ -218,9 +232,14 @@ int DecodeTheoraFrames(TheoraMovie* movie, int count) {
         if (!NextPacket(movie)) return -1;
         if (theora_packet_isheader(&movie->packet)) continue;
         int32_t frame = movie->decodedFrame.load() + 1;
-        // Frames before the last key frame of the run need no decoding.
-        if (lastKey < 0 || frame >= lastKey)
-            theora_decode_packetin(&movie->decoder, &movie->packet);
+        // Frames before the last key frame of the run need no decoding. An empty packet
+        // repeats the frame before it and brings no picture of its own.
+        if ((lastKey < 0 || frame >= lastKey) &&
+            theora_decode_packetin(&movie->decoder, &movie->packet) == 0 &&
+            movie->packet.bytes > 0 && !movie->decoderHasPicture) {
+            movie->decoderHasPicture = 1;
+            movie->blankFrame.store(-1);
+        }
         result = theora_packet_iskeyframe(&movie->packet) == 1 ? 1 : 0;
         movie->decodedFrame.store(frame);
         ++taken;

@@ -28,6 +28,7 @@ struct MovieSpec {
     int framesPerPage = 1;      // video pages are flushed after so many frames
     bool vorbis = false;        // add a second of stereo sound
     bool theora = true;
+    bool emptyFirst = false;    // an empty packet (a repeat of no frame) ahead of the frames
 };
 
 namespace movie_files {
@@ -150,6 +151,12 @@ inline std::vector<uint8_t> EncodeMovie(const MovieSpec& spec) {
         int w = static_cast<int>(info.frame_width), h = static_cast<int>(info.frame_height);
         std::vector<uint8_t> y(static_cast<size_t>(w * h)), cb(static_cast<size_t>(w * h / 4)),
             cr(static_cast<size_t>(w * h / 4));
+        if (spec.emptyFirst) {
+            unsigned char none = 0;
+            ogg_packet empty{};
+            empty.packet = &none;
+            ogg_stream_packetin(&video, &empty);
+        }
         for (size_t i = 0; i < spec.frames.size(); ++i) {
             const FlatFrame& f = spec.frames[i];
             for (int row = 0; row < h; ++row)
@@ -182,6 +189,25 @@ inline std::vector<uint8_t> EncodeMovie(const MovieSpec& spec) {
     ogg_stream_clear(&video);
     th_comment_clear(&comment);
     th_info_clear(&info);
+    return out;
+}
+
+// The movie with a damaged page put between its header pages (the first headerBytes) and its
+// frame pages: the page claims all the frame pages as its body and fails its check, so only a
+// reader that looks again inside it, after the whole file is read, finds the frames. A few
+// bytes that are no page follow.
+inline std::vector<uint8_t> BehindDamagedPage(const std::vector<uint8_t>& movie,
+                                              size_t headerBytes) {
+    const size_t data = movie.size() - headerBytes;
+    std::vector<uint8_t> out(movie.begin(), movie.begin() + static_cast<ptrdiff_t>(headerBytes));
+    const uint8_t page[26] = {'O', 'g', 'g', 'S', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                              2, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0};  // serial 2, check 0
+    out.insert(out.end(), page, page + 26);
+    out.push_back(static_cast<uint8_t>((data + 254) / 255));
+    for (size_t left = data; left > 0; left -= left < 255 ? left : 255)
+        out.push_back(static_cast<uint8_t>(left < 255 ? left : 255));
+    out.insert(out.end(), movie.begin() + static_cast<ptrdiff_t>(headerBytes), movie.end());
+    out.insert(out.end(), 16, 0x5A);
     return out;
 }
 

@@ -249,6 +249,55 @@ TEST_F(TheoraTest, RefusesWhatIsNoTheoraMovie) {
     EXPECT_EQ(Open(Write("noframes.ogv", EncodeMovie(none))), nullptr);
 }
 
+// A damaged page whose claimed length reaches over all the frame pages, just short of the end
+// of the file: its check fails only once the whole file is read, and the pages it seemed to
+// hold are still there to play.
+TEST_F(TheoraTest, PagesBehindADamagedPageAtTheFileEndPlay) {
+    MovieSpec spec;
+    spec.frames = TenColours();
+    spec.framesPerPage = 3;
+    std::vector<uint8_t> whole = EncodeMovie(spec);
+    const size_t headers = EncodeMovie(MovieSpec{}).size();
+    ASSERT_LT(whole.size() - headers, 255u * 255u);
+    TheoraMovie* movie = Open(Write("damaged-page.ogv", BehindDamagedPage(whole, headers)), 4);
+    ASSERT_NE(movie, nullptr);
+    EXPECT_EQ(movie->totalFrames, 10);
+    movie->imageCurrent.store(0);  // brought once by the open
+    ExpectFrame(movie, spec.frames[0], "frame 0");
+    for (int i = 1; i < 10; ++i) {
+        AdvanceTheoraFrame(movie, 1);
+        ExpectFrame(movie, spec.frames[i], "step " + std::to_string(i));
+    }
+    SeekTheoraFrame(movie, 5);
+    ExpectFrame(movie, spec.frames[5], "seek 5");
+    Close(movie);
+}
+
+// A movie whose first packet is empty: the decoder has no picture for frame 0, so nothing is
+// shown for it (rather than whatever the decoder's unset picture would point at) and the frame
+// is marked blank, which ends the display's wait for it; the frames after it play.
+TEST_F(TheoraTest, AnEmptyFirstPacketShowsNothingUntilAFrameIsDecoded) {
+    MovieSpec spec;
+    spec.frames = TenColours();
+    spec.frames.resize(5);
+    spec.emptyFirst = true;
+    TheoraMovie* movie = Open(Write("empty-first.ogv", EncodeMovie(spec)), 2);
+    ASSERT_NE(movie, nullptr);
+    ASSERT_EQ(movie->totalFrames, 6);
+    EXPECT_EQ(movie->keyFrames[0], 0);
+    EXPECT_EQ(movie->keyFrames[1], 1);
+    EXPECT_EQ(movie->imageCurrent.load(), 0);
+    EXPECT_EQ(movie->blankFrame.load(), 0);
+    EXPECT_EQ(UpdateTheoraFrame(movie, 1, 0), 0);
+    for (int i = 0; i < movie->stockCount; ++i) EXPECT_EQ(movie->stock[i].valid.load(), 0);
+    for (int i = 1; i < 6; ++i) {
+        AdvanceTheoraFrame(movie, 1);
+        ExpectFrame(movie, spec.frames[static_cast<size_t>(i - 1)], "frame " + std::to_string(i));
+    }
+    EXPECT_EQ(movie->blankFrame.load(), -1);
+    Close(movie);
+}
+
 TEST_F(TheoraTest, DamagedDataPlaysWhatIsThere) {
     MovieSpec spec;
     spec.frames = TenColours();
