@@ -22,6 +22,7 @@
 #include "game_colors.h"
 #include "game_engine.h"
 #include "sequence.h"
+#include "game_scratch_folder.h"
 #include "velk.h"
 #include "world.h"
 
@@ -29,32 +30,9 @@ namespace {
 
 constexpr int kFramesPerRun = 600;  // ten seconds of play, then a fresh full world
 
-// The library writes Log.txt and the run its log into a scratch folder that holds a link to the
-// game's data; the folder is removed at exit.
-struct ScratchFolder {
-    std::string path;
-    std::filesystem::path home;
-    ScratchFolder() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "velk-bench-game-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) return;
-        path = pattern;
-        std::error_code error;
-        home = std::filesystem::current_path(error);
-        std::filesystem::create_directory_symlink(VELK_GAME_DATA "/Data", path + "/Data", error);
-        std::filesystem::current_path(path, error);
-    }
-    ~ScratchFolder() {
-        std::error_code error;
-        if (path.empty()) return;
-        std::filesystem::current_path(home, error);
-        std::filesystem::remove_all(path, error);
-    }
-};
-
 // The library started once for all benchmarks, on the software path without a display.
 bool StartLibrary() {
-    static const ScratchFolder folder;
+    static const GameScratchFolder folder("velk-bench-game");
     static const bool started = [] {
         const char* display = std::getenv("DISPLAY");
         if (display == nullptr || *display == 0) setenv("SDL_VIDEODRIVER", "dummy", 0);

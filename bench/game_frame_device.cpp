@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "alternate.h"
 #include "game_colors.h"
 #include "game_engine.h"
 #include "graphics/device.h"
@@ -32,6 +33,7 @@
 #include "graphics/screen.h"
 #include "platform/d3d9.h"
 #include "platform/d3d9_gl.h"
+#include "game_scratch_folder.h"
 #include "sequence.h"
 #include "velk.h"
 #include "world.h"
@@ -39,33 +41,6 @@
 namespace {
 
 constexpr int kFramesPerRound = 120;
-
-struct ScratchFolder {
-    std::string path;
-    std::filesystem::path home;
-    ScratchFolder() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "velk-bench-device-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) return;
-        path = pattern;
-        std::error_code error;
-        home = std::filesystem::current_path(error);
-        std::filesystem::create_directory_symlink(VELK_GAME_DATA "/Data", path + "/Data", error);
-        std::filesystem::current_path(path, error);
-    }
-    ~ScratchFolder() {
-        std::error_code error;
-        if (path.empty()) return;
-        std::filesystem::current_path(home, error);
-        std::filesystem::remove_all(path, error);
-    }
-};
-
-double ThreadSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
 
 std::string Load() {
     std::ifstream in("/proc/loadavg");
@@ -133,13 +108,13 @@ PathResult Play(bool device, uint32_t seed, int frames) {
             PresentScreen();
         }
         V_D3D9GlResetCounts();
-        double start = ThreadSeconds();
+        double start = alternate::ThreadCpu();
         for (int i = 0; i < frames; ++i) {
             run->Update(nullptr);
             PresentScreen();
             result.mostGlDraws = std::max(result.mostGlDraws, V_D3D9GlLastFrameCounts().glDraws);
         }
-        result.cpuPerFrame = (ThreadSeconds() - start) / frames;
+        result.cpuPerFrame = (alternate::ThreadCpu() - start) / frames;
         V_D3D9GlFrameCounts total = V_D3D9GlTotalCounts();
         uint64_t n = std::max<uint64_t>(1, V_D3D9GlPresentedFrames());
         // Rounded to the nearest whole count.
@@ -254,7 +229,7 @@ int MemoryRun(int seconds, bool device) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    ScratchFolder folder;
+    GameScratchFolder folder("velk-bench-device");
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     SetGameRunFolder(folder.path.c_str());
     for (int i = 1; i < argc; ++i) {
