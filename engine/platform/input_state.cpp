@@ -9,15 +9,18 @@
 
 namespace {
 
+// Keys by SDL scancode, then the eight mouse buttons.
+constexpr int kButtonSlot = SDL_NUM_SCANCODES;
+constexpr int kSlotCount = SDL_NUM_SCANCODES + 8;
+
 struct KeyMouseState {
     std::mutex lock;
-    bool keys[SDL_NUM_SCANCODES] = {};
-    // Per key: when its press was converted (SDL ticks), the press's own event time, and when a
-    // release converted early takes effect (0: none pending).
-    uint32_t convertedAt[SDL_NUM_SCANCODES] = {};
-    uint32_t pressedAt[SDL_NUM_SCANCODES] = {};
-    uint32_t releaseDue[SDL_NUM_SCANCODES] = {};
-    uint32_t buttons = 0;
+    bool down[kSlotCount] = {};
+    // Per key or button: when its press was converted (SDL ticks), the press's own event time,
+    // and when a release converted early takes effect (0: none pending).
+    uint32_t convertedAt[kSlotCount] = {};
+    uint32_t pressedAt[kSlotCount] = {};
+    uint32_t releaseDue[kSlotCount] = {};
     int dx = 0;
     int dy = 0;
     int wheel = 0;
@@ -29,50 +32,52 @@ KeyMouseState& State() {
     return *state;
 }
 
-}  // namespace
-
-namespace {
-
-void ChangeKey(KeyMouseState& state, int scancode, bool down) {
-    if (state.keys[scancode] == down) return;
-    state.keys[scancode] = down;
-    if (state.keyboardEvent != nullptr) V_SetEvent(state.keyboardEvent);
+void Change(KeyMouseState& state, int slot, bool down) {
+    if (state.down[slot] == down) return;
+    state.down[slot] = down;
+    if (slot < kButtonSlot && state.keyboardEvent != nullptr) V_SetEvent(state.keyboardEvent);
 }
 
 // Applies a pending release once its time has come.
-void ApplyDueRelease(KeyMouseState& state, int scancode, uint32_t now) {
-    uint32_t due = state.releaseDue[scancode];
+void ApplyDueRelease(KeyMouseState& state, int slot, uint32_t now) {
+    uint32_t due = state.releaseDue[slot];
     if (due == 0 || static_cast<int32_t>(now - due) < 0) return;
-    state.releaseDue[scancode] = 0;
-    ChangeKey(state, scancode, false);
+    state.releaseDue[slot] = 0;
+    Change(state, slot, false);
+}
+
+// A press or release of a key or button with its event time. A release converted sooner after
+// its press's conversion than the press was really held waits until it has been.
+void SetSlotAt(int slot, bool down, uint32_t eventTime) {
+    KeyMouseState& state = State();
+    std::lock_guard<std::mutex> guard(state.lock);
+    uint32_t now = SDL_GetTicks();
+    if (down) {
+        // A new press (not a repeat of a held key) starts its own time.
+        if (!state.down[slot] || state.releaseDue[slot] != 0) {
+            state.convertedAt[slot] = now;
+            state.pressedAt[slot] = eventTime;
+        }
+        state.releaseDue[slot] = 0;
+        Change(state, slot, true);
+        return;
+    }
+    if (!state.down[slot]) return;
+    uint32_t held = eventTime - state.pressedAt[slot];
+    uint32_t due = state.convertedAt[slot] + held;
+    if (static_cast<int32_t>(due - now) > 0) {
+        state.releaseDue[slot] = due != 0 ? due : 1;
+        return;
+    }
+    state.releaseDue[slot] = 0;
+    Change(state, slot, false);
 }
 
 }  // namespace
 
 void InputStateSetKeyAt(int scancode, bool down, uint32_t eventTime) {
     if (scancode <= 0 || scancode >= SDL_NUM_SCANCODES) return;
-    KeyMouseState& state = State();
-    std::lock_guard<std::mutex> guard(state.lock);
-    uint32_t now = SDL_GetTicks();
-    if (down) {
-        // A new press (not a repeat of a held key) starts its own time.
-        if (!state.keys[scancode] || state.releaseDue[scancode] != 0) {
-            state.convertedAt[scancode] = now;
-            state.pressedAt[scancode] = eventTime;
-        }
-        state.releaseDue[scancode] = 0;
-        ChangeKey(state, scancode, true);
-        return;
-    }
-    if (!state.keys[scancode]) return;
-    uint32_t held = eventTime - state.pressedAt[scancode];
-    uint32_t due = state.convertedAt[scancode] + held;
-    if (static_cast<int32_t>(due - now) > 0) {
-        state.releaseDue[scancode] = due != 0 ? due : 1;
-        return;
-    }
-    state.releaseDue[scancode] = 0;
-    ChangeKey(state, scancode, false);
+    SetSlotAt(scancode, down, eventTime);
 }
 
 void InputStateSetKey(int scancode, bool down) { InputStateSetKeyAt(scancode, down, SDL_GetTicks()); }
@@ -82,21 +87,28 @@ bool InputStateIsKeyDown(int scancode) {
     KeyMouseState& state = State();
     std::lock_guard<std::mutex> guard(state.lock);
     ApplyDueRelease(state, scancode, SDL_GetTicks());
-    return state.keys[scancode];
+    return state.down[scancode];
+}
+
+void InputStateSetMouseButtonAt(int sdlButton, bool down, uint32_t eventTime) {
+    if (sdlButton < 1 || sdlButton > 8) return;
+    SetSlotAt(kButtonSlot + sdlButton - 1, down, eventTime);
 }
 
 void InputStateSetMouseButton(int sdlButton, bool down) {
-    if (sdlButton < 1 || sdlButton > 8) return;
-    KeyMouseState& state = State();
-    std::lock_guard<std::mutex> guard(state.lock);
-    uint32_t bit = 1u << (sdlButton - 1);
-    state.buttons = down ? state.buttons | bit : state.buttons & ~bit;
+    InputStateSetMouseButtonAt(sdlButton, down, SDL_GetTicks());
 }
 
 uint32_t InputStateMouseButtons() {
     KeyMouseState& state = State();
     std::lock_guard<std::mutex> guard(state.lock);
-    return state.buttons;
+    uint32_t now = SDL_GetTicks();
+    uint32_t buttons = 0;
+    for (int b = 0; b < 8; ++b) {
+        ApplyDueRelease(state, kButtonSlot + b, now);
+        if (state.down[kButtonSlot + b]) buttons |= 1u << b;
+    }
+    return buttons;
 }
 
 void InputStateAddMouseMotion(int dx, int dy, int wheelSteps) {
@@ -125,8 +137,7 @@ void InputStateSetKeyboardEvent(V_HANDLE event) {
 void InputStateReset() {
     KeyMouseState& state = State();
     std::lock_guard<std::mutex> guard(state.lock);
-    for (bool& key : state.keys) key = false;
+    for (bool& down : state.down) down = false;
     for (uint32_t& due : state.releaseDue) due = 0;
-    state.buttons = 0;
     state.dx = state.dy = state.wheel = 0;
 }

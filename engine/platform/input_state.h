@@ -13,7 +13,9 @@ void InputStateSetKey(int scancode, bool down);
 // held, so that readers polling once per frame see every press held for at least a frame.
 void InputStateSetKeyAt(int scancode, bool down, uint32_t eventTime);
 bool InputStateIsKeyDown(int scancode);
-// SDL button numbers 1..8 (1 left, 2 middle, 3 right, 4 and 5 the side buttons).
+// SDL button numbers 1..8 (1 left, 2 middle, 3 right, 4 and 5 the side buttons). A click
+// converted in one batch with its release is kept down as long as it was held, as keys are.
+void InputStateSetMouseButtonAt(int sdlButton, bool down, uint32_t eventTime);
 void InputStateSetMouseButton(int sdlButton, bool down);
 // Bit b set: SDL button b + 1 is held.
 uint32_t InputStateMouseButtons();

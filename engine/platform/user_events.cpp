@@ -214,7 +214,8 @@ void ConvertMouseEvent(const SDL_Event& event) {
     InputState& state = State();
     if (event.type == SDL_MOUSEMOTION) InputStateAddMouseMotion(event.motion.xrel, event.motion.yrel, 0);
     if (event.type == SDL_MOUSEBUTTONDOWN || event.type == SDL_MOUSEBUTTONUP)
-        InputStateSetMouseButton(event.button.button, event.type == SDL_MOUSEBUTTONDOWN);
+        InputStateSetMouseButtonAt(event.button.button, event.type == SDL_MOUSEBUTTONDOWN,
+                                   event.button.timestamp);
     uint32_t sdlId = event.type == SDL_MOUSEWHEEL ? event.wheel.windowID : event.motion.windowID;
     UserWindow* window = EventWindow(sdlId);
     if (window == nullptr) return;

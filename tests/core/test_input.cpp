@@ -129,6 +129,44 @@ TEST_F(InputLibrary, PressHeldAcrossASlowFrameIsSeenOnEveryPath) {
     }
 }
 
+TEST_F(InputLibrary, ClickHeldAcrossASlowFrameIsSeenOnBothMousePaths) {
+    for (int path = 0; path < 2; ++path) {
+        SCOPED_TRACE(path);
+        Start(path == 0 ? 8 : 0);
+        // A click held 0.3 s while the frame is busy: the next frame converts both events.
+        Button(SDL_BUTTON_LEFT, true);
+        SDL_Delay(300);
+        Button(SDL_BUTTON_LEFT, false);
+        ProcessMessageLocked();
+        EXPECT_EQ(GetMouseButtons(), 1) << "the click is seen by the frame";
+        int released = 0;
+        for (int i = 0; i < 300 && !released; ++i) {
+            Pump(1);
+            released = GetMouseButtons() == 0;
+        }
+        EXPECT_TRUE(released);
+        // Pressed and released at the same moment: nothing to see once both are converted.
+        Button(SDL_BUTTON_RIGHT, true);
+        Button(SDL_BUTTON_RIGHT, false);
+        Pump();
+        EXPECT_EQ(GetMouseButtons(), 0);
+        // Pressed again while the early release waits: the button stays down.
+        Button(SDL_BUTTON_MIDDLE, true);
+        SDL_Delay(200);
+        Button(SDL_BUTTON_MIDDLE, false);
+        Button(SDL_BUTTON_MIDDLE, true);
+        ProcessMessageLocked();
+        SDL_Delay(300);
+        Pump();
+        EXPECT_EQ(GetMouseButtons(), 4);
+        Button(SDL_BUTTON_MIDDLE, false);
+        Pump();
+        EXPECT_EQ(GetMouseButtons(), 0);
+        EXPECT_EQ(EndLibraryLocked(), 0);
+        started_ = false;
+    }
+}
+
 TEST_F(InputLibrary, KeyNumbersRightShiftAndEnterThroughDirectInput) {
     Start(7);
     EXPECT_EQ(g_Input.directInput8, 0);
