@@ -62,13 +62,6 @@ Bytes FlatGreyJpeg(int width, int height, size_t scanBytes) {
     return b;
 }
 
-struct Loaded {
-    ImageRecord r = {};
-    int result = -1;
-    Loaded(ImageLoader loader, const Bytes& bytes) { result = LoadWith(loader, bytes, &r); }
-    ~Loaded() { ReleaseImageRecord(&r); }
-};
-
 }  // namespace
 
 TEST(LoadBmp, OnePixelSixteenAndThirtyTwoBitFiles) {

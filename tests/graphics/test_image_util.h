@@ -36,6 +36,16 @@ inline int LoadWith(ImageLoader loader, const Bytes& bytes, ImageRecord* record)
     return loader(&stream.holder, record);
 }
 
+// One loader's result over bytes; the record is released with it.
+struct Loaded {
+    ImageRecord r = {};
+    int result = -1;
+    Loaded(ImageLoader loader, const Bytes& bytes) { result = LoadWith(loader, bytes, &r); }
+    ~Loaded() { ReleaseImageRecord(&r); }
+    Loaded(const Loaded&) = delete;
+    Loaded& operator=(const Loaded&) = delete;
+};
+
 inline void Put8(Bytes& b, uint32_t v) { b.push_back(static_cast<uint8_t>(v)); }
 inline void Put16(Bytes& b, uint32_t v) {
     Put8(b, v);

@@ -56,13 +56,6 @@ Bytes StoreRows(std::vector<Bytes> rows, bool bottomUp) {
     return out;
 }
 
-struct Loaded {
-    ImageRecord r = {};
-    int result = -1;
-    Loaded(ImageLoader loader, const Bytes& bytes) { result = LoadWith(loader, bytes, &r); }
-    ~Loaded() { ReleaseImageRecord(&r); }
-};
-
 }  // namespace
 
 TEST(LoadBmp, TwentyFourBitRowOrdersGiveTheSameRecord) {
