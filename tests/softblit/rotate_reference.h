@@ -1,0 +1,306 @@
+// A plain model of the rotated draw, written from its rules and kept apart from the kernel: which
+// source texel each destination pixel takes (the 14.18 geometry and walk), and what the texel does
+// to the pixel under each blend mode, for 16-bit and 32-bit, direct, alpha and palette sources.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "blit_test_support.h"
+
+// The texel each destination pixel takes by the exact rules of the rotated draw: the 14.18
+// sine and cosine of the library's float values, the corners and the box with its margins, the
+// start values on the box's left edge in float, the row steps in 64-bit, and the walk in 32-bit
+// arithmetic that wraps. Empty when the call draws nothing (a truncation out of range, an empty
+// box, no rows).
+struct ReferencePixel {
+    int x, y;      // destination
+    int u, v;      // source
+};
+
+inline bool Truncated(float value, int64_t* out) {
+    if (!(std::fabs(value) < 2147483648.0f)) return false;
+    *out = TruncateFloatToInt(value);
+    return true;
+}
+
+// The 14.18 sines and cosines of -angle (minus) and angle (plus), and the four corners of the
+// scaled source about (x, y): top-left, bottom-left, bottom-right, top-right. False when a value
+// leaves the 32-bit range.
+struct RotationFrame {
+    int64_t sMinus, cMinus, sPlus, cPlus;
+    int64_t cornerX[4], cornerY[4];
+};
+
+inline bool ReferenceFrame(int w, int h, int x, int y, float angle, float scale, RotationFrame* f) {
+    if (!std::isfinite(angle) || !std::isfinite(scale)) return false;
+    float sn, cn, sp, cp;
+    ComputeSinCos(-angle, &sn, &cn);
+    ComputeSinCos(angle, &sp, &cp);
+    if (!Truncated(sn * 262144.0f, &f->sMinus) || !Truncated(cn * 262144.0f, &f->cMinus) ||
+        !Truncated(sp * 262144.0f, &f->sPlus) || !Truncated(cp * 262144.0f, &f->cPlus))
+        return false;
+    float hw = static_cast<float>(w) * scale * 0.5f, hh = static_cast<float>(h) * scale * 0.5f;
+    float a = hw * static_cast<float>(f->cPlus), b = hw * static_cast<float>(f->sPlus);
+    float c = hh * static_cast<float>(f->cPlus), d = hh * static_cast<float>(f->sPlus);
+    const float offsets[4][2] = {{d - a, -c - b}, {-a - d, c - b}, {a - d, c + b}, {a + d, b - c}};
+    for (int i = 0; i < 4; ++i) {
+        int64_t ox, oy;
+        if (!Truncated(offsets[i][0], &ox) || !Truncated(offsets[i][1], &oy)) return false;
+        f->cornerX[i] = int64_t{x} * 262144 + ox;
+        f->cornerY[i] = int64_t{y} * 262144 + oy;
+    }
+    return true;
+}
+
+// The eight points the mirrored draw hands to the quadrilateral: corners 3, 0, 2, 1 in whole
+// pixels (truncated toward zero).
+inline void ReferenceTurnedPoints(const RotationFrame& f, int32_t points[8]) {
+    const int order[4] = {3, 0, 2, 1};
+    for (int i = 0; i < 4; ++i) {
+        points[2 * i] = static_cast<int32_t>(f.cornerX[order[i]] / 262144);
+        points[2 * i + 1] = static_cast<int32_t>(f.cornerY[order[i]] / 262144);
+    }
+}
+
+inline std::vector<ReferencePixel> ReferenceRotation(int destWidth, int destHeight, int w, int h, int x,
+                                                     int y, float angle, float scale) {
+    std::vector<ReferencePixel> drawn;
+    RotationFrame f;
+    if (scale == 0.0f || !ReferenceFrame(w, h, x, y, angle, scale, &f)) return drawn;
+    const int64_t sMinus = f.sMinus, cMinus = f.cMinus, cPlus = f.cPlus;
+    int64_t cu, cv;
+    if (!Truncated(static_cast<float>(cPlus) / scale, &cu) ||
+        !Truncated(static_cast<float>(sMinus) / scale, &cv))
+        return drawn;
+    int64_t minX = f.cornerX[0], maxX = f.cornerX[0], minY = f.cornerY[0], maxY = f.cornerY[0];
+    for (int i = 1; i < 4; ++i) {
+        minX = std::min(minX, f.cornerX[i]);
+        maxX = std::max(maxX, f.cornerX[i]);
+        minY = std::min(minY, f.cornerY[i]);
+        maxY = std::max(maxY, f.cornerY[i]);
+    }
+    if (minY == maxY) return drawn;
+    const V_RECT& area = g_DrawSettings.drawArea;
+    int64_t left = std::clamp<int64_t>(minX / 262144 - 2, std::max(area.left, 0), std::min(area.right, destWidth));
+    int64_t right = std::clamp<int64_t>(maxX / 262144 + 4, std::max(area.left, 0), std::min(area.right, destWidth));
+    int64_t top = std::clamp<int64_t>(minY / 262144 - 2, std::max(area.top, 0), std::min(area.bottom, destHeight));
+    int64_t bottom = std::clamp<int64_t>(maxY / 262144 + 4, std::max(area.top, 0), std::min(area.bottom, destHeight));
+    if (left >= right || top >= bottom) return drawn;
+    int64_t ex = left - x, et = top - y, eb = bottom - y;
+    int64_t uTop, vTop, uBottom, vBottom;
+    if (!Truncated(static_cast<float>(ex * cMinus - et * sMinus) / scale, &uTop) ||
+        !Truncated(static_cast<float>(et * cMinus + ex * sMinus) / scale, &vTop) ||
+        !Truncated(static_cast<float>(ex * cMinus - eb * sMinus) / scale, &uBottom) ||
+        !Truncated(static_cast<float>(eb * cMinus + ex * sMinus) / scale, &vBottom))
+        return drawn;
+    const int64_t rows = bottom - top;
+    const int64_t ru = (uBottom - uTop) / rows, rv = (vBottom - vTop) / rows;
+    const uint32_t uLimit = uint32_t(w) << 18, vLimit = uint32_t(h) << 18;
+    for (int64_t k = 0; k < rows; ++k) {
+        uint32_t u = uint32_t(uTop + (w >> 1) * 262144) + uint32_t(k) * uint32_t(ru);
+        uint32_t v = uint32_t(vTop + (h >> 1) * 262144) + uint32_t(k) * uint32_t(rv);
+        for (int64_t i = left; i < right; ++i, u += uint32_t(cu), v += uint32_t(cv))
+            if (u < uLimit && v < vLimit)
+                drawn.push_back({int(i), int(top + k), int(u >> 18), int(v >> 18)});
+    }
+    return drawn;
+}
+
+namespace rotated {
+
+// The facts of one call that pick the per-pixel operation.
+struct Call {
+    bool wide;       // 32-bit images
+    bool palette;    // the source's pixels are indices
+    bool alpha;      // the source carries an alpha byte per pixel
+    bool keyed;      // transparent flag
+    bool blend;      // a blend image weighs each pixel
+    bool white;      // bright colour 0xFFFFFF
+    int mode;
+    int p;
+    int k[3];        // bright bytes: blue, green, red
+    uint32_t key;    // the source's transparent colour
+};
+
+// floor(x * k / 255), the bright table.
+inline int64_t Bright(int64_t x, int k) { return x * k / 255; }
+// (d << n + (x - d) * w) >> n; the sum is never negative.
+inline int64_t Step(int64_t d, int64_t x, int64_t w, int n) { return ((d << n) + (x - d) * w) >> n; }
+
+inline uint32_t Add32(uint32_t d, uint32_t e) {
+    uint32_t x = (d & 0x00FEFEFF) + (e & 0x00FEFEFF), q = x & 0x01010100;
+    return x | (q - (q >> 8)) | ((d | e) & 0x00010100);
+}
+inline uint32_t Subtract32(uint32_t d, uint32_t e) {
+    uint32_t x = (d | 0x01010100) - (e & 0xFEFEFEFF), q = x & 0x01010100;
+    return (q - (q >> 8)) & x;
+}
+inline uint32_t Add16(uint32_t d, uint32_t c) {
+    uint32_t x = (d & 0xF7DEF7DF) + (c & 0xF7DEF7DF), q = x & 0x08210820;
+    return (x | (q - (q >> 5)) | ((d | c) & 0x0820)) & 0xFFFF;
+}
+inline uint32_t Subtract16(uint32_t d, uint32_t c) {
+    uint32_t x = (d | 0x08210820) - (c & 0xF7DEF7DF), q = x & 0x08210820;
+    return (q - (q >> 5)) & x & 0xFFFF;
+}
+
+// False when the call draws nothing at all (refused mode, or p = 0 where that ends the call).
+// Mode 1 at p = 255 becomes mode 0.
+inline bool Draws(Call& c) {
+    if (c.mode < 0 || c.mode > 11 || (c.mode >= 5 && c.mode <= 9)) return false;
+    if (c.mode == 1 && c.p == 255) c.mode = 0;
+    if ((c.mode == 1 || c.mode == 2) && c.p == 0) return false;
+    if (c.mode == 3 && c.p == 0 && !c.palette) return false;
+    return true;
+}
+
+// One texel onto one 32-bit pixel: raw is the stored source pixel (the index for a palette source),
+// s its colour, a its alpha, b the blend weight. False when the pixel is skipped.
+inline bool Pixel32(const Call& c, uint32_t& d, uint32_t raw, uint32_t s, int a, int b) {
+    if (c.keyed && !c.alpha && raw == c.key) return false;
+    if (c.keyed && c.alpha && a == 0 && c.mode <= 3) return false;
+    const bool hasA = c.alpha && !(c.keyed && a == 255);
+    int64_t w = 1;
+    int m = 0;
+    if (c.blend) w *= b, ++m;
+    if (hasA) w *= a, ++m;
+    const bool usesP = c.mode == 1 || c.mode == 2 || c.mode == 3 || c.mode == 10 || c.mode == 11;
+    if (usesP) w *= c.p, ++m;
+    if (c.mode == 0 && m == 0 && c.white) {
+        d = s;
+        return true;
+    }
+    int64_t out[3];
+    for (int i = 0; i < 3; ++i) {
+        int64_t sc = (s >> (8 * i)) & 0xFF, dc = (d >> (8 * i)) & 0xFF;
+        if (c.mode == 10) sc = 255 - sc;
+        int64_t sb = c.white ? sc : Bright(sc, c.k[i]);
+        switch (c.mode) {
+        case 0: out[i] = m == 0 ? sb : Step(dc, sb, w, 8 * m); break;
+        case 1:
+        case 10: out[i] = Step(dc, sb, w, 8 * m); break;
+        case 11: out[i] = Step(dc, (sb * dc) >> 8, w, 8 * m); break;
+        case 4: out[i] = (dc * sb * w) >> (8 * (m + 1)); break;
+        default: out[i] = m == 1 ? Bright(sb, c.p) : (sb * w) >> (8 * m); break; // 2, 3: contribution
+        }
+    }
+    uint32_t packed = uint32_t(out[0]) | uint32_t(out[1]) << 8 | uint32_t(out[2]) << 16;
+    if (c.mode == 2) d = Add32(d, packed);
+    else if (c.mode == 3) d = Subtract32(d, packed);
+    else d = (d & 0xFF000000u) | packed;
+    return true;
+}
+
+// One texel onto one 16-bit R5G6B5 pixel, with the same arguments.
+inline bool Pixel16(const Call& c, uint32_t& d, uint32_t raw, uint32_t s, int a, int b) {
+    if (c.keyed && !c.alpha && raw == c.key) return false;
+    if (c.keyed && c.alpha && a == 0 && c.mode != 4) return false;
+    const bool hasA = c.alpha && !(c.keyed && a == 255);
+    const int shift[3] = {0, 5, 11}, width[3] = {5, 6, 5};
+    int64_t out[3];
+    for (int i = 0; i < 3; ++i) {
+        const int64_t top = (1 << width[i]) - 1;
+        const int64_t sf = (s >> shift[i]) & top, df = (d >> shift[i]) & top;
+        const int64_t sb = c.white ? sf : Bright(sf, c.k[i]);
+        const int n = width[i];
+        switch (c.mode) {
+        case 0:
+            if (c.blend) out[i] = hasA ? Step(df, sb, int64_t{b} * a, 16) : Step(df, sb, b, 8);
+            else out[i] = hasA ? Step(df, sb, a, 8) : sb;
+            break;
+        case 1:
+        case 10:
+        case 11: {
+            int64_t x = c.mode == 1    ? sb
+                        : c.mode == 10 ? (c.white ? top - sf : Bright(top - sf, c.k[i]))
+                                       : (sb * df) >> n;
+            if (c.mode == 11 && i == 1 && hasA && !c.blend && c.white) {
+                int64_t g = 32 * df, product = (sf * df) >> 1;
+                out[i] = ((g << 16) + (product - g) * a * c.p) >> 21;
+            } else if (c.blend) {
+                out[i] = hasA ? Step(df, x, int64_t{b} * a * c.p, 24) : Step(df, x, int64_t{b} * c.p, 16);
+            } else {
+                out[i] = hasA ? Step(df, x, int64_t{a} * c.p, 16) : df + (x - df) * c.p / 255;
+            }
+            break;
+        }
+        case 4:
+            if (c.blend) out[i] = hasA ? (df * sb * b * a) >> (n + 16) : (df * sb * b) >> (n + 8);
+            else out[i] = hasA ? (df * sb * a) >> (n + 8) : (df * sb) >> n;
+            break;
+        default: { // 2, 3: the colour to add or subtract
+            int64_t y;
+            if (c.blend) y = hasA ? (sb * b * a) >> 16 : (sb * b) >> 8;
+            else y = hasA ? (c.white ? (sf * a) >> 8 : Bright((sf * a) >> 8, c.k[i])) : sb;
+            out[i] = Bright(y, c.p);
+            break;
+        }
+        }
+    }
+    uint32_t packed = uint32_t(out[0]) | uint32_t(out[1]) << 5 | uint32_t(out[2]) << 11;
+    if (c.mode == 2) d = Add16(d, packed);
+    else if (c.mode == 3) d = Subtract16(d, packed);
+    else d = packed;
+    return true;
+}
+
+// Reads the stored pixel of an image (view) at (x, y): 1, 2 or 4 bytes.
+inline uint32_t Stored(const MEMIMG* image, int x, int y) {
+    int bytes = GetMemImgBytesPerPixel(image->base);
+    uint32_t value = 0;
+    std::memcpy(&value, image->pixels + static_cast<size_t>(image->base->pitch) * y + static_cast<size_t>(bytes) * x,
+                bytes);
+    return value;
+}
+inline void Store(MEMIMG* image, int x, int y, uint32_t value) {
+    int bytes = GetMemImgBytesPerPixel(image->base);
+    std::memcpy(image->pixels + static_cast<size_t>(image->base->pitch) * y + static_cast<size_t>(bytes) * x, &value,
+                bytes);
+}
+
+// The whole unmirrored rotated draw by the model, under the current draw settings. Returns the
+// number of destination pixels that reached a texel (drawn or skipped by the texel's rules).
+inline int Draw(MEMIMG* dest, const MEMIMG* src, int x, int y, float angle, float scale, int trans,
+                 const MEMIMG* blend) {
+    const MemImgBase* sb = src->base;
+    const MemImgBase* db = dest->base;
+    if (sb->colorType != db->colorType || db->paletteFlag == 1 || db->alphaFlag == 1) return 0;
+    if (sb->colorType != 0 && sb->colorType != 1) return 0;
+    Call c = {};
+    c.wide = sb->colorType == 1;
+    c.palette = sb->paletteFlag == 1;
+    c.alpha = !c.palette && sb->alphaFlag == 1;
+    c.keyed = trans != 0;
+    c.blend = blend != nullptr;
+    uint32_t bright = g_DrawSettings.brightColor;
+    c.white = (bright & 0xFFFFFF) == 0xFFFFFF;
+    // Bright bytes per field: blue, green, red.
+    for (int i = 0; i < 3; ++i) c.k[i] = (bright >> (8 * i)) & 0xFF;
+    c.mode = g_DrawSettings.blendMode;
+    c.p = g_DrawSettings.blendParameter;
+    c.key = sb->transparentColor;
+    if (!Draws(c)) return 0;
+    const std::vector<ReferencePixel> reached =
+        ReferenceRotation(dest->width, dest->height, src->width, src->height, x, y, angle, scale);
+    for (const ReferencePixel& at : reached) {
+        uint32_t raw = Stored(src, at.u, at.v), s = raw;
+        int a = 255;
+        if (c.palette) {
+            s = 0;
+            std::memcpy(&s, sb->palette + (c.wide ? 4 : 2) * raw, c.wide ? 4 : 2);
+        } else if (c.alpha) {
+            a = c.wide ? raw >> 24 : (raw >> 16) & 0xFF;
+            if (!c.wide) s = raw & 0xFFFF, raw = s;
+        }
+        int b = c.blend ? static_cast<int>(GetBlendImageMapEntry(Stored(blend, at.u, at.v))) : 0;
+        uint32_t d = Stored(dest, at.x, at.y);
+        if (c.wide ? Pixel32(c, d, raw, s, a, b) : Pixel16(c, d, raw, s, a, b)) Store(dest, at.x, at.y, d);
+    }
+    return static_cast<int>(reached.size());
+}
+
+} // namespace rotated
