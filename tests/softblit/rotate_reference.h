@@ -262,15 +262,15 @@ inline void Store(MEMIMG* image, int x, int y, uint32_t value) {
                 bytes);
 }
 
-// The whole unmirrored rotated draw by the model, under the current draw settings. Returns the
-// number of destination pixels that reached a texel (drawn or skipped by the texel's rules).
-inline int Draw(MEMIMG* dest, const MEMIMG* src, int x, int y, float angle, float scale, int trans,
-                 const MEMIMG* blend) {
+// The facts of a textured draw under the current draw settings; false when it is refused as a
+// whole (colour types, destination palette or alpha plane, blend mode and parameter).
+inline bool Begin(const MEMIMG* dest, const MEMIMG* src, int trans, const MEMIMG* blend, Call* out) {
     const MemImgBase* sb = src->base;
     const MemImgBase* db = dest->base;
-    if (sb->colorType != db->colorType || db->paletteFlag == 1 || db->alphaFlag == 1) return 0;
-    if (sb->colorType != 0 && sb->colorType != 1) return 0;
-    Call c = {};
+    if (sb->colorType != db->colorType || db->paletteFlag == 1 || db->alphaFlag == 1) return false;
+    if (sb->colorType != 0 && sb->colorType != 1) return false;
+    Call& c = *out;
+    c = {};
     c.wide = sb->colorType == 1;
     c.palette = sb->paletteFlag == 1;
     c.alpha = !c.palette && sb->alphaFlag == 1;
@@ -283,24 +283,167 @@ inline int Draw(MEMIMG* dest, const MEMIMG* src, int x, int y, float angle, floa
     c.mode = g_DrawSettings.blendMode;
     c.p = g_DrawSettings.blendParameter;
     c.key = sb->transparentColor;
-    if (!Draws(c)) return 0;
+    return Draws(c);
+}
+
+// Source texel (u, v) onto destination pixel (x, y).
+inline void Texel(const Call& c, MEMIMG* dest, const MEMIMG* src, const MEMIMG* blend, int x, int y, int u, int v) {
+    uint32_t raw = Stored(src, u, v), s = raw;
+    int a = 255;
+    if (c.palette) {
+        s = 0;
+        std::memcpy(&s, src->base->palette + (c.wide ? 4 : 2) * raw, c.wide ? 4 : 2);
+    } else if (c.alpha) {
+        a = c.wide ? raw >> 24 : (raw >> 16) & 0xFF;
+        if (!c.wide) s = raw & 0xFFFF, raw = s;
+    }
+    int b = c.blend ? static_cast<int>(GetBlendImageMapEntry(Stored(blend, u, v))) : 0;
+    uint32_t d = Stored(dest, x, y);
+    if (c.wide ? Pixel32(c, d, raw, s, a, b) : Pixel16(c, d, raw, s, a, b)) Store(dest, x, y, d);
+}
+
+// The whole unmirrored rotated draw by the model, under the current draw settings. Returns the
+// number of destination pixels that reached a texel (drawn or skipped by the texel's rules).
+inline int Draw(MEMIMG* dest, const MEMIMG* src, int x, int y, float angle, float scale, int trans,
+                const MEMIMG* blend) {
+    Call c;
+    if (!Begin(dest, src, trans, blend, &c)) return 0;
     const std::vector<ReferencePixel> reached =
         ReferenceRotation(dest->width, dest->height, src->width, src->height, x, y, angle, scale);
-    for (const ReferencePixel& at : reached) {
-        uint32_t raw = Stored(src, at.u, at.v), s = raw;
-        int a = 255;
-        if (c.palette) {
-            s = 0;
-            std::memcpy(&s, sb->palette + (c.wide ? 4 : 2) * raw, c.wide ? 4 : 2);
-        } else if (c.alpha) {
-            a = c.wide ? raw >> 24 : (raw >> 16) & 0xFF;
-            if (!c.wide) s = raw & 0xFFFF, raw = s;
-        }
-        int b = c.blend ? static_cast<int>(GetBlendImageMapEntry(Stored(blend, at.u, at.v))) : 0;
-        uint32_t d = Stored(dest, at.x, at.y);
-        if (c.wide ? Pixel32(c, d, raw, s, a, b) : Pixel16(c, d, raw, s, a, b)) Store(dest, at.x, at.y, d);
-    }
+    for (const ReferencePixel& at : reached) Texel(c, dest, src, blend, at.x, at.y, at.u, at.v);
     return static_cast<int>(reached.size());
+}
+
+// The integer part of a 14.18 value, rounded toward zero.
+inline int64_t Whole(int64_t fixed) { return fixed / 262144; }
+
+// One textured triangle by the model: corners at pixel centres, the source plane from the corner
+// with the smallest x, the edge walk of one or two segments per side, spans with both ends drawn
+// and clipped to the draw area (within the destination). Returns the pixels that reached a texel.
+inline int Triangle(MEMIMG* dest, const MEMIMG* src, const TriangleVertex* vertices, int trans,
+                    const MEMIMG* blend) {
+    Call c;
+    const MemImgBase* sb = src->base;
+    const MemImgBase* db = dest->base;
+    if (sb->colorType != db->colorType || db->paletteFlag == 1 || db->alphaFlag == 1) return 0;
+    int64_t X[3], Y[3];
+    for (int i = 0; i < 3; ++i) {
+        X[i] = int64_t{vertices[i].x} * 262144 + 131072;
+        Y[i] = int64_t{vertices[i].y} * 262144 + 131072;
+    }
+    auto sorted = [&](const int32_t TriangleVertex::*key) {
+        int order[3] = {0, 1, 2};
+        for (int i = 0; i < 2; ++i)
+            for (int j = i + 1; j < 3; ++j)
+                if (vertices[order[i]].*key > vertices[order[j]].*key) std::swap(order[i], order[j]);
+        return std::vector<int>(order, order + 3);
+    };
+    const std::vector<int> byX = sorted(&TriangleVertex::x), byY = sorted(&TriangleVertex::y);
+    const TriangleVertex& r = vertices[byX[0]];
+    const TriangleVertex& o1 = vertices[byX[1]];
+    const TriangleVertex& o2 = vertices[byX[2]];
+    const int32_t dx1 = o1.x - r.x, dy1 = o1.y - r.y, du1 = o1.u - r.u, dv1 = o1.v - r.v;
+    const int32_t dx2 = o2.x - r.x, dy2 = o2.y - r.y, du2 = o2.u - r.u, dv2 = o2.v - r.v;
+    const int32_t D = dy1 * dx2 - dy2 * dx1;
+    if (D == 0) return 0;
+    auto gradient = [&](int32_t numerator) {
+        return static_cast<int64_t>(TruncateDoubleToInt(static_cast<double>(numerator) * 262144.0 / D));
+    };
+    const int64_t ux = gradient(dy1 * du2 - dy2 * du1), uy = gradient(du1 * dx2 - dx1 * du2);
+    const int64_t vx = gradient(dy1 * dv2 - dy2 * dv1), vy = gradient(dv1 * dx2 - dx1 * dv2);
+    const int64_t xRef = Whole(X[byX[0]]), yRef = Whole(Y[byX[0]]);
+    const int64_t uRef = int64_t{r.u} * 262144, vRef = int64_t{r.v} * 262144;
+    if (!Begin(dest, src, trans, blend, &c)) return 0;
+
+    struct Segment {
+        int64_t x, step, rows, row;
+    };
+    auto segment = [&](int from, int to, int64_t startX) {
+        int64_t rows = int64_t{vertices[to].y} - vertices[from].y;
+        return Segment{startX, (X[to] - startX) / rows, rows, Whole(Y[from])};
+    };
+    const int T = byY[0], M = byY[1], B = byY[2];
+    std::vector<Segment> left, right;
+    if (vertices[T].y == vertices[M].y) {
+        const int tl = vertices[T].x < vertices[M].x ? T : M, tr = tl == T ? M : T;
+        left.push_back(segment(tl, B, X[tl]));
+        right.push_back(segment(tr, B, X[tr]));
+    } else if (vertices[M].y == vertices[B].y) {
+        const int bl = vertices[M].x < vertices[B].x ? M : B, br = bl == M ? B : M;
+        left.push_back(segment(T, bl, X[T]));
+        right.push_back(segment(T, br, X[T]));
+    } else {
+        const double toMiddle = (double(vertices[M].x) - vertices[T].x) * 262144.0 / (double(vertices[M].y) - vertices[T].y);
+        const double toBottom = (double(vertices[B].x) - vertices[T].x) * 262144.0 / (double(vertices[B].y) - vertices[T].y);
+        if (toMiddle < toBottom) {
+            left.push_back(segment(T, M, X[T]));
+            left.push_back(segment(M, B, X[M]));
+            right.push_back(segment(T, B, X[T]));
+        } else {
+            left.push_back(segment(T, B, X[T]));
+            right.push_back(segment(T, M, X[T]));
+            right.push_back(segment(M, B, X[M] + 1));
+        }
+    }
+    const V_RECT& area = g_DrawSettings.drawArea;
+    const int64_t areaLeft = std::max(area.left, 0), areaRight = std::min(area.right, dest->width);
+    const int64_t areaTop = std::max(area.top, 0), areaBottom = std::min(area.bottom, dest->height);
+    const uint32_t uLimit = uint32_t(src->width) << 18, vLimit = uint32_t(src->height) << 18;
+    size_t l = 0, rs = 0;
+    int64_t y = left[0].row, lx = left[0].x, rx = right[0].x, lRows = left[0].rows, rRows = right[0].rows;
+    int reached = 0;
+    for (;;) {
+        const int64_t first = Whole(lx), last = Whole(rx);
+        const int64_t x0 = std::max(first, areaLeft);
+        if (y >= areaTop && y < areaBottom && x0 < areaRight && last - x0 + 1 > 0) {
+            uint32_t u = uint32_t(uRef + (x0 - xRef) * ux + (y - yRef) * uy);
+            uint32_t v = uint32_t(vRef + (x0 - xRef) * vx + (y - yRef) * vy);
+            for (int64_t x = x0; x <= last && x < areaRight; ++x, u += uint32_t(ux), v += uint32_t(vx))
+                if (u < uLimit && v < vLimit) {
+                    Texel(c, dest, src, blend, int(x), int(y), int(u >> 18), int(v >> 18));
+                    ++reached;
+                }
+        }
+        lx += left[l].step, rx += right[rs].step, ++y, --lRows, --rRows;
+        if (lRows == 0) {
+            if (++l == left.size()) break;
+            lx = left[l].x, lRows = left[l].rows, y = left[l].row;
+        }
+        if (rRows == 0) {
+            if (++rs == right.size()) break;
+            rx = right[rs].x, rRows = right[rs].rows;
+        }
+    }
+    return reached;
+}
+
+// The mirrored rotated draw by the model: the corners handed to the quadrilateral, its box with
+// margins against the draw area, then the two triangles that share the top-right to bottom-left
+// diagonal.
+inline int TurnedDraw(MEMIMG* dest, const MEMIMG* src, int x, int y, float angle, float scale, int trans,
+                      const MEMIMG* blend) {
+    const MemImgBase* sb = src->base;
+    const MemImgBase* db = dest->base;
+    if (sb->colorType != db->colorType || db->paletteFlag == 1 || db->alphaFlag == 1) return 0;
+    RotationFrame f;
+    if (!ReferenceFrame(src->width, src->height, x, y, angle, scale, &f)) return 0;
+    int32_t points[8];
+    ReferenceTurnedPoints(f, points);
+    int32_t minX = points[0], maxX = points[0], minY = points[1], maxY = points[1];
+    for (int i = 1; i < 4; ++i) {
+        minX = std::min(minX, points[2 * i]), maxX = std::max(maxX, points[2 * i]);
+        minY = std::min(minY, points[2 * i + 1]), maxY = std::max(maxY, points[2 * i + 1]);
+    }
+    const V_RECT& area = g_DrawSettings.drawArea;
+    if (std::clamp(minX - 2, area.left, area.right) == std::clamp(maxX + 4, area.left, area.right) ||
+        std::clamp(minY - 2, area.top, area.bottom) == std::clamp(maxY + 4, area.top, area.bottom))
+        return 0;
+    const int32_t w = src->width, h = src->height;
+    TriangleVertex v[4] = {{points[0], points[1], 0, 0},
+                           {points[2], points[3], w, 0},
+                           {points[4], points[5], 0, h},
+                           {points[6], points[7], w, h}};
+    return Triangle(dest, src, v, trans, blend) + Triangle(dest, src, v + 1, trans, blend);
 }
 
 } // namespace rotated

@@ -285,18 +285,7 @@ struct Bench {
                 loops.insert({c.type, c.kind, c.mode == 1 && c.p == 255 ? 0 : c.mode, c.blend != 0,
                               (c.bright & 0xFFFFFF) == 0xFFFFFF, c.trans});
         } else {
-            // Mirrored: the corners by the model, the triangles by the quadrilateral draw.
-            const std::vector<uint8_t> before = pair.model->snapshot();
-            const MemImgBase* sb = source->base;
-            const MemImgBase* db = (*pair.model)->base;
-            RotationFrame f;
-            if (sb->colorType == db->colorType && db->paletteFlag != 1 && db->alphaFlag != 1 &&
-                ReferenceFrame(source->width, source->height, c.x, c.y, angle, scale, &f)) {
-                int32_t points[8];
-                ReferenceTurnedPoints(f, points);
-                FillMemImgQuad(pair.model->get(), source.get(), points, c.trans, blend);
-            }
-            *drawn = pair.model->snapshot() != before;
+            *drawn = rotated::TurnedDraw(pair.model->get(), source.get(), c.x, c.y, angle, scale, c.trans, blend) > 0;
         }
         for (int y = 0; y < kDestHeight; ++y)
             for (int x = 0; x < kDestWidth; ++x)
@@ -494,6 +483,63 @@ TEST(RotateSequence, RepeatedCallKeepsItsPicture) {
             }
         }
     }
+}
+
+// Textured triangles and quadrilaterals, one after another on the same destinations with the
+// settings of the rotated sequence, against the model's edge walk and source plane: corners off
+// every edge, shared rows (flat tops and bottoms), source positions beyond the source and mirrored.
+TEST(RotateSequence, TurnedShapesMatchTheModel) {
+    Bench bench(4242);
+    Lcg& random = bench.random;
+    auto coordinate = [&](int size) { return random.below(size + 40) - 20; };
+    int drawn = 0;
+    for (int call = 0; call < 3000; ++call) {
+        Params c = RandomParams(random, 0);
+        if (random.chance(8)) bench.dest(c).randomise(random);
+        g_DrawSettings.drawArea = c.area;
+        g_DrawSettings.blendMode = c.mode;
+        g_DrawSettings.blendParameter = c.p;
+        g_DrawSettings.brightColor = c.bright;
+        TestImage& source = bench.pool.source(c.type, c.kind, c.size);
+        DestPair& pair = bench.dest(c);
+        const MEMIMG* blend = bench.blendImage(c);
+        const int w = source->width, h = source->height;
+        TriangleVertex v[4];
+        for (TriangleVertex& corner : v) corner = {coordinate(kDestWidth), coordinate(kDestHeight), 0, 0};
+        if (random.chance(25)) v[1].y = v[0].y;  // a shared row
+        if (random.chance(15)) v[2].y = v[1].y;
+        // Source positions at the corners, the far edges, mirrored, or anywhere near the source.
+        const int corners[4][2] = {{0, 0}, {w, 0}, {0, h}, {w, h}};
+        const bool mirror = random.chance(50);
+        for (int i = 0; i < 4; ++i) {
+            v[i].u = mirror ? w - corners[i][0] : corners[i][0];
+            v[i].v = corners[i][1];
+            if (random.chance(20)) v[i].u = random.below(w + 6) - 3, v[i].v = random.below(h + 6) - 3;
+        }
+        std::string what;
+        int reached;
+        if (random.chance(30)) {
+            int32_t points[8];
+            for (int i = 0; i < 4; ++i) points[2 * i] = v[i].x, points[2 * i + 1] = v[i].y;
+            FillMemImgQuad(pair.drawn->get(), source.get(), points, c.trans, blend);
+            TriangleVertex q[4] = {{v[0].x, v[0].y, 0, 0}, {v[1].x, v[1].y, w, 0}, {v[2].x, v[2].y, 0, h},
+                                   {v[3].x, v[3].y, w, h}};
+            reached = rotated::Triangle(pair.model->get(), source.get(), q, c.trans, blend) +
+                      rotated::Triangle(pair.model->get(), source.get(), q + 1, c.trans, blend);
+            what = "quad";
+        } else {
+            FillMemImgTriangle(pair.drawn->get(), source.get(), v, c.trans, blend, 0);
+            reached = rotated::Triangle(pair.model->get(), source.get(), v, c.trans, blend);
+            what = "triangle";
+        }
+        drawn += reached > 0;
+        ASSERT_EQ(pair.drawn->snapshot(), pair.model->snapshot())
+            << "call " << call << " " << what << " " << v[0].x << "," << v[0].y << " " << v[1].x << "," << v[1].y
+            << " " << v[2].x << "," << v[2].y << " " << v[3].x << "," << v[3].y << " uv " << v[0].u << "," << v[0].v
+            << " " << v[1].u << "," << v[1].v << " " << v[2].u << "," << v[2].v << " " << v[3].u << "," << v[3].v
+            << ": " << Describe(c, 0.0f, 1.0f);
+    }
+    EXPECT_GE(drawn, 1200);
 }
 
 } // namespace
