@@ -257,12 +257,14 @@ V_DWORD TheoraDecodeThread(void* parameter) {
         }
         if (movie->seekRequest.load() == 1) {
             movie->state.store(kTheoraSeeking);
+            // Taken before the target is read: a request that comes in meanwhile stays set and
+            // is served on the next pass instead of being cleared with this one.
+            movie->seekRequest.store(0);
             if (!SeekInThread(movie, movie->seekTarget.load())) break;
             V_EnterCriticalSection(&movie->stockLock);
             for (int i = 0; i < movie->stockCount; ++i) movie->stock[i].valid.store(0);
             V_LeaveCriticalSection(&movie->stockLock);
             movie->endFlag.store(0);
-            movie->seekRequest.store(0);
             continue;
         }
         FillStock(movie);

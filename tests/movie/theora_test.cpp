@@ -208,6 +208,22 @@ TEST_F(TheoraTest, SeeksAndStepsAcrossTheEndWithAWrappingStock) {
     Close(movie);
 }
 
+TEST_F(TheoraTest, BackToBackSeeksEndOnTheLastRequestedFrame) {
+    MovieSpec spec;
+    spec.frames = TenColours();
+    TheoraMovie* movie = Open(Write("seeks.ogv", EncodeMovie(spec)), 4);
+    ASSERT_NE(movie, nullptr);
+    // A second seek can arrive while the decode thread is taking up the first one.
+    for (int round = 0; round < 300; ++round) {
+        const int first = round % 10, second = (round * 7 + 3) % 10;
+        SeekTheoraFrame(movie, first);
+        SeekTheoraFrame(movie, second);
+        ExpectFrame(movie, spec.frames[second], "round " + std::to_string(round));
+        if (HasFailure()) break;
+    }
+    Close(movie);
+}
+
 TEST_F(TheoraTest, TheStockKeepsTheWindowAheadOfTheCurrentFrame) {
     MovieSpec spec;
     spec.frames = TenColours();
