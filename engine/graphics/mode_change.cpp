@@ -17,6 +17,7 @@
 #include "graphics/screen.h"
 #include "graphics/screen_env.h"
 #include "graphics/shader.h"
+#include "movie/movie.h"
 
 namespace {
 
@@ -155,6 +156,8 @@ int RecreateDevice(int width, int height, int bits, int refreshRate, int newMode
     } else {
         RestoreGraphsAfterLoss();
     }
+    // Movie graphs are not reloaded from their files: their movies hand over their frames.
+    RestoreMovieFrames();
     ReapplyRenderStates();
     RebuildModelBuffers();
     g_LightTable.reapply = 1;

@@ -23,6 +23,10 @@ int SetMovieFrameCallback(int movieHandle, void (*callback)(MovieRecord* movie, 
                           int graphHandle);
 // Brings the movie's frame up to date and hands it to the callback; 0 always.
 int UpdateMovieFrame(int movieHandle, int flag);
+// After the device was made again (its textures come back empty): every movie hands the frame
+// it shows to its callback once more, a Theora player through a YUV surface made on the new
+// device. 0 always.
+int RestoreMovieFrames();
 // 0, or -1 for anything that is not a live movie handle.
 int CloseMovie(int movieHandle);
 // Non-zero when the player's current frame was brought into the frame image and/or the YUV

@@ -1,5 +1,5 @@
 // Movie playback: stepping a Theora movie to its clock's frame, handing frames to the frame
-// callback, pausing and resuming.
+// callback (again after a device re-creation), pausing and resuming.
 #include <cmath>
 
 #include "movie/movie_record.h"
@@ -63,6 +63,20 @@ int UpdateMovieFrame(int movieHandle, int) {
     if (movie->frameCallback != nullptr) {
         movie->frameCallback(movie, static_cast<int>(movie->callbackValue));
         movie->newFrame = 1;
+    }
+    return 0;
+}
+
+int RestoreMovieFrames() {
+    for (MovieRecord* movie : g_MovieTable.records) {
+        if (movie == nullptr || movie->frameCallback == nullptr) continue;
+        // A paused movie brings no new frame: the one it shows is handed over again.
+        if (movie->theoraFlag) {
+            RenewTheoraOutputs(movie->decoder);
+            movie->newFrame = 0;
+        }
+        movie->frameCallback(movie, static_cast<int>(movie->callbackValue));
+        if (movie->theoraFlag) movie->newFrame = 1;
     }
     return 0;
 }

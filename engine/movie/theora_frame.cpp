@@ -131,6 +131,14 @@ int CreateTheoraYuvSurface(TheoraMovie* movie) {
     return 0;
 }
 
+void RenewTheoraOutputs(TheoraMovie* movie) {
+    if (movie == nullptr) return;
+    // The surface belongs to the device it was made on.
+    if (movie->yuvSurface != nullptr) CreateTheoraYuvSurface(movie);
+    movie->imageCurrent.store(0);
+    movie->surfaceCurrent.store(0);
+}
+
 int UpdateTheoraFrame(void* player, int toImage, int toSurface) {
     TheoraMovie* movie = static_cast<TheoraMovie*>(player);
     if (movie == nullptr) return 0;

@@ -126,6 +126,9 @@ int AdvanceTheoraFrame(TheoraMovie* movie, int frames);
 int FeedTheoraSyncBuffer(TheoraMovie* movie, int bytes);
 int ReadTheoraHeaders(TheoraMovie* movie);
 int CreateTheoraYuvSurface(TheoraMovie* movie);
+// Makes the player bring its current frame into the image and surface again at the next
+// update; a player with a YUV surface gets a new one from the current device.
+void RenewTheoraOutputs(TheoraMovie* movie);
 int DecodeTheoraFrames(TheoraMovie* movie, int count);
 V_DWORD TheoraDecodeThread(void* parameter);
 // Builds the page index and the key-frame flags over the whole file; -1 on a failed allocation.

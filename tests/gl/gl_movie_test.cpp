@@ -1,9 +1,14 @@
 // A Theora movie loaded as a graph and drawn on the OpenGL device path and on the software
-// path: both show the frame of the movie's clock.
+// path: both show the frame of the movie's clock. Movie graphs of both players keep their
+// picture when the device is made again.
 #include "../movie/movie_files.h"
 #include "gl_fixture.h"
 #include "graphics/graph_handle.h"
+#include "graphics/screen.h"
+#include "media_support/media_encode.h"
+#include "movie/movie.h"
 #include "movie/movie_record.h"
+#include "movie/movie_renderer.h"
 #include "movie/theora_movie.h"
 
 namespace {
@@ -70,6 +75,97 @@ TEST_F(GlLibraryTest, MovieGraphsShowTheClocksFrameOnBothPaths) {
         g_MovieClock = Clock;
     }
     g_MovieClock = libraryClock;
+    unsetenv("VELK_DESKTOP_BITS");
+}
+
+// The screen's pixels inside the rectangle, row by row.
+std::vector<uint32_t> Cut(const std::vector<uint32_t>& picture, int left, int top, int width,
+                          int height) {
+    std::vector<uint32_t> part;
+    for (int y = top; y < top + height; ++y)
+        for (int x = left; x < left + width; ++x)
+            part.push_back(picture[static_cast<size_t>(y) * 640 + x]);
+    return part;
+}
+
+// Clears the screen, draws the graph at (100, 50) and reads the graph's rectangle back.
+std::vector<uint32_t> DrawAndRead(int graph, int width, int height) {
+    FillBox(0, 0, 640, 480, GetScreenColor(0, 0, 0));
+    EXPECT_EQ(DrawGraphAt(100, 50, graph, 0), 0);
+    std::vector<uint32_t> picture = ReadScreen();
+    if (picture.size() != 640u * 480u) return {};
+    return Cut(picture, 100, 50, width, height);
+}
+
+// A lost device is made again in the same mode: the graphs keep their handles and get new,
+// empty textures. A paused movie brings no new frame, so its graph must get the frame it showed
+// from the movie again.
+TEST_F(GlLibraryTest, MovieGraphsKeepTheirPictureWhenTheDeviceIsMadeAgain) {
+    MovieSpec spec;
+    spec.frames = TenColours();
+    WriteFileBytes("clip.ogv", EncodeMovie(spec));
+    const bool haveAvi = media::WriteTestMovie("clip.avi", 64, 48, 12, 24);
+    int64_t (*libraryClock)() = g_MovieClock;
+    g_MovieClock = Clock;
+    setenv("VELK_DESKTOP_BITS", "32", 1);
+    if (!Start(true)) {
+        g_MovieClock = libraryClock;
+        unsetenv("VELK_DESKTOP_BITS");
+        GTEST_SKIP() << "no OpenGL device on this display";
+    }
+
+    // Theora: played to frame 6, then paused there.
+    int ogv = LoadGraphHandle("clip.ogv", 0);
+    ASSERT_GE(ogv, 0);
+    MovieRecord* movie = GetMovieRecord(GetGraphRecord(ogv)->movie);
+    ASSERT_NE(movie, nullptr);
+    g_Clock = 1000000;
+    movie->wasPlaying = 1;
+    ResumeAllMovies();
+    g_Clock += 650000;
+    ASSERT_EQ(DrawGraphAt(0, 0, ogv, 0), 0);
+    ASSERT_EQ(PauseMovie(GetGraphRecord(ogv)->movie, 0), 0);
+    g_Clock += 2000000;  // paused: the clock no longer moves the picture
+    std::vector<uint32_t> before = DrawAndRead(ogv, 64, 48);
+    ASSERT_EQ(before.size(), 64u * 48u);
+    std::vector<uint32_t> screen = ReadScreen();
+    ExpectFrameAt(screen, 100, 50, spec.frames[6], "paused before");
+
+    // The other player: opened paused on its first frame.
+    int avi = -1;
+    std::vector<uint32_t> aviBefore;
+    if (haveAvi) {
+        avi = LoadGraphHandle("clip.avi", 0);
+        ASSERT_GE(avi, 0);
+        MovieRecord* other = GetMovieRecord(GetGraphRecord(avi)->movie);
+        ASSERT_NE(other, nullptr);
+        for (int i = 0; i < 400 && !other->renderer->HasNewFrame(); ++i) V_Sleep(5);
+        ASSERT_TRUE(other->renderer->HasNewFrame());
+        aviBefore = DrawAndRead(avi, 64, 48);
+        ASSERT_EQ(aviBefore.size(), 64u * 48u);
+        media::Rgb top = media::PictureColour(0, 0, 48);
+        EXPECT_NEAR(static_cast<int>(aviBefore[5 * 64 + 5] >> 16), top.r, 16);
+    }
+
+    ASSERT_EQ(RecreateDeviceSameMode(), 0);
+    ASSERT_EQ(g_ScreenSettings.useDirect3D, 1);
+    ASSERT_NE(GetMovieRecord(GetGraphRecord(ogv)->movie), nullptr);
+    std::vector<uint32_t> after = DrawAndRead(ogv, 64, 48);
+    EXPECT_EQ(after, before) << "Theora graph after the device was made again";
+    if (haveAvi) {
+        std::vector<uint32_t> aviAfter = DrawAndRead(avi, 64, 48);
+        EXPECT_EQ(aviAfter, aviBefore) << "the other player's graph after the device was made again";
+        EXPECT_EQ(DeleteGraph(avi), 0);
+    }
+    // Played on, the graph follows the clock again.
+    movie->wasPlaying = 1;
+    ResumeAllMovies();
+    g_Clock += 200000;
+    DrawAndRead(ogv, 64, 48);
+    ExpectFrameAt(ReadScreen(), 100, 50, spec.frames[8], "played on");
+    EXPECT_EQ(DeleteGraph(ogv), 0);
+    g_MovieClock = libraryClock;
+    Stop();
     unsetenv("VELK_DESKTOP_BITS");
 }
 
