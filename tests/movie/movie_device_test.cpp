@@ -123,4 +123,49 @@ TEST_F(MovieDeviceTest, ADrawableGraphTakesAnImageThroughUpdateSurface) {
     DeleteGraph(graph);
 }
 
+// A device made again takes the graph's textures and the player's YUV surface (made on the old
+// device) with it: the paused movie's frame comes back through a surface of the new device.
+TEST_F(MovieDeviceTest, APausedMovieGraphGetsItsFrameBackWhenTheDeviceIsMadeAgain) {
+    StartGraphics(true);
+    MovieSpec spec;
+    spec.frames = TenColours();
+    WriteFileBytes("clip.ogv", EncodeMovie(spec));
+    int graph = LoadGraphHandle("clip.ogv", 0);
+    ASSERT_GE(graph, 0);
+    g_SingleTextureGraph = 0;
+    GraphRecord* record = GetGraphRecord(graph);
+    MovieRecord* movie = GetMovieRecord(record->movie);
+    ASSERT_NE(movie, nullptr);
+    ASSERT_EQ(DrawGraphAt(10, 10, graph, 0), 0);
+    g_Clock = 1000000;
+    movie->wasPlaying = 1;
+    ResumeAllMovies();
+    g_Clock += 650000;
+    ASSERT_EQ(DrawGraphAt(10, 10, graph, 0), 0);
+    ASSERT_EQ(PauseMovie(record->movie, 0), 0);
+    const std::string oldSurface = V_RecordingName(
+        static_cast<V_IDirect3DSurface9*>(GetTheoraYuvSurface(movie->decoder)));
+
+    Recording().ClearCalls();
+    ASSERT_EQ(RecreateDeviceSameMode(), 0);
+    auto* surface = static_cast<V_IDirect3DSurface9*>(GetTheoraYuvSurface(movie->decoder));
+    ASSERT_NE(surface, nullptr);
+    const std::string surfaceName = V_RecordingName(surface);
+    EXPECT_NE(surfaceName, oldSurface);
+    EXPECT_EQ(Recording().CallsStartingWith("CreateOffscreenPlainSurface").size(), 1u);
+    EXPECT_EQ(std::string(movie->decoder->surfaceFormat, 4), "YV12");
+    const FlatFrame& six = spec.frames[6];
+    ExpectYuv(ReadYv12(surface, 5, 3), six.y, six.cb, six.cr, "frame 6 top");
+    ExpectYuv(ReadYv12(surface, six.markX + 4, kMarkY + 4), 235, six.cb, six.cr, "frame 6 mark");
+    const std::string pieceName = V_RecordingName(record->image->pieces[0].surface);
+    EXPECT_EQ(Recording().CallsStartingWith("StretchRect"),
+              std::vector<std::string>{"StretchRect(" + surfaceName + "," + pieceName + ",0)"});
+    // The graph holds the frame: a draw of the still paused movie copies nothing.
+    Recording().ClearCalls();
+    g_Clock += 1000000;
+    ASSERT_EQ(DrawGraphAt(10, 10, graph, 0), 0);
+    EXPECT_TRUE(Recording().CallsStartingWith("StretchRect").empty());
+    EXPECT_EQ(DeleteGraph(graph), 0);
+}
+
 }  // namespace
