@@ -42,7 +42,9 @@ TEST(Library, StartsAndEndsWithEveryStepLoggedInOrder) {
     // Texts that end in a line end of their own, written by the formatting log call that adds
     // one more, leave an empty line; every other line starts with its stamp.
     for (const std::string& line : lines) {
-        if (!line.empty()) EXPECT_TRUE(std::regex_match(line, stamped)) << line;
+        if (!line.empty()) {
+            EXPECT_TRUE(std::regex_match(line, stamped)) << line;
+        }
     }
     const char* steps[] = {
         "システムの情報を出力します",
