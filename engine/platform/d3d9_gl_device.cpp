@@ -395,7 +395,7 @@ V_HRESULT GlDevice::UpdateSurface(V_IDirect3DSurface9* source, const V_RECT* sou
                             static_cast<size_t>(x) * bytes,
                         first + static_cast<size_t>(row) * pitch, static_cast<size_t>(width) * bytes);
     }
-    GlUploadRgba(*context_, to->Image()->texture, to->Level(), x, y, width, height, rgba.data());
+    GlUploadRgba(*to->Image(), to->Level(), x, y, width, height, rgba.data());
     return V_S_OK;
 }
 
