@@ -2,6 +2,8 @@
 // surfaces and presenting the back buffer into the window.
 #include "platform/d3d9_gl_device.h"
 
+#include <time.h>
+
 #include <cstring>
 
 #include "platform/user.h"
@@ -228,12 +230,13 @@ void GlDevice::PaceFrames() {
     uint64_t period = frequency / static_cast<uint64_t>(refresh);
     uint64_t slack = frequency / 1000;  // a present this close to the period counts as on time
     uint64_t now = SDL_GetPerformanceCounter();
-    if (nextFrame_ != 0 && now + slack < nextFrame_) {
-        while (now < nextFrame_) {
-            uint64_t left = (nextFrame_ - now) * 1000 / frequency;
-            if (left > 1) SDL_Delay(static_cast<uint32_t>(left - 1));
-            now = SDL_GetPerformanceCounter();
-        }
+    // The wait sleeps to the microsecond: spinning out the last millisecond would cost the
+    // thread's time.
+    while (nextFrame_ != 0 && now + slack < nextFrame_) {
+        uint64_t left = (nextFrame_ - now) * 1000000000 / frequency;
+        timespec wait{static_cast<time_t>(left / 1000000000), static_cast<long>(left % 1000000000)};
+        nanosleep(&wait, nullptr);
+        now = SDL_GetPerformanceCounter();
     }
     // Keep to a steady rhythm, but start afresh after a long frame.
     nextFrame_ = nextFrame_ != 0 && now < nextFrame_ + period ? nextFrame_ + period : now + period;

@@ -206,6 +206,10 @@ void GlDevice::RecordDraw(GlDrawState& state, const GlReplaceInfo& replace, uint
             state.program = program;
             state.framebuffer = framebuffer;
             state.ordered = GL_TRUE;
+            // Fragments that are kept have alpha 1 under source-alpha blending: the blend gives
+            // the fragment's colour and alpha exactly, as writing them does.
+            state.blend = GL_FALSE;
+            state.blendSource = state.blendDest = state.blendEquation = 0;
             state.depth = 0;
             state.depthFunc = GL_LEQUAL;
             state.depthMask = GL_TRUE;
