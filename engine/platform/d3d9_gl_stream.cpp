@@ -1,7 +1,14 @@
-// The frame's draws on the OpenGL Direct3D device: each draw is recorded into the frame's vertex
-// and index arrays, joining the run before it when its state is the same and its primitives join
-// (triangles of lists, strips and fans as triangles; line lists; point lists). A flush sends the
-// recorded vertices into the streaming buffers in one piece and draws each run with one GL draw.
+// The frame's draws on the OpenGL Direct3D device, recorded until something needs them sent: each
+// draw's vertices go to the lane of its vertex size, its indices to a run of draws of the same
+// state whose primitives join (triangles of lists, strips and fans as triangles; line lists;
+// point lists). A draw joins the latest such run that it may be drawn with: one whose draws
+// after it in the list (runs are drawn in list order) it need not follow. It need not follow
+// a draw on the same target whose pixels it cannot touch (their boxes apart), nor, when both
+// replace every pixel they keep, a draw ordered as it is by the order depth: each such draw
+// carries a depth from its order number, later nearer, drawn with a less-or-equal test into the
+// target's private depth buffer, so the later draw stays on top whichever is sent first.
+// Draws that use the Direct3D depth buffer move past nothing. A flush sends the lanes and the
+// runs' indices to the streaming buffers in one piece each and draws each run with one GL draw.
 // Anything that reads or changes what the draws use flushes first.
 #include <cmath>
 #include <cstdlib>
