@@ -453,6 +453,9 @@ V_HRESULT GlDevice::ColorFill(V_IDirect3DSurface9* surface, const V_RECT* rect, 
     gl.ClearColor(((color >> 16) & 0xFF) / 255.0f, ((color >> 8) & 0xFF) / 255.0f,
                   (color & 0xFF) / 255.0f, ((color >> 24) & 0xFF) / 255.0f);
     gl.Clear(GL_COLOR_BUFFER_BIT);
+    // A fill of a texture level tells what its alphas can be now, as an upload does.
+    const V_D3DCOLOR alpha = color >> 24;
+    if (alpha != 0 && alpha != 0xFF) target->Image()->partialAlphaLevels |= 1u;
     return V_S_OK;
 }
 

@@ -2,9 +2,9 @@
 // picture stays that of the draws. Each scene is drawn once with draws joined and once with every
 // draw on its own, and the pictures must be equal pixel for pixel: sprites with transparent holes
 // and lines over each other, draws that read the target (additive, subtractive, semi-transparent
-// texels or vertices, linear filtering, a texture factor's alpha) between replacing draws,
-// scissor changes, a clear, a texture target drawn, sampled and drawn again, and draws that use
-// the Direct3D depth buffer.
+// texels or vertices, linear filtering, a texture factor's alpha, texels filled semi-transparent
+// after the upload) between replacing draws, scissor changes, a clear, a texture target drawn,
+// sampled and drawn again, and draws that use the Direct3D depth buffer.
 #include "gl/gl_draw_scene.h"
 
 namespace {
@@ -107,6 +107,14 @@ TEST_F(GlLibraryTest, DrawsThatReadTheTargetKeepTheirPlaceAmongJoinedDraws) {
         return ((x + y) % 3 == 0 ? 0x80000000u : 0xFF000000u) | 0x20C0E0u;
     });
     ASSERT_NE(half, nullptr);
+    // Opaque and clear texels at first; a fill of alpha 0x80 over half of it afterwards.
+    V_IDirect3DTexture9* filled = MakeTexture(device, 16, 16, CreatureTexel);
+    ASSERT_NE(filled, nullptr);
+    V_IDirect3DSurface9* filledLevel = nullptr;
+    ASSERT_EQ(filled->GetSurfaceLevel(0, &filledLevel), V_S_OK);
+    const V_RECT halfRect{0, 0, 16, 8};
+    ASSERT_EQ(device->ColorFill(filledLevel, &halfRect, 0x80E0A020u), V_S_OK);
+    filledLevel->Release();
     auto none = [](V_IDirect3DDevice9*) {};
     const ReadingCase cases[] = {
         {"additive",
@@ -132,6 +140,7 @@ TEST_F(GlLibraryTest, DrawsThatReadTheTargetKeepTheirPlaceAmongJoinedDraws) {
          },
          t.creature, 0xFF505050u, 14.0f},
         {"semi-transparent texels", none, none, half, 0xFFFFFFFFu, 14.0f},
+        {"texels filled semi-transparent", none, none, filled, 0xFFFFFFFFu, 14.0f},
         {"160-opacity vertices", none, none, t.creature, 0xA0FFFFFFu, 14.0f},
         {"linear filtering",
          [](V_IDirect3DDevice9* d) {
@@ -175,6 +184,7 @@ TEST_F(GlLibraryTest, DrawsThatReadTheTargetKeepTheirPlaceAmongJoinedDraws) {
         EXPECT_LT(passes[0].counts.glDraws, passes[1].counts.glDraws);
     }
     half->Release();
+    filled->Release();
 }
 
 TEST_F(GlLibraryTest, ScissorClearAndTextureTargetKeepTheOrderOfJoinedDraws) {
