@@ -173,6 +173,7 @@ private:
                     V_UINT primitives, const void* vertices, V_UINT vertexCount, V_UINT stride,
                     const void* indices, size_t indexBytes);
     uint32_t InternState(const GlDrawState& state);
+    uint32_t InternNewState(const GlDrawState& state);
     GlRun& NewRun();
     void FlushDraws();
     void FlushDrawsUsing(GLuint texture);  // 0: all
@@ -208,6 +209,9 @@ private:
     std::vector<GlLane> lanes_;
     std::vector<GlDrawState> states_;
     std::unordered_map<uint64_t, uint32_t> stateIds_;  // state hash to its index
+    static constexpr int kRecentStates = 4;
+    uint32_t recentStates_[kRecentStates] = {UINT32_MAX, UINT32_MAX, UINT32_MAX, UINT32_MAX};
+    int recentStateNext_ = 0;
     std::vector<GlRun> runs_;
     size_t runCount_ = 0;
     std::vector<uint32_t> uploadIndices_;

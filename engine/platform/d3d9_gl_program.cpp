@@ -217,10 +217,20 @@ std::string GenerateGlFragmentShader(const GlProgramKey& key) {
 }
 
 unsigned GlProgramCache::Get(const GlProgramKey& key) {
+    for (int i = 0; i < recentCount_; ++i)
+        if (recentKeys_[i] == key) return recentPrograms_[i];
+    unsigned program;
     auto found = programs_.find(key);
-    if (found != programs_.end()) return found->second;
-    unsigned program = builder_(key);
-    programs_.emplace(key, program);
+    if (found != programs_.end()) {
+        program = found->second;
+    } else {
+        program = builder_(key);
+        programs_.emplace(key, program);
+    }
+    recentKeys_[recentNext_] = key;
+    recentPrograms_[recentNext_] = program;
+    recentNext_ = (recentNext_ + 1) % kRecent;
+    if (recentCount_ < kRecent) ++recentCount_;
     return program;
 }
 
@@ -228,4 +238,5 @@ void GlProgramCache::Clear(const std::function<void(unsigned)>& release) {
     for (auto& entry : programs_)
         if (entry.second != 0) release(entry.second);
     programs_.clear();
+    recentCount_ = recentNext_ = 0;
 }

@@ -83,4 +83,10 @@ public:
 private:
     Builder builder_;
     std::unordered_map<GlProgramKey, unsigned, GlProgramKeyHash> programs_;
+    // The last keys asked for and their programs, looked at before the table: draws alternate
+    // between a few states.
+    static constexpr int kRecent = 4;
+    GlProgramKey recentKeys_[kRecent] = {};
+    unsigned recentPrograms_[kRecent] = {};
+    int recentCount_ = 0, recentNext_ = 0;
 };

@@ -116,8 +116,17 @@ bool MustFollow(const GlRun& run, GlImage* target, bool ordered, bool barrier, c
 void V_D3D9GlSetJoinDraws(bool on) { g_JoinDraws = on ? 1 : 0; }
 
 uint32_t GlDevice::InternState(const GlDrawState& state) {
-    if (!states_.empty() && std::memcmp(&states_.back(), &state, sizeof state) == 0)
-        return static_cast<uint32_t>(states_.size() - 1);
+    // The few states used last come first: draws alternate between a few states.
+    for (uint32_t id : recentStates_)
+        if (id < states_.size() && std::memcmp(&states_[id], &state, sizeof state) == 0)
+            return id;
+    const uint32_t id = InternNewState(state);
+    recentStates_[recentStateNext_] = id;
+    recentStateNext_ = (recentStateNext_ + 1) % kRecentStates;
+    return id;
+}
+
+uint32_t GlDevice::InternNewState(const GlDrawState& state) {
     const uint64_t hash = HashState(state);
     auto found = stateIds_.find(hash);
     if (found != stateIds_.end() &&
@@ -380,6 +389,7 @@ void GlDevice::FlushDraws() {
     }
     states_.clear();
     stateIds_.clear();
+    for (uint32_t& id : recentStates_) id = UINT32_MAX;
 }
 
 // Sends the run's state where it differs from what this flush has sent so far.
