@@ -13,8 +13,9 @@ void V_D3D9GlSetDeviceLost(bool lost);
 void V_D3D9GlSetBlendOperationCap(bool on);
 void V_D3D9GlSetSquareOnly(bool on);
 
-// Test switch: draws in a row with the same state join into one GL draw (on by default); off,
-// every draw is sent as a GL draw of its own primitives.
+// Test switch: draws of the same state join into one GL draw, also past other draws where the
+// picture stays the same (on by default, off with the environment setting VELK_GL_JOIN=0); off,
+// every draw is sent in order as a GL draw of its own primitives.
 void V_D3D9GlSetJoinDraws(bool on);
 
 // Programs generated and cached by the devices so far (for tests).

@@ -2,6 +2,8 @@
 // surfaces and presenting the back buffer into the window.
 #include "platform/d3d9_gl_device.h"
 
+#include <time.h>
+
 #include <cstring>
 
 #include "platform/user.h"
@@ -228,12 +230,13 @@ void GlDevice::PaceFrames() {
     uint64_t period = frequency / static_cast<uint64_t>(refresh);
     uint64_t slack = frequency / 1000;  // a present this close to the period counts as on time
     uint64_t now = SDL_GetPerformanceCounter();
-    if (nextFrame_ != 0 && now + slack < nextFrame_) {
-        while (now < nextFrame_) {
-            uint64_t left = (nextFrame_ - now) * 1000 / frequency;
-            if (left > 1) SDL_Delay(static_cast<uint32_t>(left - 1));
-            now = SDL_GetPerformanceCounter();
-        }
+    // The wait sleeps to the microsecond: spinning out the last millisecond would cost the
+    // thread's time.
+    while (nextFrame_ != 0 && now + slack < nextFrame_) {
+        uint64_t left = (nextFrame_ - now) * 1000000000 / frequency;
+        timespec wait{static_cast<time_t>(left / 1000000000), static_cast<long>(left % 1000000000)};
+        nanosleep(&wait, nullptr);
+        now = SDL_GetPerformanceCounter();
     }
     // Keep to a steady rhythm, but start afresh after a long frame.
     nextFrame_ = nextFrame_ != 0 && now < nextFrame_ + period ? nextFrame_ + period : now + period;
@@ -395,7 +398,7 @@ V_HRESULT GlDevice::UpdateSurface(V_IDirect3DSurface9* source, const V_RECT* sou
                             static_cast<size_t>(x) * bytes,
                         first + static_cast<size_t>(row) * pitch, static_cast<size_t>(width) * bytes);
     }
-    GlUploadRgba(*context_, to->Image()->texture, to->Level(), x, y, width, height, rgba.data());
+    GlUploadRgba(*to->Image(), to->Level(), x, y, width, height, rgba.data());
     return V_S_OK;
 }
 
@@ -450,6 +453,9 @@ V_HRESULT GlDevice::ColorFill(V_IDirect3DSurface9* surface, const V_RECT* rect, 
     gl.ClearColor(((color >> 16) & 0xFF) / 255.0f, ((color >> 8) & 0xFF) / 255.0f,
                   (color & 0xFF) / 255.0f, ((color >> 24) & 0xFF) / 255.0f);
     gl.Clear(GL_COLOR_BUFFER_BIT);
+    // A fill of a texture level tells what its alphas can be now, as an upload does.
+    const V_D3DCOLOR alpha = color >> 24;
+    if (alpha != 0 && alpha != 0xFF) target->Image()->partialAlphaLevels |= 1u;
     return V_S_OK;
 }
 

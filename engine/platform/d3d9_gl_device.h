@@ -23,8 +23,8 @@ struct GlProgramUniforms {
     GlUniformValues values{};
 };
 
-// Everything a draw is made with besides its vertices. Draws in a row with equal states (byte for
-// byte) and primitives that join are sent as one GL draw.
+// Everything a draw is made with besides its vertices. Draws with equal states (byte for byte)
+// and primitives that join are sent as one GL draw.
 struct GlDrawState {
     GlImage* target;   // framebuffer image; images flush pending draws before they go
     GLuint framebuffer;
@@ -34,6 +34,7 @@ struct GlDrawState {
     GLint viewport[4];
     GLint scissor[4];
     GLboolean blend;
+    GLboolean ordered;  // drawn with the target's private order depth (framebuffer and program)
     GLenum blendSource, blendDest, blendEquation;
     GLenum depthFunc;                              // 0: no depth test
     GLboolean depthMask;
@@ -44,15 +45,38 @@ struct GlDrawState {
     V_UINT stride;
 };
 
-// A run of recorded draws: one GL draw of indices into the frame's vertices.
+// What a draw's state says about whether the draw may be ordered by depth: every fragment is
+// either discarded or replaces the target's colour, whatever the target holds.
+struct GlReplaceInfo {
+    GlProgramKey key;
+    bool always;        // blending off (or source × 1 + target × 0): every fragment replaces
+    bool ifAlphaBinary; // source-alpha blending whose fragment alpha is 0 or 1 exactly when the
+                        // inputs below are
+    bool needDiffuse;   // ... every vertex's diffuse alpha is 0 or 255
+    bool needSpecular;  // ... every vertex's specular alpha is 0 or 255
+};
+
+// A run of recorded draws of one state: one GL draw of indices into the vertices of its lane.
+// Its draws are in the order they were received; the runs are drawn in the order of the list.
 struct GlRun {
-    GlDrawState state;
+    uint32_t state;      // index into the flush's states
     GLenum mode;
-    size_t vertexOffset;  // bytes into the recorded vertices
-    uint32_t vertexCount;
-    size_t firstIndex;
-    uint32_t indexCount;
-    bool inOrder;  // the indices are 0, 1, 2...: drawn from the vertices as they are
+    uint32_t lane;
+    bool closed;         // takes no further draw (a line strip, or joining is off)
+    bool ordered;        // its draws are ordered by depth
+    bool barrier;        // uses the Direct3D depth buffer: nothing moves past it
+    GlImage* target;
+    int box[4];          // pixels its draws may touch: left, top, right, bottom (exclusive)
+    std::vector<uint32_t> indices;
+    size_t firstIndex;   // into the index upload of the flush
+};
+
+// The recorded vertices of one vertex size, and the order value of each vertex.
+struct GlLane {
+    V_UINT stride = 0;
+    std::vector<uint8_t> vertices;
+    std::vector<float> order;
+    size_t vertexAt = 0, orderAt = 0;  // places in the vertex upload of the flush
 };
 
 class GlDevice : public V_RefCounted<V_IDirect3DDevice9> {
@@ -142,12 +166,15 @@ private:
     void CreateDrawObjects();
     void ReleaseDrawObjects();
     GLuint BuildProgram(const GlProgramKey& key);
-    bool MakeDrawState(V_DWORD fvf, GlDrawState* state);
+    bool MakeDrawState(V_DWORD fvf, GlDrawState* state, GlReplaceInfo* replace);
     void ApplySampler(int stage, const V_DWORD* states);
     // d3d9_gl_stream.cpp
-    void RecordDraw(const GlDrawState& state, uint32_t type, V_UINT primitives,
-                    const void* vertices, V_UINT vertexCount, V_UINT stride,
+    void RecordDraw(GlDrawState& state, const GlReplaceInfo& replace, uint32_t type,
+                    V_UINT primitives, const void* vertices, V_UINT vertexCount, V_UINT stride,
                     const void* indices, size_t indexBytes);
+    uint32_t InternState(const GlDrawState& state);
+    uint32_t InternNewState(const GlDrawState& state);
+    GlRun& NewRun();
     void FlushDraws();
     void FlushDrawsUsing(GLuint texture);  // 0: all
     void UploadRecorded(size_t* vertexBase, size_t* indexBase);
@@ -177,11 +204,17 @@ private:
     GlProgramCache programs_;
     std::unordered_map<GLuint, GlProgramUniforms> uniforms_;
     GLuint vertexArray_ = 0;
-    // The frame's recorded draws: their vertices, indices and runs, kept until a flush; the
-    // storage is kept from frame to frame.
-    std::vector<uint8_t> recordedVertices_;
-    std::vector<uint32_t> recordedIndices_;
+    // The frame's recorded draws: their vertices by size, their states and their runs, kept
+    // until a flush; the storage is kept from frame to frame (runs_ beyond runCount_ are spare).
+    std::vector<GlLane> lanes_;
+    std::vector<GlDrawState> states_;
+    std::unordered_map<uint64_t, uint32_t> stateIds_;  // state hash to its index
+    static constexpr int kRecentStates = 4;
+    uint32_t recentStates_[kRecentStates] = {UINT32_MAX, UINT32_MAX, UINT32_MAX, UINT32_MAX};
+    int recentStateNext_ = 0;
     std::vector<GlRun> runs_;
+    size_t runCount_ = 0;
+    std::vector<uint32_t> uploadIndices_;
     // The streaming buffers the recorded vertices and indices are sent through.
     GlStream vertexStream_, indexStream_;
     // The state sent to GL during a flush (each flush starts afresh: other operations touch GL).

@@ -80,6 +80,62 @@ GLuint Compile(const GlApi& gl, GLenum kind, const std::string& text) {
     return shader;
 }
 
+// Whether a value in a stage is certainly 0 or 1 (alpha), given the inputs it was made of.
+struct AlphaValue {
+    bool binary;
+    bool diffuse, specular;  // only when the vertices' alphas are 0 or 255
+};
+
+AlphaValue Combine(AlphaValue a, AlphaValue b) {
+    return {a.binary && b.binary, a.diffuse || b.diffuse, a.specular || b.specular};
+}
+
+// Whether a sampled texture gives texel alpha 0 or 1 only: point sampling (of level 0 or of
+// levels that all hold only such alphas) of a texture whose alphas are 0 or 255, the border
+// colour's alpha alike.
+bool TexelAlphaBinary(const GlImage& image, const V_DWORD* sampler) {
+    if (sampler[V_D3DSAMP_MAGFILTER] > V_D3DTEXF_POINT ||
+        sampler[V_D3DSAMP_MINFILTER] > V_D3DTEXF_POINT ||
+        sampler[V_D3DSAMP_MIPFILTER] > V_D3DTEXF_POINT)
+        return false;
+    if (sampler[V_D3DSAMP_ADDRESSU] == V_D3DTADDRESS_BORDER ||
+        sampler[V_D3DSAMP_ADDRESSV] == V_D3DTADDRESS_BORDER) {
+        V_DWORD alpha = sampler[V_D3DSAMP_BORDERCOLOR] >> 24;
+        if (alpha != 0 && alpha != 0xFF) return false;
+    }
+    return image.AlphaOnlyZeroOrFull(sampler[V_D3DSAMP_MIPFILTER] == V_D3DTEXF_POINT);
+}
+
+// The fragment alpha of the program's stages: whether it is 0 or 1 only, and on what inputs.
+AlphaValue FragmentAlpha(const GlProgramKey& key, const bool* texelBinary, V_D3DCOLOR factor) {
+    const bool factorBinary = (factor >> 24) == 0 || (factor >> 24) == 0xFF;
+    AlphaValue current{true, true, false};
+    for (int i = 0; i < key.stageCount; ++i) {
+        const GlStageKey& stage = key.stages[i];
+        if (stage.alphaOp == V_D3DTOP_DISABLE) continue;
+        auto argument = [&](uint8_t arg) -> AlphaValue {
+            if ((arg & ~(V_D3DTA_SELECTMASK | V_D3DTA_COMPLEMENT)) != 0) return {false, false, false};
+            switch (arg & V_D3DTA_SELECTMASK) {
+            case V_D3DTA_DIFFUSE: return {true, true, false};
+            case V_D3DTA_SPECULAR: return {true, false, true};
+            case V_D3DTA_TFACTOR: return {factorBinary, false, false};
+            case V_D3DTA_TEXTURE: return {!stage.sampled || texelBinary[i], false, false};
+            case V_D3DTA_CURRENT: return current;
+            default: return {false, false, false};
+            }
+        };
+        switch (stage.alphaOp) {
+        case V_D3DTOP_SELECTARG1: current = argument(stage.alphaArg1); break;
+        case V_D3DTOP_SELECTARG2: current = argument(stage.alphaArg2); break;
+        case V_D3DTOP_MODULATE:
+            current = Combine(argument(stage.alphaArg1), argument(stage.alphaArg2));
+            break;
+        default: return {false, false, false};
+        }
+    }
+    return current;
+}
+
 }  // namespace
 
 void GlDevice::CreateDrawObjects() {
@@ -105,6 +161,10 @@ void GlDevice::ReleaseDrawObjects() {
     programs_.Clear([&gl](unsigned program) { gl.DeleteProgram(program); });
     uniforms_.clear();
     runs_.clear();
+    runCount_ = 0;
+    states_.clear();
+    stateIds_.clear();
+    lanes_.clear();
     if (vertexArray_ != 0) gl.DeleteVertexArrays(1, &vertexArray_);
     for (GlStream* stream : {&vertexStream_, &indexStream_, &context_->pixelStream}) {
         if (stream->buffer != 0) gl.DeleteBuffers(1, &stream->buffer);
@@ -186,8 +246,9 @@ void GlDevice::ApplySampler(int stage, const V_DWORD* s) {
     samplerApplied_[stage] = true;
 }
 
-// The state of a draw from the device's states; false when nothing would be drawn.
-bool GlDevice::MakeDrawState(V_DWORD fvf, GlDrawState* state) {
+// The state of a draw from the device's states, and what it says about ordering the draw by
+// depth; false when nothing would be drawn.
+bool GlDevice::MakeDrawState(V_DWORD fvf, GlDrawState* state, GlReplaceInfo* replace) {
     if ((fvf & (V_D3DFVF_XYZRHW | V_D3DFVF_XYZ)) == 0 || !context_->MakeCurrent()) return false;
     GlImage* image = target_->Image().get();
     GLuint framebuffer = image->Framebuffer();
@@ -267,6 +328,30 @@ bool GlDevice::MakeDrawState(V_DWORD fvf, GlDrawState* state) {
         std::memcpy(s.samplers[i], samplerStates_[i], sizeof s.samplers[i]);
     }
     s.fvf = fvf;
+
+    // Replacing draws: no Direct3D depth, no fog, and blending that ignores the target, or
+    // source-alpha blending of alphas that are 0 or 1 only.
+    GlReplaceInfo& r = *replace;
+    r.key = key;
+    r.always = r.ifAlphaBinary = r.needDiffuse = r.needSpecular = false;
+    if (s.depthFunc != 0 || key.fog) return true;
+    if (!s.blend || (s.blendSource == GL_ONE && s.blendDest == GL_ZERO &&
+                     s.blendEquation == GL_FUNC_ADD)) {
+        r.always = true;
+    } else if (s.blendSource == GL_SRC_ALPHA && s.blendDest == GL_ONE_MINUS_SRC_ALPHA &&
+               s.blendEquation == GL_FUNC_ADD) {
+        bool texelBinary[kGlStages] = {};
+        for (int i = 0; i < key.stageCount; ++i)
+            if (key.stages[i].sampled)
+                texelBinary[i] = TexelAlphaBinary(*textures_[i]->Image(), samplerStates_[i]);
+        AlphaValue alpha = FragmentAlpha(key, texelBinary, renderStates_[V_D3DRS_TEXTUREFACTOR]);
+        // Interpolated vertex alphas are exact only without perspective (checked per draw).
+        if (alpha.binary && (key.pretransformed || (!alpha.diffuse && !alpha.specular))) {
+            r.ifAlphaBinary = true;
+            r.needDiffuse = alpha.diffuse && (fvf & V_D3DFVF_DIFFUSE) != 0;
+            r.needSpecular = alpha.specular && (fvf & V_D3DFVF_SPECULAR) != 0;
+        }
+    }
     return true;
 }
 
@@ -276,9 +361,10 @@ V_HRESULT GlDevice::DrawPrimitiveUP(uint32_t type, V_UINT count, const void* ver
     if (vertices == nullptr || stride == 0 || used == 0) return V_D3DERR_INVALIDCALL;
     GlCountDrawReceived();
     GlDrawState state;
-    if (!MakeDrawState(fvf_, &state)) return V_S_OK;
+    GlReplaceInfo replace;
+    if (!MakeDrawState(fvf_, &state, &replace)) return V_S_OK;
     state.stride = stride;
-    RecordDraw(state, type, count, vertices, used, stride, nullptr, 0);
+    RecordDraw(state, replace, type, count, vertices, used, stride, nullptr, 0);
     return V_S_OK;
 }
 
@@ -292,9 +378,10 @@ V_HRESULT GlDevice::DrawIndexedPrimitiveUP(uint32_t type, V_UINT minIndex, V_UIN
         return V_D3DERR_INVALIDCALL;
     GlCountDrawReceived();
     GlDrawState state;
-    if (!MakeDrawState(fvf_, &state)) return V_S_OK;
+    GlReplaceInfo replace;
+    if (!MakeDrawState(fvf_, &state, &replace)) return V_S_OK;
     state.stride = stride;
-    RecordDraw(state, type, primitiveCount, vertices, minIndex + vertexCount, stride, indices,
+    RecordDraw(state, replace, type, primitiveCount, vertices, minIndex + vertexCount, stride, indices,
                indexFormat == V_D3DFMT_INDEX16 ? 2 : 4);
     return V_S_OK;
 }

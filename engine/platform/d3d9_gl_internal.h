@@ -17,6 +17,9 @@ struct GlStream {
     GLenum target = 0;
     GLuint buffer = 0;
     size_t capacity = 0, used = 0;
+    // Room for the bytes, not to be rewritten while GL may read it: its place in the buffer
+    // (left bound to the target).
+    size_t Reserve(const GlApi& gl, size_t bytes);
     // Writes the bytes and returns their place in the buffer (left bound to the target).
     size_t Put(const GlApi& gl, const void* data, size_t bytes);
 };
@@ -55,9 +58,30 @@ struct GlImage {
     int width = 0;
     int height = 0;
     int levels = 1;
+    // What the alpha of a texel can be: always 1 (a format without alpha), anything (a target
+    // drawn into), or 0 or 255 only on the levels whose bit is clear (tracked at uploads).
+    bool opaqueAlpha = false;
+    bool drawable = false;
+    uint32_t partialAlphaLevels = 0;
+    // Drawing ordered by depth: a framebuffer of level 0 with a private depth buffer (the
+    // Direct3D depth surface is never touched by it), and the next draw's order number. Later
+    // draws get nearer depths, so the private depth is cleared only when the numbers run out.
+    GLuint orderFramebuffer = 0;
+    GLuint orderDepth = 0;
+    uint32_t orderNext = 0;
     ~GlImage();
     // The framebuffer of level 0, made on first use; 0 when GL refuses it.
     GLuint Framebuffer();
+    // The ordering framebuffer, made on first use; 0 when GL refuses it.
+    GLuint OrderFramebuffer();
+    // Clears the private depth to the far value and starts the order numbers again.
+    void RestartOrder();
+    // Whether every texel of level 0 (or of every level) has alpha 0 or 255.
+    bool AlphaOnlyZeroOrFull(bool allLevels) const {
+        if (opaqueAlpha) return true;
+        if (drawable) return false;
+        return allLevels ? partialAlphaLevels == 0 : (partialAlphaLevels & 1u) == 0;
+    }
 };
 using GlImageRef = std::shared_ptr<GlImage>;
 
@@ -135,9 +159,10 @@ private:
     bool hasAlpha_;
 };
 
-// RGBA pixels into a rectangle of a texture level, through the context's pixel stream.
-void GlUploadRgba(GlContext& context, GLuint texture, int level, int x, int y, int width,
-                  int height, const uint8_t* rgba);
+// RGBA pixels into a rectangle of a texture level, through the context's pixel stream; the
+// image notes whether the level's alpha is still only 0 or 255.
+void GlUploadRgba(GlImage& image, int level, int x, int y, int width, int height,
+                  const uint8_t* rgba);
 
 // ---- the device (d3d9_gl_device.cpp, d3d9_gl_draw.cpp)
 V_IDirect3DDevice9* CreateGlDevice(const GlContextRef& context,

@@ -147,6 +147,10 @@ std::string GenerateGlVertexShader(const GlProgramKey& key) {
         text += "layout(location = " + std::to_string(3 + i) + ") in vec2 aTex" +
                 std::to_string(i) + ";\n";
     text += Varyings(key, "out");
+    if (key.order != 0) {
+        text += "layout(location = " + std::to_string(kGlOrderAttribute) + ") in float aOrder;\n";
+        text += "flat out float vOrder;\n";
+    }
     text += "uniform vec4 uTarget;\nuniform mat4 uMatrix;\n";
     text += "void main() {\n";
     if (key.pretransformed) {
@@ -163,6 +167,7 @@ std::string GenerateGlVertexShader(const GlProgramKey& key) {
                 " 2.0 * c.z - c.w, c.w);\n";
     }
     text += "    vDiffuse = aDiffuse;\n    vSpecular = aSpecular;\n";
+    if (key.order != 0) text += "    vOrder = aOrder;\n";
     for (int i = 0; i < key.texCoordSets; ++i)
         text += "    vTex" + std::to_string(i) + " = aTex" + std::to_string(i) + ";\n";
     text += "}\n";
@@ -172,6 +177,7 @@ std::string GenerateGlVertexShader(const GlProgramKey& key) {
 std::string GenerateGlFragmentShader(const GlProgramKey& key) {
     std::string text = "#version 330 core\n";
     text += Varyings(key, "in");
+    if (key.order != 0) text += "flat in float vOrder;\n";
     for (int i = 0; i < key.stageCount; ++i)
         if (key.stages[i].sampled) text += "uniform sampler2D uTex" + std::to_string(i) + ";\n";
     text += "uniform vec4 uFactor;\nuniform vec4 uFogColor;\nuniform float uAlphaRef;\n";
@@ -202,15 +208,29 @@ std::string GenerateGlFragmentShader(const GlProgramKey& key) {
         text += "    float alpha = floor(current.a * 255.0 + 0.5);\n";
         text += std::string("    if (!(") + Comparison(key.alphaFunc) + ")) discard;\n";
     }
+    // An alpha-0 fragment under source-alpha blending leaves the target as it is: discarded, it
+    // also leaves the order depth as it is.
+    if (key.order == 2) text += "    if (current.a == 0.0) discard;\n";
+    if (key.order != 0) text += "    gl_FragDepth = vOrder;\n";
     text += "    fragColor = current;\n}\n";
     return text;
 }
 
 unsigned GlProgramCache::Get(const GlProgramKey& key) {
+    for (int i = 0; i < recentCount_; ++i)
+        if (recentKeys_[i] == key) return recentPrograms_[i];
+    unsigned program;
     auto found = programs_.find(key);
-    if (found != programs_.end()) return found->second;
-    unsigned program = builder_(key);
-    programs_.emplace(key, program);
+    if (found != programs_.end()) {
+        program = found->second;
+    } else {
+        program = builder_(key);
+        programs_.emplace(key, program);
+    }
+    recentKeys_[recentNext_] = key;
+    recentPrograms_[recentNext_] = program;
+    recentNext_ = (recentNext_ + 1) % kRecent;
+    if (recentCount_ < kRecent) ++recentCount_;
     return program;
 }
 
@@ -218,4 +238,5 @@ void GlProgramCache::Clear(const std::function<void(unsigned)>& release) {
     for (auto& entry : programs_)
         if (entry.second != 0) release(entry.second);
     programs_.clear();
+    recentCount_ = recentNext_ = 0;
 }

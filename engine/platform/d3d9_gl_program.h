@@ -12,6 +12,8 @@
 #include "platform/d3d9_types.h"
 
 constexpr int kGlStages = 8;
+// Vertex attribute of the draw-order depth of draws ordered by depth.
+constexpr int kGlOrderAttribute = 3 + kGlStages;
 
 // The device states a program is built from (as the device holds them).
 struct GlFixedState {
@@ -49,7 +51,9 @@ struct GlProgramKey {
     uint8_t alphaFunc;       // 0: no alpha test, else the comparison
     uint8_t fog;             // pre-transformed fog from the specular alpha
     uint8_t stageCount;      // stages before the first disabled one
-    uint8_t reserved;
+    // Draws ordered by depth: 0 no; 1 the fragment depth is the draw's order value (a vertex
+    // attribute); 2 the same, and fragments of alpha exactly 0 are discarded.
+    uint8_t order;
     GlStageKey stages[kGlStages];
 
     bool operator==(const GlProgramKey& other) const;
@@ -79,4 +83,10 @@ public:
 private:
     Builder builder_;
     std::unordered_map<GlProgramKey, unsigned, GlProgramKeyHash> programs_;
+    // The last keys asked for and their programs, looked at before the table: draws alternate
+    // between a few states.
+    static constexpr int kRecent = 4;
+    GlProgramKey recentKeys_[kRecent] = {};
+    unsigned recentPrograms_[kRecent] = {};
+    int recentCount_ = 0, recentNext_ = 0;
 };

@@ -1,16 +1,23 @@
-// The frame's draws on the OpenGL Direct3D device: each draw is recorded into the frame's vertex
-// and index arrays, joining the run before it when its state is the same and its primitives join
-// (triangles of lists, strips and fans as triangles; line lists; point lists). A flush sends the
-// recorded vertices into the streaming buffers in one piece and draws each run with one GL draw.
+// The frame's draws on the OpenGL Direct3D device, recorded until something needs them sent: each
+// draw's vertices go to the lane of its vertex size, its indices to a run of draws of the same
+// state whose primitives join (triangles of lists, strips and fans as triangles; line lists;
+// point lists). A draw joins the latest such run that it may be drawn with: one whose draws
+// after it in the list (runs are drawn in list order) it need not follow. It need not follow
+// a draw on the same target whose pixels it cannot touch (their boxes apart), nor, when both
+// replace every pixel they keep, a draw ordered as it is by the order depth: each such draw
+// carries a depth from its order number, later nearer, drawn with a less-or-equal test into the
+// target's private depth buffer, so the later draw stays on top whichever is sent first.
+// Draws that use the Direct3D depth buffer move past nothing. A flush sends the lanes and the
+// runs' indices to the streaming buffers in one piece each and draws each run with one GL draw.
 // Anything that reads or changes what the draws use flushes first.
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/d3d9_gl.h"
 #include "platform/d3d9_gl_device.h"
 
 namespace {
-
-bool g_JoinDraws = true;
 
 // The GL primitive a draw is recorded as; strips and fans become triangles when draws join.
 GLenum RecordedMode(uint32_t type, bool join) {
@@ -61,49 +68,234 @@ void AppendIndices(std::vector<uint32_t>* out, uint32_t type, V_UINT primitives,
     }
 }
 
-constexpr size_t kRunAlignment = 64;  // vertices of a run start on this boundary
+constexpr size_t kRunAlignment = 64;  // each lane's vertices start on this boundary
+constexpr int kRunsScanned = 48;      // runs a draw looks back through for one to join
+constexpr uint32_t kOrderLimit = 1u << 22;  // order numbers before the order depth is cleared
+
+int g_JoinDraws = -1;  // -1: not yet read from the environment
+
+bool JoinDraws() {
+    if (g_JoinDraws < 0) {
+        const char* value = std::getenv("VELK_GL_JOIN");
+        g_JoinDraws = value != nullptr && std::strcmp(value, "0") == 0 ? 0 : 1;
+    }
+    return g_JoinDraws != 0;
+}
+
+// The depth of an order number: later numbers are nearer. Exact in a float for every number
+// below the limit, so equal numbers compare equal and later ones pass a less-or-equal test.
+float OrderDepth(uint32_t number) {
+    return 1.0f - static_cast<float>(number + 1) * (1.0f / 16777216.0f);
+}
+
+uint64_t HashState(const GlDrawState& state) {
+    uint64_t words[(sizeof state + 7) / 8] = {};
+    std::memcpy(words, &state, sizeof state);
+    uint64_t hash = 0x9E3779B97F4A7C15ull;
+    for (uint64_t word : words) {
+        hash ^= word;
+        hash *= 0xFF51AFD7ED558CCDull;
+        hash ^= hash >> 32;
+    }
+    return hash;
+}
+
+bool BoxesMeet(const int* a, const int* b) {
+    return a[0] < b[2] && b[0] < a[2] && a[1] < b[3] && b[1] < a[3];
+}
+
+// Whether a draw must stay after the draws of a run, given what both are.
+bool MustFollow(const GlRun& run, GlImage* target, bool ordered, bool barrier, const int* box) {
+    if (run.target != target || run.barrier || barrier) return true;
+    if (run.ordered && ordered) return false;  // the order depth keeps the later one on top
+    return BoxesMeet(run.box, box);
+}
 
 }  // namespace
 
-void V_D3D9GlSetJoinDraws(bool on) { g_JoinDraws = on; }
+void V_D3D9GlSetJoinDraws(bool on) { g_JoinDraws = on ? 1 : 0; }
 
-void GlDevice::RecordDraw(const GlDrawState& state, uint32_t type, V_UINT primitives,
-                          const void* vertices, V_UINT vertexCount, V_UINT stride,
-                          const void* indices, size_t indexBytes) {
-    const bool join = g_JoinDraws;
-    GLenum mode = RecordedMode(type, join);
-    GlRun* run = runs_.empty() ? nullptr : &runs_.back();
-    // A line strip is one connected line: it never joins another draw.
-    if (run == nullptr || !join || run->mode != mode || mode == GL_LINE_STRIP ||
-        std::memcmp(&run->state, &state, sizeof state) != 0) {
-        size_t offset = (recordedVertices_.size() + kRunAlignment - 1) / kRunAlignment * kRunAlignment;
-        recordedVertices_.resize(offset);
-        runs_.push_back(GlRun{state, mode, offset, 0, recordedIndices_.size(), 0, true});
-        run = &runs_.back();
-    }
-    const uint32_t base = run->vertexCount;
-    const size_t bytes = static_cast<size_t>(vertexCount) * stride;
+uint32_t GlDevice::InternState(const GlDrawState& state) {
+    // The few states used last come first: draws alternate between a few states.
+    for (uint32_t id : recentStates_)
+        if (id < states_.size() && std::memcmp(&states_[id], &state, sizeof state) == 0)
+            return id;
+    const uint32_t id = InternNewState(state);
+    recentStates_[recentStateNext_] = id;
+    recentStateNext_ = (recentStateNext_ + 1) % kRecentStates;
+    return id;
+}
+
+uint32_t GlDevice::InternNewState(const GlDrawState& state) {
+    const uint64_t hash = HashState(state);
+    auto found = stateIds_.find(hash);
+    if (found != stateIds_.end() &&
+        std::memcmp(&states_[found->second], &state, sizeof state) == 0)
+        return found->second;
+    states_.push_back(state);
+    const auto id = static_cast<uint32_t>(states_.size() - 1);
+    if (found == stateIds_.end()) stateIds_.emplace(hash, id);
+    return id;
+}
+
+GlRun& GlDevice::NewRun() {
+    if (runCount_ == runs_.size()) runs_.emplace_back();
+    GlRun& run = runs_[runCount_++];
+    run.indices.clear();
+    return run;
+}
+
+void GlDevice::RecordDraw(GlDrawState& state, const GlReplaceInfo& replace, uint32_t type,
+                          V_UINT primitives, const void* vertices, V_UINT vertexCount,
+                          V_UINT stride, const void* indices, size_t indexBytes) {
+    const bool join = JoinDraws();
+    const GLenum mode = RecordedMode(type, join);
     const auto* from = static_cast<const uint8_t*>(vertices);
-    recordedVertices_.insert(recordedVertices_.end(), from, from + bytes);
-    run->vertexCount += vertexCount;
-    size_t before = recordedIndices_.size();
+    GlImage* target = state.target;
+
+    // The pixels the draw may touch: its positions' box, widened for rounding and line ends,
+    // within the scissor rectangle (which GL applies to every draw). Positions that go through
+    // the viewport transform count as the whole rectangle.
+    int box[4] = {state.scissor[0], state.scissor[1], state.scissor[0] + state.scissor[2],
+                  state.scissor[1] + state.scissor[3]};
+    const V_DWORD fvf = state.fvf;
+    bool ordered = false;
+    if (join && (fvf & V_D3DFVF_XYZRHW) != 0 && stride >= 16) {
+        float x0 = 1e30f, y0 = 1e30f, x1 = -1e30f, y1 = -1e30f;
+        bool exact = true;  // no perspective: interpolated vertex alphas stay exact
+        bool binary = true;
+        size_t diffuse = 16 + ((fvf & V_D3DFVF_NORMAL) ? 12 : 0);
+        size_t specular = diffuse + ((fvf & V_D3DFVF_DIFFUSE) ? 4 : 0);
+        const bool checkDiffuse = replace.needDiffuse && diffuse + 4 <= stride;
+        const bool checkSpecular = replace.needSpecular && specular + 4 <= stride;
+        if ((replace.needDiffuse && !checkDiffuse) || (replace.needSpecular && !checkSpecular))
+            binary = false;
+        for (V_UINT i = 0; i < vertexCount; ++i) {
+            const uint8_t* v = from + static_cast<size_t>(i) * stride;
+            float p[4];
+            std::memcpy(p, v, sizeof p);
+            // NaN fails every comparison and leaves the box unbounded.
+            if (!(p[0] >= -1e6f && p[0] <= 1e6f && p[1] >= -1e6f && p[1] <= 1e6f && p[3] > 0.0f)) {
+                x0 = y0 = -1e30f;
+                x1 = y1 = 1e30f;
+                exact = false;
+                break;
+            }
+            x0 = p[0] < x0 ? p[0] : x0;
+            x1 = p[0] > x1 ? p[0] : x1;
+            y0 = p[1] < y0 ? p[1] : y0;
+            y1 = p[1] > y1 ? p[1] : y1;
+            exact = exact && p[3] == 1.0f;
+            if (checkDiffuse && v[diffuse + 3] != 0 && v[diffuse + 3] != 0xFF) binary = false;
+            if (checkSpecular && v[specular + 3] != 0 && v[specular + 3] != 0xFF) binary = false;
+        }
+        if (x1 < 1e29f) {
+            int drawn[4] = {static_cast<int>(std::floor(x0)) - 2, static_cast<int>(std::floor(y0)) - 2,
+                            static_cast<int>(std::floor(x1)) + 3, static_cast<int>(std::floor(y1)) + 3};
+            for (int k = 0; k < 2; ++k) {
+                if (drawn[k] > box[k]) box[k] = drawn[k];
+                if (drawn[k + 2] < box[k + 2]) box[k + 2] = drawn[k + 2];
+            }
+        }
+        if (replace.needDiffuse || replace.needSpecular) binary = binary && exact;
+        ordered = replace.always || (replace.ifAlphaBinary && binary);
+    } else if (join) {
+        ordered = replace.always || (replace.ifAlphaBinary && !replace.needDiffuse &&
+                                     !replace.needSpecular);
+    }
+    const bool barrier = state.depthFunc != 0;
+
+    // A replacing draw is drawn with its order depth: a program that writes it, the target's
+    // framebuffer with the private depth buffer, and a less-or-equal test that lets the later
+    // of two overlapping draws win whichever is sent first.
+    float order = 0.0f;
+    if (ordered) {
+        GlProgramKey key = replace.key;
+        key.order = replace.always ? 1 : 2;
+        GLuint program = programs_.Get(key);
+        if (target->orderNext >= kOrderLimit) {
+            FlushDraws();
+            target->RestartOrder();
+        }
+        GLuint framebuffer = program != 0 ? target->OrderFramebuffer() : 0;
+        if (framebuffer != 0) {
+            state.program = program;
+            state.framebuffer = framebuffer;
+            state.ordered = GL_TRUE;
+            // Fragments that are kept have alpha 1 under source-alpha blending: the blend gives
+            // the fragment's colour and alpha exactly, as writing them does.
+            state.blend = GL_FALSE;
+            state.blendSource = state.blendDest = state.blendEquation = 0;
+            state.depth = 0;
+            state.depthFunc = GL_LEQUAL;
+            state.depthMask = GL_TRUE;
+            order = OrderDepth(target->orderNext++);
+        } else {
+            ordered = false;
+        }
+    }
+    const uint32_t stateId = InternState(state);
+
+    // The lane of the draw's vertex size.
+    uint32_t laneId = 0;
+    while (laneId < lanes_.size() && lanes_[laneId].stride != stride) ++laneId;
+    if (laneId == lanes_.size()) {
+        lanes_.emplace_back();
+        lanes_.back().stride = stride;
+    }
+    GlLane& lane = lanes_[laneId];
+
+    // The run to join: the latest of the same state and primitive among the runs this draw need
+    // not follow, looking back no further than the first it must follow (or the scan's end).
+    GlRun* run = nullptr;
+    const bool closed = !join || mode == GL_LINE_STRIP;  // a line strip is one connected line
+    if (!closed) {
+        const size_t stop = runCount_ > kRunsScanned ? runCount_ - kRunsScanned : 0;
+        for (size_t r = runCount_; r-- > stop;) {
+            GlRun& other = runs_[r];
+            if (!other.closed && other.state == stateId && other.mode == mode) {
+                run = &other;
+                break;
+            }
+            if (MustFollow(other, target, ordered, barrier, box)) break;
+        }
+    }
+    if (run == nullptr) {
+        run = &NewRun();
+        run->state = stateId;
+        run->mode = mode;
+        run->lane = laneId;
+        run->closed = closed;
+        run->ordered = ordered;
+        run->barrier = barrier;
+        run->target = target;
+        std::memcpy(run->box, box, sizeof box);
+    } else {
+        for (int k = 0; k < 2; ++k) {
+            if (box[k] < run->box[k]) run->box[k] = box[k];
+            if (box[k + 2] > run->box[k + 2]) run->box[k + 2] = box[k + 2];
+        }
+    }
+
+    const auto base = static_cast<uint32_t>(lane.vertices.size() / stride);
+    const size_t bytes = static_cast<size_t>(vertexCount) * stride;
+    lane.vertices.insert(lane.vertices.end(), from, from + bytes);
+    lane.order.resize(lane.order.size() + vertexCount, order);
+    std::vector<uint32_t>& out = run->indices;
     if (indices == nullptr)
-        AppendIndices(&recordedIndices_, type, primitives, base, join,
+        AppendIndices(&out, type, primitives, base, join,
                       [](V_UINT k) { return static_cast<uint32_t>(k); });
     else if (indexBytes == 2)
-        AppendIndices(&recordedIndices_, type, primitives, base, join, [indices](V_UINT k) {
+        AppendIndices(&out, type, primitives, base, join, [indices](V_UINT k) {
             return static_cast<uint32_t>(static_cast<const uint16_t*>(indices)[k]);
         });
     else
-        AppendIndices(&recordedIndices_, type, primitives, base, join, [indices](V_UINT k) {
+        AppendIndices(&out, type, primitives, base, join, [indices](V_UINT k) {
             return static_cast<const uint32_t*>(indices)[k];
         });
-    run->indexCount += static_cast<uint32_t>(recordedIndices_.size() - before);
-    const bool listed = type != V_D3DPT_TRIANGLESTRIP && type != V_D3DPT_TRIANGLEFAN;
-    if (indices != nullptr || (join && !listed)) run->inOrder = false;
 }
 
-size_t GlStream::Put(const GlApi& gl, const void* data, size_t bytes) {
+size_t GlStream::Reserve(const GlApi& gl, size_t bytes) {
     if (buffer == 0) gl.GenBuffers(1, &buffer);
     gl.BindBuffer(target, buffer);
     size_t at = (used + kRunAlignment - 1) / kRunAlignment * kRunAlignment;
@@ -117,28 +309,57 @@ size_t GlStream::Put(const GlApi& gl, const void* data, size_t bytes) {
         gl.BufferData(target, static_cast<GLsizeiptr>(capacity), nullptr, GL_STREAM_DRAW);
         at = 0;
     }
-    gl.BufferSubData(target, static_cast<GLintptr>(at), static_cast<GLsizeiptr>(bytes), data);
     used = at + bytes;
     return at;
 }
 
-// Sends the recorded vertices and indices, each in one piece, through the streaming buffers.
+size_t GlStream::Put(const GlApi& gl, const void* data, size_t bytes) {
+    size_t at = Reserve(gl, bytes);
+    gl.BufferSubData(target, static_cast<GLintptr>(at), static_cast<GLsizeiptr>(bytes), data);
+    return at;
+}
+
+// Sends the recorded vertices (each lane's, then the order values of the lanes that have
+// ordered draws) and the runs' indices, each in one piece, through the streaming buffers.
 void GlDevice::UploadRecorded(size_t* vertexBase, size_t* indexBase) {
     const GlApi& gl = context_->gl;
     gl.BindVertexArray(vertexArray_);
-    *vertexBase = vertexStream_.Put(gl, recordedVertices_.data(), recordedVertices_.size());
-    *indexBase = indexStream_.Put(gl, recordedIndices_.data(),
-                                  recordedIndices_.size() * sizeof(uint32_t));
-    GlCountStateChanges(3);
+    auto aligned = [](size_t n) { return (n + kRunAlignment - 1) / kRunAlignment * kRunAlignment; };
+    size_t total = 0;
+    for (GlLane& lane : lanes_) {
+        lane.vertexAt = total;
+        total = aligned(total + lane.vertices.size());
+        lane.orderAt = total;
+        total = aligned(total + lane.order.size() * sizeof(float));
+    }
+    *vertexBase = vertexStream_.Reserve(gl, total);
+    int calls = 3;
+    for (const GlLane& lane : lanes_) {
+        if (lane.vertices.empty()) continue;
+        gl.BufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(*vertexBase + lane.vertexAt),
+                         static_cast<GLsizeiptr>(lane.vertices.size()), lane.vertices.data());
+        gl.BufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(*vertexBase + lane.orderAt),
+                         static_cast<GLsizeiptr>(lane.order.size() * sizeof(float)),
+                         lane.order.data());
+        calls += 2;
+    }
+    uploadIndices_.clear();
+    for (size_t r = 0; r < runCount_; ++r) {
+        GlRun& run = runs_[r];
+        run.firstIndex = uploadIndices_.size();
+        uploadIndices_.insert(uploadIndices_.end(), run.indices.begin(), run.indices.end());
+    }
+    *indexBase = indexStream_.Put(gl, uploadIndices_.data(), uploadIndices_.size() * sizeof(uint32_t));
+    GlCountStateChanges(calls);
 }
 
 void GlDevice::FlushDrawsUsing(GLuint texture) {
     if (texture != 0) {
         bool used = false;
-        for (const GlRun& run : runs_) {
-            used = run.state.target->texture == texture;
-            for (GLuint bound : run.state.textures) used = used || bound == texture;
-            if (used) break;
+        for (size_t r = 0; r < runCount_ && !used; ++r) {
+            const GlDrawState& state = states_[runs_[r].state];
+            used = state.target->texture == texture;
+            for (GLuint bound : state.textures) used = used || bound == texture;
         }
         if (!used) return;
     }
@@ -146,31 +367,35 @@ void GlDevice::FlushDrawsUsing(GLuint texture) {
 }
 
 void GlDevice::FlushDraws() {
-    if (runs_.empty()) return;
+    if (runCount_ == 0) return;
     if (context_->MakeCurrent()) {
         const GlApi& gl = context_->gl;
         size_t vertexBase = 0, indexBase = 0;
         UploadRecorded(&vertexBase, &indexBase);
         appliedValid_ = false;
-        for (const GlRun& run : runs_) {
+        for (size_t r = 0; r < runCount_; ++r) {
+            const GlRun& run = runs_[r];
+            if (run.indices.empty()) continue;
             ApplyRunState(run, vertexBase);
-            if (run.inOrder)
-                gl.DrawArrays(run.mode, 0, static_cast<GLsizei>(run.indexCount));
-            else
-                gl.DrawElements(run.mode, static_cast<GLsizei>(run.indexCount), GL_UNSIGNED_INT,
-                                reinterpret_cast<const void*>(indexBase + run.firstIndex * 4));
+            gl.DrawElements(run.mode, static_cast<GLsizei>(run.indices.size()), GL_UNSIGNED_INT,
+                            reinterpret_cast<const void*>(indexBase + run.firstIndex * 4));
             GlCountGlDraw();
         }
     }
-    runs_.clear();
-    recordedVertices_.clear();
-    recordedIndices_.clear();
+    runCount_ = 0;
+    for (GlLane& lane : lanes_) {
+        lane.vertices.clear();
+        lane.order.clear();
+    }
+    states_.clear();
+    stateIds_.clear();
+    for (uint32_t& id : recentStates_) id = UINT32_MAX;
 }
 
 // Sends the run's state where it differs from what this flush has sent so far.
 void GlDevice::ApplyRunState(const GlRun& run, size_t vertexBase) {
     const GlApi& gl = context_->gl;
-    const GlDrawState& s = run.state;
+    const GlDrawState& s = states_[run.state];
     GlDrawState& a = applied_;
     const bool all = !appliedValid_;
     int calls = 0;
@@ -188,7 +413,7 @@ void GlDevice::ApplyRunState(const GlRun& run, size_t vertexBase) {
         gl.BindFramebuffer(GL_FRAMEBUFFER, s.framebuffer);
         ++calls;
     }
-    if (s.target->attachedDepth != s.depth) {
+    if (!s.ordered && s.target->attachedDepth != s.depth) {
         gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, s.depth);
         s.target->attachedDepth = s.depth;
         ++calls;
@@ -280,8 +505,10 @@ void GlDevice::ApplyRunState(const GlRun& run, size_t vertexBase) {
             std::memcmp(appliedSamplers_[i], s.samplers[i], sizeof s.samplers[i]) != 0)
             ApplySampler(i, s.samplers[i]);
     }
-    const size_t base = vertexBase + run.vertexOffset;
-    if (all || a.fvf != s.fvf || a.stride != s.stride || appliedVertexBase_ != base) {
+    const GlLane& lane = lanes_[run.lane];
+    const size_t base = vertexBase + lane.vertexAt;
+    if (all || a.fvf != s.fvf || a.stride != s.stride || a.ordered != s.ordered ||
+        appliedVertexBase_ != base) {
         auto at = [base](size_t offset) { return reinterpret_cast<const void*>(base + offset); };
         const V_DWORD fvf = s.fvf;
         const GLsizei stride = static_cast<GLsizei>(s.stride);
@@ -316,7 +543,14 @@ void GlDevice::ApplyRunState(const GlRun& run, size_t vertexBase) {
                 gl.DisableVertexAttribArray(attribute);
             }
         }
-        calls += 2 + 2 * 2 + kGlStages;
+        if (s.ordered) {
+            gl.EnableVertexAttribArray(kGlOrderAttribute);
+            gl.VertexAttribPointer(kGlOrderAttribute, 1, GL_FLOAT, GL_FALSE, 4,
+                                   reinterpret_cast<const void*>(vertexBase + lane.orderAt));
+        } else {
+            gl.DisableVertexAttribArray(kGlOrderAttribute);
+        }
+        calls += 2 + 2 * 2 + kGlStages + 2;
         appliedVertexBase_ = base;
     }
     // Stages the run does not sample keep what was bound before.

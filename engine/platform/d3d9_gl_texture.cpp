@@ -32,6 +32,8 @@ GlImage::~GlImage() {
     if (framebuffer != 0) gl.DeleteFramebuffers(1, &framebuffer);
     if (texture != 0) gl.DeleteTextures(1, &texture);
     if (depth != 0) gl.DeleteRenderbuffers(1, &depth);
+    if (orderFramebuffer != 0) gl.DeleteFramebuffers(1, &orderFramebuffer);
+    if (orderDepth != 0) gl.DeleteRenderbuffers(1, &orderDepth);
 }
 
 GLuint GlImage::Framebuffer() {
@@ -47,6 +49,40 @@ GLuint GlImage::Framebuffer() {
     return framebuffer;
 }
 
+GLuint GlImage::OrderFramebuffer() {
+    if (orderFramebuffer != 0 || texture == 0 || !context->MakeCurrent()) return orderFramebuffer;
+    const GlApi& gl = context->gl;
+    gl.GenRenderbuffers(1, &orderDepth);
+    gl.BindRenderbuffer(GL_RENDERBUFFER, orderDepth);
+    // Float depth: the order values are stored and compared exactly.
+    gl.RenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT32F, width, height);
+    gl.BindRenderbuffer(GL_RENDERBUFFER, 0);
+    gl.GenFramebuffers(1, &orderFramebuffer);
+    gl.BindFramebuffer(GL_FRAMEBUFFER, orderFramebuffer);
+    gl.FramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
+    gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, orderDepth);
+    if (gl.CheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+        gl.DeleteFramebuffers(1, &orderFramebuffer);
+        gl.DeleteRenderbuffers(1, &orderDepth);
+        orderFramebuffer = orderDepth = 0;
+        return 0;
+    }
+    RestartOrder();
+    return orderFramebuffer;
+}
+
+void GlImage::RestartOrder() {
+    orderNext = 0;
+    if (orderFramebuffer == 0 || !context->MakeCurrent()) return;
+    const GlApi& gl = context->gl;
+    gl.BindFramebuffer(GL_FRAMEBUFFER, orderFramebuffer);
+    gl.Disable(GL_SCISSOR_TEST);
+    gl.DepthMask(GL_TRUE);
+    gl.ClearDepth(1.0);
+    gl.Clear(GL_DEPTH_BUFFER_BIT);
+    GlCountStateChanges(4);
+}
+
 GlImageRef CreateGlTextureImage(const GlContextRef& context, int width, int height, int levels,
                                 V_D3DFORMAT format, bool drawable) {
     if (!context->MakeCurrent()) return nullptr;
@@ -56,6 +92,8 @@ GlImageRef CreateGlTextureImage(const GlContextRef& context, int width, int heig
     image->width = width;
     image->height = height;
     image->levels = levels;
+    image->opaqueAlpha = NeedsOpaqueAlpha(format);
+    image->drawable = drawable;
     // Drawn-into 16-bit targets keep 16 bits, so that blending rounds as on the platform.
     GLint internal = drawable && format == V_D3DFMT_R5G6B5 ? GL_RGB565 : GL_RGBA8;
     std::vector<uint8_t> zeros(static_cast<size_t>(width) * height * 4, 0);
@@ -183,13 +221,27 @@ void GlSurface::Upload() {
     rgba.resize(static_cast<size_t>(width) * height * 4);
     GlLogicalToRgba(desc_.Format, memory_.data(), GlPitch(desc_.Format, width), width, height,
                     rgba.data());
-    GlUploadRgba(context, image_->texture, level_, 0, 0, width, height, rgba.data());
+    GlUploadRgba(*image_, level_, 0, 0, width, height, rgba.data());
 }
 
-void GlUploadRgba(GlContext& context, GLuint texture, int level, int x, int y, int width,
-                  int height, const uint8_t* rgba) {
+void GlUploadRgba(GlImage& image, int level, int x, int y, int width, int height,
+                  const uint8_t* rgba) {
+    GlContext& context = *image.context;
+    const GLuint texture = image.texture;
     const GlApi& gl = context.gl;
     const size_t bytes = static_cast<size_t>(width) * height * 4;
+    if (level < 32) {
+        bool partial = false;
+        for (size_t i = 3; i < bytes && !partial; i += 4) partial = rgba[i] != 0 && rgba[i] != 255;
+        const int levelWidth = image.width >> level > 0 ? image.width >> level : 1;
+        const int levelHeight = image.height >> level > 0 ? image.height >> level : 1;
+        const bool whole = x == 0 && y == 0 && width == levelWidth && height == levelHeight;
+        const uint32_t bit = 1u << level;
+        if (partial)
+            image.partialAlphaLevels |= bit;
+        else if (whole)
+            image.partialAlphaLevels &= ~bit;
+    }
     context.pixelStream.target = GL_PIXEL_UNPACK_BUFFER;
     size_t at = context.pixelStream.Put(gl, rgba, bytes);
     gl.ActiveTexture(kUploadUnit);
