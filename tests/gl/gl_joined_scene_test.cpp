@@ -52,6 +52,78 @@ uint32_t GlowAlpha(int x, int y) {
     return static_cast<uint32_t>(alpha) * 0x010101u;
 }
 
+// A 24 × 24 bubble with an alpha channel of its own: a firm rim, a see-through middle and
+// nothing outside.
+uint32_t BubbleArgb(int x, int y) {
+    const int dx = 2 * x - 23, dy = 2 * y - 23;
+    const int d = dx * dx + dy * dy;
+    const uint32_t alpha = d > 23 * 23 ? 0u : d > 18 * 18 ? 255u : static_cast<uint32_t>(48 + d / 6);
+    return alpha << 24 | static_cast<uint32_t>(0x40 + x * 6) << 16 | 0xD0u << 8 |
+           static_cast<uint32_t>(0xF0 - y * 5);
+}
+
+// Writes a PNG of 8-bit RGBA pixels (argb(x, y) as 0xAARRGGBB), its image data in stored
+// (uncompressed) deflate blocks.
+void WriteTestPng(const char* path, int width, int height,
+                  const std::function<uint32_t(int, int)>& argb) {
+    std::vector<uint8_t> raw;
+    for (int y = 0; y < height; ++y) {
+        raw.push_back(0);  // no filter
+        for (int x = 0; x < width; ++x) {
+            const uint32_t p = argb(x, y);
+            for (int shift : {16, 8, 0, 24}) raw.push_back(static_cast<uint8_t>(p >> shift));
+        }
+    }
+    std::vector<uint8_t> zlib = {0x78, 0x01};
+    for (size_t at = 0; at < raw.size() || at == 0;) {
+        const size_t length = std::min<size_t>(raw.size() - at, 65535);
+        const bool last = at + length == raw.size();
+        zlib.push_back(last ? 1 : 0);
+        zlib.push_back(static_cast<uint8_t>(length));
+        zlib.push_back(static_cast<uint8_t>(length >> 8));
+        zlib.push_back(static_cast<uint8_t>(~length));
+        zlib.push_back(static_cast<uint8_t>(~length >> 8));
+        zlib.insert(zlib.end(), raw.begin() + static_cast<long>(at),
+                    raw.begin() + static_cast<long>(at + length));
+        at += length;
+        if (last) break;
+    }
+    uint32_t a = 1, b = 0;
+    for (uint8_t byte : raw) {
+        a = (a + byte) % 65521;
+        b = (b + a) % 65521;
+    }
+    for (int shift : {24, 16, 8, 0}) zlib.push_back(static_cast<uint8_t>((b << 16 | a) >> shift));
+
+    std::vector<uint8_t> file = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    auto chunk = [&file](const char* type, const std::vector<uint8_t>& data) {
+        auto put32 = [&file](uint32_t v) {
+            for (int shift : {24, 16, 8, 0}) file.push_back(static_cast<uint8_t>(v >> shift));
+        };
+        put32(static_cast<uint32_t>(data.size()));
+        const size_t start = file.size();
+        file.insert(file.end(), type, type + 4);
+        file.insert(file.end(), data.begin(), data.end());
+        uint32_t crc = 0xFFFFFFFFu;
+        for (size_t i = start; i < file.size(); ++i) {
+            crc ^= file[i];
+            for (int k = 0; k < 8; ++k) crc = crc & 1 ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
+        }
+        put32(~crc);
+    };
+    std::vector<uint8_t> header;
+    for (uint32_t v : {static_cast<uint32_t>(width), static_cast<uint32_t>(height)})
+        for (int shift : {24, 16, 8, 0}) header.push_back(static_cast<uint8_t>(v >> shift));
+    header.insert(header.end(), {8, 6, 0, 0, 0});  // 8 bits, RGBA
+    chunk("IHDR", header);
+    chunk("IDAT", zlib);
+    chunk("IEND", {});
+    FILE* out = std::fopen(path, "wb");
+    ASSERT_NE(out, nullptr);
+    std::fwrite(file.data(), 1, file.size(), out);
+    std::fclose(out);
+}
+
 // A 128 × 64 panel picture of bands of colour.
 uint32_t PanelColour(int x, int y) {
     return static_cast<uint32_t>(0x20 + x) << 16 | static_cast<uint32_t>(0x40 + y * 2) << 8 |
@@ -67,7 +139,7 @@ struct Creature {
     int target;
     bool flees;      // the line's colour
     bool highlight;  // redrawn added over itself
-    bool glow;       // drawn from the alpha picture instead of the sheet
+    int look;        // in the alpha scenes: 0 the sheet, 1 the glow, 2 the bubble
 };
 
 // Creatures spread over the screen and a little beyond its edges, scales 0.5 to 4, about half
@@ -86,7 +158,7 @@ std::vector<Creature> MakeCreatures(int count, uint32_t seed) {
         c.target = below(count);
         c.flees = below(3) == 0;
         c.highlight = below(8) == 0;
-        c.glow = below(3) == 0;
+        c.look = below(3);
     }
     return creatures;
 }
@@ -94,6 +166,7 @@ std::vector<Creature> MakeCreatures(int count, uint32_t seed) {
 struct Assets {
     int pieces[kPieceCount];
     int glow;
+    int bubble;
     int panel;
     int font;
 };
@@ -102,6 +175,7 @@ void WriteAssets() {
     WriteTestBmp("objects.bmp", 16 * kPieceCount, 16, SheetColour);
     WriteTestBmp("glow.bmp", 16, 16, GlowColour);
     WriteTestBmp("glow_a.bmp", 16, 16, GlowAlpha);
+    WriteTestPng("bubble.png", 24, 24, BubbleArgb);
     WriteTestBmp("panel.bmp", 128, 64, PanelColour);
 }
 
@@ -110,9 +184,11 @@ Assets LoadAssets() {
     EXPECT_EQ(LoadDividedGraphs("objects.bmp", kPieceCount, kPieceCount, 1, 16, 16, a.pieces, 0),
               0);
     a.glow = LoadGraphHandle("glow.bmp", 0);
+    a.bubble = LoadGraphHandle("bubble.png", 0);
     a.panel = LoadGraphHandle("panel.bmp", 0);
     a.font = CreateFontToHandle("MSゴシック", 16, 6, 1, -1, 2, 0, -1, -1);
     EXPECT_GE(a.glow, 0);
+    EXPECT_GE(a.bubble, 0);
     EXPECT_GE(a.panel, 0);
     EXPECT_GE(a.font, 0);
     return a;
@@ -135,8 +211,11 @@ uint32_t LineColour(const Creature& c) {
     return c.flees ? GetScreenColor(255, 64, 32) : GetScreenColor(32, 160, 255);
 }
 
-void DrawSprite(const Assets& a, const Creature& c, bool useGlow) {
-    const int graph = useGlow && c.glow ? a.glow : a.pieces[c.piece];
+// A creature's sprite; with alpha pictures, a third of them are glows and a third bubbles.
+void DrawSprite(const Assets& a, const Creature& c, bool alphaPictures) {
+    const int graph = !alphaPictures || c.look == 0 ? a.pieces[c.piece]
+                      : c.look == 1                 ? a.glow
+                                                    : a.bubble;
     DrawGraphRotated(c.x, c.y, c.scale, c.angle, graph, 1, c.mirrored);
 }
 
@@ -201,9 +280,10 @@ void DrawWithDependentDraws(const Assets& a, const std::vector<Creature>& creatu
     DrawStringDefault(400, 460, "joined and separate", white, 0);
 }
 
-// Sprites from the colour-keyed sheet and from the alpha picture, mixed, each followed by its
-// line, so that lines lie under later sprites of both kinds; a last glow on a plain ground
-// (no ground tiles beneath) shows that its alpha blends.
+// Sprites from the colour-keyed sheet, from the picture with an alpha companion and from the
+// PNG with alpha, mixed, each followed by its line, so that lines lie under later sprites of
+// every kind; a last glow and bubble on a plain ground
+// (no ground tiles beneath) show that their alpha blends.
 void DrawKeyedAndAlphaSprites(const Assets& a, const std::vector<Creature>& creatures) {
     FillBox(0, 0, kWidth, kHeight, GetScreenColor(16, 24, 40));
     for (int i = 0; i < 200; ++i) {
@@ -217,7 +297,7 @@ void DrawKeyedAndAlphaSprites(const Assets& a, const std::vector<Creature>& crea
     }
 }
 
-// The same creatures with bilinear filtering, both kinds of sprite over lines, then filtering
+// The same creatures with bilinear filtering, all three kinds of sprite over lines, then filtering
 // back to nearest for a few more.
 void DrawBilinear(const Assets& a, const std::vector<Creature>& creatures) {
     DrawGround(a);
@@ -363,9 +443,11 @@ TEST_F(GlJoinedSceneTest, ColourKeyedAndAlphaSpritesOverLines) {
     Frame joined, separate;
     auto scene = [&](const Assets& a) {
         DrawKeyedAndAlphaSprites(a, creatures);
-        // A glow at four times its size on a plain patch, away from everything else.
-        FillBox(560, 400, kWidth, kHeight, GetScreenColor(0, 0, 0));
+        // A glow at four times its size and a bubble at twice on a plain patch, away from
+        // everything else.
+        FillBox(440, 400, kWidth, kHeight, GetScreenColor(0, 0, 0));
         DrawGraphRotated(600, 440, 4.0, 0.0, a.glow, 1, 0);
+        DrawGraphRotated(480, 440, 2.0, 0.0, a.bubble, 1, 0);
     };
     if (!DrawBoth(scene, &joined, &separate)) GTEST_SKIP() << "no OpenGL device on this display";
     ExpectSamePicture(joined, separate);
@@ -381,6 +463,12 @@ TEST_F(GlJoinedSceneTest, ColourKeyedAndAlphaSpritesOverLines) {
         if (red > 0 && red < want - 8) ++partial;
     }
     EXPECT_GT(partial, 4);
+    // The bubble: its rim whole, its middle see-through over black, its corner not drawn.
+    EXPECT_EQ(Pixel(joined.picture, 460, 440) >> 8 & 0xFF, 0xD0u);
+    const uint32_t inside = Pixel(joined.picture, 480, 440) >> 8 & 0xFF;
+    EXPECT_GT(inside, 0u);
+    EXPECT_LT(inside, 0x60u);
+    EXPECT_EQ(Pixel(joined.picture, 458, 418), 0u);
 }
 
 TEST_F(GlJoinedSceneTest, BilinearSpritesOverLines) {
