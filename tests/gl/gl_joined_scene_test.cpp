@@ -11,6 +11,7 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "gl/gl_fixture.h"
@@ -235,7 +236,8 @@ void DrawGameOrder(const Assets& a, const std::vector<Creature>& creatures) {
 
 // The game's order with draws that read the pixels beneath them placed in between: added
 // highlight redraws, half-transparent panels and boxes, text in the default font and in an
-// edged font, opaque boxes and outlines, and a narrower draw area for the middle third.
+// edged font, opaque boxes and outlines, tinted copies, pieces cut from the sheet, and a
+// narrower draw area for the middle third.
 void DrawWithDependentDraws(const Assets& a, const std::vector<Creature>& creatures) {
     DrawGround(a);
     const int n = static_cast<int>(creatures.size());
@@ -270,6 +272,13 @@ void DrawWithDependentDraws(const Assets& a, const std::vector<Creature>& creatu
         if (i % 29 == 5) {
             FillBox(c.x, c.y, c.x + 12, c.y + 9, GetScreenColor(200, 30, 160));
             FrameBox(c.x - 8, c.y - 8, c.x + 24, c.y + 20, GetScreenColor(250, 250, 90));
+        }
+        if (i % 45 == 11) {
+            // A tinted copy, and part of the piece cut out as the game cuts its icons.
+            SetDrawBrightness(255, 128, 64);
+            DrawSprite(a, c, false);
+            SetDrawBrightness(255, 255, 255);
+            DrawGraphPart(c.x + 10, c.y, 2, 3, 11, 10, a.pieces[c.piece], 1, 0);
         }
     }
     // A bottom panel over everything, then text on it.
@@ -322,11 +331,12 @@ struct Frame {
 
 class GlJoinedSceneTest : public GlLibraryTest {
 protected:
-    // Draws the scene in a library started afresh on the device path at the depth (16 or 32
-    // bits), with draws joined or not; the picture is read before the frame is presented. False
-    // without OpenGL.
-    bool DrawFrame(bool join, int bits, const std::function<void(const Assets&)>& scene,
-                   Frame* frame) {
+    // Draws the scenes as frames in a row in a library started afresh on the device path at the
+    // depth (16 or 32 bits), with draws joined or not; each frame's picture is read before it is
+    // presented. False without OpenGL.
+    bool DrawFrames(bool join, int bits,
+                    const std::vector<std::function<void(const Assets&)>>& scenes,
+                    std::vector<Frame>* frames) {
         V_D3D9GlSetJoinDraws(join);
         setenv("VELK_DESKTOP_BITS", std::to_string(bits).c_str(), 1);
         const bool ok = Start(true);
@@ -337,14 +347,26 @@ protected:
         }
         ProcessMessage();
         const Assets assets = LoadAssets();
-        PresentScreen();  // what loading left is sent before the counted frame
+        PresentScreen();  // what loading left is sent before the counted frames
         V_D3D9GlResetCounts();
-        scene(assets);
-        frame->picture = ReadScreen();
-        PresentScreen();
-        frame->counts = V_D3D9GlLastFrameCounts();
+        frames->clear();
+        for (const auto& scene : scenes) {
+            Frame frame;
+            scene(assets);
+            frame.picture = ReadScreen();
+            PresentScreen();
+            frame.counts = V_D3D9GlLastFrameCounts();
+            frames->push_back(std::move(frame));
+        }
         Stop();
         V_D3D9GlSetJoinDraws(true);
+        return true;
+    }
+    bool DrawFrame(bool join, int bits, const std::function<void(const Assets&)>& scene,
+                   Frame* frame) {
+        std::vector<Frame> frames;
+        if (!DrawFrames(join, bits, {scene}, &frames)) return false;
+        *frame = frames.at(0);
         return true;
     }
 
@@ -499,4 +521,33 @@ TEST_F(GlJoinedSceneTest, FullTableFrameTakesAtMostFiftyGlDraws) {
                 static_cast<unsigned long long>(joined.counts.glDraws));
     EXPECT_LE(joined.counts.glDraws, 50u);
     ExpectSamePicture(joined, separate);
+}
+
+// Frames in a row whose sizes go up and down (the device's buffers grow and are reused), with a
+// new line of text each frame (new glyphs reach the glyph texture between draws): every frame
+// joined equals every frame drawn separately.
+TEST_F(GlJoinedSceneTest, FramesInARowOfChangingSize) {
+    const int sizes[] = {300, 2000, 80, 1200, 2000, 40};
+    std::vector<std::vector<Creature>> tables;
+    std::vector<std::function<void(const Assets&)>> scenes;
+    for (int k = 0; k < 6; ++k) tables.push_back(MakeCreatures(sizes[k], kSeed + 10 + k));
+    for (int k = 0; k < 6; ++k)
+        scenes.push_back([&tables, k](const Assets& a) {
+            DrawGameOrder(a, tables[static_cast<size_t>(k)]);
+            const std::string text = "FRAME " + std::to_string(k) + " " + "QWXZJKV"[k] + "!";
+            DrawStringDefault(8 + k * 20, 8, text.c_str(), GetScreenColor(255, 255, 255), 0);
+        });
+    WriteAssets();
+    std::vector<Frame> joined, separate;
+    if (!DrawFrames(true, 32, scenes, &joined)) GTEST_SKIP() << "no OpenGL device on this display";
+    ASSERT_TRUE(DrawFrames(false, 32, scenes, &separate));
+    ASSERT_EQ(joined.size(), 6u);
+    ASSERT_EQ(separate.size(), 6u);
+    for (size_t k = 0; k < joined.size(); ++k) {
+        SCOPED_TRACE("frame " + std::to_string(k));
+        ExpectSamePicture(joined[k], separate[k]);
+        std::printf("[ counts   ] frame %zu: buffer bytes joined %llu, separate %llu\n", k,
+                    static_cast<unsigned long long>(joined[k].counts.bufferBytes),
+                    static_cast<unsigned long long>(separate[k].counts.bufferBytes));
+    }
 }
