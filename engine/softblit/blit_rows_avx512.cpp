@@ -71,24 +71,28 @@ inline void WalkBlock(const RowBlock& block, const Step& step) {
     }
 }
 
-// (d * 256 + (s - d) * w) >> 8 on 16-bit lanes, for d, s <= 255 and w <= 256: the sum lies in
-// 0..65280, so one low multiply modulo 2^16 is exact.
-inline __m512i MixLanes512(__m512i d, __m512i s, __m512i w) {
-    __m512i sum = _mm512_add_epi16(_mm512_slli_epi16(d, 8), _mm512_mullo_epi16(_mm512_sub_epi16(s, d), w));
-    return _mm512_srli_epi16(sum, 8);
+// d * 256 + (s - d) * w on 16-bit lanes, for d, s <= 255 and w <= 256: the sum lies in
+// 0..65280, so one low multiply modulo 2^16 is exact; its high byte is the mix.
+inline __m512i MixSum512(__m512i d, __m512i s, __m512i w) {
+    return _mm512_add_epi16(_mm512_slli_epi16(d, 8), _mm512_mullo_epi16(_mm512_sub_epi16(s, d), w));
 }
+// The mix itself, (d * 256 + (s - d) * w) >> 8, on the 16-bit lanes of the alpha copy's fields.
 inline __m256i MixLanes256(__m256i d, __m256i s, __m256i w) {
     __m256i sum = _mm256_add_epi16(_mm256_slli_epi16(d, 8), _mm256_mullo_epi16(_mm256_sub_epi16(s, d), w));
     return _mm256_srli_epi16(sum, 8);
 }
 
-// f applied to the low and the high bytes of every 32-bit pixel widened to 16-bit lanes; the
-// results packed back with unsigned saturation (f keeps them in 0..255).
+// Per byte of the pixels: f(d, s) gets the even bytes (blue, red) and then the odd bytes
+// (green, top) as 16-bit values and gives a 16-bit value whose high byte is that byte's result.
+// No shuffles: the even results are shifted down, the odd ones masked in place.
 template <class F>
 inline __m512i PerByte(__m512i d, __m512i s, F f) {
-    const __m512i zero = _mm512_setzero_si512();
-    return _mm512_packus_epi16(f(_mm512_unpacklo_epi8(d, zero), _mm512_unpacklo_epi8(s, zero)),
-                               f(_mm512_unpackhi_epi8(d, zero), _mm512_unpackhi_epi8(s, zero)));
+    const __m512i low = _mm512_set1_epi16(0x00FF);
+    __m512i even = f(_mm512_and_si512(d, low), _mm512_and_si512(s, low));
+    __m512i odd = f(_mm512_srli_epi16(d, 8), _mm512_srli_epi16(s, 8));
+    // (even >> 8) | (odd & 0xFF00)
+    return _mm512_ternarylogic_epi32(_mm512_srli_epi16(even, 8), odd, _mm512_set1_epi16(static_cast<short>(0xFF00)),
+                                     0xF8);
 }
 
 // The destination's top byte with the low three bytes of the value.
@@ -142,10 +146,9 @@ struct AlphaStep32 {
         m = _mm512_mask_test_epi32_mask(m, alpha, alpha);
         __mmask16 opaque = _mm512_cmpeq_epi32_mask(alpha, _mm512_set1_epi32(255));
         __m512i d = _mm512_maskz_loadu_epi32(m, to);
-        __m512i mixed = PerByte(d, s, [&](__m512i dv, __m512i sv) {
-            __m512i a = _mm512_shufflehi_epi16(_mm512_shufflelo_epi16(sv, 0xFF), 0xFF);
-            return MixLanes512(dv, sv, a);
-        });
+        // The alpha in both 16-bit halves of its pixel.
+        __m512i a = _mm512_or_si512(alpha, _mm512_maskz_slli_epi32(kAll16, alpha, 16));
+        __m512i mixed = PerByte(d, s, [&](__m512i dv, __m512i sv) { return MixSum512(dv, sv, a); });
         _mm512_mask_storeu_epi32(to, m, _mm512_mask_mov_epi32(KeepTop(d, mixed), opaque, s));
     }
 };
@@ -252,15 +255,13 @@ void DrawBlock32Avx512(BlockOp op, const RowBlock& block, uint32_t key, uint32_t
     case BlockOp::Mix: {
         const __m512i w = _mm512_set1_epi16(static_cast<short>(parameter));
         Walk32(block, key, keyed, [w](__m512i d, __m512i s) {
-            return KeepTop(d, PerByte(d, s, [w](__m512i dv, __m512i sv) { return MixLanes512(dv, sv, w); }));
+            return KeepTop(d, PerByte(d, s, [w](__m512i dv, __m512i sv) { return MixSum512(dv, sv, w); }));
         });
         break;
     }
     case BlockOp::Multiply:
         Walk32(block, key, keyed, [](__m512i d, __m512i s) {
-            return KeepTop(d, PerByte(d, s, [](__m512i dv, __m512i sv) {
-                               return _mm512_srli_epi16(_mm512_mullo_epi16(dv, sv), 8);
-                           }));
+            return KeepTop(d, PerByte(d, s, [](__m512i dv, __m512i sv) { return _mm512_mullo_epi16(dv, sv); }));
         });
         break;
     case BlockOp::AddBytes:
