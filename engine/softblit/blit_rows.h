@@ -17,6 +17,7 @@ int AlphaCopyRow32Avx2(uint8_t* to, const uint8_t* from, int n);
 int MixRow16Avx2(uint8_t* to, const uint8_t* from, int n, uint32_t q, uint32_t key, bool keyed);
 int MixRow32Avx2(uint8_t* to, const uint8_t* from, int n, uint32_t p, uint32_t key, bool keyed);
 int SaturateRow32Avx2(uint8_t* to, const uint8_t* from, int n, bool add, uint32_t key, bool keyed);
+int MultiplyRowAvx2(int bytes, uint8_t* to, const uint8_t* from, int n, uint32_t key, bool keyed);
 
 // A block of rows drawn by one call: the first pixel of each side and the pitches.
 struct RowBlock {
@@ -241,7 +242,12 @@ struct RowKernel<Px, SourceKind::Direct, PixelOp<Px, 4, false, true, Form::Norma
             return _mm_or_si128(_mm_or_si128(_mm_slli_epi16(red, 11), _mm_slli_epi16(green, 5)), blue);
         }
     }
+    // The AVX2 form where the processor has it, then the SSE2 form.
     static int Run(const BlitContext& c, uint8_t* to, const uint8_t* from, int n) {
+        int x = HasAvx2() ? MultiplyRowAvx2(Px::kBytes, to, from, n, c.key, Keyed) : 0;
+        return x + RunSse2(c, to + Px::kBytes * x, from + Px::kBytes * x, n - x);
+    }
+    static int RunSse2(const BlitContext& c, uint8_t* to, const uint8_t* from, int n) {
         constexpr int kStep = 16 / Px::kBytes;
         const __m128i key = Px::kBytes == 4 ? _mm_set1_epi32(static_cast<int>(c.key))
                                             : _mm_set1_epi16(static_cast<short>(c.key));

@@ -225,11 +225,12 @@ TEST_F(BlockRows, RandomBlocksOfEveryWidth) {
     }
 }
 
-// The SSE2 multiply rows, for processors without AVX-512 and for the stretched rows: every pair
-// of channel values (as above) and random rows with keys; the pixels they leave are the caller's.
+// The SSE2 and AVX2 multiply rows, for processors without AVX-512: every pair of channel values
+// (as above) and random rows with keys; the pixels they leave are the caller's.
+using RowForm = int (*)(const BlitContext&, uint8_t*, const uint8_t*, int);
+
 template <class Px, bool Keyed>
-void CheckMultiplyRow(int seed) {
-    using Rows = RowKernel<Px, SourceKind::Direct, PixelOp<Px, 4, false, true, Form::Normal>, Keyed>;
+void CheckMultiplyRow(int seed, RowForm row) {
     const bool wide = Px::kBytes == 4;
     const uint32_t key = wide ? 0x00FF00FFu : 0xF81Fu;
     const BlitContext c = MakeContext(255, key);
@@ -252,8 +253,8 @@ void CheckMultiplyRow(int seed) {
             std::memcpy(byRow.data() + Px::kBytes * i, &d, Px::kBytes);
         }
         byPixel = byRow;
-        int done = Rows::Run(c, byRow.data(), from.data(), n);
-        ASSERT_GE(done, n - (16 / Px::kBytes - 1));
+        int done = row(c, byRow.data(), from.data(), n);
+        ASSERT_GE(done, n - (32 / Px::kBytes - 1));
         for (int x = 0; x < done; ++x)
             DrawPixel<Px, SourceKind::Direct, PixelOp<Px, 4, false, true, Form::Normal>, Keyed, false,
                       Road::General, 4, true>(c, byPixel.data() + Px::kBytes * x, from.data() + Px::kBytes * x,
@@ -262,11 +263,27 @@ void CheckMultiplyRow(int seed) {
     }
 }
 
+template <class Px, bool Keyed>
+using MultiplyRows = RowKernel<Px, SourceKind::Direct, PixelOp<Px, 4, false, true, Form::Normal>, Keyed>;
+
 TEST(MultiplyRows, Sse2FormMatchesThePerPixelProduct) {
-    CheckMultiplyRow<Pixel32, false>(1);
-    CheckMultiplyRow<Pixel32, true>(2);
-    CheckMultiplyRow<Pixel16, false>(3);
-    CheckMultiplyRow<Pixel16, true>(4);
+    CheckMultiplyRow<Pixel32, false>(1, MultiplyRows<Pixel32, false>::RunSse2);
+    CheckMultiplyRow<Pixel32, true>(2, MultiplyRows<Pixel32, true>::RunSse2);
+    CheckMultiplyRow<Pixel16, false>(3, MultiplyRows<Pixel16, false>::RunSse2);
+    CheckMultiplyRow<Pixel16, true>(4, MultiplyRows<Pixel16, true>::RunSse2);
+}
+
+template <int Bytes, bool Keyed>
+int Avx2Multiply(const BlitContext& c, uint8_t* to, const uint8_t* from, int n) {
+    return MultiplyRowAvx2(Bytes, to, from, n, c.key, Keyed);
+}
+
+TEST(MultiplyRows, Avx2FormMatchesThePerPixelProduct) {
+    if (!HasAvx2()) GTEST_SKIP() << "no AVX2 on this processor";
+    CheckMultiplyRow<Pixel32, false>(5, Avx2Multiply<4, false>);
+    CheckMultiplyRow<Pixel32, true>(6, Avx2Multiply<4, true>);
+    CheckMultiplyRow<Pixel16, false>(7, Avx2Multiply<2, false>);
+    CheckMultiplyRow<Pixel16, true>(8, Avx2Multiply<2, true>);
 }
 
 // Worked values of the multiply through the blit, whichever form the processor takes: 32-bit
