@@ -40,6 +40,10 @@ bool HasAvx512Rows();
 void DrawBlock32Avx512(BlockOp op, const RowBlock& block, uint32_t key, uint32_t parameter, bool keyed);
 void DrawBlock16Avx512(BlockOp op, const RowBlock& block, uint32_t key, uint32_t parameter, bool keyed);
 
+// Copies the source pixels (2 or 4 bytes) of the listed columns side by side, n of them; the
+// columns run one way (a stretched row's).
+void GatherRowAvx512(int bytes, uint8_t* to, const uint8_t* from, const int* columns, int n);
+
 // Draws the block by its AVX-512 form; false (nothing drawn) on processors without one.
 template <class Px>
 inline bool DrawBlockAvx512(BlockOp op, const RowBlock& block, uint32_t key, uint32_t parameter, bool keyed) {

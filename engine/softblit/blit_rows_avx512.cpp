@@ -5,6 +5,8 @@
 // The pixels are those of the per-pixel formulas, bit for bit.
 #include <immintrin.h>
 
+#include <cstring>
+
 #include "softblit/blit_rows.h"
 
 namespace softblit {
@@ -313,6 +315,36 @@ void DrawBlock16Avx512(BlockOp op, const RowBlock& block, uint32_t key, uint32_t
     case BlockOp::AddBytes:
     case BlockOp::SubtractBytes:
         break;  // no 16-bit form
+    }
+}
+
+void GatherRowAvx512(int bytes, uint8_t* to, const uint8_t* from, const int* columns, int n) {
+    // Sixteen pixels a step. The columns of a stretched row run one way; where the sixteen lie
+    // within sixteen source pixels (enlarging), one load and one permute fetch them, else one
+    // load each.
+    int x = 0;
+    for (; x < n; x += 16) {
+        const int count = n - x < 16 ? n - x : 16;
+        const __mmask16 m = static_cast<__mmask16>((1u << count) - 1);
+        const int first = columns[x], last = columns[x + count - 1];
+        const int base = first < last ? first : last;
+        const int span = (first < last ? last - first : first - last) + 1;
+        if (span > 16) {
+            for (int i = x; i < x + count; ++i)
+                std::memcpy(to + bytes * i, from + static_cast<ptrdiff_t>(bytes) * columns[i], bytes);
+            continue;
+        }
+        __m512i index = _mm512_sub_epi32(_mm512_maskz_loadu_epi32(m, columns + x), _mm512_set1_epi32(base));
+        const __mmask16 part = static_cast<__mmask16>((1u << span) - 1);
+        if (bytes == 4) {
+            __m512i pixels = _mm512_maskz_loadu_epi32(part, from + 4 * static_cast<ptrdiff_t>(base));
+            _mm512_mask_storeu_epi32(to + 4 * x, m, _mm512_maskz_permutexvar_epi32(kAll16, index, pixels));
+        } else {
+            // 16-bit pixels widened to 32-bit lanes and narrowed again by the store.
+            __m512i pixels = _mm512_maskz_cvtepu16_epi32(
+                kAll16, _mm256_maskz_loadu_epi16(part, from + 2 * static_cast<ptrdiff_t>(base)));
+            _mm512_mask_cvtepi32_storeu_epi16(to + 2 * x, m, _mm512_maskz_permutexvar_epi32(kAll16, index, pixels));
+        }
     }
 }
 

@@ -286,8 +286,9 @@ void WalkStretched(const BlitJob& job) {
     for (int y = 0; y < job.height; ++y) {
         uint8_t* to = job.destination + static_cast<ptrdiff_t>(job.destinationPitch) * y;
         if (row != gatheredRow) {
-            GatherRow<Src::kBytes>(gathered, job.source + static_cast<ptrdiff_t>(job.sourcePitch) * row, columns,
-                                   width);
+            const uint8_t* sourceRow = job.source + static_cast<ptrdiff_t>(job.sourcePitch) * row;
+            if (Src::kBytes > 1 && HasAvx512Rows()) GatherRowAvx512(Src::kBytes, gathered, sourceRow, columns, width);
+            else GatherRow<Src::kBytes>(gathered, sourceRow, columns, width);
             if constexpr (Blend)
                 GatherRow<1>(gatheredBlend, job.blend + static_cast<ptrdiff_t>(job.blendPitch) * row, columns, width);
             gatheredRow = row;
