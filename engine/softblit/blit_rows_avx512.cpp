@@ -66,6 +66,12 @@ inline void WalkBlock(const RowBlock& block, const Step& step) {
             return;
         }
     }
+    if (width <= kPixels) {
+        // One step a row, the mask the same for every row.
+        const Mask row = width == kPixels ? all : tail;
+        for (int y = 0; y < height; ++y, to += toPitch, from += fromPitch) step(to, from, row);
+        return;
+    }
     for (int y = 0; y < height; ++y, to += toPitch, from += fromPitch) {
         int x = 0;
         for (; x < full; x += kPixels) step(to + Step::kOutBytes * x, from + Step::kInBytes * x, all);
