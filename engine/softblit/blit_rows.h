@@ -17,12 +17,50 @@ int AlphaCopyRow32Avx2(uint8_t* to, const uint8_t* from, int n);
 int MixRow16Avx2(uint8_t* to, const uint8_t* from, int n, uint32_t q, uint32_t key, bool keyed);
 int MixRow32Avx2(uint8_t* to, const uint8_t* from, int n, uint32_t p, uint32_t key, bool keyed);
 int SaturateRow32Avx2(uint8_t* to, const uint8_t* from, int n, bool add, uint32_t key, bool keyed);
+int MultiplyRowAvx2(int bytes, uint8_t* to, const uint8_t* from, int n, uint32_t key, bool keyed);
 
-// No row form unless specialised below.
+// A block of rows drawn by one call: the first pixel of each side and the pitches.
+struct RowBlock {
+    uint8_t* to;
+    ptrdiff_t toPitch;
+    const uint8_t* from;
+    ptrdiff_t fromPitch;
+    int width;
+    int height;
+};
+
+// The operations of the AVX-512 block forms (blit_rows_avx512.cpp): the plain copy, the keyed
+// copy of an alpha source, mode 1's mix (32-bit by the parameter, 16-bit by the mix table's
+// weight p >> 2), the multiply, and the per-byte saturating add and subtract (32-bit only).
+enum class BlockOp { Copy, AlphaCopy, Mix, Multiply, AddBytes, SubtractBytes };
+
+// The AVX-512 forms, used when the processor has AVX-512 F, BW and VL: every pixel of the
+// block, keyed pixels (key or alpha 0) left as they are.
+bool HasAvx512Rows();
+void DrawBlock32Avx512(BlockOp op, const RowBlock& block, uint32_t key, uint32_t parameter, bool keyed);
+void DrawBlock16Avx512(BlockOp op, const RowBlock& block, uint32_t key, uint32_t parameter, bool keyed);
+
+// Copies the source pixels (2 or 4 bytes) of the listed columns side by side, n of them; the
+// columns run one way (a stretched row's).
+void GatherRowAvx512(int bytes, uint8_t* to, const uint8_t* from, const int* columns, int n);
+
+// Draws the block by its AVX-512 form; false (nothing drawn) on processors without one.
+template <class Px>
+inline bool DrawBlockAvx512(BlockOp op, const RowBlock& block, uint32_t key, uint32_t parameter, bool keyed) {
+    if (!HasAvx512Rows()) return false;
+    if constexpr (Px::kBytes == 4) DrawBlock32Avx512(op, block, key, parameter, keyed);
+    else DrawBlock16Avx512(op, block, key, parameter, keyed);
+    return true;
+}
+
+// No row form unless specialised below. A specialisation with kHasBlock draws whole blocks by
+// Block when the processor allows (true), else row by row with Run.
 template <class Px, SourceKind Kind, class Op, bool Keyed>
 struct RowKernel {
     static constexpr bool kAvailable = false;
+    static constexpr bool kHasBlock = false;
     static int Run(const BlitContext&, uint8_t*, const uint8_t*, int) { return 0; }
+    static bool Block(const BlitContext&, const RowBlock&) { return false; }
 };
 
 inline __m128i LoadVector(const uint8_t* at) {
@@ -46,6 +84,10 @@ inline __m128i MixLanes(__m128i d, __m128i s, __m128i w) {
 template <class Px, bool Keyed>
 struct RowKernel<Px, SourceKind::Direct, PixelOp<Px, 0, false, true, Form::Normal>, Keyed> {
     static constexpr bool kAvailable = true;
+    static constexpr bool kHasBlock = true;
+    static bool Block(const BlitContext& c, const RowBlock& block) {
+        return DrawBlockAvx512<Px>(BlockOp::Copy, block, c.key, 0, Keyed);
+    }
     // Returns the number of pixels done; the caller draws the rest one by one.
     static int Run(const BlitContext& c, uint8_t* to, const uint8_t* from, int n) {
         if constexpr (!Keyed) {
@@ -78,6 +120,11 @@ template <int Mode, bool Keyed>
 struct RowKernel<Pixel32, SourceKind::Direct, PixelOp<Pixel32, Mode, false, true, Form::SaturateBytes>,
                  Keyed> {
     static constexpr bool kAvailable = true;
+    static constexpr bool kHasBlock = true;
+    static bool Block(const BlitContext& c, const RowBlock& block) {
+        return DrawBlockAvx512<Pixel32>(Mode == 2 ? BlockOp::AddBytes : BlockOp::SubtractBytes, block, c.key, 0,
+                                        Keyed);
+    }
     static int Run(const BlitContext& c, uint8_t* to, const uint8_t* from, int n) {
         __m128i key = _mm_set1_epi32(static_cast<int>(c.key));
         int x = HasAvx2() ? SaturateRow32Avx2(to, from, n, Mode == 2, c.key, Keyed) : 0;
@@ -97,6 +144,10 @@ struct RowKernel<Pixel32, SourceKind::Direct, PixelOp<Pixel32, Mode, false, true
 template <bool Keyed>
 struct RowKernel<Pixel32, SourceKind::Direct, PixelOp<Pixel32, 1, false, true, Form::Normal>, Keyed> {
     static constexpr bool kAvailable = true;
+    static constexpr bool kHasBlock = true;
+    static bool Block(const BlitContext& c, const RowBlock& block) {
+        return DrawBlockAvx512<Pixel32>(BlockOp::Mix, block, c.key, c.p, Keyed);
+    }
     static int Run(const BlitContext& c, uint8_t* to, const uint8_t* from, int n) {
         const __m128i zero = _mm_setzero_si128();
         const __m128i top = _mm_set1_epi32(static_cast<int>(0xFF000000u));
@@ -157,10 +208,63 @@ inline int MixRow16Sse2(uint8_t* to, const uint8_t* from, int n, uint32_t q, uin
 template <bool Keyed>
 struct RowKernel<Pixel16, SourceKind::Direct, PixelOp<Pixel16, 1, false, true, Form::Mix16>, Keyed> {
     static constexpr bool kAvailable = true;
+    static constexpr bool kHasBlock = true;
+    static bool Block(const BlitContext& c, const RowBlock& block) {
+        return DrawBlockAvx512<Pixel16>(BlockOp::Mix, block, c.key, c.p >> 2, Keyed);
+    }
     static int Run(const BlitContext& c, uint8_t* to, const uint8_t* from, int n) {
         const uint32_t q = c.p >> 2;
         int x = HasAvx2() ? MixRow16Avx2(to, from, n, q, c.key, Keyed) : 0;
         return x + MixRow16Sse2<Keyed>(to + 2 * x, from + 2 * x, n - x, q, c.key);
+    }
+};
+
+// Mode 4 without modifiers: each channel (field) the product of source and destination, shifted
+// down by its width; the 32-bit destination's top byte kept.
+template <class Px, bool Keyed>
+struct RowKernel<Px, SourceKind::Direct, PixelOp<Px, 4, false, true, Form::Normal>, Keyed> {
+    static constexpr bool kAvailable = true;
+    static constexpr bool kHasBlock = true;
+    static bool Block(const BlitContext& c, const RowBlock& block) {
+        return DrawBlockAvx512<Px>(BlockOp::Multiply, block, c.key, 0, Keyed);
+    }
+    static __m128i Multiply(__m128i d, __m128i s) {
+        if constexpr (Px::kBytes == 4) {
+            const __m128i zero = _mm_setzero_si128();
+            auto half = [](__m128i dv, __m128i sv) { return _mm_srli_epi16(_mm_mullo_epi16(dv, sv), 8); };
+            __m128i product = _mm_packus_epi16(half(_mm_unpacklo_epi8(d, zero), _mm_unpacklo_epi8(s, zero)),
+                                               half(_mm_unpackhi_epi8(d, zero), _mm_unpackhi_epi8(s, zero)));
+            return Select(_mm_set1_epi32(static_cast<int>(0xFF000000u)), d, product);
+        } else {
+            const __m128i low5 = _mm_set1_epi16(0x1F);
+            const __m128i low6 = _mm_set1_epi16(0x3F);
+            __m128i red = _mm_srli_epi16(_mm_mullo_epi16(_mm_srli_epi16(d, 11), _mm_srli_epi16(s, 11)), 5);
+            __m128i green = _mm_srli_epi16(_mm_mullo_epi16(_mm_and_si128(_mm_srli_epi16(d, 5), low6),
+                                                           _mm_and_si128(_mm_srli_epi16(s, 5), low6)),
+                                           6);
+            __m128i blue = _mm_srli_epi16(_mm_mullo_epi16(_mm_and_si128(d, low5), _mm_and_si128(s, low5)), 5);
+            return _mm_or_si128(_mm_or_si128(_mm_slli_epi16(red, 11), _mm_slli_epi16(green, 5)), blue);
+        }
+    }
+    // The AVX2 form where the processor has it, then the SSE2 form.
+    static int Run(const BlitContext& c, uint8_t* to, const uint8_t* from, int n) {
+        int x = HasAvx2() ? MultiplyRowAvx2(Px::kBytes, to, from, n, c.key, Keyed) : 0;
+        return x + RunSse2(c, to + Px::kBytes * x, from + Px::kBytes * x, n - x);
+    }
+    static int RunSse2(const BlitContext& c, uint8_t* to, const uint8_t* from, int n) {
+        constexpr int kStep = 16 / Px::kBytes;
+        const __m128i key = Px::kBytes == 4 ? _mm_set1_epi32(static_cast<int>(c.key))
+                                            : _mm_set1_epi16(static_cast<short>(c.key));
+        int x = 0;
+        for (; x + kStep <= n; x += kStep) {
+            __m128i s = LoadVector(from + Px::kBytes * x);
+            __m128i d = LoadVector(to + Px::kBytes * x);
+            __m128i out = Multiply(d, s);
+            if constexpr (Keyed)
+                out = Select(Px::kBytes == 4 ? _mm_cmpeq_epi32(s, key) : _mm_cmpeq_epi16(s, key), d, out);
+            StoreVector(to + Px::kBytes * x, out);
+        }
+        return x;
     }
 };
 
@@ -169,6 +273,8 @@ struct RowKernel<Pixel16, SourceKind::Direct, PixelOp<Pixel16, 1, false, true, F
 template <class Px, bool Keyed>
 struct RowKernel<Px, SourceKind::Direct, PixelOp<Px, 1, false, true, Form::HalfSum>, Keyed> {
     static constexpr bool kAvailable = true;
+    static constexpr bool kHasBlock = false;
+    static bool Block(const BlitContext&, const RowBlock&) { return false; }
     static int Run(const BlitContext& c, uint8_t* to, const uint8_t* from, int n) {
         constexpr bool kWide = Px::kBytes == 4;
         constexpr int kStep = 16 / Px::kBytes;
@@ -194,6 +300,10 @@ struct RowKernel<Px, SourceKind::Direct, PixelOp<Px, 1, false, true, Form::HalfS
 template <>
 struct RowKernel<Pixel32, SourceKind::Alpha, PixelOp<Pixel32, 0, false, true, Form::Normal>, true> {
     static constexpr bool kAvailable = true;
+    static constexpr bool kHasBlock = true;
+    static bool Block(const BlitContext& c, const RowBlock& block) {
+        return DrawBlockAvx512<Pixel32>(BlockOp::AlphaCopy, block, c.key, 0, true);
+    }
     static __m128i MixHalf(__m128i d, __m128i s) {
         __m128i a = _mm_shufflehi_epi16(_mm_shufflelo_epi16(s, 0xFF), 0xFF);
         return MixLanes(d, s, a);
@@ -226,6 +336,10 @@ struct RowKernel<Pixel32, SourceKind::Alpha, PixelOp<Pixel32, 0, false, true, Fo
 template <>
 struct RowKernel<Pixel16, SourceKind::Alpha, PixelOp<Pixel16, 0, false, true, Form::Normal>, true> {
     static constexpr bool kAvailable = true;
+    static constexpr bool kHasBlock = true;
+    static bool Block(const BlitContext& c, const RowBlock& block) {
+        return DrawBlockAvx512<Pixel16>(BlockOp::AlphaCopy, block, c.key, 0, true);
+    }
     static __m128i Field(__m128i value, int shift, int mask) {
         return _mm_and_si128(_mm_srli_epi16(value, shift), _mm_set1_epi16(static_cast<short>(mask)));
     }

@@ -109,15 +109,20 @@ inline void DrawPixel(const BlitContext& c, uint8_t* at, const uint8_t* from, co
 template <class Px, SourceKind Kind, class Op, bool Keyed, bool Blend, int Mode, bool White>
 void WalkUnscaled(const BlitJob& job) {
     using Src = Source<Px, Kind>;
+    using Rows = RowKernel<Px, Kind, Op, Keyed>;
     const BlitContext c = job.context;
+    if constexpr (!Blend && Rows::kHasBlock) {
+        if (Rows::Block(c, RowBlock{job.destination, job.destinationPitch, job.source, job.sourcePitch, job.width,
+                                    job.height}))
+            return;
+    }
     for (int y = 0; y < job.height; ++y) {
         uint8_t* to = job.destination + static_cast<ptrdiff_t>(job.destinationPitch) * y;
         const uint8_t* from = job.source + static_cast<ptrdiff_t>(job.sourcePitch) * y;
         const uint8_t* blend =
             Blend ? job.blend + static_cast<ptrdiff_t>(job.blendPitch) * y : nullptr;
         int x = 0;
-        if constexpr (!Blend && RowKernel<Px, Kind, Op, Keyed>::kAvailable)
-            x = RowKernel<Px, Kind, Op, Keyed>::Run(c, to, from, job.width);
+        if constexpr (!Blend && Rows::kAvailable) x = Rows::Run(c, to, from, job.width);
         for (; x < job.width; ++x) {
             DrawPixel<Px, Kind, Op, Keyed, Blend, Road::General, Mode, White>(
                 c, to + Px::kBytes * x, from + Src::kBytes * x, Blend ? blend + x : nullptr);
@@ -281,14 +286,19 @@ void WalkStretched(const BlitJob& job) {
     for (int y = 0; y < job.height; ++y) {
         uint8_t* to = job.destination + static_cast<ptrdiff_t>(job.destinationPitch) * y;
         if (row != gatheredRow) {
-            GatherRow<Src::kBytes>(gathered, job.source + static_cast<ptrdiff_t>(job.sourcePitch) * row, columns,
-                                   width);
+            const uint8_t* sourceRow = job.source + static_cast<ptrdiff_t>(job.sourcePitch) * row;
+            if (Src::kBytes > 1 && HasAvx512Rows()) GatherRowAvx512(Src::kBytes, gathered, sourceRow, columns, width);
+            else GatherRow<Src::kBytes>(gathered, sourceRow, columns, width);
             if constexpr (Blend)
                 GatherRow<1>(gatheredBlend, job.blend + static_cast<ptrdiff_t>(job.blendPitch) * row, columns, width);
             gatheredRow = row;
         }
         int x = 0;
-        if constexpr (!Blend && Rows::kAvailable) x = Rows::Run(c, to, gathered, width);
+        if constexpr (!Blend && Rows::kHasBlock) {
+            if (Rows::Block(c, RowBlock{to, 0, gathered, 0, width, 1})) x = width;
+        }
+        if constexpr (!Blend && Rows::kAvailable)
+            if (x == 0) x = Rows::Run(c, to, gathered, width);
         for (; x < width; ++x) {
             DrawPixel<Px, Kind, Op, Keyed, Blend, Road::Stretched, Mode, White>(
                 c, to + Px::kBytes * x, gathered + Src::kBytes * x, Blend ? gatheredBlend + x : nullptr);
