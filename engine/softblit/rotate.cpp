@@ -174,5 +174,6 @@ void BlitMemImgRotated(MEMIMG* destination, const MEMIMG* source, int x, int y, 
     // apart. With two rows or more a step fits 32 bits; a single row never takes it.
     job.plane.uy = static_cast<uint32_t>(RowStep(int64_t{uBottom} - uTop, rows));
     job.plane.vy = static_cast<uint32_t>(RowStep(int64_t{vBottom} - vTop, rows));
-    WithTexelLoop(setup.choice, [&](auto loop) { WalkRotated<decltype(loop)>(job, box); });
+    if (job.small16) DrawSmallRows16(job, box, setup.choice.keyed);
+    else WithTexelLoop(setup.choice, [&](auto loop) { WalkRotated<decltype(loop)>(job, box); });
 }

@@ -269,6 +269,22 @@ void DrawShape(TexturedJob& job, const TriangleShape& shape, const DrawBounds& b
     DrawTextured<Loop>(job, shape.walk, region, bounds);
 }
 
+// The spans of a small 16-bit source's plain copy, handed to the register lookup in batches.
+void DrawSmallShape(TexturedJob& job, const TriangleShape& shape, const DrawBounds& bounds, bool keyed) {
+    job.plane = shape.plane;
+    constexpr int kBatch = 64;
+    TexturedSpan spans[kBatch];
+    int count = 0;
+    WalkEdges(shape.walk, bounds, [&](int64_t y, int64_t x0, int64_t n) {
+        spans[count++] = {y, x0, n};
+        if (count == kBatch) {
+            DrawSmallSpans16(job, spans, count, keyed);
+            count = 0;
+        }
+    });
+    if (count > 0) DrawSmallSpans16(job, spans, count, keyed);
+}
+
 } // namespace
 
 void DrawTexturedQuad(MEMIMG* destination, const MEMIMG* source, const TriangleVertex* corners,
@@ -282,6 +298,11 @@ void DrawTexturedQuad(MEMIMG* destination, const MEMIMG* source, const TriangleV
     const bool drawFirst = ShapeTriangle(corners, &first);
     const bool drawSecond = ShapeTriangle(corners + 1, &second);
     TexturedJob job = MakeTexturedJob(destination, source, blend, setup);
+    if (job.small16) {
+        if (drawFirst) DrawSmallShape(job, first, bounds, setup.choice.keyed);
+        if (drawSecond) DrawSmallShape(job, second, bounds, setup.choice.keyed);
+        return;
+    }
     WithTexelLoop(setup.choice, [&](auto loop) {
         if (drawFirst) DrawShape<decltype(loop)>(job, first, bounds);
         if (drawSecond) DrawShape<decltype(loop)>(job, second, bounds);
@@ -314,5 +335,9 @@ void FillMemImgTriangle(MEMIMG* destination, const MEMIMG* source, const Triangl
         return;
     }
     TexturedJob job = MakeTexturedJob(destination, source, blend, textured);
+    if (job.small16) {
+        DrawSmallShape(job, shape, bounds, textured.choice.keyed);
+        return;
+    }
     WithTexelLoop(textured.choice, [&](auto loop) { DrawShape<decltype(loop)>(job, shape, bounds); });
 }
