@@ -82,10 +82,27 @@ VELK_AVX512_INLINE __mmask16 Inside(const SmallRegisters& r, __m512i us, __m512i
     return _mm512_mask_cmplt_epu32_mask(_mm512_cmplt_epu32_mask(us, r.uLimit), vs, r.vLimit);
 }
 
+// The texels of thirty-two positions, lanes 0 to 15 at (u0, v0) and 16 to 31 at (u1, v1), those
+// inside the source; the store mask keeps the lanes inside and not the key.
+template <bool Keyed>
+VELK_AVX512_INLINE __m512i LookUp(const SmallRegisters& r, __m512i u0, __m512i v0, __m512i u1, __m512i v1,
+                                  __mmask32* store) {
+    const __m512i index = _mm512_permutex2var_epi16(Indices(u0, v0), r.narrow, Indices(u1, v1));
+    // Entries 64q to 64q + 63 lie in registers 2q and 2q + 1: bit 6 picks within a half of the
+    // table, bit 7 the half.
+    const __mmask32 odd = _mm512_test_epi16_mask(index, _mm512_set1_epi16(64));
+    const __m512i low = _mm512_mask_mov_epi16(_mm512_permutex2var_epi16(r.table[0], index, r.table[1]), odd,
+                                              _mm512_permutex2var_epi16(r.table[2], index, r.table[3]));
+    const __m512i high = _mm512_mask_mov_epi16(_mm512_permutex2var_epi16(r.table[4], index, r.table[5]), odd,
+                                               _mm512_permutex2var_epi16(r.table[6], index, r.table[7]));
+    const __m512i texels = _mm512_mask_mov_epi16(low, _mm512_test_epi16_mask(index, _mm512_set1_epi16(128)), high);
+    if constexpr (Keyed) *store = _mm512_mask_cmpneq_epi16_mask(*store, texels, r.key);
+    return texels;
+}
+
 // Draws the n pixels at to whose first source position is (u, v), those inside the source.
 template <bool Keyed>
 VELK_AVX512_INLINE void DrawSpan(const SmallRegisters& r, uint8_t* to, uint32_t u, uint32_t v, int64_t n) {
-    const __m512i b64 = _mm512_set1_epi16(64), b128 = _mm512_set1_epi16(128);
     for (int64_t x = 0; x < n; x += 32, u += r.uStride, v += r.vStride) {
         const __m512i uStart = _mm512_set1_epi32(static_cast<int>(u));
         const __m512i vStart = _mm512_set1_epi32(static_cast<int>(v));
@@ -96,18 +113,29 @@ VELK_AVX512_INLINE void DrawSpan(const SmallRegisters& r, uint8_t* to, uint32_t 
         const int64_t left = n - x;
         if (left < 32) store &= static_cast<__mmask32>((uint64_t{1} << left) - 1);
         if (store == 0) continue;
-        const __m512i index = _mm512_permutex2var_epi16(Indices(u0, v0), r.narrow, Indices(u1, v1));
-        // Entries 64q to 64q + 63 lie in registers 2q and 2q + 1: bit 6 picks within a half of
-        // the table, bit 7 the half.
-        const __mmask32 odd = _mm512_test_epi16_mask(index, b64);
-        const __m512i low = _mm512_mask_mov_epi16(_mm512_permutex2var_epi16(r.table[0], index, r.table[1]), odd,
-                                                  _mm512_permutex2var_epi16(r.table[2], index, r.table[3]));
-        const __m512i high = _mm512_mask_mov_epi16(_mm512_permutex2var_epi16(r.table[4], index, r.table[5]), odd,
-                                                   _mm512_permutex2var_epi16(r.table[6], index, r.table[7]));
-        const __m512i texels = _mm512_mask_mov_epi16(low, _mm512_test_epi16_mask(index, b128), high);
-        if constexpr (Keyed) store = _mm512_mask_cmpneq_epi16_mask(store, texels, r.key);
+        const __m512i texels = LookUp<Keyed>(r, u0, v0, u1, v1, &store);
         _mm512_mask_storeu_epi16(to + 2 * x, store, texels);
     }
+}
+
+// Draws the n <= 16 pixels of two rows, the first at to and at (u, v), the second a pitch below
+// and a row step further: the second row's positions in lanes 16 to 31.
+template <bool Keyed>
+VELK_AVX512_INLINE void DrawRowPair(const SmallRegisters& r, __m512i uDown, __m512i vDown, __mmask32 length,
+                                    uint8_t* to, int64_t pitch, uint32_t u, uint32_t v) {
+    const __m512i uStart = _mm512_set1_epi32(static_cast<int>(u));
+    const __m512i vStart = _mm512_set1_epi32(static_cast<int>(v));
+    const __m512i u0 = _mm512_add_epi32(uStart, r.uLanes[0]), u1 = _mm512_add_epi32(uStart, uDown);
+    const __m512i v0 = _mm512_add_epi32(vStart, r.vLanes[0]), v1 = _mm512_add_epi32(vStart, vDown);
+    __mmask32 store = (static_cast<__mmask32>(Inside(r, u0, v0)) | static_cast<__mmask32>(Inside(r, u1, v1)) << 16) &
+                      length;
+    if (store == 0) return;
+    const __m512i texels = LookUp<Keyed>(r, u0, v0, u1, v1, &store);
+    _mm512_mask_storeu_epi16(to, store & 0xFFFF, texels);
+    // Lanes 16 to 31 to the row below: stored from 32 bytes before its start, the lanes below 16
+    // masked off (they are not written).
+    uintptr_t below = reinterpret_cast<uintptr_t>(to) + static_cast<uintptr_t>(pitch) - 32;
+    _mm512_mask_storeu_epi16(reinterpret_cast<void*>(below), store & 0xFFFF0000u, texels);
 }
 
 // The position of the plane at (x, y), in 32-bit arithmetic that wraps.
@@ -124,9 +152,20 @@ VELK_AVX512 void DrawRows(const TexturedJob& job, const DrawBounds& box) {
     uint32_t u, v;
     PlaneAt(job.plane, box.left, box.top, &u, &v);
     const int64_t width = box.right - box.left;
-    uint8_t* to = job.destination + job.destinationPitch * box.top + 2 * box.left;
-    for (int64_t y = box.top; y < box.bottom; ++y, u += job.plane.uy, v += job.plane.vy, to += job.destinationPitch)
-        DrawSpan<Keyed>(r, to, u, v, width);
+    const int64_t pitch = job.destinationPitch;
+    const uint32_t uy = job.plane.uy, vy = job.plane.vy;
+    uint8_t* to = job.destination + pitch * box.top + 2 * box.left;
+    int64_t y = box.top;
+    if (width <= 16) {
+        // Narrow boxes (the small tiles) two rows a step.
+        const __m512i uDown = _mm512_add_epi32(r.uLanes[0], _mm512_set1_epi32(static_cast<int>(uy)));
+        const __m512i vDown = _mm512_add_epi32(r.vLanes[0], _mm512_set1_epi32(static_cast<int>(vy)));
+        const uint32_t row = (uint32_t{1} << width) - 1;
+        const __mmask32 length = row | row << 16;
+        for (; y + 1 < box.bottom; y += 2, u += 2 * uy, v += 2 * vy, to += 2 * pitch)
+            DrawRowPair<Keyed>(r, uDown, vDown, length, to, pitch, u, v);
+    }
+    for (; y < box.bottom; ++y, u += uy, v += vy, to += pitch) DrawSpan<Keyed>(r, to, u, v, width);
 }
 
 template <bool Keyed>
