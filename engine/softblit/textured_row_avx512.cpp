@@ -21,7 +21,7 @@ namespace {
 
 // The zero-masked forms of the shifts: the plain ones start from an undefined register, which
 // this compiler's headers make a false warning of.
-constexpr __mmask16 kAll16 = 0xFFFF;
+constexpr __mmask32 kAll32 = 0xFFFFFFFFu;
 
 // What every step of a draw shares: the source, rows 2k and 2k + 1 in register k (sixteen
 // entries a row, zero past the source's width and height), the positions of lanes 0 to 15 and
@@ -30,10 +30,10 @@ struct SmallRegisters {
     __m512i table[8];
     __m512i uLanes[2];
     __m512i vLanes[2];
-    __m512i uLimit;
-    __m512i vLimit;
+    __m512i uLimit;      // the limits in 16-bit lanes, over 2^16: a position is inside exactly
+    __m512i vLimit;      // when its top sixteen bits lie below them
     __m512i key;
-    __m512i narrow;      // the low halves of two sets of 32-bit lanes, in order, as 16-bit lanes
+    __m512i high;        // picks the top halves of two sets of 32-bit lanes, as 16-bit lanes
     uint32_t uStride;    // the positions' change over thirty-two pixels
     uint32_t vStride;
 };
@@ -61,33 +61,36 @@ VELK_AVX512_INLINE SmallRegisters PrepareRegisters(const TexturedJob& job) {
     r.vLanes[0] = _mm512_mullo_epi32(lanes, _mm512_set1_epi32(static_cast<int>(dv)));
     r.uLanes[1] = _mm512_add_epi32(r.uLanes[0], _mm512_set1_epi32(static_cast<int>(du * 16)));
     r.vLanes[1] = _mm512_add_epi32(r.vLanes[0], _mm512_set1_epi32(static_cast<int>(dv * 16)));
-    r.uLimit = _mm512_set1_epi32(static_cast<int>(job.uLimit));
-    r.vLimit = _mm512_set1_epi32(static_cast<int>(job.vLimit));
+    // The limits are whole multiples of 2^18 (16 or less times it).
+    r.uLimit = _mm512_set1_epi16(static_cast<int16_t>(job.uLimit >> 16));
+    r.vLimit = _mm512_set1_epi16(static_cast<int16_t>(job.vLimit >> 16));
     r.key = _mm512_set1_epi16(static_cast<int16_t>(job.context.key));
-    r.narrow = _mm512_set_epi16(62, 60, 58, 56, 54, 52, 50, 48, 46, 44, 42, 40, 38, 36, 34, 32,
-                                30, 28, 26, 24, 22, 20, 18, 16, 14, 12, 10, 8, 6, 4, 2, 0);
+    r.high = _mm512_set_epi16(63, 61, 59, 57, 55, 53, 51, 49, 47, 45, 43, 41, 39, 37, 35, 33,
+                              31, 29, 27, 25, 23, 21, 19, 17, 15, 13, 11, 9, 7, 5, 3, 1);
     r.uStride = du * 32;
     r.vStride = dv * 32;
     return r;
 }
 
-// The table entries (row << 4 | column) of sixteen positions inside the source.
-VELK_AVX512_INLINE __m512i Indices(__m512i us, __m512i vs) {
-    __m512i row = _mm512_and_si512(_mm512_maskz_srli_epi32(kAll16, vs, kFixedShift - 4), _mm512_set1_epi32(0xF0));
-    return _mm512_or_si512(row, _mm512_maskz_srli_epi32(kAll16, us, kFixedShift));
+// The top sixteen bits of thirty-two positions, lanes 0 to 15 from the 32-bit lanes of p0 and 16
+// to 31 from those of p1: below the limit exactly when the position is, and then the source
+// column or row is them over 4.
+VELK_AVX512_INLINE __m512i TopHalves(const SmallRegisters& r, __m512i p0, __m512i p1) {
+    return _mm512_permutex2var_epi16(p0, r.high, p1);
 }
 
-// Sixteen lanes of 32-bit positions inside the source.
-VELK_AVX512_INLINE __mmask16 Inside(const SmallRegisters& r, __m512i us, __m512i vs) {
-    return _mm512_mask_cmplt_epu32_mask(_mm512_cmplt_epu32_mask(us, r.uLimit), vs, r.vLimit);
+// The lanes of store whose positions lie inside the source.
+VELK_AVX512_INLINE __mmask32 Inside(const SmallRegisters& r, __mmask32 store, __m512i uTop, __m512i vTop) {
+    return _mm512_mask_cmplt_epu16_mask(_mm512_mask_cmplt_epu16_mask(store, uTop, r.uLimit), vTop, r.vLimit);
 }
 
-// The texels of thirty-two positions, lanes 0 to 15 at (u0, v0) and 16 to 31 at (u1, v1), those
-// inside the source; the store mask keeps the lanes inside and not the key.
+// The texels of thirty-two positions inside the source; the key's lanes taken out of store.
 template <bool Keyed>
-VELK_AVX512_INLINE __m512i LookUp(const SmallRegisters& r, __m512i u0, __m512i v0, __m512i u1, __m512i v1,
-                                  __mmask32* store) {
-    const __m512i index = _mm512_permutex2var_epi16(Indices(u0, v0), r.narrow, Indices(u1, v1));
+VELK_AVX512_INLINE __m512i LookUp(const SmallRegisters& r, __m512i uTop, __m512i vTop, __mmask32* store) {
+    // The table entry, row << 4 | column: (uTop >> 2) | ((vTop << 2) & 0xF0).
+    const __m512i index = _mm512_ternarylogic_epi32(_mm512_maskz_srli_epi16(kAll32, uTop, 2),
+                                                    _mm512_maskz_slli_epi16(kAll32, vTop, 2),
+                                                    _mm512_set1_epi16(0xF0), 0xF8);
     // Entries 64q to 64q + 63 lie in registers 2q and 2q + 1: bit 6 picks within a half of the
     // table, bit 7 the half.
     const __mmask32 odd = _mm512_test_epi16_mask(index, _mm512_set1_epi16(64));
@@ -103,18 +106,25 @@ VELK_AVX512_INLINE __m512i LookUp(const SmallRegisters& r, __m512i u0, __m512i v
 // Draws the n pixels at to whose first source position is (u, v), those inside the source.
 template <bool Keyed>
 VELK_AVX512_INLINE void DrawSpan(const SmallRegisters& r, uint8_t* to, uint32_t u, uint32_t v, int64_t n) {
-    for (int64_t x = 0; x < n; x += 32, u += r.uStride, v += r.vStride) {
-        const __m512i uStart = _mm512_set1_epi32(static_cast<int>(u));
-        const __m512i vStart = _mm512_set1_epi32(static_cast<int>(v));
-        const __m512i u0 = _mm512_add_epi32(uStart, r.uLanes[0]), u1 = _mm512_add_epi32(uStart, r.uLanes[1]);
-        const __m512i v0 = _mm512_add_epi32(vStart, r.vLanes[0]), v1 = _mm512_add_epi32(vStart, r.vLanes[1]);
-        __mmask32 store = static_cast<__mmask32>(Inside(r, u0, v0)) |
-                          static_cast<__mmask32>(Inside(r, u1, v1)) << 16;
+    __m512i u0 = _mm512_add_epi32(_mm512_set1_epi32(static_cast<int>(u)), r.uLanes[0]);
+    __m512i v0 = _mm512_add_epi32(_mm512_set1_epi32(static_cast<int>(v)), r.vLanes[0]);
+    __m512i u1 = _mm512_add_epi32(_mm512_set1_epi32(static_cast<int>(u)), r.uLanes[1]);
+    __m512i v1 = _mm512_add_epi32(_mm512_set1_epi32(static_cast<int>(v)), r.vLanes[1]);
+    const __m512i uStride = _mm512_set1_epi32(static_cast<int>(r.uStride));
+    const __m512i vStride = _mm512_set1_epi32(static_cast<int>(r.vStride));
+    for (int64_t x = 0; x < n; x += 32) {
         const int64_t left = n - x;
-        if (left < 32) store &= static_cast<__mmask32>((uint64_t{1} << left) - 1);
-        if (store == 0) continue;
-        const __m512i texels = LookUp<Keyed>(r, u0, v0, u1, v1, &store);
-        _mm512_mask_storeu_epi16(to + 2 * x, store, texels);
+        __mmask32 store = left < 32 ? static_cast<__mmask32>((uint64_t{1} << left) - 1) : kAll32;
+        const __m512i uTop = TopHalves(r, u0, u1), vTop = TopHalves(r, v0, v1);
+        store = Inside(r, store, uTop, vTop);
+        if (store != 0) {
+            const __m512i texels = LookUp<Keyed>(r, uTop, vTop, &store);
+            _mm512_mask_storeu_epi16(to + 2 * x, store, texels);
+        }
+        u0 = _mm512_add_epi32(u0, uStride);
+        v0 = _mm512_add_epi32(v0, vStride);
+        u1 = _mm512_add_epi32(u1, uStride);
+        v1 = _mm512_add_epi32(v1, vStride);
     }
 }
 
@@ -127,10 +137,10 @@ VELK_AVX512_INLINE void DrawRowPair(const SmallRegisters& r, __m512i uDown, __m5
     const __m512i vStart = _mm512_set1_epi32(static_cast<int>(v));
     const __m512i u0 = _mm512_add_epi32(uStart, r.uLanes[0]), u1 = _mm512_add_epi32(uStart, uDown);
     const __m512i v0 = _mm512_add_epi32(vStart, r.vLanes[0]), v1 = _mm512_add_epi32(vStart, vDown);
-    __mmask32 store = (static_cast<__mmask32>(Inside(r, u0, v0)) | static_cast<__mmask32>(Inside(r, u1, v1)) << 16) &
-                      length;
+    const __m512i uTop = TopHalves(r, u0, u1), vTop = TopHalves(r, v0, v1);
+    __mmask32 store = Inside(r, length, uTop, vTop);
     if (store == 0) return;
-    const __m512i texels = LookUp<Keyed>(r, u0, v0, u1, v1, &store);
+    const __m512i texels = LookUp<Keyed>(r, uTop, vTop, &store);
     _mm512_mask_storeu_epi16(to, store & 0xFFFF, texels);
     // Lanes 16 to 31 to the row below: stored from 32 bytes before its start, the lanes below 16
     // masked off (they are not written).
