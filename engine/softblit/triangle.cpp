@@ -286,9 +286,17 @@ void DrawShape(TexturedJob& job, const TriangleShape& shape, const DrawBounds& b
 // The spans of a small 16-bit source's plain copy, handed to the register lookup in batches.
 void DrawSmallShape(TexturedJob& job, const TriangleShape& shape, const DrawBounds& bounds, bool keyed) {
     job.plane = shape.plane;
-    constexpr int kBatch = 64;
+    constexpr int kBatch = 256;
     TexturedSpan spans[kBatch];
-    int count = 0;
+    int64_t count = 0;
+    // The walk gives at most one span a row of its left edge: when they fit, in one batch.
+    int64_t rows = 0;
+    for (int i = 0; i < shape.walk.leftCount; ++i) rows += shape.walk.left[i].rows;
+    if (rows <= kBatch) {
+        WalkEdges(shape.walk, bounds, [&](int64_t y, int64_t x0, int64_t n) { spans[count++] = {y, x0, n}; });
+        if (count > 0) DrawSmallSpans16(job, spans, count, keyed);
+        return;
+    }
     WalkEdges(shape.walk, bounds, [&](int64_t y, int64_t x0, int64_t n) {
         spans[count++] = {y, x0, n};
         if (count == kBatch) {
