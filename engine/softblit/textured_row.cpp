@@ -5,6 +5,19 @@
 
 namespace softblit {
 
+namespace {
+
+bool& RegisterLookupWanted() {
+    thread_local bool wanted = true;
+    return wanted;
+}
+
+} // namespace
+
+void UseRegisterLookup(bool use) {
+    RegisterLookupWanted() = use;
+}
+
 TexturedJob MakeTexturedJob(const MEMIMG* destination, const MEMIMG* source, const MEMIMG* blend,
                             const FrameSetup& setup) {
     TexturedJob job = {};
@@ -25,7 +38,7 @@ TexturedJob MakeTexturedJob(const MEMIMG* destination, const MEMIMG* source, con
     const KernelChoice& choice = setup.choice;
     job.small16 = !choice.wide && choice.kind == SourceKind::Direct && choice.mode == 0 && !choice.blend &&
                   choice.white && source->width <= kSmallSourceSide && source->height <= kSmallSourceSide &&
-                  HasAvx512Bw();
+                  HasAvx512Bw() && RegisterLookupWanted();
     return job;
 }
 

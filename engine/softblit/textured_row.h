@@ -47,6 +47,10 @@ constexpr int kSmallSourceSide = 16;
 // Whether the processor has AVX-512 with 16-bit lanes (the register lookup).
 bool HasAvx512Bw();
 
+// Off: the register lookup is not taken even where the processor has it (for tests that compare
+// it with the row loops).
+void UseRegisterLookup(bool use);
+
 // n pixels of row y from column x on.
 struct TexturedSpan {
     int64_t y;

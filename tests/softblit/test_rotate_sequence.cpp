@@ -14,6 +14,7 @@
 #include "blit_test_support.h"
 #include "rotate_reference.h"
 #include "softblit/rotate_setup.h"
+#include "softblit/textured_row.h"
 
 namespace {
 
@@ -197,6 +198,68 @@ TEST(RotateSequence, KeptSetupsDrawAsFreshOnes) {
     }
     EXPECT_GT(drawn, 2500);
     EXPECT_GT(exact, 500);
+}
+
+// The plain 16-bit copies of small sources, drawn through the register lookup (where the
+// processor has it) and through the row loops: rotated and mirrored draws at every border, at
+// angles and scales of every size, and triangles of any corners, keyed or not.
+TEST(RegisterLookup, DrawsAsTheRowLoops) {
+    if (!softblit::HasAvx512Bw()) GTEST_SKIP() << "no AVX-512BW: the row loops draw alone";
+    Lcg random{99};
+    int drawn = 0;
+    for (int i = 0; i < 5000; ++i) {
+        const int w = random.below(3) == 0 ? 16 : 1 + random.below(16);
+        const int h = random.below(3) == 0 ? 16 : 1 + random.below(16);
+        const uint32_t key = random.below(8) == 0 ? 0x10000u + random.below(4) : random.below(4);
+        const int destWidth = 20 + random.below(60), destHeight = 20 + random.below(60);
+        V_RECT area = {0, 0, 1024, 1024};
+        if (random.below(2))
+            area = {random.below(10) - 2, random.below(10) - 2, destWidth - 8 + random.below(12),
+                    destHeight - 8 + random.below(12)};
+        const int trans = random.below(2);
+        const uint32_t seed = random.next();
+        const bool triangle = random.below(4) == 0;
+        const int x = Place(random, area.left, area.right, destWidth);
+        const int y = Place(random, area.top, area.bottom, destHeight);
+        float angle = static_cast<float>((random.unit() - 0.5) * 14);
+        if (random.below(8) == 0) angle = static_cast<float>((random.below(9) - 4) * M_PI_2);
+        const float scales[] = {0.5f, 4.0f, 0.0004f, -1.0f, 1.0f, 1e6f};
+        float scale = random.below(3) == 0 ? scales[random.below(6)] : static_cast<float>(0.2 + random.unit() * 5);
+        const int turn = random.below(3) == 0;
+        TriangleVertex corners[3];
+        for (TriangleVertex& corner : corners) {
+            const bool far = random.below(16) == 0;
+            corner = {far ? random.below(16000) - 8000 : random.below(destWidth + 40) - 20,
+                      far ? random.below(16000) - 8000 : random.below(destHeight + 40) - 20,
+                      random.below(w * 3) - w, random.below(h * 3) - h};
+        }
+        std::vector<uint8_t> initial;
+        auto draw = [&](bool lookup) {
+            Lcg fill{seed};
+            TestImage source(w, h, kMemImgR5G6B5, 0, 0, 0, key);
+            for (int yy = 0; yy < h; ++yy)
+                for (int xx = 0; xx < w; ++xx)
+                    source.set(xx, yy, fill.below(4) == 0 ? key & 0xFFFF : fill.next() & 0xFFFF);
+            TestImage dest(destWidth, destHeight, kMemImgR5G6B5);
+            for (int yy = 0; yy < destHeight; ++yy)
+                for (int xx = 0; xx < destWidth; ++xx) dest.set(xx, yy, fill.next());
+            initial = dest.snapshot();
+            SetBlend(0, 255);
+            g_DrawSettings.drawArea = area;
+            softblit::UseRegisterLookup(lookup);
+            if (triangle) FillMemImgTriangle(dest.get(), source.get(), corners, trans, nullptr, 0);
+            else BlitMemImgRotated(dest.get(), source.get(), x, y, angle, scale, trans, turn, nullptr);
+            softblit::UseRegisterLookup(true);
+            return dest.snapshot();
+        };
+        const std::vector<uint8_t> lookedUp = draw(true);
+        const std::vector<uint8_t> looped = draw(false);
+        ASSERT_EQ(lookedUp, looped) << "draw " << i << " source " << w << "x" << h << " key " << key
+                                    << " centre " << x << "," << y << " angle " << angle << " scale "
+                                    << scale << " turn " << turn << " triangle " << triangle;
+        drawn += lookedUp != initial;
+    }
+    EXPECT_GT(drawn, 2500);
 }
 
 } // namespace
