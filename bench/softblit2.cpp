@@ -1,8 +1,9 @@
 // The game's heavy frames on the 16-bit software screen: 5,000 rotated 16 x 16 tiles at scale
-// 0.5, 2,000 sprites at scales 0.5 to 4 (half of them mirrored), and the two together with the
-// panels' boxes and lines as one worst-case frame (target: under 4 ms). Each is alternated in
-// one process with pixman's transformed compositing (nearest filter, OVER, each draw clipped to
-// its tight bounding box) of the same work (see alternate.h). Times are per frame.
+// 0.5 (each at its own angle, and all at one), 2,000 sprites at scales 0.5 to 4 (half of them
+// mirrored), and the two together with the panels' boxes and lines as one worst-case frame
+// (target: under 4 ms). Each is alternated in one process with pixman's transformed compositing
+// (nearest filter, OVER, each draw clipped to its tight bounding box) of the same work (see
+// alternate.h). Times are per frame.
 #include <pixman.h>
 
 #include <algorithm>
@@ -129,6 +130,15 @@ const std::vector<Placement>& Tiles() {
     static std::vector<Placement> tiles = MakePlacements(kTiles, 0.5f, 0.5f, false);
     return tiles;
 }
+// The tiles turned all alike (a map turned with the view): the set-up is shared between draws.
+const std::vector<Placement>& TilesOneAngle() {
+    static std::vector<Placement> tiles = [] {
+        std::vector<Placement> out = MakePlacements(kTiles, 0.5f, 0.5f, false);
+        for (Placement& p : out) p.angle = 0.7f;
+        return out;
+    }();
+    return tiles;
+}
 const std::vector<Placement>& Sprites() {
     static std::vector<Placement> sprites = MakePlacements(kSprites, 0.5f, 4.0f, true);
     return sprites;
@@ -204,7 +214,7 @@ struct PixmanSetup {
     }
 };
 
-enum class Work { Tiles, Sprites, WorstFrame };
+enum class Work { Tiles, Sprites, WorstFrame, TilesOneAngle };
 
 void Compare(benchmark::State& state, const std::string& name, Work work) {
     Screen velkScreen, pixmanScreen;
@@ -212,6 +222,10 @@ void Compare(benchmark::State& state, const std::string& name, Work work) {
     PixmanSetup pixman(pixmanScreen);
     auto ours = [&](int64_t frames) {
         for (int64_t i = 0; i < frames; ++i) {
+            if (work == Work::TilesOneAngle) {
+                velk.Draw(TilesOneAngle(), &velk.tile);
+                continue;
+            }
             if (work != Work::Sprites) velk.Draw(Tiles(), &velk.tile);
             if (work != Work::Tiles) velk.Draw(Sprites(), &velk.sprite);
             if (work == Work::WorstFrame) {
@@ -223,15 +237,20 @@ void Compare(benchmark::State& state, const std::string& name, Work work) {
     };
     auto theirs = [&](int64_t frames) {
         for (int64_t i = 0; i < frames; ++i) {
+            if (work == Work::TilesOneAngle) {
+                PixmanDraw(pixman.dest, pixman.tile, kTile, TilesOneAngle());
+                continue;
+            }
             if (work != Work::Sprites) PixmanDraw(pixman.dest, pixman.tile, kTile, Tiles());
             if (work != Work::Tiles) PixmanDraw(pixman.dest, pixman.sprite, kSprite, Sprites());
             if (work == Work::WorstFrame) pixman.Panels();
         }
     };
     alternate::Compare(state, name, {"velk", ours}, {{"pixman", theirs}}, 0.05);
-    state.SetLabel(work == Work::WorstFrame ? "tiles + sprites + panels, per frame (target < 4 ms)"
-                   : work == Work::Tiles    ? "5000 rotated 16x16 tiles at 0.5, per frame"
-                                            : "2000 rotated 16x16 sprites at 0.5-4, half mirrored, per frame");
+    state.SetLabel(work == Work::WorstFrame      ? "tiles + sprites + panels, per frame (target < 4 ms)"
+                   : work == Work::Tiles         ? "5000 rotated 16x16 tiles at 0.5, per frame"
+                   : work == Work::TilesOneAngle ? "5000 16x16 tiles at 0.5, all at one angle, per frame"
+                                                 : "2000 rotated 16x16 sprites at 0.5-4, half mirrored, per frame");
 }
 
 void BM_VelkPanels(benchmark::State& state) {
@@ -245,15 +264,40 @@ void BM_VelkPanels(benchmark::State& state) {
     state.SetLabel("half-transparent panels, lines and frame");
 }
 
+// Our side alone, for profiling and counting cycles.
+void BM_Velk(benchmark::State& state, Work work) {
+    Screen screen;
+    VelkSetup velk(screen, TilePicture(), SpritePicture());
+    for (auto _ : state) {
+        if (work == Work::TilesOneAngle) {
+            velk.Draw(TilesOneAngle(), &velk.tile);
+            continue;
+        }
+        if (work != Work::Sprites) velk.Draw(Tiles(), &velk.tile);
+        if (work != Work::Tiles) velk.Draw(Sprites(), &velk.sprite);
+        if (work == Work::WorstFrame) {
+            velk.Panels();
+            g_DrawSettings.blendMode = 0;
+            g_DrawSettings.blendParameter = 255;
+        }
+    }
+}
+
 void RegisterAll() {
     constexpr int kRounds = 9;
     alternate::Register("WorstFrame", kRounds,
                         [](benchmark::State& s, const std::string& n) { Compare(s, n, Work::WorstFrame); });
     alternate::Register("Tiles", kRounds,
                         [](benchmark::State& s, const std::string& n) { Compare(s, n, Work::Tiles); });
+    alternate::Register("TilesOneAngle", kRounds,
+                        [](benchmark::State& s, const std::string& n) { Compare(s, n, Work::TilesOneAngle); });
     alternate::Register("Sprites", kRounds,
                         [](benchmark::State& s, const std::string& n) { Compare(s, n, Work::Sprites); });
     benchmark::RegisterBenchmark("VelkPanels", BM_VelkPanels)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("VelkWorstFrame", BM_Velk, Work::WorstFrame)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("VelkTiles", BM_Velk, Work::Tiles)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("VelkTilesOneAngle", BM_Velk, Work::TilesOneAngle)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("VelkSprites", BM_Velk, Work::Sprites)->Unit(benchmark::kMillisecond);
 }
 
 } // namespace

@@ -151,6 +151,8 @@ int DrawGraphRotatedF(float x, float y, double scale, double angle, int graph, i
     GraphRecord* g = nullptr;
     int go = BeginGraphDraw(graph, &g);
     if (go != 1) return go;
+    // The software path without a mask does not use the box: spared its sine and cosine.
+    if (!g_MaskScreen.active && !OnDevicePath(g)) return DrawGraphRotatedSoft(x, y, scale, angle, g, trans, turn);
     // Bounding box of the four turned and scaled corners.
     int hw = g->width / 2, hh = g->height / 2;
     double cs = std::cos(angle) * scale, sn = std::sin(angle) * scale;

@@ -5,6 +5,19 @@
 
 namespace softblit {
 
+namespace {
+
+bool& RegisterLookupWanted() {
+    thread_local bool wanted = true;
+    return wanted;
+}
+
+} // namespace
+
+void UseRegisterLookup(bool use) {
+    RegisterLookupWanted() = use;
+}
+
 TexturedJob MakeTexturedJob(const MEMIMG* destination, const MEMIMG* source, const MEMIMG* blend,
                             const FrameSetup& setup) {
     TexturedJob job = {};
@@ -23,10 +36,9 @@ TexturedJob MakeTexturedJob(const MEMIMG* destination, const MEMIMG* source, con
                  pitch * (source->height - 1) + 4 * int64_t{source->width} < (int64_t{1} << 31);
     // The 16-bit plain copy of a small source looks its texels up in registers.
     const KernelChoice& choice = setup.choice;
-    if (job.avx2Run && !choice.wide && choice.kind == SourceKind::Direct && choice.mode == 0 &&
-        !choice.blend && choice.white && source->width <= kSmallSourceSide &&
-        source->height <= kSmallSourceSide && HasAvx512Bw())
-        job.smallSource = PrepareSmallSource16(job.source, pitch, source->width, source->height);
+    job.small16 = !choice.wide && choice.kind == SourceKind::Direct && choice.mode == 0 && !choice.blend &&
+                  choice.white && source->width <= kSmallSourceSide && source->height <= kSmallSourceSide &&
+                  HasAvx512Bw() && RegisterLookupWanted();
     return job;
 }
 

@@ -37,7 +37,7 @@ struct TexturedJob {
     uint32_t uLimit;
     uint32_t vLimit;
     bool avx2Run;               // the plain copy may take the AVX2 run
-    const uint16_t* smallSource;  // a small 16-bit source copied for the register lookup, or null
+    bool small16;               // the plain 16-bit copy of a small source takes the register lookup
     SourcePlane plane;
 };
 
@@ -47,12 +47,21 @@ constexpr int kSmallSourceSide = 16;
 // Whether the processor has AVX-512 with 16-bit lanes (the register lookup).
 bool HasAvx512Bw();
 
-// Copies a 16-bit source of at most 16 x 16 pixels into a per-thread table of 16 entries a row,
-// 64-byte aligned, and returns it.
-const uint16_t* PrepareSmallSource16(const uint8_t* pixels, int64_t pitch, int width, int height);
+// Off: the register lookup is not taken even where the processor has it (for tests that compare
+// it with the row loops).
+void UseRegisterLookup(bool use);
 
-// The plain 16-bit copy of a run of n >= 1 pixels, all inside, through the job's small source.
-void CopySmallTexturedRun16(const TexturedJob& job, uint8_t* to, uint32_t u, uint32_t v, int64_t n, bool keyed);
+// n pixels of row y from column x on.
+struct TexturedSpan {
+    int64_t y;
+    int64_t x;
+    int64_t n;
+};
+
+// The plain 16-bit copy of a job marked small16, keyed or not, through the register lookup:
+// every pixel of the box, or of the spans, whose source position lies inside the source.
+void DrawSmallRows16(const TexturedJob& job, const DrawBounds& box, bool keyed);
+void DrawSmallSpans16(const TexturedJob& job, const TexturedSpan* spans, int64_t count, bool keyed);
 
 // The job's views and limits from the call's images and setup (the plane is the caller's).
 TexturedJob MakeTexturedJob(const MEMIMG* destination, const MEMIMG* source, const MEMIMG* blend,

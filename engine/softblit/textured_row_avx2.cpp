@@ -162,9 +162,7 @@ __attribute__((target("avx2"))) void CopyRun(const TexturedJob& job, uint8_t* to
 template <int Bytes, bool Keyed>
 void CopyTexturedRunAvx2(const TexturedJob& job, uint8_t* to, uint32_t u, uint32_t v, int64_t n) {
     // (A key of more bits than a 16-bit texel never matches it.)
-    if (Bytes == 2 && job.smallSource != nullptr)
-        CopySmallTexturedRun16(job, to, u, v, n, Keyed && job.context.key <= 0xFFFF);
-    else if (Bytes == 2 && Keyed && job.context.key > 0xFFFF) CopyRun<Bytes, false>(job, to, u, v, n);
+    if (Bytes == 2 && Keyed && job.context.key > 0xFFFF) CopyRun<Bytes, false>(job, to, u, v, n);
     else CopyRun<Bytes, Keyed>(job, to, u, v, n);
 }
 

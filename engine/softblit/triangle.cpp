@@ -76,9 +76,17 @@ void SortByKey(const int64_t key[3], int order[3]) {
     order[0] = 0;
     order[1] = 1;
     order[2] = 2;
-    for (int i = 0; i < 2; ++i)
-        for (int j = i + 1; j < 3; ++j)
-            if (key[order[i]] > key[order[j]]) std::swap(order[i], order[j]);
+    // The exchanges (0, 1), (0, 2), (1, 2) as selects: which corner comes first follows the
+    // angle and cannot be foreseen.
+    auto exchange = [&](int i, int j) {
+        const int a = order[i], b = order[j];
+        const bool swap = key[a] > key[b];
+        order[i] = swap ? b : a;
+        order[j] = swap ? a : b;
+    };
+    exchange(0, 1);
+    exchange(0, 2);
+    exchange(1, 2);
 }
 
 // The rows are at least 1; a step that fits in 32 bits (any edge under 8192 pixels wide) takes
@@ -139,11 +147,17 @@ EdgeWalk BuildEdgeWalk(const TriangleVertex* v, const FixedCorner* f) {
     return walk;
 }
 
+// A 128-bit value rounded to a double; through the processor's 64-bit conversion when it fits
+// (the same rounding, without the library's 128-bit one).
+inline double ToDouble(__int128 value) {
+    const int64_t narrow = static_cast<int64_t>(value);
+    return narrow == value ? static_cast<double>(narrow) : static_cast<double>(value);
+}
+
 // A gradient of the source plane: numerator * 2^18 / d, truncated toward zero; out of the
 // 32-bit range it becomes the conversion's out-of-range value.
 uint32_t Gradient(__int128 numerator, __int128 d) {
-    return static_cast<uint32_t>(
-        TruncateDoubleToInt(static_cast<double>(numerator) * 262144.0 / static_cast<double>(d)));
+    return static_cast<uint32_t>(TruncateDoubleToInt(ToDouble(numerator) * 262144.0 / ToDouble(d)));
 }
 
 // The pixels the walk can reach: its rows and the corners' columns with a pixel to spare, within
@@ -269,6 +283,30 @@ void DrawShape(TexturedJob& job, const TriangleShape& shape, const DrawBounds& b
     DrawTextured<Loop>(job, shape.walk, region, bounds);
 }
 
+// The spans of a small 16-bit source's plain copy, handed to the register lookup in batches.
+void DrawSmallShape(TexturedJob& job, const TriangleShape& shape, const DrawBounds& bounds, bool keyed) {
+    job.plane = shape.plane;
+    constexpr int kBatch = 256;
+    TexturedSpan spans[kBatch];
+    int64_t count = 0;
+    // The walk gives at most one span a row of its left edge: when they fit, in one batch.
+    int64_t rows = 0;
+    for (int i = 0; i < shape.walk.leftCount; ++i) rows += shape.walk.left[i].rows;
+    if (rows <= kBatch) {
+        WalkEdges(shape.walk, bounds, [&](int64_t y, int64_t x0, int64_t n) { spans[count++] = {y, x0, n}; });
+        if (count > 0) DrawSmallSpans16(job, spans, count, keyed);
+        return;
+    }
+    WalkEdges(shape.walk, bounds, [&](int64_t y, int64_t x0, int64_t n) {
+        spans[count++] = {y, x0, n};
+        if (count == kBatch) {
+            DrawSmallSpans16(job, spans, count, keyed);
+            count = 0;
+        }
+    });
+    if (count > 0) DrawSmallSpans16(job, spans, count, keyed);
+}
+
 } // namespace
 
 void DrawTexturedQuad(MEMIMG* destination, const MEMIMG* source, const TriangleVertex* corners,
@@ -282,6 +320,11 @@ void DrawTexturedQuad(MEMIMG* destination, const MEMIMG* source, const TriangleV
     const bool drawFirst = ShapeTriangle(corners, &first);
     const bool drawSecond = ShapeTriangle(corners + 1, &second);
     TexturedJob job = MakeTexturedJob(destination, source, blend, setup);
+    if (job.small16) {
+        if (drawFirst) DrawSmallShape(job, first, bounds, setup.choice.keyed);
+        if (drawSecond) DrawSmallShape(job, second, bounds, setup.choice.keyed);
+        return;
+    }
     WithTexelLoop(setup.choice, [&](auto loop) {
         if (drawFirst) DrawShape<decltype(loop)>(job, first, bounds);
         if (drawSecond) DrawShape<decltype(loop)>(job, second, bounds);
@@ -314,5 +357,9 @@ void FillMemImgTriangle(MEMIMG* destination, const MEMIMG* source, const Triangl
         return;
     }
     TexturedJob job = MakeTexturedJob(destination, source, blend, textured);
+    if (job.small16) {
+        DrawSmallShape(job, shape, bounds, textured.choice.keyed);
+        return;
+    }
     WithTexelLoop(textured.choice, [&](auto loop) { DrawShape<decltype(loop)>(job, shape, bounds); });
 }

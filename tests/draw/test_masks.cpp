@@ -152,6 +152,15 @@ TEST_F(MaskDrawTest, SoftwareCompositionFollowsTheMask) {
     EXPECT_EQ(ScreenPixel(20, 12), kBlue);
     EXPECT_EQ(ScreenPixel(29, 27), kBlue);
     EXPECT_EQ(ScreenPixel(30, 12), kBlue);  // outside the graph
+    // So does a rotated draw (here unturned at scale one, over the same pixels).
+    FillScreen(0, 0, 640, 480, kBlue);
+    ASSERT_EQ(DrawGraphRotated(22, 20, 1.0, 0.0, graph, 0, 0), 0);
+    EXPECT_EQ(ScreenPixel(14, 12), kRed);
+    EXPECT_EQ(ScreenPixel(19, 27), kRed);
+    EXPECT_EQ(ScreenPixel(20, 12), kBlue);
+    EXPECT_EQ(ScreenPixel(29, 27), kBlue);
+    EXPECT_EQ(ScreenPixel(30, 12), kBlue);
+    FillScreen(0, 0, 640, 480, kBlue);
     ASSERT_EQ(DrawLineShape(0, 20, 40, 20, GetScreenColor(255, 0, 0), 1), 0);
     EXPECT_EQ(ScreenPixel(19, 20), kRed);
     EXPECT_EQ(ScreenPixel(20, 20), kBlue);

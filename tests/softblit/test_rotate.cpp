@@ -326,7 +326,7 @@ TEST(Rotate, TinyScaleDrawsTheCentreTexel) {
     }
 }
 
-// The sine and cosine of the last angle are kept between calls: a draw gives the same pixels
+// The set-ups of recent angles and scales are kept between calls: a draw gives the same pixels
 // whichever angle, source or scale the call before it used (angles next to each other, of
 // opposite sign, both zeros).
 TEST(Rotate, DrawDoesNotDependOnTheCallBefore) {
