@@ -145,6 +145,9 @@ bool GdiMatchFace(const char* face, bool bold, bool italic, V_DWORD charSet, Gdi
 #endif
 #endif
 #if defined(__SANITIZE_ADDRESS__) || defined(VELK_LEAK_CHECKED)
-// fontconfig keeps blocks of its configuration parse that the leak checker cannot reach.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+// fontconfig keeps blocks of its configuration parse that the leak checker cannot reach; D-Bus,
+// which SDL opens while it looks for a display, keeps its connection data to the end.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\nleak:libdbus-1.so\n";
+}
 #endif

@@ -178,6 +178,16 @@ bool UserEnsureVideo() {
     // context and never uses the surface. (The environment variable still overrides this.)
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    // Where no display can be opened SDL falls back to its off-screen driver: windows there would
+    // be made and "shown" while nobody sees them, so that driver is taken only when asked for.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const char* asked = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+    if (driver != nullptr && SDL_strcmp(driver, "offscreen") == 0 &&
+        (asked == nullptr || SDL_strstr(asked, "offscreen") == nullptr)) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        SDL_SetError("no display could be opened");
+        return false;
+    }
     SDL_EventState(SDL_DROPFILE, SDL_ENABLE);
     SDL_EventState(SDL_DROPBEGIN, SDL_ENABLE);
     SDL_EventState(SDL_DROPCOMPLETE, SDL_ENABLE);

@@ -221,6 +221,7 @@ TEST(RealDisplay, FullScreenInTheDisplaysModeAndFallbacks) {
     if (driver != nullptr && SDL_strcmp(driver, "dummy") == 0) GTEST_SKIP() << "no display";
     ScratchFolder folder;
     ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0);
+    ASSERT_STRNE(SDL_GetCurrentVideoDriver(), "offscreen") << "no display could be opened";
     SDL_DisplayMode only;
     ASSERT_EQ(SDL_GetDisplayMode(0, 0, &only), 0);
     bool hasVgaMode = false;

@@ -1,11 +1,14 @@
-// Library start and end: the log of a whole run, the 24-bit refusal, the second-copy refusal
-// and the fatal exit.
+// Library start and end: the log of a whole run, the 24-bit refusal, the start without a
+// display, the second-copy refusal and the fatal exit.
+#include <SDL.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <optional>
 #include <regex>
+#include <string>
 
 #include "core/core.h"
 #include "core/library_state.h"
@@ -89,6 +92,63 @@ TEST(Library, RefusesA24BitDesktopBeforeMakingAWindow) {
     setenv("VELK_DESKTOP_BITS", "32", 1);
     EXPECT_EQ(InitLibraryLocked(), 0);
     unsetenv("VELK_DESKTOP_BITS");
+    EXPECT_EQ(EndLibraryLocked(), 0);
+}
+
+namespace {
+
+// Sets or removes an environment variable for the scope and puts the old value back.
+class ScopedVariable {
+public:
+    ScopedVariable(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        if (value != nullptr)
+            setenv(name, value, 1);
+        else
+            unsetenv(name);
+    }
+    ~ScopedVariable() {
+        if (old_)
+            setenv(name_, old_->c_str(), 1);
+        else
+            unsetenv(name_);
+    }
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+}  // namespace
+
+// No driver asked for and no display to be reached: the start fails where the window would be
+// made, instead of running in a window nobody sees.
+TEST(Library, WithoutADisplayTheStartFails) {
+    ASSERT_EQ(SDL_WasInit(SDL_INIT_VIDEO), 0u) << "an earlier test left the video open";
+    ScratchFolder folder;
+    {
+        ScopedVariable driver("SDL_VIDEODRIVER", nullptr);
+        ScopedVariable display("DISPLAY", ":65000");  // no server there
+        ScopedVariable wayland("WAYLAND_DISPLAY", nullptr);
+        ScopedVariable runtime("XDG_RUNTIME_DIR", nullptr);
+        ChangeWindowMode(1);
+        int result = InitLibraryLocked();
+        if (result == 0) {
+            std::string used = SDL_GetCurrentVideoDriver();
+            EndLibraryLocked();
+            ASSERT_NE(used, "offscreen") << "started on a display nobody sees";
+            GTEST_SKIP() << "a display of another kind (" << used << ") is reachable here";
+        }
+        EXPECT_EQ(result, -1);
+        EXPECT_EQ(GetMainWindowHandle(), nullptr);
+        EXPECT_EQ(g_Library.initialised.load(), 0);
+        EXPECT_EQ(g_Library.initialising.load(), 0);
+        std::vector<std::string> lines = ReadLogLines();
+        EXPECT_GE(FindLogLine(lines, "ウインドウクラスの登録に失敗しました"), 0);
+    }
+    // With the environment back, the library starts.
+    ChangeWindowMode(1);
+    EXPECT_EQ(InitLibraryLocked(), 0);
     EXPECT_EQ(EndLibraryLocked(), 0);
 }
 

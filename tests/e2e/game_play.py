@@ -413,10 +413,11 @@ def main():
 
     if os.environ.get(INNER) != "1":
         # Restart on a virtual display; a random first display number keeps parallel runs on
-        # one machine from racing for one.
+        # one machine from racing for one, and the server stays up when its last client leaves
+        # (-noreset), so no connection is refused while it resets.
         environment = dict(os.environ, **{INNER: "1"})
         command = ["xvfb-run", "-a", "-n", str(random.randrange(100, 600)), "-s",
-                   "-screen 0 1280x1024x24", sys.executable, os.path.abspath(__file__),
+                   "-noreset -screen 0 1280x1024x24", sys.executable, os.path.abspath(__file__),
                    *sys.argv[1:]]
         return subprocess.run(command, env=environment).returncode
 

@@ -11,8 +11,10 @@ command -v xvfb-run >/dev/null || { echo "xvfb-run not found"; exit 77; }
 rm -rf "$folder" && mkdir -p "$folder" && cd "$folder" || exit 1
 unset SDL_VIDEODRIVER
 
-# A random first display number keeps parallel runs on one machine from racing for one.
-xvfb-run -a -n $((RANDOM % 500 + 100)) -s "-screen 0 1280x1024x24" bash -c '
+# A random first display number keeps parallel runs on one machine from racing for one; the server
+# stays up when its last client leaves (-noreset), so the program's connection is never refused
+# while it resets.
+xvfb-run -a -n $((RANDOM % 500 + 100)) -s "-noreset -screen 0 1280x1024x24" bash -c '
   "$1" > program.out 2>&1 &
   pid=$!
   if ! "$2" Velk 20000; then kill -9 $pid; exit 3; fi
