@@ -1,6 +1,6 @@
 // The game's play frame with a full table of 2,000 creatures on the OpenGL device path against
-// the software path, on a real (virtual) X display: run under xvfb-run with Mesa's software
-// OpenGL (LIBGL_ALWAYS_SOFTWARE=1). Each round starts the library on the device path, plays a
+// the software path, on a real (virtual) X display: run under xvfb-run -s "-noreset ..." (each
+// round opens the display again) with Mesa's software OpenGL (LIBGL_ALWAYS_SOFTWARE=1). Each round starts the library on the device path, plays a
 // number of frames (tick, draw, present), ends it, and does the same on the software path; the
 // main thread's CPU time per frame of each, their ratio per round and its median are reported
 // with the machine load, beside the device's counts per frame (draws received, GL draws, state
