@@ -123,9 +123,11 @@ public:
     const GlImageRef& Image() const { return image_; }
     int Level() const { return level_; }
     std::vector<uint8_t>& Memory() { return memory_; }
-    // Reads the GL pixels into the memory copy, and sends the memory copy to GL.
+    // Reads the GL pixels into the memory copy, and sends the memory copy (all of it, or the
+    // rectangle of it) to GL.
     void ReadBack();
     void Upload();
+    void Upload(const V_RECT& area);
 
 private:
     V_D3DSURFACE_DESC desc_;
@@ -136,6 +138,7 @@ private:
     std::vector<uint8_t> memory_;  // the pixels in their logical format
     bool locked_ = false;
     bool lockedReadOnly_ = false;
+    V_RECT lockedArea_{};  // the rectangle of the lock (the whole level when none was given)
 };
 
 class GlTexture : public V_RefCounted<V_IDirect3DTexture9> {
