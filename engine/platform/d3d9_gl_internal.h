@@ -63,6 +63,9 @@ struct GlImage {
     bool opaqueAlpha = false;
     bool drawable = false;
     uint32_t partialAlphaLevels = 0;
+    // Levels whose GL texels are still the zeros they were made with (never uploaded to, never
+    // a framebuffer's): all-zero memory sent there would change nothing.
+    uint32_t zeroLevels = 0;
     // Drawing ordered by depth: a framebuffer of level 0 with a private depth buffer (the
     // Direct3D depth surface is never touched by it), and the next draw's order number. Later
     // draws get nearer depths, so the private depth is cleared only when the numbers run out.

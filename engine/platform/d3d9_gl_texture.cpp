@@ -37,6 +37,7 @@ GlImage::~GlImage() {
 }
 
 GLuint GlImage::Framebuffer() {
+    zeroLevels &= ~1u;  // whatever asks for it may draw into level 0
     if (framebuffer != 0 || texture == 0 || !context->MakeCurrent()) return framebuffer;
     const GlApi& gl = context->gl;
     gl.GenFramebuffers(1, &framebuffer);
@@ -119,6 +120,7 @@ GlImageRef CreateGlTextureImage(const GlContextRef& context, int width, int heig
         internal = GL_RGBA8;
     }
     if (gl.GetError() != GL_NO_ERROR) return nullptr;
+    if (!drawable) image->zeroLevels = levels < 32 ? (1u << levels) - 1 : ~0u;
     return image;
 }
 
@@ -221,7 +223,6 @@ void GlSurface::Upload(const V_RECT& area) {
     if (!image_ || image_->texture == 0 || memory_.empty() || !image_->context->MakeCurrent())
         return;
     GlContext& context = *image_->context;
-    context.FlushDraws(image_->texture);
     const V_D3DFORMAT format = desc_.Format;
     const int levelWidth = static_cast<int>(desc_.Width);
     const int levelHeight = static_cast<int>(desc_.Height);
@@ -242,8 +243,27 @@ void GlSurface::Upload(const V_RECT& area) {
         offset = static_cast<size_t>(r.top) * pitch +
                  static_cast<size_t>(r.left) * GlBytesPerPixel(format);
     }
+    // A level still as it was made takes only the rows between the first and the last that are
+    // not all zero (the others already match); a compressed format's zero blocks do not decode
+    // to zero texels.
+    if (!GlIsDxt(format) && level_ < 32 && (image_->zeroLevels & (1u << level_)) != 0) {
+        const size_t rowBytes =
+            static_cast<size_t>(r.right - r.left) * GlBytesPerPixel(format);
+        auto zero = [&](int y) {
+            const uint8_t* row = memory_.data() + offset + static_cast<size_t>(y - r.top) * pitch;
+            uint8_t any = 0;
+            for (size_t i = 0; i < rowBytes; ++i) any |= row[i];
+            return any == 0;
+        };
+        while (r.top < r.bottom && zero(r.top)) {
+            ++r.top;
+            offset += static_cast<size_t>(pitch);
+        }
+        while (r.bottom > r.top && zero(r.bottom - 1)) --r.bottom;
+    }
     const int width = r.right - r.left, height = r.bottom - r.top;
     if (width <= 0 || height <= 0) return;
+    context.FlushDraws(image_->texture);
     std::vector<uint8_t>& rgba = context.scratch;
     rgba.resize(static_cast<size_t>(width) * height * 4);
     GlLogicalToRgba(format, memory_.data() + offset, pitch, width, height, rgba.data());
@@ -263,6 +283,7 @@ void GlUploadRgba(GlImage& image, int level, int x, int y, int width, int height
         const int levelHeight = image.height >> level > 0 ? image.height >> level : 1;
         const bool whole = x == 0 && y == 0 && width == levelWidth && height == levelHeight;
         const uint32_t bit = 1u << level;
+        image.zeroLevels &= ~bit;
         if (partial)
             image.partialAlphaLevels |= bit;
         else if (whole)

@@ -157,4 +157,67 @@ TEST_F(GlLibraryTest, RegionLocksOfBlocksAndReadOnlyLocksSendWhatTheyMust) {
     plain->Release();
 }
 
+// A level still holding the zeros it was made with takes, from a lock of all of it, only the rows
+// between the first and the last that are not zero; once written (or filled through GL), every
+// row of a lock goes again.
+TEST_F(GlLibraryTest, LocksOfALevelStillZeroSendOnlyItsRowsThatAreNot) {
+    ASSERT_TRUE(Start(true)) << "no OpenGL device on this display";
+    V_IDirect3DDevice9* device = g_GraphicsDevice.device;
+    ASSERT_NE(device, nullptr);
+    V_IDirect3DTexture9* written = nullptr;
+    V_IDirect3DTexture9* filled = nullptr;
+    for (V_IDirect3DTexture9** texture : {&written, &filled})
+        ASSERT_EQ(device->CreateTexture(16, 16, 1, 0, V_D3DFMT_A8R8G8B8, V_D3DPOOL_MANAGED,
+                                        texture, nullptr),
+                  V_S_OK);
+    V_IDirect3DSurface9* level = nullptr;
+    ASSERT_EQ(filled->GetSurfaceLevel(0, &level), V_S_OK);
+    ASSERT_EQ(device->ColorFill(level, nullptr, 0xFFFF0000u), V_S_OK);
+    level->Release();
+    device->Present(nullptr, nullptr, nullptr, nullptr);
+
+    V_D3DLOCKED_RECT locked{};
+    ASSERT_EQ(written->LockRect(0, &locked, nullptr, 0), V_S_OK);  // zeros stay zeros
+    written->UnlockRect(0);
+    ASSERT_EQ(written->LockRect(0, &locked, nullptr, 0), V_S_OK);
+    for (int y = 5; y < 8; ++y)
+        for (int x = 2; x < 5; ++x)
+            static_cast<uint32_t*>(locked.pBits)[y * locked.Pitch / 4 + x] = 0xFF00FF00u;
+    written->UnlockRect(0);
+    ASSERT_EQ(written->LockRect(0, &locked, nullptr, 0), V_S_OK);  // no longer as made
+    written->UnlockRect(0);
+    // The filled level's zeros replace the fill.
+    ASSERT_EQ(filled->LockRect(0, &locked, nullptr, 0), V_S_OK);
+    filled->UnlockRect(0);
+    device->Present(nullptr, nullptr, nullptr, nullptr);
+    const V_D3D9GlFrameCounts counts = V_D3D9GlLastFrameCounts();
+    EXPECT_EQ(counts.textureUploads, 3u);
+    EXPECT_EQ(counts.textureUploadBytes, (16u * 3 + 256 + 256) * 4);
+
+    V_IDirect3DSurface9* target = nullptr;
+    ASSERT_EQ(device->CreateRenderTarget(32, 32, V_D3DFMT_X8R8G8B8, 0, 0, V_FALSE, &target,
+                                         nullptr),
+              V_S_OK);
+    ASSERT_EQ(device->SetRenderTarget(0, target), V_S_OK);
+    SetCommonStates(device);
+    device->Clear(0, nullptr, V_D3DCLEAR_TARGET, 0xFF203040u, 1.0f, 0);
+    device->SetTexture(0, written);
+    Sprite(device, 0, 0, 16, 0xFFFFFFFFu);
+    device->SetTexture(0, filled);
+    Sprite(device, 16, 16, 16, 0xFFFFFFFFu);
+    std::vector<uint32_t> picture = ReadTarget(device, target, 32);
+    ASSERT_EQ(picture.size(), 32u * 32u);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) {
+            EXPECT_EQ(picture[y * 32 + x], y >= 5 && y < 8 && x >= 2 && x < 5 ? 0x00FF00u : 0u)
+                << x << ", " << y;
+            EXPECT_EQ(picture[(y + 16) * 32 + x + 16], 0u) << x << ", " << y;
+        }
+    device->SetTexture(0, nullptr);
+    device->SetRenderTarget(0, g_GraphicsDevice.backBuffer);
+    target->Release();
+    written->Release();
+    filled->Release();
+}
+
 }  // namespace
