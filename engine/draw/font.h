@@ -64,7 +64,9 @@ struct FontRecord {
     int32_t edgeGraph;
     int32_t remakeFlag;
     ImageRecord cacheBase;
-    V_RECT uploadPending;  // region of the cache base not yet in the texture (empty: none)
+    // Regions of the cache base not yet in the texture (empty: none): one in the body half and,
+    // for edged fonts, one in the edge half.
+    V_RECT uploadPending[2];
     int32_t usesTextures;
 };
 

@@ -114,18 +114,20 @@ void ClearBaseSquare(FontRecord* font, int left, int top) {
         for (int x = left; x < right; ++x) *Texel(base, x, y) = 0;
 }
 
-int g_FontsWithPendingUploads = 0;
+int g_PendingUploads = 0;  // non-empty pending regions of all fonts
 
-// Adds a region of the cache base to what the next upload sends.
+// Adds a region of the cache base to what the next upload of its half sends: the halves of an
+// edged font go up apart, so that the columns between their glyphs are not sent.
 void MarkForUpload(FontRecord* font, int left, int top, int width, int height) {
     ImageRecord& base = font->cacheBase;
     V_RECT rect{std::max(left, 0), std::max(top, 0), std::min(left + width, base.width),
                 std::min(top + height, base.height)};
     if (rect.right <= rect.left || rect.bottom <= rect.top) return;
-    V_RECT& pending = font->uploadPending;
+    const int half = (font->type & kFontEdged) && rect.left >= font->cacheWidth ? 1 : 0;
+    V_RECT& pending = font->uploadPending[half];
     if (pending.right <= pending.left) {
         pending = rect;
-        ++g_FontsWithPendingUploads;
+        ++g_PendingUploads;
         return;
     }
     pending.left = std::min(pending.left, rect.left);
@@ -135,8 +137,10 @@ void MarkForUpload(FontRecord* font, int left, int top, int width, int height) {
 }
 
 void DropPendingUpload(FontRecord* font) {
-    if (font->uploadPending.right > font->uploadPending.left) --g_FontsWithPendingUploads;
-    font->uploadPending = V_RECT{};
+    for (V_RECT& pending : font->uploadPending) {
+        if (pending.right > pending.left) --g_PendingUploads;
+        pending = V_RECT{};
+    }
 }
 
 void StoreTexturePixels(FontRecord* font, int x, int y, int width, int height,
@@ -224,19 +228,21 @@ int SetupGlyphCache(FontRecord* font, int handle) {
 }
 
 void UploadPendingGlyphs() {
-    if (g_FontsWithPendingUploads == 0) return;
+    if (g_PendingUploads == 0) return;
     // The upload runs just before pending vertices are drawn, and they need it: the transfer
     // must not draw them first.
     void (*flush)() = g_FlushVertexBatch;
     g_FlushVertexBatch = nullptr;
-    for (int slot = 0; slot < kFontSlots; ++slot) {
+    for (int slot = 0; slot < kFontSlots && g_PendingUploads > 0; ++slot) {
         FontRecord* font = g_FontTable.slots[slot];
-        if (font == nullptr || font->uploadPending.right <= font->uploadPending.left) continue;
-        V_RECT rect = font->uploadPending;
+        if (font == nullptr) continue;
+        const V_RECT pending[2] = {font->uploadPending[0], font->uploadPending[1]};
         DropPendingUpload(font);
-        if (font->cacheGraph != -1 && font->cacheBase.pixels != nullptr)
-            TransferImageToGraph(nullptr, &font->cacheBase, nullptr, &rect, rect.left, rect.top,
-                                 font->cacheGraph, 0);
+        if (font->cacheGraph == -1 || font->cacheBase.pixels == nullptr) continue;
+        for (const V_RECT& rect : pending)
+            if (rect.right > rect.left)
+                TransferImageToGraph(nullptr, &font->cacheBase, nullptr, &rect, rect.left,
+                                     rect.top, font->cacheGraph, 0);
     }
     g_FlushVertexBatch = flush;
 }

@@ -127,17 +127,21 @@ int ConvertLevel(const PieceArea& area, const ImageRecord* image, const Conversi
         from.right = from.left + static_cast<int>(desc.Width) - x;
     if (from.bottom - from.top > static_cast<int>(desc.Height) - y)
         from.bottom = from.top + static_cast<int>(desc.Height) - y;
+    // Only the rectangle written is locked, so that only it goes to the device.
+    const bool any = from.right > from.left && from.bottom > from.top;
+    const V_RECT written{x, y, x + from.right - from.left, y + from.bottom - from.top};
     V_D3DLOCKED_RECT locked{};
-    if (V_FAILED(area.texture->LockRect(static_cast<V_UINT>(level), &locked, nullptr, 0))) {
+    if (V_FAILED(area.texture->LockRect(static_cast<V_UINT>(level), &locked,
+                                        any ? &written : nullptr, 0))) {
         WriteLog(LockFailureText(area.levels));
         return -1;
     }
-    if (from.right > from.left && from.bottom > from.top)
+    if (any)
         ConvertPixelFormatRect(locked.pBits, locked.Pitch, conversion.destination, source.pixels,
                                source.pitch, &source.format,
                                conversion.alpha ? alpha.pixels : nullptr,
                                conversion.alpha ? alpha.pitch : 0,
-                               conversion.alpha ? &alpha.format : nullptr, x, y, &from, 0,
+                               conversion.alpha ? &alpha.format : nullptr, 0, 0, &from, 0,
                                conversion.keyToAlpha, conversion.transparentColor, 0, 0, 0, 0, 0);
     area.texture->UnlockRect(static_cast<V_UINT>(level));
     return 0;

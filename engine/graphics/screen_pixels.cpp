@@ -153,12 +153,15 @@ int CopyScreenRectToGraph(int x1, int y1, int x2, int y2, int graph) {
         if (LockScreenPixels(&rect, &pixels) != 0) return -1;
         for (int i = 0; i < record->pieceCount; ++i) {
             const PieceDrawRecord& draw = record->pieces[i];
+            // The piece's area in its texture is locked, and only it is written.
             V_D3DLOCKED_RECT locked{};
-            if (V_FAILED(draw.piece->texture->LockRect(0, &locked, nullptr, 0))) continue;
+            V_RECT area{draw.textureX, draw.textureY, draw.textureX + draw.width,
+                        draw.textureY + draw.height};
+            if (V_FAILED(draw.piece->texture->LockRect(0, &locked, &area, 0))) continue;
             V_RECT from{draw.x, draw.y, draw.x + draw.width, draw.y + draw.height};
             ConvertPixelFormatRect(locked.pBits, locked.Pitch, textureFormat, pixels.pixels,
-                                   pixels.pitch, &pixels.format, nullptr, 0, nullptr, draw.textureX,
-                                   draw.textureY, &from, 0, 0, 0, 0, 0, 0, 0, 0);
+                                   pixels.pitch, &pixels.format, nullptr, 0, nullptr, 0, 0, &from,
+                                   0, 0, 0, 0, 0, 0, 0, 0);
             draw.piece->texture->UnlockRect(0);
         }
         UnlockScreenPixels();

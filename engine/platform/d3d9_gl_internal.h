@@ -63,6 +63,9 @@ struct GlImage {
     bool opaqueAlpha = false;
     bool drawable = false;
     uint32_t partialAlphaLevels = 0;
+    // Levels whose GL texels are still the zeros they were made with (never uploaded to, never
+    // a framebuffer's): all-zero memory sent there would change nothing.
+    uint32_t zeroLevels = 0;
     // Drawing ordered by depth: a framebuffer of level 0 with a private depth buffer (the
     // Direct3D depth surface is never touched by it), and the next draw's order number. Later
     // draws get nearer depths, so the private depth is cleared only when the numbers run out.
@@ -123,9 +126,11 @@ public:
     const GlImageRef& Image() const { return image_; }
     int Level() const { return level_; }
     std::vector<uint8_t>& Memory() { return memory_; }
-    // Reads the GL pixels into the memory copy, and sends the memory copy to GL.
+    // Reads the GL pixels into the memory copy, and sends the memory copy (all of it, or the
+    // rectangle of it) to GL.
     void ReadBack();
     void Upload();
+    void Upload(const V_RECT& area);
 
 private:
     V_D3DSURFACE_DESC desc_;
@@ -136,6 +141,7 @@ private:
     std::vector<uint8_t> memory_;  // the pixels in their logical format
     bool locked_ = false;
     bool lockedReadOnly_ = false;
+    V_RECT lockedArea_{};  // the rectangle of the lock (the whole level when none was given)
 };
 
 class GlTexture : public V_RefCounted<V_IDirect3DTexture9> {

@@ -37,6 +37,7 @@ GlImage::~GlImage() {
 }
 
 GLuint GlImage::Framebuffer() {
+    zeroLevels &= ~1u;  // whatever asks for it may draw into level 0
     if (framebuffer != 0 || texture == 0 || !context->MakeCurrent()) return framebuffer;
     const GlApi& gl = context->gl;
     gl.GenFramebuffers(1, &framebuffer);
@@ -119,6 +120,7 @@ GlImageRef CreateGlTextureImage(const GlContextRef& context, int width, int heig
         internal = GL_RGBA8;
     }
     if (gl.GetError() != GL_NO_ERROR) return nullptr;
+    if (!drawable) image->zeroLevels = levels < 32 ? (1u << levels) - 1 : ~0u;
     return image;
 }
 
@@ -186,13 +188,15 @@ V_HRESULT GlSurface::LockRect(V_D3DLOCKED_RECT* locked, const V_RECT* rect, V_DW
     locked->pBits = memory_.data() + offset;
     locked_ = true;
     lockedReadOnly_ = (flags & V_D3DLOCK_READONLY) != 0;
+    lockedArea_ = rect != nullptr ? *rect : V_RECT{0, 0, width, height};
     return V_S_OK;
 }
 
 V_HRESULT GlSurface::UnlockRect() {
     if (!locked_) return V_D3DERR_INVALIDCALL;
     locked_ = false;
-    if (!lockedReadOnly_ && kind_ != GlSurfaceKind::Memory) Upload();
+    // Only what the lock let the caller write is sent.
+    if (!lockedReadOnly_ && kind_ != GlSurfaceKind::Memory) Upload(lockedArea_);
     return V_S_OK;
 }
 
@@ -212,16 +216,58 @@ void GlSurface::ReadBack() {
 }
 
 void GlSurface::Upload() {
+    Upload(V_RECT{0, 0, static_cast<int>(desc_.Width), static_cast<int>(desc_.Height)});
+}
+
+void GlSurface::Upload(const V_RECT& area) {
     if (!image_ || image_->texture == 0 || memory_.empty() || !image_->context->MakeCurrent())
         return;
     GlContext& context = *image_->context;
+    const V_D3DFORMAT format = desc_.Format;
+    const int levelWidth = static_cast<int>(desc_.Width);
+    const int levelHeight = static_cast<int>(desc_.Height);
+    V_RECT r = area;
+    size_t offset = 0;
+    const int pitch = GlPitch(format, levelWidth);
+    if (GlIsDxt(format)) {
+        // Whole blocks: the rectangle widened to the blocks it touches, within the level.
+        r.left &= ~3;
+        r.top &= ~3;
+        r.right = (r.right + 3) & ~3;
+        r.bottom = (r.bottom + 3) & ~3;
+        if (r.right > levelWidth) r.right = levelWidth;
+        if (r.bottom > levelHeight) r.bottom = levelHeight;
+        offset = static_cast<size_t>(r.top / 4) * pitch +
+                 static_cast<size_t>(r.left / 4) * (format == V_D3DFMT_DXT1 ? 8 : 16);
+    } else {
+        offset = static_cast<size_t>(r.top) * pitch +
+                 static_cast<size_t>(r.left) * GlBytesPerPixel(format);
+    }
+    // A level still as it was made takes only the rows between the first and the last that are
+    // not all zero (the others already match); a compressed format's zero blocks do not decode
+    // to zero texels.
+    if (!GlIsDxt(format) && level_ < 32 && (image_->zeroLevels & (1u << level_)) != 0) {
+        const size_t rowBytes =
+            static_cast<size_t>(r.right - r.left) * GlBytesPerPixel(format);
+        auto zero = [&](int y) {
+            const uint8_t* row = memory_.data() + offset + static_cast<size_t>(y - r.top) * pitch;
+            uint8_t any = 0;
+            for (size_t i = 0; i < rowBytes; ++i) any |= row[i];
+            return any == 0;
+        };
+        while (r.top < r.bottom && zero(r.top)) {
+            ++r.top;
+            offset += static_cast<size_t>(pitch);
+        }
+        while (r.bottom > r.top && zero(r.bottom - 1)) --r.bottom;
+    }
+    const int width = r.right - r.left, height = r.bottom - r.top;
+    if (width <= 0 || height <= 0) return;
     context.FlushDraws(image_->texture);
-    int width = static_cast<int>(desc_.Width), height = static_cast<int>(desc_.Height);
     std::vector<uint8_t>& rgba = context.scratch;
     rgba.resize(static_cast<size_t>(width) * height * 4);
-    GlLogicalToRgba(desc_.Format, memory_.data(), GlPitch(desc_.Format, width), width, height,
-                    rgba.data());
-    GlUploadRgba(*image_, level_, 0, 0, width, height, rgba.data());
+    GlLogicalToRgba(format, memory_.data() + offset, pitch, width, height, rgba.data());
+    GlUploadRgba(*image_, level_, r.left, r.top, width, height, rgba.data());
 }
 
 void GlUploadRgba(GlImage& image, int level, int x, int y, int width, int height,
@@ -237,6 +283,7 @@ void GlUploadRgba(GlImage& image, int level, int x, int y, int width, int height
         const int levelHeight = image.height >> level > 0 ? image.height >> level : 1;
         const bool whole = x == 0 && y == 0 && width == levelWidth && height == levelHeight;
         const uint32_t bit = 1u << level;
+        image.zeroLevels &= ~bit;
         if (partial)
             image.partialAlphaLevels |= bit;
         else if (whole)
