@@ -31,6 +31,7 @@ protected:
         g_ScreenState = {};
         g_Library.initialised = 1;
         g_Window.settings.windowed = 1;
+        g_Window.quit = 0;  // an earlier test's run may have ended with the quit message
         SetScale(1.0);
     }
     void TearDown() override {
