@@ -28,8 +28,9 @@ inline bool IsViewValid(const MEMIMG* view) {
 // not 16- or 32-bit, a palette or alpha destination, a blend image smaller than the source, and
 // the modes and parameters that draw nothing. Otherwise fills the choice, the parameter, the
 // bytes and the context's parameter, key and palette; the table rows are left to
-// FillFrameTables, so that a call drawn by a block form never looks them up.
-inline bool CheckFrame(const MEMIMG* destination, const MEMIMG* source, const MEMIMG* blend, int trans,
+// FillFrameTables, so that a call drawn by a block form never looks them up. Always inlined: the
+// caller then reads the choice from registers, not back from the small stores that filled it.
+[[gnu::always_inline]] inline bool CheckFrame(const MEMIMG* destination, const MEMIMG* source, const MEMIMG* blend, int trans,
                        FrameSetup* setup) {
     if (!IsViewValid(destination) || !IsViewValid(source)) return false;
     const MemImgBase* to = destination->base;

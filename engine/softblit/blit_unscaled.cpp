@@ -63,7 +63,7 @@ void BlitMemImg(MEMIMG* destination, const MEMIMG* source, int x, int y, int tra
     const bool fast = trans == 1 && from->runCodeValid == 1 && from->runBuffer != nullptr &&
                       width == source->width && height == source->height &&
                       source->width == from->width && source->height == from->height;
-    KernelChoice choice = setup.choice;
+    KernelChoice& choice = setup.choice;
     const int p = setup.parameter;
     if (!fast) {
         // A loop with a block form goes straight to it, without the table rows, the job and the
