@@ -296,18 +296,25 @@ void DrawBlock16Avx512(BlockOp op, const RowBlock& block, uint32_t key, uint32_t
         break;
     case BlockOp::AlphaCopy: WalkBlock(block, AlphaStep16{}); break;
     case BlockOp::Mix: {
-        // floor((s q + d (63 - q)) / 63) per field, q = parameter: the sum stays below 3970,
-        // where the high half of a product by 2081, halved, is the exact quotient.
-        const __m512i q = _mm512_set1_epi16(static_cast<short>(parameter));
-        const __m512i rest = _mm512_set1_epi16(static_cast<short>(63 - parameter));
+        // floor((s q + d (63 - q)) / 63) per field, q = parameter. Each field of source and
+        // destination goes side by side into the bytes of a 16-bit lane (source low), where one
+        // multiply-add of bytes by (q, 63 - q) forms the sum; it stays below 3970, where the high
+        // half of a product by 2081, halved, is the exact quotient.
+        const __m512i weights = _mm512_set1_epi16(static_cast<short>(parameter | (63 - parameter) << 8));
         const __m512i reciprocal = _mm512_set1_epi16(2081);
+        const __m512i low5 = _mm512_set1_epi16(0x1F1F);
+        const __m512i low6 = _mm512_set1_epi16(0x3F3F);
+        const __mmask64 high = 0xAAAAAAAAAAAAAAAAull;
         Walk16(block, key, keyed, [=](__m512i d, __m512i s) {
-            auto mix = [&](__m512i sv, __m512i dv) {
-                __m512i sum = _mm512_add_epi16(_mm512_mullo_epi16(sv, q), _mm512_mullo_epi16(dv, rest));
+            auto mix = [&](__m512i sourceLowDestinationHigh, __m512i fieldMask) {
+                __m512i pair = _mm512_and_si512(sourceLowDestinationHigh, fieldMask);
+                __m512i sum = _mm512_maddubs_epi16(pair, weights);
                 return _mm512_srli_epi16(_mm512_mulhi_epu16(sum, reciprocal), 1);
             };
-            Fields512 sf = Split(s), df = Split(d);
-            return Join(mix(sf.red, df.red), mix(sf.green, df.green), mix(sf.blue, df.blue));
+            __m512i red = mix(_mm512_mask_blend_epi8(high, _mm512_srli_epi16(s, 11), _mm512_srli_epi16(d, 3)), low5);
+            __m512i green = mix(_mm512_mask_blend_epi8(high, _mm512_srli_epi16(s, 5), _mm512_slli_epi16(d, 3)), low6);
+            __m512i blue = mix(_mm512_mask_blend_epi8(high, s, _mm512_slli_epi16(d, 8)), low5);
+            return Join(red, green, blue);
         });
         break;
     }
