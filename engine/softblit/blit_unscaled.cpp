@@ -63,19 +63,24 @@ void BlitMemImg(MEMIMG* destination, const MEMIMG* source, int x, int y, int tra
     const bool fast = trans == 1 && from->runCodeValid == 1 && from->runBuffer != nullptr &&
                       width == source->width && height == source->height &&
                       source->width == from->width && source->height == from->height;
-    KernelChoice& choice = setup.choice;
     const int p = setup.parameter;
     if (!fast) {
         // A loop with a block form goes straight to it, without the table rows, the job and the
         // dispatch.
         BlockOp op;
         uint32_t parameter;
-        if (BlockFormOf(choice, static_cast<uint32_t>(p), &op, &parameter) && HasAvx512Rows()) {
+        if (BlockFormOf(setup.choice, static_cast<uint32_t>(p), &op, &parameter) && HasAvx512Rows()) {
             RowBlock block = {to, toPitch, sourceStart, from->pitch, width, height};
-            if (choice.wide) DrawBlock32Avx512(op, block, setup.context.key, parameter, choice.keyed);
-            else DrawBlock16Avx512(op, block, setup.context.key, parameter, choice.keyed);
+            if (setup.choice.wide) DrawBlock32Avx512(op, block, setup.context.key, parameter, setup.choice.keyed);
+            else DrawBlock16Avx512(op, block, setup.context.key, parameter, setup.choice.keyed);
             return;
         }
+    }
+    // The loops get a copy: the setup itself is never addressed, so the compiler keeps it in
+    // registers and the calls above never store it.
+    FrameSetup loops = setup;
+    KernelChoice& choice = loops.choice;
+    if (!fast) {
         // The special forms of the general loops: no blend image, white bright, no alpha.
         if (!choice.blend && choice.white && choice.kind != SourceKind::Alpha) {
             if (choice.mode == 1) {
@@ -88,9 +93,9 @@ void BlitMemImg(MEMIMG* destination, const MEMIMG* source, int x, int y, int tra
             }
         }
     }
-    FillFrameTables(&setup);
+    FillFrameTables(&loops);
     BlitJob job = {};
-    job.context = setup.context;
+    job.context = loops.context;
     job.destination = to;
     job.destinationPitch = toPitch;
     job.source = sourceStart;
