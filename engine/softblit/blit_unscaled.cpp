@@ -76,8 +76,8 @@ void BlitMemImg(MEMIMG* destination, const MEMIMG* source, int x, int y, int tra
             return;
         }
     }
-    // The loops get a copy: the setup itself is never addressed, so the compiler keeps it in
-    // registers and the calls above never store it.
+    // The loops get a copy: the setup itself is never addressed, so the compiler is free to keep
+    // it in registers on the block path.
     FrameSetup loops = setup;
     KernelChoice& choice = loops.choice;
     if (!fast) {
