@@ -41,6 +41,8 @@ namespace {
 // The zero-masked forms of the 32-bit shifts and narrowing stand in for the plain ones, which
 // start from an undefined register that this compiler's headers report as uninitialised.
 constexpr __mmask16 kAll16 = 0xFFFF;
+constexpr __mmask8 kAll8 = 0xFF;
+constexpr __mmask8 kAll4 = 0x0F;
 
 // Walks the block: full steps of Step::kPixels, then one masked step for the rest of the row
 // (the same in every row). The block's fields are copied first, as the stores may alias them.
@@ -60,6 +62,11 @@ inline void WalkBlock(const RowBlock& block, const Step& step) {
         if (width <= kPixels / 2) {
             const Mask half = static_cast<Mask>((uint64_t{1} << width) - 1);
             int y = 0;
+            if (width == kPixels / 2 && !Step::kKeyed) {
+                // Rows of exactly half a step: whole halves in and out, no masks.
+                for (; y + 2 <= height; y += 2, to += 2 * toPitch, from += 2 * fromPitch)
+                    step.WholePair(to, from, to + toPitch, from + fromPitch);
+            }
             for (; y + 2 <= height; y += 2, to += 2 * toPitch, from += 2 * fromPitch)
                 step.Pair(to, from, to + toPitch, from + fromPitch, half);
             if (y < height) step(to, from, half);
@@ -183,6 +190,19 @@ struct Step16 {
         if constexpr (Keyed) m = _mm512_mask_cmpneq_epi16_mask(m, s, key);
         __m512i d = ReadsDestination ? _mm512_maskz_loadu_epi16(m, to) : _mm512_setzero_si512();
         _mm512_mask_storeu_epi16(to, m, f(d, s));
+    }
+    static constexpr bool kKeyed = Keyed;
+    // Two rows of exactly sixteen pixels, unkeyed: each half loaded and stored whole.
+    void WholePair(uint8_t* to0, const uint8_t* from0, uint8_t* to1, const uint8_t* from1) const {
+        auto both = [](const uint8_t* low, const uint8_t* high) {
+            return _mm512_maskz_inserti64x4(kAll8, _mm512_maskz_loadu_epi64(kAll4, low),
+                                            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(high)), 1);
+        };
+        __m512i out = f(ReadsDestination ? both(to0, to1) : _mm512_setzero_si512(), both(from0, from1));
+        __m256i low;
+        std::memcpy(&low, &out, sizeof low);  // the low half, with no instruction of its own
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(to0), low);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(to1), _mm512_maskz_extracti64x4_epi64(kAll4, out, 1));
     }
     // The second row goes in and out of the high half through an address 32 bytes before it,
     // whose low half the mask leaves untouched.
