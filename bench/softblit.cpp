@@ -5,7 +5,8 @@
 // and position on every call) and whole 640 x 480 frames. Each library is used on its fast path
 // where it has one: pixman's add on a8r8g8b8 images, its constant opacity as a solid mask, its
 // stretch as a nearest-filtered scale; SDL's alpha modulation for constant opacity. An operation
-// a library lacks (pixman's keyed copy) is left out for it.
+// a library lacks (pixman's keyed copy) is left out for it. The Breakdown benchmarks time ours
+// alone, splitting a 16-pixel call into its fixed cost, its pixels and its cache misses.
 #include <pixman.h>
 #include <SDL.h>
 
@@ -13,6 +14,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "alternate.h"
@@ -113,6 +115,7 @@ struct Velk {
     std::vector<Placement> places = std::vector<Placement>(kPlacements);
     int trans = 0, mode = 0, parameter = 255;
     bool stretched = false;
+    bool warm = false;  // every call draws the first sprite at the first place
 
     Velk(bool wide, const Case& c, int size) : stretched(c.stretched) {
         static bool tables = false;
@@ -141,6 +144,18 @@ struct Velk {
         mode = c.op == Op::Opacity ? 1 : c.op == Op::Add ? 2 : c.op == Op::Multiply ? 4 : 0;
         parameter = c.op == Op::Opacity ? kOpacity : 255;
     }
+    // The same calls placed just past the right edge of the draw area: every check is made and
+    // the clip leaves nothing.
+    void RunOutside(int64_t calls) {
+        g_DrawSettings.drawArea = {0, 0, kWidth, kHeight};
+        g_DrawSettings.blendMode = mode;
+        g_DrawSettings.blendParameter = parameter;
+        g_DrawSettings.brightColor = 0x00FFFFFF;
+        for (int64_t n = 0; n < calls; ++n) {
+            int i = static_cast<int>(n % kPlacements);
+            BlitMemImg(&screen, &sprites[i], kWidth, places[i].y, trans, nullptr);
+        }
+    }
     ~Velk() {
         for (MEMIMG& sprite : sprites) ReleaseMemImg(&sprite);
         ReleaseMemImg(&screen);
@@ -152,7 +167,7 @@ struct Velk {
         g_DrawSettings.blendParameter = parameter;
         g_DrawSettings.brightColor = 0x00FFFFFF;
         for (int64_t n = 0; n < calls; ++n) {
-            int i = static_cast<int>(n % kPlacements);
+            int i = warm ? 0 : static_cast<int>(n % kPlacements);
             if (stretched) BlitMemImgStretched(&screen, &sprites[i], &targets[i], trans, nullptr);
             else BlitMemImg(&screen, &sprites[i], places[i].x, places[i].y, trans, nullptr);
         }
@@ -276,6 +291,37 @@ struct Sdl {
     }
 };
 
+// Where the time of a small unscaled call goes, ours alone: a call clipped away (the checks and
+// the clip), a one-pixel sprite (plus the kernel's fixed cost), a 16-pixel sprite drawn at one
+// place from one spot of the atlas (plus the pixels, all in cache), and the comparisons' calls
+// (plus the cache misses of a different sprite and place each call).
+void RegisterBreakdown() {
+    enum class Part { Outside, OnePixel, Warm, Atlas };
+    const std::pair<Part, const char*> parts[] = {
+        {Part::Outside, "outside"}, {Part::OnePixel, "1px"}, {Part::Warm, "warm16"}, {Part::Atlas, "atlas16"}};
+    constexpr int64_t kBatch = 256;
+    for (const Case& c : kCases) {
+        if (c.stretched) continue;
+        for (bool wide : {false, true}) {
+            for (const auto& [part, partName] : parts) {
+                std::string name = std::string("Breakdown/") + c.name + (wide ? "32/" : "16/") + partName;
+                benchmark::RegisterBenchmark(name.c_str(), [c, wide, part = part](benchmark::State& state) {
+                    Velk velk(wide, c, part == Part::OnePixel ? 1 : 16);
+                    velk.warm = part == Part::Warm;
+                    for (auto _ : state) {
+                        if (part == Part::Outside) velk.RunOutside(kBatch);
+                        else velk.Run(kBatch);
+                    }
+                    // Seconds per call, printed with its prefix (n: nanoseconds).
+                    state.counters["per_call"] = benchmark::Counter(
+                        static_cast<double>(state.iterations()) * kBatch,
+                        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+                });
+            }
+        }
+    }
+}
+
 void RegisterAll() {
     for (const Case& c : kCases) {
         for (bool wide : {false, true}) {
@@ -297,6 +343,7 @@ void RegisterAll() {
             }
         }
     }
+    RegisterBreakdown();
 }
 
 } // namespace

@@ -19,11 +19,76 @@ struct FrameSetup {
     int destinationBytes;
 };
 
+// IsMemImgValid, inline: the frame's checks run on every call.
+inline bool IsViewValid(const MEMIMG* view) {
+    return view != nullptr && view->tag == kMemImgTag && view->base != nullptr;
+}
+
 // Refuses (false) what draws nothing: views that are not valid, colour types that differ or are
 // not 16- or 32-bit, a palette or alpha destination, a blend image smaller than the source, and
-// the modes and parameters that draw nothing. Otherwise fills the setup from the draw settings.
-bool PrepareFrame(const MEMIMG* destination, const MEMIMG* source, const MEMIMG* blend, int trans,
-                  FrameSetup* setup);
+// the modes and parameters that draw nothing. Otherwise fills the choice, the parameter, the
+// bytes and the context's parameter, key and palette; the table rows are left to
+// FillFrameTables, so that a call drawn by a block form never looks them up. Always inlined: the
+// caller then reads the choice from registers, not back from the small stores that filled it.
+[[gnu::always_inline]] inline bool CheckFrame(const MEMIMG* destination, const MEMIMG* source, const MEMIMG* blend, int trans,
+                       FrameSetup* setup) {
+    if (!IsViewValid(destination) || !IsViewValid(source)) return false;
+    const MemImgBase* to = destination->base;
+    const MemImgBase* from = source->base;
+    const int32_t type = from->colorType;
+    if (to->colorType != type || (type != kMemImgR5G6B5 && type != kMemImgX8R8G8B8)) return false;
+    if (to->paletteFlag == 1 || to->alphaFlag == 1) return false;
+    if (source->width <= 0 || source->height <= 0) return false;
+    if (blend != nullptr) {
+        if (!IsViewValid(blend)) return false;
+        if (blend->width < source->width || blend->height < source->height) return false;
+    }
+    const SourceKind kind = from->paletteFlag == 1 ? SourceKind::Palette
+                            : from->alphaFlag == 1 ? SourceKind::Alpha
+                                                   : SourceKind::Direct;
+    if (kind == SourceKind::Palette && from->palette == nullptr) return false;
+
+    const DrawSettings& settings = g_DrawSettings;
+    const int p = std::clamp(settings.blendParameter, 0, 255);
+    uint32_t mode = static_cast<uint32_t>(settings.blendMode);
+    // Modes 0 to 4, 10 and 11 draw; 5 to 9 and the rest are refused.
+    if (mode > 11 || ((0xC1Fu >> mode) & 1) == 0) return false;
+    if (p == 255 && mode == 1) mode = 0;
+    if (p == 0 && (mode == 1 || mode == 2 || (mode == 3 && kind != SourceKind::Palette))) return false;
+
+    const bool wide = type == kMemImgX8R8G8B8;
+    BlitContext& c = setup->context;
+    c.p = static_cast<uint32_t>(p);
+    c.key = from->transparentColor;
+    c.palette = from->palette;
+
+    KernelChoice& choice = setup->choice;
+    choice.wide = wide;
+    choice.kind = kind;
+    choice.mode = static_cast<int>(mode);
+    choice.blend = blend != nullptr;
+    choice.white = (settings.brightColor & 0x00FFFFFF) == 0x00FFFFFF;
+    choice.keyed = trans != 0;
+    choice.form = Form::Normal;
+    choice.pairs = false;
+    setup->parameter = p;
+    // The bytes per pixel of the images that pass the checks above.
+    setup->sourceBytes = kind == SourceKind::Palette ? 1 : wide || kind == SourceKind::Alpha ? 4 : 2;
+    setup->destinationBytes = wide ? 4 : 2;
+    return true;
+}
+
+// The context's table rows: bright rows from the draw settings' bright colour, the rows and the
+// mix block of the parameter, and the blend-image map.
+void FillFrameTables(FrameSetup* setup);
+
+// CheckFrame and FillFrameTables.
+inline bool PrepareFrame(const MEMIMG* destination, const MEMIMG* source, const MEMIMG* blend, int trans,
+                         FrameSetup* setup) {
+    if (!CheckFrame(destination, source, blend, trans, setup)) return false;
+    FillFrameTables(setup);
+    return true;
+}
 
 // A rectangle in destination pixels (right and bottom exclusive), in 64 bits.
 struct DrawBounds {

@@ -41,6 +41,8 @@ namespace {
 // The zero-masked forms of the 32-bit shifts and narrowing stand in for the plain ones, which
 // start from an undefined register that this compiler's headers report as uninitialised.
 constexpr __mmask16 kAll16 = 0xFFFF;
+constexpr __mmask8 kAll8 = 0xFF;
+constexpr __mmask8 kAll4 = 0x0F;
 
 // Walks the block: full steps of Step::kPixels, then one masked step for the rest of the row
 // (the same in every row). The block's fields are copied first, as the stores may alias them.
@@ -60,6 +62,11 @@ inline void WalkBlock(const RowBlock& block, const Step& step) {
         if (width <= kPixels / 2) {
             const Mask half = static_cast<Mask>((uint64_t{1} << width) - 1);
             int y = 0;
+            if (width == kPixels / 2 && !Step::kKeyed) {
+                // Rows of exactly half a step: whole halves in and out, no masks.
+                for (; y + 2 <= height; y += 2, to += 2 * toPitch, from += 2 * fromPitch)
+                    step.WholePair(to, from, to + toPitch, from + fromPitch);
+            }
             for (; y + 2 <= height; y += 2, to += 2 * toPitch, from += 2 * fromPitch)
                 step.Pair(to, from, to + toPitch, from + fromPitch, half);
             if (y < height) step(to, from, half);
@@ -150,12 +157,14 @@ struct AlphaStep32 {
     using Mask = __mmask16;
     void operator()(uint8_t* to, const uint8_t* from, __mmask16 m) const {
         __m512i s = _mm512_maskz_loadu_epi32(m, from);
-        __m512i alpha = _mm512_maskz_srli_epi32(kAll16, s, 24);
-        m = _mm512_mask_test_epi32_mask(m, alpha, alpha);
-        __mmask16 opaque = _mm512_cmpeq_epi32_mask(alpha, _mm512_set1_epi32(255));
+        // The alpha in both 16-bit halves of its pixel, by one byte shuffle (within each 128-bit
+        // lane, pixel k's byte 4k + 3 to its bytes 0 and 2, zero to 1 and 3).
+        const __m512i spread = _mm512_set4_epi32(static_cast<int>(0x800F800Fu), static_cast<int>(0x800B800Bu),
+                                                 static_cast<int>(0x80078007u), static_cast<int>(0x80038003u));
+        __m512i a = _mm512_shuffle_epi8(s, spread);
+        m = _mm512_mask_test_epi32_mask(m, a, a);
+        __mmask16 opaque = _mm512_cmpeq_epi32_mask(a, _mm512_set1_epi32(0x00FF00FF));
         __m512i d = _mm512_maskz_loadu_epi32(m, to);
-        // The alpha in both 16-bit halves of its pixel.
-        __m512i a = _mm512_or_si512(alpha, _mm512_maskz_slli_epi32(kAll16, alpha, 16));
         __m512i mixed = PerByte(d, s, [&](__m512i dv, __m512i sv) { return MixSum512(dv, sv, a); });
         _mm512_mask_storeu_epi32(to, m, _mm512_mask_mov_epi32(KeepTop(d, mixed), opaque, s));
     }
@@ -181,6 +190,19 @@ struct Step16 {
         if constexpr (Keyed) m = _mm512_mask_cmpneq_epi16_mask(m, s, key);
         __m512i d = ReadsDestination ? _mm512_maskz_loadu_epi16(m, to) : _mm512_setzero_si512();
         _mm512_mask_storeu_epi16(to, m, f(d, s));
+    }
+    static constexpr bool kKeyed = Keyed;
+    // Two rows of exactly sixteen pixels, unkeyed: each half loaded and stored whole.
+    void WholePair(uint8_t* to0, const uint8_t* from0, uint8_t* to1, const uint8_t* from1) const {
+        auto both = [](const uint8_t* low, const uint8_t* high) {
+            return _mm512_maskz_inserti64x4(kAll8, _mm512_maskz_loadu_epi64(kAll4, low),
+                                            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(high)), 1);
+        };
+        __m512i out = f(ReadsDestination ? both(to0, to1) : _mm512_setzero_si512(), both(from0, from1));
+        __m256i low;
+        std::memcpy(&low, &out, sizeof low);  // the low half, with no instruction of its own
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(to0), low);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(to1), _mm512_maskz_extracti64x4_epi64(kAll4, out, 1));
     }
     // The second row goes in and out of the high half through an address 32 bytes before it,
     // whose low half the mask leaves untouched.
@@ -294,18 +316,25 @@ void DrawBlock16Avx512(BlockOp op, const RowBlock& block, uint32_t key, uint32_t
         break;
     case BlockOp::AlphaCopy: WalkBlock(block, AlphaStep16{}); break;
     case BlockOp::Mix: {
-        // floor((s q + d (63 - q)) / 63) per field, q = parameter: the sum stays below 3970,
-        // where the high half of a product by 2081, halved, is the exact quotient.
-        const __m512i q = _mm512_set1_epi16(static_cast<short>(parameter));
-        const __m512i rest = _mm512_set1_epi16(static_cast<short>(63 - parameter));
+        // floor((s q + d (63 - q)) / 63) per field, q = parameter. Each field of source and
+        // destination goes side by side into the bytes of a 16-bit lane (source low), where one
+        // multiply-add of bytes by (q, 63 - q) forms the sum; it stays below 3970, where the high
+        // half of a product by 2081, halved, is the exact quotient.
+        const __m512i weights = _mm512_set1_epi16(static_cast<short>(parameter | (63 - parameter) << 8));
         const __m512i reciprocal = _mm512_set1_epi16(2081);
+        const __m512i low5 = _mm512_set1_epi16(0x1F1F);
+        const __m512i low6 = _mm512_set1_epi16(0x3F3F);
+        const __mmask64 high = 0xAAAAAAAAAAAAAAAAull;
         Walk16(block, key, keyed, [=](__m512i d, __m512i s) {
-            auto mix = [&](__m512i sv, __m512i dv) {
-                __m512i sum = _mm512_add_epi16(_mm512_mullo_epi16(sv, q), _mm512_mullo_epi16(dv, rest));
+            auto mix = [&](__m512i sourceLowDestinationHigh, __m512i fieldMask) {
+                __m512i pair = _mm512_and_si512(sourceLowDestinationHigh, fieldMask);
+                __m512i sum = _mm512_maddubs_epi16(pair, weights);
                 return _mm512_srli_epi16(_mm512_mulhi_epu16(sum, reciprocal), 1);
             };
-            Fields512 sf = Split(s), df = Split(d);
-            return Join(mix(sf.red, df.red), mix(sf.green, df.green), mix(sf.blue, df.blue));
+            __m512i red = mix(_mm512_mask_blend_epi8(high, _mm512_srli_epi16(s, 11), _mm512_srli_epi16(d, 3)), low5);
+            __m512i green = mix(_mm512_mask_blend_epi8(high, _mm512_srli_epi16(s, 5), _mm512_slli_epi16(d, 3)), low6);
+            __m512i blue = mix(_mm512_mask_blend_epi8(high, s, _mm512_slli_epi16(d, 8)), low5);
+            return Join(red, green, blue);
         });
         break;
     }

@@ -12,30 +12,30 @@ void RunGeneralKernel(const KernelChoice& choice, const BlitJob& job) {
 
 namespace {
 
-// The block form that the general loop of the choice runs (the row kernels with a block form in
-// blit_rows.h), with its parameter; false when it has none.
-bool BlockFormOf(const KernelChoice& choice, uint32_t p, BlockOp* op, uint32_t* parameter) {
-    if (choice.blend || !choice.white || choice.pairs) return false;
+// The block form (blit_rows.h) that draws the call's general loop, with its parameter; false when
+// it has none. Takes the choice before the special forms are picked: of those, only the 32-bit
+// saturating add and subtract have a block form, the half sum and the 16-bit pair loops have none.
+inline bool BlockFormOf(const KernelChoice& choice, uint32_t p, BlockOp* op, uint32_t* parameter) {
+    if (choice.blend || !choice.white) return false;
     *parameter = 0;
-    if (choice.kind == SourceKind::Alpha) {
-        *op = BlockOp::AlphaCopy;
-        return choice.keyed && choice.mode == 0;
+    if (choice.kind == SourceKind::Direct) {
+        switch (choice.mode) {
+        case 0: *op = BlockOp::Copy; return true;
+        case 1:
+            *op = BlockOp::Mix;
+            *parameter = choice.wide ? p : p >> 2;
+            return p != 128;
+        case 2:
+        case 3:
+            // The saturating byte form: 32-bit, full parameter, with the MMX flag.
+            *op = choice.mode == 2 ? BlockOp::AddBytes : BlockOp::SubtractBytes;
+            return p == 255 && choice.wide && GetMmxFlag();
+        case 4: *op = BlockOp::Multiply; return true;
+        default: return false;
+        }
     }
-    if (choice.kind != SourceKind::Direct) return false;
-    switch (choice.mode) {
-    case 0: *op = BlockOp::Copy; return true;
-    case 1:
-        if (choice.form == Form::HalfSum) return false;
-        *op = BlockOp::Mix;
-        *parameter = choice.wide ? p : p >> 2;
-        return true;
-    case 2:
-    case 3:
-        *op = choice.mode == 2 ? BlockOp::AddBytes : BlockOp::SubtractBytes;
-        return choice.form == Form::SaturateBytes;
-    case 4: *op = BlockOp::Multiply; return true;
-    default: return false;
-    }
+    *op = BlockOp::AlphaCopy;
+    return choice.kind == SourceKind::Alpha && choice.keyed && choice.mode == 0;
 }
 
 } // namespace
@@ -47,24 +47,39 @@ using namespace softblit;
 void BlitMemImg(MEMIMG* destination, const MEMIMG* source, int x, int y, int trans,
                 const MEMIMG* blend) {
     FrameSetup setup;
-    if (!PrepareFrame(destination, source, blend, trans, &setup)) return;
+    if (!CheckFrame(destination, source, blend, trans, &setup)) return;
     DrawBounds rect = {x, y, int64_t{x} + source->width, int64_t{y} + source->height};
     // The clip of ClipToDrawArea, inlined: at sprite sizes the call is a noticeable share.
     DrawBounds bounds;
     if (!GetDrawBounds(destination, &bounds) || !ClampToBounds(bounds, &rect)) return;
-    int width = static_cast<int>(rect.right - rect.left);
-    int height = static_cast<int>(rect.bottom - rect.top);
+    const int width = static_cast<int>(rect.right - rect.left);
+    const int height = static_cast<int>(rect.bottom - rect.top);
     const MemImgBase* from = source->base;
-    bool fast = trans == 1 && from->runCodeValid == 1 && from->runBuffer != nullptr &&
-                width == source->width && height == source->height &&
-                source->width == from->width && source->height == from->height;
-
-    int64_t offsetX = rect.left - x;
-    int64_t offsetY = rect.top - y;
-    uint8_t* to = destination->pixels + destination->base->pitch * rect.top + setup.destinationBytes * rect.left;
+    const ptrdiff_t toPitch = destination->base->pitch;
+    const int64_t offsetX = rect.left - x;
+    const int64_t offsetY = rect.top - y;
+    uint8_t* to = destination->pixels + toPitch * rect.top + setup.destinationBytes * rect.left;
     const uint8_t* sourceStart = source->pixels + from->pitch * offsetY + setup.sourceBytes * offsetX;
-    KernelChoice choice = setup.choice;
-    int p = setup.parameter;
+    const bool fast = trans == 1 && from->runCodeValid == 1 && from->runBuffer != nullptr &&
+                      width == source->width && height == source->height &&
+                      source->width == from->width && source->height == from->height;
+    const int p = setup.parameter;
+    if (!fast) {
+        // A loop with a block form goes straight to it, without the table rows, the job and the
+        // dispatch.
+        BlockOp op;
+        uint32_t parameter;
+        if (BlockFormOf(setup.choice, static_cast<uint32_t>(p), &op, &parameter) && HasAvx512Rows()) {
+            RowBlock block = {to, toPitch, sourceStart, from->pitch, width, height};
+            if (setup.choice.wide) DrawBlock32Avx512(op, block, setup.context.key, parameter, setup.choice.keyed);
+            else DrawBlock16Avx512(op, block, setup.context.key, parameter, setup.choice.keyed);
+            return;
+        }
+    }
+    // The loops get a copy: the setup itself is never addressed, so the compiler is free to keep
+    // it in registers on the block path.
+    FrameSetup loops = setup;
+    KernelChoice& choice = loops.choice;
     if (!fast) {
         // The special forms of the general loops: no blend image, white bright, no alpha.
         if (!choice.blend && choice.white && choice.kind != SourceKind::Alpha) {
@@ -77,20 +92,12 @@ void BlitMemImg(MEMIMG* destination, const MEMIMG* source, int x, int y, int tra
                 else if (choice.mode == 2) choice.form = Form::NoLowBits;
             }
         }
-        // A loop with a block form goes straight to it, without the job and the dispatch.
-        BlockOp op;
-        uint32_t parameter;
-        if (BlockFormOf(choice, static_cast<uint32_t>(p), &op, &parameter) && HasAvx512Rows()) {
-            RowBlock block = {to, destination->base->pitch, sourceStart, from->pitch, width, height};
-            if (choice.wide) DrawBlock32Avx512(op, block, setup.context.key, parameter, choice.keyed);
-            else DrawBlock16Avx512(op, block, setup.context.key, parameter, choice.keyed);
-            return;
-        }
     }
+    FillFrameTables(&loops);
     BlitJob job = {};
-    job.context = setup.context;
+    job.context = loops.context;
     job.destination = to;
-    job.destinationPitch = destination->base->pitch;
+    job.destinationPitch = toPitch;
     job.source = sourceStart;
     job.sourcePitch = from->pitch;
     if (blend != nullptr) {
