@@ -5,6 +5,7 @@
 
 #include <emmintrin.h>
 
+#include <cstddef>
 #include <cstring>
 
 #include "softblit/blit_pixel.h"

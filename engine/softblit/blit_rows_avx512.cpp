@@ -5,6 +5,7 @@
 // The pixels are those of the per-pixel formulas, bit for bit.
 #include <immintrin.h>
 
+#include <cstddef>
 #include <cstring>
 
 #include "softblit/blit_rows.h"
@@ -29,11 +30,18 @@ bool HasAvx512Rows() {
 
 // Everything below is compiled for AVX-512 (the lambdas included) and only reached after the
 // check above.
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2,avx512f,avx512bw,avx512vl"))), \
+                             apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx2,avx512f,avx512bw,avx512vl")
+#endif
 // The note on passing 512-bit vectors concerns calls from code built without AVX-512; none of
 // these functions' vectors leave this file.
+#if !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wpsabi"
+#endif
 
 namespace {
 
@@ -383,6 +391,10 @@ void GatherRowAvx512(int bytes, uint8_t* to, const uint8_t* from, const int* col
     }
 }
 
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 
 } // namespace softblit
