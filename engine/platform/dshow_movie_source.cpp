@@ -2,6 +2,7 @@
 // delivers each frame as uncompressed 24-bit RGB (blue, green, red bytes; rows bottom-up, each
 // padded to four bytes) with its times in the stream.
 extern "C" {
+#include <libavutil/mem.h>
 #include <libswscale/swscale.h>
 }
 
@@ -28,6 +29,7 @@ public:
     ~MovieSource() override {
         Stop();
         sws_freeContext(m_Scaler);
+        av_free(m_Picture);
     }
 
     bool Open(const char* path) {
@@ -38,6 +40,14 @@ public:
         if (m_Width <= 0 || m_Height <= 0 || m_Width > kMaxSide || m_Height > kMaxSide)
             return false;
         m_Pitch = (m_Width * 3 + 3) & ~3;
+        // The converter's fast paths write whole groups of 8 or 16 pixels to aligned rows, so
+        // it draws into a picture of its own with room for them; the rows are then copied into
+        // the sample, which holds exactly what the media type says.
+        m_PictureStride = ((m_Width + 15) / 16 * 16 + 16) * 3;
+        m_PictureStride = (m_PictureStride + 63) & ~63;
+        m_Picture = static_cast<uint8_t*>(
+            av_mallocz(static_cast<size_t>(m_PictureStride) * (m_Height + 1)));
+        if (m_Picture == nullptr) return false;
         AVRational rate = av_guess_frame_rate(m_Input.format,
                                               m_Input.format->streams[m_Input.stream], nullptr);
         m_FrameTime = rate.num > 0 && rate.den > 0
@@ -122,16 +132,23 @@ private:
             sample->Release();
             return V_E_FAIL;
         }
-        // Bottom-up rows: the first picture row goes last.
-        uint8_t* planes[4] = {data + static_cast<ptrdiff_t>(m_Pitch) * (m_Height - 1), nullptr,
-                              nullptr, nullptr};
-        int strides[4] = {-m_Pitch, 0, 0, 0};
+        uint8_t* planes[4] = {m_Picture, nullptr, nullptr, nullptr};
+        int strides[4] = {m_PictureStride, 0, 0, 0};
         sws_scale(m_Scaler, frame->data, frame->linesize, 0, frame->height, planes, strides);
+        // Bottom-up rows: the first picture row goes last; the row padding is zero.
+        const size_t rowBytes = static_cast<size_t>(m_Width) * 3;
+        for (int y = 0; y < m_Height; ++y) {
+            V_BYTE* row = data + static_cast<ptrdiff_t>(m_Pitch) * (m_Height - 1 - y);
+            std::memcpy(row, m_Picture + static_cast<ptrdiff_t>(m_PictureStride) * y, rowBytes);
+            std::memset(row + rowBytes, 0, static_cast<size_t>(m_Pitch) - rowBytes);
+        }
         return DeliverStamped(sample, start, start + m_FrameTime, m_Pitch * m_Height);
     }
 
     SwsContext* m_Scaler = nullptr;
     int m_Width = 0, m_Height = 0, m_Pitch = 0;
+    uint8_t* m_Picture = nullptr;  // the converter's own picture, rows top-down
+    int m_PictureStride = 0;
     V_REFERENCE_TIME m_FrameTime = 0;
     V_REFERENCE_TIME m_SegmentStart = 0;
     V_REFERENCE_TIME m_LastStart = 0;
