@@ -121,7 +121,7 @@ private:
         if (start < 0) return kSkipped;
         m_Scaler = sws_getCachedContext(m_Scaler, frame->width, frame->height,
                                         static_cast<AVPixelFormat>(frame->format), m_Width,
-                                        m_Height, AV_PIX_FMT_BGR24, SWS_BILINEAR, nullptr,
+                                        m_Height, AV_PIX_FMT_BGR24, SWS_BICUBIC, nullptr,
                                         nullptr, nullptr);
         if (m_Scaler == nullptr) return V_E_FAIL;
         V_IMediaSample* sample = GetDeliveryBuffer();
