@@ -124,23 +124,3 @@ TEST(LoadBudget, PngHeadersOutOfProportionAreRefused) {
     EXPECT_EQ(LoadWith(LoadPngImage, small, &r), -1);
     EXPECT_EQ(r.pixels, nullptr);
 }
-
-// Probing a file with the loaders of other formats, and a damaged file, print nothing: the
-// libraries' messages go to the library's log.
-TEST(LoadBudget, LoaderLibrariesStayOffTheTerminal) {
-    Bytes png = MakeGreyPng(16, 16);
-    Bytes jpeg = MakeUniformJpeg(16, 16);
-    Bytes cutPng(png.begin(), png.begin() + png.size() / 2);
-    Bytes cutJpeg(jpeg.begin(), jpeg.begin() + jpeg.size() / 2);
-    Bytes text = {'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'};
-    testing::internal::CaptureStderr();
-    ImageRecord r = {};
-    for (const Bytes* file : {&png, &jpeg, &cutPng, &cutJpeg, &text}) {
-        for (ImageLoader loader : {LoadJpegImage, LoadPngImage}) {
-            std::memset(&r, 0, sizeof r);
-            LoadWith(loader, *file, &r);
-            ReleaseImageRecord(&r);
-        }
-    }
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-}
