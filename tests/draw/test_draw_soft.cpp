@@ -213,4 +213,24 @@ TEST_F(SoftDrawTest, TwoTriangleShapesBlendEachPixelOnce) {
     EXPECT_EQ(doubled, 0);
 }
 
+// A thick line is a filled quadrilateral as wide as asked and centred on the line, also when the
+// line is horizontal or vertical; its far end is left out as a box's is.
+TEST_F(SoftDrawTest, ThickLinesAreCentredAndAsWideAsAsked) {
+    const uint32_t white = GetScreenColor(255, 255, 255);
+    ASSERT_EQ(DrawLineShape(200, 20, 250, 20, white, 3), 0);
+    ExpectArea(195, 15, 60, 12, [](int x, int y) {
+        return x + 195 >= 200 && x + 195 < 250 && y + 15 >= 19 && y + 15 <= 21 ? kWhite : 0u;
+    });
+    ClearScreen();
+    ASSERT_EQ(DrawLineShape(300, 40, 300, 90, white, 3), 0);
+    ExpectArea(295, 35, 12, 60, [](int x, int y) {
+        return x + 295 >= 299 && x + 295 <= 301 && y + 35 >= 40 && y + 35 < 90 ? kWhite : 0u;
+    });
+    ClearScreen();
+    ASSERT_EQ(DrawLineShape(100, 200, 150, 200, white, 5), 0);
+    ExpectArea(95, 195, 60, 12, [](int x, int y) {
+        return x + 95 >= 100 && x + 95 < 150 && y + 195 >= 198 && y + 195 <= 202 ? kWhite : 0u;
+    });
+}
+
 }  // namespace
