@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/core.h"
+#include "draw/draw_coords.h"
 #include "draw/draw_settings.h"
 #include "draw/draw_soft.h"
 #include "draw/font.h"
@@ -217,9 +218,9 @@ int DrawStringToMemImg(int handle, int x, int y, const char* text, uint32_t colo
                  edgeColour, -1, vertical, nullptr);
     int width = area.right - area.left;
     int height = area.bottom - area.top;
-    x += glyphs.left;
-    y += glyphs.top;
-    SetDrawArea(x, y, x + width, y + height);
+    x = SaturatingAdd(x, glyphs.left);
+    y = SaturatingAdd(y, glyphs.top);
+    SetDrawArea(x, y, SaturatingAdd(x, width), SaturatingAdd(y, height));
     V_RECT placed = s.drawArea;
     ClipRect(&placed, &keptArea);
     SetDrawArea(placed.left, placed.top, placed.right, placed.bottom);
