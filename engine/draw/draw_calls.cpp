@@ -321,9 +321,23 @@ int DrawThickLine(int x1, int y1, int x2, int y2, uint32_t colour, int thickness
                 TruncateCoord(*std::max_element(xs, xs + 4)) + 1,
                 TruncateCoord(*std::max_element(ys, ys + 4)) + 1};
     return DrawMasked(rect, [&] {
-        auto t = [](float value) { return TruncateCoord(value); };
-        DrawQuadShapeSoft(t(fx1 + ax), t(fy1 + ay), t(fx2 + ax), t(fy2 + ay), t(fx1 - ax),
-                          t(fy1 - ay), t(fx2 - ax), t(fy2 - ay), colour, 1);
+        // The software triangles draw both end columns of a span (half a pixel more on either
+        // side than the device, which covers the pixels whose centres lie inside the widened
+        // line). So the quadrilateral handed to them is the device's, narrowed by half a pixel
+        // across every row: the sides moved in by half a pixel times the sine of the line's
+        // slant, the ends by half a pixel times its cosine. Columns round halves down, rows up.
+        const double dx = static_cast<double>(x2) - x1, dy = static_cast<double>(y2) - y1;
+        const double length = std::sqrt(dx * dx + dy * dy);
+        const double ux = dx / length, uy = dy / length;
+        const double half = thickness * 0.5 - 0.5 * std::fabs(uy);
+        const double pull = 0.5 * std::fabs(ux);
+        const double sx = x1 + ux * pull, sy = y1 + uy * pull;
+        const double ex = x2 - ux * pull, ey = y2 - uy * pull;
+        const double nx2 = uy * half, ny2 = -ux * half;  // across the line, as (ax, ay)
+        auto cx = [](double value) { return TruncateCoord(std::ceil(value - 0.5)); };
+        auto cy = [](double value) { return TruncateCoord(std::floor(value + 0.5)); };
+        DrawQuadShapeSoft(cx(sx + nx2), cy(sy + ny2), cx(ex + nx2), cy(ey + ny2), cx(sx - nx2),
+                          cy(sy - ny2), cx(ex - nx2), cy(ey - ny2), colour, 1);
         return 0;
     });
 }

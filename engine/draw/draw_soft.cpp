@@ -48,10 +48,9 @@ int DrawGraphQuadIntSoft(const GraphRecord* graph, int x1, int y1, int x2, int y
                          int x4, int y4, int trans) {
     if (Surface() == nullptr) return 0;
     int w = graph->width, h = graph->height;
-    TriangleVertex first[3] = {{x1, y1, 0, 0}, {x2, y2, w, 0}, {x3, y3, 0, h}};
-    TriangleVertex second[3] = {{x2, y2, w, 0}, {x3, y3, 0, h}, {x4, y4, w, h}};
-    FillMemImgTriangle(Surface(), &graph->view, first, trans, g_SoftBlendImage, 0);
-    FillMemImgTriangle(Surface(), &graph->view, second, trans, g_SoftBlendImage, 0);
+    // The triangles (TL, TR, BL) and (TR, BL, BR), meeting along the diagonal once.
+    TriangleVertex corners[4] = {{x1, y1, 0, 0}, {x2, y2, w, 0}, {x3, y3, 0, h}, {x4, y4, w, h}};
+    FillMemImgTrianglePair(Surface(), &graph->view, corners, trans, g_SoftBlendImage, 0);
     return 0;
 }
 
@@ -90,10 +89,9 @@ int DrawQuadShapeSoft(int x0, int y0, int x1, int y1, int x2, int y2, int x3, in
                       uint32_t colour, int fill) {
     if (Surface() == nullptr) return 0;
     if (fill == 1) {
-        TriangleVertex first[3] = {{x0, y0, 0, 0}, {x1, y1, 0, 0}, {x2, y2, 0, 0}};
-        TriangleVertex second[3] = {{x3, y3, 0, 0}, {x2, y2, 0, 0}, {x1, y1, 0, 0}};
-        FillMemImgTriangle(Surface(), nullptr, first, 0, g_SoftBlendImage, colour);
-        FillMemImgTriangle(Surface(), nullptr, second, 0, g_SoftBlendImage, colour);
+        // The flat triangles (P0, P1, P2) and (P1, P2, P3), meeting along the diagonal once.
+        TriangleVertex corners[4] = {{x0, y0, 0, 0}, {x1, y1, 0, 0}, {x2, y2, 0, 0}, {x3, y3, 0, 0}};
+        FillMemImgTrianglePair(Surface(), nullptr, corners, 0, g_SoftBlendImage, colour);
         return 0;
     }
     int32_t p = g_DrawSettings.blendParameter;

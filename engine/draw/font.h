@@ -151,6 +151,10 @@ int DrawGlyphRun(int mode, int x, int y, int scale, double scaleX, double scaleY
                  const char* text, uint32_t colour, MEMIMG* target, const V_RECT* clip,
                  int trans, int handle, uint32_t edgeColour, int limit, int vertical,
                  V_SIZE* sizeOut);
+// Measures a whole string as DrawGlyphRun's measuring mode does (size out) and gives the
+// rectangle, relative to the string's position, that its glyph pixels cover (empty when none):
+// italic overhangs and turned vertical glyphs reach past the advances.
+int MeasureGlyphRun(int handle, const char* text, int vertical, V_SIZE* sizeOut, V_RECT* boundsOut);
 int DrawStringTextured(int handle, const char* text, int x, int y, uint32_t colour,
                        uint32_t edgeColour, int vertical);
 int DrawStringToMemImg(int handle, int x, int y, const char* text, uint32_t colour,
@@ -163,6 +167,8 @@ struct GlyphPlacement {
     int x, y;          // horizontal: top-left; vertical: (X0, Y0) of the quarter turn
     int vertical;
 };
+// The pixels a placed glyph covers.
+V_RECT GlyphRect(const GlyphPlacement& place);
 void DrawGlyphSoft(const FontRecord* font, const GlyphPlacement& place, const GlyphColors& colors,
                    MEMIMG* target, const V_RECT* clip, int trans);
 void DrawGlyphTextured(const FontRecord* font, const GlyphPlacement& place,

@@ -1,5 +1,6 @@
 // String layout: splitting a string into characters, rendering the missing glyphs in one batch,
 // and placing the characters one after another.
+#include <algorithm>
 #include <cstring>
 
 #include "core/core.h"
@@ -99,10 +100,12 @@ int CollectUncachedChars(int limit, const char* text, int handle, uint8_t* entri
     return 0;
 }
 
-int DrawGlyphRun(int mode, int x, int y, int scale, double scaleX, double scaleY,
-                 const char* text, uint32_t colour, MEMIMG* target, const V_RECT* clip,
-                 int trans, int handle, uint32_t edgeColour, int limit, int vertical,
-                 V_SIZE* sizeOut) {
+namespace {
+
+// DrawGlyphRun, which can also gather the rectangle its glyphs cover (from (x, y), unscaled).
+int RunGlyphs(int mode, int x, int y, int scale, double scaleX, double scaleY, const char* text,
+              uint32_t colour, MEMIMG* target, const V_RECT* clip, int trans, int handle,
+              uint32_t edgeColour, int limit, int vertical, V_SIZE* sizeOut, V_RECT* boundsOut) {
     if (g_DrawSettings.suspended) return -1;
     FontRecord* font = GetFontRecord(handle);
     if (font == nullptr) return -1;
@@ -133,7 +136,7 @@ int DrawGlyphRun(int mode, int x, int y, int scale, double scaleX, double scaleY
             if (block != nullptr) FreeMemory(block);
             return -1;
         }
-        if (mode == 1) {
+        if (mode == 1 || boundsOut != nullptr) {
             bool blank = entry[0] == 0x20 || (entry[0] == 0x81 && entry[1] == 0x40) ||
                          (slot->width == 0 && slot->height == 0);
             if (!blank) {
@@ -150,7 +153,22 @@ int DrawGlyphRun(int mode, int x, int y, int scale, double scaleX, double scaleY
                     place.x = x + p + slot->xOffset;
                     place.y = y + slot->yOffset;
                 }
-                if (font->usesTextures) {
+                if (boundsOut != nullptr) {
+                    V_RECT rect = GlyphRect(place);
+                    if (rect.left < rect.right && rect.top < rect.bottom) {
+                        if (boundsOut->left >= boundsOut->right || boundsOut->top >= boundsOut->bottom) {
+                            *boundsOut = rect;
+                        } else {
+                            boundsOut->left = std::min(boundsOut->left, rect.left);
+                            boundsOut->top = std::min(boundsOut->top, rect.top);
+                            boundsOut->right = std::max(boundsOut->right, rect.right);
+                            boundsOut->bottom = std::max(boundsOut->bottom, rect.bottom);
+                        }
+                    }
+                }
+                if (mode != 1) {
+                    // Measuring only.
+                } else if (font->usesTextures) {
                     DrawGlyphTextured(font, place, colors);
                     slot->drawSerial = g_VertexBatch.drawSerial;
                 } else if (target != nullptr) {
@@ -167,4 +185,20 @@ int DrawGlyphRun(int mode, int x, int y, int scale, double scaleX, double scaleY
     }
     if (block != nullptr) FreeMemory(block);
     return static_cast<int>(pen);
+}
+
+}  // namespace
+
+int DrawGlyphRun(int mode, int x, int y, int scale, double scaleX, double scaleY,
+                 const char* text, uint32_t colour, MEMIMG* target, const V_RECT* clip,
+                 int trans, int handle, uint32_t edgeColour, int limit, int vertical,
+                 V_SIZE* sizeOut) {
+    return RunGlyphs(mode, x, y, scale, scaleX, scaleY, text, colour, target, clip, trans, handle,
+                     edgeColour, limit, vertical, sizeOut, nullptr);
+}
+
+int MeasureGlyphRun(int handle, const char* text, int vertical, V_SIZE* sizeOut, V_RECT* boundsOut) {
+    *boundsOut = V_RECT{0, 0, 0, 0};
+    return RunGlyphs(0, 0, 0, 0, 1.0, 1.0, text, 0, nullptr, nullptr, 1, handle, 0, -1, vertical,
+                     sizeOut, boundsOut);
 }

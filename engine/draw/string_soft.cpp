@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/core.h"
+#include "draw/draw_coords.h"
 #include "draw/draw_settings.h"
 #include "draw/draw_soft.h"
 #include "draw/font.h"
@@ -144,13 +145,16 @@ void ReleaseTextWorkImages() {
     g_TextAlphaWorkImage = MEMIMG{};
 }
 
+V_RECT GlyphRect(const GlyphPlacement& place) {
+    return place.vertical
+               ? V_RECT{place.x - place.height + 1, place.y, place.x + 1, place.y + place.width}
+               : V_RECT{place.x, place.y, place.x + place.width, place.y + place.height};
+}
+
 void DrawGlyphSoft(const FontRecord* font, const GlyphPlacement& place, const GlyphColors& colors,
                    MEMIMG* target, const V_RECT* clip, int trans) {
     if (font->memoryCache == nullptr || !IsMemImgValid(target)) return;
-    V_RECT rect = place.vertical
-                      ? V_RECT{place.x - place.height + 1, place.y, place.x + 1,
-                               place.y + place.width}
-                      : V_RECT{place.x, place.y, place.x + place.width, place.y + place.height};
+    V_RECT rect = GlyphRect(place);
     if (clip != nullptr) ClipRect(&rect, clip);
     V_RECT bounds{0, 0, target->width, target->height};
     ClipRect(&rect, &bounds);
@@ -172,9 +176,8 @@ int DrawStringToMemImg(int handle, int x, int y, const char* text, uint32_t colo
     DrawSettings& s = g_DrawSettings;
     MEMIMG* target = g_ScreenImages.drawSurface;
     if (target == nullptr || !IsMemImgValid(target)) return 0;
-    V_SIZE size{};
-    DrawGlyphRun(0, x, y, 0, 1.0, 1.0, text, colour, nullptr, nullptr, 1, handle, edgeColour, -1,
-                 vertical, &size);
+    V_RECT glyphs{};
+    MeasureGlyphRun(handle, text, vertical, nullptr, &glyphs);
     bool antialiased = (font->type & kFontAntialiased) != 0;
     if (!antialiased && (s.blendMode == 0 || (s.blendMode == 1 && s.blendParameter == 255))) {
         DrawGlyphRun(1, x, y, 0, 1.0, 1.0, text, colour, target, &s.drawArea, 1, handle,
@@ -190,7 +193,10 @@ int DrawStringToMemImg(int handle, int x, int y, const char* text, uint32_t colo
     std::copy(s.drawAreaF, s.drawAreaF + 4, keptAreaF);
     int keptEmpty = s.drawAreaEmpty;
     uint32_t keptBright = s.brightColor;
-    V_RECT area{0, 0, size.cx, size.cy};
+    // The work image holds the rectangle the glyphs really cover (italic overhangs and turned
+    // vertical glyphs reach past the advances), its corner at the work image's origin.
+    if (glyphs.left >= glyphs.right || glyphs.top >= glyphs.bottom) return 0;
+    V_RECT area{0, 0, glyphs.right - glyphs.left, glyphs.bottom - glyphs.top};
     V_RECT screen{0, 0, work->width, work->height};
     ClipRect(&area, &screen);
     SetDrawArea(area.left, area.top, area.right, area.bottom);
@@ -208,11 +214,13 @@ int DrawStringToMemImg(int handle, int x, int y, const char* text, uint32_t colo
         work->base->transparentColor = key;
         FillMemImgRect(work, &area, key);
     }
-    DrawGlyphRun(1, 0, 0, 0, 1.0, 1.0, text, colour, work, &area, 1, handle, edgeColour, -1,
-                 vertical, nullptr);
+    DrawGlyphRun(1, -glyphs.left, -glyphs.top, 0, 1.0, 1.0, text, colour, work, &area, 1, handle,
+                 edgeColour, -1, vertical, nullptr);
     int width = area.right - area.left;
     int height = area.bottom - area.top;
-    SetDrawArea(x, y, x + width, y + height);
+    x = SaturatingAdd(x, glyphs.left);
+    y = SaturatingAdd(y, glyphs.top);
+    SetDrawArea(x, y, SaturatingAdd(x, width), SaturatingAdd(y, height));
     V_RECT placed = s.drawArea;
     ClipRect(&placed, &keptArea);
     SetDrawArea(placed.left, placed.top, placed.right, placed.bottom);

@@ -82,6 +82,9 @@ struct MEMIMG {
 
 int CreateMemImg(MEMIMG* view, int width, int height, int pitch, uint32_t transparent, int type,
                  int palette, int alpha, int work, void* userPixels);
+// A plain image in the screen's colour type (type -1: R5G6B5 at 16 bits, else X8R8G8B8), or in
+// the given type: the view is cleared first; no palette, alpha or work buffers. 0 or -1.
+int CreateScreenDepthMemImg(MEMIMG* view, int width, int height, int type);
 void MakeMemImgView(MEMIMG* view, const MEMIMG* source, int x, int y, int width, int height);
 void ReleaseMemImg(MEMIMG* view);
 int IsMemImgValid(const MEMIMG* view);

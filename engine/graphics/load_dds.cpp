@@ -10,6 +10,8 @@ namespace {
 constexpr uint32_t kHeaderPitch = 0x8;
 constexpr uint32_t kHeaderMipCount = 0x20000;
 constexpr uint32_t kPixelFourCc = 0x4;
+constexpr uint32_t kPixelRgb = 0x40;
+constexpr uint32_t kPixelLuminance = 0x20000;
 constexpr uint32_t kCapsComplex = 0x8;
 constexpr uint32_t kCapsMipMap = 0x400000;
 constexpr uint32_t kMaxMipLevels = 32;
@@ -29,6 +31,29 @@ int64_t ChainSize(int64_t width, int64_t height, uint32_t levels, int blockSize,
         height = height > 1 ? height / 2 : 1;
     }
     return total;
+}
+
+// A channel of a pixel value, through its mask, scaled to 8 bits.
+uint8_t Channel8(uint32_t value, uint32_t mask, int shift, int width) {
+    if (width == 0) return 0;
+    uint32_t v = (value & mask) >> shift;
+    return static_cast<uint8_t>(width >= 8 ? v >> (width - 8) : v * 255u / ((1u << width) - 1u));
+}
+
+// An 8-bit surface's values are colours, not palette indices: the palette gets each value's
+// colour through the masks, so that the record's pixels keep their colours. A value with alpha
+// has no palette form: false.
+bool BuildMaskPalette(ColorFormat* format) {
+    ColorFormat masks = *format;
+    if (masks.alphaMask != 0 || (masks.redMask | masks.greenMask | masks.blueMask) == 0) return false;
+    SetColorFormatPalette8(format);
+    for (uint32_t i = 0; i < 256; ++i) {
+        format->palette[i] = PaletteEntry{
+            Channel8(i, masks.blueMask, masks.blueShift, masks.blueWidth),
+            Channel8(i, masks.greenMask, masks.greenShift, masks.greenWidth),
+            Channel8(i, masks.redMask, masks.redShift, masks.redWidth), 0};
+    }
+    return true;
 }
 
 }  // namespace
@@ -80,9 +105,14 @@ int LoadDdsImage(StreamHolder* stream, ImageRecord* record) {
         // Masks describe the surface, also for surfaces flagged RGB without alpha pixels.
         formatBits = static_cast<int>(rgbBits);
         if (rgbBits != 8 && rgbBits != 16 && rgbBits != 24 && rgbBits != 32) return -1;
-        SetColorFormatFromMasks(&format, formatBits, ReadLe32(pf + 16), ReadLe32(pf + 20),
-                                ReadLe32(pf + 24), ReadLe32(pf + 28));
+        uint32_t red = ReadLe32(pf + 16), green = ReadLe32(pf + 20), blue = ReadLe32(pf + 24);
+        // Luminance surfaces give their grey in the red mask alone: green and blue read it too.
+        bool luminance = (pfFlags & kPixelLuminance) ||
+                         (!(pfFlags & kPixelRgb) && red != 0 && green == 0 && blue == 0);
+        if (luminance) green = blue = red;
+        SetColorFormatFromMasks(&format, formatBits, red, green, blue, ReadLe32(pf + 28));
     }
+    if (!blockSize && formatBits == 8 && !BuildMaskPalette(&format)) return -1;
 
     uint32_t mipCount = 0;
     if ((flags & kHeaderMipCount) && (caps & kCapsMipMap) && (caps & kCapsComplex))

@@ -77,15 +77,6 @@ void JpegTermSource(j_decompress_ptr) {}
     longjmp(error->jump, 1);
 }
 
-// libjpeg's messages go to the library's log instead of stderr; a file that is no JPEG at all is
-// only a probe of the loader chain and is not reported.
-void JpegMessageToLog(j_common_ptr cinfo) {
-    if (cinfo->err->msg_code == JERR_NO_SOI) return;
-    char text[JMSG_LENGTH_MAX];
-    (*cinfo->err->format_message)(cinfo, text);
-    WriteLogFormat("JPEG: %s\n", text);
-}
-
 void SetJpegStreamSource(j_decompress_ptr cinfo, StreamHolder* stream) {
     if (!cinfo->src) {
         auto* source = static_cast<JpegSource*>((*cinfo->mem->alloc_small)(
@@ -153,7 +144,6 @@ int LoadJpegImage(StreamHolder* stream, ImageRecord* record) {
     std::memset(&load, 0, sizeof(load));
     load.cinfo.err = jpeg_std_error(&load.error.pub);
     load.error.pub.error_exit = JpegErrorExit;
-    load.error.pub.output_message = JpegMessageToLog;
     if (setjmp(load.error.jump)) {
         if (load.pixels) FreeMemory(load.pixels);
         jpeg_destroy_decompress(&load.cinfo);

@@ -123,23 +123,13 @@ void DecodePng(PngLoad* load, ImageRecord* record) {
     load->pixels = nullptr;
 }
 
-// libpng's messages go to the library's log instead of stderr; a file that is no PNG at all is
-// only a probe of the loader chain and is not reported.
-[[noreturn]] void PngErrorToLog(png_structp png, png_const_charp message) {
-    if (std::strcmp(message, "Not a PNG file") != 0) WriteLogFormat("PNG: %s", message);
-    png_longjmp(png, 1);
-}
-
-void PngWarningToLog(png_structp, png_const_charp message) {
-    WriteLogFormat("PNG: %s", message);
-}
-
 }  // namespace
 
 int LoadPngImage(StreamHolder* stream, ImageRecord* record) {
     PngLoad load = {};
-    load.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngErrorToLog,
-                                      PngWarningToLog);
+    // libpng's own error and warning handlers: messages go where the library sends them, and
+    // an error jumps back to the point set below.
+    load.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     if (!load.png) return -1;
     load.info = png_create_info_struct(load.png);
     if (!load.info) {

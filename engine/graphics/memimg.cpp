@@ -129,6 +129,12 @@ int CreateMemImg(MEMIMG* view, int width, int height, int pitch, uint32_t transp
     return 0;
 }
 
+int CreateScreenDepthMemImg(MEMIMG* view, int width, int height, int type) {
+    *view = MEMIMG{};
+    if (type == -1) type = GetColorBitDepth() == 16 ? kMemImgR5G6B5 : kMemImgX8R8G8B8;
+    return CreateMemImg(view, width, height, -1, 0, type, 0, 0, 0, nullptr);
+}
+
 void MakeMemImgView(MEMIMG* view, const MEMIMG* source, int x, int y, int width, int height) {
     if (!IsMemImgValid(source)) return;
     if (x < 0 || y < 0 || width < 0 || height < 0) return;

@@ -557,7 +557,9 @@ int ConvertPixelFormatRect(void* destination, int destinationPitch,
     if (paletteRemap && j.sb == 1 && j.db == 1 &&
         std::memcmp(j.sf->palette, j.df->palette, sizeof(j.sf->palette)) != 0)
         return RemapPalette(j);
-    if (j.df->bitDepth == 8) {
+    // An 8-bit destination holds palette indices, except under the alpha-from-red option, where
+    // it is a single channel that takes the source's red value (general path).
+    if (j.df->bitDepth == 8 && !j.alphaFromRed) {
         if (j.sf->bitDepth == 16 || j.sf->bitDepth == 24 || j.sf->bitDepth == 32) return ConvertTo8(j);
         if (j.sf->bitDepth == 8 && !j.alphaOnly && !j.skip) return ConvertTo8(j);
     }

@@ -27,8 +27,8 @@ int CreatePrimaryMemImg() {
     int type = GetColorBitDepth() == 16 ? kMemImgR5G6B5 : kMemImgX8R8G8B8;
     ScreenImages& images = g_ScreenImages;
     ReleaseMemImg(&images.primary);
-    if (CreateMemImg(&images.primary, width, height, -1, 0, type, 0, 0, 0, nullptr) != 0)
-        GraphicsFatalExit("画面用メモリイメージの作成に失敗しました");
+    if (CreateScreenDepthMemImg(&images.primary, width, height, -1) != 0)
+        GraphicsFatalExit("プライマリサーフェス用の MEMIMG の作成に失敗しました");
     // The companions: an alpha-carrying screen image and a single-channel mask of the same size.
     for (MEMIMG& companion : images.companions) ReleaseMemImg(&companion);
     CreateMemImg(&images.companions[0], width, height, -1, 0, type, 0, 1, 0, nullptr);

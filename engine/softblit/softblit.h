@@ -40,13 +40,21 @@ struct LineRecord {
 void FillMemImgTriangle(MEMIMG* destination, const MEMIMG* source, const TriangleVertex* vertices,
                         int trans, const MEMIMG* blend, uint32_t colour);
 
+// Draws the triangles of corners 0, 1, 2 and of corners 1, 2, 3 (a quadrilateral split along its
+// diagonal 1-2), each as FillMemImgTriangle draws it. When corners 0 and 3 lie on either side of
+// the diagonal, the second triangle leaves out the pixels the first has drawn, so that every
+// pixel of the quadrilateral is drawn once, also under a blending mode.
+void FillMemImgTrianglePair(MEMIMG* destination, const MEMIMG* source, const TriangleVertex* corners,
+                            int trans, const MEMIMG* blend, uint32_t colour);
+
 // Draws the source turned by angle (radians, clockwise on screen) and scaled about its centre
 // pixel, which lands on (x, y). turn non-zero mirrors it left to right (drawn as two triangles).
 void BlitMemImgRotated(MEMIMG* destination, const MEMIMG* source, int x, int y, float angle,
                        float scale, int trans, int turn, const MEMIMG* blend);
 
 // Draws the whole source onto the quadrilateral whose points (x0, y0 ... x3, y3) take the source's
-// top-left, top-right, bottom-left and bottom-right corners.
+// top-left, top-right, bottom-left and bottom-right corners, as the pair of triangles 0, 1, 2 and
+// 1, 2, 3 (FillMemImgTrianglePair).
 void FillMemImgQuad(MEMIMG* destination, const MEMIMG* source, const int32_t* points, int trans,
                     const MEMIMG* blend);
 

@@ -1,6 +1,8 @@
 // Triangle kernel: corners to 14.18 fixed point, the source plane, the edge walk of one or two
 // segments per side, and the span loops (textured or flat colour).
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 #include "core/core.h"
 #include "softblit/blit_frame.h"
@@ -64,6 +66,61 @@ void WalkEdges(const EdgeWalk& walk, const DrawBounds& bounds, Span&& span) {
             right = walk.right[++rightIndex];
         }
     }
+}
+
+// Passes the spans of the walk on, or, for the two triangles of a quadrilateral that meet along
+// their shared edge, records the first one's spans row by row and keeps the second one's off
+// them, so that the pixels along the shared edge are drawn once.
+struct SpanGate {
+    enum Mode { kPass, kRecord, kLeaveOut };
+    Mode mode = kPass;
+    int64_t top = 0;
+    std::vector<std::pair<int64_t, int64_t>> rows;  // first column and one past the last; empty: first >= past
+
+    // Rows to record: those of the first triangle's walk inside the bounds.
+    void Prepare(const EdgeWalk& walk, const DrawBounds& bounds) {
+        const Segment& lastLeft = walk.left[walk.leftCount - 1];
+        const Segment& lastRight = walk.right[walk.rightCount - 1];
+        top = std::max(bounds.top, walk.left[0].row);
+        int64_t bottom = std::min(bounds.bottom, std::max(lastLeft.row + lastLeft.rows, lastRight.row + lastRight.rows));
+        rows.assign(static_cast<size_t>(std::max<int64_t>(bottom - top, 0)), {0, 0});
+        mode = kRecord;
+    }
+
+    template <class Span>
+    void Pass(int64_t y, int64_t x0, int64_t n, Span& span) {
+        const int64_t index = y - top;
+        const bool kept = mode != kPass && index >= 0 && index < static_cast<int64_t>(rows.size());
+        if (!kept) {
+            span(y, x0, n);
+            return;
+        }
+        std::pair<int64_t, int64_t>& row = rows[static_cast<size_t>(index)];
+        if (mode == kRecord) {
+            // A row walked twice (a walk set back to its middle corner) keeps both spans' extent.
+            row = row.first < row.second ? std::pair{std::min(row.first, x0), std::max(row.second, x0 + n)}
+                                         : std::pair{x0, x0 + n};
+            span(y, x0, n);
+            return;
+        }
+        const int64_t from = std::max(x0, row.first), to = std::min(x0 + n, row.second);
+        if (from >= to) {
+            span(y, x0, n);
+            return;
+        }
+        if (x0 < from) span(y, x0, from - x0);
+        if (to < x0 + n) span(y, to, x0 + n - to);
+    }
+};
+
+// WalkEdges through a gate (none: every span as walked).
+template <class Span>
+void WalkGated(const EdgeWalk& walk, const DrawBounds& bounds, SpanGate* gate, Span&& span) {
+    if (gate == nullptr || gate->mode == SpanGate::kPass) {
+        WalkEdges(walk, bounds, span);
+        return;
+    }
+    WalkEdges(walk, bounds, [&](int64_t y, int64_t x0, int64_t n) { gate->Pass(y, x0, n, span); });
 }
 
 // Corners in fixed point and the exchange sort of the indices by a key (equal keys stay).
@@ -181,7 +238,7 @@ DrawBounds WalkRegion(const EdgeWalk& walk, const FixedCorner* f, const DrawBoun
 // from row to row. Other spans are searched on their own.
 template <class Loop>
 void DrawTextured(const TexturedJob& job, const EdgeWalk& walk, const DrawBounds& region,
-                  const DrawBounds& bounds) {
+                  const DrawBounds& bounds, SpanGate* gate) {
     constexpr int64_t kSteppedRows = 16;
     auto inRegion = [&](int64_t y, int64_t x0, int64_t n) {
         return y >= region.top && y < region.bottom && x0 >= region.left && x0 + n <= region.right;
@@ -191,7 +248,7 @@ void DrawTextured(const TexturedJob& job, const EdgeWalk& walk, const DrawBounds
                                      : InsideColumns{};
     if (!inside.stepped) {
         const bool window = StaysInWindow(job, region);
-        WalkEdges(walk, bounds, [&](int64_t y, int64_t x0, int64_t n) {
+        WalkGated(walk, bounds, gate, [&](int64_t y, int64_t x0, int64_t n) {
             if (window && inRegion(y, x0, n)) DrawTrimmedRow<Loop>(job, y, x0, n);
             else DrawTexturedRow<Loop>(job, y, x0, n);
         });
@@ -200,7 +257,7 @@ void DrawTextured(const TexturedJob& job, const EdgeWalk& walk, const DrawBounds
     AxisBounds u = inside.u;
     AxisBounds v = inside.v;
     int64_t boundsRow = region.top;   // the row u and v stand at
-    WalkEdges(walk, bounds, [&](int64_t y, int64_t x0, int64_t n) {
+    WalkGated(walk, bounds, gate, [&](int64_t y, int64_t x0, int64_t n) {
         if (!inRegion(y, x0, n)) {
             DrawTexturedRow<Loop>(job, y, x0, n);
             return;
@@ -220,13 +277,13 @@ void DrawTextured(const TexturedJob& job, const EdgeWalk& walk, const DrawBounds
 }
 
 void DrawFlat(const FlatSetup& setup, uint8_t* pixels, int64_t pitch, const EdgeWalk& walk,
-              const DrawBounds& bounds) {
+              const DrawBounds& bounds, SpanGate* gate = nullptr) {
     WithFlatOp(setup, [&](auto op) {
         using Op = decltype(op);
         const BlitContext c = setup.context;
         const uint32_t colour = setup.colour;
         const int bytes = setup.bytes;
-        WalkEdges(walk, bounds, [&](int64_t y, int64_t x0, int64_t n) {
+        WalkGated(walk, bounds, gate, [&](int64_t y, int64_t x0, int64_t n) {
             uint8_t* to = pixels + pitch * y + bytes * x0;
             for (int64_t i = 0; i < n; ++i, to += bytes) Op::template Apply<false>(c, to, colour, 0, 0);
         });
@@ -277,27 +334,30 @@ bool ShapeTriangle(const TriangleVertex* vertices, TriangleShape* shape) {
 }
 
 template <class Loop>
-void DrawShape(TexturedJob& job, const TriangleShape& shape, const DrawBounds& bounds) {
+void DrawShape(TexturedJob& job, const TriangleShape& shape, const DrawBounds& bounds,
+               SpanGate* gate = nullptr) {
     job.plane = shape.plane;
     DrawBounds region = WalkRegion(shape.walk, shape.fixed, bounds);
-    DrawTextured<Loop>(job, shape.walk, region, bounds);
+    DrawTextured<Loop>(job, shape.walk, region, bounds, gate);
 }
 
 // The spans of a small 16-bit source's plain copy, handed to the register lookup in batches.
-void DrawSmallShape(TexturedJob& job, const TriangleShape& shape, const DrawBounds& bounds, bool keyed) {
+void DrawSmallShape(TexturedJob& job, const TriangleShape& shape, const DrawBounds& bounds, bool keyed,
+                    SpanGate* gate = nullptr) {
     job.plane = shape.plane;
     constexpr int kBatch = 256;
     TexturedSpan spans[kBatch];
     int64_t count = 0;
-    // The walk gives at most one span a row of its left edge: when they fit, in one batch.
+    // The walk gives at most one span a row of its left edge: when they fit, in one batch. (A
+    // gate can split a span in two.)
     int64_t rows = 0;
     for (int i = 0; i < shape.walk.leftCount; ++i) rows += shape.walk.left[i].rows;
-    if (rows <= kBatch) {
+    if (gate == nullptr && rows <= kBatch) {
         WalkEdges(shape.walk, bounds, [&](int64_t y, int64_t x0, int64_t n) { spans[count++] = {y, x0, n}; });
         if (count > 0) DrawSmallSpans16(job, spans, count, keyed);
         return;
     }
-    WalkEdges(shape.walk, bounds, [&](int64_t y, int64_t x0, int64_t n) {
+    WalkGated(shape.walk, bounds, gate, [&](int64_t y, int64_t x0, int64_t n) {
         spans[count++] = {y, x0, n};
         if (count == kBatch) {
             DrawSmallSpans16(job, spans, count, keyed);
@@ -305,6 +365,18 @@ void DrawSmallShape(TexturedJob& job, const TriangleShape& shape, const DrawBoun
         }
     });
     if (count > 0) DrawSmallSpans16(job, spans, count, keyed);
+}
+
+// Whether corners 0 and 3 lie on either side of the line through corners 1 and 2: the two
+// triangles then meet only along their shared edge.
+bool OnEitherSide(const TriangleVertex* c) {
+    using Wide = __int128;
+    const Wide ex = Wide{c[2].x} - c[1].x, ey = Wide{c[2].y} - c[1].y;
+    auto side = [&](const TriangleVertex& p) {
+        const Wide cross = ex * (Wide{p.y} - c[1].y) - ey * (Wide{p.x} - c[1].x);
+        return (cross > 0) - (cross < 0);
+    };
+    return side(c[0]) * side(c[3]) < 0;
 }
 
 } // namespace
@@ -319,21 +391,58 @@ void DrawTexturedQuad(MEMIMG* destination, const MEMIMG* source, const TriangleV
     TriangleShape first, second;
     const bool drawFirst = ShapeTriangle(corners, &first);
     const bool drawSecond = ShapeTriangle(corners + 1, &second);
+    SpanGate gate;
+    SpanGate* shared = nullptr;
+    if (drawFirst && drawSecond && OnEitherSide(corners)) {
+        gate.Prepare(first.walk, bounds);
+        shared = &gate;
+    }
+    auto afterFirst = [&] {
+        if (shared != nullptr) shared->mode = SpanGate::kLeaveOut;
+    };
     TexturedJob job = MakeTexturedJob(destination, source, blend, setup);
     if (job.small16) {
-        if (drawFirst) DrawSmallShape(job, first, bounds, setup.choice.keyed);
-        if (drawSecond) DrawSmallShape(job, second, bounds, setup.choice.keyed);
+        if (drawFirst) DrawSmallShape(job, first, bounds, setup.choice.keyed, shared);
+        afterFirst();
+        if (drawSecond) DrawSmallShape(job, second, bounds, setup.choice.keyed, shared);
         return;
     }
     WithTexelLoop(setup.choice, [&](auto loop) {
-        if (drawFirst) DrawShape<decltype(loop)>(job, first, bounds);
-        if (drawSecond) DrawShape<decltype(loop)>(job, second, bounds);
+        if (drawFirst) DrawShape<decltype(loop)>(job, first, bounds, shared);
+        afterFirst();
+        if (drawSecond) DrawShape<decltype(loop)>(job, second, bounds, shared);
     });
 }
 
 } // namespace softblit
 
 using namespace softblit;
+
+void FillMemImgTrianglePair(MEMIMG* destination, const MEMIMG* source, const TriangleVertex* corners,
+                            int trans, const MEMIMG* blend, uint32_t colour) {
+    if (!IsMemImgValid(destination) || corners == nullptr) return;
+    if (source != nullptr) {
+        DrawTexturedQuad(destination, source, corners, trans, blend);
+        return;
+    }
+    FlatSetup flat;
+    if (!PrepareFlat(destination, colour, BrightRule::Table, &flat)) return;
+    DrawBounds bounds;
+    if (!GetDrawBounds(destination, &bounds)) return;
+    TriangleShape first, second;
+    const bool drawFirst = ShapeTriangle(corners, &first);
+    const bool drawSecond = ShapeTriangle(corners + 1, &second);
+    SpanGate gate;
+    SpanGate* shared = nullptr;
+    if (drawFirst && drawSecond && OnEitherSide(corners)) {
+        gate.Prepare(first.walk, bounds);
+        shared = &gate;
+    }
+    const int64_t pitch = destination->base->pitch;
+    if (drawFirst) DrawFlat(flat, destination->pixels, pitch, first.walk, bounds, shared);
+    if (shared != nullptr) shared->mode = SpanGate::kLeaveOut;
+    if (drawSecond) DrawFlat(flat, destination->pixels, pitch, second.walk, bounds, shared);
+}
 
 void FillMemImgTriangle(MEMIMG* destination, const MEMIMG* source, const TriangleVertex* vertices,
                         int trans, const MEMIMG* blend, uint32_t colour) {

@@ -6,8 +6,8 @@
 
 namespace softblit {
 
-// Draws the textured triangles of corners 0, 1, 2 and of corners 1, 2, 3 exactly as two
-// FillMemImgTriangle calls would, with the frame, the draw bounds and the texel loop chosen once.
+// Draws the textured triangles of corners 0, 1, 2 and of corners 1, 2, 3 as FillMemImgTrianglePair
+// does, with the frame, the draw bounds and the texel loop chosen once.
 void DrawTexturedQuad(MEMIMG* destination, const MEMIMG* source, const TriangleVertex* corners,
                       int trans, const MEMIMG* blend);
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <map>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -317,11 +318,28 @@ inline int Draw(MEMIMG* dest, const MEMIMG* src, int x, int y, float angle, floa
 // The integer part of a 14.18 value, rounded toward zero.
 inline int64_t Whole(int64_t fixed) { return fixed / 262144; }
 
+// The spans a triangle has drawn, row by row (first and last column), for the second triangle of
+// a quadrilateral, which leaves them out when the two meet along their shared edge.
+struct WalkedRows {
+    bool record = true;
+    std::map<int64_t, std::pair<int64_t, int64_t>> rows;
+};
+
+// Corners 0 and 3 strictly on either side of the line through corners 1 and 2.
+inline bool EitherSide(const TriangleVertex* v) {
+    auto side = [&](const TriangleVertex& p) {
+        const int64_t c = (int64_t{v[2].x} - v[1].x) * (int64_t{p.y} - v[1].y) -
+                          (int64_t{v[2].y} - v[1].y) * (int64_t{p.x} - v[1].x);
+        return (c > 0) - (c < 0);
+    };
+    return side(v[0]) * side(v[3]) < 0;
+}
+
 // One textured triangle by the model: corners at pixel centres, the source plane from the corner
 // with the smallest x, the edge walk of one or two segments per side, spans with both ends drawn
 // and clipped to the draw area (within the destination). Returns the pixels that reached a texel.
 inline int Triangle(MEMIMG* dest, const MEMIMG* src, const TriangleVertex* vertices, int trans,
-                    const MEMIMG* blend) {
+                    const MEMIMG* blend, WalkedRows* walked = nullptr) {
     Call c;
     const MemImgBase* sb = src->base;
     const MemImgBase* db = dest->base;
@@ -398,8 +416,16 @@ inline int Triangle(MEMIMG* dest, const MEMIMG* src, const TriangleVertex* verti
         if (y >= areaTop && y < areaBottom && x0 < areaRight && last - x0 + 1 > 0) {
             uint32_t u = uint32_t(uRef + (x0 - xRef) * ux + (y - yRef) * uy);
             uint32_t v = uint32_t(vRef + (x0 - xRef) * vx + (y - yRef) * vy);
-            for (int64_t x = x0; x <= last && x < areaRight; ++x, u += uint32_t(ux), v += uint32_t(vx))
-                if (u < uLimit && v < vLimit) {
+            const int64_t end = std::min(last, areaRight - 1);
+            std::pair<int64_t, int64_t> skip{1, 0};
+            if (walked != nullptr && walked->record) {
+                auto [it, fresh] = walked->rows.try_emplace(y, x0, end);
+                if (!fresh) it->second = {std::min(it->second.first, x0), std::max(it->second.second, end)};
+            } else if (walked != nullptr && walked->rows.count(y)) {
+                skip = walked->rows[y];
+            }
+            for (int64_t x = x0; x <= end; ++x, u += uint32_t(ux), v += uint32_t(vx))
+                if (u < uLimit && v < vLimit && (x < skip.first || x > skip.second)) {
                     Texel(c, dest, src, blend, int(x), int(y), int(u >> 18), int(v >> 18));
                     ++reached;
                 }
@@ -415,6 +441,16 @@ inline int Triangle(MEMIMG* dest, const MEMIMG* src, const TriangleVertex* verti
         }
     }
     return reached;
+}
+
+// The triangles of corners 0, 1, 2 and 1, 2, 3: when they meet along the diagonal 1-2, the second
+// leaves out what the first has drawn.
+inline int TrianglePair(MEMIMG* dest, const MEMIMG* src, const TriangleVertex* v, int trans, const MEMIMG* blend) {
+    WalkedRows walked;
+    WalkedRows* shared = EitherSide(v) ? &walked : nullptr;
+    const int reached = Triangle(dest, src, v, trans, blend, shared);
+    walked.record = false;
+    return reached + Triangle(dest, src, v + 1, trans, blend, shared);
 }
 
 // The mirrored rotated draw by the model: the corners handed to the quadrilateral, its box with
@@ -443,7 +479,7 @@ inline int TurnedDraw(MEMIMG* dest, const MEMIMG* src, int x, int y, float angle
                            {points[2], points[3], w, 0},
                            {points[4], points[5], 0, h},
                            {points[6], points[7], w, h}};
-    return Triangle(dest, src, v, trans, blend) + Triangle(dest, src, v + 1, trans, blend);
+    return TrianglePair(dest, src, v, trans, blend);
 }
 
 } // namespace rotated

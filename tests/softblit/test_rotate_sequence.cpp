@@ -524,8 +524,7 @@ TEST(RotateSequence, TurnedShapesMatchTheModel) {
             FillMemImgQuad(pair.drawn->get(), source.get(), points, c.trans, blend);
             TriangleVertex q[4] = {{v[0].x, v[0].y, 0, 0}, {v[1].x, v[1].y, w, 0}, {v[2].x, v[2].y, 0, h},
                                    {v[3].x, v[3].y, w, h}};
-            reached = rotated::Triangle(pair.model->get(), source.get(), q, c.trans, blend) +
-                      rotated::Triangle(pair.model->get(), source.get(), q + 1, c.trans, blend);
+            reached = rotated::TrianglePair(pair.model->get(), source.get(), q, c.trans, blend);
             what = "quad";
         } else {
             FillMemImgTriangle(pair.drawn->get(), source.get(), v, c.trans, blend, 0);
