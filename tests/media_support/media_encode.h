@@ -29,6 +29,14 @@ inline Rgb PictureColour(int frame, int y, int height) {
     return y < height / 2 ? Rgb{level, 20, 20} : Rgb{20, 20, level};
 }
 
+// The test picture with green changing from column to column, so that a picture shifted
+// sideways or cut short shows it.
+inline Rgb StripedColour(int frame, int x, int y, int height) {
+    Rgb c = PictureColour(frame, y, height);
+    c.g = 20 + (x * 53 + frame * 17) % 200;
+    return c;
+}
+
 namespace detail {
 
 inline bool EncodeFrames(AVFormatContext* format, AVCodecContext* codec, AVStream* stream,
@@ -79,8 +87,11 @@ inline void SetPictureCodec(AVCodecContext* codec, int width, int height, int fp
 // The test pictures as YUV 4:2:0 frames for the encoder.
 class Pictures {
 public:
-    Pictures(int width, int height)
-        : m_Width(width), m_Height(height), m_Rgb(static_cast<size_t>(width) * height * 3) {
+    Pictures(int width, int height, bool striped = false)
+        : m_Width(width),
+          m_Height(height),
+          m_Striped(striped),
+          m_Rgb(static_cast<size_t>(width) * height * 3) {
         m_Frame = av_frame_alloc();
         m_Frame->width = width;
         m_Frame->height = height;
@@ -100,7 +111,8 @@ public:
     AVFrame* Make(int i) {
         for (int y = 0; y < m_Height; ++y)
             for (int x = 0; x < m_Width; ++x) {
-                Rgb c = PictureColour(i, y, m_Height);
+                Rgb c =
+                    m_Striped ? StripedColour(i, x, y, m_Height) : PictureColour(i, y, m_Height);
                 uint8_t* p = &m_Rgb[(static_cast<size_t>(y) * m_Width + x) * 3];
                 p[0] = static_cast<uint8_t>(c.r);
                 p[1] = static_cast<uint8_t>(c.g);
@@ -116,6 +128,7 @@ public:
 
 private:
     int m_Width, m_Height;
+    bool m_Striped;
     std::vector<uint8_t> m_Rgb;
     AVFrame* m_Frame = nullptr;
     SwsContext* m_Scaler = nullptr;
@@ -124,9 +137,9 @@ private:
 }  // namespace detail
 
 // Writes a movie of the given frames (the container from the file name's extension).
-// False when the encoder or the container is not there.
+// False when the encoder or the container is not there. Striped: StripedColour's pictures.
 inline bool WriteTestMovie(const std::string& path, int width, int height, int frames, int fps,
-                           const char* encoder = "mpeg4") {
+                           const char* encoder = "mpeg4", bool striped = false) {
     const AVCodec* codec = avcodec_find_encoder_by_name(encoder);
     if (codec == nullptr) return false;
     detail::Output out;
@@ -143,7 +156,7 @@ inline bool WriteTestMovie(const std::string& path, int width, int height, int f
     out.stream->time_base = out.codec->time_base;
     if (avio_open(&out.format->pb, path.c_str(), AVIO_FLAG_WRITE) < 0) return false;
     if (avformat_write_header(out.format, nullptr) < 0) return false;
-    detail::Pictures pictures(width, height);
+    detail::Pictures pictures(width, height, striped);
     bool ok = true;
     for (int i = 0; i < frames && ok; ++i)
         ok = detail::EncodeFrames(out.format, out.codec, out.stream, pictures.Make(i));
@@ -345,6 +358,59 @@ inline std::vector<int16_t> DecodeAudioFile(const std::string& path, int* rate, 
     avcodec_free_context(&context);
     avformat_close_input(&format);
     return pcm;
+}
+
+// FFmpeg's own decoding of a movie's pictures, each converted to BGR24 by libswscale into a
+// buffer of its own: rows top-down, `stride` bytes apart (well beyond width × 3).
+struct DecodedMovie {
+    int width = 0, height = 0, stride = 0;
+    std::vector<std::vector<uint8_t>> frames;
+};
+inline DecodedMovie DecodeMovieBgr24(const std::string& path) {
+    DecodedMovie movie;
+    AVFormatContext* format = nullptr;
+    if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) return movie;
+    avformat_find_stream_info(format, nullptr);
+    const AVCodec* codec = nullptr;
+    int index = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
+    AVCodecContext* context = index >= 0 ? avcodec_alloc_context3(codec) : nullptr;
+    SwsContext* scaler = nullptr;
+    if (context != nullptr &&
+        avcodec_parameters_to_context(context, format->streams[index]->codecpar) >= 0 &&
+        avcodec_open2(context, codec, nullptr) >= 0) {
+        AVPacket* packet = av_packet_alloc();
+        AVFrame* frame = av_frame_alloc();
+        auto drain = [&] {
+            while (avcodec_receive_frame(context, frame) == 0) {
+                movie.width = frame->width;
+                movie.height = frame->height;
+                movie.stride = (frame->width * 3 + 64 + 63) & ~63;
+                scaler = sws_getCachedContext(
+                    scaler, frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
+                    frame->width, frame->height, AV_PIX_FMT_BGR24, SWS_BICUBIC, nullptr, nullptr,
+                    nullptr);
+                std::vector<uint8_t> picture(static_cast<size_t>(movie.stride) * frame->height);
+                uint8_t* planes[1] = {picture.data()};
+                int strides[1] = {movie.stride};
+                sws_scale(scaler, frame->data, frame->linesize, 0, frame->height, planes, strides);
+                movie.frames.push_back(std::move(picture));
+                av_frame_unref(frame);
+            }
+        };
+        while (av_read_frame(format, packet) >= 0) {
+            if (packet->stream_index == index) avcodec_send_packet(context, packet);
+            av_packet_unref(packet);
+            drain();
+        }
+        avcodec_send_packet(context, nullptr);
+        drain();
+        av_packet_free(&packet);
+        av_frame_free(&frame);
+    }
+    sws_freeContext(scaler);
+    avcodec_free_context(&context);
+    avformat_close_input(&format);
+    return movie;
 }
 
 }  // namespace media

@@ -18,7 +18,7 @@ namespace graph_test {
 const V_GUID kRecorderClass = {0x1234, 0x5678, 0x9ABC, {1, 2, 3, 4, 5, 6, 7, 8}};
 
 // A renderer that takes 24-bit RGB and keeps the colour of the first and last buffer row of
-// each frame.
+// each frame, and on request each sample's bytes whole.
 class FrameRecorder : public V_CBaseVideoRenderer {
 public:
     explicit FrameRecorder(V_HRESULT* hr)
@@ -44,14 +44,15 @@ public:
         int pitch = (info.bmiHeader.biWidth * 3 + 3) & ~3;
         const V_BYTE* last = data + static_cast<size_t>(pitch) * (info.bmiHeader.biHeight - 1);
         frames.push_back({data[0], data[1], data[2], last[0], last[1], last[2], start,
-                          sample->GetActualDataLength()});
+                          sample->GetActualDataLength(), sample->GetSize()});
+        if (keepPixels) pixels.emplace_back(data, data + sample->GetActualDataLength());
         return V_S_OK;
     }
 
     struct Frame {
         int firstB, firstG, firstR, lastB, lastG, lastR;
         V_REFERENCE_TIME start;
-        long length;
+        long length, size;
     };
     std::vector<Frame> Frames() {
         std::lock_guard<std::mutex> guard(lock);
@@ -61,6 +62,8 @@ public:
     std::mutex lock;
     V_VIDEOINFOHEADER info{};
     std::vector<Frame> frames;
+    bool keepPixels = false;
+    std::vector<std::vector<V_BYTE>> pixels;
 };
 
 inline std::u16string Wide(const std::string& name) {
