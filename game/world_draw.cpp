@@ -17,7 +17,6 @@ constexpr int kInsectIconPiece = 4;
 constexpr int kBeastIconPiece = 5;
 constexpr int kAirBarWidth = 106;
 constexpr int kEnergyBarWidth = 200;
-constexpr int kInfoPanelRight = 296;
 
 // Energy that fills the panel's bar, by kind.
 int32_t FullEnergy(int32_t kind) {
@@ -170,7 +169,8 @@ void World::DrawInfoPanel() {
     std::snprintf(text, sizeof text, "%d", c.energy);
     engine.DrawStringWithFont(220, 32, text, white, fonts[1], edge, 0);
 
-    // Nutrient icons of 10, 5 and 1, as many as fit inside the panel.
+    // Nutrient icons of 10, 5 and 1 for the whole nutrient; a long row runs past the panel
+    // and the screen's edge clips it.
     int remaining = c.nutrient;
     int x = 118;
     while (remaining > 0) {
@@ -180,7 +180,6 @@ void World::DrawInfoPanel() {
         } else if (remaining >= 5) {
             sourceX = 120, width = 16, amount = 5;
         }
-        if (x + width > kInfoPanelRight) break;
         engine.DrawGraphPart(x, 59, sourceX, 24, width, 16, systemPicture, 1, 0);
         remaining -= amount;
         x += width;

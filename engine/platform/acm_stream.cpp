@@ -32,7 +32,36 @@ const CodecEntry kCodecs[] = {
     {0x0055, AV_CODEC_ID_MP3, false},
 };
 
+// Integer PCM in the extensible record, by sample width (the entry's tag holds the bits).
+constexpr V_WORD kWaveFormatExtensible = 0xFFFE;
+const CodecEntry kExtensiblePcm[] = {
+    {8, AV_CODEC_ID_PCM_U8, true},
+    {16, AV_CODEC_ID_PCM_S16LE, true},
+    {24, AV_CODEC_ID_PCM_S24LE, true},
+    {32, AV_CODEC_ID_PCM_S32LE, true},
+};
+// The sub-format that names integer PCM: format tag 1 followed by the common 14-byte tail.
+const uint8_t kPcmSubFormat[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
+                                   0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+
+// The extensible record's 22 bytes after the wave record: valid bits, channel mask and the
+// sub-format. Only integer PCM whose block is one frame of whole samples is taken; the
+// samples are left-justified, so fewer valid bits than the container's change nothing.
+const CodecEntry* FindExtensibleCodec(const V_WAVEFORMATEX* format) {
+    if (format->cbSize < 22) return nullptr;
+    const uint8_t* extra = reinterpret_cast<const uint8_t*>(format) + sizeof(V_WAVEFORMATEX);
+    const V_WORD validBits = static_cast<V_WORD>(extra[0] | extra[1] << 8);
+    if (std::memcmp(extra + 6, kPcmSubFormat, sizeof(kPcmSubFormat)) != 0 ||
+        validBits > format->wBitsPerSample ||
+        format->nBlockAlign != format->nChannels * format->wBitsPerSample / 8)
+        return nullptr;
+    for (const CodecEntry& entry : kExtensiblePcm)
+        if (entry.tag == format->wBitsPerSample) return &entry;
+    return nullptr;
+}
+
 const CodecEntry* FindCodec(const V_WAVEFORMATEX* format) {
+    if (format->wFormatTag == kWaveFormatExtensible) return FindExtensibleCodec(format);
     for (const CodecEntry& entry : kCodecs)
         if (entry.tag == format->wFormatTag) return &entry;
     return nullptr;

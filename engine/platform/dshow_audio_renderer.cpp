@@ -133,6 +133,7 @@ public:
             TrackCursor();
             SilenceRing();
             m_Written = m_Played;
+            m_StreamHeard = 0;  // the data after a flush starts a new stream time
         }
         m_Changed.notify_all();
         return V_S_OK;
@@ -144,12 +145,20 @@ public:
             CreateDevice();
         std::lock_guard<std::mutex> guard(m_RingLock);
         ClockNow();  // the clock runs on from here in its new mode
+        if (from == V_State_Running && to != V_State_Running && m_Buffer != nullptr)
+            m_StreamHeard = m_ClockLast > m_Start ? m_ClockLast - m_Start : 0;
+        if (to == V_State_Stopped) m_StreamHeard = 0;
         m_RenderState = to;
         if (m_Buffer != nullptr) {
             if (to == V_State_Running) {
                 m_Buffer->Play(0, 0, V_DSBPLAY_LOOPING);
-                m_AudioBase = m_ClockLast;
-                m_AudioBasePlayed = m_Played;
+                // The clock reads the run's start plus the sound heard, so the stream time
+                // never runs ahead of the sound: time spent between the graph taking its start
+                // and this call is not counted as heard (the clock holds until the sound has
+                // caught up). A start still to come is not waited for.
+                const V_REFERENCE_TIME heardFrom = m_Start + m_StreamHeard;
+                m_AudioBase = heardFrom < m_ClockLast ? heardFrom : m_ClockLast;
+                m_AudioBaseHeard = m_Heard;
             } else {
                 TrackCursor();
                 m_Buffer->Stop();
@@ -253,7 +262,9 @@ private:
     }
 
     // Counts what the device played since the last look and silences it, so that a ring that
-    // runs dry plays silence and the next data follows the cursor. Under the ring lock.
+    // runs dry plays silence and the next data follows the cursor. The silence of a ring run dry
+    // is not counted as heard until the stream has ended, so the clock waits for late data
+    // rather than running ahead of the sound. Under the ring lock.
     void TrackCursor() {
         if (m_Buffer == nullptr) return;
         V_DWORD play = 0, write = 0;
@@ -261,10 +272,12 @@ private:
         uint32_t moved =
             play >= m_LastCursor ? play - m_LastCursor : m_RingBytes - m_LastCursor + play;
         if (moved == 0) return;
+        uint64_t heard = 0;
         if (m_Written > m_Played) {
-            uint64_t heard = m_Written - m_Played < moved ? m_Written - m_Played : moved;
+            heard = m_Written - m_Played < moved ? m_Written - m_Played : moved;
             SilenceRange(m_LastCursor, static_cast<uint32_t>(heard));
         }
+        m_Heard += m_EndReceived ? moved : heard;
         m_LastCursor = play;
         m_Played += moved;
         if (m_Written < m_Played) m_Written = m_Played;
@@ -296,7 +309,7 @@ private:
         if (m_Buffer != nullptr) SilenceRange(0, m_RingBytes);
     }
 
-    // The clock: while the device plays, the bytes it has played since it started; otherwise
+    // The clock: while the device plays, the bytes heard since it started; otherwise
     // the system clock, carried on from the last value so that the time never steps back.
     // Under the ring lock.
     V_REFERENCE_TIME ClockNow() {
@@ -305,7 +318,7 @@ private:
         if (m_Buffer != nullptr && m_RenderState == V_State_Running) {
             TrackCursor();
             now = m_AudioBase +
-                  static_cast<V_REFERENCE_TIME>((m_Played - m_AudioBasePlayed) * kUnitsPerSecond /
+                  static_cast<V_REFERENCE_TIME>((m_Heard - m_AudioBaseHeard) * kUnitsPerSecond /
                                                 m_Format.nAvgBytesPerSec);
         } else {
             now = m_ClockStarted ? m_ClockLast + (system - m_SystemLast) : system;
@@ -326,6 +339,7 @@ private:
     uint32_t m_LastCursor = 0;
     uint64_t m_Written = 0;  // bytes put in the ring since the start
     uint64_t m_Played = 0;   // bytes the device has played since the start
+    uint64_t m_Heard = 0;    // of those, the bytes that count for the clock
     V_FILTER_STATE m_RenderState = V_State_Stopped;
     bool m_Flushing = false;
     bool m_EndReceived = false;
@@ -335,7 +349,8 @@ private:
     V_REFERENCE_TIME m_ClockLast = 0;
     V_REFERENCE_TIME m_SystemLast = 0;
     V_REFERENCE_TIME m_AudioBase = 0;
-    uint64_t m_AudioBasePlayed = 0;
+    uint64_t m_AudioBaseHeard = 0;
+    V_REFERENCE_TIME m_StreamHeard = 0;  // stream time of the sound heard when the run stopped
 };
 
 }  // namespace

@@ -34,6 +34,23 @@ bool IsPlayableVorbis(const vorbis_info* info) {
            info->rate <= 200000;
 }
 
+// Sample frames that play: the links from the first on while they keep the first link's
+// channels and rate, since a link of another layout ends the sound (see the refill).
+ogg_int64_t PlayableSamples(OggVorbis_File* file, const V_WAVEFORMATEX& format) {
+    if (!ov_seekable(file)) return ov_pcm_total(file, -1);
+    ogg_int64_t total = 0;
+    const long links = ov_streams(file);
+    for (long link = 0; link < links; ++link) {
+        const vorbis_info* info = ov_info(file, static_cast<int>(link));
+        const ogg_int64_t samples = ov_pcm_total(file, static_cast<int>(link));
+        if (info == nullptr || info->channels != format.nChannels ||
+            static_cast<V_DWORD>(info->rate) != format.nSamplesPerSec || samples < 0)
+            break;
+        total += samples;
+    }
+    return total;
+}
+
 }  // namespace
 
 int OpenOggVorbisSound(SoundDecoder* decoder) {
@@ -87,7 +104,7 @@ int DecodeOggVorbisChunk(SoundDecoder* decoder) {
 int SeekOggVorbisSound(SoundDecoder* decoder, int32_t sample) {
     // A sample beyond the data seeks to its end, so that the next read ends the sound.
     ogg_int64_t target = sample < 0 ? 0 : sample;
-    const ogg_int64_t total = ov_pcm_total(&decoder->vorbisFile, -1);
+    const ogg_int64_t total = PlayableSamples(&decoder->vorbisFile, decoder->format);
     if (total >= 0 && target > total) target = total;
     if (ov_pcm_seek(&decoder->vorbisFile, target) != 0) decoder->endFlag = 1;
     decoder->chunkLeft = 0;
@@ -98,7 +115,7 @@ int SeekOggVorbisSound(SoundDecoder* decoder, int32_t sample) {
 }
 
 int32_t GetOggVorbisLengthBytes(SoundDecoder* decoder) {
-    const ogg_int64_t samples = ov_pcm_total(&decoder->vorbisFile, -1);
+    const ogg_int64_t samples = PlayableSamples(&decoder->vorbisFile, decoder->format);
     if (samples <= 0) return 0;
     const int64_t bytes =
         static_cast<int64_t>(decoder->format.nChannels) * decoder->bytesPerSample * samples;

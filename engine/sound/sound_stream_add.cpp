@@ -83,7 +83,11 @@ int AddSreamSound(const StreamHolder* stream, uint8_t loopCount, SoundHandle han
     SoundRecord* record = GetSoundRecord(handle);
     if (record == nullptr) return -1;
     EnterSoundLock();
-    if (record->sourceCount > 0) {
+    // A normal sound has no sources but holds decoded data and buffers of its own: it is
+    // refused like any other sound that is not a stream sound.
+    bool normalSound = !record->streamFlag && (record->pcmData != nullptr ||
+                                               record->bufferCount > 0 || record->buffers[0].valid);
+    if (record->sourceCount > 0 || normalSound) {
         const char* refusal = nullptr;
         SoundBuffer* buffer = nullptr;
         V_DWORD status = 0;

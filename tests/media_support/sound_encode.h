@@ -28,9 +28,10 @@ inline void AppendPage(Bytes& out, const ogg_page& page) {
 }
 
 // `frames` sample frames of the test sine as an Ogg Vorbis file, or nothing when libvorbisenc
-// refuses the layout; `headerBytes` receives the size of its header pages.
+// refuses the layout; `headerBytes` receives the size of its header pages. Links of a chained
+// stream need serial numbers of their own.
 inline Bytes EncodeOggVorbis(int channels, int rate, int frames, size_t* headerBytes = nullptr,
-                             float quality = 0.4f) {
+                             float quality = 0.4f, int serial = 4711) {
     Bytes out;
     vorbis_info info;
     vorbis_info_init(&info);
@@ -45,7 +46,7 @@ inline Bytes EncodeOggVorbis(int channels, int rate, int frames, size_t* headerB
     vorbis_block block;
     vorbis_block_init(&dsp, &block);
     ogg_stream_state stream;
-    ogg_stream_init(&stream, 4711);
+    ogg_stream_init(&stream, serial);
     ogg_packet header, commentHeader, codeHeader;
     vorbis_analysis_headerout(&dsp, &comment, &header, &commentHeader, &codeHeader);
     ogg_stream_packetin(&stream, &header);

@@ -1,5 +1,6 @@
 // Compressed WAVE through the audio compression stand-in: an IMA ADPCM file made here with
-// FFmpeg's encoder decodes through the decoder chain exactly as FFmpeg decodes it.
+// FFmpeg's encoder decodes through the decoder chain exactly as FFmpeg decodes it, and integer
+// PCM in the extensible format header plays as its 16-bit samples.
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/channel_layout.h>
@@ -262,4 +263,50 @@ TEST(AcmWave, ConverterKeepsSurplusAndRefusesWhatItCannotRead) {
     auto reference = ReferenceDecode(e);
     ASSERT_LT(decoded.size(), reference.size());
     EXPECT_TRUE(std::equal(decoded.begin(), decoded.end(), reference.begin()));
+}
+
+// Integer PCM of every width in the extensible format header (tag 0xFFFE with the PCM
+// sub-format) loads and plays as 16-bit samples: 8-bit as (v - 128) << 8, 24- and 32-bit as
+// their top 16 bits (the bits below kept under half a step, so that rounding would agree).
+TEST_F(SoundSystemTest, ExtensiblePcmOfEveryWidthPlaysAsItsSixteenBitSamples) {
+    const Bytes pcmGuid = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
+                           0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+    const int frames = 1000;
+    for (int bits : {8, 16, 24, 32})
+        for (int channels : {1, 2}) {
+            Bytes data;
+            std::vector<int16_t> expected;
+            for (int i = 0; i < frames; ++i)
+                for (int c = 0; c < channels; ++c) {
+                    const int32_t top = (i * 2731 + c * 9973) % 60000 - 30000;
+                    int64_t value = top;  // the sample as stored, little-endian
+                    if (bits == 8) value = (i * 37 + c * 101) % 256;
+                    if (bits == 24) value = top * 256 + (i * 13 + c) % 128;
+                    if (bits == 32) value = top * 65536LL + (i * 977 + c * 31) % 32768;
+                    for (int b = 0; b < bits / 8; ++b)
+                        data.push_back(static_cast<uint8_t>(value >> (8 * b)));
+                    expected.push_back(static_cast<int16_t>(bits == 8 ? (value - 128) * 256 : top));
+                }
+            Bytes extra;
+            Put16(extra, static_cast<uint16_t>(bits));  // valid bits
+            Put32(extra, channels == 1 ? 0x4u : 0x3u);  // speaker mask
+            extra.insert(extra.end(), pcmGuid.begin(), pcmGuid.end());
+            const std::string name = "extensible" + std::to_string(bits) + "_" +
+                                     std::to_string(channels) + ".wav";
+            WriteScratchFile(
+                name, RiffWave({{"fmt ", FormatBody(0xFFFE, static_cast<uint16_t>(channels),
+                                                    44100, static_cast<uint16_t>(bits), 0, 0,
+                                                    true, extra)},
+                                {"data", data}}));
+            SoundHandle h = LoadSoundFile(name.c_str(), 1, -1);
+            ASSERT_NE(h, -1) << bits << "-bit, " << channels << " channels";
+            EXPECT_EQ(GetSoundLengthSamples(h), frames) << bits << "-bit";
+            ASSERT_EQ(PlaySoundHandle(h, kPlayTypeBackground, 1), 0);
+            const std::vector<int16_t> out = Render(frames);
+            for (int i = 0; i < frames; ++i)
+                for (int side = 0; side < 2; ++side)
+                    ASSERT_EQ(out[2 * i + side], expected[i * channels + side % channels])
+                        << bits << "-bit, " << channels << " channels, frame " << i;
+            EXPECT_EQ(DeleteSoundHandle(h), 0);
+        }
 }

@@ -79,6 +79,29 @@ TEST_F(SoundSystemTest, OggVorbisPlaysAsAnEffectAndAsStreams) {
     ExpectSine(second, 2, 0, 22000, 150);
 }
 
+// A chained stream whose second link changes layout plays its first link only, and its length
+// is that link's, whichever way it is loaded.
+TEST_F(SoundSystemTest, AChainedOggWhoseLayoutChangesIsAsLongAsItsFirstLink) {
+    Bytes chained = EncodeOggVorbis(1, 22050, 33075);
+    const Bytes second = EncodeOggVorbis(2, 44100, 66150, nullptr, 0.4f, 4712);
+    chained.insert(chained.end(), second.begin(), second.end());
+    for (int type : {kSoundCreateNormal, kSoundCreateStreamMemory, kSoundCreateStreamFile}) {
+        SoundHandle h = LoadAs("chained.ogg", chained, type);
+        ASSERT_NE(h, -1) << type;
+        EXPECT_EQ(GetSoundLengthSamples(h), 33075) << "create type " << type;
+        EXPECT_EQ(GetSoundLengthMs(h), 1500) << "create type " << type;
+        if (type == kSoundCreateNormal) {
+            // 1.5 s of output, then it ends.
+            ASSERT_EQ(PlaySoundHandle(h, kPlayTypeBackground, 1), 0);
+            PlayOut(h, 65900);
+            EXPECT_EQ(CheckSoundPlaying(h), 1);
+            PlayOut(h, 700);
+            EXPECT_EQ(CheckSoundPlaying(h), 0);
+        }
+        EXPECT_EQ(DeleteSoundHandle(h), 0);
+    }
+}
+
 TEST_F(SoundSystemTest, Mp3PlaysAsAnEffectAndAsAStream) {
     MpegAudio mp3 = EncodeMpegAudio(AV_CODEC_ID_MP3, 2, 44100, 160, 33075);
     if (mp3.data.empty()) GTEST_SKIP() << "this FFmpeg has no MP3 encoder";

@@ -4,6 +4,7 @@
 #include "core/log_capture.h"
 #include "core/window.h"
 #include "sound_support.h"
+#include "support/child_call.h"
 
 namespace {
 
@@ -312,6 +313,29 @@ TEST_F(SoundSystemTest, StreamSourcesAreCheckedWhenAdded) {
     EXPECT_EQ(LoadSoundFile("missing.wav", 1, -1), -1);
     std::string junk = WriteScratchFile("junk.wav", Bytes(300, 0x55));
     EXPECT_EQ(LoadSoundFile(junk.c_str(), 1, -1), -1);
+}
+
+// A source added to a normal sound is refused with its log line, and the program goes on with
+// the sound as it was. In a child process, so that an end of the process fails only this test.
+TEST(SoundSystem, ASourceAddedToANormalSoundIsRefused) {
+    StartFreshLog();
+    const std::string path = MonoFile("normal.wav", Pattern(441));
+    ChildResult result = RunInChild([&path] {
+        V_DSoundMixerSetManual(1);
+        if (InitializeSoundSystem() != 0) return 100;
+        SoundHandle h = LoadSoundFile(path.c_str(), 1, -1);
+        if (h == -1) return 101;
+        const int added = AddStreamSoundFile(path.c_str(), 0, h, 3, -1);
+        const bool plays = PlaySoundHandle(h, kPlayTypeBackground, 1) == 0 &&
+                           Render(441)[2 * 440] == Pattern(441)[440];
+        const bool ends = TerminateSoundSystem() == 0;
+        return added != -1 ? added : plays && ends ? -1 : 102;
+    });
+    EXPECT_TRUE(result.returned && result.value == -1)
+        << result.Describe() << " (-1: refused; 102: the sound no longer plays)";
+    EXPECT_NE(
+        ReadLog().find("ストリーム風サウンドではないサウンドデータが渡されました in AddSreamSound"),
+        std::string::npos);
 }
 
 TEST_F(SoundSystemTest, ImagesWithoutMemoryOrWithANegativeSizeAreRefused) {
