@@ -1,6 +1,7 @@
 // File reading speed: a 64 MB file through plain read(), the blocking and threaded direct files
-// and an archive member, and the archive LZ decoder's throughput; and opening a plain file deep
-// in folders through the default file-access table against a plain open(), side by side.
+// and an archive member, and the archive LZ decoder's throughput; opening a plain file deep in
+// folders through the default file-access table against a plain open(), side by side; and
+// threaded reads alone against the same reads beside idle reader threads, side by side.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <sched.h>
@@ -12,10 +13,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "alternate.h"
 #include "archive_writer.h"
 #include "core/core.h"
 #include "core/direct_file.h"
@@ -242,6 +245,161 @@ void ChangedFolderOpenAgainstOpen(benchmark::State& state) {
     OpenThroughTableAgainstOpen(state, true);
 }
 
+// Threaded reads beside idle reader threads: every threaded file and open archive has a reader
+// thread that sleeps in a wait most of the time; a read elsewhere must not pay for them.
+constexpr size_t kMemberSize = 4u << 20;
+constexpr size_t kPieceSize = 4096;
+constexpr int kOtherArchives = 32;
+constexpr int kIdleReaders = 64;
+constexpr int kSeekReadPairs = 2000;
+constexpr int kBesideRounds = 9;
+
+// A 4 MB stored member, 32 other archives of one small member each, and a plain file.
+struct BesideFixture {
+    std::string folder;
+    std::string memberPath;
+    std::string plainPath;
+    std::vector<std::string> otherMembers;
+
+    BesideFixture() {
+        folder = (std::filesystem::temp_directory_path() /
+                  ("velk-bench-beside-" + std::to_string(getpid())))
+                     .string();
+        std::filesystem::create_directories(folder);
+        ArchiveWriterOptions options;
+        options.compression = ArchiveCompression::Store;
+        std::string error;
+        std::vector<ArchiveWriterFile> files(1);
+        files[0].path = "MEMBER.BIN";
+        files[0].data = MakeBytes(kMemberSize, false);
+        WriteArchive(folder + "/MAIN.VKA", files, options, &error);
+        memberPath = folder + "/MAIN/MEMBER.BIN";
+        plainPath = folder + "/plain.bin";
+        std::ofstream(plainPath, std::ios::binary)
+            .write(reinterpret_cast<const char*>(files[0].data.data()),
+                   static_cast<std::streamsize>(files[0].data.size()));
+        files[0].path = "SMALL.BIN";
+        files[0].data.assign(4096, 7);
+        for (int i = 0; i < kOtherArchives; ++i) {
+            const std::string name = "OTHER" + std::to_string(i);
+            WriteArchive(folder + "/" + name + ".VKA", files, options, &error);
+            otherMembers.push_back(folder + "/" + name + "/SMALL.BIN");
+        }
+    }
+    ~BesideFixture() { std::filesystem::remove_all(folder); }
+};
+
+BesideFixture& GetBesideFixture() {
+    static BesideFixture fixture;
+    return fixture;
+}
+
+// Milliseconds to read the member from its start in 4 KB pieces.
+double ReadMemberInPieces(intptr_t member, std::vector<uint8_t>& buffer) {
+    const double start = NowMicroseconds();
+    SeekFileHandle(member, 0, 0);
+    size_t total = 0;
+    for (size_t got; (got = ReadFileHandle(buffer.data(), 1, kPieceSize, member)) > 0;) total += got;
+    if (total != kMemberSize) std::printf("short member read: %zu bytes\n", total);
+    return (NowMicroseconds() - start) / 1000;
+}
+
+// Milliseconds for 2,000 seeks and 4 KB reads of a threaded file, each read waited for.
+double SeekAndReadPairs(DirectFile* file, std::vector<uint8_t>& buffer) {
+    uint32_t state = 99;
+    const double start = NowMicroseconds();
+    for (int i = 0; i < kSeekReadPairs; ++i) {
+        state = state * 1664525u + 1013904223u;
+        SeekDirectFile(file, static_cast<int32_t>((state >> 8) % (kMemberSize - kPieceSize)), 0);
+        ReadDirectFile(buffer.data(), 1, kPieceSize, file);
+        WaitDirectFile(file);
+    }
+    return (NowMicroseconds() - start) / 1000;
+}
+
+// Rounds of A (alone) and B (the same beside the others, opened before and closed after B,
+// untimed), alternating; the ratio B / A per round and the median.
+void AloneAndBeside(benchmark::State& state, const char* what, const std::function<double()>& run,
+                    const std::function<void()>& openOthers, const std::function<void()>& closeOthers) {
+    alternate::PrintMachine();
+    run();  // warm
+    for (auto _ : state) {
+        std::vector<double> alone, beside, ratios;
+        for (int round = 0; round < kBesideRounds; ++round) {
+            alone.push_back(run());
+            openOthers();
+            beside.push_back(run());
+            closeOthers();
+            ratios.push_back(beside.back() / alone.back());
+            std::printf("%s round %d  alone %8.2f ms  beside %8.2f ms  ratio %6.2f\n", what, round,
+                        alone.back(), beside.back(), ratios.back());
+        }
+        double load[3] = {0, 0, 0};
+        getloadavg(load, 3);
+        std::printf("%s  median alone %.2f ms  beside %.2f ms  ratio %.2f  (load average %.2f %.2f %.2f)\n",
+                    what, Median(alone), Median(beside), Median(ratios), load[0], load[1], load[2]);
+        state.counters["alone_ms"] = Median(alone);
+        state.counters["beside_ms"] = Median(beside);
+        state.counters["ratio"] = Median(ratios);
+        state.counters["load1"] = load[0];
+    }
+}
+
+// A 4 MB archive member read in 4 KB pieces, alone and with 32 other archives open (a member
+// of each held open, so each archive's reader thread waits idle).
+void MemberReadBesideOpenArchives(benchmark::State& state) {
+    BesideFixture& fixture = GetBesideFixture();
+    std::vector<uint8_t> buffer(kPieceSize);
+    const intptr_t member = OpenFileHandle(fixture.memberPath.c_str(), 0, 1, 0);
+    if (member == 0) {
+        state.SkipWithError("member open failed");
+        return;
+    }
+    std::vector<intptr_t> others;
+    AloneAndBeside(
+        state, "member read, 32 archives", [&] { return ReadMemberInPieces(member, buffer); },
+        [&] {
+            for (const std::string& path : fixture.otherMembers) {
+                const intptr_t handle = OpenFileHandle(path.c_str(), 0, 1, 0);
+                if (handle != 0) others.push_back(handle);
+            }
+            if (others.size() != kOtherArchives) std::printf("only %zu archives open\n", others.size());
+        },
+        [&] {
+            for (intptr_t handle : others) CloseFileHandle(handle);
+            others.clear();
+            CloseArchives();
+        });
+    CloseFileHandle(member);
+    CloseArchives();
+}
+
+// 2,000 seek and read pairs of a threaded file, alone and beside 64 idle threaded files (half
+// with a read-ahead cache, whose threads wake now and then on their own, half without).
+void SeekReadBesideIdleReaders(benchmark::State& state) {
+    BesideFixture& fixture = GetBesideFixture();
+    std::vector<uint8_t> buffer(kPieceSize);
+    DirectFile* file = OpenDirectFile(fixture.plainPath.c_str(), 0, 1, 1);
+    if (file == nullptr) {
+        state.SkipWithError("open failed");
+        return;
+    }
+    std::vector<DirectFile*> idle;
+    AloneAndBeside(
+        state, "seek+read, 64 idle readers", [&] { return SeekAndReadPairs(file, buffer); },
+        [&] {
+            for (int i = 0; i < kIdleReaders; ++i) {
+                DirectFile* other = OpenDirectFile(fixture.plainPath.c_str(), i % 2, 1, 1 - i % 2);
+                if (other != nullptr) idle.push_back(other);
+            }
+        },
+        [&] {
+            for (DirectFile* other : idle) CloseDirectFile(other);
+            idle.clear();
+        });
+    CloseDirectFile(file);
+}
+
 }  // namespace
 
 BENCHMARK(PlainFileOpenAgainstOpen)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -252,5 +410,7 @@ BENCHMARK(ThreadedDirectFile)->Arg(64 << 10)->Arg(1 << 20)->Unit(benchmark::kMil
 BENCHMARK(ThreadedAsyncDirectFile)->Arg(64 << 10)->Arg(1 << 20)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(ArchiveMemberRead)->Arg(64 << 10)->Arg(1 << 20)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(LzDecode)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(MemberReadBesideOpenArchives)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(SeekReadBesideIdleReaders)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 BENCHMARK_MAIN();

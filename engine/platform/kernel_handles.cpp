@@ -44,11 +44,6 @@ std::mutex& WaitLock() {
     return *lock;
 }
 
-std::condition_variable& WaitChanged() {
-    static std::condition_variable* changed = new std::condition_variable;
-    return *changed;
-}
-
 V_HANDLE RegisterKernelObject(std::shared_ptr<KernelObject> object) {
     HandleTable& table = Table();
     std::lock_guard<std::mutex> guard(table.lock);

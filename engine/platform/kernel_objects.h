@@ -31,12 +31,17 @@ struct FindObject : KernelObject {
     size_t next = 0;
 };
 
-// Events and threads share one lock and one condition variable: a wait on several objects
-// sees every change, and the states are read under the lock.
+struct KernelWaiter;  // a thread inside a wait (kernel_sync.cpp)
+
+// Events and threads: their states and the lists of threads waiting on them are guarded by
+// WaitLock(), which is held for short steps only, never while a thread sleeps. Each waiting
+// thread sleeps on a wake-up of its own, which only the objects it waits on set off, so an
+// idle waiter costs the other threads nothing.
 struct WaitableObject : KernelObject {
     using KernelObject::KernelObject;
     bool signalled = false;
-    bool manualReset = true;  // threads stay signalled once ended
+    bool manualReset = true;             // threads stay signalled once ended
+    std::vector<KernelWaiter*> waiters;  // threads waiting on this object, first come first
 };
 
 struct EventObject : WaitableObject {
@@ -51,10 +56,10 @@ struct ThreadObject : WaitableObject {
     V_DWORD suspendCount = 0;
     V_DWORD exitCode = V_STILL_ACTIVE;
     int priority = V_THREAD_PRIORITY_NORMAL;
+    std::condition_variable resumed;  // a suspended start waits on it
 };
 
 std::mutex& WaitLock();
-std::condition_variable& WaitChanged();
 
 // Puts an object into the handle table; returns null when the table cannot grow.
 V_HANDLE RegisterKernelObject(std::shared_ptr<KernelObject> object);

@@ -1,6 +1,9 @@
 // Threads, events, waits, critical sections and sleeping.
-// Events and threads are waited on under one process-wide lock and condition variable: the
-// library has a handful of threads, and one lock makes waits on several objects exact.
+// The states of events and threads are read and changed under one short-held lock, which makes
+// waits on several objects exact; a waiting thread sleeps on a condition variable of its own and
+// is woken only when an object it waits on hands it its signal, so idle waiters (one reader thread
+// per threaded file and archive) cost the threads that work nothing.
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>  // with the clocks; <chrono> itself does not build with the code page 932 literals
 #include <mutex>
@@ -16,31 +19,6 @@ namespace {
 
 std::atomic<V_DWORD> g_NextThreadId{1};
 thread_local V_DWORD t_ThreadId = 0;
-
-void* RunThread(void* argument) {
-    // The thread holds its own reference: the record stays while it runs, handle or not.
-    std::shared_ptr<ThreadObject> owner =
-        std::move(*static_cast<std::shared_ptr<ThreadObject>*>(argument));
-    delete static_cast<std::shared_ptr<ThreadObject>*>(argument);
-    t_ThreadId = owner->id;
-    {
-        std::unique_lock<std::mutex> lock(WaitLock());
-        WaitChanged().wait(lock, [&] { return owner->suspendCount == 0; });
-    }
-    V_DWORD code = owner->start(owner->parameter);
-    {
-        std::lock_guard<std::mutex> lock(WaitLock());
-        owner->exitCode = code;
-        owner->signalled = true;
-    }
-    WaitChanged().notify_all();
-    return nullptr;
-}
-
-bool IsWaitable(const std::shared_ptr<KernelObject>& object) {
-    return object &&
-           (object->kind == KernelObjectKind::Event || object->kind == KernelObjectKind::Thread);
-}
 
 // Takes the signal when the objects are signalled (all of them, or any), resetting the
 // auto-reset events it consumes; false when the wait must go on.
@@ -64,20 +42,81 @@ bool TakeSignal(std::vector<std::shared_ptr<WaitableObject>>& objects, bool wait
     return false;
 }
 
+}  // namespace
+
+// A thread inside a wait: the objects it waits on, whether on all of them, and its wake-up.
+// It lives on the waiting thread's stack and is listed in each of its objects while it sleeps.
+struct KernelWaiter {
+    KernelWaiter(std::vector<std::shared_ptr<WaitableObject>>& objects, bool waitAll)
+        : objects(objects), waitAll(waitAll) {}
+    std::vector<std::shared_ptr<WaitableObject>>& objects;
+    bool waitAll;
+    bool satisfied = false;  // the wait is over with result; set under the wait lock
+    V_DWORD result = V_WAIT_TIMEOUT;
+    std::condition_variable wake;
+};
+
+namespace {
+
+// Hands a newly signalled object to its waiters, first come first, while it stays signalled:
+// each waiter whose wait it completes takes its signals (an auto-reset event goes to one waiter
+// only) and is woken. Called under the wait lock.
+void PassSignal(WaitableObject& object) {
+    for (KernelWaiter* waiter : object.waiters) {
+        if (!object.signalled) break;
+        if (waiter->satisfied) continue;
+        if (TakeSignal(waiter->objects, waiter->waitAll, waiter->result)) {
+            waiter->satisfied = true;
+            waiter->wake.notify_one();  // under the lock: the waiter cannot leave before it
+        }
+    }
+}
+
+void* RunThread(void* argument) {
+    // The thread holds its own reference: the record stays while it runs, handle or not.
+    std::shared_ptr<ThreadObject> owner =
+        std::move(*static_cast<std::shared_ptr<ThreadObject>*>(argument));
+    delete static_cast<std::shared_ptr<ThreadObject>*>(argument);
+    t_ThreadId = owner->id;
+    {
+        std::unique_lock<std::mutex> lock(WaitLock());
+        owner->resumed.wait(lock, [&] { return owner->suspendCount == 0; });
+    }
+    V_DWORD code = owner->start(owner->parameter);
+    std::lock_guard<std::mutex> lock(WaitLock());
+    owner->exitCode = code;
+    owner->signalled = true;
+    PassSignal(*owner);
+    return nullptr;
+}
+
+bool IsWaitable(const std::shared_ptr<KernelObject>& object) {
+    return object &&
+           (object->kind == KernelObjectKind::Event || object->kind == KernelObjectKind::Thread);
+}
+
+// Waits until the objects are signalled (all, or any) or the time is up. A wait that cannot
+// be met at once lists itself in each object and sleeps until one of them hands it the signal.
 V_DWORD WaitForObjects(std::vector<std::shared_ptr<WaitableObject>>& objects, bool waitAll,
                        V_DWORD milliseconds) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     std::unique_lock<std::mutex> lock(WaitLock());
-    bool timedOut = false;
-    for (;;) {
-        V_DWORD result;
-        if (TakeSignal(objects, waitAll, result)) return result;
-        if (timedOut) return V_WAIT_TIMEOUT;
-        if (milliseconds == V_INFINITE)
-            WaitChanged().wait(lock);
-        else
-            timedOut = WaitChanged().wait_until(lock, deadline) == std::cv_status::timeout;
+    V_DWORD result;
+    if (TakeSignal(objects, waitAll, result)) return result;
+    if (milliseconds == 0) return V_WAIT_TIMEOUT;
+    KernelWaiter waiter(objects, waitAll);
+    for (auto& object : objects) object->waiters.push_back(&waiter);
+    const auto handed = [&waiter] { return waiter.satisfied; };
+    if (milliseconds == V_INFINITE)
+        waiter.wake.wait(lock, handed);
+    else
+        waiter.wake.wait_until(lock, deadline, handed);
+    for (auto& object : objects) {
+        std::vector<KernelWaiter*>& list = object->waiters;
+        list.erase(std::remove(list.begin(), list.end(), &waiter), list.end());
     }
+    return waiter.result;  // V_WAIT_TIMEOUT unless an object handed it the signal
 }
 
 std::recursive_mutex* SectionMutex(V_CRITICAL_SECTION* section) {
@@ -129,8 +168,8 @@ V_DWORD V_ResumeThread(V_HANDLE handle) {
         std::lock_guard<std::mutex> lock(WaitLock());
         previous = thread->suspendCount;
         if (thread->suspendCount > 0) --thread->suspendCount;
+        if (previous == 1) thread->resumed.notify_one();
     }
-    if (previous == 1) WaitChanged().notify_all();
     return previous;
 }
 
@@ -177,11 +216,9 @@ V_HANDLE V_CreateEventA(void* /*security*/, V_BOOL manualReset, V_BOOL initialSt
 V_BOOL V_SetEvent(V_HANDLE handle) {
     auto event = LookupKernelObject<EventObject>(handle, KernelObjectKind::Event);
     if (!event) return V_FALSE;
-    {
-        std::lock_guard<std::mutex> lock(WaitLock());
-        event->signalled = true;
-    }
-    WaitChanged().notify_all();
+    std::lock_guard<std::mutex> lock(WaitLock());
+    event->signalled = true;
+    PassSignal(*event);
     return V_TRUE;
 }
 
@@ -207,6 +244,7 @@ V_DWORD V_WaitForMultipleObjects(V_DWORD count, const V_HANDLE* handles, V_BOOL 
     // The references taken here keep each object alive while this thread waits on it,
     // even when another thread closes its handle meanwhile.
     std::vector<std::shared_ptr<WaitableObject>> objects;
+    objects.reserve(count);
     for (V_DWORD i = 0; i < count; ++i) {
         std::shared_ptr<KernelObject> object = LookupKernelObject(handles[i]);
         if (!IsWaitable(object)) {
