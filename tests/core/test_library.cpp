@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <regex>
 #include <string>
@@ -93,6 +94,33 @@ TEST(Library, RefusesA24BitDesktopBeforeMakingAWindow) {
     EXPECT_EQ(InitLibraryLocked(), 0);
     unsetenv("VELK_DESKTOP_BITS");
     EXPECT_EQ(EndLibraryLocked(), 0);
+}
+
+// Wherever the user starts the program, the log is written there and the end sets the working
+// folder back to it: a folder whose name code page 932 cannot write, and a path over 1 KB long.
+TEST(Library, LogsAndRestoresTheStartFolderFromAnyFolder) {
+    ScratchFolder folder;
+    std::string deep = folder.path();
+    for (int i = 0; i < 6; ++i) deep += "/" + std::string(199, 'a' + i);
+    ASSERT_GT(deep.size(), 1100u);
+    for (const std::string& start : {folder.path() + "/caf\xC3\xA9", deep}) {
+        SCOPED_TRACE(start.size() > 300 ? "the long path" : start);
+        std::filesystem::create_directories(start);
+        ASSERT_EQ(chdir(start.c_str()), 0);
+        ChangeWindowMode(1);
+        ASSERT_EQ(InitLibraryLocked(), 0);
+        ASSERT_EQ(chdir(folder.path().c_str()), 0);  // the program moves elsewhere meanwhile
+        EXPECT_EQ(EndLibraryLocked(), 0);
+        char now[4096] = {};
+        ASSERT_NE(getcwd(now, sizeof(now)), nullptr);
+        const std::string folderNow = now;
+        EXPECT_TRUE(folderNow == start) << "the start folder was not restored; now in ..."
+                                        << folderNow.substr(folderNow.size() - 40);
+        std::vector<std::string> lines = ReadLogLines(start + "/Log.txt");
+        EXPECT_GE(FindLogLine(lines, "システムの情報を出力します"), 0) << lines.size() << " lines";
+        EXPECT_NE(LastContentLine(lines).find("Total size:"), std::string::npos);
+        ASSERT_EQ(chdir(folder.path().c_str()), 0);
+    }
 }
 
 namespace {
