@@ -117,7 +117,10 @@ int ChangeScreenMode(int width, int height, int bits, int switched, int refreshR
     int fontSize = -1, fontThickness = -1;
     bool keepFont = g_ScreenSettings.initialised &&
                     GetFontParams(nullptr, &fontSize, &fontThickness, GetDefaultFontHandle()) == 0;
+    // An asked depth outlives the restart (and later mode changes that leave the depth alone).
+    const int depthAsked = bits != -1 ? want.bits : g_ScreenState.depthAsked;
     if (g_ScreenSettings.initialised) EndGraphics();
+    g_ScreenState.depthAsked = depthAsked;
     StoreMode(want);
     if (StartGraphicsWithFallbacks(old.width, old.height, old.bits, old.rate, InitGraphics) != 0)
         GraphicsFatalExit("予期せぬ画面モード変更不能現象が起きました2\n");

@@ -93,6 +93,7 @@ int EndGraphics() {
     for (MEMIMG& companion : g_ScreenImages.companions) ReleaseMemImg(&companion);
     g_ScreenImages.drawSurface = nullptr;
     FreeShaderPack();
+    g_ScreenState.depthAsked = 0;
     screen.initialised = 0;
     return 0;
 }

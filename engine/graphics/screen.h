@@ -21,6 +21,7 @@ struct ScreenState {
     int32_t inPlaceChange;     // re-create the device instead of re-initialising (never set)
     int32_t presentTimerArmed;
     int32_t noGraphics;        // the library runs without graphics (never set)
+    int32_t depthAsked;        // the depth a mode change asked for (0: none since the start)
     V_IDirect3DSurface9* extraTarget;  // extra render target of the screen (none here)
 };
 extern ScreenState g_ScreenState;
