@@ -61,10 +61,12 @@ int PutFreeQuadInt(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y
     PrepareDrawState(&graph->image->desc, first,
                      static_cast<uint32_t>(trans) | kDrawIntegerPlacement);
     float w = f(graph->width), h = f(graph->height);
-    AffineMap topLeft{{f(x1) - 0.5f, f(y1) - 0.5f},
+    // The corners stay where they are given, as in the float builder without a blend graph, so
+    // that a quadrilateral covers the same pixels with and without one.
+    AffineMap topLeft{{f(x1), f(y1)},
                       {f(x2 - x1) / w, f(y2 - y1) / w},
                       {f(x3 - x1) / h, f(y3 - y1) / h}};
-    AffineMap bottomRight{{f(x4) - 0.5f, f(y4) - 0.5f},
+    AffineMap bottomRight{{f(x4), f(y4)},
                           {f(x4 - x3) / w, f(y4 - y3) / w},
                           {f(x4 - x2) / h, f(y4 - y2) / h}};
     const DrawSettings& s = g_DrawSettings;
