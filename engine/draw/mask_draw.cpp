@@ -125,6 +125,10 @@ StageSetup ComposeSetup(intptr_t screen, intptr_t image) {
 void EndMaskedDrawDevice(const V_RECT& rect) {
     MaskScreen& m = g_MaskScreen;
     V_IDirect3DDevice9* device = GetDevice();
+    // The mask surface's viewport and scissor of the draw, which may be narrower than the draw
+    // area (a part draw narrows the area for itself), come back after the compose.
+    const V_D3DVIEWPORT9 viewport = g_RenderStates.viewport;
+    const V_RECT scissor = g_RenderStates.scissor;
     SetRenderTargetSurface(m.savedTargetSurface);
     // Installed with no textures (its texture fields are graph handles), then the two textures
     // are bound directly.
@@ -153,8 +157,8 @@ void EndMaskedDrawDevice(const V_RECT& rect) {
     SetUserTextureStageState(nullptr, 0);
     g_RenderStates.stageDirty = 1;
     SetRenderTargetSurface(m.savedMaskSurface);
-    const V_RECT& area = g_DrawSettings.drawArea;
-    SetViewportRect(area.left, area.top, area.right, area.bottom);
+    SetDeviceViewport(&viewport);
+    SetDeviceScissorRect(&scissor);
 }
 
 }  // namespace

@@ -340,6 +340,9 @@ int SetRenderTargetSurface(V_IDirect3DSurface9* surface) {
     if (surface != nullptr) surface->GetDesc(&desc);
     V_D3DVIEWPORT9 whole = {0, 0, desc.Width, desc.Height, 0.0f, 1.0f};
     SetDeviceViewport(&whole);
+    // A new render target resets the device's scissor rectangle to the whole surface too.
+    g_RenderStates.scissor = {0, 0, static_cast<V_LONG>(desc.Width),
+                              static_cast<V_LONG>(desc.Height)};
     return result;
 }
 
