@@ -99,7 +99,9 @@ int PutFreeQuadInt(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y
             FillCommon(out, placed);
             for (int c = 0; c < 4; ++c) out[c].u = u[order[c]], out[c].v = v[order[c]];
             SendFvf(device, kVertexTypeTable[1].fvf);
-            device->DrawPrimitiveUP(V_D3DPT_TRIANGLESTRIP, 2, out, kVertexTypeTable[1].stride);
+            device->DrawPrimitiveUP(V_D3DPT_TRIANGLESTRIP, 2,
+                                    PlaceAtTargetOrigin(out, 4, kVertexTypeTable[1].stride),
+                                    kVertexTypeTable[1].stride);
         } else if (type == 2) {
             Vertex2DBlend out[4];
             FillCommon(out, placed);
@@ -112,7 +114,9 @@ int PutFreeQuadInt(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y
                 out[c].v1 = (static_cast<float>(s.texelOffsetV) + k.y) * g_BlendScaleY;
             }
             SendFvf(device, kVertexTypeTable[2].fvf);
-            device->DrawPrimitiveUP(V_D3DPT_TRIANGLESTRIP, 2, out, kVertexTypeTable[2].stride);
+            device->DrawPrimitiveUP(V_D3DPT_TRIANGLESTRIP, 2,
+                                    PlaceAtTargetOrigin(out, 4, kVertexTypeTable[2].stride),
+                                    kVertexTypeTable[2].stride);
         }
     }
     return 0;

@@ -364,6 +364,17 @@ int SetViewportRect(int x1, int y1, int x2, int y2) {
     return SetDeviceViewport(&viewport);
 }
 
+int SetDeviceDrawArea(const V_RECT& area) {
+    const int x = g_RenderStates.originX, y = g_RenderStates.originY;
+    V_D3DVIEWPORT9 viewport{static_cast<V_DWORD>(area.left + x), static_cast<V_DWORD>(area.top + y),
+                            static_cast<V_DWORD>(area.right - area.left),
+                            static_cast<V_DWORD>(area.bottom - area.top), 0.0f, 1.0f};
+    int result = SetDeviceViewport(&viewport);
+    V_RECT scissor{area.left + x, area.top + y, area.right + x, area.bottom + y};
+    if (SetDeviceScissorRect(&scissor) != 0) result = -1;
+    return result;
+}
+
 int BeginDeviceScene() {
     if (g_GraphicsDevice.direct3D == nullptr || GetDevice() == nullptr ||
         g_RenderStates.sceneOpen)

@@ -43,6 +43,9 @@ int SetGraphRestoreCallback(void (*callback)());
 int RestoreGraphsAfterLoss();
 // The surface that screen draws go to on the device path.
 V_IDirect3DSurface9* GetScreenTargetSurface();
+// Device path: the surface a draw target (a drawable graph's record, or null for the screen)
+// lives in, and where the target's (0, 0) lies in it (a sub-graph's place in its sheet).
+V_IDirect3DSurface9* GetTargetSurface(const GraphRecord* record, int* originX, int* originY);
 
 // Presenting.
 struct PresentRects {
