@@ -18,6 +18,7 @@ class RectangleGlyphs : public V_GlyphSource {
 public:
     int coverage = 255;
     int maxWidth = 8;
+    int overhang = 0;  // added to the width of the 6 x 10 glyphs, past the advance
     void Metrics(int height, int, int* ascent, int* descent, int* width) override {
         *ascent = height * 3 / 4;
         *descent = height - *ascent;
@@ -32,7 +33,7 @@ public:
             *width = *rows = 0;
             return false;
         }
-        *width = codePoint == '.' ? 3 : codePoint == '-' ? 2 : 6;
+        *width = codePoint == '.' ? 3 : codePoint == '-' ? 2 : 6 + overhang;
         *rows = codePoint == '.' ? 5 : codePoint == '-' ? 1 : 10;
         if (out != nullptr)
             std::memset(out, coverage, std::min(capacity, static_cast<size_t>(*width * *rows)));

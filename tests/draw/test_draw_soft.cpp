@@ -179,4 +179,58 @@ TEST_F(SoftDrawTest, LoadFailures) {
     EXPECT_EQ(LoadDividedGraphs("missing.bmp", 2, 2, 1, 8, 8, handles, 0), -1);
 }
 
+// Shapes made of two triangles cover every pixel once: an additive draw on black gives the same
+// picture as a plain copy, with no doubled seam along the shared diagonal.
+TEST_F(SoftDrawTest, TwoTriangleShapesBlendEachPixelOnce) {
+    WriteBmp("dim.bmp", 32, 32, [](int, int) { return Rgb{64, 64, 64}; });
+    int dim = LoadGraphHandle("dim.bmp", 0);
+    ASSERT_GE(dim, 0);
+    const uint32_t dimColour = GetScreenColor(64, 64, 64);
+    auto picture = [&](int mode) {
+        ClearScreen();
+        SetBlendMode(mode, 255);
+        DrawGraphQuad(20, 20, 90, 30, 80, 100, 10, 80, dim, 0);   // free quadrilateral
+        DrawGraphQuad(120, 20, 152, 20, 152, 52, 120, 52, dim, 0);  // the graph's own rectangle
+        DrawGraphRotated(250, 60, 1.5, 0.6, dim, 0, 0);             // turned
+        DrawLineShape(320, 20, 420, 110, dimColour, 5);              // thick diagonal line
+        DrawLineShape(440, 110, 540, 30, dimColour, 4);
+        SetBlendMode(0, 0);
+        std::vector<uint32_t> p;
+        for (int y = 0; y < 130; ++y)
+            for (int x = 0; x < 640; ++x) p.push_back(ScreenPixel(x, y));
+        return p;
+    };
+    std::vector<uint32_t> copied = picture(0);
+    std::vector<uint32_t> added = picture(2);
+    int covered = 0, doubled = 0;
+    for (size_t i = 0; i < copied.size(); ++i) {
+        covered += copied[i] != 0;
+        if (added[i] != copied[i] && doubled++ < 5)
+            ADD_FAILURE() << "pixel (" << i % 640 << ", " << i / 640 << ") is " << std::hex
+                          << added[i] << " not " << copied[i];
+    }
+    EXPECT_GT(covered, 5000);
+    EXPECT_EQ(doubled, 0);
+}
+
+// A thick line is a filled quadrilateral as wide as asked and centred on the line, also when the
+// line is horizontal or vertical; its far end is left out as a box's is.
+TEST_F(SoftDrawTest, ThickLinesAreCentredAndAsWideAsAsked) {
+    const uint32_t white = GetScreenColor(255, 255, 255);
+    ASSERT_EQ(DrawLineShape(200, 20, 250, 20, white, 3), 0);
+    ExpectArea(195, 15, 60, 12, [](int x, int y) {
+        return x + 195 >= 200 && x + 195 < 250 && y + 15 >= 19 && y + 15 <= 21 ? kWhite : 0u;
+    });
+    ClearScreen();
+    ASSERT_EQ(DrawLineShape(300, 40, 300, 90, white, 3), 0);
+    ExpectArea(295, 35, 12, 60, [](int x, int y) {
+        return x + 295 >= 299 && x + 295 <= 301 && y + 35 >= 40 && y + 35 < 90 ? kWhite : 0u;
+    });
+    ClearScreen();
+    ASSERT_EQ(DrawLineShape(100, 200, 150, 200, white, 5), 0);
+    ExpectArea(95, 195, 60, 12, [](int x, int y) {
+        return x + 95 >= 100 && x + 95 < 150 && y + 195 >= 198 && y + 195 <= 202 ? kWhite : 0u;
+    });
+}
+
 }  // namespace

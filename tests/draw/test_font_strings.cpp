@@ -260,3 +260,24 @@ TEST_F(FontTest, ACellDrawnButNotYetFlushedIsDrawnBeforeItIsOverwritten) {
     EXPECT_EQ(UploadsAndDraws(Recording().calls),
               (std::vector<std::string>{"upload", "draw", "upload", "draw"}));
 }
+
+// Glyph pixels past the last advance (an italic overhang) are drawn like every other glyph pixel,
+// also through the software work image and in vertical text.
+TEST_F(FontTest, SoftwareWorkImageHoldsEveryGlyphPixel) {
+    glyphs.overhang = 6;  // 12 x 10 glyphs on an advance of 8
+    StartGraphics(false);
+    const uint32_t white = GetScreenColor(255, 255, 255);
+    const int plain = CreateFontToHandle(nullptr, 16, 6, 0, -1, -1, 0, -1, -1);
+    const int smooth = CreateFontToHandle(nullptr, 16, 6, 2, -1, -1, 0, -1, -1);
+    for (int vertical : {0, 1})
+        for (int font : {plain, smooth})
+            for (int mode : {0, 1}) {  // mode 1 sends plain text through the work image too
+                SCOPED_TRACE(testing::Message() << "vertical " << vertical << " font " << font
+                                                << " mode " << mode);
+                ClearScreen();
+                SetBlendMode(mode, 255);
+                ASSERT_EQ(DrawStringWithFont(100, 100, "A", white, font, 0, vertical), 0);
+                SetBlendMode(0, 0);
+                EXPECT_EQ(LitPixels(60, 60, 160, 160), 120);
+            }
+}

@@ -86,6 +86,12 @@ TEST_F(GlDeviceRulesTest, FreeQuadrilateralUnderABlendGraph) {
     EXPECT_EQ(CountWrong(p, 135, 250, 155, 270, [](int, int) { return kSprite; }), 0);
     EXPECT_EQ(At(p, 95, 205), kBack);
     EXPECT_EQ(At(p, 195, 215), kBack);
+    // The tilted one covers the same pixels as without the blend graph.
+    Clear(kBack);
+    ASSERT_EQ(DrawGraphQuad(100, 200, 200, 220, 190, 320, 90, 300, sprite, 0), 0);
+    std::vector<uint32_t> plain = ReadScreen();
+    ASSERT_FALSE(plain.empty());
+    EXPECT_EQ(CountWrong(p, 80, 190, 210, 330, [&](int x, int y) { return At(plain, x, y); }), 0);
 }
 
 // Glyphs are drawn with the blend graph put aside: text looks the same with or without one,

@@ -56,4 +56,49 @@ TEST_F(GlLibraryTest, MaskScreenLimitsDrawsOnBothPaths) {
     ExpectMasked(DrawThroughMask(1), 1);
 }
 
+// A scene of strings (plain and edged), a part draw followed by more draws, and a rotated
+// sprite, drawn with or without an all-zero mask, which lets everything through.
+std::vector<uint32_t> MaskedScene(bool mask, int sprite, int edged) {
+    FillBox(0, 0, 640, 480, GetScreenColor(0, 0, 96));
+    if (mask) {
+        EXPECT_EQ(CreateMaskScreen(1), 0);
+        EXPECT_EQ(SetUseMaskScreen(1), 0);
+    }
+    const uint32_t white = GetScreenColor(255, 255, 255);
+    DrawStringDefault(20, 20, "Velk ABC 0123", white, 0);
+    DrawStringWithFont(20, 60, "Edged WMW", white, edged, GetScreenColor(255, 0, 0), 0);
+    DrawGraphPart(20, 100, 4, 0, 8, 8, sprite, 0, 0);
+    DrawGraphAt(60, 100, sprite, 0);
+    FillBox(100, 100, 120, 120, GetScreenColor(0, 255, 0));
+    DrawGraphRotated(200, 200, 2.0, 0.5, sprite, 0, 0);
+    if (mask) {
+        EXPECT_EQ(SetUseMaskScreen(0), 0);
+    }
+    return ReadScreen();
+}
+
+TEST_F(GlLibraryTest, AllZeroMaskChangesNothingOnBothPaths) {
+    WriteTestBmp("pattern.bmp", 16, 16, [](int x, int y) {
+        return static_cast<uint32_t>((x * 16) << 16 | (y * 16) << 8 | 0x80);
+    });
+    for (bool device : {true, false}) {
+        SCOPED_TRACE(device ? "device" : "software");
+        ASSERT_TRUE(Start(device)) << "path not had";
+        const int sprite = LoadGraphHandle("pattern.bmp", 0);
+        const int edged = CreateFontToHandle(nullptr, 16, -1, 1, -1, -1, 0, -1, -1);
+        ASSERT_GE(sprite, 0);
+        ASSERT_GE(edged, 0);
+        std::vector<uint32_t> plain = MaskedScene(false, sprite, edged);
+        std::vector<uint32_t> masked = MaskedScene(true, sprite, edged);
+        ASSERT_EQ(plain.size(), masked.size());
+        int bad = 0;
+        for (size_t i = 0; i < plain.size(); ++i)
+            if (plain[i] != masked[i] && bad++ < 5)
+                ADD_FAILURE() << "(" << i % 640 << ", " << i / 640 << ") is " << std::hex
+                              << masked[i] << " not " << plain[i];
+        EXPECT_EQ(bad, 0);
+        Stop();
+    }
+}
+
 }  // namespace

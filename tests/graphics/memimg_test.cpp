@@ -6,6 +6,9 @@
 #include "core/core.h"
 #include "graphics/graphics.h"
 
+// The screen-depth image maker; weak, so that the program links (and the test fails) without it.
+int CreateScreenDepthMemImg(MEMIMG* view, int width, int height, int type) __attribute__((weak));
+
 namespace {
 
 TEST(MemImg, PitchBytesAndFlags) {
@@ -194,6 +197,41 @@ TEST(MemImgTransfer, PaletteImagesTakeThePaletteAndTheEntryCount) {
     EXPECT_EQ(image.base->runBuffer[0], 0x00); // index 0 is the transparent colour
     ReleaseMemImg(&image);
     ReleaseImageRecord(&record);
+}
+
+
+TEST(MemImgTransfer, SingleChannelImagesTakeTheSourceRedAndScreenDepthImagesExist) {
+    ImageRecord argb = {}, xrgb = {};
+    ASSERT_EQ(CreateArgbImageRecord(4, 1, &argb), 0);
+    ASSERT_EQ(CreateXrgbImageRecord(4, 1, &xrgb), 0);
+    const uint32_t pixels[] = {0xFF000000, 0x80FF0000, 0x00400000, 0xFFC81020};
+    std::memcpy(argb.pixels, pixels, 16);
+    const uint32_t greys[] = {0x00000000, 0x00808080, 0x00F0F0F0, 0x00FFFFFF};
+    std::memcpy(xrgb.pixels, greys, 16);
+    MEMIMG channel = {};
+    ASSERT_EQ(CreateMemImg(&channel, 4, 2, -1, 0, kMemImgChannel8, 0, 0, 0, nullptr), 0);
+    ASSERT_EQ(TransferImageMemImg(&argb, nullptr, &channel, 0, 0, 4, 1, 0, 0, 0), 0);
+    ASSERT_EQ(TransferImageMemImg(&xrgb, nullptr, &channel, 0, 0, 4, 1, 0, 1, 0), 0);
+    const uint8_t reds[] = {0x00, 0xFF, 0x40, 0xC8};
+    const uint8_t greyReds[] = {0x00, 0x80, 0xF0, 0xFF};
+    EXPECT_EQ(std::memcmp(channel.pixels, reds, 4), 0)
+        << int(channel.pixels[0]) << " " << int(channel.pixels[1]) << " "
+        << int(channel.pixels[2]) << " " << int(channel.pixels[3]);
+    EXPECT_EQ(std::memcmp(channel.pixels + channel.base->pitch, greyReds, 4), 0);
+    ReleaseMemImg(&channel);
+    ReleaseImageRecord(&argb);
+    ReleaseImageRecord(&xrgb);
+
+    // A screen-depth image: the view cleared first, pitch chosen, no palette, alpha or work.
+    ASSERT_NE(&CreateScreenDepthMemImg, nullptr) << "CreateScreenDepthMemImg is missing";
+    MEMIMG screen = {};
+    screen.tag = kMemImgTag;
+    ASSERT_EQ(CreateScreenDepthMemImg(&screen, 5, 3, kMemImgX8R8G8B8), 0);
+    EXPECT_EQ(screen.base->pitch, 32);
+    EXPECT_EQ(screen.base->colorType, kMemImgX8R8G8B8);
+    EXPECT_EQ(screen.base->paletteFlag + screen.base->alphaFlag, 0);
+    EXPECT_EQ(screen.base->runBuffer, nullptr);
+    ReleaseMemImg(&screen);
 }
 
 } // namespace

@@ -536,6 +536,45 @@ TEST(LoadDds, BlockSizesMipChainsAndFormats) {
     EXPECT_EQ(Loaded(LoadDdsImage, MakeDds(70000, 2, 0x40, 0, 24, {0xFF0000, 0xFF00, 0xFF, 0}, 0, 24)).result, -1);
 }
 
+// Eight-bit and luminance surfaces load with their real colours (through the pixel access and
+// through a copy into a 32-bit record), or are refused; never black with success.
+TEST(LoadDds, EightBitAndLuminanceSurfacesKeepTheirColours) {
+    struct Case {
+        const char* name;
+        uint32_t pixelFlags, fourCc, bits;
+        std::array<uint32_t, 4> masks;
+        std::vector<uint32_t> data;   // one value per pixel, bits / 8 bytes each
+        std::vector<uint32_t> argb;   // what each pixel must be
+    };
+    const Case cases[] = {
+        {"R3G3B2", 4, 27, 0, {}, {0xE0, 0x1C, 0x03, 0xFF}, {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF}},
+        {"L8", 0x20000, 0, 8, {0xFF, 0, 0, 0}, {0x00, 0x80, 0xFF, 0x40},
+         {0xFF000000, 0xFF808080, 0xFFFFFFFF, 0xFF404040}},
+        {"A8L8", 0x20001, 0, 16, {0xFF, 0, 0, 0xFF00}, {0xFF80, 0x80FF, 0xFF00, 0xFF40},
+         {0xFF808080, 0x80FFFFFF, 0xFF000000, 0xFF404040}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        int bytes = c.fourCc == 27 ? 1 : static_cast<int>(c.bits / 8);
+        Bytes file = MakeDds(2, 2, c.pixelFlags, c.fourCc, c.bits, c.masks, 0, 0);
+        for (uint32_t v : c.data)
+            for (int i = 0; i < bytes; ++i) Put8(file, v >> (8 * i));
+        Loaded loaded(LoadDdsImage, file);
+        if (loaded.result != 0) continue;  // refused: allowed
+        ImageRecord copy = {};
+        ASSERT_EQ(CreateArgbImageRecord(2, 2, &copy), 0);
+        CopyImageRect(0, 0, 2, 2, 0, 0, &loaded.r, &copy);
+        const uint32_t keep = c.masks[3] != 0 ? 0xFFFFFFFF : 0xFFFFFF;  // alpha when it has one
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_EQ(Argb(&loaded.r, i % 2, i / 2) & keep, c.argb[i] & keep)
+                << std::hex << "pixel " << i;
+            EXPECT_EQ(Argb(&copy, i % 2, i / 2) & keep, c.argb[i] & keep)
+                << std::hex << "copied pixel " << i;
+        }
+        ReleaseImageRecord(&copy);
+    }
+}
+
 TEST(LoadBgra, EightAndSixteenBitChannels) {
     Bytes b;
     PutText(b, "BGRA");
