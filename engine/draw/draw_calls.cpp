@@ -166,9 +166,10 @@ int DrawGraphRotatedF(float x, float y, double scale, double angle, int graph, i
         minX = std::min(minX, px), maxX = std::max(maxX, px);
         minY = std::min(minY, py), maxY = std::max(maxY, py);
     }
-    double cx = std::trunc(x), cy = std::trunc(y);
-    V_RECT rect{TruncateCoord(cx + std::trunc(minX)), TruncateCoord(cy + std::trunc(minY)),
-                TruncateCoord(cx + std::trunc(maxX)), TruncateCoord(cy + std::trunc(maxY))};
+    // The box holds every pixel the device or the kernel may write, with a pixel to spare on
+    // each side for their different rounding of the corners.
+    V_RECT rect{TruncateCoord(std::floor(x + minX) - 1.0), TruncateCoord(std::floor(y + minY) - 1.0),
+                TruncateCoord(std::ceil(x + maxX) + 1.0), TruncateCoord(std::ceil(y + maxY) + 1.0)};
     return RunDraw(
         g, rect, [&] { return PutGraphRotatedQuads(g, x, y, scale, angle, trans, turn); },
         [&] { return DrawGraphRotatedSoft(x, y, scale, angle, g, trans, turn); });

@@ -61,10 +61,12 @@ int PutFreeQuadInt(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y
     PrepareDrawState(&graph->image->desc, first,
                      static_cast<uint32_t>(trans) | kDrawIntegerPlacement);
     float w = f(graph->width), h = f(graph->height);
-    AffineMap topLeft{{f(x1) - 0.5f, f(y1) - 0.5f},
+    // The corners stay where they are given, as in the float builder without a blend graph, so
+    // that a quadrilateral covers the same pixels with and without one.
+    AffineMap topLeft{{f(x1), f(y1)},
                       {f(x2 - x1) / w, f(y2 - y1) / w},
                       {f(x3 - x1) / h, f(y3 - y1) / h}};
-    AffineMap bottomRight{{f(x4) - 0.5f, f(y4) - 0.5f},
+    AffineMap bottomRight{{f(x4), f(y4)},
                           {f(x4 - x3) / w, f(y4 - y3) / w},
                           {f(x4 - x2) / h, f(y4 - y2) / h}};
     const DrawSettings& s = g_DrawSettings;
@@ -97,7 +99,9 @@ int PutFreeQuadInt(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y
             FillCommon(out, placed);
             for (int c = 0; c < 4; ++c) out[c].u = u[order[c]], out[c].v = v[order[c]];
             SendFvf(device, kVertexTypeTable[1].fvf);
-            device->DrawPrimitiveUP(V_D3DPT_TRIANGLESTRIP, 2, out, kVertexTypeTable[1].stride);
+            device->DrawPrimitiveUP(V_D3DPT_TRIANGLESTRIP, 2,
+                                    PlaceAtTargetOrigin(out, 4, kVertexTypeTable[1].stride),
+                                    kVertexTypeTable[1].stride);
         } else if (type == 2) {
             Vertex2DBlend out[4];
             FillCommon(out, placed);
@@ -110,7 +114,9 @@ int PutFreeQuadInt(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y
                 out[c].v1 = (static_cast<float>(s.texelOffsetV) + k.y) * g_BlendScaleY;
             }
             SendFvf(device, kVertexTypeTable[2].fvf);
-            device->DrawPrimitiveUP(V_D3DPT_TRIANGLESTRIP, 2, out, kVertexTypeTable[2].stride);
+            device->DrawPrimitiveUP(V_D3DPT_TRIANGLESTRIP, 2,
+                                    PlaceAtTargetOrigin(out, 4, kVertexTypeTable[2].stride),
+                                    kVertexTypeTable[2].stride);
         }
     }
     return 0;

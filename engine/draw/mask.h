@@ -46,6 +46,7 @@ struct MaskScreen {
     int32_t textureHeight;
     V_IDirect3DSurface9* savedMaskSurface;    // remembered by BeginMaskedDraw
     V_IDirect3DSurface9* savedTargetSurface;
+    int32_t savedOriginX, savedOriginY;       // the draw target's place in its surface
 };
 extern MaskScreen g_MaskScreen;
 

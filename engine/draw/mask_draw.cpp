@@ -35,9 +35,10 @@ MEMIMG* TargetImage() {
     return &g_ScreenImages.primary;
 }
 
-V_IDirect3DSurface9* TargetSurface() {
-    const GraphRecord* graph = TargetGraph();
-    if (graph != nullptr && graph->pieceCount > 0) return graph->pieces[0].piece->surface;
+V_IDirect3DSurface9* TargetSurface(int* originX, int* originY) {
+    V_IDirect3DSurface9* surface = GetTargetSurface(TargetGraph(), originX, originY);
+    if (surface != nullptr) return surface;
+    *originX = *originY = 0;
     return GetScreenTargetSurface();
 }
 
@@ -125,6 +126,10 @@ StageSetup ComposeSetup(intptr_t screen, intptr_t image) {
 void EndMaskedDrawDevice(const V_RECT& rect) {
     MaskScreen& m = g_MaskScreen;
     V_IDirect3DDevice9* device = GetDevice();
+    // The mask surface's viewport and scissor of the draw, which may be narrower than the draw
+    // area (a part draw narrows the area for itself), come back after the compose.
+    const V_D3DVIEWPORT9 viewport = g_RenderStates.viewport;
+    const V_RECT scissor = g_RenderStates.scissor;
     SetRenderTargetSurface(m.savedTargetSurface);
     // Installed with no textures (its texture fields are graph handles), then the two textures
     // are bound directly.
@@ -137,11 +142,15 @@ void EndMaskedDrawDevice(const V_RECT& rect) {
     float l = static_cast<float>(rect.left), t = static_cast<float>(rect.top);
     float r = static_cast<float>(rect.right), b = static_cast<float>(rect.bottom);
     float tw = static_cast<float>(m.textureWidth), th = static_cast<float>(m.textureHeight);
+    // The mask screen holds the rectangle at target coordinates; the target's surface at its
+    // origin.
+    float ox = static_cast<float>(m.savedOriginX) - 0.5f;
+    float oy = static_cast<float>(m.savedOriginY) - 0.5f;
     const Vertex2DTex quad[4] = {
-        {l - 0.5f, t - 0.5f, 0.0f, 1.0f, 0xFFFFFFFF, l / tw, t / th},
-        {r - 0.5f, t - 0.5f, 0.0f, 1.0f, 0xFFFFFFFF, r / tw, t / th},
-        {l - 0.5f, b - 0.5f, 0.0f, 1.0f, 0xFFFFFFFF, l / tw, b / th},
-        {r - 0.5f, b - 0.5f, 0.0f, 1.0f, 0xFFFFFFFF, r / tw, b / th},
+        {l + ox, t + oy, 0.0f, 1.0f, 0xFFFFFFFF, l / tw, t / th},
+        {r + ox, t + oy, 0.0f, 1.0f, 0xFFFFFFFF, r / tw, t / th},
+        {l + ox, b + oy, 0.0f, 1.0f, 0xFFFFFFFF, l / tw, b / th},
+        {r + ox, b + oy, 0.0f, 1.0f, 0xFFFFFFFF, r / tw, b / th},
     };
     BeginDeviceScene();
     if (g_RenderStates.fvf != kVertexTypeTable[1].fvf) {
@@ -153,8 +162,8 @@ void EndMaskedDrawDevice(const V_RECT& rect) {
     SetUserTextureStageState(nullptr, 0);
     g_RenderStates.stageDirty = 1;
     SetRenderTargetSurface(m.savedMaskSurface);
-    const V_RECT& area = g_DrawSettings.drawArea;
-    SetViewportRect(area.left, area.top, area.right, area.bottom);
+    SetDeviceViewport(&viewport);
+    SetDeviceScissorRect(&scissor);
 }
 
 }  // namespace
@@ -175,8 +184,12 @@ int BeginMaskedDraw(int left, int top, int right, int bottom) {
     FlushVertexBatch();
     EndDeviceScene();
     m.savedMaskSurface = m.screenSurface;
-    m.savedTargetSurface = TargetSurface();
-    device->StretchRect(m.savedTargetSurface, &rect, m.savedMaskSurface, &rect, V_D3DTEXF_NONE);
+    int originX = 0, originY = 0;
+    m.savedTargetSurface = TargetSurface(&originX, &originY);
+    m.savedOriginX = originX;
+    m.savedOriginY = originY;
+    V_RECT from{rect.left + originX, rect.top + originY, rect.right + originX, rect.bottom + originY};
+    device->StretchRect(m.savedTargetSurface, &from, m.savedMaskSurface, &rect, V_D3DTEXF_NONE);
     return 0;
 }
 

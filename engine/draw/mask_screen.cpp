@@ -113,16 +113,18 @@ void PointDrawingAtTarget() {
     if (g_ScreenSettings.useDirect3D) {
         if (GetDevice() == nullptr) return;
         FlushVertexBatch();
-        V_IDirect3DSurface9* surface;
-        if (m.active && m.screenSurface != nullptr)
+        int originX = 0, originY = 0;
+        V_IDirect3DSurface9* surface = GetTargetSurface(target, &originX, &originY);
+        if (surface == nullptr) surface = GetScreenTargetSurface();
+        // The mask screen takes the draws at the target's own coordinates.
+        if (m.active && m.screenSurface != nullptr) {
             surface = m.screenSurface;
-        else if (target != nullptr && target->pieceCount > 0)
-            surface = target->pieces[0].piece->surface;
-        else
-            surface = GetScreenTargetSurface();
+            originX = originY = 0;
+        }
         SetRenderTargetSurface(surface);
-        const V_RECT& area = g_DrawSettings.drawArea;
-        SetViewportRect(area.left, area.top, area.right, area.bottom);
+        g_RenderStates.originX = originX;
+        g_RenderStates.originY = originY;
+        SetDeviceDrawArea(g_DrawSettings.drawArea);
     } else {
         if (m.active && IsMemImgValid(&m.image))
             g_ScreenImages.drawSurface = &m.image;

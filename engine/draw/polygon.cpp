@@ -55,7 +55,7 @@ int PutPolygonTriangles(Vertex2DTex* vertices, int count, int primitive, int tra
         device->SetFVF(0x144);
     }
     device->DrawPrimitiveUP(static_cast<uint32_t>(primitive), static_cast<V_UINT>(primitives),
-                            vertices, 28);
+                            PlaceAtTargetOrigin(vertices, count, 28), 28);
     return 0;
 }
 

@@ -3,6 +3,7 @@
 #include "draw/vertex_batch.h"
 
 #include <cstring>
+#include <vector>
 
 #include "draw/draw_settings.h"
 #include "draw/font.h"
@@ -51,7 +52,8 @@ void DrawPending() {
     SendFvf(row.fvf);
     GetDevice()->DrawPrimitiveUP(static_cast<uint32_t>(b.primitive),
                                  static_cast<V_UINT>(PrimitiveCount(b.primitive, b.count)),
-                                 b.arrays[b.type], row.stride);
+                                 PlaceAtTargetOrigin(b.arrays[b.type], b.count, row.stride),
+                                 row.stride);
 }
 
 void ResetBatch() {
@@ -72,10 +74,29 @@ void DrawIndexList(const uint16_t* indices, int count, int vertexCount,
     GetDevice()->DrawIndexedPrimitiveUP(V_D3DPT_TRIANGLESTRIP, 0,
                                         static_cast<V_UINT>(vertexCount),
                                         static_cast<V_UINT>(count - 2), indices,
-                                        V_D3DFMT_INDEX16, vertices, 28);
+                                        V_D3DFMT_INDEX16,
+                                        PlaceAtTargetOrigin(vertices, vertexCount, 28), 28);
 }
 
 }  // namespace
+
+const void* PlaceAtTargetOrigin(const void* vertices, int count, int stride) {
+    const int x = g_RenderStates.originX, y = g_RenderStates.originY;
+    if ((x == 0 && y == 0) || count <= 0) return vertices;
+    static std::vector<uint8_t> moved;
+    const size_t bytes = static_cast<size_t>(count) * static_cast<size_t>(stride);
+    if (moved.size() < bytes) moved.resize(bytes);
+    std::memcpy(moved.data(), vertices, bytes);
+    for (int i = 0; i < count; ++i) {
+        float position[2];
+        uint8_t* at = moved.data() + static_cast<size_t>(i) * static_cast<size_t>(stride);
+        std::memcpy(position, at, sizeof position);
+        position[0] += static_cast<float>(x);
+        position[1] += static_cast<float>(y);
+        std::memcpy(at, position, sizeof position);
+    }
+    return moved.data();
+}
 
 int PrimitiveCount(int primitive, int n) {
     switch (primitive) {

@@ -55,6 +55,10 @@ int FlushVertexBatch();
 int DrawVertexGridStrip(int columns, const Vertex2DTex* vertices, int rows);
 // Primitive count of n vertices of the given primitive type.
 int PrimitiveCount(int primitive, int vertices);
+// Pre-transformed vertices (position first) at the draw target's place in the render target:
+// the vertices themselves while the target starts at the surface's corner, else a moved copy
+// that stays valid until the next call.
+const void* PlaceAtTargetOrigin(const void* vertices, int count, int stride);
 // Makes room for k vertices of primitive p in the current type's array and returns where they
 // go; the caller writes them. Flushes first on a change of primitive or when they would not fit.
 uint8_t* AppendVertices(int primitive, int count);

@@ -8,29 +8,34 @@
 
 namespace {
 
-// The draw target's level-0 surface on the device path.
-V_IDirect3DSurface9* TargetSurface() {
-    GraphRecord* record = GetGraphRecord(g_DrawSettings.drawTarget);
-    if (record != nullptr && record->pieceCount > 0) return record->pieces[0].piece->surface;
-    return GetScreenTargetSurface();
-}
-
 int ClearDeviceTarget(uint32_t rgb) {
     V_IDirect3DDevice9* device = GetDevice();
     if (device == nullptr) return 0;
     FlushPendingVertices();
     EndDeviceScene();
-    V_IDirect3DSurface9* surface = TargetSurface();
+    const GraphRecord* record = GetGraphRecord(g_DrawSettings.drawTarget);
+    int originX = 0, originY = 0;
+    V_IDirect3DSurface9* surface = GetTargetSurface(record, &originX, &originY);
+    if (surface == nullptr) {
+        surface = GetScreenTargetSurface();
+        record = nullptr;
+    }
     if (surface == nullptr) return 0;
-    device->ColorFill(surface, nullptr, rgb);
+    if (record != nullptr) {
+        // A graph target is cleared over its own rectangle, which for a sub-graph is a part of
+        // its sheet's surface.
+        V_RECT own{originX, originY, originX + record->width, originY + record->height};
+        device->ColorFill(surface, &own, rgb);
+    } else {
+        device->ColorFill(surface, nullptr, rgb);
+    }
     if (g_GraphicsDevice.depthSurface == nullptr) return 0;
     // The depth buffer is cleared whole, then the viewport goes back to the draw area.
     V_D3DSURFACE_DESC desc{};
     surface->GetDesc(&desc);
     SetViewportRect(0, 0, static_cast<int>(desc.Width), static_cast<int>(desc.Height));
     device->Clear(0, nullptr, V_D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
-    const V_RECT& area = g_DrawSettings.drawArea;
-    SetViewportRect(area.left, area.top, area.right, area.bottom);
+    SetDeviceDrawArea(g_DrawSettings.drawArea);
     return 0;
 }
 

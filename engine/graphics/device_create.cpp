@@ -6,6 +6,7 @@
 #include "draw/model.h"
 #include "graphics/device.h"
 #include "graphics/render_state.h"
+#include "graphics/screen.h"
 #include "graphics/shader.h"
 #include "platform/ddraw.h"
 #include "platform/kernel.h"
@@ -245,6 +246,15 @@ int CreateDevice9() {
     if (IsWindowedMode()) {
         V_D3DDISPLAYMODE mode{};
         direct3D->GetAdapterDisplayMode(0, &mode);
+        // A 32-bit screen asked for by a mode change on a desktop of fewer bits keeps its depth
+        // where the device can render to a 32-bit back buffer, rather than silently losing
+        // colour; otherwise the window takes the desktop's format.
+        if (g_ScreenState.depthAsked == 32 && g_ScreenSettings.colorDepth == 32 &&
+            mode.Format != V_D3DFMT_X8R8G8B8 &&
+            V_SUCCEEDED(direct3D->CheckDeviceFormat(0, V_D3DDEVTYPE_HAL, mode.Format,
+                                                    V_D3DUSAGE_RENDERTARGET, V_D3DRTYPE_SURFACE,
+                                                    V_D3DFMT_X8R8G8B8)))
+            mode.Format = V_D3DFMT_X8R8G8B8;
         parameters.BackBufferFormat = mode.Format;
         if (mode.Format == V_D3DFMT_X8R8G8B8) g_ScreenSettings.colorDepth = 32;
         else if (mode.Format == V_D3DFMT_R5G6B5 || mode.Format == V_D3DFMT_X1R5G5B5 ||

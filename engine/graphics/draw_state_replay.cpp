@@ -93,13 +93,7 @@ int RestoreDrawStates() {
         EnableDeviceLight(index, enabled);
     }
 
-    const V_RECT& area = s.drawArea;
-    V_D3DVIEWPORT9 viewport{static_cast<V_DWORD>(area.left), static_cast<V_DWORD>(area.top),
-                            static_cast<V_DWORD>(area.right - area.left),
-                            static_cast<V_DWORD>(area.bottom - area.top), 0.0f, 1.0f};
-    SetDeviceViewport(&viewport);
-    V_RECT scissor = area;
-    SetDeviceScissorRect(&scissor);
+    SetDeviceDrawArea(s.drawArea);
     ResetTexCoordIndices();
     ApplyTextureBlendState(1, nullptr, 0);
     g_FlushVertexBatch = flush;

@@ -49,6 +49,16 @@ int Finish() {
     return 0;
 }
 
+// Ends the graphics system and starts it again in the stored mode, as a mode change does; the
+// draw target stays when it is a screen.
+void RestartGraphics() {
+    int target = g_DrawSettings.drawTarget;
+    if (target != -4 && target != -2) target = -4;
+    EndGraphics();
+    if (InitGraphics() != 0) GraphicsFatalExit("予期せぬ画面モード変更不能現象が起きました2\n");
+    SetDrawTarget(target);
+}
+
 }  // namespace
 
 int StartGraphicsWithFallbacks(int oldWidth, int oldHeight, int oldBits, int oldRate,
@@ -107,7 +117,10 @@ int ChangeScreenMode(int width, int height, int bits, int switched, int refreshR
     int fontSize = -1, fontThickness = -1;
     bool keepFont = g_ScreenSettings.initialised &&
                     GetFontParams(nullptr, &fontSize, &fontThickness, GetDefaultFontHandle()) == 0;
+    // An asked depth outlives the restart (and later mode changes that leave the depth alone).
+    const int depthAsked = bits != -1 ? want.bits : g_ScreenState.depthAsked;
     if (g_ScreenSettings.initialised) EndGraphics();
+    g_ScreenState.depthAsked = depthAsked;
     StoreMode(want);
     if (StartGraphicsWithFallbacks(old.width, old.height, old.bits, old.rate, InitGraphics) != 0)
         GraphicsFatalExit("予期せぬ画面モード変更不能現象が起きました2\n");
@@ -117,7 +130,9 @@ int ChangeScreenMode(int width, int height, int bits, int switched, int refreshR
 
 int RecreateDevice(int width, int height, int bits, int refreshRate, int newMode) {
     if (g_ScreenState.noGraphics) return 0;
-    if (g_ScreenSettings.useDirect3D) {
+    const int deviceBefore = g_ScreenSettings.useDirect3D;
+    const Mode before = CurrentMode();
+    if (deviceBefore) {
         ReleaseMaskScreen();
         ReleaseAllTextures();
     }
@@ -127,15 +142,24 @@ int RecreateDevice(int width, int height, int bits, int refreshRate, int newMode
     } else {
         EndInput();  // input starts again at its next use
     }
-    if (SetupGraphicsDevice() != 0 || !g_ScreenSettings.useDirect3D) {
+    // A software-path re-creation stays on that path: its graphs are software images.
+    const int32_t forced = g_ScreenSettings.softwareForced;
+    if (!deviceBefore) g_ScreenSettings.softwareForced = 1;
+    const int setup = SetupGraphicsDevice();
+    g_ScreenSettings.softwareForced = forced;
+    if (setup == 0 && !deviceBefore && !g_ScreenSettings.useDirect3D) {
+        // The software path ran all along: its screen images, graphs, fonts, lights, masks and
+        // the draw target live in memory and stay. A new size or depth needs new screen images.
+        const Mode now = CurrentMode();
+        if (now.width != before.width || now.height != before.height || now.bits != before.bits)
+            RestartGraphics();
+        return 0;
+    }
+    if (setup != 0 || !g_ScreenSettings.useDirect3D) {
         // Without a device the software screen must exist: start the graphics system again, as a
         // mode change does.
         WriteLog("デバイスの再作成でソフトウエアレンダリングに切り替わったためグラフィックシステムを再起動します\n");
-        int target = g_DrawSettings.drawTarget;
-        if (target != -4 && target != -2) target = -4;
-        EndGraphics();
-        if (InitGraphics() != 0) GraphicsFatalExit("予期せぬ画面モード変更不能現象が起きました2\n");
-        SetDrawTarget(target);
+        RestartGraphics();
         return 0;
     }
     RecreateAllTextures();

@@ -340,6 +340,9 @@ int SetRenderTargetSurface(V_IDirect3DSurface9* surface) {
     if (surface != nullptr) surface->GetDesc(&desc);
     V_D3DVIEWPORT9 whole = {0, 0, desc.Width, desc.Height, 0.0f, 1.0f};
     SetDeviceViewport(&whole);
+    // A new render target resets the device's scissor rectangle to the whole surface too.
+    g_RenderStates.scissor = {0, 0, static_cast<V_LONG>(desc.Width),
+                              static_cast<V_LONG>(desc.Height)};
     return result;
 }
 
@@ -359,6 +362,17 @@ int SetViewportRect(int x1, int y1, int x2, int y2) {
                                static_cast<V_DWORD>(x2 - x1), static_cast<V_DWORD>(y2 - y1), 0.0f,
                                1.0f};
     return SetDeviceViewport(&viewport);
+}
+
+int SetDeviceDrawArea(const V_RECT& area) {
+    const int x = g_RenderStates.originX, y = g_RenderStates.originY;
+    V_D3DVIEWPORT9 viewport{static_cast<V_DWORD>(area.left + x), static_cast<V_DWORD>(area.top + y),
+                            static_cast<V_DWORD>(area.right - area.left),
+                            static_cast<V_DWORD>(area.bottom - area.top), 0.0f, 1.0f};
+    int result = SetDeviceViewport(&viewport);
+    V_RECT scissor{area.left + x, area.top + y, area.right + x, area.bottom + y};
+    if (SetDeviceScissorRect(&scissor) != 0) result = -1;
+    return result;
 }
 
 int BeginDeviceScene() {

@@ -105,6 +105,9 @@ struct RenderStateCache {
     V_D3DVIEWPORT9 viewport;
     V_RECT scissor;
     V_IDirect3DSurface9* renderTarget;
+    // Where the draw target's (0, 0) lies in the render target: a sub-graph of a drawable sheet
+    // draws into the sheet's surface at its own place.
+    int32_t originX, originY;
 
     V_IDirect3DVertexShader9* vertexShader;
     void* vertexShaderRecord;
@@ -146,6 +149,8 @@ int SetDeviceScissorRect(const V_RECT* rect);
 int SetRenderTargetSurface(V_IDirect3DSurface9* surface);
 int ResetTexCoordIndices();
 int SetViewportRect(int x1, int y1, int x2, int y2);
+// Viewport and scissor rectangle on a rectangle of the draw target (moved by the origin).
+int SetDeviceDrawArea(const V_RECT& area);
 int BeginDeviceScene();
 int EndDeviceScene();
 int SetDeviceWorldTransform(const V_D3DMATRIX* matrix);

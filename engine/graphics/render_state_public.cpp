@@ -87,12 +87,7 @@ int SetDrawArea(int x1, int y1, int x2, int y2) {
     g_DrawSettings.drawAreaEmpty = 0;
     if (!OnDevice()) return 0;
     if (GetDevice() == nullptr) return -1;
-    V_D3DVIEWPORT9 viewport = {static_cast<V_DWORD>(x1), static_cast<V_DWORD>(y1),
-                               static_cast<V_DWORD>(x2 - x1), static_cast<V_DWORD>(y2 - y1), 0.0f,
-                               1.0f};
-    SetDeviceViewport(&viewport);
-    V_RECT scissor = {x1, y1, x2, y2};
-    SetDeviceScissorRect(&scissor);
+    SetDeviceDrawArea(g_DrawSettings.drawArea);
     // The projection maps into the draw area: undo the area's own screen-space mapping.
     const float areaWidth = static_cast<float>(x2 - x1);
     const float areaHeight = static_cast<float>(y2 - y1);

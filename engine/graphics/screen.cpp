@@ -44,6 +44,17 @@ V_IDirect3DSurface9* GetScreenTargetSurface() {
     return g_GraphicsDevice.backBuffer;
 }
 
+V_IDirect3DSurface9* GetTargetSurface(const GraphRecord* record, int* originX, int* originY) {
+    *originX = 0;
+    *originY = 0;
+    if (record == nullptr) return GetScreenTargetSurface();
+    if (record->pieceCount <= 0 || record->pieces == nullptr) return nullptr;
+    const PieceDrawRecord& first = record->pieces[0];
+    *originX = first.textureX - first.x;
+    *originY = first.textureY - first.y;
+    return first.piece->surface;
+}
+
 int InitGraphics() {
     ScreenSettings& screen = g_ScreenSettings;
     if (screen.initialised) return 0;
@@ -93,6 +104,7 @@ int EndGraphics() {
     for (MEMIMG& companion : g_ScreenImages.companions) ReleaseMemImg(&companion);
     g_ScreenImages.drawSurface = nullptr;
     FreeShaderPack();
+    g_ScreenState.depthAsked = 0;
     screen.initialised = 0;
     return 0;
 }
@@ -131,12 +143,17 @@ int SwitchDrawTarget(int target, GraphRecord* record) {
             if (g_RenderStates.texture != nullptr) g_RenderStates.blendDirty = 1;
             g_RenderStates.texture = nullptr;
         }
-        V_IDirect3DSurface9* surface = mask.active && mask.screenSurface != nullptr
-                                           ? mask.screenSurface
-                                       : record != nullptr && record->pieceCount > 0
-                                           ? record->pieces[0].piece->surface
-                                           : GetScreenTargetSurface();
+        int originX = 0, originY = 0;
+        V_IDirect3DSurface9* surface = GetTargetSurface(record, &originX, &originY);
+        if (surface == nullptr) surface = GetScreenTargetSurface();
+        // The mask screen takes the draws at the target's own coordinates.
+        if (mask.active && mask.screenSurface != nullptr) {
+            surface = mask.screenSurface;
+            originX = originY = 0;
+        }
         SetRenderTargetSurface(surface);
+        g_RenderStates.originX = originX;
+        g_RenderStates.originY = originY;
     }
     int oldWidth = s.targetWidth;
     int oldHeight = s.targetHeight;

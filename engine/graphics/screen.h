@@ -21,6 +21,7 @@ struct ScreenState {
     int32_t inPlaceChange;     // re-create the device instead of re-initialising (never set)
     int32_t presentTimerArmed;
     int32_t noGraphics;        // the library runs without graphics (never set)
+    int32_t depthAsked;        // the depth a mode change asked for (0: none since the start)
     V_IDirect3DSurface9* extraTarget;  // extra render target of the screen (none here)
 };
 extern ScreenState g_ScreenState;
@@ -42,6 +43,9 @@ int SetGraphRestoreCallback(void (*callback)());
 int RestoreGraphsAfterLoss();
 // The surface that screen draws go to on the device path.
 V_IDirect3DSurface9* GetScreenTargetSurface();
+// Device path: the surface a draw target (a drawable graph's record, or null for the screen)
+// lives in, and where the target's (0, 0) lies in it (a sub-graph's place in its sheet).
+V_IDirect3DSurface9* GetTargetSurface(const GraphRecord* record, int* originX, int* originY);
 
 // Presenting.
 struct PresentRects {

@@ -28,13 +28,15 @@ bool RectInsideTarget(const V_RECT* rect) {
            rect->top >= 0 && rect->top < rect->bottom && rect->bottom <= s.targetHeight;
 }
 
-V_IDirect3DSurface9* TargetSurface(GraphRecord* graph, V_D3DFORMAT* format) {
-    if (graph != nullptr) {
-        *format = g_GraphicsDevice.textureFormats.formats[graph->image->formatIndex];
-        return graph->pieceCount > 0 ? graph->pieces[0].piece->surface : nullptr;
-    }
-    *format = g_GraphicsDevice.backBufferFormat;
-    return GetScreenTargetSurface();
+// The draw target's surface and the rectangle moved to the target's place in it.
+V_IDirect3DSurface9* TargetSurface(GraphRecord* graph, V_D3DFORMAT* format, V_RECT* rect) {
+    int originX = 0, originY = 0;
+    V_IDirect3DSurface9* surface = GetTargetSurface(graph, &originX, &originY);
+    *format = graph != nullptr ? g_GraphicsDevice.textureFormats.formats[graph->image->formatIndex]
+                               : g_GraphicsDevice.backBufferFormat;
+    *rect = {rect->left + originX, rect->top + originY, rect->right + originX,
+             rect->bottom + originY};
+    return surface;
 }
 
 const MEMIMG* TargetImage(GraphRecord* graph) {
@@ -60,7 +62,8 @@ int LockScreenPixels(const V_RECT* rect, ImageRecord* record) {
     if (g_ScreenSettings.useDirect3D) {
         V_IDirect3DDevice9* device = g_GraphicsDevice.device;
         V_D3DFORMAT format = V_D3DFMT_UNKNOWN;
-        V_IDirect3DSurface9* surface = TargetSurface(graph, &format);
+        V_RECT area = *rect;
+        V_IDirect3DSurface9* surface = TargetSurface(graph, &format, &area);
         const ColorFormat* colorFormat = GetD3DFormatColorFormat(format);
         if (device == nullptr || surface == nullptr || colorFormat == nullptr) return -1;
         V_D3DLOCKED_RECT locked{};
@@ -68,8 +71,8 @@ int LockScreenPixels(const V_RECT* rect, ImageRecord* record) {
             g_ScreenLock.direct = surface;
             // The whole surface is locked; step to the rectangle.
             locked.pBits = static_cast<uint8_t*>(locked.pBits) +
-                           static_cast<size_t>(locked.Pitch) * rect->top +
-                           static_cast<size_t>(colorFormat->bytesPerPixel) * rect->left;
+                           static_cast<size_t>(locked.Pitch) * area.top +
+                           static_cast<size_t>(colorFormat->bytesPerPixel) * area.left;
         } else {
             V_IDirect3DSurface9* target = nullptr;
             if (V_FAILED(device->CreateRenderTarget(static_cast<V_UINT>(width),
@@ -88,7 +91,7 @@ int LockScreenPixels(const V_RECT* rect, ImageRecord* record) {
                 return -1;
             }
             V_RECT whole{0, 0, width, height};
-            device->StretchRect(surface, rect, target, &whole, V_D3DTEXF_NONE);
+            device->StretchRect(surface, &area, target, &whole, V_D3DTEXF_NONE);
             device->GetRenderTargetData(target, copy);
             target->Release();
             if (V_FAILED(copy->LockRect(&locked, nullptr, V_D3DLOCK_READONLY))) {
@@ -168,11 +171,13 @@ int CopyScreenRectToGraph(int x1, int y1, int x2, int y2, int graph) {
         return 0;
     }
     V_D3DFORMAT sourceFormat = V_D3DFMT_UNKNOWN;
-    V_IDirect3DSurface9* source = TargetSurface(target, &sourceFormat);
-    if (g_GraphicsDevice.device == nullptr || source == nullptr || record->pieceCount == 0)
+    V_IDirect3DSurface9* source = TargetSurface(target, &sourceFormat, &rect);
+    int toX = 0, toY = 0;
+    V_IDirect3DSurface9* destination = GetTargetSurface(record, &toX, &toY);
+    if (g_GraphicsDevice.device == nullptr || source == nullptr || destination == nullptr)
         return -1;
-    V_RECT whole{0, 0, record->width, record->height};
-    g_GraphicsDevice.device->StretchRect(source, &rect, record->pieces[0].piece->surface, &whole,
-                                         V_D3DTEXF_NONE);
+    // A drawable sub-graph takes the copy at its own place in its sheet.
+    V_RECT whole{toX, toY, toX + record->width, toY + record->height};
+    g_GraphicsDevice.device->StretchRect(source, &rect, destination, &whole, V_D3DTEXF_NONE);
     return 0;
 }

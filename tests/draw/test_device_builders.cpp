@@ -28,8 +28,9 @@ TEST_F(DrawTest, FreeQuadUnderABlendGraphIsOneStripThroughTwoCornerMaps) {
     EXPECT_EQ(Draws(), std::vector<std::string>{"DrawPrimitiveUP(5,2,40)"});
     auto v = LastVertices<Vertex2DBlend>();
     ASSERT_EQ(v.size(), 4u);
-    // Three corners from the top-left corner's map, the bottom-right one from its own.
-    const float xs[4] = {9.5f, 41.5f, 7.5f, 43.5f}, ys[4] = {9.5f, 11.5f, 43.5f, 39.5f};
+    // Three corners from the top-left corner's map, the bottom-right one from its own; the
+    // corners stay where they are given, as without a blend graph.
+    const float xs[4] = {10.0f, 42.0f, 8.0f, 44.0f}, ys[4] = {10.0f, 12.0f, 44.0f, 40.0f};
     const float us[4] = {0.0f, 0.5f, 0.0f, 0.5f}, vs[4] = {0.0f, 0.0f, 0.5f, 0.5f};
     for (int i = 0; i < 4; ++i) {
         EXPECT_FLOAT_EQ(v[i].x, xs[i]) << i;

@@ -71,7 +71,9 @@ std::vector<uint32_t> MaskedScene(bool mask, int sprite, int edged) {
     DrawGraphAt(60, 100, sprite, 0);
     FillBox(100, 100, 120, 120, GetScreenColor(0, 255, 0));
     DrawGraphRotated(200, 200, 2.0, 0.5, sprite, 0, 0);
-    if (mask) EXPECT_EQ(SetUseMaskScreen(0), 0);
+    if (mask) {
+        EXPECT_EQ(SetUseMaskScreen(0), 0);
+    }
     return ReadScreen();
 }
 
