@@ -196,6 +196,10 @@ void V_OutputDebugStringA(const char* text);
 // input is not valid in its encoding; the output is always NUL-terminated when size > 0.
 bool V_Cp932ToUtf8(const char* in, char* out, size_t outSize);
 bool V_Utf8ToCp932(const char* in, char* out, size_t outSize);
+// UTF-8 text from the system (device names) in code page 932, never refused: a character the
+// code page cannot write becomes its plain letter (accented Latin letters) or '?', as does a
+// byte that is not UTF-8; the text is cut after the last whole character that fits.
+void V_Utf8ToCp932Replacing(const char* in, char* out, size_t outSize);
 // Code page 932 (the system's code page) to UTF-16 and back. A length of -1 takes the text up
 // to and with its NUL; an output size of 0 asks for the size needed. Both give the number of
 // units written (with the NUL when it was taken), 0 on failure or when the output is short.
