@@ -189,6 +189,23 @@ TEST_F(ArchiveAwareFiles, SearchesInsideAndOutsideArchives) {
     EXPECT_STREQ(record.name, "DATA.VKA");
     EXPECT_EQ(set->findNext(find, &record), -1);
     EXPECT_EQ(set->findClose(find), 0);
+
+    // Searches have no limit of their own: 300 at once, in the archive and beside it.
+    std::vector<intptr_t> finds;
+    int refused = 0;
+    for (int i = 0; i < 300; ++i) {
+        finds.push_back(set->findFirst(Path(i % 2 == 0 ? "data\\*" : "*.VKA").c_str(), &record));
+        if (finds.back() == -1 && refused == 0) refused = i + 1;
+    }
+    EXPECT_EQ(refused, 0) << "the first search refused";
+    EXPECT_EQ(set->findNext(finds[298], &record), 0);
+    EXPECT_STREQ(record.name, "A.bmp");
+    for (intptr_t open : finds) {
+        if (open != -1) {
+            EXPECT_EQ(set->findClose(open), 0);
+        }
+    }
+    EXPECT_EQ(GetArchiveReferenceCount(0), 0);
 }
 
 TEST_F(ArchiveAwareFiles, ForgedAndClosedSearchHandlesAreRefused) {

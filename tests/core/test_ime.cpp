@@ -125,3 +125,28 @@ TEST_F(Ime, WhatTheDesktopCannotGiveTakesTheLibrarysOwnPath) {
     EXPECT_EQ(V_ImmGetCompositionStringA(V_ImmGetContext(window), V_GCS_COMPSTR, nullptr, 0), 0);
     EnableIme(0);
 }
+
+// A character that does not fit whole into the character code buffer is dropped whole, typed or
+// from the IME: no lead byte is left to pair with the next byte typed.
+TEST_F(Ime, TheFullBufferDropsWholeCharacters) {
+    for (int ime = 0; ime <= 1; ++ime) {
+        SCOPED_TRACE(ime == 1 ? "IME result" : "typed");
+        PopAllCodes();
+        EnableIme(ime);
+        const int filled = ime == 1 ? 1021 : 1023;  // room for one byte, or for three
+        for (int i = 0; i < filled; ++i) ASSERT_EQ(PushCharCode('x'), 0);
+        if (ime == 1) Editing(kKanaUtf8, 2);
+        Text(ime == 1 ? kKanjiUtf8 : "\xE3\x83\x91");  // two characters, or one
+        Pump();
+        Text("a");
+        Pump();
+        EXPECT_EQ(IsCharCodeBufferFull(), 1);
+        const std::string codes = PopAllCodes();
+        ASSERT_GE(codes.size(), static_cast<size_t>(filled));
+        EXPECT_EQ(codes.find_first_not_of('x'), static_cast<size_t>(filled));
+        EXPECT_EQ(codes.substr(filled), (ime == 1 ? kKanjiCp932.substr(0, 2) : "") + "a");
+        ASSERT_EQ(PushCharCode('b'), 0);
+        EXPECT_EQ(PopAllCodes(), "b") << "a byte was left behind";
+    }
+    EnableIme(0);
+}

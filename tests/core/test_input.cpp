@@ -1,17 +1,27 @@
 // Keyboard, mouse and joypad input on the DirectInput path and on the fallback path (keyboard
 // state and joystick calls), with keys, buttons and SDL's virtual joysticks.
 #include <cstring>
+#include <fstream>
+#include <iterator>
 
 #include "test_input_support.h"
 
 namespace {
 
-// A virtual pad of SDL: 4 axes, 8 buttons, one hat. Closed and detached on destruction.
+// A virtual pad of SDL: 4 axes, 8 buttons, one hat, and a name (UTF-8) when one is given.
+// Closed and detached on destruction.
 class VirtualPad {
 public:
-    VirtualPad() {
+    explicit VirtualPad(const char* name = nullptr) {
         SDL_InitSubSystem(SDL_INIT_JOYSTICK);
-        index_ = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 4, 8, 1);
+        SDL_VirtualJoystickDesc pad{};
+        pad.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+        pad.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+        pad.naxes = 4;
+        pad.nbuttons = 8;
+        pad.nhats = 1;
+        pad.name = name;
+        index_ = SDL_JoystickAttachVirtualEx(&pad);
         joystick_ = index_ >= 0 ? SDL_JoystickOpen(index_) : nullptr;
     }
     ~VirtualPad() {
@@ -274,12 +284,19 @@ TEST_F(InputLibrary, JoystickCallsMapAxesAndButtonsAndCountSixteenPads) {
 }
 
 TEST_F(InputLibrary, DirectInputPadsWithRangesDeadZoneAndHat) {
-    VirtualPad pad;
+    VirtualPad pad("\xE3\x83\x91\xE3\x83\x83\xE3\x83\x89");  // a Japanese name in UTF-8
     ASSERT_TRUE(pad.ok()) << SDL_GetError();
     Start(7);
     ASSERT_EQ(g_Input.joypadCount, 1);
     std::string log = Log();
     EXPECT_NE(log.find("ジョイパッドの追加は正常に終了しました"), std::string::npos);
+    // The name is logged in code page 932, and its line ends as every other.
+    std::ifstream file("Log.txt", std::ios::binary);
+    const std::string raw((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const size_t named = raw.find("デバイスの登録名:");
+    ASSERT_NE(named, std::string::npos);
+    EXPECT_EQ(raw.substr(named, 25), "デバイスの登録名:\x83\x70\x83\x62\x83\x68\r\n");
+    EXPECT_EQ(raw.find("\xE3\x83\x91"), std::string::npos) << "the name was logged as UTF-8";
     EXPECT_NE(log.find("周期的エフェクトの作成に失敗しました。"), std::string::npos)
         << "a pad without force feedback has no effects";
 

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <regex>
 #include <string>
@@ -95,6 +96,33 @@ TEST(Library, RefusesA24BitDesktopBeforeMakingAWindow) {
     EXPECT_EQ(EndLibraryLocked(), 0);
 }
 
+// Wherever the user starts the program, the log is written there and the end sets the working
+// folder back to it: a folder whose name code page 932 cannot write, and a path over 1 KB long.
+TEST(Library, LogsAndRestoresTheStartFolderFromAnyFolder) {
+    ScratchFolder folder;
+    std::string deep = folder.path();
+    for (int i = 0; i < 6; ++i) deep += "/" + std::string(199, 'a' + i);
+    ASSERT_GT(deep.size(), 1100u);
+    for (const std::string& start : {folder.path() + "/caf\xC3\xA9", deep}) {
+        SCOPED_TRACE(start.size() > 300 ? "the long path" : start);
+        std::filesystem::create_directories(start);
+        ASSERT_EQ(chdir(start.c_str()), 0);
+        ChangeWindowMode(1);
+        ASSERT_EQ(InitLibraryLocked(), 0);
+        ASSERT_EQ(chdir(folder.path().c_str()), 0);  // the program moves elsewhere meanwhile
+        EXPECT_EQ(EndLibraryLocked(), 0);
+        char now[4096] = {};
+        ASSERT_NE(getcwd(now, sizeof(now)), nullptr);
+        const std::string folderNow = now;
+        EXPECT_TRUE(folderNow == start) << "the start folder was not restored; now in ..."
+                                        << folderNow.substr(folderNow.size() - 40);
+        std::vector<std::string> lines = ReadLogLines(start + "/Log.txt");
+        EXPECT_GE(FindLogLine(lines, "システムの情報を出力します"), 0) << lines.size() << " lines";
+        EXPECT_NE(LastContentLine(lines).find("Total size:"), std::string::npos);
+        ASSERT_EQ(chdir(folder.path().c_str()), 0);
+    }
+}
+
 namespace {
 
 // Sets or removes an environment variable for the scope and puts the old value back.
@@ -155,9 +183,11 @@ TEST(Library, WithoutADisplayTheStartFails) {
 // Run by the test below in a child process: holds a started library until told to end.
 TEST(Library, SecondCopyHolder) {
     const char* pipes = std::getenv("VELK_TEST_HOLDER_PIPES");
-    if (pipes == nullptr) GTEST_SKIP() << "helper of RefusesASecondCopyInTheSameFolder";
+    if (pipes == nullptr) GTEST_SKIP() << "helper of RefusesASecondCopyFromAnyFolder";
     int ready = -1, release = -1;
     ASSERT_EQ(sscanf(pipes, "%d,%d", &ready, &release), 2);
+    snprintf(g_Window.settings.className, sizeof(g_Window.settings.className), "%s",
+             std::getenv("VELK_TEST_HOLDER_CLASS"));
     ChangeWindowMode(1);
     ASSERT_EQ(InitLibraryLocked(), 0);
     char byte = 1;
@@ -166,47 +196,64 @@ TEST(Library, SecondCopyHolder) {
     EndLibraryLocked();
 }
 
-TEST(Library, RefusesASecondCopyInTheSameFolder) {
+// The first copy runs from the second one's folder, then from another folder; a class name of
+// this run's own keeps other programs started beside it out of the check.
+TEST(Library, RefusesASecondCopyFromAnyFolder) {
     ScratchFolder folder;
-    int ready[2], release[2];
-    ASSERT_EQ(pipe(ready), 0);
-    ASSERT_EQ(pipe(release), 0);
+    const std::string kept = g_Window.settings.className;
+    const std::string className = "VelkSecondCopy" + std::to_string(getpid());
+    snprintf(g_Window.settings.className, sizeof(g_Window.settings.className), "%s",
+             className.c_str());
     char self[4096];
     ssize_t length = readlink("/proc/self/exe", self, sizeof(self) - 1);
     ASSERT_GT(length, 0);
     self[length] = '\0';
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        close(ready[0]);
+    const std::string other = folder.path() + "/other";
+    std::filesystem::create_directories(other);
+    for (const std::string& firstFolder : {folder.path(), other}) {
+        SCOPED_TRACE("first copy started in " + firstFolder);
+        int ready[2], release[2];
+        ASSERT_EQ(pipe(ready), 0);
+        ASSERT_EQ(pipe(release), 0);
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            close(ready[0]);
+            close(release[1]);
+            char pipes[64];
+            snprintf(pipes, sizeof(pipes), "%d,%d", ready[1], release[0]);
+            setenv("VELK_TEST_HOLDER_PIPES", pipes, 1);
+            setenv("VELK_TEST_HOLDER_CLASS", className.c_str(), 1);
+            if (chdir(firstFolder.c_str()) != 0) _exit(126);
+            execl(self, self, "--gtest_filter=Library.SecondCopyHolder",
+                  static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(ready[1]);
+        close(release[0]);
+        char byte = 0;
+        ASSERT_EQ(read(ready[0], &byte, 1), 1) << "the first copy did not start";
+
+        ChangeWindowMode(1);
+        const int second = InitLibraryLocked();
+        if (second == 0) EndLibraryLocked();
+        EXPECT_EQ(second, -1) << "a second copy ran beside the first";
+        EXPECT_EQ(GetQuitFlag(), 1);
+        std::vector<std::string> lines = ReadLogLines();
+        EXPECT_GE(FindLogLine(lines, "二重起動されています、ソフトを終了します"), 0);
+
         close(release[1]);
-        char pipes[64];
-        snprintf(pipes, sizeof(pipes), "%d,%d", ready[1], release[0]);
-        setenv("VELK_TEST_HOLDER_PIPES", pipes, 1);
-        execl(self, self, "--gtest_filter=Library.SecondCopyHolder", static_cast<char*>(nullptr));
-        _exit(127);
+        int status = 0;
+        waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        close(ready[0]);
     }
-    close(ready[1]);
-    close(release[0]);
-    char byte = 0;
-    ASSERT_EQ(read(ready[0], &byte, 1), 1) << "the first copy did not start";
-
-    ChangeWindowMode(1);
-    EXPECT_EQ(InitLibraryLocked(), -1);
-    EXPECT_EQ(GetMainWindowHandle(), nullptr);
-    EXPECT_EQ(GetQuitFlag(), 1);
-    std::vector<std::string> lines = ReadLogLines();
-    EXPECT_GE(FindLogLine(lines, "二重起動されています、ソフトを終了します"), 0);
-
-    close(release[1]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    close(ready[0]);
 
     // With the first copy gone, the program starts.
     EXPECT_EQ(InitLibraryLocked(), 0);
+    EXPECT_NE(GetMainWindowHandle(), nullptr);
     EXPECT_EQ(EndLibraryLocked(), 0);
+    snprintf(g_Window.settings.className, sizeof(g_Window.settings.className), "%s", kept.c_str());
 }
 
 TEST(LibraryDeathTest, FatalExitRunsTheLibraryEndAndExitsWithMinusOne) {

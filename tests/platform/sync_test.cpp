@@ -1,8 +1,11 @@
 // Events, waits, threads and critical sections.
 #include <atomic>
+#include <ctime>
+#include <vector>
 #include <gtest/gtest.h>
 
 #include "platform/kernel.h"
+#include "platform/winmm.h"
 
 namespace {
 
@@ -206,4 +209,135 @@ TEST(CriticalSections, RecursiveOwnershipAcrossThreads) {
     for (V_HANDLE thread : threads) V_CloseHandle(thread);
     EXPECT_EQ(20000, state.counter);
     V_DeleteCriticalSection(&state.section);
+}
+
+namespace {
+struct WaitCase {
+    const V_HANDLE* handles;
+    V_DWORD count;
+    V_BOOL waitAll;
+    V_DWORD milliseconds;
+    V_DWORD result = 12345;
+};
+
+V_DWORD WaitCaseThread(void* argument) {
+    auto* wait = static_cast<WaitCase*>(argument);
+    wait->result =
+        V_WaitForMultipleObjects(wait->count, wait->handles, wait->waitAll, wait->milliseconds);
+    return 0;
+}
+
+V_HANDLE StartWait(WaitCase* wait) {
+    return V_CreateThread(nullptr, 0, WaitCaseThread, wait, 0, nullptr);
+}
+
+struct Toggler {
+    V_HANDLE event;
+    std::atomic<bool> stop{false};
+};
+
+V_DWORD ToggleThread(void* argument) {
+    auto* toggler = static_cast<Toggler*>(argument);
+    while (!toggler->stop.load()) {
+        V_SetEvent(toggler->event);
+        V_ResetEvent(toggler->event);
+    }
+    return 0;
+}
+
+double Seconds() {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+// Ample for any wait below to have ended; reached only when a wait hangs.
+constexpr V_DWORD kHang = 20000;
+}  // namespace
+
+// Each object releases only what waits on it: a wait for all takes nothing while one of its
+// objects is unsignalled, so a single waiter gets the auto-reset event first; time-outs run out
+// while other objects are busy and across the clock's wraps.
+TEST(Events, EachObjectReleasesOnlyItsOwnWaiters) {
+    V_HANDLE automatic = V_CreateEventA(nullptr, V_FALSE, V_FALSE, nullptr);
+    V_HANDLE manual = V_CreateEventA(nullptr, V_TRUE, V_FALSE, nullptr);
+    V_HANDLE pair[2] = {automatic, manual};
+    WaitCase all{pair, 2, V_TRUE, V_INFINITE};
+    WaitCase single{pair, 1, V_FALSE, V_INFINITE};
+    V_HANDLE allThread = StartWait(&all);
+    V_HANDLE singleThread = StartWait(&single);
+    V_SetEvent(automatic);
+    ASSERT_EQ(V_WAIT_OBJECT_0, V_WaitForSingleObject(singleThread, kHang))
+        << "the wait for all held the event while the other one was unsignalled";
+    EXPECT_EQ(V_WAIT_OBJECT_0, single.result);
+    V_SetEvent(manual);
+    EXPECT_EQ(V_WAIT_TIMEOUT, V_WaitForSingleObject(allThread, 20)) << "the event was taken";
+    V_SetEvent(automatic);
+    ASSERT_EQ(V_WAIT_OBJECT_0, V_WaitForSingleObject(allThread, kHang));
+    EXPECT_EQ(V_WAIT_OBJECT_0, all.result);
+    EXPECT_EQ(V_WAIT_TIMEOUT, V_WaitForSingleObject(automatic, 0));
+    EXPECT_EQ(V_WAIT_OBJECT_0, V_WaitForSingleObject(manual, 0));
+    V_CloseHandle(allThread);
+    V_CloseHandle(singleThread);
+
+    // A manual-reset event releases every waiter; an auto-reset one, one per signal.
+    V_ResetEvent(manual);
+    WaitCase onManual[3] = {{&manual, 1, V_FALSE, V_INFINITE}, {&manual, 1, V_FALSE, V_INFINITE},
+                            {&manual, 1, V_FALSE, V_INFINITE}};
+    WaitCase onAuto[3] = {{&automatic, 1, V_FALSE, V_INFINITE},
+                          {&automatic, 1, V_FALSE, V_INFINITE},
+                          {&automatic, 1, V_FALSE, V_INFINITE}};
+    V_HANDLE manualThreads[3], autoThreads[3];
+    for (int i = 0; i < 3; ++i) {
+        manualThreads[i] = StartWait(&onManual[i]);
+        autoThreads[i] = StartWait(&onAuto[i]);
+    }
+    V_SetEvent(manual);
+    EXPECT_EQ(V_WAIT_OBJECT_0, V_WaitForMultipleObjects(3, manualThreads, V_TRUE, kHang));
+    std::vector<V_HANDLE> waiting(autoThreads, autoThreads + 3);
+    while (!waiting.empty()) {
+        V_SetEvent(automatic);
+        V_DWORD count = static_cast<V_DWORD>(waiting.size());
+        V_DWORD ended = V_WaitForMultipleObjects(count, waiting.data(), V_FALSE, kHang);
+        ASSERT_LT(ended, count);
+        waiting.erase(waiting.begin() + ended);
+        if (waiting.empty()) break;
+        ASSERT_EQ(V_WAIT_TIMEOUT, V_WaitForMultipleObjects(count - 1, waiting.data(), V_FALSE, 20))
+            << "one signal released more than one waiter";
+    }
+    for (int i = 0; i < 3; ++i) {
+        V_CloseHandle(manualThreads[i]);
+        V_CloseHandle(autoThreads[i]);
+    }
+
+    // A time-out runs out while another event is set and reset without pause.
+    Toggler toggler;
+    toggler.event = manual;
+    V_HANDLE busy = V_CreateThread(nullptr, 0, ToggleThread, &toggler, 0, nullptr);
+    V_ResetEvent(automatic);
+    WaitCase timed{&automatic, 1, V_FALSE, 50};
+    V_HANDLE timedThread = StartWait(&timed);
+    EXPECT_EQ(V_WAIT_OBJECT_0, V_WaitForSingleObject(timedThread, kHang))
+        << "the time-out never ran out beside a busy event";
+    EXPECT_EQ(V_WAIT_TIMEOUT, timed.result);
+    toggler.stop = true;
+    V_WaitForSingleObject(busy, V_INFINITE);
+    V_CloseHandle(busy);
+    V_CloseHandle(timedThread);
+
+    // Time-outs that span the wrap of the 31-bit and of the 32-bit millisecond clock.
+    for (V_DWORD wrap : {0x80000000u, 0u}) {
+        V_SetTimeOffsetForTest(0);
+        V_SetTimeOffsetForTest(wrap - V_timeGetTime() - 10);
+        const double start = Seconds();
+        WaitCase acrossWrap{&automatic, 1, V_FALSE, 40};
+        V_HANDLE thread = StartWait(&acrossWrap);
+        EXPECT_EQ(V_WAIT_OBJECT_0, V_WaitForSingleObject(thread, kHang)) << "wrap " << wrap;
+        EXPECT_EQ(V_WAIT_TIMEOUT, acrossWrap.result);
+        EXPECT_GE(Seconds() - start, 0.03) << "ended early at the wrap " << wrap;
+        V_CloseHandle(thread);
+    }
+    V_SetTimeOffsetForTest(0);
+    V_CloseHandle(automatic);
+    V_CloseHandle(manual);
 }
