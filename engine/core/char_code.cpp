@@ -29,11 +29,24 @@ int IsCharCodeBufferFull() {
     return Next(buffer.write) == buffer.read ? 1 : 0;
 }
 
+// Bytes are taken whole characters at a time: the first byte of a two-byte character is stored
+// only when its second byte fits as well, and a refused first byte takes its second byte with
+// it, so that no half character stays behind to pair with a later byte.
 int PushCharCode(unsigned char code) {
     CharCodeBuffer& buffer = g_KeyInput.buffer;
-    if (IsCharCodeBufferFull()) return -1;
+    if (buffer.trailDrop) {
+        buffer.trailDrop = 0;
+        return -1;
+    }
+    const bool lead = !buffer.trailDue && !IsControlKeyCode(code) && IsTextLeadByte(code);
+    buffer.trailDue = 0;
+    if (IsCharCodeBufferFull() || (lead && Next(Next(buffer.write)) == buffer.read)) {
+        buffer.trailDrop = lead ? 1 : 0;
+        return -1;
+    }
     buffer.codes[buffer.write] = code;
     buffer.write = Next(buffer.write);
+    buffer.trailDue = lead ? 1 : 0;
     return 0;
 }
 

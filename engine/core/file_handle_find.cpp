@@ -1,4 +1,7 @@
 // Find operations of the archive-aware set: a search inside an archive or over plain files.
+#include <algorithm>
+#include <vector>
+
 #include "core/archive.h"
 #include "core/direct_file.h"
 #include "core/file_access.h"
@@ -13,14 +16,19 @@ struct ArchiveAwareFind {
 };
 
 // Searches are reached through checked handles, like the library's other handles: a base, an
-// 11-bit check number and the slot, so that a forged handle or a second close is refused.
-constexpr int kMaxFinds = 256;
+// 11-bit check number and the slot, so that a forged handle or a second close is refused. The
+// table grows as searches are opened, up to the 65,536 slots a handle can name.
+constexpr int kMaxFinds = 0x10000;
 constexpr intptr_t kFindHandleBase = 0x38000000;
 constexpr int kFindCheckShift = 16;
 constexpr int kFindCheckMask = 0x7FF;
 
-ArchiveAwareFind* g_FindTable[kMaxFinds];
+std::vector<ArchiveAwareFind*>& FindTable() {
+    static auto* table = new std::vector<ArchiveAwareFind*>(64, nullptr);  // lives to the end
+    return *table;
+}
 int g_FindCheck;
+int g_FindFree;  // no slot below this one is free
 
 ArchiveSearch* ToSearch(intptr_t inner) { return reinterpret_cast<ArchiveSearch*>(inner); }
 
@@ -29,21 +37,28 @@ ArchiveAwareFind* GetFind(intptr_t handle) {
     if (handle < 0 || (handle & ~((intptr_t{kFindCheckMask} << kFindCheckShift) | 0xFFFF)) !=
                           kFindHandleBase)
         return nullptr;
-    const intptr_t index = handle & 0xFFFF;
-    if (index >= kMaxFinds || g_FindTable[index] == nullptr) return nullptr;
-    ArchiveAwareFind* find = g_FindTable[index];
+    const std::vector<ArchiveAwareFind*>& table = FindTable();
+    const size_t index = static_cast<size_t>(handle & 0xFFFF);
+    if (index >= table.size() || table[index] == nullptr) return nullptr;
+    ArchiveAwareFind* find = table[index];
     return find->check == ((handle >> kFindCheckShift) & kFindCheckMask) ? find : nullptr;
 }
 
-// Enters a search into a free slot; -1 when every slot is taken.
+// Enters a search into a free slot, growing the table when every slot is taken; -1 when the
+// table holds as many searches as handles can name.
 intptr_t AddFind(ArchiveAwareFind* find) {
-    int index = 0;
-    while (index < kMaxFinds && g_FindTable[index] != nullptr) ++index;
-    if (index == kMaxFinds) return -1;
+    std::vector<ArchiveAwareFind*>& table = FindTable();
+    size_t index = static_cast<size_t>(g_FindFree);
+    while (index < table.size() && table[index] != nullptr) ++index;
+    if (index == table.size()) {
+        if (table.size() >= static_cast<size_t>(kMaxFinds)) return -1;
+        table.resize(std::min(table.size() * 2, static_cast<size_t>(kMaxFinds)), nullptr);
+    }
+    g_FindFree = static_cast<int>(index) + 1;
     g_FindCheck = (g_FindCheck + 1) & kFindCheckMask;
     find->check = g_FindCheck;
-    g_FindTable[index] = find;
-    return kFindHandleBase | (intptr_t{find->check} << kFindCheckShift) | index;
+    table[index] = find;
+    return kFindHandleBase | (intptr_t{find->check} << kFindCheckShift) | static_cast<intptr_t>(index);
 }
 
 // Ends the search behind an entry and frees it.
@@ -95,7 +110,9 @@ int FindCloseArchiveAwareFile(intptr_t handle) {
     FileLayerLock lock;
     ArchiveAwareFind* find = GetFind(handle);
     if (find == nullptr) return -1;
-    g_FindTable[handle & 0xFFFF] = nullptr;
+    const int index = static_cast<int>(handle & 0xFFFF);
+    FindTable()[static_cast<size_t>(index)] = nullptr;
+    if (index < g_FindFree) g_FindFree = index;
     CloseFind(find);
     return 0;
 }

@@ -15,6 +15,8 @@ struct CharCodeBuffer {
     unsigned char codes[kCharCodeBufferSize];
     int read;
     int write;
+    int trailDue;   // the last byte stored began a two-byte character: the next one completes it
+    int trailDrop;  // the first byte of a character was refused: the next one is dropped too
 };
 
 struct KeyInputRecord {

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "core/core.h"
 #include "platform/types.h"
 
 struct LibraryState {
@@ -13,7 +14,7 @@ struct LibraryState {
     int comStarted = 0;
     int performanceCounterFlag = 0;   // 1 when the performance counter has a non-zero frequency
     int64_t performanceFrequency = 0;
-    char logFolder[V_MAX_PATH * 4] = {};
+    char logFolder[kPathBufferSize] = {};  // a folder of any depth the platform can name
     int osCode = 0;
     char osName[256] = {};
     int mmxFlag = 0;

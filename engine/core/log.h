@@ -3,11 +3,12 @@
 
 #include <cstdint>
 
+#include "core/core.h"
 #include "platform/types.h"
 
 struct LogState {
     char fileName[64] = "Log.txt";
-    char folder[V_MAX_PATH * 4] = {};  // empty until start-up sets it: nothing is written before
+    char folder[kPathBufferSize] = {};  // empty until start-up sets it: nothing is written before
     int logOff = 0;                    // 1 suppresses the file
     int timeStampOff = 0;              // 1 suppresses the "%d:" stamp
     int dateName = 0;                  // 1 names the file after the date

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/dinput_internal.h"
+#include "platform/kernel.h"
 
 const V_GUID V_CLSID_DirectInput = {
     0x25E609E0, 0xB259, 0x11CF, {0xBF, 0xC7, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
@@ -76,10 +77,10 @@ public:
             std::memcpy(&instance.guidProduct, product.data, sizeof(instance.guidProduct));
             instance.dwDevType = version_ == 8 ? 0x15 : 4;
             const char* name = SDL_JoystickNameForIndex(i);
-            SDL_strlcpy(instance.tszInstanceName, name != nullptr ? name : "Joystick",
-                        sizeof(instance.tszInstanceName));
-            SDL_strlcpy(instance.tszProductName, name != nullptr ? name : "Joystick",
-                        sizeof(instance.tszProductName));
+            V_Utf8ToCp932Replacing(name != nullptr ? name : "Joystick", instance.tszInstanceName,
+                                   sizeof(instance.tszInstanceName));
+            V_Utf8ToCp932Replacing(name != nullptr ? name : "Joystick", instance.tszProductName,
+                                   sizeof(instance.tszProductName));
             if (callback(&instance, ref) == V_DIENUM_STOP) break;
         }
         return V_DI_OK;

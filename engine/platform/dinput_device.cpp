@@ -223,8 +223,8 @@ public:
             break;
         }
         }
-        SDL_strlcpy(instance->tszInstanceName, name, sizeof(instance->tszInstanceName));
-        SDL_strlcpy(instance->tszProductName, name, sizeof(instance->tszProductName));
+        V_Utf8ToCp932Replacing(name, instance->tszInstanceName, sizeof(instance->tszInstanceName));
+        V_Utf8ToCp932Replacing(name, instance->tszProductName, sizeof(instance->tszProductName));
         return V_DI_OK;
     }
 

@@ -10,6 +10,7 @@
 constexpr V_DWORD V_ERROR_SUCCESS = 0;
 constexpr V_DWORD V_ERROR_FILE_NOT_FOUND = 2;
 constexpr V_DWORD V_ERROR_PATH_NOT_FOUND = 3;
+constexpr V_DWORD V_ERROR_TOO_MANY_OPEN_FILES = 4;
 constexpr V_DWORD V_ERROR_ACCESS_DENIED = 5;
 constexpr V_DWORD V_ERROR_INVALID_HANDLE = 6;
 constexpr V_DWORD V_ERROR_NOT_ENOUGH_MEMORY = 8;
@@ -195,6 +196,10 @@ void V_OutputDebugStringA(const char* text);
 // input is not valid in its encoding; the output is always NUL-terminated when size > 0.
 bool V_Cp932ToUtf8(const char* in, char* out, size_t outSize);
 bool V_Utf8ToCp932(const char* in, char* out, size_t outSize);
+// UTF-8 text from the system (device names) in code page 932, never refused: a character the
+// code page cannot write becomes its plain letter (accented Latin letters) or '?', as does a
+// byte that is not UTF-8; the text is cut after the last whole character that fits.
+void V_Utf8ToCp932Replacing(const char* in, char* out, size_t outSize);
 // Code page 932 (the system's code page) to UTF-16 and back. A length of -1 takes the text up
 // to and with its NUL; an output size of 0 asks for the size needed. Both give the number of
 // units written (with the NUL when it was taken), 0 on failure or when the output is short.

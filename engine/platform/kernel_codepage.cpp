@@ -1,6 +1,7 @@
 // Conversions between code page 932 and UTF-8 with iconv. Each thread keeps its own pair of
 // conversion descriptors (a descriptor holds state and must not be shared).
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <iconv.h>
 
@@ -81,7 +82,49 @@ bool ConvertBounded(iconv_t descriptor, const char* in, char* out, size_t outSiz
     return ok;
 }
 
+// The length of the UTF-8 sequence at text and its code point; 0 when it is not one.
+size_t DecodeUtf8(const unsigned char* text, uint32_t* codePoint) {
+    unsigned char lead = text[0];
+    size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead <= 0xDF ? 2
+                  : lead >= 0xE0 && lead <= 0xEF ? 3 : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+    if (length == 0) return 0;
+    uint32_t value = length == 1 ? lead : lead & (0x7F >> length);
+    for (size_t i = 1; i < length; ++i) {
+        if ((text[i] & 0xC0) != 0x80) return 0;
+        value = (value << 6) | (text[i] & 0x3F);
+    }
+    static const uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (value < kSmallest[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
+        return 0;
+    *codePoint = value;
+    return length;
+}
+
+// Plain letters for U+00C0..U+00FF, '?' where there is none.
+const char kLatin1Letters[] = "AAAAAA?CEEEEIIIIDNOOOOO?OUUUUY??aaaaaa?ceeeeiiiidnooooo?ouuuuy?y";
+
 }  // namespace
+
+void V_Utf8ToCp932Replacing(const char* in, char* out, size_t outSize) {
+    if (out == nullptr || outSize == 0) return;
+    size_t done = 0;
+    const unsigned char* text = reinterpret_cast<const unsigned char*>(in != nullptr ? in : "");
+    std::string converted;
+    while (*text != 0) {
+        uint32_t codePoint = 0;
+        size_t length = DecodeUtf8(text, &codePoint);
+        std::string one(reinterpret_cast<const char*>(text), length != 0 ? length : 1);
+        text += length != 0 ? length : 1;
+        if (length == 0 || !Convert(ToCp932(), one.c_str(), converted) || converted.empty()) {
+            bool latin = length != 0 && codePoint >= 0xC0 && codePoint <= 0xFF;
+            converted.assign(1, latin ? kLatin1Letters[codePoint - 0xC0] : '?');
+        }
+        if (done + converted.size() >= outSize) break;
+        memcpy(out + done, converted.data(), converted.size());
+        done += converted.size();
+    }
+    out[done] = '\0';
+}
 
 bool Cp932ToUtf8String(const char* in, std::string& out) {
     return Convert(FromCp932(), in, out);

@@ -1,6 +1,7 @@
 // The current folder, the temporary folder and names, and the program's own file name.
 // Folders are reported in code page 932 with '/' separators, as Linux writes them.
 #include <atomic>
+#include <mutex>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -40,18 +41,68 @@ size_t WholeCp932Prefix(const char* text, size_t limit) {
     return position;
 }
 
+// Folders that cannot be named in code page 932, or that lie so deep that a file name of the
+// longest length would not fit below them within the system's path limit, are named through a
+// descriptor the layer keeps open on them: "/proc/self/fd/N" reaches the folder from every file
+// call, so a caller that only passes the name on (to set the folder back, or to make a file in
+// it) still works. One descriptor per folder, kept to the end of the process.
+struct FolderAlias {
+    dev_t device;
+    ino_t inode;
+    int descriptor;
+};
+
+constexpr int kMaxFolderAliases = 64;
+
+bool NeedsFolderAlias(const char* native) {
+    return strlen(native) + 1 + NAME_MAX >= PATH_MAX;
+}
+
+// The alias of the current folder; false when no descriptor can be had.
+bool CurrentFolderAlias(std::string& alias) {
+    static std::mutex lock;
+    static FolderAlias aliases[kMaxFolderAliases];
+    static int count = 0;
+    int descriptor = open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    struct stat info;
+    if (descriptor < 0 || fstat(descriptor, &info) != 0) {
+        V_SetLastError(ErrorFromErrno(errno));
+        if (descriptor >= 0) close(descriptor);
+        return false;
+    }
+    std::lock_guard<std::mutex> guard(lock);
+    int found = -1;
+    for (int i = 0; i < count && found < 0; ++i)
+        if (aliases[i].device == info.st_dev && aliases[i].inode == info.st_ino) found = i;
+    if (found >= 0) {
+        close(descriptor);
+    } else if (count < kMaxFolderAliases) {
+        found = count++;
+        aliases[found] = {info.st_dev, info.st_ino, descriptor};
+    } else {
+        close(descriptor);
+        V_SetLastError(V_ERROR_TOO_MANY_OPEN_FILES);
+        return false;
+    }
+    alias = "/proc/self/fd/" + std::to_string(aliases[found].descriptor);
+    return true;
+}
+
 }  // namespace
 
 V_DWORD V_GetCurrentDirectoryA(V_DWORD size, char* buffer) {
     char current[PATH_MAX];
     std::string converted;
     if (getcwd(current, sizeof(current)) == nullptr) {
-        V_SetLastError(ErrorFromErrno(errno));
-        return 0;
+        if (errno != ERANGE && errno != ENAMETOOLONG) {
+            V_SetLastError(ErrorFromErrno(errno));
+            return 0;
+        }
+        current[0] = '\0';  // deeper than the path limit: named through its alias
     }
-    if (!Utf8ToCp932String(current, converted)) {
-        V_SetLastError(V_ERROR_INVALID_NAME);
-        return 0;
+    if (current[0] == '\0' || NeedsFolderAlias(current) ||
+        !Utf8ToCp932String(current, converted)) {
+        if (!CurrentFolderAlias(converted)) return 0;
     }
     return ReturnFolderText(converted, size, buffer);
 }

@@ -1,11 +1,14 @@
 // Window classes and windows over SDL windows: creation, destruction, geometry, styles,
 // showing, activation and the second-copy lock.
+#include <climits>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <map>
 #include <memory>
 
@@ -44,27 +47,83 @@ std::string UpperName(const char* name) {
     return upper;
 }
 
-// The lock file of a class in the current working folder.
+// The dummy and off-screen drivers have no display that processes share. There a process and
+// the processes it starts share one, as the programs of a desktop session share its display:
+// the first process names it in the environment, which the others inherit.
+const char kDummyDisplayVariable[] = "VELK_DUMMY_DISPLAY";
+const bool g_DummyDisplayNamed = [] {
+    if (std::getenv(kDummyDisplayVariable) != nullptr) return false;
+    timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    char name[64];
+    std::snprintf(name, sizeof(name), "%d.%lld.%ld", static_cast<int>(getpid()),
+                  static_cast<long long>(now.tv_sec), static_cast<long>(now.tv_nsec));
+    return setenv(kDummyDisplayVariable, name, 0) == 0;
+}();
+
+// The display the windows appear on, as SDL will choose it: the X server or the Wayland
+// compositor named in the environment, or the dummy display above.
+std::string DisplayName() {
+    const char* asked = std::getenv("SDL_VIDEODRIVER");
+    if (asked == nullptr) asked = "";
+    std::string display(asked, std::strcspn(asked, ","));  // the first driver SDL tries
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if (display.empty()) display = x11 != nullptr && x11[0] != '\0' ? "x11" : "wayland";
+    if (display == "x11") {
+        // "host:display.screen": every screen of one server is one desktop.
+        std::string name = x11 != nullptr ? x11 : "";
+        size_t colon = name.rfind(':');
+        if (colon != std::string::npos) {
+            size_t dot = name.find('.', colon);
+            if (dot != std::string::npos) name.erase(dot);
+            if (name.compare(0, colon, "unix") == 0) name.erase(0, colon);
+        }
+        display.append(" ").append(name);
+    } else if (display == "wayland") {
+        const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+        display.append(" ");
+        if (wayland == nullptr || wayland[0] == '\0') wayland = "wayland-0";
+        if (wayland[0] != '/' && runtime != nullptr) display.append(runtime).append("/");
+        display.append(wayland);
+    } else if (display == "dummy" || display == "offscreen") {
+        const char* name = std::getenv(kDummyDisplayVariable);
+        display.assign("dummy ").append(name != nullptr ? name : "");
+    }
+    return display;
+}
+
+// The lock file of a class: one per user and display, in the system's temporary folder, where
+// every process of the user finds it whatever its environment.
 std::string LockFilePath(const char* className) {
-    char folder[4096];
-    if (getcwd(folder, sizeof(folder)) == nullptr) folder[0] = '\0';
-    uint64_t hash = 1469598103934665603ull;  // FNV-1a over class name, a separator, folder
+    std::string display = DisplayName();
+    uint64_t hash = 1469598103934665603ull;  // FNV-1a over class name, a separator, display
     auto mix = [&hash](const char* text) {
         for (; *text; ++text) hash = (hash ^ static_cast<unsigned char>(*text)) * 1099511628211ull;
     };
     mix(UpperName(className).c_str());
     hash = (hash ^ 0xFF) * 1099511628211ull;
-    mix(folder);
-    const char* temp = std::getenv("TMPDIR");
-    if (temp == nullptr || temp[0] == '\0') temp = "/tmp";
-    char name[64];
-    std::snprintf(name, sizeof(name), "/velk-window-%016llx.lock",
-                  static_cast<unsigned long long>(hash));
-    return std::string(temp) + name;
+    mix(display.c_str());
+    char name[96];
+    std::snprintf(name, sizeof(name), "/tmp/velk-window-%u-%016llx.lock",
+                  static_cast<unsigned>(getuid()), static_cast<unsigned long long>(hash));
+    return name;
+}
+
+// Opens the lock file; -1 when it cannot be opened or belongs to another user (who could
+// otherwise hold it to keep this user's program from starting).
+int OpenClassLock(const char* className, int flags) {
+    int fd = open(LockFilePath(className).c_str(), flags | O_RDWR | O_CLOEXEC | O_NOFOLLOW, 0600);
+    struct stat info;
+    if (fd >= 0 && (fstat(fd, &info) != 0 || info.st_uid != getuid())) {
+        close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 int TakeClassLock(const char* className) {
-    int fd = open(LockFilePath(className).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    int fd = OpenClassLock(className, O_CREAT);
     if (fd < 0) return -1;
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         close(fd);
@@ -74,7 +133,7 @@ int TakeClassLock(const char* className) {
 }
 
 bool ClassLockHeldElsewhere(const char* className) {
-    int fd = open(LockFilePath(className).c_str(), O_RDWR | O_CLOEXEC);
+    int fd = OpenClassLock(className, 0);
     if (fd < 0) return false;
     bool held = flock(fd, LOCK_EX | LOCK_NB) != 0;
     close(fd);  // closing drops a lock this probe may have taken

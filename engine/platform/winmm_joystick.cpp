@@ -4,6 +4,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/kernel.h"
 #include "platform/winmm.h"
 
 namespace {
@@ -53,7 +54,7 @@ V_UINT V_joyGetDevCapsA(V_UINT_PTR id, V_JOYCAPSA* caps, V_UINT size) {
     if (joystick == nullptr) return V_JOYERR_UNPLUGGED;
     std::memset(caps, 0, sizeof(*caps));
     const char* name = SDL_JoystickName(joystick);
-    SDL_strlcpy(caps->szPname, name != nullptr ? name : "Joystick", sizeof(caps->szPname));
+    V_Utf8ToCp932Replacing(name != nullptr ? name : "Joystick", caps->szPname, sizeof(caps->szPname));
     int axes = SDL_JoystickNumAxes(joystick);
     caps->wXmax = caps->wYmax = caps->wZmax = caps->wRmax = caps->wUmax = caps->wVmax = 65535;
     caps->wNumButtons = static_cast<V_UINT>(SDL_JoystickNumButtons(joystick));
