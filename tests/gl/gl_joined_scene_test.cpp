@@ -403,10 +403,6 @@ protected:
         // Both frames received the same draws, and without joining each went out on its own.
         EXPECT_EQ(joined.counts.drawsReceived, separate.counts.drawsReceived);
         EXPECT_EQ(separate.counts.glDraws, separate.counts.drawsReceived);
-        std::printf("[ counts   ] draws received %llu, GL draws joined %llu, separate %llu\n",
-                    static_cast<unsigned long long>(joined.counts.drawsReceived),
-                    static_cast<unsigned long long>(joined.counts.glDraws),
-                    static_cast<unsigned long long>(separate.counts.glDraws));
     }
 
     // Pixels of the colour (0xRRGGBB): a check that the scene really drew what it meant to.
@@ -516,10 +512,7 @@ TEST_F(GlJoinedSceneTest, FullTableFrameTakesAtMostFiftyGlDraws) {
     Frame joined, separate;
     if (!DrawBoth([&](const Assets& a) { DrawGameOrder(a, creatures); }, &joined, &separate))
         GTEST_SKIP() << "no OpenGL device on this display";
-    std::printf("[ counts   ] full table: draws received %llu, GL draws %llu\n",
-                static_cast<unsigned long long>(joined.counts.drawsReceived),
-                static_cast<unsigned long long>(joined.counts.glDraws));
-    EXPECT_LE(joined.counts.glDraws, 50u);
+    EXPECT_LE(joined.counts.glDraws, 50u) << "of " << joined.counts.drawsReceived << " draws received";
     ExpectSamePicture(joined, separate);
 }
 
@@ -546,8 +539,5 @@ TEST_F(GlJoinedSceneTest, FramesInARowOfChangingSize) {
     for (size_t k = 0; k < joined.size(); ++k) {
         SCOPED_TRACE("frame " + std::to_string(k));
         ExpectSamePicture(joined[k], separate[k]);
-        std::printf("[ counts   ] frame %zu: buffer bytes joined %llu, separate %llu\n", k,
-                    static_cast<unsigned long long>(joined[k].counts.bufferBytes),
-                    static_cast<unsigned long long>(separate[k].counts.bufferBytes));
     }
 }

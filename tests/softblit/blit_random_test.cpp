@@ -1,11 +1,13 @@
 // Randomized blit cases checksummed together: every case is drawn from its own seed, the
-// destination bytes are hashed, and the hashes are combined and compared with constants taken
-// from a reviewed run. Any change to any pixel of any variant changes the result.
+// destination bytes are hashed, and the hashes of each blend mode's cases are combined and
+// compared with constants taken from a reviewed run. Any change to any pixel of any variant
+// changes its mode's result.
 //
 // Replay one case:  VELK_BLIT_CASE=<number> velk_tests_softblit --gtest_filter='BlitRandom.*'
 // Run another count: VELK_BLIT_CASES=<count> (checkpoints beyond the count are not checked).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -24,13 +26,23 @@ constexpr int kDefaultCases = 20000;
 constexpr int kDefaultCases = kCaseCount;
 #endif
 
+// The blend modes of the cases (-1 an unknown one), and each one's combined checksum at each
+// checkpoint.
+constexpr int kModeList[] = {0, 1, 2, 3, 4, 5, 9, 10, 11, 12, -1};
+constexpr int kModeCount = static_cast<int>(std::size(kModeList));
 struct Checkpoint {
     int cases;
-    uint64_t combined;
+    uint64_t combined[kModeCount];
 };
 constexpr Checkpoint kCheckpoints[] = {
-    {20000, 0x53B3ABD450BF9074ULL},
-    {kCaseCount, 0x91AD274D728B92C4ULL},
+    {20000,
+     {0x4F8A8817434F6941ULL, 0x528C27D2170FC014ULL, 0xDD4A227328C7682CULL, 0x361CC24949424D46ULL,
+      0x94F8CA8C5A373143ULL, 0x997090954CE4DCF0ULL, 0xE9921F7E6FF77F95ULL, 0x1001C4C12E761363ULL,
+      0x0364577A55D3848CULL, 0xCCAB72C3FCF472A9ULL, 0x58F1BDF513928FC3ULL}},
+    {kCaseCount,
+     {0x3B610745A434E29FULL, 0x54E6E79AE5BCB78EULL, 0xBB83F33D65ECB3A6ULL, 0x3FC59BEF545B521AULL,
+      0x9A94DC6AF45AA176ULL, 0xCAD8FD3D7ECADC76ULL, 0x682FEED4277C19B8ULL, 0xA1737AF96F2C98BBULL,
+      0xD2A29109FD50E8DFULL, 0x2D24261DB8003029ULL, 0x84A97D080EFAC608ULL}},
 };
 
 struct Random {
@@ -60,6 +72,7 @@ struct Random {
 
 struct CaseResult {
     uint64_t hash;
+    int mode;
     bool matchesModel;
     std::string description;
 };
@@ -146,7 +159,7 @@ CaseResult RunCase(int number, bool describe) {
     }
     auto bytes = destination.snapshot();
     reference::Blit(expected, source, useBlend ? blend.get() : nullptr, trans, stretched, x, y, rect);
-    CaseResult result = {Fnv(0xCBF29CE484222325ULL, bytes.data(), bytes.size()),
+    CaseResult result = {Fnv(0xCBF29CE484222325ULL, bytes.data(), bytes.size()), mode,
                          expected.snapshot() == bytes, {}};
     if (describe) {
         char text[512];
@@ -174,17 +187,21 @@ TEST(BlitRandom, CombinedChecksumOfRandomCases) {
     }
     int cases = kDefaultCases;
     if (const char* count = std::getenv("VELK_BLIT_CASES")) cases = std::atoi(count);
-    uint64_t combined = 0;
+    uint64_t combined[kModeCount] = {};
     int checked = 0;
     int mismatches = 0;
     for (int number = 0; number < cases; ++number) {
         CaseResult one = RunCase(number, false);
         if (!one.matchesModel && ++mismatches <= 10) ADD_FAILURE() << RunCase(number, true).description;
-        combined = (combined ^ one.hash) * 0x100000001B3ULL + 0x9E37;
+        const int m = static_cast<int>(std::find(kModeList, kModeList + kModeCount, one.mode) - kModeList);
+        ASSERT_LT(m, kModeCount) << "mode " << one.mode;
+        combined[m] = (combined[m] ^ one.hash) * 0x100000001B3ULL + 0x9E37;
         for (const Checkpoint& checkpoint : kCheckpoints) {
             if (checkpoint.cases == number + 1) {
-                std::printf("after %d cases: 0x%016" PRIX64 "\n", number + 1, combined);
-                EXPECT_EQ(combined, checkpoint.combined) << "after " << number + 1 << " cases";
+                for (int i = 0; i < kModeCount; ++i)
+                    EXPECT_EQ(combined[i], checkpoint.combined[i])
+                        << "the cases of blend mode " << kModeList[i] << " draw other pixels (first "
+                        << number + 1 << " cases)";
                 ++checked;
             }
         }

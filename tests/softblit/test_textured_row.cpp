@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "blit_test_support.h"
+#include "softblit/blit_rows.h"
 #include "softblit/textured_row.h"
 
 namespace {
@@ -157,6 +158,7 @@ void CompareGatherCopy(int type, bool keyed, Lcg& random) {
 }
 
 TEST(TexturedRow, Avx2CopyDrawsAsThePixelLoop) {
+    if (!HasAvx2()) GTEST_SKIP() << "no AVX2 on this processor";
     Lcg random{std::mt19937(13)};
     for (bool keyed : {false, true}) {
         CompareGatherCopy<Pixel16>(kMemImgR5G6B5, keyed, random);
