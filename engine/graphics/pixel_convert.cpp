@@ -189,12 +189,36 @@ int KeyToAlphaSameLayout(const Job& j) {
 
 // ---------------------------------------------------------------- 5: fast conversions
 
-template <typename Op>
-void EachPixel(const Job& j, Op op) {
+// The pixel sizes are template arguments so that the reads and writes compile to plain loads and
+// stores and the operation is inlined into the row loop.
+template <int SourceBytes, int DestinationBytes, typename Op>
+void EachPixelSized(const Job& j, Op op) {
     for (int y = 0; y < j.height; ++y) {
         const uint8_t* s = SourceRow(j, y);
         uint8_t* d = DestRow(j, y);
-        for (int x = 0; x < j.width; ++x) WriteValue(d + x * j.db, j.db, op(ReadValue(s + x * j.sb, j.sb)));
+        for (int x = 0; x < j.width; ++x)
+            WriteValue(d + x * DestinationBytes, DestinationBytes,
+                       op(ReadValue(s + x * SourceBytes, SourceBytes)));
+    }
+}
+
+template <int SourceBytes, typename Op>
+void EachPixelTo(const Job& j, Op op) {
+    switch (j.db) {
+        case 1: EachPixelSized<SourceBytes, 1>(j, op); break;
+        case 2: EachPixelSized<SourceBytes, 2>(j, op); break;
+        case 3: EachPixelSized<SourceBytes, 3>(j, op); break;
+        default: EachPixelSized<SourceBytes, 4>(j, op); break;
+    }
+}
+
+template <typename Op>
+void EachPixel(const Job& j, Op op) {
+    switch (j.sb) {
+        case 1: EachPixelTo<1>(j, op); break;
+        case 2: EachPixelTo<2>(j, op); break;
+        case 3: EachPixelTo<3>(j, op); break;
+        default: EachPixelTo<4>(j, op); break;
     }
 }
 
@@ -248,7 +272,7 @@ bool FastConvert(const Job& j) {
             return true;
         }
         if (s == Layout::R8G8B8 && d == Layout::R5G6B5) {
-            EachPixel(j, To565);
+            EachPixel(j, [](uint32_t v) { return To565(v); });
             return true;
         }
         if (s == Layout::R8G8B8 && d == Layout::X1R5G5B5) {
@@ -260,11 +284,11 @@ bool FastConvert(const Job& j) {
             return true;
         }
         if (s == Layout::X8R8G8B8 && d == Layout::R5G6B5 && !j.alphaFromData) {
-            EachPixel(j, To565);
+            EachPixel(j, [](uint32_t v) { return To565(v); });
             return true;
         }
         if (s == Layout::R5G6B5 && (d == Layout::R8G8B8 || d == Layout::X8R8G8B8) && !j.alphaFromData) {
-            EachPixel(j, From565);
+            EachPixel(j, [](uint32_t v) { return From565(v); });
             return true;
         }
         if ((s == Layout::R5G6B5 && d == Layout::X1R5G5B5) || (s == Layout::X1R5G5B5 && d == Layout::R5G6B5)) {
