@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "graphics/graphics.h"
+#include "graphics/pixel_rows.h"
 
 namespace {
 
@@ -222,6 +223,20 @@ void EachPixel(const Job& j, Op op) {
     }
 }
 
+// The same with a vector kernel taking the front of each row when the processor has one.
+template <int SourceBytes, int DestinationBytes, typename Op>
+void EachPixelRows(const Job& j, int (*kernel)(uint8_t*, const uint8_t*, int), Op op) {
+    if (j.sb != SourceBytes || j.db != DestinationBytes) return EachPixel(j, op);
+    if (!HasPixelRowKernels()) return EachPixelSized<SourceBytes, DestinationBytes>(j, op);
+    for (int y = 0; y < j.height; ++y) {
+        const uint8_t* s = SourceRow(j, y);
+        uint8_t* d = DestRow(j, y);
+        for (int x = kernel(d, s, j.width); x < j.width; ++x)
+            WriteValue(d + x * DestinationBytes, DestinationBytes,
+                       op(ReadValue(s + x * SourceBytes, SourceBytes)));
+    }
+}
+
 inline uint32_t To565(uint32_t argb) {
     return ((argb >> 8) & 0xF800) | ((argb >> 5) & 0x7E0) | ((argb >> 3) & 0x1F);
 }
@@ -272,7 +287,7 @@ bool FastConvert(const Job& j) {
             return true;
         }
         if (s == Layout::R8G8B8 && d == Layout::R5G6B5) {
-            EachPixel(j, [](uint32_t v) { return To565(v); });
+            EachPixelRows<3, 2>(j, Rgb24To565Row, [](uint32_t v) { return To565(v); });
             return true;
         }
         if (s == Layout::R8G8B8 && d == Layout::X1R5G5B5) {
@@ -280,11 +295,11 @@ bool FastConvert(const Job& j) {
             return true;
         }
         if (s == Layout::R8G8B8 && d == Layout::X8R8G8B8) {
-            EachPixel(j, [](uint32_t v) { return v | 0xFF000000u; });
+            EachPixelRows<3, 4>(j, Rgb24ToXrgb32Row, [](uint32_t v) { return v | 0xFF000000u; });
             return true;
         }
         if (s == Layout::X8R8G8B8 && d == Layout::R5G6B5 && !j.alphaFromData) {
-            EachPixel(j, [](uint32_t v) { return To565(v); });
+            EachPixelRows<4, 2>(j, Xrgb32To565Row, [](uint32_t v) { return To565(v); });
             return true;
         }
         if (s == Layout::R5G6B5 && (d == Layout::R8G8B8 || d == Layout::X8R8G8B8) && !j.alphaFromData) {
