@@ -2,6 +2,12 @@
 // against the libraries' plain decoders (and SDL's BMP reader), and the converter against pixman
 // on the same pixels. The JPEG and BMP comparisons run glue and anchor alternately in one round,
 // pinned to one core, and report the ratio of every round and the median.
+//
+// LoadGraphHandle (file to graph on the running library's screen, the graph deleted again)
+// against reading and decoding the same file directly, at 640 x 480 and 2048 x 2048: libjpeg
+// with its default settings into RGB, libpng's simplified reader into 8-bit RGB, SDL_LoadBMP.
+// These run alternately through bench/alternate.h; run pinned (taskset -c 0), on the software
+// path with SDL_VIDEODRIVER=dummy or VELK_NO_GL=1, on the device under a display.
 #include <benchmark/benchmark.h>
 
 #include <jpeglib.h>
@@ -19,7 +25,13 @@
 #include <functional>
 #include <vector>
 
+#include "alternate.h"
+#include "core/core.h"
+#include "draw/draw.h"
 #include "graphics/graphics.h"
+
+#include <filesystem>
+#include <string>
 
 namespace {
 
@@ -27,75 +39,71 @@ constexpr int kWidth = 1920;
 constexpr int kHeight = 1080;
 
 // A picture with gradients and some texture, so that neither codec has it too easy.
+std::vector<uint8_t> MakeRgb(int width, int height) {
+    std::vector<uint8_t> out(static_cast<size_t>(width) * height * 3);
+    uint32_t noise = 12345;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            noise = noise * 1103515245u + 12345u;
+            uint8_t* p = &out[(static_cast<size_t>(y) * width + x) * 3];
+            p[0] = static_cast<uint8_t>(x * 255 / width + ((noise >> 16) & 7));
+            p[1] = static_cast<uint8_t>(y * 255 / height);
+            p[2] = static_cast<uint8_t>(((x / 64 + y / 64) & 1) ? 200 : 40);
+        }
+    return out;
+}
+
 const std::vector<uint8_t>& SourceRgb() {
-    static std::vector<uint8_t> rgb = [] {
-        std::vector<uint8_t> out(static_cast<size_t>(kWidth) * kHeight * 3);
-        uint32_t noise = 12345;
-        for (int y = 0; y < kHeight; ++y)
-            for (int x = 0; x < kWidth; ++x) {
-                noise = noise * 1103515245u + 12345u;
-                uint8_t* p = &out[(static_cast<size_t>(y) * kWidth + x) * 3];
-                p[0] = static_cast<uint8_t>(x * 255 / kWidth + ((noise >> 16) & 7));
-                p[1] = static_cast<uint8_t>(y * 255 / kHeight);
-                p[2] = static_cast<uint8_t>(((x / 64 + y / 64) & 1) ? 200 : 40);
-            }
-        return out;
-    }();
+    static std::vector<uint8_t> rgb = MakeRgb(kWidth, kHeight);
     return rgb;
 }
 
-const std::vector<uint8_t>& PngFile() {
-    static std::vector<uint8_t> file = [] {
-        png_image image = {};
-        image.version = PNG_IMAGE_VERSION;
-        image.width = kWidth;
-        image.height = kHeight;
-        image.format = PNG_FORMAT_RGB;
-        png_alloc_size_t size = 0;
-        png_image_write_to_memory(&image, nullptr, &size, 0, SourceRgb().data(), 0, nullptr);
-        std::vector<uint8_t> out(size);
-        png_image_write_to_memory(&image, out.data(), &size, 0, SourceRgb().data(), 0, nullptr);
-        out.resize(size);
-        return out;
-    }();
-    return file;
+std::vector<uint8_t> EncodePng(const std::vector<uint8_t>& rgb, int width, int height) {
+    png_image image = {};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(width);
+    image.height = static_cast<png_uint_32>(height);
+    image.format = PNG_FORMAT_RGB;
+    png_alloc_size_t size = 0;
+    png_image_write_to_memory(&image, nullptr, &size, 0, rgb.data(), 0, nullptr);
+    std::vector<uint8_t> out(size);
+    png_image_write_to_memory(&image, out.data(), &size, 0, rgb.data(), 0, nullptr);
+    out.resize(size);
+    return out;
 }
 
-const std::vector<uint8_t>& JpegFile() {
-    static std::vector<uint8_t> file = [] {
-        jpeg_compress_struct cinfo;
-        jpeg_error_mgr error;
-        cinfo.err = jpeg_std_error(&error);
-        jpeg_create_compress(&cinfo);
-        unsigned char* buffer = nullptr;
-        unsigned long size = 0;
-        jpeg_mem_dest(&cinfo, &buffer, &size);
-        cinfo.image_width = kWidth;
-        cinfo.image_height = kHeight;
-        cinfo.input_components = 3;
-        cinfo.in_color_space = JCS_RGB;
-        jpeg_set_defaults(&cinfo);
-        jpeg_set_quality(&cinfo, 85, TRUE);
-        jpeg_start_compress(&cinfo, TRUE);
-        while (cinfo.next_scanline < cinfo.image_height) {
-            JSAMPROW row = const_cast<uint8_t*>(&SourceRgb()[static_cast<size_t>(cinfo.next_scanline) * kWidth * 3]);
-            jpeg_write_scanlines(&cinfo, &row, 1);
-        }
-        jpeg_finish_compress(&cinfo);
-        std::vector<uint8_t> out(buffer, buffer + size);
-        jpeg_destroy_compress(&cinfo);
-        std::free(buffer);
-        return out;
-    }();
-    return file;
+std::vector<uint8_t> EncodeJpeg(const std::vector<uint8_t>& rgb, int width, int height) {
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr error;
+    cinfo.err = jpeg_std_error(&error);
+    jpeg_create_compress(&cinfo);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    cinfo.image_width = static_cast<JDIMENSION>(width);
+    cinfo.image_height = static_cast<JDIMENSION>(height);
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 85, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW row = const_cast<uint8_t*>(&rgb[static_cast<size_t>(cinfo.next_scanline) * width * 3]);
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    std::vector<uint8_t> out(buffer, buffer + size);
+    jpeg_destroy_compress(&cinfo);
+    std::free(buffer);
+    return out;
 }
 
 // A bottom-up BMP of the picture: 24-bit as the game's own pictures are stored, or plain 32-bit
 // (which the loader hands to GDI).
-std::vector<uint8_t> MakeBmpFile(int bits) {
+std::vector<uint8_t> EncodeBmp(const std::vector<uint8_t>& rgb, int width, int height, int bits) {
     const size_t bytes = static_cast<size_t>(bits / 8);
-    const size_t rowSize = (static_cast<size_t>(kWidth) * bytes + 3) & ~size_t{3};
-    const size_t dataSize = rowSize * kHeight;
+    const size_t rowSize = (static_cast<size_t>(width) * bytes + 3) & ~size_t{3};
+    const size_t dataSize = rowSize * height;
     std::vector<uint8_t> out(54 + dataSize, 0);
     auto put32 = [&](size_t at, uint32_t value) {
         for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(value >> (8 * i));
@@ -105,16 +113,15 @@ std::vector<uint8_t> MakeBmpFile(int bits) {
     put32(2, static_cast<uint32_t>(out.size()));
     put32(10, 54);
     put32(14, 40);
-    put32(18, kWidth);
-    put32(22, kHeight);
+    put32(18, static_cast<uint32_t>(width));
+    put32(22, static_cast<uint32_t>(height));
     out[26] = 1;
     out[28] = static_cast<uint8_t>(bits);
     put32(34, static_cast<uint32_t>(dataSize));
-    const std::vector<uint8_t>& rgb = SourceRgb();
-    for (int y = 0; y < kHeight; ++y) {
-        uint8_t* row = &out[54 + rowSize * (kHeight - 1 - y)];
-        for (int x = 0; x < kWidth; ++x) {
-            const uint8_t* p = &rgb[(static_cast<size_t>(y) * kWidth + x) * 3];
+    for (int y = 0; y < height; ++y) {
+        uint8_t* row = &out[54 + rowSize * (height - 1 - y)];
+        for (int x = 0; x < width; ++x) {
+            const uint8_t* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
             row[bytes * x] = p[2];
             row[bytes * x + 1] = p[1];
             row[bytes * x + 2] = p[0];
@@ -123,13 +130,23 @@ std::vector<uint8_t> MakeBmpFile(int bits) {
     return out;
 }
 
+const std::vector<uint8_t>& PngFile() {
+    static std::vector<uint8_t> file = EncodePng(SourceRgb(), kWidth, kHeight);
+    return file;
+}
+
+const std::vector<uint8_t>& JpegFile() {
+    static std::vector<uint8_t> file = EncodeJpeg(SourceRgb(), kWidth, kHeight);
+    return file;
+}
+
 const std::vector<uint8_t>& BmpFile() {
-    static std::vector<uint8_t> file = MakeBmpFile(24);
+    static std::vector<uint8_t> file = EncodeBmp(SourceRgb(), kWidth, kHeight, 24);
     return file;
 }
 
 const std::vector<uint8_t>& Bmp32File() {
-    static std::vector<uint8_t> file = MakeBmpFile(32);
+    static std::vector<uint8_t> file = EncodeBmp(SourceRgb(), kWidth, kHeight, 32);
     return file;
 }
 
@@ -340,6 +357,142 @@ void ConvertWithPixman(benchmark::State& state, ConvertCase c) {
     state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
 }
 
+// --- LoadGraphHandle against the direct decoders, from files -----------------------------------
+
+// The scratch folder with the pictures; the library runs with it as the working folder. It is made
+// in the folder the program starts in, as a game keeps its pictures in its own folder: every file
+// the library opens makes it look for archives along the path, and a folder that other programs
+// keep changing (such as /tmp on a busy machine) is read anew on every look.
+struct PictureFolder {
+    std::filesystem::path path;
+    PictureFolder() {
+        std::error_code error;
+        std::string pattern = (std::filesystem::current_path(error) / "velk-bench-images-XXXXXX").string();
+        if (mkdtemp(pattern.data()) != nullptr) path = pattern;
+    }
+    ~PictureFolder() {
+        std::error_code error;
+        if (!path.empty()) std::filesystem::remove_all(path, error);
+    }
+    std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) const {
+        std::string file = (path / name).string();
+        FILE* out = std::fopen(file.c_str(), "wb");
+        if (out == nullptr) std::abort();
+        std::fwrite(bytes.data(), 1, bytes.size(), out);
+        std::fclose(out);
+        return file;
+    }
+};
+
+PictureFolder& Pictures() {
+    static PictureFolder folder;
+    return folder;
+}
+
+bool g_libraryStarted = false;
+
+bool LibraryRunning() {
+    static bool running = [] {
+        g_libraryStarted = true;
+        std::error_code error;
+        std::filesystem::current_path(Pictures().path, error);
+        ChangeWindowMode(1);
+        return InitLibraryLocked() == 0;
+    }();
+    return running;
+}
+
+void LoadOnceThroughLibrary(const std::string& file, int width) {
+    int graph = LoadGraphHandle(file.c_str(), 0);
+    int w = 0, h = 0;
+    if (graph < 0 || GetGraphSize(graph, &w, &h) != 0 || w != width) std::abort();
+    DeleteGraph(graph);
+}
+
+void ReadJpegFile(const std::string& file) {
+    FILE* in = std::fopen(file.c_str(), "rb");
+    if (in == nullptr) std::abort();
+    jpeg_decompress_struct cinfo;
+    jpeg_error_mgr error;
+    cinfo.err = jpeg_std_error(&error);
+    jpeg_create_decompress(&cinfo);
+    jpeg_stdio_src(&cinfo, in);
+    jpeg_read_header(&cinfo, TRUE);
+    jpeg_start_decompress(&cinfo);
+    const size_t rowBytes = static_cast<size_t>(cinfo.output_width) * cinfo.output_components;
+    auto* pixels = static_cast<uint8_t*>(std::malloc(rowBytes * cinfo.output_height));
+    while (cinfo.output_scanline < cinfo.output_height) {
+        JSAMPROW row = pixels + static_cast<size_t>(cinfo.output_scanline) * rowBytes;
+        jpeg_read_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    std::fclose(in);
+    benchmark::DoNotOptimize(pixels);
+    std::free(pixels);
+}
+
+void ReadPngFile(const std::string& file) {
+    png_image image = {};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, file.c_str())) std::abort();
+    image.format = PNG_FORMAT_RGB;
+    auto* pixels = static_cast<uint8_t*>(std::malloc(PNG_IMAGE_SIZE(image)));
+    png_image_finish_read(&image, nullptr, pixels, 0, nullptr);
+    benchmark::DoNotOptimize(pixels);
+    std::free(pixels);
+}
+
+void ReadBmpFile(const std::string& file) {
+    SDL_Surface* surface = SDL_LoadBMP(file.c_str());
+    if (surface == nullptr) std::abort();
+    benchmark::DoNotOptimize(surface);
+    SDL_FreeSurface(surface);
+}
+
+void RegisterLoadComparisons() {
+    struct Size {
+        int width, height;
+    };
+    for (Size size : {Size{640, 480}, Size{2048, 2048}}) {
+        const std::vector<uint8_t> rgb = MakeRgb(size.width, size.height);
+        const std::string tag = std::to_string(size.width) + "x" + std::to_string(size.height);
+        struct Kind {
+            const char* name;
+            const char* anchor;
+            std::vector<uint8_t> bytes;
+            void (*read)(const std::string&);
+        };
+        Kind kinds[] = {
+            {"png", "libpng", EncodePng(rgb, size.width, size.height), ReadPngFile},
+            {"jpg", "libjpeg", EncodeJpeg(rgb, size.width, size.height), ReadJpegFile},
+            {"bmp", "SDL_bmp", EncodeBmp(rgb, size.width, size.height, 24), ReadBmpFile},
+        };
+        for (const Kind& kind : kinds) {
+            std::string file = Pictures().Write(tag + "." + kind.name, kind.bytes);
+            int width = size.width;
+            auto read = kind.read;
+            std::string anchor = kind.anchor;
+            alternate::Register(std::string("LoadGraph_") + kind.name + "_" + tag, 15,
+                                [file, width, read, anchor](benchmark::State& state, const std::string& name) {
+                                    if (!LibraryRunning()) {
+                                        state.SkipWithError("the library did not start");
+                                        return;
+                                    }
+                                    alternate::Compare(
+                                        state, name,
+                                        {"velk", [file, width](int64_t calls) {
+                                             for (int64_t i = 0; i < calls; ++i) LoadOnceThroughLibrary(file, width);
+                                         }},
+                                        {{anchor, [file, read](int64_t calls) {
+                                              for (int64_t i = 0; i < calls; ++i) read(file);
+                                          }}},
+                                        0.05);
+                                });
+        }
+    }
+}
+
 }  // namespace
 
 BENCHMARK(PngGlue)->Unit(benchmark::kMillisecond);
@@ -354,4 +507,8 @@ BENCHMARK_CAPTURE(ConvertWithPixman, R8G8B8_to_R5G6B5, Rgb24To565())->Unit(bench
 BENCHMARK_CAPTURE(ConvertWithVelk, A8R8G8B8_to_A4R4G4B4, Argb32To4444())->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(ConvertWithPixman, A8R8G8B8_to_A4R4G4B4, Argb32To4444())->Unit(benchmark::kMillisecond);
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    int result = alternate::Main(argc, argv, RegisterLoadComparisons);
+    if (g_libraryStarted) EndLibraryLocked();
+    return result;
+}

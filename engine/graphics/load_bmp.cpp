@@ -200,16 +200,24 @@ uint8_t* ReadRowsTopDown(StreamHolder* stream, const BmpImage& b) {
     const size_t rowSize = static_cast<size_t>(b.fileRowSize);
     auto* out = static_cast<uint8_t*>(VELK_ALLOC(rowSize * static_cast<size_t>(b.height)));
     if (!out) return nullptr;
-    bool complete = true;
-    if (!b.bottomUp) {
-        complete = ReadStreamExact(stream, out, rowSize * static_cast<size_t>(b.height));
-    } else {
-        for (int y = b.height - 1; y >= 0 && complete; --y)
-            complete = ReadStreamExact(stream, out + rowSize * static_cast<size_t>(y), rowSize);
-    }
-    if (!complete) {
+    // One read of all rows (a read per row costs a system call each), then a bottom-up file's
+    // rows are swapped end for end in place.
+    if (!ReadStreamExact(stream, out, rowSize * static_cast<size_t>(b.height))) {
         FreeMemory(out);
         return nullptr;
+    }
+    if (b.bottomUp) {
+        uint8_t spare[4096];
+        for (int y = 0, z = b.height - 1; y < z; ++y, --z) {
+            uint8_t* top = out + rowSize * static_cast<size_t>(y);
+            uint8_t* bottom = out + rowSize * static_cast<size_t>(z);
+            for (size_t done = 0; done < rowSize; done += sizeof spare) {
+                const size_t n = rowSize - done < sizeof spare ? rowSize - done : sizeof spare;
+                std::memcpy(spare, top + done, n);
+                std::memcpy(top + done, bottom + done, n);
+                std::memcpy(bottom + done, spare, n);
+            }
+        }
     }
     return out;
 }

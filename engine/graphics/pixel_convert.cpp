@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "graphics/graphics.h"
+#include "graphics/pixel_rows.h"
 
 namespace {
 
@@ -189,12 +190,50 @@ int KeyToAlphaSameLayout(const Job& j) {
 
 // ---------------------------------------------------------------- 5: fast conversions
 
-template <typename Op>
-void EachPixel(const Job& j, Op op) {
+// The pixel sizes are template arguments so that the reads and writes compile to plain loads and
+// stores and the operation is inlined into the row loop.
+template <int SourceBytes, int DestinationBytes, typename Op>
+void EachPixelSized(const Job& j, Op op) {
     for (int y = 0; y < j.height; ++y) {
         const uint8_t* s = SourceRow(j, y);
         uint8_t* d = DestRow(j, y);
-        for (int x = 0; x < j.width; ++x) WriteValue(d + x * j.db, j.db, op(ReadValue(s + x * j.sb, j.sb)));
+        for (int x = 0; x < j.width; ++x)
+            WriteValue(d + x * DestinationBytes, DestinationBytes,
+                       op(ReadValue(s + x * SourceBytes, SourceBytes)));
+    }
+}
+
+template <int SourceBytes, typename Op>
+void EachPixelTo(const Job& j, Op op) {
+    switch (j.db) {
+        case 1: EachPixelSized<SourceBytes, 1>(j, op); break;
+        case 2: EachPixelSized<SourceBytes, 2>(j, op); break;
+        case 3: EachPixelSized<SourceBytes, 3>(j, op); break;
+        default: EachPixelSized<SourceBytes, 4>(j, op); break;
+    }
+}
+
+template <typename Op>
+void EachPixel(const Job& j, Op op) {
+    switch (j.sb) {
+        case 1: EachPixelTo<1>(j, op); break;
+        case 2: EachPixelTo<2>(j, op); break;
+        case 3: EachPixelTo<3>(j, op); break;
+        default: EachPixelTo<4>(j, op); break;
+    }
+}
+
+// The same with a vector kernel taking the front of each row when the processor has one.
+template <int SourceBytes, int DestinationBytes, typename Op>
+void EachPixelRows(const Job& j, int (*kernel)(uint8_t*, const uint8_t*, int), Op op) {
+    if (j.sb != SourceBytes || j.db != DestinationBytes) return EachPixel(j, op);
+    if (!HasPixelRowKernels()) return EachPixelSized<SourceBytes, DestinationBytes>(j, op);
+    for (int y = 0; y < j.height; ++y) {
+        const uint8_t* s = SourceRow(j, y);
+        uint8_t* d = DestRow(j, y);
+        for (int x = kernel(d, s, j.width); x < j.width; ++x)
+            WriteValue(d + x * DestinationBytes, DestinationBytes,
+                       op(ReadValue(s + x * SourceBytes, SourceBytes)));
     }
 }
 
@@ -248,7 +287,7 @@ bool FastConvert(const Job& j) {
             return true;
         }
         if (s == Layout::R8G8B8 && d == Layout::R5G6B5) {
-            EachPixel(j, To565);
+            EachPixelRows<3, 2>(j, Rgb24To565Row, [](uint32_t v) { return To565(v); });
             return true;
         }
         if (s == Layout::R8G8B8 && d == Layout::X1R5G5B5) {
@@ -256,15 +295,15 @@ bool FastConvert(const Job& j) {
             return true;
         }
         if (s == Layout::R8G8B8 && d == Layout::X8R8G8B8) {
-            EachPixel(j, [](uint32_t v) { return v | 0xFF000000u; });
+            EachPixelRows<3, 4>(j, Rgb24ToXrgb32Row, [](uint32_t v) { return v | 0xFF000000u; });
             return true;
         }
         if (s == Layout::X8R8G8B8 && d == Layout::R5G6B5 && !j.alphaFromData) {
-            EachPixel(j, To565);
+            EachPixelRows<4, 2>(j, Xrgb32To565Row, [](uint32_t v) { return To565(v); });
             return true;
         }
         if (s == Layout::R5G6B5 && (d == Layout::R8G8B8 || d == Layout::X8R8G8B8) && !j.alphaFromData) {
-            EachPixel(j, From565);
+            EachPixel(j, [](uint32_t v) { return From565(v); });
             return true;
         }
         if ((s == Layout::R5G6B5 && d == Layout::X1R5G5B5) || (s == Layout::X1R5G5B5 && d == Layout::R5G6B5)) {

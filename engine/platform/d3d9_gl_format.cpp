@@ -34,6 +34,39 @@ uint8_t Expand(uint32_t pixel, uint32_t mask) {
     return static_cast<uint8_t>((value * 255 + ((1u << bits) - 1) / 2) / ((1u << bits) - 1));
 }
 
+// Expand's result for every value of one channel (channels are at most 8 bits wide), so that a
+// picture's pixels take a table look-up a channel.
+struct ChannelTable {
+    uint32_t mask = 0;
+    int shift = 0;
+    uint8_t values[256] = {};
+
+    void Fill(uint32_t channelMask) {
+        mask = channelMask;
+        shift = Shift(channelMask);
+        const uint32_t top = channelMask >> shift;
+        for (uint32_t v = 0; v <= top && v < 256; ++v) values[v] = Expand(v << shift, channelMask);
+    }
+    uint8_t operator()(uint32_t pixel) const { return values[((pixel & mask) >> shift) & 0xFF]; }
+};
+
+template <int Bytes>
+void ExpandRows(const ChannelTable* tables, const uint8_t* source, int pitch, int width, int height,
+                uint8_t* rgba) {
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* row = source + static_cast<size_t>(y) * pitch;
+        uint8_t* out = rgba + static_cast<size_t>(y) * width * 4;
+        for (int x = 0; x < width; ++x) {
+            uint32_t pixel = 0;
+            std::memcpy(&pixel, row + x * Bytes, Bytes);
+            out[4 * x] = tables[0](pixel);
+            out[4 * x + 1] = tables[1](pixel);
+            out[4 * x + 2] = tables[2](pixel);
+            out[4 * x + 3] = tables[3](pixel);
+        }
+    }
+}
+
 uint32_t Narrow(uint8_t value, uint32_t mask) {
     if (mask == 0) return 0;
     int bits = Width(mask);
@@ -161,19 +194,13 @@ void GlLogicalToRgba(V_D3DFORMAT format, const uint8_t* source, int pitch, int w
         std::memset(rgba, 0, static_cast<size_t>(width) * height * 4);
         return;
     }
-    int bytes = GlBytesPerPixel(format);
-    for (int y = 0; y < height; ++y) {
-        const uint8_t* row = source + static_cast<size_t>(y) * pitch;
-        uint8_t* out = rgba + static_cast<size_t>(y) * width * 4;
-        for (int x = 0; x < width; ++x) {
-            uint32_t pixel = 0;
-            std::memcpy(&pixel, row + x * bytes, static_cast<size_t>(bytes));
-            out[4 * x] = Expand(pixel, c.r);
-            out[4 * x + 1] = Expand(pixel, c.g);
-            out[4 * x + 2] = Expand(pixel, c.b);
-            out[4 * x + 3] = Expand(pixel, c.a);
-        }
-    }
+    ChannelTable tables[4];
+    const uint32_t masks[4] = {c.r, c.g, c.b, c.a};
+    for (int i = 0; i < 4; ++i) tables[i].Fill(masks[i]);
+    if (GlBytesPerPixel(format) == 2)
+        ExpandRows<2>(tables, source, pitch, width, height, rgba);
+    else
+        ExpandRows<4>(tables, source, pitch, width, height, rgba);
 }
 
 void GlRgbaToLogical(V_D3DFORMAT format, const uint8_t* rgba, int width, int height,

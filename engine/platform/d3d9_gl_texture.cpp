@@ -8,6 +8,8 @@ namespace {
 
 // Texture unit used for uploads, so that the stage bindings stay as the device set them.
 constexpr GLenum kUploadUnit = GL_TEXTURE0 + 15;
+// Uploads above this many bytes bypass the streaming buffer.
+constexpr size_t kLargeUpload = 1024 * 1024;
 
 bool NeedsOpaqueAlpha(V_D3DFORMAT format) { return !GlFormatHasAlpha(format); }
 
@@ -289,12 +291,18 @@ void GlUploadRgba(GlImage& image, int level, int x, int y, int width, int height
         else if (whole)
             image.partialAlphaLevels &= ~bit;
     }
-    context.pixelStream.target = GL_PIXEL_UNPACK_BUFFER;
-    size_t at = context.pixelStream.Put(gl, rgba, bytes);
+    // Small uploads go through the streaming buffer; a large one is read by GL straight from
+    // the caller's bytes, as the buffer would be given new (cleared) storage of its size.
+    const void* from = rgba;
+    if (bytes <= kLargeUpload) {
+        context.pixelStream.target = GL_PIXEL_UNPACK_BUFFER;
+        from = reinterpret_cast<const void*>(context.pixelStream.Put(gl, rgba, bytes));
+    } else {
+        gl.BindBuffer(GL_PIXEL_UNPACK_BUFFER, 0);
+    }
     gl.ActiveTexture(kUploadUnit);
     gl.BindTexture(GL_TEXTURE_2D, texture);
-    gl.TexSubImage2D(GL_TEXTURE_2D, level, x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE,
-                     reinterpret_cast<const void*>(at));
+    gl.TexSubImage2D(GL_TEXTURE_2D, level, x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE, from);
     gl.BindTexture(GL_TEXTURE_2D, 0);
     gl.BindBuffer(GL_PIXEL_UNPACK_BUFFER, 0);
     GlCountTextureUpload(bytes);

@@ -131,6 +131,35 @@ TEST(Convert, SixteenBitPairsGiveTheSameBitsWithAndWithoutMmx) {
     }
 }
 
+// Rows of every width up to 23, from a source column other than the first: the screen-format
+// conversions give each pixel what a lone pixel gets, whatever part of the row it is in.
+TEST(Convert, RowsGiveEachPixelItsOwnValue) {
+    std::mt19937 random(11);
+    uint8_t src[3][24 * 4];
+    for (auto& row : src)
+        for (auto& b : row) b = static_cast<uint8_t>(random());
+    struct Pair {
+        const ColorFormat* to;
+        const ColorFormat* from;
+    };
+    for (Pair pair : {Pair{&k565, &k888}, Pair{&k565, &kX888}, Pair{&kX888, &k888}}) {
+        const int sb = pair.from->bytesPerPixel, db = pair.to->bytesPerPixel;
+        for (int w = 1; w <= 23; ++w) {
+            uint8_t dst[3][24 * 4] = {};
+            Convert(&dst[0][0], sizeof dst[0], *pair.to, &src[0][0], sizeof src[0], *pair.from, w, 3,
+                    {}, 0, 0, 1, 0);
+            for (int y = 0; y < 3; ++y)
+                for (int x = 0; x < w; ++x) {
+                    uint32_t in = 0, out = 0;
+                    std::memcpy(&in, &src[y][(x + 1) * sb], sb);
+                    std::memcpy(&out, &dst[y][x * db], db);
+                    ASSERT_EQ(out, One(*pair.to, in, *pair.from)) << "width " << w << " x " << x;
+                }
+            EXPECT_EQ(dst[0][w * db], 0) << "width " << w;  // nothing written past the row
+        }
+    }
+}
+
 TEST(Convert, WideningKeepsFullScale) {
     // X1R5G5B5 to A8R8G8B8 takes the general path: 31 becomes 255, 16 becomes 131.
     EXPECT_EQ(One(k8888, (31 << 10) | (16 << 5), k555), 0xFFFF8300u);
