@@ -379,6 +379,27 @@ bool OnEitherSide(const TriangleVertex* c) {
     return side(c[0]) * side(c[3]) < 0;
 }
 
+// The two triangles of a pair (corners 0-1-2 and 1-2-3). When they meet only along their shared
+// edge, the gate records the first one's rows so that the second leaves those pixels out.
+struct TrianglePair {
+    TriangleShape first, second;
+    bool drawFirst = false, drawSecond = false;
+    SpanGate gate;
+    SpanGate* shared = nullptr;
+
+    TrianglePair(const TriangleVertex* corners, const DrawBounds& bounds) {
+        drawFirst = ShapeTriangle(corners, &first);
+        drawSecond = ShapeTriangle(corners + 1, &second);
+        if (drawFirst && drawSecond && OnEitherSide(corners)) {
+            gate.Prepare(first.walk, bounds);
+            shared = &gate;
+        }
+    }
+    void FirstDone() {
+        if (shared != nullptr) shared->mode = SpanGate::kLeaveOut;
+    }
+};
+
 } // namespace
 
 void DrawTexturedQuad(MEMIMG* destination, const MEMIMG* source, const TriangleVertex* corners,
@@ -388,29 +409,18 @@ void DrawTexturedQuad(MEMIMG* destination, const MEMIMG* source, const TriangleV
     if (source->width >= kMaxKernelSource || source->height >= kMaxKernelSource) return;
     DrawBounds bounds;
     if (!GetDrawBounds(destination, &bounds)) return;
-    TriangleShape first, second;
-    const bool drawFirst = ShapeTriangle(corners, &first);
-    const bool drawSecond = ShapeTriangle(corners + 1, &second);
-    SpanGate gate;
-    SpanGate* shared = nullptr;
-    if (drawFirst && drawSecond && OnEitherSide(corners)) {
-        gate.Prepare(first.walk, bounds);
-        shared = &gate;
-    }
-    auto afterFirst = [&] {
-        if (shared != nullptr) shared->mode = SpanGate::kLeaveOut;
-    };
+    TrianglePair pair(corners, bounds);
     TexturedJob job = MakeTexturedJob(destination, source, blend, setup);
     if (job.small16) {
-        if (drawFirst) DrawSmallShape(job, first, bounds, setup.choice.keyed, shared);
-        afterFirst();
-        if (drawSecond) DrawSmallShape(job, second, bounds, setup.choice.keyed, shared);
+        if (pair.drawFirst) DrawSmallShape(job, pair.first, bounds, setup.choice.keyed, pair.shared);
+        pair.FirstDone();
+        if (pair.drawSecond) DrawSmallShape(job, pair.second, bounds, setup.choice.keyed, pair.shared);
         return;
     }
     WithTexelLoop(setup.choice, [&](auto loop) {
-        if (drawFirst) DrawShape<decltype(loop)>(job, first, bounds, shared);
-        afterFirst();
-        if (drawSecond) DrawShape<decltype(loop)>(job, second, bounds, shared);
+        if (pair.drawFirst) DrawShape<decltype(loop)>(job, pair.first, bounds, pair.shared);
+        pair.FirstDone();
+        if (pair.drawSecond) DrawShape<decltype(loop)>(job, pair.second, bounds, pair.shared);
     });
 }
 
@@ -429,19 +439,11 @@ void FillMemImgTrianglePair(MEMIMG* destination, const MEMIMG* source, const Tri
     if (!PrepareFlat(destination, colour, BrightRule::Table, &flat)) return;
     DrawBounds bounds;
     if (!GetDrawBounds(destination, &bounds)) return;
-    TriangleShape first, second;
-    const bool drawFirst = ShapeTriangle(corners, &first);
-    const bool drawSecond = ShapeTriangle(corners + 1, &second);
-    SpanGate gate;
-    SpanGate* shared = nullptr;
-    if (drawFirst && drawSecond && OnEitherSide(corners)) {
-        gate.Prepare(first.walk, bounds);
-        shared = &gate;
-    }
+    TrianglePair pair(corners, bounds);
     const int64_t pitch = destination->base->pitch;
-    if (drawFirst) DrawFlat(flat, destination->pixels, pitch, first.walk, bounds, shared);
-    if (shared != nullptr) shared->mode = SpanGate::kLeaveOut;
-    if (drawSecond) DrawFlat(flat, destination->pixels, pitch, second.walk, bounds, shared);
+    if (pair.drawFirst) DrawFlat(flat, destination->pixels, pitch, pair.first.walk, bounds, pair.shared);
+    pair.FirstDone();
+    if (pair.drawSecond) DrawFlat(flat, destination->pixels, pitch, pair.second.walk, bounds, pair.shared);
 }
 
 void FillMemImgTriangle(MEMIMG* destination, const MEMIMG* source, const TriangleVertex* vertices,
