@@ -273,7 +273,8 @@ int ProcessMessageLocked();
 int ProcessMessage();
 void WaitWhileInactive();
 
-// 1: windowed, 0: full screen. Before start-up it only records the setting.
+// 1: windowed, 0: full screen. Before start-up it only records the setting (a program calls it
+// first, then InitLibraryLocked).
 int ChangeWindowMode(int windowed);
 // Keep running while the window is inactive (may be called at any time).
 int SetAlwaysRunFlag(int flag);
@@ -298,16 +299,28 @@ uint32_t SetClipboardText(const char* text);
 
 // ---------------------------------------------------------------- keyboard, mouse and joypads
 
-// Key numbers of the keyboard table follow the positions of a PC keyboard's keys (Escape 0x01,
-// Enter 0x1C, the arrows 0xC8 up, 0xCB left, 0xCD right, 0xD0 down).
+// Key numbers of the keyboard table follow the positions of a PC keyboard's keys:
+//   Escape 0x01, 1-9 0x02-0x0A, 0 0x0B, minus 0x0C, Backspace 0x0E, Tab 0x0F,
+//   Q W E R T Y U I O P 0x10-0x19, Enter 0x1C (numeric pad Enter 0x9C),
+//   A S D F G H J K L 0x1E-0x26, Z X C V B N M 0x2C-0x32, comma 0x33, period 0x34, slash 0x35,
+//   left shift 0x2A, right shift 0x36, left control 0x1D, right control 0x9D,
+//   left alt 0x38, right alt 0xB8, space 0x39, Caps Lock 0x3A, Scroll Lock 0x46, Pause 0xC5,
+//   F1-F10 0x3B-0x44, F11 0x57, F12 0x58,
+//   numeric pad 7 8 9 0x47-0x49, 4 5 6 0x4B-0x4D, 1 2 3 0x4F-0x51, 0 0x52, period 0x53,
+//   minus 0x4A, plus 0x4E, star 0x37, slash 0xB5,
+//   Home 0xC7, Page Up 0xC9, End 0xCF, Page Down 0xD1, Insert 0xD2, Delete 0xD3,
+//   arrows: up 0xC8, left 0xCB, right 0xCD, down 0xD0.
 // Input types of GetJoypadState: the pad number from 1, plus this flag for the pad's keys.
 constexpr int kJoypadKeyboardFlag = 0x1000;
 
-// 1 while the key is held, else 0. Starts input when it is not running.
+// 1 while the key is held, else 0; a press released before this call (a tap shorter than a
+// frame) is reported once. Starts input when it is not running.
 int IsKeyDown(int keyCode);
 // 1 left, 2 right, 4 middle; with DirectInput 8, 16, ... for the further buttons.
 int GetMouseButtons();
 // Bit 0 down, 1 left, 2 right, 3 up, 4-27 buttons 0-23; with the keyboard flag the pad's keys.
+// Pad 1's keys: down (numeric pad 2, down arrow), left (4, left arrow), right (6, right arrow),
+// up (8, up arrow), then buttons 0-9 (bits 4-13): Z, X, C, A, S, D, Q, W, Escape, space.
 int GetJoypadState(int inputType);
 int StopJoypadVibration(int inputType);
 int SetInputFlagA();

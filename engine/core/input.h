@@ -32,6 +32,9 @@ struct JoypadRecord {
     double unusedQuarter;
 };
 
+// The public calls that report keys, each of which sees every press at least once.
+enum KeyPoll { kPollIsKeyDown = 0, kPollJoypadKeys = 1, kKeyPollCount = 2 };
+
 struct InputState {
     int noDirectInput;                // kept across InitInput; 1: DirectInput is not tried
     int directInputOnNewerSystems;    // kept across InitInput
@@ -44,8 +47,13 @@ struct InputState {
     V_HANDLE keyboardEvent;
     int lastKeyboardRefresh;
     uint8_t keyStateTable[256];
+    // A refresh found the key down and that kind of poll has not reported it since (bit 7 in
+    // this message pass of the program, bit 6 in the one before), so a press released before the
+    // poll (a tap shorter than a frame) is still reported once; older marks are dropped.
+    uint8_t unpolledKeys[kKeyPollCount][256];
     int32_t keyMap[kMaxJoypads][kKeyMapEntries][kKeysPerEntry];
     uint8_t mouseButtons[3];          // left, right, middle as read through the keyboard state
+    uint8_t unpolledButtons[3];       // the same, found down and not reported yet
     int mouseButtonsRead;
     int joypadCount;
     JoypadRecord joypads[kMaxJoypads];
@@ -64,6 +72,13 @@ int UpdateJoypadState(int padIndex);
 int ReacquireInputDevices();
 int ApplyJoypadVibration();
 int UpdateJoypadVibration();
+
+// A key as one kind of poll reports it: down in the table, or found down by a refresh since that
+// kind's last report of it. Clears the key's mark for that kind.
+bool PollKey(int keyCode, KeyPoll poll);
+// At each message pass of the program: the marks of the pass before are dropped, this pass's
+// become the previous pass's.
+void AgeUnpolledKeys();
 
 // True while input runs, with or without DirectInput.
 bool IsInputRunning();

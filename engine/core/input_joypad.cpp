@@ -106,14 +106,13 @@ int GetJoypadState(int inputType) {
         int mapIndex = padIndex < 0 ? 0 : padIndex;
         if (mapIndex < kMaxJoypads) {
             UpdateKeyboardState();
+            // Every key of the map is polled (not only up to the first one down), so each
+            // reports its press.
             for (int entry = 0; entry < kKeyMapEntries; ++entry) {
                 for (int k = 0; k < kKeysPerEntry; ++k) {
                     int32_t code = g_Input.keyMap[mapIndex][entry][k];
-                    if (code >= 0 && code < 256 && code != 0 &&
-                        (g_Input.keyStateTable[code] & 0x80) != 0) {
+                    if (code > 0 && code < 256 && PollKey(code, kPollJoypadKeys))
                         result |= static_cast<int>(1u << entry);
-                        break;
-                    }
                 }
             }
         }

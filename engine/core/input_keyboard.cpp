@@ -45,10 +45,19 @@ bool OnWindowThread() {
 }
 
 void StoreMouseButtons(const V_BYTE* state) {
-    g_Input.mouseButtons[0] = state[1];
-    g_Input.mouseButtons[1] = state[2];
-    g_Input.mouseButtons[2] = state[4];
+    const int virtualKeys[3] = {1, 2, 4};
+    for (int i = 0; i < 3; ++i) {
+        g_Input.mouseButtons[i] = state[virtualKeys[i]];
+        g_Input.unpolledButtons[i] |= state[virtualKeys[i]] & 0x80;
+    }
     g_Input.mouseButtonsRead = 1;
+}
+
+// Marks every key the refreshed table holds down as not yet reported, for each kind of poll.
+void MarkUnpolledKeys() {
+    for (int poll = 0; poll < kKeyPollCount; ++poll)
+        for (int code = 0; code < 256; ++code)
+            g_Input.unpolledKeys[poll][code] |= g_Input.keyStateTable[code] & 0x80;
 }
 
 int UpdateThroughDirectInput() {
@@ -67,6 +76,7 @@ int UpdateThroughDirectInput() {
     V_BYTE keys[256];
     V_GetKeyboardState(keys);
     g_Input.keyStateTable[kRightShiftKey] = keys[kVirtualRightShift];
+    MarkUnpolledKeys();
     return 1;
 }
 
@@ -81,6 +91,7 @@ int UpdateThroughKeyboardState() {
     std::memset(g_Input.keyStateTable, 0, sizeof(g_Input.keyStateTable));
     for (int i = 0; kVirtualKeys[i][0] != 0xFFFF; ++i)
         g_Input.keyStateTable[kVirtualKeys[i][1]] = keys[kVirtualKeys[i][0]];
+    MarkUnpolledKeys();
     StoreMouseButtons(keys);
     return 1;
 }
@@ -101,11 +112,24 @@ int UpdateKeyboardState() {
     return result;
 }
 
+bool PollKey(int keyCode, KeyPoll poll) {
+    uint8_t& unpolled = g_Input.unpolledKeys[poll][keyCode & 0xFF];
+    bool down = (g_Input.keyStateTable[keyCode & 0xFF] & 0x80) != 0 || unpolled != 0;
+    unpolled = 0;
+    return down;
+}
+
+void AgeUnpolledKeys() {
+    for (auto& marks : g_Input.unpolledKeys)
+        for (uint8_t& mark : marks) mark = (mark & 0x80) >> 1;
+    for (uint8_t& mark : g_Input.unpolledButtons) mark = (mark & 0x80) >> 1;
+}
+
 int IsKeyDown(int keyCode) {
     WaitWhileInactive();
     if (IsInputRunning()) {
         UpdateKeyboardState();
-        return (g_Input.keyStateTable[keyCode & 0xFF] & 0x80) != 0 ? 1 : 0;
+        return PollKey(keyCode, kPollIsKeyDown) ? 1 : 0;
     }
     // Input starts again only while the window exists and is not closing.
     if (GetMainWindowHandle() != nullptr && !GetClosePostedFlag()) InitInput();
@@ -131,9 +155,10 @@ int GetMouseButtons() {
         StoreMouseButtons(keys);
     }
     int buttons = 0;
-    if (g_Input.mouseButtons[0] & 0x80) buttons |= 1;
-    if (g_Input.mouseButtons[1] & 0x80) buttons |= 2;
-    if (g_Input.mouseButtons[2] & 0x80) buttons |= 4;
+    for (int i = 0; i < 3; ++i) {
+        if ((g_Input.mouseButtons[i] & 0x80) || g_Input.unpolledButtons[i]) buttons |= 1 << i;
+        g_Input.unpolledButtons[i] = 0;
+    }
     return buttons;
 }
 

@@ -7,6 +7,8 @@
 int DrawGraphAt(int x, int y, int graph, int trans);
 int DrawGraphStretched(int x1, int y1, int x2, int y2, int graph, int trans);
 int DrawGraphStretchedF(float x1, float y1, float x2, float y2, int graph, int trans);
+// Centred on (x, y), scaled by scale, turned by angle in radians;
+// turn 1 mirrors the image left-right.
 int DrawGraphRotatedF(float x, float y, double scale, double angle, int graph, int trans,
                       int turn);
 int DrawGraphRotated(int x, int y, double scale, double angle, int graph, int trans, int turn);

@@ -277,10 +277,14 @@ int GetColorBitDepth();
 int GetDisplayModeCount();
 int IsDisplayModeAvailable(int width, int height, int bits);
 
+// Blend modes: 0 none (the image is copied), 1 alpha blend, 2 add, 3 subtract, 4 multiply,
+// 10 blend toward the inverted image, 11 blend toward the product. The parameter (0..255,
+// clamped) is the strength; the software path draws nothing in modes 5 to 9.
 int SetBlendMode(int mode, int parameter);
 int SetDrawBrightness(int red, int green, int blue);
 int SetDrawBrightnessPacked(uint32_t rgb);
 uint32_t ComputeDrawColor();
+// Texture filter of stretched and rotated draws: 0 nearest, 1 bilinear, 2 anisotropic.
 int SetDrawFilterMode(int mode);
 int SetDrawArea(int x1, int y1, int x2, int y2);
 // Fills the whole draw target with the window's background colour and clears the depth buffer.
@@ -308,10 +312,14 @@ int MakeGraph(int width, int height);
 int FillGraphColor(int graph, int red, int green, int blue, int alpha);
 int InitGraphics();
 int EndGraphics();
+// Draw targets: -4 the front screen (shown by a timer every 32 ms; the target after start-up),
+// -2 the back screen (shown by PresentScreen), -3 and -5 drawn like the back screen, or the handle
+// of a drawable graph. GetDrawTarget gives -1 for none.
 int SetDrawTarget(int target);
 int GetDrawTarget();
 int SetGraphRestoreCallback(void (*callback)());
 int IsGraphRestoreCallbackSet();
+// Shows the back picture in the window: once per frame, after the frame's draws.
 int PresentScreen();
 int RefreshScreen(const V_RECT* area);
 // Ends the open scene and presents the device once; non-zero when presenting failed.
@@ -319,6 +327,9 @@ int PresentDeviceOnce();
 int LockScreenPixels(const V_RECT* rect, ImageRecord* record);
 int UnlockScreenPixels();
 int CopyScreenRectToGraph(int x1, int y1, int x2, int y2, int graph);
+// Screen size, colour depth (16 or 32) and refresh rate (0: the display's default); -1 in any
+// of them keeps the current value. switched 1 is the window-mode change's call (-1, -1, -1, 1,
+// -1). Every graph, font and light is deleted by a change that re-creates the screen.
 int ChangeScreenMode(int width, int height, int bits, int switched, int refreshRate);
 int RecreateDeviceSameMode();
 // Queries of the window code.

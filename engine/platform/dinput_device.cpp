@@ -257,7 +257,8 @@ private:
         std::memset(keys, 0, 256);
         for (int scancode = 1; scancode < SDL_NUM_SCANCODES; ++scancode) {
             int number = InputScancodeToKeyNumber(scancode);
-            if (number != 0 && InputStateIsKeyDown(scancode)) keys[number] = 0x80;
+            if (number != 0 && InputStateIsKeyDown(scancode, InputReader::DirectInput))
+                keys[number] = 0x80;
         }
     }
 
@@ -267,7 +268,7 @@ private:
         state->lX = dx;
         state->lY = dy;
         state->lZ = wheel;
-        uint32_t buttons = InputStateMouseButtons();
+        uint32_t buttons = InputStateMouseButtons(InputReader::DirectInput);
         // SDL numbers the middle button 2 and the right 3; the device reports left, right,
         // middle, then the side buttons.
         static const int kSdlBit[8] = {0, 2, 1, 3, 4, 5, 6, 7};

@@ -12,6 +12,7 @@ namespace {
 // Keys by SDL scancode, then the eight mouse buttons.
 constexpr int kButtonSlot = SDL_NUM_SCANCODES;
 constexpr int kSlotCount = SDL_NUM_SCANCODES + 8;
+constexpr uint8_t kAllReaders = 3;
 
 struct KeyMouseState {
     std::mutex lock;
@@ -21,6 +22,8 @@ struct KeyMouseState {
     uint32_t convertedAt[kSlotCount] = {};
     uint32_t pressedAt[kSlotCount] = {};
     uint32_t releaseDue[kSlotCount] = {};
+    // Per key or button: a bit per reader that has not read its latest press yet.
+    uint8_t unread[kSlotCount] = {};
     int dx = 0;
     int dy = 0;
     int wheel = 0;
@@ -57,6 +60,7 @@ void SetSlotAt(int slot, bool down, uint32_t eventTime) {
         if (!state.down[slot] || state.releaseDue[slot] != 0) {
             state.convertedAt[slot] = now;
             state.pressedAt[slot] = eventTime;
+            state.unread[slot] = kAllReaders;
         }
         state.releaseDue[slot] = 0;
         Change(state, slot, true);
@@ -73,6 +77,15 @@ void SetSlotAt(int slot, bool down, uint32_t eventTime) {
     Change(state, slot, false);
 }
 
+// The slot's state for one reader: a press it has not read yet counts as down once.
+bool ReadSlot(KeyMouseState& state, int slot, InputReader reader, uint32_t now) {
+    ApplyDueRelease(state, slot, now);
+    uint8_t bit = static_cast<uint8_t>(1u << static_cast<int>(reader));
+    bool down = state.down[slot] || (state.unread[slot] & bit) != 0;
+    state.unread[slot] &= static_cast<uint8_t>(~bit);
+    return down;
+}
+
 }  // namespace
 
 void InputStateSetKeyAt(int scancode, bool down, uint32_t eventTime) {
@@ -82,12 +95,11 @@ void InputStateSetKeyAt(int scancode, bool down, uint32_t eventTime) {
 
 void InputStateSetKey(int scancode, bool down) { InputStateSetKeyAt(scancode, down, SDL_GetTicks()); }
 
-bool InputStateIsKeyDown(int scancode) {
+bool InputStateIsKeyDown(int scancode, InputReader reader) {
     if (scancode <= 0 || scancode >= SDL_NUM_SCANCODES) return false;
     KeyMouseState& state = State();
     std::lock_guard<std::mutex> guard(state.lock);
-    ApplyDueRelease(state, scancode, SDL_GetTicks());
-    return state.down[scancode];
+    return ReadSlot(state, scancode, reader, SDL_GetTicks());
 }
 
 void InputStateSetMouseButtonAt(int sdlButton, bool down, uint32_t eventTime) {
@@ -99,15 +111,13 @@ void InputStateSetMouseButton(int sdlButton, bool down) {
     InputStateSetMouseButtonAt(sdlButton, down, SDL_GetTicks());
 }
 
-uint32_t InputStateMouseButtons() {
+uint32_t InputStateMouseButtons(InputReader reader) {
     KeyMouseState& state = State();
     std::lock_guard<std::mutex> guard(state.lock);
     uint32_t now = SDL_GetTicks();
     uint32_t buttons = 0;
-    for (int b = 0; b < 8; ++b) {
-        ApplyDueRelease(state, kButtonSlot + b, now);
-        if (state.down[kButtonSlot + b]) buttons |= 1u << b;
-    }
+    for (int b = 0; b < 8; ++b)
+        if (ReadSlot(state, kButtonSlot + b, reader, now)) buttons |= 1u << b;
     return buttons;
 }
 
@@ -139,5 +149,6 @@ void InputStateReset() {
     std::lock_guard<std::mutex> guard(state.lock);
     for (bool& down : state.down) down = false;
     for (uint32_t& due : state.releaseDue) due = 0;
+    for (uint8_t& bits : state.unread) bits = 0;
     state.dx = state.dy = state.wheel = 0;
 }

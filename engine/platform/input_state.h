@@ -7,18 +7,23 @@
 
 #include "platform/types.h"
 
+// The readers of the key and button state: each sees every press at least once.
+enum class InputReader { KeyboardState = 0, DirectInput = 1 };
+
 void InputStateSetKey(int scancode, bool down);
 // A key event with its time (SDL ticks) as the event queue reports it. A press whose release is
 // converted in the same batch stays down, from its conversion on, for as long as it was really
 // held, so that readers polling once per frame see every press held for at least a frame.
 void InputStateSetKeyAt(int scancode, bool down, uint32_t eventTime);
-bool InputStateIsKeyDown(int scancode);
+// Down, or pressed since this reader's last read (a press released before any read of the
+// reader, however short, is reported down once).
+bool InputStateIsKeyDown(int scancode, InputReader reader);
 // SDL button numbers 1..8 (1 left, 2 middle, 3 right, 4 and 5 the side buttons). A click
 // converted in one batch with its release is kept down as long as it was held, as keys are.
 void InputStateSetMouseButtonAt(int sdlButton, bool down, uint32_t eventTime);
 void InputStateSetMouseButton(int sdlButton, bool down);
-// Bit b set: SDL button b + 1 is held.
-uint32_t InputStateMouseButtons();
+// Bit b set: SDL button b + 1 is held, or was pressed since this reader's last read.
+uint32_t InputStateMouseButtons(InputReader reader);
 void InputStateAddMouseMotion(int dx, int dy, int wheelSteps);
 // Takes the motion gathered since the last call.
 void InputStateTakeMouseMotion(int* dx, int* dy, int* wheel);

@@ -10,13 +10,13 @@ V_BOOL V_GetKeyboardState(V_BYTE* state) {
     if (state == nullptr) return V_FALSE;
     std::memset(state, 0, 256);
     for (int scancode = 1; scancode < SDL_NUM_SCANCODES; ++scancode) {
-        if (!InputStateIsKeyDown(scancode)) continue;
+        if (!InputStateIsKeyDown(scancode, InputReader::KeyboardState)) continue;
         int general = 0;
         int key = InputScancodeToVirtualKey(scancode, &general);
         if (key != 0) state[key] = 0x80;
         if (general != 0) state[general] = 0x80;
     }
-    uint32_t buttons = InputStateMouseButtons();
+    uint32_t buttons = InputStateMouseButtons(InputReader::KeyboardState);
     if (buttons & 1u) state[1] = 0x80;         // left
     if (buttons & 4u) state[2] = 0x80;         // right (SDL button 3)
     if (buttons & 2u) state[4] = 0x80;         // middle (SDL button 2)
