@@ -4,15 +4,13 @@
 // seeked and read through streams with OpenFileHandle and the find operations; the image is
 // also opened from memory under a key made from a key string the input gives.
 //   input: byte 0 the length of the key string that follows it (0: none), then the image
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "core/archive.h"
 #include "core/core.h"
+#include "work_folder.h"
 
 namespace {
 
@@ -56,8 +54,7 @@ void Explore(const std::string& directory, int depth) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    g_Folder = "/tmp/velk-fuzz-archive-files-" + std::to_string(getpid());
-    mkdir(g_Folder.c_str(), 0700);
+    g_Folder = MakeWorkFolder("archive-files");
     SetFileAccessFunctions(nullptr);
     return 0;
 }

@@ -1,9 +1,13 @@
 // Writes starting inputs of the graph loading fuzz target: an extension choice, the image's
-// length, a small image file and its alpha companion (BMP and TGA, with and without alpha).
+// length, a small image file and its alpha companion (BMP and TGA, with and without alpha, in
+// odd and even sizes), and short movies of odd and even sizes for the movie road.
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "../tests/media_support/media_encode.h"
 #include "seed_files.h"
 
 namespace {
@@ -53,6 +57,17 @@ bool Write(const std::string& path, unsigned char extension, const Bytes& image,
     return WriteSeed(path, b);
 }
 
+// A movie of the size made with the encoder, as bytes; empty when it cannot be made.
+Bytes Movie(const std::string& path, int width, int height, const char* encoder) {
+    Bytes bytes;
+    if (media::WriteTestMovie(path, width, height, 2, 10, encoder)) {
+        std::ifstream in(path, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    std::remove(path.c_str());
+    return bytes;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -65,5 +80,17 @@ int main(int argc, char** argv) {
               Write(folder + "/bmp", 0, Bmp(8, 7, 2), {}) &&
               Write(folder + "/tga-alpha", 3, Tga(4, 4), Tga(4, 4)) &&
               Write(folder + "/not-an-image", 7, Bytes(40, 'x'), {});
+    const int sizes[][2] = {{1, 1}, {3, 7}, {8, 5}, {17, 4}, {33, 1}, {47, 6}, {64, 7},
+                            {321, 5}, {328, 6}, {360, 5}, {854, 4}};
+    for (const auto& wh : sizes) {
+        const std::string size = std::to_string(wh[0]) + "x" + std::to_string(wh[1]);
+        ok = ok && Write(folder + "/" + size + ".bmp", 0, Bmp(24, wh[0], wh[1]), Bmp(8, wh[0], wh[1])) &&
+             Write(folder + "/" + size + ".tga", 3, Tga(wh[0], wh[1]), {});
+        // Extensions 6 ".ogv" and 7 ".avi": the movie road.
+        const Bytes avi = Movie(folder + "/made.avi", wh[0], wh[1], "mpeg4");
+        if (!avi.empty() && avi.size() <= 0xFFFF) ok = ok && Write(folder + "/" + size + ".avi", 7, avi, {});
+        const Bytes ogv = Movie(folder + "/made.ogv", wh[0], wh[1], "libtheora");
+        if (!ogv.empty() && ogv.size() <= 0xFFFF) ok = ok && Write(folder + "/" + size + ".ogv", 6, ogv, {});
+    }
     return ok ? 0 : 1;
 }

@@ -6,10 +6,8 @@
 extern "C" {
 #include <libavutil/log.h>
 }
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "core/library_state.h"
@@ -17,6 +15,7 @@ extern "C" {
 #include "draw/draw.h"
 #include "graphics/device.h"
 #include "graphics/graphics.h"
+#include "work_folder.h"
 
 namespace {
 
@@ -35,8 +34,8 @@ void WriteFile(const std::string& path, const uint8_t* data, size_t size) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     av_log_set_level(AV_LOG_QUIET);
-    g_Folder = "/tmp/velk-fuzz-graphs-" + std::to_string(getpid());
-    mkdir(g_Folder.c_str(), 0700);
+    g_Folder = MakeWorkFolder("graphs");
+    setenv("TMPDIR", g_Folder.c_str(), 1);  // the movie road's temporary copies
     SetFileAccessFunctions(nullptr);
     g_Library.initialised = 1;
     g_Window.settings.windowed = 1;

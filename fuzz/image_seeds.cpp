@@ -1,5 +1,9 @@
-// Writes starting inputs of the image fuzz target: small BMP, TGA, DDS and raw BGRA files made
-// here, and PNG and JPEG files made by ImageMagick when it is installed.
+// Writes starting inputs of the image fuzz target: BMP, TGA, DDS and raw BGRA files made here,
+// and PNG and JPEG files written with libpng and libjpeg, in the layouts the loaders take and
+// in sizes from 1 x 1 to 37 x 23.
+#include <png.h>
+#include <jpeglib.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -85,6 +89,91 @@ Bytes Dds(const char* fourCc, unsigned pixelFlags, unsigned bits, unsigned mips,
     return b;
 }
 
+// A PNG of the colour type and depth, optionally interlaced, with a ramp of samples.
+Bytes Png(int colorType, int depth, int width, int height, bool interlaced) {
+    Bytes out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return {};
+    }
+    png_set_write_fn(
+        png, &out,
+        [](png_structp p, png_bytep data, png_size_t n) {
+            auto* b = static_cast<Bytes*>(png_get_io_ptr(p));
+            b->insert(b->end(), data, data + n);
+        },
+        nullptr);
+    png_set_IHDR(png, info, width, height, depth, colorType,
+                 interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    if (colorType == PNG_COLOR_TYPE_PALETTE) {
+        png_color palette[16];
+        for (int i = 0; i < 16; ++i)
+            palette[i] = {static_cast<png_byte>(i * 16), static_cast<png_byte>(255 - i * 8),
+                          static_cast<png_byte>(i * 5)};
+        png_set_PLTE(png, info, palette, 16);
+        png_byte alpha[4] = {0, 128, 255, 64};
+        png_set_tRNS(png, info, alpha, 4, nullptr);
+    }
+    png_write_info(png, info);
+    const size_t rowBytes = png_get_rowbytes(png, info);
+    std::vector<Bytes> rows(static_cast<size_t>(height), Bytes(rowBytes));
+    std::vector<png_bytep> pointers;
+    for (int y = 0; y < height; ++y) {
+        for (size_t x = 0; x < rowBytes; ++x)
+            rows[y][x] = static_cast<unsigned char>(colorType == PNG_COLOR_TYPE_PALETTE
+                                                        ? (x + y) % 16
+                                                        : x * 7 + y * 31);
+        pointers.push_back(rows[y].data());
+    }
+    png_write_image(png, pointers.data());
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+// A JPEG of 1 (grey) or 3 components, baseline or progressive.
+Bytes Jpeg(int components, int width, int height, bool progressive) {
+    jpeg_compress_struct c;
+    jpeg_error_mgr error;
+    c.err = jpeg_std_error(&error);
+    jpeg_create_compress(&c);
+    unsigned char* memory = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &memory, &size);
+    c.image_width = static_cast<JDIMENSION>(width);
+    c.image_height = static_cast<JDIMENSION>(height);
+    c.input_components = components;
+    c.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, 70, TRUE);
+    if (progressive) jpeg_simple_progression(&c);
+    jpeg_start_compress(&c, TRUE);
+    Bytes row(static_cast<size_t>(width * components));
+    while (c.next_scanline < c.image_height) {
+        for (size_t x = 0; x < row.size(); ++x)
+            row[x] = static_cast<unsigned char>(x * 9 + c.next_scanline * 17);
+        JSAMPROW pointer = row.data();
+        jpeg_write_scanlines(&c, &pointer, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    Bytes out(memory, memory + size);
+    std::free(memory);
+    return out;
+}
+
+// Uncompressed BMP rows of the size: bottom-up, or top-down with a negative height.
+Bytes BmpSized(int bitCount, int width, int height, bool topDown) {
+    const int stride = (width * bitCount + 31) / 32 * 4;
+    Bytes pixels(static_cast<size_t>(stride * height));
+    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<unsigned char>(i * 13);
+    return Bmp(bitCount, bitCount == 16 || bitCount == 32 ? 3 : 0, width, topDown ? -height : height,
+               pixels);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -117,18 +206,61 @@ int main(int argc, char** argv) {
     Put(bgra, 2, 4);
     bgra.insert(bgra.end(), ramp.begin(), ramp.begin() + 48);
     ok &= WriteSeed(folder + "/16.bgra", bgra);
-    if (std::system("convert -version >/dev/null 2>&1") == 0) {
-        const char* made[] = {
-            "rose: -resize 12x9 PNG24:", "rose: -resize 12x9 -colors 8 PNG8:",
-            "rose: -resize 7x5 -interlace PNG PNG64:", "rose: -resize 6x6 -colorspace gray -define png:color-type=4 png:",
-            "rose: -resize 12x9 -quality 70 jpg:", "rose: -resize 16x8 -interlace JPEG jpg:",
-            "rose: -resize 8x8 -colorspace gray -type grayscale jpg:",
-        };
-        int i = 0;
-        for (const char* options : made) {
-            std::string command = std::string("convert ") + options + folder + "/made" + std::to_string(i++);
-            if (std::system(command.c_str()) != 0) std::fprintf(stderr, "seed_images: %s failed\n", command.c_str());
-        }
+    // Sizes from 1 x 1 to 37 x 23, odd and even, in every layout.
+    const int sizes[][2] = {{1, 1}, {2, 3}, {5, 1}, {7, 9}, {16, 8}, {37, 23}};
+    for (const auto& wh : sizes) {
+        const std::string size = std::to_string(wh[0]) + "x" + std::to_string(wh[1]);
+        for (int bits : {1, 4, 8, 16, 24, 32})
+            for (bool topDown : {false, true})
+                ok &= WriteSeed(folder + "/" + size + "-" + std::to_string(bits) +
+                                    (topDown ? "-top.bmp" : ".bmp"),
+                                BmpSized(bits, wh[0], wh[1], topDown));
+        const int pixels = wh[0] * wh[1];
+        for (int type : {1, 2, 3, 9, 10, 11})
+            for (int alpha : {0, 1})
+                for (int origin : {0, 0x20}) {
+                    const bool mapped = type == 1 || type == 9;
+                    const bool grey = type == 3 || type == 11;
+                    const int depth = mapped || grey ? 8 : (alpha ? 32 : 24);
+                    const int descriptor = origin | (alpha ? 8 : 0);
+                    Bytes map;
+                    if (mapped) map.assign(ramp.begin(), ramp.begin() + (alpha ? 64 : 48));
+                    Bytes data;
+                    const int bytes = depth / 8;
+                    if (type >= 9) {  // run-length packets: a run, then a raw packet
+                        const int run = pixels / 2 < 1 ? 1 : (pixels / 2 > 128 ? 128 : pixels / 2);
+                        data.push_back(static_cast<unsigned char>(0x80 | (run - 1)));
+                        for (int i = 0; i < bytes; ++i) data.push_back(static_cast<unsigned char>(3 + i));
+                        for (int left = pixels - run; left > 0;) {
+                            const int n = left < 128 ? left : 128;
+                            data.push_back(static_cast<unsigned char>(n - 1));
+                            for (int i = 0; i < n * bytes; ++i) data.push_back(static_cast<unsigned char>(i % 16));
+                            left -= n;
+                        }
+                    } else {
+                        for (int i = 0; i < pixels * bytes; ++i) data.push_back(static_cast<unsigned char>(i % 16));
+                    }
+                    Bytes tga = Tga(type, depth, descriptor, map, alpha ? 32 : 24, data);
+                    tga[12] = static_cast<unsigned char>(wh[0]);  // width and height
+                    tga[14] = static_cast<unsigned char>(wh[1]);
+                    ok &= WriteSeed(folder + "/" + size + "-" + std::to_string(type) + (alpha ? "a" : "") +
+                                        (origin ? "-top" : "") + ".tga",
+                                    tga);
+                }
+        for (int colorType : {PNG_COLOR_TYPE_GRAY, PNG_COLOR_TYPE_GRAY_ALPHA, PNG_COLOR_TYPE_PALETTE,
+                              PNG_COLOR_TYPE_RGB, PNG_COLOR_TYPE_RGB_ALPHA})
+            for (int depth : {8, 16})
+                for (bool interlaced : {false, true}) {
+                    if (colorType == PNG_COLOR_TYPE_PALETTE && depth == 16) continue;
+                    ok &= WriteSeed(folder + "/" + size + "-" + std::to_string(colorType) + "-" +
+                                        std::to_string(depth) + (interlaced ? "-i" : "") + ".png",
+                                    Png(colorType, depth, wh[0], wh[1], interlaced));
+                }
+        for (int components : {1, 3})
+            for (bool progressive : {false, true})
+                ok &= WriteSeed(folder + "/" + size + "-" + std::to_string(components) +
+                                    (progressive ? "-p" : "") + ".jpg",
+                                Jpeg(components, wh[0], wh[1], progressive));
     }
     return ok ? 0 : 1;
 }

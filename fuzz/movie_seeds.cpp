@@ -1,5 +1,5 @@
 // Writes starting inputs of the movie fuzz target: short movies made with FFmpeg's encoders in
-// the containers the target names, each behind its extension byte.
+// every container the target names, in odd and even sizes, each behind its extension byte.
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -31,21 +31,29 @@ int main(int argc, char** argv) {
     const char* folderName = SeedFolder(argc, argv, "seed_movies");
     if (folderName == nullptr) return 2;
     const std::string folder = folderName;
-    // Extensions: 0 ".avi", 1 ".mpg", 2 ".mkv" (the target's table).
-    struct Made {
-        const char* name;
-        unsigned char extension;
-        int width, height, frames, fps;
+    // Extensions: 0 ".avi", 1 ".mpg", 2 ".mkv", 4 ".mov", 5 ".ogv" (the target's table).
+    struct Container {
+        const char* extension;
+        unsigned char byte;
         const char* encoder;
-    } made[] = {{"clip.avi", 0, 32, 24, 4, 10, "mpeg4"},
-                {"clip.mpg", 1, 32, 32, 3, 25, "mpeg1video"},
-                {"clip.mkv", 2, 34, 20, 3, 10, "mpeg4"}};
+        int fps;  // MPEG-1 takes only its own frame rates
+    } containers[] = {{".avi", 0, "mpeg4", 10}, {".mpg", 1, "mpeg1video", 25},
+                      {".mkv", 2, "mpeg4", 10}, {".mov", 4, "mpeg4", 10},
+                      {".ogv", 5, "libtheora", 10}};
+    // Odd and even sizes, the narrow widths whose rows end inside the converter's pixel groups
+    // among them.
+    const int sizes[][2] = {{32, 24}, {1, 1},   {3, 7},   {8, 5},   {17, 4},  {24, 9},
+                            {33, 1},  {47, 6},  {64, 7},  {321, 5}, {328, 6}, {360, 5},
+                            {854, 4}};
     int written = 0;
-    for (const Made& m : made) {
-        const std::string path = folder + "/" + m.name;
-        if (media::WriteTestMovie(path, m.width, m.height, m.frames, m.fps, m.encoder) &&
-            Prefix(path, m.extension))
-            ++written;
-    }
+    for (const Container& c : containers)
+        for (const auto& wh : sizes) {
+            const std::string path = folder + "/" + std::to_string(wh[0]) + "x" +
+                                     std::to_string(wh[1]) + c.extension;
+            if (media::WriteTestMovie(path, wh[0], wh[1], 2, c.fps, c.encoder) && Prefix(path, c.byte))
+                ++written;
+            else
+                std::remove(path.c_str());
+        }
     return written > 0 ? 0 : 1;
 }

@@ -6,14 +6,14 @@
 extern "C" {
 #include <libavutil/log.h>
 }
-#include <unistd.h>
-
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "core/core.h"
 #include "core/window.h"
 #include "movie/movie.h"
+#include "work_folder.h"
 
 namespace {
 
@@ -27,7 +27,9 @@ void CountFrame(MovieRecord*, int) { ++g_Frames; }
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     av_log_set_level(AV_LOG_QUIET);
-    g_Base = "/tmp/velk-fuzz-movies-" + std::to_string(getpid());
+    const std::string folder = MakeWorkFolder("movies");
+    setenv("TMPDIR", folder.c_str(), 1);  // the temporary copies go there too
+    g_Base = folder + "/m";
     SetFileAccessFunctions(nullptr);
     BuildYuvTables();
     return 0;

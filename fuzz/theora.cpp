@@ -1,21 +1,19 @@
 // Fuzz target of the Theora movie player: the input is written as a file of this process and
 // opened by the player; an accepted movie is stepped, seeked and converted frame by frame.
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <string>
 
 #include "core/core.h"
 #include "movie/movie.h"
 #include "movie/theora_movie.h"
+#include "work_folder.h"
 
 namespace {
 std::string g_Path;
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    g_Path = "/tmp/velk-fuzz-theora-" + std::to_string(getpid()) + ".ogv";
+    g_Path = MakeWorkFolder("theora") + "/t.ogv";
     SetFileAccessFunctions(nullptr);
     BuildYuvTables();
     return 0;

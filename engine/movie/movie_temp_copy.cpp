@@ -16,7 +16,9 @@ bool CopyMovieToTempFile(const char* path, char* tempName, size_t tempNameSize) 
     SeekFileHandle(source, 0, 2);
     int32_t size = TellFileHandle(source);
     SeekFileHandle(source, 0, 0);
-    uint8_t* buffer = size >= 0 ? static_cast<uint8_t*>(VELK_ALLOC(kCopyPiece)) : nullptr;
+    // The buffer holds one piece: the whole file when it is smaller than a piece.
+    const int32_t bufferSize = size < kCopyPiece ? (size > 0 ? size : 1) : kCopyPiece;
+    uint8_t* buffer = size >= 0 ? static_cast<uint8_t*>(VELK_ALLOC(bufferSize)) : nullptr;
     char name[kPathBufferSize] = {};
     V_HANDLE target = buffer != nullptr ? static_cast<V_HANDLE>(CreateTempFile(name)) : nullptr;
     size_t nameLength = 0;

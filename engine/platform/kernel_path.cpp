@@ -117,6 +117,9 @@ int LookUpInFolder(const std::string& folder, const std::string& name, std::stri
     struct stat info;
     if (stat(folder.empty() ? "." : folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
         return -1;
+    // A name there as written needs no listing: a busy folder would be read on every look.
+    if (Exists(folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name))
+        return 1;
     std::vector<char32_t> key = FoldedCharacters(name.c_str());
     std::u32string folded(key.begin(), key.end());
     auto answer = [&](const FolderListing& listing) {
