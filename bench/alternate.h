@@ -20,7 +20,7 @@
 
 #include <time.h>
 
-#include "platform/kernel.h"
+#include "platform/kernel/kernel.h"
 
 namespace alternate {
 

@@ -19,8 +19,8 @@
 #include "graphics/device.h"
 #include "graphics/screen.h"
 #include "core/core.h"
-#include "platform/d3d9.h"
-#include "platform/d3d9_record.h"
+#include "platform/d3d9/d3d9.h"
+#include "platform/d3d9/d3d9_record.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/dsound.h"
+#include "platform/dsound/dsound.h"
 
 namespace {
 

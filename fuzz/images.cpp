@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "graphics/graphics.h"
-#include "platform/gdi_dib.h"
+#include "platform/gdi/gdi_dib.h"
 
 namespace {
 

@@ -8,7 +8,7 @@ extern "C" {
 #include <vector>
 
 #include "core/window.h"
-#include "platform/dsound.h"
+#include "platform/dsound/dsound.h"
 #include "sound/sound.h"
 #include "sound/sound_decoder.h"
 

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <mutex>
 
-#include "platform/kernel.h"
+#include "platform/kernel/kernel.h"
 
 namespace {
 

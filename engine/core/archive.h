@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "core/core.h"
-#include "platform/kernel.h"
+#include "platform/kernel/kernel.h"
 
 struct DirectFile;
 

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "core/archive.h"
-#include "platform/kernel.h"
+#include "platform/kernel/kernel.h"
 
 namespace {
 

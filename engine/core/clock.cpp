@@ -3,8 +3,8 @@
 
 #include "core/core.h"
 #include "core/library_state.h"
-#include "platform/kernel.h"
-#include "platform/winmm.h"
+#include "platform/kernel/kernel.h"
+#include "platform/winmm/winmm.h"
 
 int GetMilliseconds() {
     return static_cast<int>(V_timeGetTime() & 0x7FFFFFFFu);

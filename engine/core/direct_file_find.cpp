@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "core/direct_file.h"
-#include "platform/kernel.h"
+#include "platform/kernel/kernel.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The direct set of the file-access table: plain files only, handles are DirectFile pointers.
 #include "core/direct_file.h"
 #include "core/file_access.h"
-#include "platform/kernel.h"
+#include "platform/kernel/kernel.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "core/archive.h"
 #include "core/direct_file.h"
 #include "core/file_access.h"
-#include "platform/kernel.h"
+#include "platform/kernel/kernel.h"
 
 namespace {
 

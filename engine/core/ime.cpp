@@ -5,7 +5,7 @@
 #include "core/core.h"
 #include "core/key_input.h"
 #include "core/window.h"
-#include "platform/imm.h"
+#include "platform/imm/imm.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "platform/dinput.h"
+#include "platform/dinput/dinput.h"
 #include "core/core.h"
 #include "platform/types.h"
 

@@ -5,10 +5,10 @@
 #include "core/core.h"
 #include "core/input.h"
 #include "core/window.h"
-#include "platform/com_classes.h"
-#include "platform/kernel.h"
-#include "platform/kernel_process.h"
-#include "platform/winmm.h"
+#include "platform/com/com_classes.h"
+#include "platform/kernel/kernel.h"
+#include "platform/kernel/kernel_process.h"
+#include "platform/winmm/winmm.h"
 
 InputState g_Input;
 

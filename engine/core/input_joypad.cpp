@@ -4,8 +4,8 @@
 #include "core/core.h"
 #include "core/input.h"
 #include "core/window.h"
-#include "platform/kernel.h"
-#include "platform/winmm.h"
+#include "platform/kernel/kernel.h"
+#include "platform/winmm/winmm.h"
 
 namespace {
 

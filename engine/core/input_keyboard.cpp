@@ -6,8 +6,8 @@
 #include "core/input.h"
 #include "core/library_state.h"
 #include "core/window.h"
-#include "platform/kernel.h"
-#include "platform/user.h"
+#include "platform/kernel/kernel.h"
+#include "platform/user/user.h"
 
 namespace {
 

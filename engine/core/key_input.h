@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "platform/user.h"
+#include "platform/user/user.h"
 
 constexpr int kCharCodeBufferSize = 1025;  // holds at most 1024 bytes
 constexpr int kMaxKeyInputs = 256;

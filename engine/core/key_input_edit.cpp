@@ -4,7 +4,7 @@
 #include "core/core.h"
 #include "core/input.h"
 #include "core/key_input.h"
-#include "platform/imm.h"
+#include "platform/imm/imm.h"
 
 void RunImeRestoreSequence();
 

@@ -10,9 +10,9 @@
 #include "draw/model.h"
 #include "graphics/graphics.h"
 #include "movie/movie.h"
-#include "platform/com.h"
-#include "platform/gdi.h"
-#include "platform/kernel.h"
+#include "platform/com/com.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/kernel.h"
 #include "sound/sound.h"
 
 

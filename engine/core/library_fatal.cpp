@@ -6,8 +6,8 @@
 #include "core/core.h"
 #include "core/library.h"
 #include "core/window.h"
-#include "platform/kernel.h"
-#include "platform/kernel_process.h"
+#include "platform/kernel/kernel.h"
+#include "platform/kernel/kernel_process.h"
 
 namespace {
 std::atomic<int> g_FatalExitRunning{0};

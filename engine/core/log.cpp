@@ -8,8 +8,8 @@
 #include <mutex>
 
 #include "core/core.h"
-#include "platform/kernel.h"
-#include "platform/winmm.h"
+#include "platform/kernel/kernel.h"
+#include "platform/winmm/winmm.h"
 
 LogState g_Log;
 

@@ -6,7 +6,7 @@
 #include "core/memory.h"
 
 #include "core/core.h"
-#include "platform/kernel.h"
+#include "platform/kernel/kernel.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "core/key_input.h"
 #include "core/window.h"
 #include "movie/movie.h"
-#include "platform/kernel.h"
+#include "platform/kernel/kernel.h"
 #include "sound/sound.h"
 
 namespace {

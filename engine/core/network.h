@@ -2,7 +2,7 @@
 #pragma once
 
 #include "core/core.h"
-#include "platform/winsock.h"
+#include "platform/winsock/winsock.h"
 
 constexpr int kNetworkHandleKind = 0x48000000;
 constexpr int kNetworkTableSize = 4097;  // new connections take one of the first 4096

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/core.h"
-#include "platform/kernel.h"
+#include "platform/kernel/kernel.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include "core/core.h"
 #include "core/library.h"
 #include "core/library_state.h"
-#include "platform/kernel.h"
-#include "platform/winmm.h"
+#include "platform/kernel/kernel.h"
+#include "platform/winmm/winmm.h"
 
 const char kLibraryVersion[] = "1.00";
 

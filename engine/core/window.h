@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "platform/user.h"
+#include "platform/user/user.h"
 
 constexpr int kWindowTitleSize = 256;
 constexpr int kMaxDroppedFiles = 1000;

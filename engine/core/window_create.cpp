@@ -7,10 +7,10 @@
 #include "core/library_state.h"
 #include "core/window.h"
 #include "graphics/graphics.h"
-#include "platform/gdi.h"
-#include "platform/kernel.h"
-#include "platform/kernel_process.h"
-#include "platform/winmm.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/kernel.h"
+#include "platform/kernel/kernel_process.h"
+#include "platform/winmm/winmm.h"
 
 namespace {
 

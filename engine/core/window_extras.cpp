@@ -7,7 +7,7 @@
 #include "core/library_state.h"
 #include "core/window.h"
 #include "graphics/graphics.h"
-#include "platform/kernel_process.h"
+#include "platform/kernel/kernel_process.h"
 
 int SetCursorVisible(int flag) {
     int wanted = flag == -1 ? g_Window.cursorWanted : flag;

@@ -7,8 +7,8 @@
 #include "core/window.h"
 #include "graphics/graphics.h"
 #include "movie/movie.h"
-#include "platform/gdi.h"
-#include "platform/shell.h"
+#include "platform/gdi/gdi.h"
+#include "platform/shell/shell.h"
 #include "sound/sound.h"
 
 namespace {

@@ -2,7 +2,7 @@
 #include "core/core.h"
 #include "core/library_state.h"
 #include "core/window.h"
-#include "platform/gdi.h"
+#include "platform/gdi/gdi.h"
 
 WindowState g_Window;
 

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "platform/d3d9_types.h"
+#include "platform/d3d9/d3d9_types.h"
 #include "platform/types.h"
 
 struct DrawSettings {

@@ -9,10 +9,10 @@
 #include "draw/font.h"
 #include "graphics/device.h"
 #include "graphics/graph_handle.h"
-#include "platform/gdi.h"
-#include "platform/gdi_dib.h"
-#include "platform/gdi_font.h"
-#include "platform/kernel_process.h"
+#include "platform/gdi/gdi.h"
+#include "platform/gdi/gdi_dib.h"
+#include "platform/gdi/gdi_font.h"
+#include "platform/kernel/kernel_process.h"
 
 FontTable g_FontTable;
 const uint32_t kFontCharsetTable[3] = {V_DEFAULT_CHARSET, V_SHIFTJIS_CHARSET,

@@ -6,9 +6,9 @@
 #include "core/core.h"
 #include "draw/draw_settings.h"
 #include "draw/font.h"
-#include "platform/gdi.h"
-#include "platform/gdi_dib.h"
-#include "platform/gdi_font.h"
+#include "platform/gdi/gdi.h"
+#include "platform/gdi/gdi_dib.h"
+#include "platform/gdi/gdi_font.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "graphics/graphics.h"
-#include "platform/d3d9.h"
+#include "platform/d3d9/d3d9.h"
 
 constexpr int32_t kMaskHandleKind = 0x40000000;
 constexpr int kMaskSlots = 512;

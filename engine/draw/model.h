@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "graphics/graphics.h"
-#include "platform/d3d9.h"
+#include "platform/d3d9/d3d9.h"
 
 constexpr int32_t kModelBaseHandleKind = 0x08000000;
 constexpr int32_t kModelBaseSlotMask = 0x1FFFF;

@@ -2,7 +2,7 @@
 // draw target, the projection rebuilt from the camera settings, and the combined products.
 #pragma once
 
-#include "platform/d3d9_types.h"
+#include "platform/d3d9/d3d9_types.h"
 
 int SetWorldMatrix(const V_D3DMATRIX* matrix);
 int SetViewMatrix(const V_D3DMATRIX* matrix);

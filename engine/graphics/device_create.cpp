@@ -8,8 +8,8 @@
 #include "graphics/render_state.h"
 #include "graphics/screen.h"
 #include "graphics/shader.h"
-#include "platform/ddraw.h"
-#include "platform/kernel.h"
+#include "platform/ddraw/ddraw.h"
+#include "platform/kernel/kernel.h"
 
 ScreenSettings g_ScreenSettings;
 GraphicsDevice g_GraphicsDevice;

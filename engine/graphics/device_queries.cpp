@@ -3,8 +3,8 @@
 #include "core/core.h"
 #include "graphics/device.h"
 #include "graphics/render_state.h"
-#include "platform/ddraw.h"
-#include "platform/kernel.h"
+#include "platform/ddraw/ddraw.h"
+#include "platform/kernel/kernel.h"
 
 int WaitVerticalBlank() {
     V_IDirectDraw7* directDraw = g_GraphicsDevice.directDraw;

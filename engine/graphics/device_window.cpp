@@ -3,8 +3,8 @@
 #include "core/window.h"
 #include "graphics/device.h"
 #include "graphics/graphics.h"
-#include "platform/user.h"
-#include "platform/kernel.h"
+#include "platform/user/user.h"
+#include "platform/kernel/kernel.h"
 
 V_HWND GetDeviceWindow() { return g_Window.mainWindow; }
 int IsWindowedMode() { return g_Window.settings.windowed; }

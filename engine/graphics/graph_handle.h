@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "graphics/graphics.h"
-#include "platform/d3d9.h"
+#include "platform/d3d9/d3d9.h"
 
 // Handle shape: bit 31 clear, kind in bits 27-30, check number in bits 16-26, slot in 0-15.
 constexpr int32_t kHandleKindMask = 0x78000000;

@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "graphics/graphics.h"
-#include "platform/gdi_dib.h"
+#include "platform/gdi/gdi_dib.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "platform/d3d9.h"
+#include "platform/d3d9/d3d9.h"
 
 constexpr int kLightSlots = 4096;
 constexpr int32_t kLightHandleKind = 0x60000000;

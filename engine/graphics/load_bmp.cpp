@@ -4,7 +4,7 @@
 
 #include "graphics/graphics.h"
 #include "graphics/image_stream.h"
-#include "platform/gdi_dib.h"
+#include "platform/gdi/gdi_dib.h"
 
 namespace {
 

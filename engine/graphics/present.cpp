@@ -9,7 +9,7 @@
 #include "graphics/render_state.h"
 #include "graphics/screen.h"
 #include "graphics/screen_env.h"
-#include "platform/gdi_dib.h"
+#include "platform/gdi/gdi_dib.h"
 
 void ComputePresentRects(PresentRects* rects) {
     int width = 0;

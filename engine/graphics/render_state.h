@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "platform/d3d9.h"
+#include "platform/d3d9/d3d9.h"
 
 constexpr int kStageCount = 8;
 constexpr int kMaxLights = 256;

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "graphics/graphics.h"
-#include "platform/d3d9.h"
+#include "platform/d3d9/d3d9.h"
 
 struct GraphRecord;
 

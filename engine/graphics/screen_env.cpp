@@ -5,9 +5,9 @@
 #include "core/core.h"
 #include "core/library_state.h"
 #include "graphics/screen.h"
-#include "platform/gdi_dib.h"
-#include "platform/gdi_present.h"
-#include "platform/user.h"
+#include "platform/gdi/gdi_dib.h"
+#include "platform/gdi/gdi_present.h"
+#include "platform/user/user.h"
 
 int IsLibraryUp() { return g_Library.initialised || g_Library.initialising ? 1 : 0; }
 

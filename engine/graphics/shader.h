@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "platform/d3d9.h"
+#include "platform/d3d9/d3d9.h"
 
 constexpr int kVertexShaderEntries = 16384;
 constexpr int kPixelShaderEntries = 4608;

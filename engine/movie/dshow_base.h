@@ -6,8 +6,8 @@
 
 #include <atomic>
 
-#include "platform/dshow.h"
-#include "platform/kernel.h"
+#include "platform/dshow/dshow.h"
+#include "platform/kernel/kernel.h"
 
 // ---------------------------------------------------------------- locks
 

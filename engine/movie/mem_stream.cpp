@@ -3,7 +3,7 @@
 #include <new>
 
 #include "movie/dshow_filters.h"
-#include "platform/winmm.h"
+#include "platform/winmm/winmm.h"
 
 V_CMemStream::V_CMemStream(const V_BYTE* data, int64_t length, V_DWORD rate)
     : m_pData(data), m_llLength(length < 0 ? 0 : length), m_dwKBPerSec(rate),

@@ -6,10 +6,10 @@
 #include "movie/movie_record.h"
 #include "movie/movie_renderer.h"
 #include "movie/movie_temp_copy.h"
-#include "platform/com_classes.h"
-#include "platform/ddraw.h"
-#include "platform/dshow.h"
-#include "platform/kernel.h"
+#include "platform/com/com_classes.h"
+#include "platform/ddraw/ddraw.h"
+#include "platform/dshow/dshow.h"
+#include "platform/kernel/kernel.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "graphics/graph_handle.h"
 #include "movie/movie_record.h"
 #include "movie/theora_movie.h"
-#include "platform/kernel.h"
+#include "platform/kernel/kernel.h"
 
 MovieTable g_MovieTable;
 

@@ -2,7 +2,7 @@
 // copied through the file-access table into a new file of the temporary folder.
 #include "movie/movie_temp_copy.h"
 
-#include "platform/kernel.h"
+#include "platform/kernel/kernel.h"
 
 namespace {
 

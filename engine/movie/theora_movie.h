@@ -12,8 +12,8 @@
 #include "core/core.h"
 #include "graphics/graphics.h"
 #include "movie/movie.h"
-#include "platform/d3d9.h"
-#include "platform/kernel.h"
+#include "platform/d3d9/d3d9.h"
+#include "platform/kernel/kernel.h"
 
 // Decode thread states.
 enum TheoraThreadState : int32_t {

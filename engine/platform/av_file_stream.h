@@ -10,8 +10,8 @@ extern "C" {
 
 #include <new>
 
-#include "platform/dshow.h"
-#include "platform/dshow_filter.h"
+#include "platform/dshow/dshow.h"
+#include "platform/dshow/dshow_filter.h"
 
 namespace dshow {
 

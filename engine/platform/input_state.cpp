@@ -5,7 +5,7 @@
 
 #include <mutex>
 
-#include "platform/kernel.h"
+#include "platform/kernel/kernel.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <vorbis/vorbisfile.h>
 
 #include "core/core.h"
-#include "platform/acm.h"
-#include "platform/winmm.h"
+#include "platform/acm/acm.h"
+#include "platform/winmm/winmm.h"
 
 enum SoundDecoderKind : int32_t {
     kDecoderPcmWave = 0,

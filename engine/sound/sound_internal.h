@@ -6,8 +6,8 @@
 #include <cstdint>
 
 #include "core/core.h"
-#include "platform/dsound.h"
-#include "platform/kernel.h"
+#include "platform/dsound/dsound.h"
+#include "platform/kernel/kernel.h"
 #include "sound/sound.h"
 #include "sound/sound_decoder.h"
 

@@ -1,7 +1,7 @@
 // Sound system start and end: the device, the primary and silent buffers, the sound lock,
 // the stream refill thread and the device report in the log.
-#include "platform/com_classes.h"
-#include "platform/user.h"
+#include "platform/com/com_classes.h"
+#include "platform/user/user.h"
 #include "sound/sound_internal.h"
 
 SoundSystemState g_SoundSystem;

@@ -4,7 +4,7 @@
 #include "sound/sound_decoder.h"
 #include "sound/sound_internal.h"
 
-#include "platform/kernel.h"
+#include "platform/kernel/kernel.h"
 
 namespace {
 

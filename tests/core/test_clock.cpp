@@ -6,9 +6,9 @@
 
 #include "core/core.h"
 #include "core/library_state.h"
-#include "platform/kernel.h"
-#include "platform/user.h"
-#include "platform/winmm.h"
+#include "platform/kernel/kernel.h"
+#include "platform/user/user.h"
+#include "platform/winmm/winmm.h"
 #include "test_window_support.h"
 
 TEST(Clock, MillisecondsAreNonNegativeAndMonotonic) {

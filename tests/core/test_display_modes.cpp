@@ -11,10 +11,10 @@
 #include "draw/draw_settings.h"
 #include "graphics/device.h"
 #include "graphics/graphics.h"
-#include "platform/gdi.h"
-#include "platform/kernel.h"
-#include "platform/user.h"
-#include "platform/user_internal.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/kernel.h"
+#include "platform/user/user.h"
+#include "platform/user/user_internal.h"
 #include "test_window_support.h"
 
 namespace {

@@ -10,7 +10,7 @@
 
 #include "core/file_access.h"
 #include "log_capture.h"
-#include "platform/kernel.h"
+#include "platform/kernel/kernel.h"
 #include "test_archive_support.h"
 
 namespace {

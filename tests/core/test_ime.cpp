@@ -2,7 +2,7 @@
 // composition messages, and the text input follows them.
 #include <cstring>
 
-#include "platform/imm.h"
+#include "platform/imm/imm.h"
 #include "test_input_support.h"
 
 namespace {

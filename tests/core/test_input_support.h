@@ -10,9 +10,9 @@
 #include "core/core.h"
 #include "core/input.h"
 #include "core/key_input.h"
-#include "platform/dinput.h"
+#include "platform/dinput/dinput.h"
 #include "platform/input_state.h"
-#include "platform/user_internal.h"
+#include "platform/user/user_internal.h"
 #include "test_window_support.h"
 
 class InputLibrary : public testing::Test {

@@ -9,7 +9,7 @@
 #include "core/api_lock.h"
 #include "core/core.h"
 #include "core/library_state.h"
-#include "platform/kernel.h"
+#include "platform/kernel/kernel.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "platform/user.h"
+#include "platform/user/user.h"
 
 namespace {
 

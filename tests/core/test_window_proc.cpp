@@ -9,7 +9,7 @@
 #include "core/core.h"
 #include "core/key_input.h"
 #include "core/window.h"
-#include "platform/user_internal.h"
+#include "platform/user/user_internal.h"
 #include "test_window_support.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include "draw/draw.h"
 #include "draw/draw_fixture.h"
 #include "draw/font.h"
-#include "platform/gdi_font.h"
+#include "platform/gdi/gdi_font.h"
 
 // Glyphs of fixed metrics: ascent 3/4 of the height; every character but the space is a
 // rectangle (3 x 5 for '.', 2 x 1 for '-', else 6 x 10) with its top 8 rows above the baseline,

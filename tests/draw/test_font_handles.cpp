@@ -3,8 +3,8 @@
 
 #include "core/memory.h"
 #include "draw/font_fixture.h"
-#include "platform/gdi.h"
-#include "platform/gdi_dib.h"
+#include "platform/gdi/gdi.h"
+#include "platform/gdi/gdi_dib.h"
 
 TEST_F(FontTest, DefaultsAndTheHandleTable) {
     StartGraphics(false);

@@ -19,8 +19,8 @@
 #include "graphics/device.h"
 #include "graphics/graphics.h"
 #include "graphics/screen.h"
-#include "platform/d3d9.h"
-#include "platform/d3d9_gl.h"
+#include "platform/d3d9/d3d9.h"
+#include "platform/d3d9/d3d9_gl.h"
 
 inline bool HaveDisplay() {
     const char* driver = std::getenv("SDL_VIDEODRIVER");

@@ -3,7 +3,7 @@
 
 #include <random>
 
-#include "platform/gdi_dib.h"
+#include "platform/gdi/gdi_dib.h"
 #include "test_image_util.h"
 
 using namespace imagetest;

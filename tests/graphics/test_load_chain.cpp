@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "graphics/image_load.h"
-#include "platform/gdi_dib.h"
+#include "platform/gdi/gdi_dib.h"
 #include "test_image_util.h"
 
 using namespace imagetest;

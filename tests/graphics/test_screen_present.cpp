@@ -15,10 +15,10 @@
 #include "graphics/screen_env.h"
 #include "core/library_state.h"
 #include "core/window.h"
-#include "platform/gdi_present.h"
-#include "platform/kernel.h"
-#include "platform/user.h"
-#include "platform/user_internal.h"
+#include "platform/gdi/gdi_present.h"
+#include "platform/kernel/kernel.h"
+#include "platform/user/user.h"
+#include "platform/user/user_internal.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "graphics/device.h"
 #include "graphics/graph_handle.h"
 #include "graphics/screen.h"
-#include "platform/user_internal.h"
+#include "platform/user/user_internal.h"
 
 namespace {
 

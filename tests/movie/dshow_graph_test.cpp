@@ -17,8 +17,8 @@
 #include "graph_support.h"
 #include "media_support/media_encode.h"
 #include "movie/dshow_base.h"
-#include "platform/com_classes.h"
-#include "platform/dshow.h"
+#include "platform/com/com_classes.h"
+#include "platform/dshow/dshow.h"
 #include "support/child_call.h"
 
 namespace {

@@ -13,7 +13,7 @@
 
 #include "graph_support.h"
 #include "media_support/media_encode.h"
-#include "platform/dshow.h"
+#include "platform/dshow/dshow.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "movie/dshow_base.h"
-#include "platform/com_classes.h"
-#include "platform/dshow.h"
+#include "platform/com/com_classes.h"
+#include "platform/dshow/dshow.h"
 
 namespace graph_test {
 

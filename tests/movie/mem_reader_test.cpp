@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "movie/dshow_filters.h"
-#include "platform/winmm.h"
+#include "platform/winmm/winmm.h"
 
 namespace {
 

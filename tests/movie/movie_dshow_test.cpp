@@ -15,7 +15,7 @@
 #include "media_support/media_encode.h"
 #include "movie/movie_record.h"
 #include "movie/movie_renderer.h"
-#include "platform/dshow.h"
+#include "platform/dshow/dshow.h"
 
 namespace {
 

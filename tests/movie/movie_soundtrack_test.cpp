@@ -6,8 +6,8 @@
 #include "movie/movie_record.h"
 #include "movie/theora_movie.h"
 #include "movie_files.h"
-#include "platform/dsound.h"
-#include "platform/kernel.h"
+#include "platform/dsound/dsound.h"
+#include "platform/kernel/kernel.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "platform/d3d9_gl_internal.h"
+#include "platform/d3d9/d3d9_gl_internal.h"
 
 // Every value of each 16-bit layout, in one row and in rows of a wider pitch, widens to RGBA
 // with full scale kept full and narrows back to itself (less the unused bit).

@@ -1,7 +1,7 @@
 // Program keys and the program cache of the OpenGL Direct3D device (no GL needed).
 #include <gtest/gtest.h>
 
-#include "platform/d3d9_gl_program.h"
+#include "platform/d3d9/d3d9_gl_program.h"
 
 namespace {
 

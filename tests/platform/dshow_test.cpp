@@ -7,9 +7,9 @@
 #include <cstring>
 #include <thread>
 
-#include "platform/com_classes.h"
-#include "platform/dshow.h"
-#include "platform/kernel.h"
+#include "platform/com/com_classes.h"
+#include "platform/dshow/dshow.h"
+#include "platform/kernel/kernel.h"
 
 namespace {
 

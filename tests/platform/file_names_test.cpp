@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 #include <time.h>
 
-#include "platform/file_names.h"
-#include "platform/kernel.h"
+#include "platform/kernel/file_names.h"
+#include "platform/kernel/kernel.h"
 #include "scratch.h"
 
 TEST(FileNames, SeparatorsAndDrivesBecomeLinuxPaths) {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/kernel.h"
+#include "platform/kernel/kernel.h"
 #include "scratch.h"
 
 namespace {

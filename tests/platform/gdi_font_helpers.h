@@ -4,8 +4,8 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/gdi_dib.h"
-#include "platform/gdi_font.h"
+#include "platform/gdi/gdi_dib.h"
+#include "platform/gdi/gdi_font.h"
 
 // The character code of a one- or two-byte code-page-932 character (narrow literals are
 // compiled to code page 932).

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "gdi_font_helpers.h"
-#include "platform/gdi_font_match.h"
+#include "platform/gdi/gdi_font_match.h"
 
 namespace {
 

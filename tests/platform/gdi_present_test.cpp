@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/gdi_present.h"
+#include "platform/gdi/gdi_present.h"
 
 namespace {
 

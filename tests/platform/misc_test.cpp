@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 #include <string>
 
-#include "platform/kernel.h"
-#include "platform/winmm.h"
+#include "platform/kernel/kernel.h"
+#include "platform/winmm/winmm.h"
 #include "scratch.h"
 
 TEST(Heap, ZeroingReallocationClearsOnlyTheNewBytes) {

@@ -4,8 +4,8 @@
 #include <vector>
 #include <gtest/gtest.h>
 
-#include "platform/kernel.h"
-#include "platform/winmm.h"
+#include "platform/kernel/kernel.h"
+#include "platform/winmm/winmm.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The sound device stand-in and its mixer: locking, cursors, looping, controls, duplicates.
-#include "platform/dsound.h"
+#include "platform/dsound/dsound.h"
 #include "sound_support.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "core/core.h"
-#include "platform/dsound.h"
+#include "platform/dsound/dsound.h"
 #include "sound/sound.h"
 
 using Bytes = std::vector<uint8_t>;

@@ -7,7 +7,7 @@
 #include <iterator>
 
 #include "archive_writer.h"
-#include "platform/kernel.h"
+#include "platform/kernel/kernel.h"
 
 namespace fs = std::filesystem;
 

@@ -1,0 +1,305 @@
+// The file-name adapter: code-page-932 names with either separator to Linux paths, with a
+// case-insensitive lookup of names that do not exist as written.
+#include <algorithm>
+#include <cstring>
+#include <dirent.h>
+#include <sys/stat.h>
+#include <time.h>
+
+#include <map>
+#include <mutex>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "platform/kernel/file_names.h"
+#include "platform/kernel/kernel.h"
+
+namespace {
+
+bool Exists(const std::string& path) {
+    struct stat info;
+    return lstat(path.c_str(), &info) == 0;
+}
+
+// Reads one UTF-8 character; a byte that does not start a valid sequence stands for itself
+// (offset out of the character range so it never equals a real character).
+char32_t NextCharacter(const char*& text) {
+    unsigned char lead = static_cast<unsigned char>(*text);
+    int length = lead < 0x80           ? 1
+                 : (lead >> 5) == 0x6  ? 2
+                 : (lead >> 4) == 0xE  ? 3
+                 : (lead >> 3) == 0x1E ? 4
+                                       : 0;
+    char32_t value = length == 1   ? lead
+                     : length == 2 ? (lead & 0x1F)
+                     : length == 3 ? (lead & 0x0F)
+                                   : (lead & 0x07);
+    for (int i = 1; i < length; ++i) {
+        unsigned char trail = static_cast<unsigned char>(text[i]);
+        if ((trail & 0xC0) != 0x80) {
+            length = 0;
+            break;
+        }
+        value = (value << 6) | (trail & 0x3F);
+    }
+    if (length == 0) {
+        ++text;
+        return 0x110000 + lead;
+    }
+    text += length;
+    return value;
+}
+
+// Upper case to lower case for the letters code page 932 holds.
+char32_t FoldCase(char32_t c) {
+    if (c >= U'A' && c <= U'Z') return c + 0x20;
+    if (c >= 0xFF21 && c <= 0xFF3A) return c + 0x20;                 // full-width Latin
+    if (c >= 0x0391 && c <= 0x03A9 && c != 0x03A2) return c + 0x20;  // Greek
+    if (c >= 0x0410 && c <= 0x042F) return c + 0x20;                 // Cyrillic
+    if (c >= 0x0400 && c <= 0x040F) return c + 0x50;
+    return c;
+}
+
+std::vector<char32_t> FoldedCharacters(const char* text) {
+    std::vector<char32_t> characters;
+    while (*text != '\0') characters.push_back(FoldCase(NextCharacter(text)));
+    return characters;
+}
+
+// A folder's names as last read, kept while the folder's modification time stays the same.
+struct FolderListing {
+    timespec modified{};
+    std::unordered_set<std::string> names;
+    std::map<std::u32string, std::string> folded;  // folded name -> smallest name folding to it
+};
+
+// Listings by device and inode, so that a relative folder follows the current directory.
+struct ListingCache {
+    std::mutex lock;
+    std::map<std::pair<dev_t, ino_t>, FolderListing> folders;
+};
+
+ListingCache& Listings() {
+    static ListingCache* cache = new ListingCache;
+    return *cache;
+}
+
+constexpr size_t kMaxCachedFolders = 256;
+
+bool SameTime(const timespec& a, const timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+bool ReadListing(const std::string& folder, FolderListing& listing) {
+    DIR* directory = opendir(folder.empty() ? "." : folder.c_str());
+    if (directory == nullptr) return false;
+    while (dirent* entry = readdir(directory)) {
+        listing.names.insert(entry->d_name);
+        std::vector<char32_t> key = FoldedCharacters(entry->d_name);
+        std::u32string folded(key.begin(), key.end());
+        auto it = listing.folded.find(folded);
+        if (it == listing.folded.end())
+            listing.folded.emplace(std::move(folded), entry->d_name);
+        else if (strcmp(entry->d_name, it->second.c_str()) < 0)
+            it->second = entry->d_name;
+    }
+    closedir(directory);
+    return true;
+}
+
+// Looks a name up in a folder: 1 when it is there as written, 2 when it is there in another
+// case (found gets that name), 0 when it is not there, -1 when the folder cannot be listed.
+// A listing is kept only once the folder's time is at least a second old, so that changes
+// made within the file system's time step are never hidden.
+int LookUpInFolder(const std::string& folder, const std::string& name, std::string& found) {
+    struct stat info;
+    if (stat(folder.empty() ? "." : folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+        return -1;
+    // A name there as written needs no listing: a busy folder would be read on every look.
+    if (Exists(folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name))
+        return 1;
+    std::vector<char32_t> key = FoldedCharacters(name.c_str());
+    std::u32string folded(key.begin(), key.end());
+    auto answer = [&](const FolderListing& listing) {
+        if (listing.names.count(name) != 0) return 1;
+        auto it = listing.folded.find(folded);
+        if (it == listing.folded.end()) return 0;
+        found = it->second;
+        return 2;
+    };
+    ListingCache& cache = Listings();
+    const std::pair<dev_t, ino_t> id{info.st_dev, info.st_ino};
+    {
+        std::lock_guard<std::mutex> guard(cache.lock);
+        auto it = cache.folders.find(id);
+        if (it != cache.folders.end() && SameTime(it->second.modified, info.st_mtim))
+            return answer(it->second);
+    }
+    FolderListing listing;
+    listing.modified = info.st_mtim;
+    if (!ReadListing(folder, listing)) return -1;
+    int result = answer(listing);
+    timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    if (now.tv_sec - info.st_mtim.tv_sec >= 2) {
+        std::lock_guard<std::mutex> guard(cache.lock);
+        if (cache.folders.size() >= kMaxCachedFolders) cache.folders.clear();
+        cache.folders[id] = std::move(listing);
+    }
+    return result;
+}
+
+}  // namespace
+
+bool FileNamesEqualFolded(const char* a, const char* b) {
+    while (*a != '\0' && *b != '\0') {
+        if (FoldCase(NextCharacter(a)) != FoldCase(NextCharacter(b))) return false;
+    }
+    return *a == '\0' && *b == '\0';
+}
+
+bool MatchFileNamePattern(const char* pattern, const char* name) {
+    if (strcmp(pattern, "*.*") == 0 || strcmp(pattern, "*") == 0) return true;
+    std::vector<char32_t> p = FoldedCharacters(pattern);
+    std::vector<char32_t> n = FoldedCharacters(name);
+    // Greedy match with one back-track point: the last '*' seen.
+    size_t pi = 0, ni = 0, starP = SIZE_MAX, starN = 0;
+    while (ni < n.size()) {
+        if (pi < p.size() && (p[pi] == U'?' || p[pi] == n[ni])) {
+            ++pi;
+            ++ni;
+        } else if (pi < p.size() && p[pi] == U'*') {
+            starP = pi++;
+            starN = ni;
+        } else if (starP != SIZE_MAX) {
+            pi = starP + 1;
+            ni = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (pi < p.size() && p[pi] == U'*') ++pi;
+    return pi == p.size();
+}
+
+bool NormalizeFileName(const char* name, std::string& path) {
+    path.clear();
+    if (name == nullptr || name[0] == '\0' || !Cp932ToUtf8String(name, path)) {
+        V_SetLastError(V_ERROR_INVALID_NAME);
+        return false;
+    }
+    // Converted text holds '\' only as the separator (never as a trail byte).
+    if (path.size() >= 2 && path[1] == ':' &&
+        ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')))
+        path.erase(0, 2);
+    std::replace(path.begin(), path.end(), '\\', '/');
+    if (path.empty()) path = ".";  // "C:" alone: the current folder
+    return true;
+}
+
+namespace {
+
+// The component-by-component lookup: each component that does not exist as written takes the
+// name that equals it without regard to case; below a missing folder the rest is kept.
+std::string WalkFolded(const std::string& path) {
+    std::string resolved = path[0] == '/' ? "/" : "";
+    size_t position = 0;
+    bool searching = true;
+    while (position < path.size()) {
+        size_t end = path.find('/', position);
+        if (end == std::string::npos) end = path.size();
+        std::string component = path.substr(position, end - position);
+        position = end + 1;
+        if (component.empty()) continue;
+        if (!resolved.empty() && resolved.back() != '/') resolved += '/';
+        if (searching && component != "." && component != "..") {
+            std::string found;
+            int result = LookUpInFolder(resolved, component, found);
+            if (result == 2)
+                component = found;
+            else if (result == 0 || (result < 0 && !Exists(resolved + component)))
+                searching = false;  // nothing below a missing folder can exist
+        }
+        resolved += component;
+    }
+    if (path.back() == '/' && !resolved.empty() && resolved.back() != '/') resolved += '/';
+    return resolved;
+}
+
+// Absolute folders as written -> the folders they resolved to, kept while those exist.
+struct FolderMemo {
+    std::mutex lock;
+    std::unordered_map<std::string, std::string> folders;
+};
+
+FolderMemo& Memo() {
+    static FolderMemo* memo = new FolderMemo;
+    return *memo;
+}
+
+constexpr size_t kMaxMemoFolders = 1024;
+
+}  // namespace
+
+std::string ResolveNormalizedPath(const std::string& path, bool* missing) {
+    if (missing != nullptr) *missing = false;
+    // The name's folder (as written, or as it resolved before), then one look at its listing.
+    std::string body = path.size() > 1 && path.back() == '/' ? path.substr(0, path.size() - 1)
+                                                             : path;
+    const std::string tail = body.size() < path.size() ? "/" : "";
+    size_t slash = body.find_last_of('/');
+    std::string folder = slash == std::string::npos ? "" : body.substr(0, slash + 1);
+    std::string leaf = slash == std::string::npos ? body : body.substr(slash + 1);
+    if (leaf.empty() || leaf == "." || leaf == "..") return Exists(path) ? path : WalkFolded(path);
+    std::string found;
+    // A folder that resolved to another case before is looked at there first (it did not
+    // exist as written then); otherwise as written.
+    const bool memoised = folder.size() > 1 && folder[0] == '/';
+    std::string real;
+    if (memoised) {
+        FolderMemo& memo = Memo();
+        std::lock_guard<std::mutex> guard(memo.lock);
+        auto it = memo.folders.find(folder);
+        if (it != memo.folders.end()) real = it->second;
+    }
+    int result = real.empty() ? -1 : LookUpInFolder(real, leaf, found);
+    if (result >= 0) folder = real;
+    if (result < 0) result = LookUpInFolder(folder, leaf, found);
+    if (result < 0 && memoised) {
+        real = WalkFolded(folder);
+        result = LookUpInFolder(real, leaf, found);
+        if (result >= 0) {
+            FolderMemo& memo = Memo();
+            std::lock_guard<std::mutex> guard(memo.lock);
+            if (memo.folders.size() >= kMaxMemoFolders) memo.folders.clear();
+            memo.folders[folder] = real;
+            folder = real;
+        }
+    }
+    switch (result) {
+    case 1: return folder + leaf + tail;
+    case 2: return folder + found + tail;
+    case 0:  // not there in any case: kept as written
+        if (missing != nullptr) *missing = true;
+        return folder + leaf + tail;
+    default: break;
+    }
+    return Exists(path) ? path : WalkFolded(path);
+}
+
+bool V_ResolveFileName(const char* name, std::string& linuxPath) {
+    return V_ResolveFileName(name, linuxPath, nullptr);
+}
+
+bool V_ResolveFileName(const char* name, std::string& linuxPath, bool* missing) {
+    std::string path;
+    if (!NormalizeFileName(name, path)) {
+        linuxPath.clear();
+        if (missing != nullptr) *missing = false;
+        return false;
+    }
+    linuxPath = ResolveNormalizedPath(path, missing);
+    return true;
+}

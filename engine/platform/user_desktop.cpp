@@ -1,4 +1,0 @@
-// The desktop window's handle.
-#include "platform/user.h"
-
-V_HWND V_GetDesktopWindow() { return reinterpret_cast<V_HWND>(static_cast<uintptr_t>(0x10)); }
