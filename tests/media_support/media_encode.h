@@ -310,38 +310,27 @@ inline bool WriteTestMpegAudio(const std::string& path, const char* encoder, int
     return ok;
 }
 
-// FFmpeg's own decoding of an audio file to 16-bit interleaved samples at the file's rate,
-// with at most two channels. Empty on failure.
-inline std::vector<int16_t> DecodeAudioFile(const std::string& path, int* rate, int* channels) {
-    std::vector<int16_t> pcm;
+namespace detail {
+
+// Decodes the file's best stream of the type with FFmpeg: opened(context) runs once the decoder
+// is open (false stops), then frame(f) for every decoded frame, in order.
+template <typename Opened, typename Frame>
+void DecodeBestStream(const std::string& path, AVMediaType type, Opened opened, Frame frame) {
     AVFormatContext* format = nullptr;
-    if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) return pcm;
+    if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) return;
     avformat_find_stream_info(format, nullptr);
     const AVCodec* codec = nullptr;
-    int index = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
+    int index = av_find_best_stream(format, type, -1, -1, &codec, 0);
     AVCodecContext* context = index >= 0 ? avcodec_alloc_context3(codec) : nullptr;
-    SwrContext* swr = nullptr;
     if (context != nullptr &&
         avcodec_parameters_to_context(context, format->streams[index]->codecpar) >= 0 &&
-        avcodec_open2(context, codec, nullptr) >= 0) {
-        *rate = context->sample_rate;
-        *channels = context->ch_layout.nb_channels > 2 ? 2 : context->ch_layout.nb_channels;
-        AVChannelLayout layout;
-        av_channel_layout_default(&layout, *channels);
-        swr_alloc_set_opts2(&swr, &layout, AV_SAMPLE_FMT_S16, *rate, &context->ch_layout,
-                            context->sample_fmt, context->sample_rate, 0, nullptr);
-        swr_init(swr);
+        avcodec_open2(context, codec, nullptr) >= 0 && opened(context)) {
         AVPacket* packet = av_packet_alloc();
-        AVFrame* frame = av_frame_alloc();
+        AVFrame* decoded = av_frame_alloc();
         auto drain = [&] {
-            while (avcodec_receive_frame(context, frame) == 0) {
-                std::vector<int16_t> out(static_cast<size_t>(frame->nb_samples + 256) * *channels);
-                uint8_t* outPlanes[1] = {reinterpret_cast<uint8_t*>(out.data())};
-                int n = swr_convert(swr, outPlanes, frame->nb_samples + 256,
-                                    const_cast<const uint8_t**>(frame->extended_data),
-                                    frame->nb_samples);
-                if (n > 0) pcm.insert(pcm.end(), out.begin(), out.begin() + n * *channels);
-                av_frame_unref(frame);
+            while (avcodec_receive_frame(context, decoded) == 0) {
+                frame(decoded);
+                av_frame_unref(decoded);
             }
         };
         while (av_read_frame(format, packet) >= 0) {
@@ -352,11 +341,40 @@ inline std::vector<int16_t> DecodeAudioFile(const std::string& path, int* rate, 
         avcodec_send_packet(context, nullptr);
         drain();
         av_packet_free(&packet);
-        av_frame_free(&frame);
+        av_frame_free(&decoded);
     }
-    swr_free(&swr);
     avcodec_free_context(&context);
     avformat_close_input(&format);
+}
+
+}  // namespace detail
+
+// FFmpeg's own decoding of an audio file to 16-bit interleaved samples at the file's rate,
+// with at most two channels. Empty on failure.
+inline std::vector<int16_t> DecodeAudioFile(const std::string& path, int* rate, int* channels) {
+    std::vector<int16_t> pcm;
+    SwrContext* swr = nullptr;
+    detail::DecodeBestStream(
+        path, AVMEDIA_TYPE_AUDIO,
+        [&](AVCodecContext* context) {
+            *rate = context->sample_rate;
+            *channels = context->ch_layout.nb_channels > 2 ? 2 : context->ch_layout.nb_channels;
+            AVChannelLayout layout;
+            av_channel_layout_default(&layout, *channels);
+            swr_alloc_set_opts2(&swr, &layout, AV_SAMPLE_FMT_S16, *rate, &context->ch_layout,
+                                context->sample_fmt, context->sample_rate, 0, nullptr);
+            swr_init(swr);
+            return true;
+        },
+        [&](AVFrame* frame) {
+            std::vector<int16_t> out(static_cast<size_t>(frame->nb_samples + 256) * *channels);
+            uint8_t* outPlanes[1] = {reinterpret_cast<uint8_t*>(out.data())};
+            int n = swr_convert(swr, outPlanes, frame->nb_samples + 256,
+                                const_cast<const uint8_t**>(frame->extended_data),
+                                frame->nb_samples);
+            if (n > 0) pcm.insert(pcm.end(), out.begin(), out.begin() + n * *channels);
+        });
+    swr_free(&swr);
     return pcm;
 }
 
@@ -368,48 +386,24 @@ struct DecodedMovie {
 };
 inline DecodedMovie DecodeMovieBgr24(const std::string& path) {
     DecodedMovie movie;
-    AVFormatContext* format = nullptr;
-    if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) return movie;
-    avformat_find_stream_info(format, nullptr);
-    const AVCodec* codec = nullptr;
-    int index = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
-    AVCodecContext* context = index >= 0 ? avcodec_alloc_context3(codec) : nullptr;
     SwsContext* scaler = nullptr;
-    if (context != nullptr &&
-        avcodec_parameters_to_context(context, format->streams[index]->codecpar) >= 0 &&
-        avcodec_open2(context, codec, nullptr) >= 0) {
-        AVPacket* packet = av_packet_alloc();
-        AVFrame* frame = av_frame_alloc();
-        auto drain = [&] {
-            while (avcodec_receive_frame(context, frame) == 0) {
-                movie.width = frame->width;
-                movie.height = frame->height;
-                movie.stride = (frame->width * 3 + 64 + 63) & ~63;
-                scaler = sws_getCachedContext(
-                    scaler, frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
-                    frame->width, frame->height, AV_PIX_FMT_BGR24, SWS_BICUBIC, nullptr, nullptr,
-                    nullptr);
-                std::vector<uint8_t> picture(static_cast<size_t>(movie.stride) * frame->height);
-                uint8_t* planes[1] = {picture.data()};
-                int strides[1] = {movie.stride};
-                sws_scale(scaler, frame->data, frame->linesize, 0, frame->height, planes, strides);
-                movie.frames.push_back(std::move(picture));
-                av_frame_unref(frame);
-            }
-        };
-        while (av_read_frame(format, packet) >= 0) {
-            if (packet->stream_index == index) avcodec_send_packet(context, packet);
-            av_packet_unref(packet);
-            drain();
-        }
-        avcodec_send_packet(context, nullptr);
-        drain();
-        av_packet_free(&packet);
-        av_frame_free(&frame);
-    }
+    detail::DecodeBestStream(
+        path, AVMEDIA_TYPE_VIDEO, [](AVCodecContext*) { return true; },
+        [&](AVFrame* frame) {
+            movie.width = frame->width;
+            movie.height = frame->height;
+            movie.stride = (frame->width * 3 + 64 + 63) & ~63;
+            scaler = sws_getCachedContext(
+                scaler, frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
+                frame->width, frame->height, AV_PIX_FMT_BGR24, SWS_BICUBIC, nullptr, nullptr,
+                nullptr);
+            std::vector<uint8_t> picture(static_cast<size_t>(movie.stride) * frame->height);
+            uint8_t* planes[1] = {picture.data()};
+            int strides[1] = {movie.stride};
+            sws_scale(scaler, frame->data, frame->linesize, 0, frame->height, planes, strides);
+            movie.frames.push_back(std::move(picture));
+        });
     sws_freeContext(scaler);
-    avcodec_free_context(&context);
-    avformat_close_input(&format);
     return movie;
 }
 
