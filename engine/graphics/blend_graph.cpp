@@ -14,6 +14,23 @@ namespace {
 
 int Clamp255(int value) { return value < 0 ? 0 : value > 255 ? 255 : value; }
 
+// Hands the blend graph's first texture (or none) to the device's stage set-up.
+int AttachDeviceBlendTexture(const GraphRecord* record, int threshold, int range) {
+    if (GetDevice() == nullptr) return -1;
+    if (record == nullptr) return SetDeviceBlendTexture(nullptr, threshold, range);
+    if (record->pieceCount <= 0 || record->pieces[0].piece == nullptr ||
+        record->pieces[0].piece->texture == nullptr)
+        return -1;
+    const TexturePiece* piece = record->pieces[0].piece;
+    SetDeviceBlendTexture(piece->texture, threshold, range);
+    DrawSettings& s = g_DrawSettings;
+    s.blendTextureWidth = static_cast<float>(piece->textureWidth);
+    s.blendTextureHeight = static_cast<float>(piece->textureHeight);
+    g_BlendScaleX = 1.0f / s.blendTextureWidth;
+    g_BlendScaleY = 1.0f / s.blendTextureHeight;
+    return 0;
+}
+
 }  // namespace
 
 int SetBlendGraph(int handle, int threshold, int range) {
@@ -39,18 +56,7 @@ int SetBlendGraph(int handle, int threshold, int range) {
         SetBlendImageTable(threshold, range);
         return 0;
     }
-    if (GetDevice() == nullptr) return -1;
-    if (record == nullptr) return SetDeviceBlendTexture(nullptr, threshold, range);
-    if (record->pieceCount <= 0 || record->pieces[0].piece == nullptr ||
-        record->pieces[0].piece->texture == nullptr)
-        return -1;
-    const TexturePiece* piece = record->pieces[0].piece;
-    SetDeviceBlendTexture(piece->texture, threshold, range);
-    s.blendTextureWidth = static_cast<float>(piece->textureWidth);
-    s.blendTextureHeight = static_cast<float>(piece->textureHeight);
-    g_BlendScaleX = 1.0f / s.blendTextureWidth;
-    g_BlendScaleY = 1.0f / s.blendTextureHeight;
-    return 0;
+    return AttachDeviceBlendTexture(record, threshold, range);
 }
 
 void ForgetDeletedBlendGraph(int handle) {
@@ -58,4 +64,15 @@ void ForgetDeletedBlendGraph(int handle) {
     // The handle stays set, so that graph draws fail the size check; the pixels are gone.
     g_SoftBlendImage = nullptr;
     if (GetDevice() != nullptr) SetDeviceBlendTexture(nullptr, -1, -1);
+}
+
+void ReattachBlendGraph() {
+    // The texture the cache holds went with the old device; the graph has a new one now.
+    g_RenderStates.blendTexture = nullptr;
+    g_RenderStates.blendDirty = 1;
+    const DrawSettings& s = g_DrawSettings;
+    if (s.blendGraph == -1) return;
+    const GraphRecord* record = GetGraphRecord(s.blendGraph);
+    if (record == nullptr || record->image == nullptr) return;
+    AttachDeviceBlendTexture(record, s.blendBorder, s.blendRange);
 }

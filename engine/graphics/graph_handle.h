@@ -137,6 +137,8 @@ int SetGraphFileName(int handle, const char* fileName, int other);
 int CheckBlendGraphSize(const GraphRecord* record);
 // Drops the blend graph's pixels from the device and the kernels when that graph is deleted.
 void ForgetDeletedBlendGraph(int handle);
+// Gives the device the blend graph's new texture after the device was made again.
+void ReattachBlendGraph();
 
 // Graph textures.
 int GetTextureFormatIndex(const GraphFormatDesc* desc);

@@ -163,6 +163,7 @@ int RecreateDevice(int width, int height, int bits, int refreshRate, int newMode
         return 0;
     }
     RecreateAllTextures();
+    ReattachBlendGraph();
     RestoreMaskScreen();
     const V_D3DMATRIX view = g_DrawSettings.viewMatrix;
     const V_D3DMATRIX projection = g_DrawSettings.projectionMatrix;
