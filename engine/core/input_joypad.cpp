@@ -24,8 +24,12 @@ int UpdateThroughDirectInput(JoypadRecord& pad) {
     pad.device->Poll();
     if (V_FAILED(pad.device->GetDeviceState(sizeof(state), &state))) {
         if (GetQuitFlag() || !HasDirectInput()) return -1;
-        if (V_SUCCEEDED(pad.device->Acquire()) &&
-            V_SUCCEEDED(pad.device->GetDeviceState(sizeof(state), &state)))
+        // A read that fails once keeps the last state; a pad that is gone reads nothing held.
+        const V_HRESULT acquired = pad.device->Acquire();
+        if (acquired == V_DIERR_UNPLUGGED)
+            std::memset(&pad.state, 0, sizeof(pad.state));
+        else if (V_SUCCEEDED(acquired) &&
+                 V_SUCCEEDED(pad.device->GetDeviceState(sizeof(state), &state)))
             pad.state = state;
     } else {
         pad.state = state;

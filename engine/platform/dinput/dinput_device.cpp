@@ -143,7 +143,7 @@ public:
         if (dataSize_ == 0 || !cooperativeSet_) return V_DIERR_INVALIDPARAM;
         if (foreground_ && UserGetActiveWindow() != window_) return kOtherAppHasPriority;
         if (kind_ == DirectInputDeviceKind::Joystick && !SDL_JoystickGetAttached(joystick_))
-            return V_DIERR_INPUTLOST;
+            return V_DIERR_UNPLUGGED;
         if (acquired_) return kNoEffect;
         acquired_ = true;
         if (kind_ == DirectInputDeviceKind::Mouse) {

@@ -32,7 +32,7 @@ std::string ToCp932(const char* utf8) {
     std::string out;
     size_t size = std::strlen(utf8) * 2 + 2;
     out.resize(size);
-    if (!V_Utf8ToCp932(utf8, out.data(), size)) return std::string();
+    V_Utf8ToCp932WithDefault(utf8, out.data(), size);
     out.resize(std::strlen(out.c_str()));
     return out;
 }

@@ -200,6 +200,9 @@ bool V_Utf8ToCp932(const char* in, char* out, size_t outSize);
 // code page cannot write becomes its plain letter (accented Latin letters) or '?', as does a
 // byte that is not UTF-8; the text is cut after the last whole character that fits.
 void V_Utf8ToCp932Replacing(const char* in, char* out, size_t outSize);
+// Typed or pasted text in code page 932, as the system converts it: every character the code
+// page can write arrives, each one it cannot (or a byte that is not UTF-8) becomes one '?'.
+void V_Utf8ToCp932WithDefault(const char* in, char* out, size_t outSize);
 // Code page 932 (the system's code page) to UTF-16 and back. A length of -1 takes the text up
 // to and with its NUL; an output size of 0 asks for the size needed. Both give the number of
 // units written (with the NUL when it was taken), 0 on failure or when the output is short.

@@ -103,9 +103,10 @@ size_t DecodeUtf8(const unsigned char* text, uint32_t* codePoint) {
 // Plain letters for U+00C0..U+00FF, '?' where there is none.
 const char kLatin1Letters[] = "AAAAAA?CEEEEIIIIDNOOOOO?OUUUUY??aaaaaa?ceeeeiiiidnooooo?ouuuuy?y";
 
-}  // namespace
-
-void V_Utf8ToCp932Replacing(const char* in, char* out, size_t outSize) {
+// Converts character by character, so that one character the code page cannot write costs only
+// itself: it becomes '?', or with plainLetters an accented Latin letter its plain letter. A byte
+// that is not UTF-8 becomes '?'. The text is cut after the last whole character that fits.
+void ConvertEachCharacter(const char* in, char* out, size_t outSize, bool plainLetters) {
     if (out == nullptr || outSize == 0) return;
     size_t done = 0;
     const unsigned char* text = reinterpret_cast<const unsigned char*>(in != nullptr ? in : "");
@@ -116,7 +117,7 @@ void V_Utf8ToCp932Replacing(const char* in, char* out, size_t outSize) {
         std::string one(reinterpret_cast<const char*>(text), length != 0 ? length : 1);
         text += length != 0 ? length : 1;
         if (length == 0 || !Convert(ToCp932(), one.c_str(), converted) || converted.empty()) {
-            bool latin = length != 0 && codePoint >= 0xC0 && codePoint <= 0xFF;
+            bool latin = plainLetters && length != 0 && codePoint >= 0xC0 && codePoint <= 0xFF;
             converted.assign(1, latin ? kLatin1Letters[codePoint - 0xC0] : '?');
         }
         if (done + converted.size() >= outSize) break;
@@ -124,6 +125,16 @@ void V_Utf8ToCp932Replacing(const char* in, char* out, size_t outSize) {
         done += converted.size();
     }
     out[done] = '\0';
+}
+
+}  // namespace
+
+void V_Utf8ToCp932Replacing(const char* in, char* out, size_t outSize) {
+    ConvertEachCharacter(in, out, outSize, true);
+}
+
+void V_Utf8ToCp932WithDefault(const char* in, char* out, size_t outSize) {
+    ConvertEachCharacter(in, out, outSize, false);
 }
 
 bool Cp932ToUtf8String(const char* in, std::string& out) {

@@ -74,9 +74,9 @@ V_HANDLE V_GetClipboardData(V_UINT format) {
     if (utf8 == nullptr) return nullptr;
     size_t length = std::strlen(utf8);
     std::vector<char> cp932(length * 2 + 1);
-    bool converted = V_Utf8ToCp932(utf8, cp932.data(), cp932.size());
+    V_Utf8ToCp932WithDefault(utf8, cp932.data(), cp932.size());
     SDL_free(utf8);
-    if (!converted || cp932[0] == '\0') return nullptr;
+    if (cp932[0] == '\0') return nullptr;
     size_t size = std::strlen(cp932.data()) + 1;
     V_HGLOBAL block = V_GlobalAlloc(V_GMEM_MOVEABLE, size);
     if (block == nullptr) return nullptr;

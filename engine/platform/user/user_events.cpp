@@ -204,7 +204,7 @@ void ConvertTextEvent(const SDL_TextInputEvent& event) {
     if (window == nullptr) return;
     if (ImmConvertTextInput(UserHandle(window), event.text)) return;  // an IME result
     char text[sizeof(event.text) * 2];
-    if (!V_Utf8ToCp932(event.text, text, sizeof(text))) return;
+    V_Utf8ToCp932WithDefault(event.text, text, sizeof(text));
     for (const char* p = text; *p != '\0'; ++p)
         Post(window, V_WM_CHAR, static_cast<V_WPARAM>(static_cast<unsigned char>(*p)), 1);
 }
