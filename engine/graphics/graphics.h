@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "core/core.h"
 #include "platform/types.h"
 
 // ---------------------------------------------------------------- matrix and vector maths
@@ -136,12 +137,7 @@ inline uint32_t GetBlend16RowsEntry(int w, int s, int d) {
 inline uint32_t GetBlendImageMapEntry(int value) {
     return g_MemImgTables.blendImageMap[value];
 }
-// ================================================================ image records and loaders
-
-#include <cstdint>
-
-#include "core/core.h"
-#include "platform/types.h"
+// ---------------------------------------------------------------- image records and loaders
 
 struct V_BITMAPINFO;
 
@@ -258,8 +254,6 @@ int StretchImageRect(int sourceLeft, int sourceTop, int sourceRight, int sourceB
                      ImageRecord* source, int destinationLeft, int destinationTop,
                      int destinationRight, int destinationBottom, ImageRecord* destination,
                      int filter);
-
-// ================================================================ end of image records
 
 // ---------------------------------------------------------------- device and screen settings
 

@@ -1,7 +1,8 @@
 # A program's own project that pulls the library in with add_subdirectory (the minimal example,
-# configured on its own in a scratch folder, with the library's sanitizer option on): its build
-# type stays its own (empty), and its object compiles under C++20 with <chrono> and without the
-# library's code page or sanitizer options. Only the program's object is built.
+# configured on its own in a scratch folder with no build type, with the library's sanitizer
+# option on): its build type stays its own (empty); its object compiles under C++20 with <chrono>
+# and without the library's code page, sanitizer options or source folders; the library's own
+# objects are optimised; the program links and runs on SDL's dummy drivers.
 #   cmake -DSOURCE=<program folder> -DVELK=<library folder> -DBUILD=<scratch folder>
 #         [-DCOMPILER=<c++ compiler>] [-DLAUNCHER=<compiler launcher>] -P consumer_project.cmake
 file(REMOVE_RECURSE ${BUILD})
@@ -28,13 +29,30 @@ string(REGEX MATCH "\"command\": \"[^\"]*main\\.cpp\"" command "${commands}")
 if(command STREQUAL "")
   message(FATAL_ERROR "no compile command for the program's main.cpp")
 endif()
-if(command MATCHES "-fexec-charset|-fsanitize")
+if(command MATCHES "-fexec-charset|-fsanitize| -O[1-3s]")
   message(FATAL_ERROR "the library's options reach the program: ${command}")
 endif()
+foreach(folder "${VELK} " "${VELK}/engine ")
+  string(FIND "${command}" "-I${folder}" at)
+  if(NOT at EQUAL -1)
+    message(FATAL_ERROR "the library's source folder ${folder}reaches the program: ${command}")
+  endif()
+endforeach()
+string(REGEX MATCH "\"command\": \"[^\"]*engine/core/memory\\.cpp\"" command "${commands}")
+if(NOT command MATCHES " -O2 ")
+  message(FATAL_ERROR "the library is not built optimised: ${command}")
+endif()
 
-execute_process(COMMAND ${CMAKE_COMMAND} --build ${BUILD}
-                        --target CMakeFiles/velk-minimal.dir/main.cpp.o
+execute_process(COMMAND ${CMAKE_COMMAND} --build ${BUILD} --target velk-minimal
                 RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
-  message(FATAL_ERROR "the program's object does not build")
+  message(FATAL_ERROR "the program does not build")
+endif()
+# The program runs until its window closes: still running after three seconds is a good start.
+file(MAKE_DIRECTORY ${BUILD}/run)
+execute_process(COMMAND ${CMAKE_COMMAND} -E env SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
+                        ASAN_OPTIONS=detect_leaks=0 timeout 3 ${BUILD}/velk-minimal
+                WORKING_DIRECTORY ${BUILD}/run RESULT_VARIABLE result)
+if(NOT result EQUAL 124)
+  message(FATAL_ERROR "the program did not keep running (exit status ${result})")
 endif()
