@@ -356,7 +356,8 @@ protected:
 
 // A filter with one input pin that shows each sample when its time has come on the graph's
 // clock (at once without a clock). Paused, it shows the first sample and holds the next until
-// it runs, stops or flushes. Its end of stream completes the graph.
+// it runs, stops or flushes; the pause is complete (GetState) once that sample is shown or the
+// stream has ended. Its end of stream completes the graph.
 class V_CBaseRenderer : public V_CBaseFilter {
 public:
     V_CBaseRenderer(const V_GUID& classId, const char* name, V_IUnknown* outer, V_HRESULT* hr);
@@ -365,6 +366,8 @@ public:
     V_HRESULT Stop() override;
     V_HRESULT Pause() override;
     V_HRESULT Run(V_REFERENCE_TIME start) override;
+    // Paused and not yet complete: waits up to the timeout, then VFW_S_STATE_INTERMEDIATE.
+    V_HRESULT GetState(V_DWORD timeout, V_FILTER_STATE* state) override;
     int GetPinCount() override { return 1; }
     V_CBasePin* GetPin(int n) override;
 
@@ -386,12 +389,15 @@ public:
 protected:
     // Wakes a Receive that waits (state change or flush); called under the renderer lock.
     void SignalChange() { V_SetEvent(m_evChange); }
+    // Marks the current state as complete or not (under the renderer lock).
+    void SetStateComplete(bool complete);
     virtual void OnRenderDone(V_IMediaSample*) {}
 
     V_CCritSec m_InterfaceLock;
     V_CCritSec m_RendererLock;
     V_CRendererInputPin* m_pInputPin = nullptr;
     V_HANDLE m_evChange;
+    V_HANDLE m_evComplete;  // set while the state is complete (manual reset)
     // The streaming thread's view of the state, clock and start time (under m_RendererLock).
     V_FILTER_STATE m_RenderState = V_State_Stopped;
     V_IReferenceClock* m_RenderClock = nullptr;

@@ -53,8 +53,10 @@ V_HRESULT V_CRendererInputPin::BreakConnect() {
 V_CBaseRenderer::V_CBaseRenderer(const V_GUID& classId, const char* name, V_IUnknown* outer,
                                  V_HRESULT* hr)
     : V_CBaseFilter(name, outer, &m_InterfaceLock, classId),
-      m_evChange(V_CreateEventA(nullptr, V_TRUE, V_FALSE, nullptr)) {
-    if (hr != nullptr && m_evChange == nullptr) *hr = V_E_OUTOFMEMORY;
+      m_evChange(V_CreateEventA(nullptr, V_TRUE, V_FALSE, nullptr)),
+      m_evComplete(V_CreateEventA(nullptr, V_TRUE, V_TRUE, nullptr)) {
+    if (hr != nullptr && (m_evChange == nullptr || m_evComplete == nullptr))
+        *hr = V_E_OUTOFMEMORY;
 }
 
 V_CBaseRenderer::~V_CBaseRenderer() {
@@ -62,6 +64,15 @@ V_CBaseRenderer::~V_CBaseRenderer() {
     if (m_RenderClock != nullptr) m_RenderClock->Release();
     delete m_pInputPin;
     if (m_evChange != nullptr) V_CloseHandle(m_evChange);
+    if (m_evComplete != nullptr) V_CloseHandle(m_evComplete);
+}
+
+void V_CBaseRenderer::SetStateComplete(bool complete) {
+    if (m_evComplete == nullptr) return;
+    if (complete)
+        V_SetEvent(m_evComplete);
+    else
+        V_ResetEvent(m_evComplete);
 }
 
 V_CBasePin* V_CBaseRenderer::GetPin(int n) {
@@ -82,6 +93,7 @@ V_HRESULT V_CBaseRenderer::Stop() {
         m_bPrerolled = false;
         m_bEOS = false;
         m_bEOSDelivered = false;
+        SetStateComplete(true);
         SignalChange();
     }
     return V_CBaseFilter::Stop();
@@ -97,9 +109,13 @@ V_HRESULT V_CBaseRenderer::Pause() {
         m_bPrerolled = false;
         m_bEOS = false;
         m_bEOSDelivered = false;
+        // The pause is complete with the first sample; at once when nothing can come.
+        SetStateComplete(V_FAILED(hr) || m_pInputPin == nullptr ||
+                         !m_pInputPin->IsConnected());
     } else if (from == V_State_Running) {
         // The frame on show stays: the next one waits for the run.
         m_bPrerolled = true;
+        SetStateComplete(true);
     }
     SignalChange();
     return hr;
@@ -118,6 +134,7 @@ V_HRESULT V_CBaseRenderer::Run(V_REFERENCE_TIME start) {
         if (m_RenderClock != nullptr) m_RenderClock->AddRef();
         complete = m_bEOS && !m_bEOSDelivered;
         if (complete) m_bEOSDelivered = true;
+        SetStateComplete(true);
         SignalChange();
     }
     // An end of stream that came while paused completes the graph once it runs.
@@ -125,7 +142,17 @@ V_HRESULT V_CBaseRenderer::Run(V_REFERENCE_TIME start) {
     return hr;
 }
 
+V_HRESULT V_CBaseRenderer::GetState(V_DWORD timeout, V_FILTER_STATE* state) {
+    V_HRESULT hr = V_CBaseFilter::GetState(timeout, state);
+    if (V_FAILED(hr) || *state != V_State_Paused) return hr;
+    // Waited for without a lock: the streaming thread completes the pause.
+    return V_WaitForSingleObject(m_evComplete, timeout) == V_WAIT_OBJECT_0
+               ? V_S_OK
+               : V_VFW_S_STATE_INTERMEDIATE;
+}
+
 V_HRESULT V_CBaseRenderer::Receive(V_IMediaSample* sample) {
+    bool preroll = false;
     for (;;) {
         V_DWORD waitMs = 0;
         {
@@ -137,6 +164,7 @@ V_HRESULT V_CBaseRenderer::Receive(V_IMediaSample* sample) {
                     waitMs = V_INFINITE;
                 } else {
                     m_bPrerolled = true;
+                    preroll = true;
                 }
             } else if (m_RenderClock != nullptr) {
                 V_REFERENCE_TIME start = 0, stop = 0, now = 0;
@@ -157,6 +185,12 @@ V_HRESULT V_CBaseRenderer::Receive(V_IMediaSample* sample) {
     }
     V_HRESULT hr = DoRenderSample(sample);
     OnRenderDone(sample);
+    if (preroll) {
+        // The first sample of the pause is shown: the pause is complete (unless a flush
+        // began meanwhile and waits for the next one).
+        V_CAutoLock state(&m_RendererLock);
+        if (m_RenderState == V_State_Paused && m_bPrerolled) SetStateComplete(true);
+    }
     return V_SUCCEEDED(hr) ? V_S_OK : hr;
 }
 
@@ -168,6 +202,7 @@ V_HRESULT V_CBaseRenderer::EndOfStream() {
         m_bEOS = true;
         complete = m_RenderState == V_State_Running;
         if (complete) m_bEOSDelivered = true;
+        SetStateComplete(true);
         SignalChange();
     }
     if (complete) NotifyEvent(V_EC_COMPLETE, V_S_OK, 0);
@@ -179,6 +214,8 @@ V_HRESULT V_CBaseRenderer::BeginFlush() {
     m_bEOS = false;
     m_bEOSDelivered = false;
     m_bPrerolled = false;
+    // A flush while paused (a seek) waits for the first sample of the new position.
+    if (m_RenderState == V_State_Paused) SetStateComplete(false);
     SignalChange();
     return V_S_OK;
 }

@@ -13,6 +13,9 @@
 
 namespace {
 
+// How long an open waits for the graph's first frame (milliseconds).
+constexpr long kFirstFrameWaitMs = 5000;
+
 template <typename Interface>
 void ReleaseInterface(Interface** slot) {
     if (*slot != nullptr) (*slot)->Release();
@@ -101,8 +104,12 @@ int OpenDirectShowMovie(void*, MovieRecord* movie, const char* path, int* width,
     movie->mediaSeeking->GetStopPosition(&movie->stopPosition);
     if (width != nullptr) *width = movie->renderer->Width();
     if (height != nullptr) *height = movie->renderer->Height();
-    // Paused, the graph shows its first frame, as a movie that has not been started does.
+    // Paused, the graph shows its first frame, as a movie that has not been started does. The
+    // open waits (within a limit) until the renderer holds that frame, so that the first draw
+    // after the open shows it.
     movie->mediaControl->Pause();
+    V_FILTER_STATE state = V_State_Paused;
+    movie->mediaControl->GetState(kFirstFrameWaitMs, &state);
     return 0;
 }
 

@@ -297,11 +297,34 @@ public:
         return V_S_OK;
     }
 
-    V_HRESULT GetState(long, V_FILTER_STATE* state) override {
+    // A pause is complete once every filter has completed it (a renderer holds its first
+    // sample); until then this waits up to the timeout (negative: no limit) and then answers
+    // VFW_S_STATE_INTERMEDIATE. The filters are waited for without the graph's lock.
+    V_HRESULT GetState(long timeout, V_FILTER_STATE* state) override {
         if (state == nullptr) return V_E_POINTER;
-        std::lock_guard<std::recursive_mutex> guard(m_Lock);
-        *state = m_State;
-        return V_S_OK;
+        std::vector<V_IBaseFilter*> filters;
+        {
+            std::lock_guard<std::recursive_mutex> guard(m_Lock);
+            *state = m_State;
+            if (m_State != V_State_Paused) return V_S_OK;
+            filters = Snapshot();
+            for (V_IBaseFilter* filter : filters) filter->AddRef();
+        }
+        const V_DWORD start = V_GetTickCount();
+        V_HRESULT result = V_S_OK;
+        for (V_IBaseFilter* filter : filters) {
+            V_DWORD left = V_INFINITE;
+            if (timeout >= 0) {
+                V_DWORD spent = V_GetTickCount() - start;
+                const V_DWORD limit = static_cast<V_DWORD>(timeout);
+                left = spent < limit ? limit - spent : 0;
+            }
+            V_FILTER_STATE ignored = V_State_Stopped;
+            if (filter->GetState(left, &ignored) == V_VFW_S_STATE_INTERMEDIATE)
+                result = V_VFW_S_STATE_INTERMEDIATE;
+            filter->Release();
+        }
+        return result;
     }
 
     V_HRESULT GetClassID(V_GUID* classId) override {
