@@ -52,10 +52,14 @@ void UpdateSoftwareGraph(MovieRecord* movie, GraphRecord* graph) {
 void UpdateDeviceGraph(MovieRecord* movie, int graphHandle, GraphRecord* graph, void* surface) {
     SharedImage* image = graph->image;
     if (surface != nullptr && image->pieceCount > 0 && image->pieces[0].surface != nullptr) {
+        // The surface holds the whole coded frame; the picture lies at its origin inside it.
         const TexturePiece& piece = image->pieces[0];
-        V_RECT rect{0, 0, piece.width, piece.height};
-        GetDevice()->StretchRect(static_cast<V_IDirect3DSurface9*>(surface), &rect,
-                                 piece.surface, &rect, V_D3DTEXF_NONE);
+        int left = 0, top = 0;
+        GetTheoraPictureOrigin(movie->decoder, &left, &top);
+        V_RECT from{left, top, left + piece.width, top + piece.height};
+        V_RECT to{0, 0, piece.width, piece.height};
+        GetDevice()->StretchRect(static_cast<V_IDirect3DSurface9*>(surface), &from,
+                                 piece.surface, &to, V_D3DTEXF_NONE);
         return;
     }
     ImageRecord colour, alpha;

@@ -32,5 +32,7 @@ int CloseMovie(int movieHandle);
 // Non-zero when the player's current frame was brought into the frame image and/or the YUV
 // surface; 0 when both already held it or it is not there.
 int UpdateTheoraFrame(void* player, int toImage, int toSurface);
-// The player's Direct3D YUV surface, or null.
+// The player's Direct3D YUV surface, or null. It holds the whole coded frame: the picture is
+// the player's picture size at the origin this gives.
 void* GetTheoraYuvSurface(void* player);
+void GetTheoraPictureOrigin(void* player, int* left, int* top);

@@ -156,7 +156,8 @@ int UpdateTheoraFrame(void* player, int toImage, int toSurface) {
     }
     if (wantSurface && FillSurface(movie, frame)) movie->surfaceCurrent.store(1);
     if (wantImage) {
-        ConvertYuvToXrgb(&frame, &movie->output);
+        ConvertYuvToXrgb(&frame, &movie->output, static_cast<int>(movie->info.offset_x),
+                         static_cast<int>(movie->info.offset_y));
         movie->imageCurrent.store(1);
     }
     V_LeaveCriticalSection(&movie->stockLock);

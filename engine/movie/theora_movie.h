@@ -46,7 +46,7 @@ struct TheoraFrameStockEntry {
 struct TheoraInfo {
     double frameRate;
     int32_t totalFrames;
-    int32_t width, height;  // coded frame size
+    int32_t width, height;  // the picture's size (the stream's picture region)
 };
 
 struct TheoraMovie {
@@ -94,8 +94,8 @@ struct TheoraMovie {
     V_CRITICAL_SECTION stockLock;
     int32_t stockLockReady;
 
-    ImageRecord output;  // X8R8G8B8 of the coded frame size
-    V_IDirect3DSurface9* yuvSurface;
+    ImageRecord output;  // X8R8G8B8 of the picture's size
+    V_IDirect3DSurface9* yuvSurface;  // of the coded frame's size
     char surfaceFormat[4];
     std::atomic<int32_t> imageCurrent;
     std::atomic<int32_t> surfaceCurrent;
@@ -136,5 +136,8 @@ int IndexTheoraPages(TheoraMovie* movie);
 // Sets the file, sync and stream back to the page at the given offset.
 void RewindTheoraStream(TheoraMovie* movie, int32_t offset);
 
-// Converts one 4:2:0 or other-subsampled frame into X8R8G8B8 pixels (bytes B, G, R, 255).
-void ConvertYuvToXrgb(const TheoraFrameStockEntry* frame, ImageRecord* image);
+// Converts the image's size of a 4:2:0 or other-subsampled frame, from (left, top) of the
+// frame, into X8R8G8B8 pixels (bytes B, G, R, 255). Each pixel takes the chroma of its place in
+// the whole frame, so a picture at an odd offset keeps its colours.
+void ConvertYuvToXrgb(const TheoraFrameStockEntry* frame, ImageRecord* image, int left = 0,
+                      int top = 0);

@@ -158,11 +158,16 @@ TheoraMovie* OpenTheoraMovie(const FileAccessFunctions* file, intptr_t fileHandl
     V_InitializeCriticalSection(&movie->stockLock);
     movie->stockLockReady = 1;
 
-    // A stream without a frame size or frame rate cannot be shown.
-    if (ReadTheoraHeaders(movie) != 1 || movie->info.width == 0 || movie->info.height == 0 ||
-        movie->info.width > static_cast<uint32_t>(kMaxImageSide) ||
-        movie->info.height > static_cast<uint32_t>(kMaxImageSide) ||
-        movie->info.fps_numerator == 0 || movie->info.fps_denominator == 0) {
+    // A stream without a frame size, a picture inside its frame or a frame rate cannot be
+    // shown.
+    const theora_info& info = movie->info;
+    if (ReadTheoraHeaders(movie) != 1 || info.width == 0 || info.height == 0 ||
+        info.width > static_cast<uint32_t>(kMaxImageSide) ||
+        info.height > static_cast<uint32_t>(kMaxImageSide) || info.frame_width == 0 ||
+        info.frame_height == 0 || info.frame_width > info.width ||
+        info.frame_height > info.height || info.offset_x > info.width - info.frame_width ||
+        info.offset_y > info.height - info.frame_height || info.fps_numerator == 0 ||
+        info.fps_denominator == 0) {
         DestroyTheoraMovie(movie);
         return nullptr;
     }
@@ -189,8 +194,9 @@ TheoraMovie* OpenTheoraMovie(const FileAccessFunctions* file, intptr_t fileHandl
     }
     movie->pageIndex[0].offset = 0;
     CreateTheoraYuvSurface(movie);
-    if (CreateXrgbImageRecord(static_cast<int>(movie->info.width),
-                              static_cast<int>(movie->info.height), &movie->output) != 0) {
+    // The image holds the picture alone, without the encoder's padding around it.
+    if (CreateXrgbImageRecord(static_cast<int>(movie->info.frame_width),
+                              static_cast<int>(movie->info.frame_height), &movie->output) != 0) {
         WriteLog("Theora ムービーデコードフレームストック用画像バッファの確保に失敗しました\n");
         DestroyTheoraMovie(movie);
         return nullptr;
@@ -214,8 +220,8 @@ int GetTheoraInfo(TheoraMovie* movie, TheoraInfo* info) {
     info->frameRate = static_cast<double>(movie->info.fps_numerator) /
                       static_cast<double>(movie->info.fps_denominator);
     info->totalFrames = static_cast<int32_t>(movie->totalFrames);
-    info->width = static_cast<int32_t>(movie->info.width);
-    info->height = static_cast<int32_t>(movie->info.height);
+    info->width = static_cast<int32_t>(movie->info.frame_width);
+    info->height = static_cast<int32_t>(movie->info.frame_height);
     return 0;
 }
 
@@ -225,4 +231,10 @@ ImageRecord* GetTheoraImage(TheoraMovie* movie) { return &movie->output; }
 
 void* GetTheoraYuvSurface(void* player) {
     return player != nullptr ? static_cast<TheoraMovie*>(player)->yuvSurface : nullptr;
+}
+
+void GetTheoraPictureOrigin(void* player, int* left, int* top) {
+    const TheoraMovie* movie = static_cast<const TheoraMovie*>(player);
+    *left = movie != nullptr ? static_cast<int>(movie->info.offset_x) : 0;
+    *top = movie != nullptr ? static_cast<int>(movie->info.offset_y) : 0;
 }

@@ -29,21 +29,29 @@ inline void PutPixel(uint8_t* out, int luma, int cb, int cr) {
     out[3] = 255;
 }
 
-// Two pixels of two rows a step, sharing one chroma pair.
-void Convert420(const TheoraFrameStockEntry* f, ImageRecord* image, int width, int height) {
-    for (int row = 0; row + 1 < height; row += 2) {
-        const uint8_t* y0 = f->y + static_cast<size_t>(row) * f->yStride;
-        const uint8_t* y1 = y0 + f->yStride;
-        const uint8_t* u = f->u + static_cast<size_t>(row / 2) * f->uvStride;
-        const uint8_t* v = f->v + static_cast<size_t>(row / 2) * f->uvStride;
-        uint8_t* out0 = image->pixels + static_cast<size_t>(row) * image->pitch;
-        uint8_t* out1 = out0 + image->pitch;
-        for (int x = 0; x + 1 < width; x += 2) {
-            int cb = u[x / 2], cr = v[x / 2];
-            PutPixel(out0 + x * 4, y0[x], cb, cr);
-            PutPixel(out0 + x * 4 + 4, y0[x + 1], cb, cr);
-            PutPixel(out1 + x * 4, y1[x], cb, cr);
-            PutPixel(out1 + x * 4 + 4, y1[x + 1], cb, cr);
+// 4:2:0: the pixels of a row in pairs that share one chroma sample (a picture that starts at
+// an odd column takes its first pixel alone, an odd width its last).
+void Convert420(const TheoraFrameStockEntry* f, ImageRecord* image, int left, int top, int width,
+                int height) {
+    for (int row = 0; row < height; ++row) {
+        const int frameRow = top + row;
+        const uint8_t* y = f->y + static_cast<size_t>(frameRow) * f->yStride + left;
+        const uint8_t* u = f->u + static_cast<size_t>(frameRow / 2) * f->uvStride;
+        const uint8_t* v = f->v + static_cast<size_t>(frameRow / 2) * f->uvStride;
+        uint8_t* out = image->pixels + static_cast<size_t>(row) * image->pitch;
+        int x = 0;
+        if (left % 2 != 0 && width > 0) {
+            PutPixel(out, y[0], u[left / 2], v[left / 2]);
+            x = 1;
+        }
+        for (; x + 1 < width; x += 2) {
+            const int c = (left + x) / 2;
+            PutPixel(out + x * 4, y[x], u[c], v[c]);
+            PutPixel(out + x * 4 + 4, y[x + 1], u[c], v[c]);
+        }
+        if (x < width) {
+            const int c = (left + x) / 2;
+            PutPixel(out + x * 4, y[x], u[c], v[c]);
         }
     }
 }
@@ -55,16 +63,19 @@ inline uint8_t ClampFloat(float value) {
 }
 
 // Any other subsampling, per pixel in single precision; the chroma sample is the one whose
-// area covers the pixel.
-void ConvertOther(const TheoraFrameStockEntry* f, ImageRecord* image, int width, int height) {
+// area covers the pixel's place in the frame.
+void ConvertOther(const TheoraFrameStockEntry* f, ImageRecord* image, int left, int top,
+                  int width, int height) {
     for (int row = 0; row < height; ++row) {
-        int chromaRow = static_cast<int>(static_cast<int64_t>(row) * f->uvHeight / f->yHeight);
-        const uint8_t* y = f->y + static_cast<size_t>(row) * f->yStride;
+        const int frameRow = top + row;
+        int chromaRow =
+            static_cast<int>(static_cast<int64_t>(frameRow) * f->uvHeight / f->yHeight);
+        const uint8_t* y = f->y + static_cast<size_t>(frameRow) * f->yStride + left;
         const uint8_t* u = f->u + static_cast<size_t>(chromaRow) * f->uvStride;
         const uint8_t* v = f->v + static_cast<size_t>(chromaRow) * f->uvStride;
         uint8_t* out = image->pixels + static_cast<size_t>(row) * image->pitch;
         for (int x = 0; x < width; ++x) {
-            int c = static_cast<int>(static_cast<int64_t>(x) * f->uvWidth / f->yWidth);
+            int c = static_cast<int>(static_cast<int64_t>(left + x) * f->uvWidth / f->yWidth);
             float luma = (static_cast<float>(y[x]) - 16.0f) * 1.164f;
             float cb = static_cast<float>(u[c]) - 128.0f, cr = static_cast<float>(v[c]) - 128.0f;
             out[x * 4 + 0] = ClampFloat(luma + 2.018f * cb);
@@ -77,15 +88,18 @@ void ConvertOther(const TheoraFrameStockEntry* f, ImageRecord* image, int width,
 
 }  // namespace
 
-void ConvertYuvToXrgb(const TheoraFrameStockEntry* frame, ImageRecord* image) {
+void ConvertYuvToXrgb(const TheoraFrameStockEntry* frame, ImageRecord* image, int left,
+                      int top) {
     if (image->pixels == nullptr || frame->y == nullptr || frame->u == nullptr ||
         frame->v == nullptr || frame->yWidth <= 0 || frame->yHeight <= 0 ||
-        frame->uvWidth <= 0 || frame->uvHeight <= 0)
+        frame->uvWidth <= 0 || frame->uvHeight <= 0 || left < 0 || top < 0 ||
+        left >= frame->yWidth || top >= frame->yHeight)
         return;
-    int width = frame->yWidth < image->width ? frame->yWidth : image->width;
-    int height = frame->yHeight < image->height ? frame->yHeight : image->height;
+    // Only what the frame holds is converted.
+    int width = frame->yWidth - left < image->width ? frame->yWidth - left : image->width;
+    int height = frame->yHeight - top < image->height ? frame->yHeight - top : image->height;
     if (frame->yWidth == 2 * frame->uvWidth && frame->yHeight == 2 * frame->uvHeight)
-        Convert420(frame, image, width, height);
+        Convert420(frame, image, left, top, width, height);
     else
-        ConvertOther(frame, image, width, height);
+        ConvertOther(frame, image, left, top, width, height);
 }
