@@ -1,6 +1,6 @@
-// Stand-in for the audio compression manager: conversion of compressed WAVE data, and of
-// integer PCM in the extensible wave record, to 16-bit PCM, done by the FFmpeg decoders
-// (acm_stream.cpp).
+// Stand-in for the audio compression manager: conversion of compressed WAVE data, of IEEE
+// float samples and of integer PCM in the extensible wave record, to 16-bit PCM, done by the
+// FFmpeg decoders (acm_stream.cpp).
 #pragma once
 
 #include "platform/types.h"

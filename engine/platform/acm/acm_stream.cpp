@@ -1,6 +1,7 @@
 // The audio compression manager's conversion streams over the FFmpeg decoders: compressed
-// WAVE data in whole blocks to PCM, with output beyond the caller's room kept for the next
-// call, so that a call gives no output only when the data has truly ended.
+// WAVE data, and integer or float samples that the plain PCM reader does not take, in whole
+// blocks to PCM, with output beyond the caller's room kept for the next call, so that a call
+// gives no output only when the data has truly ended.
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/channel_layout.h>
@@ -32,36 +33,51 @@ const CodecEntry kCodecs[] = {
     {0x0055, AV_CODEC_ID_MP3, false},
 };
 
-// Integer PCM in the extensible record, by sample width (the entry's tag holds the bits).
+// Integer and IEEE float PCM, by sample width (the entry's tag holds the bits).
+constexpr V_WORD kWaveFormatIeeeFloat = 0x0003;
 constexpr V_WORD kWaveFormatExtensible = 0xFFFE;
-const CodecEntry kExtensiblePcm[] = {
+const CodecEntry kIntegerPcm[] = {
     {8, AV_CODEC_ID_PCM_U8, true},
     {16, AV_CODEC_ID_PCM_S16LE, true},
     {24, AV_CODEC_ID_PCM_S24LE, true},
     {32, AV_CODEC_ID_PCM_S32LE, true},
 };
-// The sub-format that names integer PCM: format tag 1 followed by the common 14-byte tail.
-const uint8_t kPcmSubFormat[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
-                                   0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+const CodecEntry kFloatPcm[] = {
+    {32, AV_CODEC_ID_PCM_F32LE, true},
+    {64, AV_CODEC_ID_PCM_F64LE, true},
+};
+// The sub-formats of the extensible record: a format tag followed by the common 14-byte tail.
+const uint8_t kSubFormatTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                    0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+
+// Uncompressed samples whose block is one frame of whole samples, by width.
+template <size_t N>
+const CodecEntry* FindSampleCodec(const V_WAVEFORMATEX* format, const CodecEntry (&table)[N]) {
+    if (format->nBlockAlign != format->nChannels * format->wBitsPerSample / 8) return nullptr;
+    for (const CodecEntry& entry : table)
+        if (entry.tag == format->wBitsPerSample) return &entry;
+    return nullptr;
+}
 
 // The extensible record's 22 bytes after the wave record: valid bits, channel mask and the
-// sub-format. Only integer PCM whose block is one frame of whole samples is taken; the
-// samples are left-justified, so fewer valid bits than the container's change nothing.
+// sub-format. Integer PCM and IEEE float are taken; integer samples are left-justified, so
+// fewer valid bits than the container's change nothing.
 const CodecEntry* FindExtensibleCodec(const V_WAVEFORMATEX* format) {
     if (format->cbSize < 22) return nullptr;
     const uint8_t* extra = reinterpret_cast<const uint8_t*>(format) + sizeof(V_WAVEFORMATEX);
     const V_WORD validBits = static_cast<V_WORD>(extra[0] | extra[1] << 8);
-    if (std::memcmp(extra + 6, kPcmSubFormat, sizeof(kPcmSubFormat)) != 0 ||
-        validBits > format->wBitsPerSample ||
-        format->nBlockAlign != format->nChannels * format->wBitsPerSample / 8)
+    const V_WORD subFormat = static_cast<V_WORD>(extra[6] | extra[7] << 8);
+    if (std::memcmp(extra + 8, kSubFormatTail, sizeof(kSubFormatTail)) != 0 ||
+        validBits > format->wBitsPerSample)
         return nullptr;
-    for (const CodecEntry& entry : kExtensiblePcm)
-        if (entry.tag == format->wBitsPerSample) return &entry;
+    if (subFormat == V_WAVE_FORMAT_PCM) return FindSampleCodec(format, kIntegerPcm);
+    if (subFormat == kWaveFormatIeeeFloat) return FindSampleCodec(format, kFloatPcm);
     return nullptr;
 }
 
 const CodecEntry* FindCodec(const V_WAVEFORMATEX* format) {
     if (format->wFormatTag == kWaveFormatExtensible) return FindExtensibleCodec(format);
+    if (format->wFormatTag == kWaveFormatIeeeFloat) return FindSampleCodec(format, kFloatPcm);
     for (const CodecEntry& entry : kCodecs)
         if (entry.tag == format->wFormatTag) return &entry;
     return nullptr;
