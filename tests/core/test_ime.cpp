@@ -150,3 +150,26 @@ TEST_F(Ime, TheFullBufferDropsWholeCharacters) {
     }
     EnableIme(0);
 }
+
+// Text with characters that code page 932 cannot write: every other character arrives in code
+// page 932, each of those becomes one '?' (the platform's default character), typed and from
+// the IME alike.
+TEST_F(Ime, CharactersOutsideTheCodePageBecomeOneDefaultCharacterEach) {
+    // Half-width katakana A, "a", the kanji for day, an emoji, e with an acute accent.
+    const char* const mixedUtf8 = "\xEF\xBD\xB1" "a" "\xE6\x97\xA5" "\xF0\x9F\x98\x80" "\xC3\xA9";
+    const std::string mixedCp932 = "\xB1" "a" "\x93\xFA" "??";
+    PopAllCodes();
+    Text(mixedUtf8);
+    Pump();
+    EXPECT_EQ(PopAllCodes(), mixedCp932) << "typed";
+
+    EnableIme(1);
+    Editing(mixedUtf8, 4);
+    Pump();
+    EXPECT_EQ(std::string(g_KeyInput.ime.composition), mixedCp932);
+    EXPECT_EQ(g_KeyInput.ime.compositionCursor, 4) << "behind the emoji";
+    Text("\xE4\xBB\x8A\xE6\x97\xA5\xF0\x9F\x98\x80");  // "today" and the emoji
+    Pump();
+    EXPECT_EQ(PopAllCodes(), "\x8D\xA1\x93\xFA?") << "IME result";
+    EnableIme(0);
+}

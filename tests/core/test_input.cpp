@@ -25,9 +25,15 @@ public:
         joystick_ = index_ >= 0 ? SDL_JoystickOpen(index_) : nullptr;
     }
     ~VirtualPad() {
+        Detach();
+        SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
+    }
+    // Unplugs the pad.
+    void Detach() {
         if (joystick_ != nullptr) SDL_JoystickClose(joystick_);
         if (index_ >= 0) SDL_JoystickDetachVirtual(index_);
-        SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
+        joystick_ = nullptr;
+        index_ = -1;
     }
     bool ok() const { return joystick_ != nullptr; }
     // raw: the joystick-call value 0..65535.
@@ -326,6 +332,30 @@ TEST_F(InputLibrary, DirectInputPadsWithRangesDeadZoneAndHat) {
     EXPECT_EQ(UpdateJoypadVibration(), 0);
     SDL_Delay(2);
     EXPECT_EQ(GetJoypadState(1), 2 | 8);
+}
+
+// A pad unplugged while it held a button and a direction reads 0 from then on, on both pad
+// paths: the state it held goes with the device.
+TEST_F(InputLibrary, AnUnpluggedPadReadsZeroOnBothPadPaths) {
+    for (int path : {7, 0}) {
+        SCOPED_TRACE(path == 7 ? "DirectInput" : "joystick calls");
+        VirtualPad pad;
+        ASSERT_TRUE(pad.ok()) << SDL_GetError();
+        Start(path);
+        pad.Axis(1, 0);  // up
+        pad.ButtonDown(3, true);
+        SDL_Delay(2);
+        ASSERT_EQ(GetJoypadState(1), 0x88);
+        pad.Detach();
+        int state = -1;
+        for (int frame = 0; frame < 60; ++frame) {
+            Pump(1);
+            state = GetJoypadState(1);
+        }
+        EXPECT_EQ(state, 0);
+        EXPECT_EQ(EndLibraryLocked(), 0);
+        started_ = false;
+    }
 }
 
 TEST_F(InputLibrary, QueriesStartInputAgainAfterItEnded) {

@@ -1,6 +1,7 @@
 // DirectShow movies: the frame renderer's media types and copies, movies opened through the
 // graph (first frame, end, loop), drawn as graphs, and archive members played from a temporary
 // copy.
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -252,6 +253,41 @@ TEST_F(DirectShowMovieTest, AMovieGraphShowsItsFrameAndArchiveMembersPlayFromACo
     std::vector<std::string> lines = ReadLogLines();
     EXPECT_GE(FindLogLine(lines, "ファイル:junk.mov が開けませんでした"), 0);
     EXPECT_GE(FindLogLine(lines, "ムービーファイルオープン処理時にエラーが発生しました"), 0);
+}
+
+// A movie graph shows the movie's first frame at the first draw straight after its load,
+// with no wait in between, also for a file that only the movie road takes (a grey TGA). The
+// frame reaches the renderer on the graph's own thread, so each file is loaded several times.
+TEST_F(DirectShowMovieTest, AMovieGraphShowsItsFirstFrameAtTheFirstDraw) {
+    ASSERT_TRUE(media::WriteTestMovie("clip.mp4", 64, 48, 12, 24));
+    std::vector<uint8_t> tga = {0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 64, 0, 48, 0, 8, 0x20};
+    for (int y = 0; y < 48; ++y) tga.insert(tga.end(), 64, y < 24 ? 90 : 200);  // rows top-down
+    std::ofstream("grey.tga", std::ios::binary).write(reinterpret_cast<const char*>(tga.data()),
+                                                      static_cast<std::streamsize>(tga.size()));
+    const struct {
+        const char* name;
+        media::Rgb top, bottom;
+    } files[] = {{"clip.avi", media::PictureColour(0, 0, 48), media::PictureColour(0, 47, 48)},
+                 {"clip.mp4", media::PictureColour(0, 0, 48), media::PictureColour(0, 47, 48)},
+                 {"grey.tga", {90, 90, 90}, {200, 200, 200}}};
+    for (int i = 0; i < 4; ++i)
+        for (const auto& file : files) {
+            SCOPED_TRACE(std::string(file.name) + ", load " + std::to_string(i));
+            FillBox(0, 0, 640, 480, GetScreenColor(255, 255, 255));
+            int graph = LoadGraphHandle(file.name, 0);
+            ASSERT_GE(graph, 0);
+            ASSERT_NE(GetGraphRecord(graph)->movie, -1) << "not loaded as a movie";
+            ASSERT_EQ(DrawGraphAt(20, 30, graph, 0), 0);
+            const media::Rgb top = ScreenPixel(25, 32), bottom = ScreenPixel(80, 75);
+            auto near = [](media::Rgb a, media::Rgb b) {
+                return std::abs(a.r - b.r) <= 16 && std::abs(a.g - b.g) <= 16 &&
+                       std::abs(a.b - b.b) <= 16;
+            };
+            EXPECT_TRUE(near(top, file.top) && near(bottom, file.bottom))  // black: no frame yet
+                << "top " << top.r << "," << top.g << "," << top.b << "; bottom " << bottom.r
+                << "," << bottom.g << "," << bottom.b;
+            EXPECT_EQ(DeleteGraph(graph), 0);
+        }
 }
 
 // A movie with a soundtrack loaded as a graph, drawn and played through the library: the

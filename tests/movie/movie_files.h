@@ -21,7 +21,8 @@ struct FlatFrame {
 constexpr int kMarkY = 8;
 
 struct MovieSpec {
-    int width = 64, height = 48;
+    int width = 64, height = 48;  // the picture's size
+    int picX = 0, picY = 0;       // its offset in the coded frame, made of 16 x 16 blocks
     int fpsNumerator = 10, fpsDenominator = 1;
     std::vector<FlatFrame> frames;
     int keyInterval = 4;        // a key frame every so many frames
@@ -109,11 +110,12 @@ inline std::vector<uint8_t> EncodeMovie(const MovieSpec& spec) {
     std::vector<uint8_t> out;
     th_info info;
     th_info_init(&info);
-    info.frame_width = static_cast<ogg_uint32_t>((spec.width + 15) & ~15);
-    info.frame_height = static_cast<ogg_uint32_t>((spec.height + 15) & ~15);
+    info.frame_width = static_cast<ogg_uint32_t>((spec.picX + spec.width + 15) & ~15);
+    info.frame_height = static_cast<ogg_uint32_t>((spec.picY + spec.height + 15) & ~15);
     info.pic_width = static_cast<ogg_uint32_t>(spec.width);
     info.pic_height = static_cast<ogg_uint32_t>(spec.height);
-    info.pic_x = info.pic_y = 0;
+    info.pic_x = static_cast<ogg_uint32_t>(spec.picX);
+    info.pic_y = static_cast<ogg_uint32_t>(spec.picY);
     info.colorspace = TH_CS_UNSPECIFIED;
     info.pixel_fmt = TH_PF_420;
     info.fps_numerator = static_cast<ogg_uint32_t>(spec.fpsNumerator);
@@ -160,12 +162,14 @@ inline std::vector<uint8_t> EncodeMovie(const MovieSpec& spec) {
         for (size_t i = 0; i < spec.frames.size(); ++i) {
             const FlatFrame& f = spec.frames[i];
             for (int row = 0; row < h; ++row)
-                for (int x = 0; x < w; ++x)
+                for (int x = 0; x < w; ++x) {
+                    const int px = x - spec.picX, py = row - spec.picY;  // in the picture
                     y[static_cast<size_t>(row * w + x)] =
-                        f.markX >= 0 && x >= f.markX && x < f.markX + 8 && row >= kMarkY &&
-                                row < kMarkY + 8
+                        f.markX >= 0 && px >= f.markX && px < f.markX + 8 && py >= kMarkY &&
+                                py < kMarkY + 8
                             ? 235
-                            : row < spec.height / 2 ? f.y : f.yBottom;
+                            : py < spec.height / 2 ? f.y : f.yBottom;
+                }
             std::fill(cb.begin(), cb.end(), f.cb);
             std::fill(cr.begin(), cr.end(), f.cr);
             th_ycbcr_buffer planes;

@@ -112,4 +112,57 @@ TEST(MovieGraphLoad, ATheoraFileDrawsItsFramesOnTheSoftwareScreen) {
     EXPECT_GE(FindLogLine(lines, "Alloc num:0", dump), 0);
 }
 
+// A Theora movie is its picture region: the graph has the picture's size, whatever the coded
+// frame around it, and shows the picture's pixels from its offset on.
+TEST(MovieGraphLoad, ATheoraGraphIsThePictureRegionOfItsFrames) {
+    ScratchFolder folder;
+    const FlatFrame f = {60, 90, 200, 170, 20};  // mark at picture (20..27, 8..15)
+    MovieSpec offset;
+    offset.width = 33;
+    offset.height = 17;
+    offset.picX = 3;
+    offset.picY = 5;  // coded as 48 x 32
+    offset.frames = {f};
+    WriteFileBytes("offset.ogv", EncodeMovie(offset));
+    const int sizes[][2] = {{2, 9}, {160, 120}, {854, 480}};  // coded 16 x 16, 160 x 128, 864 x 480
+    for (const auto& size : sizes) {
+        MovieSpec plain;
+        plain.width = size[0];
+        plain.height = size[1];
+        plain.frames = {{60, 90, 200, 170}};
+        WriteFileBytes("plain" + std::to_string(size[0]) + ".ogv", EncodeMovie(plain));
+    }
+    SetUseHardware(0);
+    ChangeWindowMode(1);
+    ASSERT_EQ(InitLibraryLocked(), 0);
+    for (const auto& size : sizes) {
+        int graph = LoadGraphHandle(("plain" + std::to_string(size[0]) + ".ogv").c_str(), 0);
+        ASSERT_GE(graph, 0);
+        int w = 0, h = 0;
+        EXPECT_EQ(GetGraphSize(graph, &w, &h), 0);
+        EXPECT_EQ(w, size[0]);
+        EXPECT_EQ(h, size[1]);
+        EXPECT_EQ(DeleteGraph(graph), 0);
+    }
+    int graph = LoadGraphHandle("offset.ogv", 0);
+    ASSERT_GE(graph, 0);
+    int w = 0, h = 0;
+    EXPECT_EQ(GetGraphSize(graph, &w, &h), 0);
+    EXPECT_EQ(w, 33);
+    EXPECT_EQ(h, 17);
+    FillBox(0, 0, 640, 480, GetScreenColor(255, 255, 255));
+    ASSERT_EQ(DrawGraphAt(100, 50, graph, 0), 0);
+    const Rgb8 top = ExpectedRgb(f.y, f.cb, f.cr), bottom = ExpectedRgb(f.yBottom, f.cb, f.cr);
+    ExpectShown(100, 50, top, "top left");
+    ExpectShown(132, 57, top, "top half's last row");
+    ExpectShown(102, 59, bottom, "bottom half's left edge");
+    ExpectShown(132, 66, bottom, "bottom right");
+    ExpectShown(123, 61, ExpectedRgb(235, f.cb, f.cr), "mark");
+    ExpectShown(130, 61, bottom, "right of the mark");
+    ExpectShown(133, 58, {255, 255, 255}, "right of the graph");
+    ExpectShown(110, 67, {255, 255, 255}, "below the graph");
+    EXPECT_EQ(DeleteGraph(graph), 0);
+    EXPECT_EQ(EndLibraryLocked(), 0);
+}
+
 }  // namespace

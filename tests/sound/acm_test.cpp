@@ -7,6 +7,7 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
+#include <algorithm>
 #include <cmath>
 
 #include "sound/sound_decoder.h"
@@ -307,6 +308,60 @@ TEST_F(SoundSystemTest, ExtensiblePcmOfEveryWidthPlaysAsItsSixteenBitSamples) {
                 for (int side = 0; side < 2; ++side)
                     ASSERT_EQ(out[2 * i + side], expected[i * channels + side % channels])
                         << bits << "-bit, " << channels << " channels, frame " << i;
+            EXPECT_EQ(DeleteSoundHandle(h), 0);
+        }
+}
+
+// IEEE float PCM (tag 3, and the extensible header with the float sub-format) loads and plays
+// as 16-bit samples: round(v × 32768), clipped to -32768..32767. Scaling by 32767 or truncating
+// instead moves a sample by one step at most, so a step either way is accepted.
+TEST_F(SoundSystemTest, FloatPcmPlaysAsItsSixteenBitSamples) {
+    const Bytes floatGuid = {0x03, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
+                             0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+    const std::vector<float> special = {0.0f, 0.5f, -0.5f, 1.0f, -1.0f, 0.25f, -0.75f, 1.5f, -2.0f};
+    const int frames = 1000;
+    for (bool extensible : {false, true})
+        for (int channels : {1, 2}) {
+            SCOPED_TRACE((extensible ? "extensible, " : "tag 3, ") + std::to_string(channels));
+            Bytes data;
+            std::vector<int> expected;
+            for (int i = 0; i < frames * channels; ++i) {
+                const double wave = std::sin(i * 0.37) * (i % 3 == 0 ? 1.2 : 0.9);  // some clip
+                const float v = i < static_cast<int>(special.size())
+                                    ? special[static_cast<size_t>(i)]
+                                    : static_cast<float>(wave);
+                uint32_t bits;
+                std::memcpy(&bits, &v, 4);
+                Put32(data, bits);
+                expected.push_back(static_cast<int>(
+                    std::clamp<long>(std::lround(static_cast<double>(v) * 32768), -32768, 32767)));
+            }
+            Bytes extra;
+            if (extensible) {
+                Put16(extra, 32);
+                Put32(extra, channels == 1 ? 0x4u : 0x3u);
+                extra.insert(extra.end(), floatGuid.begin(), floatGuid.end());
+            }
+            Bytes fact;
+            Put32(fact, frames);
+            const std::string name = std::string(extensible ? "floatx" : "float") +
+                                     std::to_string(channels) + ".wav";
+            WriteScratchFile(
+                name, RiffWave({{"fmt ", FormatBody(extensible ? 0xFFFE : 3,
+                                                    static_cast<uint16_t>(channels), 44100, 32,
+                                                    0, 0, true, extra)},
+                                {"fact", fact},
+                                {"data", data}}));
+            SoundHandle h = LoadSoundFile(name.c_str(), 1, -1);
+            EXPECT_NE(h, -1);
+            if (h == -1) continue;
+            EXPECT_EQ(GetSoundLengthSamples(h), frames);
+            ASSERT_EQ(PlaySoundHandle(h, kPlayTypeBackground, 1), 0);
+            const std::vector<int16_t> out = Render(frames);
+            for (int i = 0; i < frames; ++i)
+                for (int side = 0; side < 2; ++side)
+                    ASSERT_NEAR(out[2 * i + side], expected[i * channels + side % channels], 1)
+                        << "frame " << i << ", side " << side;
             EXPECT_EQ(DeleteSoundHandle(h), 0);
         }
 }
