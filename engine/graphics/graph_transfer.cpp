@@ -7,6 +7,7 @@
 #include "draw/draw_settings.h"
 #include "graphics/device.h"
 #include "graphics/graph_handle.h"
+#include "graphics/image_dxt.h"
 #include "graphics/image_mip.h"
 #include "graphics/render_state.h"
 
@@ -67,28 +68,6 @@ int CopyDxtLevels(const PieceArea& area, const ImageRecord* image) {
                             static_cast<size_t>(firstColumn) * blockBytes,
                         static_cast<size_t>(columns) * blockBytes);
         area.texture->UnlockRect(static_cast<V_UINT>(level));
-    }
-    return 0;
-}
-
-// A plain A8R8G8B8 record of the compressed record's first level (its blocks copied, so that the
-// caller's record stays compressed for other pieces).
-int DecodeFirstLevel(const ImageRecord* image, ImageRecord* decoded) {
-    const uint32_t code = image->format.formatCode;
-    size_t bytes = static_cast<size_t>(MipRowBytes(code, 4, image->width)) *
-                   MipRowCount(code, image->height);
-    *decoded = *image;
-    decoded->mipCount = 0;
-    decoded->pixels = static_cast<uint8_t*>(VELK_ALLOC(bytes > 0 ? bytes : 1));
-    if (decoded->pixels == nullptr) {
-        *decoded = {};
-        return -1;
-    }
-    std::memcpy(decoded->pixels, image->pixels, bytes);
-    if (DecodeDxtImage(decoded) != 0) {
-        FreeMemory(decoded->pixels);
-        *decoded = {};
-        return -1;
     }
     return 0;
 }
@@ -315,14 +294,28 @@ int TransferImageToTextures(int graph, const ImageRecord* image, const ImageReco
     const bool keyToAlpha = colorKey && alphaImage == nullptr && destinationFormat != nullptr &&
                             destinationFormat->alphaMask != 0;
 
-    if (shared->desc.drawable && !wholeImage)
-        return TransferToDrawable(device, record, format, destinationFormat, image, alphaImage,
-                                  sourceRect, destinationX, destinationY, keyToAlpha ? 1 : 0);
-
+    // Only a compressed texture takes DXT blocks as they are; every conversion reads decoded
+    // pixels (the alpha image always, the image unless the texture is compressed). Only the
+    // first level is decoded; lower levels are then made from it.
+    const bool drawable = shared->desc.drawable && !wholeImage;
     ImageRecord decoded{};
-    const ImageRecord* source = image;
+    ImageRecord decodedAlpha{};
+    const ImageRecord* source =
+        textureDxt != 0 && !drawable ? image : PlainImageRecord(image, &decoded);
+    const ImageRecord* plainAlpha =
+        alphaImage != nullptr ? PlainImageRecord(alphaImage, &decodedAlpha) : nullptr;
     int result = 0;
-    int pieceCount = wholeImage ? shared->pieceCount : record->pieceCount;
+    if (source == nullptr || (alphaImage != nullptr && plainAlpha == nullptr)) {
+        WriteLog("標準イメージ用のメモリ確保に失敗しました\n");
+        result = -1;
+    } else if (drawable) {
+        result = TransferToDrawable(device, record, format, destinationFormat, source, plainAlpha,
+                                    sourceRect, destinationX, destinationY, keyToAlpha ? 1 : 0);
+    }
+    // Other graphs: piece by piece.
+    int pieceCount = result != 0 || drawable ? 0
+                     : wholeImage            ? shared->pieceCount
+                                             : record->pieceCount;
     for (int i = 0; i < pieceCount; ++i) {
         // The piece's area in graph coordinates and its offset inside the texture.
         int partX, partY, partWidth, partHeight, textureX, textureY;
@@ -381,20 +374,11 @@ int TransferImageToTextures(int graph, const ImageRecord* image, const ImageReco
             continue;
         }
         if (destinationFormat == nullptr) continue;
-        if (source->format.formatCode != 0 && source == image) {
-            // Only the first level is decoded; lower levels are then made from it.
-            if (DecodeFirstLevel(image, &decoded) != 0) {
-                WriteLog("標準イメージ用のメモリ確保に失敗しました\n");
-                result = -1;
-                break;
-            }
-            source = &decoded;
-        }
-        Conversion conversion{destinationFormat, alphaImage, keyToAlpha ? 1 : 0,
+        Conversion conversion{destinationFormat, plainAlpha, keyToAlpha ? 1 : 0,
                               shared->transparentColor};
         int sourceLevels = ImageMipLevelCount(source);
-        if (alphaImage != nullptr && ImageMipLevelCount(alphaImage) < sourceLevels)
-            sourceLevels = ImageMipLevelCount(alphaImage);
+        if (plainAlpha != nullptr && ImageMipLevelCount(plainAlpha) < sourceLevels)
+            sourceLevels = ImageMipLevelCount(plainAlpha);
         if (area.levels > 1 && sourceLevels < area.levels) {
             if (ConvertAndShrinkLevels(area, source, conversion) != 0) {
                 result = -1;
@@ -407,6 +391,7 @@ int TransferImageToTextures(int graph, const ImageRecord* image, const ImageReco
         if (result != 0) break;
     }
     if (decoded.pixels != nullptr) ReleaseImageRecord(&decoded);
+    if (decodedAlpha.pixels != nullptr) ReleaseImageRecord(&decodedAlpha);
     return result;
 }
 

@@ -237,7 +237,7 @@ int MakeAlphaCompanionName(const char* fileName, char* buffer, int bufferSize);
 
 // Moves a rectangle of pixels between two buffers of any two formats, with the colour-key,
 // alpha and dither rules. Returns 0 (an 8-bit to 8-bit byte copy returns the highest index
-// copied), or -1 for an empty rectangle. No clipping.
+// copied), or -1 for an empty rectangle or a format holding DXT blocks. No clipping.
 int ConvertPixelFormatRect(void* destination, int destinationPitch,
                            const ColorFormat* destinationFormat, const void* source,
                            int sourcePitch, const ColorFormat* sourceFormat,

@@ -3,6 +3,7 @@
 
 #include "graphics/graphics.h"
 #include "graphics/image_dxt.h"
+#include "graphics/image_mip.h"
 
 namespace {
 
@@ -93,34 +94,84 @@ void DecodeDxtBlock(const uint8_t* block, int formatCode, uint32_t out[16]) {
     }
 }
 
-int DecodeDxtImage(ImageRecord* record) {
-    int code = static_cast<int>(record->format.formatCode);
-    if (code == 0) return 0;
-    if (code < 1 || code > 5 || record->width < 0 || record->height < 0) return -1;
-    int width = record->width, height = record->height;
-    size_t size = static_cast<size_t>(width) * 4 * static_cast<size_t>(height);
+namespace {
+
+// The first `levels` levels of the record's chain of blocks decoded into one new block of
+// A8R8G8B8 levels, each packed at 4 x its width bytes a row (the layout of a plain record's mip
+// chain). Partial blocks at the right or bottom edge write only the pixels inside the level.
+// Null when the block cannot be allocated.
+uint8_t* DecodeDxtLevels(const ImageRecord* record, int levels) {
+    const int code = static_cast<int>(record->format.formatCode);
+    // An empty image holds no blocks at all (the loader reads none), whatever its mip count.
+    if (record->width == 0 || record->height == 0) levels = 0;
+    const int blockSize = code == 1 ? 8 : 16;
+    size_t size = 0;
+    for (int level = 0; level < levels; ++level)
+        size += static_cast<size_t>(MipLevelSide(record->width, level)) * 4 *
+                static_cast<size_t>(MipLevelSide(record->height, level));
     uint8_t* pixels = static_cast<uint8_t*>(VELK_ALLOC_ZEROED(size ? size : 1));
-    if (!pixels) return -1;
-    int blockSize = code == 1 ? 8 : 16;
+    if (!pixels) return nullptr;
     const uint8_t* block = record->pixels;
-    int pitch = width * 4;
-    // Blocks run row after row; a partial block at the right or bottom edge writes only the
-    // pixels inside the image.
-    for (int by = 0; by < (height + 3) / 4; ++by) {
-        int rows = height - by * 4 < 4 ? height - by * 4 : 4;
-        uint8_t* rowPointers[4];
-        for (int r = 0; r < rows; ++r) rowPointers[r] = pixels + static_cast<size_t>(by * 4 + r) * pitch;
-        for (int bx = 0; bx < (width + 3) / 4; ++bx, block += blockSize) {
-            int columns = width - bx * 4 < 4 ? width - bx * 4 : 4;
-            uint32_t decoded[16];
-            DecodeDxtBlock(block, code, decoded);
-            for (int r = 0; r < rows; ++r)
-                std::memcpy(rowPointers[r] + bx * 16, decoded + r * 4, static_cast<size_t>(columns) * 4);
+    uint8_t* out = pixels;
+    for (int level = 0; level < levels; ++level) {
+        const int width = MipLevelSide(record->width, level);
+        const int height = MipLevelSide(record->height, level);
+        const size_t pitch = static_cast<size_t>(width) * 4;
+        for (int by = 0; by < (height + 3) / 4; ++by) {
+            int rows = height - by * 4 < 4 ? height - by * 4 : 4;
+            uint8_t* rowPointers[4];
+            for (int r = 0; r < rows; ++r) rowPointers[r] = out + static_cast<size_t>(by * 4 + r) * pitch;
+            for (int bx = 0; bx < (width + 3) / 4; ++bx, block += blockSize) {
+                int columns = width - bx * 4 < 4 ? width - bx * 4 : 4;
+                uint32_t decoded[16];
+                DecodeDxtBlock(block, code, decoded);
+                for (int r = 0; r < rows; ++r)
+                    std::memcpy(rowPointers[r] + bx * 16, decoded + r * 4,
+                                static_cast<size_t>(columns) * 4);
+            }
         }
+        out += pitch * static_cast<size_t>(height);
     }
-    if (record->pixels) FreeMemory(record->pixels);
+    return pixels;
+}
+
+bool IsDecodableDxtRecord(const ImageRecord* record) {
+    const uint32_t code = record->format.formatCode;
+    return code >= 1 && code <= 5 && record->width >= 0 && record->height >= 0 &&
+           record->pixels != nullptr;
+}
+
+}  // namespace
+
+// Every level the record carries is decoded, so that its mip count still describes its block.
+int DecodeDxtImage(ImageRecord* record) {
+    if (record->format.formatCode == 0) return 0;
+    if (!IsDecodableDxtRecord(record)) return -1;
+    uint8_t* pixels = DecodeDxtLevels(record, ImageMipLevelCount(record));
+    if (!pixels) return -1;
+    FreeMemory(record->pixels);
     record->pixels = pixels;
     SetColorFormatA8R8G8B8(&record->format);
-    record->pitch = pitch;
+    record->pitch = record->width * 4;
+    if (record->width == 0 || record->height == 0) record->mipCount = 0;
     return 0;
+}
+
+int DecodeDxtFirstLevel(const ImageRecord* record, ImageRecord* decoded) {
+    *decoded = {};
+    if (!IsDecodableDxtRecord(record)) return -1;
+    uint8_t* pixels = DecodeDxtLevels(record, 1);
+    if (!pixels) return -1;
+    decoded->width = record->width;
+    decoded->height = record->height;
+    decoded->pitch = record->width * 4;
+    decoded->pixels = pixels;
+    SetColorFormatA8R8G8B8(&decoded->format);
+    return 0;
+}
+
+const ImageRecord* PlainImageRecord(const ImageRecord* record, ImageRecord* scratch) {
+    *scratch = {};
+    if (record->format.formatCode == 0) return record;
+    return DecodeDxtFirstLevel(record, scratch) == 0 ? scratch : nullptr;
 }

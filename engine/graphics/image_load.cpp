@@ -38,6 +38,8 @@ int MirrorRecord(ImageRecord* record) {
     }
     FreeMemory(record->pixels);
     record->pixels = mirrored;
+    // Only the first level is mirrored: the new block holds no chain below it.
+    record->mipCount = 0;
     return 0;
 }
 

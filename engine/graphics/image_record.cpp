@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "graphics/graphics.h"
+#include "graphics/image_dxt.h"
 
 namespace {
 
@@ -133,6 +134,15 @@ uint32_t GetImagePixelArgb(const ImageRecord* record, int x, int y) {
         static_cast<uint32_t>(y) >= static_cast<uint32_t>(record->height))
         return 0;
     const ColorFormat& f = record->format;
+    if (f.formatCode >= 1 && f.formatCode <= 5) {
+        // DXT: the pixel's block alone is decoded.
+        const int code = static_cast<int>(f.formatCode);
+        const size_t blockBytes = code == 1 ? 8 : 16;
+        const size_t index = static_cast<size_t>(y / 4) * ((record->width + 3) / 4) + x / 4;
+        uint32_t block[16];
+        DecodeDxtBlock(record->pixels + index * blockBytes, code, block);
+        return block[(y % 4) * 4 + x % 4];
+    }
     int bpp = f.bytesPerPixel;
     if (bpp < 1 || bpp > 4) return 0;
     const uint8_t* p = record->pixels + static_cast<ptrdiff_t>(y) * record->pitch + x * bpp;

@@ -3,6 +3,7 @@
 #include <initializer_list>
 
 #include "graphics/graphics.h"
+#include "graphics/image_dxt.h"
 
 namespace {
 
@@ -69,17 +70,12 @@ int CopyMemImg(MEMIMG* destination, const MEMIMG* source, const V_RECT* sourceRe
                                   0, 0, 0, 0, 0, 0, 0);
 }
 
-int TransferImageMemImg(const ImageRecord* image, const ImageRecord* alphaImage, MEMIMG* destination,
-                        int x, int y, int width, int height, int destinationX, int destinationY,
-                        int colorKey) {
-    if (image == nullptr || !IsMemImgValid(destination)) return -1;
-    if (!InsideImage(x, y, width, height, image->width, image->height) ||
-        !InsideImage(destinationX, destinationY, width, height, destination->width,
-                     destination->height))
-        return -1;
-    if (alphaImage != nullptr &&
-        !InsideImage(x, y, width, height, alphaImage->width, alphaImage->height))
-        return -1;
+namespace {
+
+// The transfer of records that hold plain pixels, rectangles already checked.
+int TransferPlainImage(const ImageRecord* image, const ImageRecord* alphaImage,
+                       MEMIMG* destination, int x, int y, int width, int height, int destinationX,
+                       int destinationY, int colorKey) {
     MemImgBase* base = destination->base;
     V_RECT rect = {x, y, x + width, y + height};
     if (base->colorType == kMemImgChannel8 || base->colorType == kMemImgChannel16) {
@@ -123,4 +119,32 @@ int TransferImageMemImg(const ImageRecord* image, const ImageRecord* alphaImage,
     }
     UpdateMemImgRunCode(destination, width, height);
     return 0;
+}
+
+}  // namespace
+
+int TransferImageMemImg(const ImageRecord* image, const ImageRecord* alphaImage, MEMIMG* destination,
+                        int x, int y, int width, int height, int destinationX, int destinationY,
+                        int colorKey) {
+    if (image == nullptr || !IsMemImgValid(destination)) return -1;
+    if (!InsideImage(x, y, width, height, image->width, image->height) ||
+        !InsideImage(destinationX, destinationY, width, height, destination->width,
+                     destination->height))
+        return -1;
+    if (alphaImage != nullptr &&
+        !InsideImage(x, y, width, height, alphaImage->width, alphaImage->height))
+        return -1;
+    // DXT blocks are no pixels: a compressed image or alpha image is decoded first.
+    ImageRecord decodedImage{};
+    ImageRecord decodedAlpha{};
+    const ImageRecord* plainImage = PlainImageRecord(image, &decodedImage);
+    const ImageRecord* plainAlpha =
+        alphaImage != nullptr ? PlainImageRecord(alphaImage, &decodedAlpha) : nullptr;
+    int result = -1;
+    if (plainImage != nullptr && (alphaImage == nullptr || plainAlpha != nullptr))
+        result = TransferPlainImage(plainImage, plainAlpha, destination, x, y, width, height,
+                                    destinationX, destinationY, colorKey);
+    if (decodedImage.pixels != nullptr) ReleaseImageRecord(&decodedImage);
+    if (decodedAlpha.pixels != nullptr) ReleaseImageRecord(&decodedAlpha);
+    return result;
 }

@@ -562,6 +562,10 @@ int ConvertPixelFormatRect(void* destination, int destinationPitch,
     j.width = sourceRect->right - sourceRect->left;
     j.height = sourceRect->bottom - sourceRect->top;
     if (j.width <= 0 || j.height <= 0) return -1;
+    // DXT blocks are no pixels: their records are decoded before they reach the converter.
+    if (destinationFormat->formatCode != 0 || sourceFormat->formatCode != 0 ||
+        (alphaImage != nullptr && alphaFormat != nullptr && alphaFormat->formatCode != 0))
+        return -1;
     static const ColorFormat kNoFormat = {};
     j.dst = static_cast<uint8_t*>(destination);
     j.dstPitch = destinationPitch;
