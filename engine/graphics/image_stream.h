@@ -31,6 +31,16 @@ inline int64_t RemainingStreamBytes(StreamHolder* stream) {
     return end > here ? static_cast<int64_t>(end) - here : 0;
 }
 
+// Whether the stream's next bytes are the signature (at most 16 bytes); the position is kept.
+inline bool StreamStartsWith(StreamHolder* stream, const uint8_t* signature, size_t size) {
+    uint8_t head[16];
+    if (size > sizeof(head)) return false;
+    int32_t here = TellStream(stream);
+    bool same = ReadStreamExact(stream, head, size) && std::memcmp(head, signature, size) == 0;
+    SeekStream(stream, here, 0);
+    return same;
+}
+
 inline uint16_t ReadLe16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 inline uint32_t ReadLe32(const uint8_t* p) {
     return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |

@@ -140,6 +140,10 @@ int DecodeJpeg(JpegLoad* load, StreamHolder* stream, ImageRecord* record) {
 }  // namespace
 
 int LoadJpegImage(StreamHolder* stream, ImageRecord* record) {
+    // A file without the start-of-image marker is another format's: libjpeg never sees it, so
+    // that it prints nothing about it.
+    static const uint8_t kStartOfImage[2] = {0xFF, 0xD8};
+    if (!StreamStartsWith(stream, kStartOfImage, sizeof(kStartOfImage))) return -1;
     JpegLoad load;
     std::memset(&load, 0, sizeof(load));
     load.cinfo.err = jpeg_std_error(&load.error.pub);

@@ -126,6 +126,10 @@ void DecodePng(PngLoad* load, ImageRecord* record) {
 }  // namespace
 
 int LoadPngImage(StreamHolder* stream, ImageRecord* record) {
+    // A file without the eight signature bytes is another format's: libpng never sees it, so
+    // that it prints nothing about it.
+    static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    if (!StreamStartsWith(stream, kSignature, sizeof(kSignature))) return -1;
     PngLoad load = {};
     // libpng's own error and warning handlers: messages go where the library sends them, and
     // an error jumps back to the point set below.
