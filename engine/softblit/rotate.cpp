@@ -1,7 +1,7 @@
 // Rotated and scaled drawing: the corners and bounding box of the turned image, the inverse
 // mapping of the clipped box into the source (14.18, single-precision set-up) as a plane, and
-// the textured rows; the mirrored case goes to the quadrilateral kernel. What follows from the
-// angle, scale and source size is kept between draws (rotate_setup.h).
+// the textured rows; the mirrored case takes the same plane with its u reflected. What follows
+// from the angle, scale and source size is kept between draws (rotate_setup.h).
 #include <algorithm>
 #include <cmath>
 
@@ -50,22 +50,6 @@ void BlitMemImgRotated(MEMIMG* destination, const MEMIMG* source, int x, int y, 
     const int64_t centreX = int64_t{x} * kFixedOne;
     const int64_t centreY = int64_t{y} * kFixedOne;
 
-    if (turn != 0) {
-        // Corners 3, 0, 2, 1 take the source's top-left, top-right, bottom-left and bottom-right:
-        // the image comes out mirrored left to right.
-        const int64_t order[4][2] = {
-            {-shape.x1, -shape.y1}, {shape.x0, shape.y0}, {-shape.x0, -shape.y0}, {shape.x1, shape.y1}};
-        int32_t points[8];
-        for (int i = 0; i < 4; ++i) {
-            int64_t px = (centreX + order[i][0]) / kFixedOne;
-            int64_t py = (centreY + order[i][1]) / kFixedOne;
-            if (px != static_cast<int32_t>(px) || py != static_cast<int32_t>(py)) return;
-            points[2 * i] = static_cast<int32_t>(px);
-            points[2 * i + 1] = static_cast<int32_t>(py);
-        }
-        FillMemImgQuad(destination, source, points, trans, blend);
-        return;
-    }
     if (!shape.stepsFit || shape.reachY == 0) return;
 
     DrawBounds box = {(centreX - shape.reachX) / kFixedOne - 2, (centreY - shape.reachY) / kFixedOne - 2,
@@ -86,6 +70,15 @@ void BlitMemImgRotated(MEMIMG* destination, const MEMIMG* source, int x, int y, 
     job.plane.vx = static_cast<uint32_t>(shape.columnV);
     job.plane.uy = start.uy;
     job.plane.vy = start.vy;
+    if (turn != 0) {
+        // Mirrored: every pixel keeps its place and takes the texel at u' = uLimit - 1 - u, whose
+        // column is width - 1 minus the unturned one. The map is exact in the wrapping 32-bit
+        // arithmetic and takes [0, uLimit) onto itself, so the turned draw covers exactly the
+        // unturned draw's pixels.
+        job.plane.uRef = job.uLimit - 1 - job.plane.uRef;
+        job.plane.ux = 0u - job.plane.ux;
+        job.plane.uy = 0u - job.plane.uy;
+    }
     if (job.small16) DrawSmallRows16(job, box, setup.choice.keyed);
     else WithTexelLoop(setup.choice, [&](auto loop) { WalkRotated<decltype(loop)>(job, box); });
 }

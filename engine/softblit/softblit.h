@@ -48,7 +48,8 @@ void FillMemImgTrianglePair(MEMIMG* destination, const MEMIMG* source, const Tri
                             int trans, const MEMIMG* blend, uint32_t colour);
 
 // Draws the source turned by angle (radians, clockwise on screen) and scaled about its centre
-// pixel, which lands on (x, y). turn non-zero mirrors it left to right (drawn as two triangles).
+// pixel, which lands on (x, y). turn non-zero mirrors it left to right: the same pixels are
+// drawn, each taking the texel of the mirrored column.
 void BlitMemImgRotated(MEMIMG* destination, const MEMIMG* source, int x, int y, float angle,
                        float scale, int trans, int turn, const MEMIMG* blend);
 

@@ -16,7 +16,7 @@
 // sine and cosine of the library's float values, the corners and the box with its margins, the
 // start values on the box's left edge in float, the row steps in 64-bit, and the walk in 32-bit
 // arithmetic that wraps. Empty when the call draws nothing (a truncation out of range, an empty
-// box, no rows).
+// box, no rows). Turned, the same pixels take the mirrored column w - 1 - u.
 struct ReferencePixel {
     int x, y;      // destination
     int u, v;      // source
@@ -57,18 +57,8 @@ inline bool ReferenceFrame(int w, int h, int x, int y, float angle, float scale,
     return true;
 }
 
-// The eight points the mirrored draw hands to the quadrilateral: corners 3, 0, 2, 1 in whole
-// pixels (truncated toward zero).
-inline void ReferenceTurnedPoints(const RotationFrame& f, int32_t points[8]) {
-    const int order[4] = {3, 0, 2, 1};
-    for (int i = 0; i < 4; ++i) {
-        points[2 * i] = static_cast<int32_t>(f.cornerX[order[i]] / 262144);
-        points[2 * i + 1] = static_cast<int32_t>(f.cornerY[order[i]] / 262144);
-    }
-}
-
 inline std::vector<ReferencePixel> ReferenceRotation(int destWidth, int destHeight, int w, int h, int x,
-                                                     int y, float angle, float scale) {
+                                                     int y, float angle, float scale, bool turn = false) {
     std::vector<ReferencePixel> drawn;
     RotationFrame f;
     if (scale == 0.0f || !ReferenceFrame(w, h, x, y, angle, scale, &f)) return drawn;
@@ -106,7 +96,7 @@ inline std::vector<ReferencePixel> ReferenceRotation(int destWidth, int destHeig
         uint32_t v = uint32_t(vTop + (h >> 1) * 262144) + uint32_t(k) * uint32_t(rv);
         for (int64_t i = left; i < right; ++i, u += uint32_t(cu), v += uint32_t(cv))
             if (u < uLimit && v < vLimit)
-                drawn.push_back({int(i), int(top + k), int(u >> 18), int(v >> 18)});
+                drawn.push_back({int(i), int(top + k), turn ? w - 1 - int(u >> 18) : int(u >> 18), int(v >> 18)});
     }
     return drawn;
 }
@@ -303,14 +293,14 @@ inline void Texel(const Call& c, MEMIMG* dest, const MEMIMG* src, const MEMIMG* 
     if (c.wide ? Pixel32(c, d, raw, s, a, b) : Pixel16(c, d, raw, s, a, b)) Store(dest, x, y, d);
 }
 
-// The whole unmirrored rotated draw by the model, under the current draw settings. Returns the
-// number of destination pixels that reached a texel (drawn or skipped by the texel's rules).
+// The whole rotated draw by the model, under the current draw settings. Returns the number of
+// destination pixels that reached a texel (drawn or skipped by the texel's rules).
 inline int Draw(MEMIMG* dest, const MEMIMG* src, int x, int y, float angle, float scale, int trans,
-                const MEMIMG* blend) {
+                const MEMIMG* blend, bool turn = false) {
     Call c;
     if (!Begin(dest, src, trans, blend, &c)) return 0;
     const std::vector<ReferencePixel> reached =
-        ReferenceRotation(dest->width, dest->height, src->width, src->height, x, y, angle, scale);
+        ReferenceRotation(dest->width, dest->height, src->width, src->height, x, y, angle, scale, turn);
     for (const ReferencePixel& at : reached) Texel(c, dest, src, blend, at.x, at.y, at.u, at.v);
     return static_cast<int>(reached.size());
 }
@@ -451,35 +441,6 @@ inline int TrianglePair(MEMIMG* dest, const MEMIMG* src, const TriangleVertex* v
     const int reached = Triangle(dest, src, v, trans, blend, shared);
     walked.record = false;
     return reached + Triangle(dest, src, v + 1, trans, blend, shared);
-}
-
-// The mirrored rotated draw by the model: the corners handed to the quadrilateral, its box with
-// margins against the draw area, then the two triangles that share the top-right to bottom-left
-// diagonal.
-inline int TurnedDraw(MEMIMG* dest, const MEMIMG* src, int x, int y, float angle, float scale, int trans,
-                      const MEMIMG* blend) {
-    const MemImgBase* sb = src->base;
-    const MemImgBase* db = dest->base;
-    if (sb->colorType != db->colorType || db->paletteFlag == 1 || db->alphaFlag == 1) return 0;
-    RotationFrame f;
-    if (!ReferenceFrame(src->width, src->height, x, y, angle, scale, &f)) return 0;
-    int32_t points[8];
-    ReferenceTurnedPoints(f, points);
-    int32_t minX = points[0], maxX = points[0], minY = points[1], maxY = points[1];
-    for (int i = 1; i < 4; ++i) {
-        minX = std::min(minX, points[2 * i]), maxX = std::max(maxX, points[2 * i]);
-        minY = std::min(minY, points[2 * i + 1]), maxY = std::max(maxY, points[2 * i + 1]);
-    }
-    const V_RECT& area = g_DrawSettings.drawArea;
-    if (std::clamp(minX - 2, area.left, area.right) == std::clamp(maxX + 4, area.left, area.right) ||
-        std::clamp(minY - 2, area.top, area.bottom) == std::clamp(maxY + 4, area.top, area.bottom))
-        return 0;
-    const int32_t w = src->width, h = src->height;
-    TriangleVertex v[4] = {{points[0], points[1], 0, 0},
-                           {points[2], points[3], w, 0},
-                           {points[4], points[5], 0, h},
-                           {points[6], points[7], w, h}};
-    return TrianglePair(dest, src, v, trans, blend);
 }
 
 } // namespace rotated

@@ -132,7 +132,7 @@ std::vector<uint8_t> ExactCopy(const Draw& d, uint32_t seed) {
     Scene scene(d, seed);
     g_DrawSettings.drawArea = d.area;
     for (const ReferencePixel& p :
-         ReferenceRotation(d.destWidth, d.destHeight, d.w, d.h, d.x, d.y, d.angle, d.scale)) {
+         ReferenceRotation(d.destWidth, d.destHeight, d.w, d.h, d.x, d.y, d.angle, d.scale, d.turn)) {
         uint32_t texel = scene.source->get(p.u, p.v);
         if (!d.trans || texel != d.key) scene.dest->set(p.x, p.y, texel);
     }
@@ -191,7 +191,7 @@ TEST(RotateSequence, KeptSetupsDrawAsFreshOnes) {
         ASSERT_EQ(kept.dest->snapshot(), fresh.dest->snapshot()) << Describe(d, i);
         drawn += kept.dest->snapshot() != before;
 
-        if (d.mode == 0 && d.bright == 0x00FFFFFF && !d.blend && !d.palette && !d.alpha && !d.turn) {
+        if (d.mode == 0 && d.bright == 0x00FFFFFF && !d.blend && !d.palette && !d.alpha) {
             ASSERT_EQ(kept.dest->snapshot(), ExactCopy(d, seed)) << Describe(d, i);
             ++exact;
         }

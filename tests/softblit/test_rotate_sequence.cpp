@@ -269,7 +269,7 @@ struct Bench {
     }
 
     // One call on the drawn destination and on the model; an empty string when they agree.
-    // drawn tells whether the model reached a texel (unmirrored) or changed a pixel (mirrored).
+    // drawn tells whether the model reached a texel.
     std::string run(const Params& c, float angle, float scale, bool* drawn) {
         g_DrawSettings.drawArea = c.area;
         g_DrawSettings.blendMode = c.mode;
@@ -279,14 +279,10 @@ struct Bench {
         DestPair& pair = dest(c);
         const MEMIMG* blend = blendImage(c);
         BlitMemImgRotated(pair.drawn->get(), source.get(), c.x, c.y, angle, scale, c.trans, c.turn, blend);
-        if (!c.turn) {
-            *drawn = rotated::Draw(pair.model->get(), source.get(), c.x, c.y, angle, scale, c.trans, blend) > 0;
-            if (*drawn)
-                loops.insert({c.type, c.kind, c.mode == 1 && c.p == 255 ? 0 : c.mode, c.blend != 0,
-                              (c.bright & 0xFFFFFF) == 0xFFFFFF, c.trans});
-        } else {
-            *drawn = rotated::TurnedDraw(pair.model->get(), source.get(), c.x, c.y, angle, scale, c.trans, blend) > 0;
-        }
+        *drawn = rotated::Draw(pair.model->get(), source.get(), c.x, c.y, angle, scale, c.trans, blend, c.turn) > 0;
+        if (*drawn && !c.turn)
+            loops.insert({c.type, c.kind, c.mode == 1 && c.p == 255 ? 0 : c.mode, c.blend != 0,
+                          (c.bright & 0xFFFFFF) == 0xFFFFFF, c.trans});
         for (int y = 0; y < kDestHeight; ++y)
             for (int x = 0; x < kDestWidth; ++x)
                 if (pair.drawn->get(x, y) != pair.model->get(x, y)) {
@@ -407,7 +403,7 @@ TEST(RotateSequence, RunsOfEqualAngleAndScaleMatchTheModel) {
         EXPECT_GE(pairsAlone[field], 200) << kFieldNames[field];
     EXPECT_GE(sameAngleOtherScale, 100);
     EXPECT_GE(sameScaleOtherAngle, 100);
-    EXPECT_GE(tinyCalls, 70);
+    EXPECT_GE(tinyCalls, 30);
 }
 
 // One call repeated many times, each time after calls at the same angle and scale that used other
