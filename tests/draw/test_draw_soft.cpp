@@ -1,5 +1,6 @@
 // Public draw calls and graph loading on the software screen, checked pixel by pixel.
 #include <cmath>
+#include <utility>
 
 #include "draw_fixture.h"
 
@@ -107,6 +108,26 @@ TEST_F(SoftDrawTest, BoxesCoverExactlyTheirPixels) {
     EXPECT_EQ(ScreenPixel(60, 53), 0u);
 }
 
+// An outline covers each of its pixels once, also when the box is one pixel wide or high: added
+// at half strength over black, every pixel comes out as the filled box's, half bright.
+TEST_F(SoftDrawTest, ThinOutlinesBlendEachPixelOnce) {
+    const uint32_t white = GetScreenColor(255, 255, 255);
+    const int boxes[3][4] = {{10, 10, 11, 11}, {20, 10, 30, 11}, {40, 10, 41, 20}};
+    auto inBox = [&](int x, int y) {
+        for (const auto& b : boxes)
+            if (x >= b[0] && x < b[2] && y >= b[1] && y < b[3]) return true;
+        return false;
+    };
+    SetBlendMode(2, 128);
+    ASSERT_EQ(FillBox(0, 0, 1, 1, white), 0);
+    const uint32_t once = ScreenPixel(0, 0);
+    EXPECT_NEAR(static_cast<int>(once >> 16), 128, 9);  // within one 5-bit step
+    ClearScreen();
+    for (const auto& b : boxes) ASSERT_EQ(FrameBox(b[0], b[1], b[2], b[3], white), 0);
+    SetBlendMode(0, 0);
+    ExpectArea(0, 0, 60, 30, [&](int x, int y) { return inBox(x, y) ? once : 0u; });
+}
+
 TEST_F(SoftDrawTest, BlendModesOnTheSoftwareScreen) {
     const uint32_t grey = GetScreenColor(128, 128, 128);
     auto background = [&] {
@@ -211,6 +232,61 @@ TEST_F(SoftDrawTest, TwoTriangleShapesBlendEachPixelOnce) {
     }
     EXPECT_GT(covered, 5000);
     EXPECT_EQ(doubled, 0);
+}
+
+// A turned rotated draw is the unturned draw mirrored left to right: the same corners, so the
+// same pixels covered, with each row of texels read from the other end.
+TEST_F(SoftDrawTest, TurnedRotatedDrawsCoverTheUnturnedPixels) {
+    auto shade = [](int x, int y) {
+        return Rgb{static_cast<uint8_t>(40 + 5 * x), static_cast<uint8_t>(40 + 5 * y), 200};
+    };
+    WriteBmp("square.bmp", 32, 32, shade);
+    WriteBmp("wide.bmp", 40, 24, shade);
+    const int square = LoadGraphHandle("square.bmp", 0), wide = LoadGraphHandle("wide.bmp", 0);
+    ASSERT_GE(square, 0);
+    ASSERT_GE(wide, 0);
+    // The screen after one draw on black; no texel is black.
+    auto picture = [&](int graph, int x, int y, double scale, double angle, int turn) {
+        ClearScreen();
+        EXPECT_EQ(DrawGraphRotated(x, y, scale, angle, graph, 0, turn), 0);
+        std::vector<uint32_t> p;
+        for (int row = 0; row < 480; ++row)
+            for (int col = 0; col < 640; ++col) p.push_back(ScreenPixel(col, row));
+        return p;
+    };
+    auto expectSameCover = [&](int graph, int x, int y, double scale, double angle, int count) {
+        SCOPED_TRACE(testing::Message() << "angle " << angle << " at " << x << ", " << y);
+        std::vector<uint32_t> plain = picture(graph, x, y, scale, angle, 0);
+        std::vector<uint32_t> turned = picture(graph, x, y, scale, angle, 1);
+        int plainCount = 0, turnedCount = 0, differ = 0;
+        for (size_t i = 0; i < plain.size(); ++i) {
+            plainCount += plain[i] != 0;
+            turnedCount += turned[i] != 0;
+            if ((plain[i] != 0) != (turned[i] != 0) && differ++ < 3)
+                ADD_FAILURE() << "pixel (" << i % 640 << ", " << i / 640 << ") covered "
+                              << (turned[i] != 0) << " turned, " << (plain[i] != 0) << " not";
+        }
+        if (count > 0) {
+            EXPECT_EQ(plainCount, count);
+        }
+        EXPECT_EQ(turnedCount, plainCount);
+        EXPECT_EQ(differ, 0);
+        return std::make_pair(plain, turned);
+    };
+    const double pi = 3.14159265358979323846;
+    for (int quarter = 0; quarter < 4; ++quarter)
+        expectSameCover(square, 100, 100, 1.0, quarter * pi / 2, 1024);
+    expectSameCover(square, 100, 100, 1.0, 0.3, 0);
+    expectSameCover(square, 317, 211, 1.0, 0.3, 0);
+    expectSameCover(wide, 200, 150, 1.5, pi / 4, 0);
+    expectSameCover(wide, 301, 233, 1.5, pi / 4, 0);
+    // Unrotated, column x - 16 + i shows the source column 31 - i.
+    auto [plain, turned] = expectSameCover(square, 200, 150, 1.0, 0.0, 1024);
+    int unmirrored = 0;
+    for (int y = 134; y < 166; ++y)
+        for (int x = 184; x < 216; ++x)
+            unmirrored += turned[y * 640 + x] != plain[y * 640 + 399 - x];
+    EXPECT_EQ(unmirrored, 0);
 }
 
 // A thick line is a filled quadrilateral as wide as asked and centred on the line, also when the
