@@ -203,3 +203,26 @@ TEST_F(GlDeviceRulesTest, FrameWithReversedCornersIsTheNormalisedFrame) {
                   0);
     }
 }
+
+// An outline covers each of its pixels once, also when the box is one pixel wide or high: white
+// added at parameter 128 over black gives 0x808080 on every pixel of the box.
+TEST_F(GlDeviceRulesTest, ThinFramesBlendEachPixelOnce) {
+    if (!StartDevice32()) GTEST_SKIP() << "no OpenGL device on this display";
+    Clear(0);
+    const int boxes[3][4] = {{100, 100, 101, 101}, {200, 100, 210, 101}, {300, 100, 301, 110}};
+    const uint32_t white = GetScreenColor(255, 255, 255);
+    SetBlendMode(2, 128);
+    for (const auto& b : boxes) ASSERT_EQ(FrameBox(b[0], b[1], b[2], b[3], white), 0);
+    SetBlendMode(0, 0);
+    std::vector<uint32_t> p = ReadScreen();
+    ASSERT_FALSE(p.empty());
+    for (const auto& b : boxes) {
+        SCOPED_TRACE(b[0]);
+        EXPECT_EQ(CountWrong(p, b[0] - 3, b[1] - 3, b[2] + 3, b[3] + 3,
+                             [&b](int x, int y) {
+                                 bool inside = x >= b[0] && x < b[2] && y >= b[1] && y < b[3];
+                                 return inside ? 0x808080u : 0u;
+                             }),
+                  0);
+    }
+}
