@@ -63,6 +63,8 @@ int FillBoxSoft(int x1, int y1, int x2, int y2, uint32_t colour) {
 
 int FrameBoxSoft(int x1, int y1, int x2, int y2, uint32_t colour) {
     if (Surface() == nullptr) return 0;
+    // An empty box has no border.
+    if (x2 <= x1 || y2 <= y1) return 0;
     int32_t p = g_DrawSettings.blendParameter;
     // The edges are axis-parallel: ends held one pixel beyond the draw area draw the same
     // pixels, and keep the line arithmetic of far corners inside the int range.
@@ -75,6 +77,14 @@ int FrameBoxSoft(int x1, int y1, int x2, int y2, uint32_t colour) {
     };
     int l = hx(x1), t = hy(y1), r = hx(static_cast<int64_t>(x2) - 1);
     int b = hy(static_cast<int64_t>(y2) - 1);
+    // A box one pixel high or wide is a single line (each line leaves out its end point, so the
+    // four edges would cover it twice, and a 1 x 1 box not at all).
+    if (t == b || l == r) {
+        LineRecord line = t == b ? LineRecord{l, t, hx(x2), t, colour, p}
+                                 : LineRecord{l, t, l, hy(y2), colour, p};
+        DrawMemImgLines(Surface(), &line, 1);
+        return 0;
+    }
     LineRecord lines[4] = {
         {l, t, r, t, colour, p},
         {r, t, r, b, colour, p},

@@ -1,4 +1,5 @@
 // Boxes, box outlines and lines of the device path as untextured vertices in the batch.
+#include <cstdint>
 #include <utility>
 
 #include "draw/draw_flags.h"
@@ -63,12 +64,21 @@ int PutBoxOutlineLines(int x1, int y1, int x2, int y2, uint32_t colour) {
         std::swap(x1, x2);
         std::swap(y1, y2);
     }
+    // An empty box has no border; one of at most two pixels across is all border, one band.
+    const int64_t width = int64_t{x2} - x1, height = int64_t{y2} - y1;
+    if (width <= 0 || height <= 0) return 0;
+    const bool solid = width <= 2 || height <= 2;
     PrepareUntextured();
     uint32_t c = ShapeColour(colour);
-    auto* v = reinterpret_cast<Vertex2D*>(AppendVertices(V_D3DPT_TRIANGLELIST, 24));
+    auto* v = reinterpret_cast<Vertex2D*>(AppendVertices(V_D3DPT_TRIANGLELIST, solid ? 6 : 24));
     // In floats: a corner at the end of the int range has no int neighbour.
     float l = static_cast<float>(x1), t = static_cast<float>(y1);
     float r = static_cast<float>(x2), b = static_cast<float>(y2);
+    if (solid) {
+        WriteBand(v, l, t, r, b, c, true);
+        return 0;
+    }
+    // Bands that do not overlap, so that each pixel is blended once.
     WriteBand(v, l, t, r, t + 1.0f, c, true);
     WriteBand(v + 6, r - 1.0f, t + 1.0f, r, b, c, true);
     WriteBand(v + 12, l, t + 1.0f, l + 1.0f, b, c, true);
