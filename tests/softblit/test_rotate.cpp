@@ -86,12 +86,13 @@ TEST(Rotate, TurnMirrorsInPlaceAndTheQuadrilateral) {
     mirrored.fill(0);
     BlitMemImgRotated(plain.get(), source.get(), 12, 12, 0.0f, 1.0f, 0, 0, nullptr);
     BlitMemImgRotated(mirrored.get(), source.get(), 12, 12, 0.0f, 1.0f, 0, 1, nullptr);
-    for (int y = 10; y < 14; ++y)
-        for (int x = 9; x < 15; ++x) {
+    // The same 6 x 4 pixels from (9, 10), each with the texel of the mirrored column.
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x) {
             uint32_t p = plain.get(x, y);
-            ASSERT_NE(p, 0u);
+            ASSERT_EQ(p != 0, x >= 9 && x < 15 && y >= 10 && y < 14) << x << "," << y;
             uint32_t column = p & 0xFF;
-            EXPECT_EQ(mirrored.get(x, y), (p & ~0xFFu) | (5 - column)) << x << "," << y;
+            EXPECT_EQ(mirrored.get(x, y), p == 0 ? 0u : (p & ~0xFFu) | (5 - column)) << x << "," << y;
         }
 
     // The quadrilateral upright and with left and right swapped.
