@@ -176,6 +176,47 @@ TEST_F(MaskDrawTest, SoftwareCompositionFollowsTheMask) {
     EXPECT_EQ(ScreenPixel(35, 35), kBlue);
 }
 
+// Strings whose edge or turn reaches past the font size still draw every pixel through an
+// all-zero mask: the masked bracket covers the whole string.
+TEST_F(MaskDrawTest, AllZeroMaskKeepsEveryPixelOfEdgedAndVerticalStrings) {
+    StartGraphics(false);
+    struct Case {
+        int type, edge, vertical;
+    };
+    const Case cases[] = {{1, 2, 0}, {1, 3, 0}, {1, 4, 0}, {1, 3, 1}, {3, 2, 1}, {2, -1, 1}};
+    auto picture = [](int font, int vertical) {
+        ClearScreen();
+        EXPECT_EQ(DrawStringWithFont(40, 40, "Wgjpqy _|MW", GetScreenColor(255, 255, 255), font,
+                                     GetScreenColor(255, 0, 0), vertical),
+                  0);
+        std::vector<uint32_t> p;
+        for (int y = 0; y < 480; ++y)
+            for (int x = 0; x < 640; ++x) p.push_back(ScreenPixel(x, y));
+        return p;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "type " << c.type << " edge " << c.edge << " vertical "
+                                        << c.vertical);
+        const int font = CreateFontToHandle(nullptr, 20, -1, c.type, -1, c.edge, 0, -1, -1);
+        ASSERT_GE(font, 0);
+        std::vector<uint32_t> plain = picture(font, c.vertical);
+        ASSERT_EQ(CreateMaskScreen(1), 0);
+        ASSERT_EQ(SetUseMaskScreen(1), 0);
+        std::vector<uint32_t> masked = picture(font, c.vertical);
+        ASSERT_EQ(SetUseMaskScreen(0), 0);
+        int drawn = 0, lost = 0;
+        for (size_t i = 0; i < plain.size(); ++i) {
+            drawn += plain[i] != 0;
+            if (masked[i] != plain[i] && lost++ < 3)
+                ADD_FAILURE() << "pixel (" << i % 640 << ", " << i / 640 << ") is " << std::hex
+                              << masked[i] << " not " << plain[i];
+        }
+        EXPECT_GT(drawn, 200);
+        EXPECT_EQ(lost, 0);
+        ReleaseFont(font);
+    }
+}
+
 TEST_F(MaskDrawTest, DrawTargetChangesKeepDrawingOnTheMaskScreen) {
     StartGraphics(false);
     ASSERT_EQ(CreateMaskScreen(1), 0);

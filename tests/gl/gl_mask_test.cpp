@@ -101,4 +101,54 @@ TEST_F(GlLibraryTest, AllZeroMaskChangesNothingOnBothPaths) {
     }
 }
 
+// On the device: edged and vertical strings keep every pixel under an all-zero mask, and a
+// re-made device keeps the mask's contents, so that a closed pixel stays closed.
+TEST_F(GlLibraryTest, DeviceMaskKeepsStringsAndItsContentsThroughRecreation) {
+    ASSERT_TRUE(Start(true)) << "no OpenGL device on this display";
+    const int cases[][3] = {{1, 2, 0}, {1, 3, 0}, {1, 4, 0}, {1, 3, 1}, {3, 2, 1}, {2, -1, 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "type " << c[0] << " edge " << c[1] << " vertical "
+                                        << c[2]);
+        const int font = CreateFontToHandle(nullptr, 20, -1, c[0], -1, c[1], 0, -1, -1);
+        ASSERT_GE(font, 0);
+        std::vector<uint32_t> pictures[2];
+        for (int masked : {0, 1}) {
+            FillBox(0, 0, 640, 480, GetScreenColor(0, 0, 0));
+            if (masked) {
+                ASSERT_EQ(CreateMaskScreen(1), 0);
+                ASSERT_EQ(SetUseMaskScreen(1), 0);
+            }
+            DrawStringWithFont(40, 40, "Wgjpqy _|MW", GetScreenColor(255, 255, 255), font,
+                               GetScreenColor(255, 0, 0), c[2]);
+            if (masked) {
+                ASSERT_EQ(SetUseMaskScreen(0), 0);
+            }
+            pictures[masked] = ReadScreen();
+        }
+        int lost = 0;
+        for (size_t i = 0; i < pictures[0].size(); ++i)
+            if (pictures[1][i] != pictures[0][i] && lost++ < 3)
+                ADD_FAILURE() << "(" << i % 640 << ", " << i / 640 << ") is " << std::hex
+                              << pictures[1][i] << " not " << pictures[0][i];
+        EXPECT_EQ(lost, 0);
+        ReleaseFont(font);
+    }
+
+    // A square closed before the device is made again keeps a later fill out.
+    FillBox(0, 0, 640, 480, GetScreenColor(0, 0, 255));
+    ASSERT_EQ(CreateMaskScreen(1), 0);
+    ASSERT_EQ(SetUseMaskScreen(1), 0);
+    std::vector<uint8_t> closed(20 * 20, 255);
+    ASSERT_EQ(WriteMaskScreenRect(20, 20, 20, 20, closed.data(), 20), 0);
+    ASSERT_EQ(RecreateDeviceSameMode(), 0);
+    FillBox(0, 0, 80, 80, GetScreenColor(255, 0, 0));
+    ASSERT_EQ(SetUseMaskScreen(0), 0);
+    std::vector<uint32_t> screen = ReadScreen();
+    ASSERT_EQ(screen.size(), 640u * 480u);
+    EXPECT_EQ(screen[10 * 640 + 10], 0xFF0000u);
+    EXPECT_EQ(screen[60 * 640 + 60], 0xFF0000u);
+    EXPECT_NE(screen[20 * 640 + 20], 0xFF0000u);
+    EXPECT_NE(screen[39 * 640 + 39], 0xFF0000u);
+}
+
 }  // namespace
