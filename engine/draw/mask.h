@@ -47,6 +47,7 @@ struct MaskScreen {
     V_IDirect3DSurface9* savedMaskSurface;    // remembered by BeginMaskedDraw
     V_IDirect3DSurface9* savedTargetSurface;
     int32_t savedOriginX, savedOriginY;       // the draw target's place in its surface
+    int32_t bracketDepth;                     // open brackets; only the outermost one acts
 };
 extern MaskScreen g_MaskScreen;
 
@@ -75,7 +76,9 @@ int SetMaskScreenReverse(int reverse);
 int WriteMaskScreenRect(int x, int y, int width, int height, const uint8_t* bytes, int pitch);
 
 // The bracket of a draw while the mask screen is active; the rectangle is left, top, right,
-// bottom with right and bottom exclusive.
+// bottom with right and bottom exclusive. Brackets nest: a draw made of other draws (a string of
+// glyphs) brackets its whole rectangle once, and the inner draws' brackets do nothing, so that
+// one inner bracket cannot copy the target over what another drew into the mask screen.
 int BeginMaskedDraw(int left, int top, int right, int bottom);
 int EndMaskedDraw(int left, int top, int right, int bottom);
 

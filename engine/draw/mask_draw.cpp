@@ -170,6 +170,7 @@ void EndMaskedDrawDevice(const V_RECT& rect) {
 
 int BeginMaskedDraw(int left, int top, int right, int bottom) {
     MaskScreen& m = g_MaskScreen;
+    if (++m.bracketDepth > 1) return 0;
     if (!m.active || m.buffer == nullptr) return 0;
     V_RECT rect;
     if (!ClipToDrawArea(left, top, right, bottom, &rect)) return 0;
@@ -195,6 +196,7 @@ int BeginMaskedDraw(int left, int top, int right, int bottom) {
 
 int EndMaskedDraw(int left, int top, int right, int bottom) {
     MaskScreen& m = g_MaskScreen;
+    if (m.bracketDepth > 0 && --m.bracketDepth > 0) return 0;
     V_RECT rect;
     if (!ClipToDrawArea(left, top, right, bottom, &rect)) return 0;
     if (!m.active || m.buffer == nullptr) return 0;

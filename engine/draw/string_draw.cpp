@@ -1,4 +1,6 @@
 // The public string calls.
+#include <algorithm>
+
 #include "core/core.h"
 #include "draw/draw.h"
 #include "draw/draw_coords.h"
@@ -26,6 +28,20 @@ int DrawStringWithFont(int x, int y, const char* text, uint32_t colour, int font
                         : V_RECT{x, y, s.drawArea.right, SaturatingAdd(y, extent)};
         // A string that starts at or right of the draw area has nothing to show.
         if (rect.left >= s.drawArea.right) return 0;
+    }
+    if (masked) {
+        // The bracket holds every pixel the glyphs write: edge margins, turned vertical glyphs
+        // and italic overhangs reach past the font size's rectangle. (The textures are made
+        // first: making them empties the cache the measure fills.)
+        if (record->usesTextures) MakeGlyphCacheTextures(font);
+        V_RECT glyphs{};
+        MeasureGlyphRun(font, text, vertical, nullptr, &glyphs);
+        if (glyphs.left < glyphs.right && glyphs.top < glyphs.bottom) {
+            rect.left = std::min(rect.left, SaturatingAdd(x, glyphs.left));
+            rect.top = std::min(rect.top, SaturatingAdd(y, glyphs.top));
+            rect.right = std::max(rect.right, SaturatingAdd(x, glyphs.right));
+            rect.bottom = std::max(rect.bottom, SaturatingAdd(y, glyphs.bottom));
+        }
     }
     if (masked) BeginMaskedDraw(rect.left, rect.top, rect.right, rect.bottom);
     // The graph draws of the device path emulate subtraction themselves where the device has no
