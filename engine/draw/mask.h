@@ -48,6 +48,8 @@ struct MaskScreen {
     V_IDirect3DSurface9* savedTargetSurface;
     int32_t savedOriginX, savedOriginY;       // the draw target's place in its surface
     int32_t bracketDepth;                     // open brackets; only the outermost one acts
+    uint8_t* keptBuffer;                      // mask bytes kept by a release for the next make
+    int32_t keptPitch, keptWidth, keptHeight; // their layout
 };
 extern MaskScreen g_MaskScreen;
 
@@ -61,7 +63,11 @@ int DeleteMask(int handle);
 int DeleteAllMasks();
 
 // The mask screen.
+// Makes the buffer (zero-filled, or the bytes a release kept) and the textures or the software
+// image; the image texture takes the buffer's bytes.
 int CreateMaskScreen(int made);
+// Frees the textures, the software image and the buffer; the buffer's bytes are kept for the next
+// CreateMaskScreen (a device re-creation releases and restores the mask screen).
 int ReleaseMaskScreen();
 int SetUseMaskScreen(int flag);
 int GetUseMaskScreen();

@@ -1,5 +1,6 @@
 // The mask screen: its byte buffer, its software image or device textures, and the switch that
 // sends drawing to it.
+#include <algorithm>
 #include <cstring>
 
 #include "core/core.h"
@@ -23,6 +24,12 @@ void ReleaseObject(T** object) {
     *object = nullptr;
 }
 
+void FreeKeptBuffer() {
+    MaskScreen& m = g_MaskScreen;
+    if (m.keptBuffer != nullptr) FreeMemory(m.keptBuffer);
+    m.keptBuffer = nullptr;
+}
+
 int PowerOfTwoNotBelow(int value) {
     int size = 1;
     while (size < value) size <<= 1;
@@ -33,6 +40,34 @@ const DeviceFormatMasks* FindFormatMasks(V_D3DFORMAT format) {
     for (const DeviceFormatMasks& row : kDeviceFormatMasks)
         if (row.format == static_cast<int>(format)) return &row;
     return nullptr;
+}
+
+// Writes one rectangle of the mask buffer into the image texture's alpha.
+void UploadMaskRect(const V_RECT& rect) {
+    MaskScreen& m = g_MaskScreen;
+    if (m.imageTexture == nullptr) return;
+    V_D3DSURFACE_DESC desc{};
+    m.imageTexture->GetLevelDesc(0, &desc);
+    const DeviceFormatMasks* masks = FindFormatMasks(desc.Format);
+    if (masks == nullptr || masks->alpha == 0) return;
+    int bytes = masks->bits / 8;
+    V_D3DLOCKED_RECT locked{};
+    if (V_FAILED(m.imageTexture->LockRect(0, &locked, &rect, 0)) || locked.pBits == nullptr)
+        return;
+    for (int y = rect.top; y < rect.bottom; ++y) {
+        auto* out = static_cast<uint8_t*>(locked.pBits) + (y - rect.top) * locked.Pitch;
+        const uint8_t* in = m.buffer + static_cast<size_t>(y) * m.pitch + rect.left;
+        for (int x = rect.left; x < rect.right; ++x, out += bytes) {
+            uint32_t value = *in++ != 0 ? masks->alpha : 0;
+            if (bytes == 2) {
+                uint16_t v16 = static_cast<uint16_t>(value);
+                std::memcpy(out, &v16, 2);
+            } else {
+                std::memcpy(out, &value, 4);
+            }
+        }
+    }
+    m.imageTexture->UnlockRect(0);
 }
 
 void CreateDeviceObjects(int width, int height) {
@@ -65,6 +100,8 @@ void CreateDeviceObjects(int width, int height) {
                 std::memset(row, 0, static_cast<size_t>(width) * static_cast<size_t>(bytes));
             m.imageTexture->UnlockRect(0);
         }
+        // A new texture (after a device re-creation) takes the mask the buffer holds.
+        UploadMaskRect(V_RECT{0, 0, width, height});
     }
     if (m.screenTexture == nullptr) {
         if (V_FAILED(device->CreateTexture(static_cast<V_UINT>(m.textureWidth),
@@ -75,34 +112,6 @@ void CreateDeviceObjects(int width, int height) {
             GraphicsFatalExit("マスク用スクリーンテクスチャの作成に失敗しました");
     }
     if (m.screenSurface == nullptr) m.screenTexture->GetSurfaceLevel(0, &m.screenSurface);
-}
-
-// Writes one rectangle of the mask buffer into the image texture's alpha.
-void UploadMaskRect(const V_RECT& rect) {
-    MaskScreen& m = g_MaskScreen;
-    if (m.imageTexture == nullptr) return;
-    V_D3DSURFACE_DESC desc{};
-    m.imageTexture->GetLevelDesc(0, &desc);
-    const DeviceFormatMasks* masks = FindFormatMasks(desc.Format);
-    if (masks == nullptr || masks->alpha == 0) return;
-    int bytes = masks->bits / 8;
-    V_D3DLOCKED_RECT locked{};
-    if (V_FAILED(m.imageTexture->LockRect(0, &locked, &rect, 0)) || locked.pBits == nullptr)
-        return;
-    for (int y = rect.top; y < rect.bottom; ++y) {
-        auto* out = static_cast<uint8_t*>(locked.pBits) + (y - rect.top) * locked.Pitch;
-        const uint8_t* in = m.buffer + static_cast<size_t>(y) * m.pitch + rect.left;
-        for (int x = rect.left; x < rect.right; ++x, out += bytes) {
-            uint32_t value = *in++ != 0 ? masks->alpha : 0;
-            if (bytes == 2) {
-                uint16_t v16 = static_cast<uint16_t>(value);
-                std::memcpy(out, &v16, 2);
-            } else {
-                std::memcpy(out, &value, 4);
-            }
-        }
-    }
-    m.imageTexture->UnlockRect(0);
 }
 
 // Points drawing at the mask screen while it is active, else at the draw target.
@@ -146,9 +155,24 @@ int CreateMaskScreen(int made) {
         m.pitch = (width + 3) & ~3;
         m.width = width;
         m.height = height;
-        m.buffer = static_cast<uint8_t*>(
-            VELK_ALLOC_ZEROED(static_cast<size_t>(m.pitch) * static_cast<size_t>(height)));
-        if (m.buffer == nullptr) GraphicsFatalExit("マスク用バッファの作成に失敗しました");
+        if (m.keptBuffer != nullptr && m.keptWidth == width && m.keptHeight == height) {
+            m.buffer = m.keptBuffer;
+            m.keptBuffer = nullptr;
+        } else {
+            m.buffer = static_cast<uint8_t*>(
+                VELK_ALLOC_ZEROED(static_cast<size_t>(m.pitch) * static_cast<size_t>(height)));
+            if (m.buffer == nullptr) GraphicsFatalExit("マスク用バッファの作成に失敗しました");
+            // Of a mask kept at another screen size, what lies on the new screen.
+            if (m.keptBuffer != nullptr) {
+                int rows = std::min(height, m.keptHeight);
+                int columns = std::min(width, m.keptWidth);
+                for (int y = 0; y < rows; ++y)
+                    std::memcpy(m.buffer + static_cast<size_t>(y) * m.pitch,
+                                m.keptBuffer + static_cast<size_t>(y) * m.keptPitch,
+                                static_cast<size_t>(columns));
+            }
+        }
+        FreeKeptBuffer();
     }
     if (g_ScreenSettings.useDirect3D) {
         if (GetDevice() != nullptr) CreateDeviceObjects(m.width, m.height);
@@ -170,7 +194,15 @@ int ReleaseMaskScreen() {
         m.active = 0;
         PointDrawingAtTarget();
     }
-    if (m.buffer != nullptr) FreeMemory(m.buffer);
+    // The bytes stay aside for the next make: the mask outlives a device re-creation, as every
+    // graph's pixels do.
+    if (m.buffer != nullptr) {
+        FreeKeptBuffer();
+        m.keptBuffer = m.buffer;
+        m.keptPitch = m.pitch;
+        m.keptWidth = m.width;
+        m.keptHeight = m.height;
+    }
     m.buffer = nullptr;
     if (m.imageMade) ReleaseMemImg(&m.image);
     m.image = {};
@@ -203,6 +235,7 @@ int RestoreMaskScreen() {
 int EndMaskScreen() {
     if (g_MaskScreen.use) SetUseMaskScreen(0);
     ReleaseMaskScreen();
+    FreeKeptBuffer();
     g_MaskScreen.made = 0;
     g_MaskScreen.active = 0;
     return 0;

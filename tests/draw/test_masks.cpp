@@ -339,14 +339,13 @@ TEST_F(MaskDrawTest, DeviceRecreationMakesTheMaskScreenAgain) {
     ASSERT_EQ(SetUseMaskScreen(1), 0);
     std::vector<uint8_t> ones(4 * 4, 1);
     ASSERT_EQ(WriteMaskScreenRect(2, 2, 4, 4, ones.data(), 4), 0);
-    V_IDirect3DTexture9* before = g_MaskScreen.screenTexture;
-    (void)before;
     Recording().ClearCalls();
     ASSERT_EQ(RecreateDeviceSameMode(), 0);
     EXPECT_EQ(Recording().CallsStartingWith("CreateTexture(1024,512,1,").size(), 2u);
     ASSERT_NE(g_MaskScreen.buffer, nullptr);
-    // The mask bytes were released with the device's objects and start empty again.
-    EXPECT_EQ(g_MaskScreen.buffer[3 * g_MaskScreen.pitch + 3], 0);
+    // The mask bytes outlive the device's objects.
+    EXPECT_EQ(g_MaskScreen.buffer[3 * g_MaskScreen.pitch + 3], 1);
+    EXPECT_EQ(g_MaskScreen.buffer[1 * g_MaskScreen.pitch + 1], 0);
     EXPECT_EQ(g_MaskScreen.active, 1);
     EXPECT_EQ(g_RenderStates.renderTarget, g_MaskScreen.screenSurface);
     EXPECT_EQ(EndGraphics(), 0);
