@@ -152,7 +152,7 @@ int SetupOriginalImage(int graph, int width, int height, int alpha, int palette,
         desc.dxtKind = 0;
         desc.bitDepth = static_cast<uint8_t>(settings.createBitDepth != 0 ? settings.createBitDepth
                                                                           : screenBits);
-        desc.drawable = static_cast<uint8_t>(desc.blendGraph ? 0 : 1);
+        // Drawable only when made so, as on the device: only such a graph can be a draw target.
         desc.software = 1;
         desc.defaultPool = 0;
         levels = 0;

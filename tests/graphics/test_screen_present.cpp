@@ -323,7 +323,9 @@ TEST_F(ScreenTest, SoftwareScreenPixelsAndCopyToGraph) {
     EXPECT_EQ(GetImagePixelArgb(&pixels, 39, 479) & 0xF8F8F8, 0xF80000u);
     UnlockScreenPixels();
 
+    g_DrawSettings.drawableGraphs = 1;
     int graph = MakeGraph(32, 16);
+    g_DrawSettings.drawableGraphs = 0;
     EXPECT_EQ(CopyScreenRectToGraph(0, 0, 32, 17, graph), -1);
     ASSERT_EQ(CopyScreenRectToGraph(100, 100, 132, 116, graph), 0);
     ASSERT_EQ(SetDrawTarget(graph), 0);
