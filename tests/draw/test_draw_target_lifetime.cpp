@@ -86,3 +86,27 @@ TEST_F(DrawTest, ReleasedMaskScreenHandsDrawingBackToTheScreen) {
     ASSERT_EQ(FillBox(300, 300, 310, 310, GetScreenColor(0, 0, 255)), 0);
     EXPECT_EQ(ScreenPixel(305, 305), kBlue);
 }
+
+// A graph made without the drawable flag is refused as the draw target on both paths: the target
+// stays the screen, and what is drawn next lands there, not in the graph.
+TEST_F(DrawTest, GraphThatIsNotDrawableIsRefusedAsTarget) {
+    for (bool device : {true, false}) {
+        SCOPED_TRACE(device ? "device" : "software");
+        StartGraphics(device);
+        int graph = MakeGraph(16, 16);
+        ASSERT_GE(graph, 0);
+        EXPECT_EQ(SetDrawTarget(graph), -1);
+        EXPECT_EQ(GetDrawTarget(), -4);
+        if (!device) {
+            ClearScreen();
+            ASSERT_EQ(FillBox(0, 0, 16, 16, GetScreenColor(255, 0, 0)), 0);
+            EXPECT_EQ(ScreenPixel(8, 8), kRed);
+            // The fill did not go into the graph.
+            ClearScreen();
+            ASSERT_EQ(DrawGraphAt(100, 100, graph, 0), 0);
+            EXPECT_NE(ScreenPixel(108, 108), kRed);
+        }
+        EXPECT_EQ(DeleteGraph(graph), 0);
+        EndGraphics();
+    }
+}

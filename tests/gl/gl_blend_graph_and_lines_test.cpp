@@ -16,6 +16,23 @@ void WriteSolidBmp(const char* path, int width, int height, uint32_t colour) {
     WriteTestBmp(path, width, height, [colour](int, int) { return colour; });
 }
 
+// Blend-graph wipes: a 64 x 8 white sprite under 64 x 8 blend graphs whose value in column x is
+// 4x + 2, never equal to a threshold that is a multiple of 64. ramp.bmp takes its alpha from the
+// grey companion ramp_a.bmp; grey.bmp is the same grey ramp without alpha.
+void WriteWipeFiles() {
+    auto grey = [](int x, int) { return (4u * x + 2) * 0x010101u; };
+    WriteSolidBmp("sprite.bmp", 64, 8, 0xFFFFFF);
+    WriteSolidBmp("ramp.bmp", 64, 8, 0xFFFFFF);
+    WriteTestBmp("ramp_a.bmp", 64, 8, grey);
+    WriteTestBmp("grey.bmp", 64, 8, grey);
+}
+
+// The desktop's depth for a whole test: a re-created screen follows it too.
+struct DesktopBits32 {
+    DesktopBits32() { setenv("VELK_DESKTOP_BITS", "32", 1); }
+    ~DesktopBits32() { unsetenv("VELK_DESKTOP_BITS"); }
+};
+
 class GlDeviceRulesTest : public GlLibraryTest {
 protected:
     // The device path at 32 bits; false (the test skips) without OpenGL here.
@@ -42,6 +59,18 @@ protected:
                     ADD_FAILURE() << "(" << x << ", " << y << ") is " << std::hex << At(p, x, y)
                                   << " not " << want(x, y);
         return wrong;
+    }
+    // The first of the 64 columns of row y that holds the white sprite, when every column from it
+    // on does and every column before it is black; else -1.
+    static int FirstWhiteColumn(const std::vector<uint32_t>& p, int y) {
+        int first = 64;
+        for (int x = 0; x < 64; ++x) {
+            const uint32_t c = At(p, x, y);
+            const bool white = (c >> 16) >= 0xF0 && (c >> 8 & 0xFF) >= 0xF0 && (c & 0xFF) >= 0xF0;
+            if (white && first == 64) first = x;
+            if (white != (x >= first) || (!white && c != 0)) return -1;
+        }
+        return first;
     }
 };
 
@@ -224,5 +253,65 @@ TEST_F(GlDeviceRulesTest, ThinFramesBlendEachPixelOnce) {
                                  return inside ? 0x808080u : 0u;
                              }),
                   0);
+    }
+}
+
+// A device re-creation with a blend graph set keeps the wipe: the draws before and after it open
+// the same columns (alpha 4x + 2 against threshold 128: from column 32 on).
+TEST_F(GlDeviceRulesTest, BlendGraphSurvivesADeviceRecreation) {
+    WriteWipeFiles();
+    DesktopBits32 bits;
+    if (!Start(true)) GTEST_SKIP() << "no OpenGL device on this display";
+    ProcessMessage();
+    int sprite = LoadGraphHandle("sprite.bmp", 0);
+    int ramp = LoadGraphHandle("ramp.bmp", 0);
+    ASSERT_GE(sprite, 0);
+    ASSERT_GE(ramp, 0);
+    ASSERT_EQ(SetBlendGraph(ramp, 128, 0), 0);
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        if (round == 1) {
+            ASSERT_EQ(RecreateDeviceSameMode(), 0);
+        }
+        ASSERT_EQ(g_ScreenSettings.useDirect3D, 1);
+        Clear(0);
+        ASSERT_EQ(DrawGraphAt(0, 0, sprite, 0), 0);
+        std::vector<uint32_t> p = ReadScreen();
+        ASSERT_FALSE(p.empty());
+        EXPECT_EQ(FirstWhiteColumn(p, 4), 32);
+    }
+}
+
+// With range 0 a blend graph lets a pixel through where its alpha reaches the threshold, on
+// both paths: the alpha ramp opens the columns from threshold / 4 on; the grey ramp, which has
+// no alpha (255 everywhere), opens every column whatever the threshold.
+TEST_F(GlDeviceRulesTest, BlendGraphWipeDrawsTheSameColumnsOnBothPaths) {
+    WriteWipeFiles();
+    DesktopBits32 bits;
+    for (bool device : {true, false}) {
+        SCOPED_TRACE(device ? "device" : "software");
+        if (!Start(device)) {
+            ASSERT_TRUE(device) << "the software path did not start";
+            Stop();  // no OpenGL here: the software path alone
+            continue;
+        }
+        ProcessMessage();
+        int sprite = LoadGraphHandle("sprite.bmp", 0);
+        int ramps[2] = {LoadGraphHandle("ramp.bmp", 0), LoadGraphHandle("grey.bmp", 0)};
+        ASSERT_GE(sprite, 0);
+        ASSERT_GE(ramps[0], 0);
+        ASSERT_GE(ramps[1], 0);
+        Clear(0);
+        for (int i = 0; i < 8; ++i) {
+            ASSERT_EQ(SetBlendGraph(ramps[i / 4], i % 4 * 64, 0), 0);
+            ASSERT_EQ(DrawGraphAt(0, 20 * i, sprite, 0), 0);
+        }
+        ASSERT_EQ(SetBlendGraph(-1, 0, 0), 0);
+        std::vector<uint32_t> p = ReadScreen();
+        ASSERT_FALSE(p.empty());
+        for (int i = 0; i < 8; ++i)
+            EXPECT_EQ(FirstWhiteColumn(p, 20 * i + 4), i < 4 ? i * 16 : 0)
+                << (i < 4 ? "alpha" : "grey") << " ramp, threshold " << i % 4 * 64;
+        Stop();
     }
 }
