@@ -14,16 +14,22 @@ namespace {
 
 int Clamp255(int value) { return value < 0 ? 0 : value > 255 ? 255 : value; }
 
-// Hands the blend graph's first texture (or none) to the device's stage set-up.
+// Hands the blend graph's first texture (or none) to the device's stage set-up. A sub-graph's
+// rectangle starts inside that texture: the builders add the offset to the blend coordinates.
 int AttachDeviceBlendTexture(const GraphRecord* record, int threshold, int range) {
     if (GetDevice() == nullptr) return -1;
-    if (record == nullptr) return SetDeviceBlendTexture(nullptr, threshold, range);
+    DrawSettings& s = g_DrawSettings;
+    if (record == nullptr) {
+        s.texelOffsetU = s.texelOffsetV = 0;
+        return SetDeviceBlendTexture(nullptr, threshold, range);
+    }
     if (record->pieceCount <= 0 || record->pieces[0].piece == nullptr ||
         record->pieces[0].piece->texture == nullptr)
         return -1;
     const TexturePiece* piece = record->pieces[0].piece;
     SetDeviceBlendTexture(piece->texture, threshold, range);
-    DrawSettings& s = g_DrawSettings;
+    s.texelOffsetU = record->pieces[0].textureX - record->pieces[0].x;
+    s.texelOffsetV = record->pieces[0].textureY - record->pieces[0].y;
     s.blendTextureWidth = static_cast<float>(piece->textureWidth);
     s.blendTextureHeight = static_cast<float>(piece->textureHeight);
     g_BlendScaleX = 1.0f / s.blendTextureWidth;
