@@ -90,7 +90,8 @@ struct DrawSettings {
     int32_t addressU[8] = {3, 3, 3, 3, 3, 3, 3, 3};
     int32_t addressV[8] = {3, 3, 3, 3, 3, 3, 3, 3};
     int32_t drawAreaOffsetX = 0, drawAreaOffsetY = 0;  // added to the stretched clip bounds
-    int32_t texelOffsetU = 0, texelOffsetV = 0;        // added before blend-graph scaling
+    // The blend graph's place in its texture (a sub-graph's), added before blend-graph scaling.
+    int32_t texelOffsetU = 0, texelOffsetV = 0;
     int32_t parameterAsAlpha = 0;
     int32_t lightingOff = 0;
     int32_t specularOff = 0;

@@ -13,18 +13,23 @@ namespace {
 
 MEMIMG* Surface() { return g_ScreenImages.drawSurface; }
 
+// The blend image as the graph's draw reads it: the kernels read it over the source's rectangle.
+MEMIMG* BlendImageFor(const GraphRecord* graph) {
+    return RefreshSoftBlendImage(graph->view.width, graph->view.height);
+}
+
 }  // namespace
 
 int DrawGraphSoft(int trans, int x, int y, const GraphRecord* graph) {
     if (Surface() == nullptr) return 0;
-    BlitMemImg(Surface(), &graph->view, x, y, trans, g_SoftBlendImage);
+    BlitMemImg(Surface(), &graph->view, x, y, trans, BlendImageFor(graph));
     return 0;
 }
 
 int DrawGraphStretchedSoft(int x1, int y1, int x2, int y2, const GraphRecord* graph, int trans) {
     if (Surface() == nullptr) return 0;
     V_RECT rect{x1, y1, x2, y2};
-    BlitMemImgStretched(Surface(), &graph->view, &rect, trans, g_SoftBlendImage);
+    BlitMemImgStretched(Surface(), &graph->view, &rect, trans, BlendImageFor(graph));
     return 0;
 }
 
@@ -33,7 +38,7 @@ int DrawGraphRotatedSoft(float x, float y, double scale, double angle, const Gra
     if (Surface() == nullptr) return 0;
     BlitMemImgRotated(Surface(), &graph->view, static_cast<int>(x), static_cast<int>(y),
                       static_cast<float>(angle), static_cast<float>(scale), trans, turn,
-                      g_SoftBlendImage);
+                      BlendImageFor(graph));
     return 0;
 }
 
@@ -50,7 +55,7 @@ int DrawGraphQuadIntSoft(const GraphRecord* graph, int x1, int y1, int x2, int y
     int w = graph->width, h = graph->height;
     // The triangles (TL, TR, BL) and (TR, BL, BR), meeting along the diagonal once.
     TriangleVertex corners[4] = {{x1, y1, 0, 0}, {x2, y2, w, 0}, {x3, y3, 0, h}, {x4, y4, w, h}};
-    FillMemImgTrianglePair(Surface(), &graph->view, corners, trans, g_SoftBlendImage, 0);
+    FillMemImgTrianglePair(Surface(), &graph->view, corners, trans, BlendImageFor(graph), 0);
     return 0;
 }
 

@@ -6,8 +6,11 @@
 
 #include "graphics/graph_handle.h"
 
-// The blend graph's software image, or null (no blend graph).
+// The blend image of the kernels: the blend graph's 8-bit map, or null (no blend graph).
 extern MEMIMG* g_SoftBlendImage;
+// The blend image for a draw that reads its rectangle (0, 0, width, height), made again from the
+// blend graph's pixels as they are now.
+MEMIMG* RefreshSoftBlendImage(int width, int height);
 
 int DrawGraphSoft(int trans, int x, int y, const GraphRecord* graph);
 int DrawGraphStretchedSoft(int x1, int y1, int x2, int y2, const GraphRecord* graph, int trans);

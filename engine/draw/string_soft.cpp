@@ -228,7 +228,7 @@ int DrawStringToMemImg(int handle, int x, int y, const char* text, uint32_t colo
     MEMIMG view{};
     MakeMemImgView(&view, work, 0, 0, std::max(width, 1), std::max(height, 1));
     if (width > 0 && height > 0 && !s.drawAreaEmpty)
-        BlitMemImg(target, &view, x, y, 1, g_SoftBlendImage);
+        BlitMemImg(target, &view, x, y, 1, RefreshSoftBlendImage(width, height));
     ReleaseMemImg(&view);
     s.drawArea = keptArea;
     s.requestedArea = keptRequest;

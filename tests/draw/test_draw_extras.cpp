@@ -96,7 +96,11 @@ TEST_F(DrawTest, BlendGraphOnTheSoftwareScreen) {
     int blend = MakeGraph(32, 32);
     ASSERT_GE(blend, 0);
     ASSERT_EQ(SetBlendGraph(blend, 100, 50), 0);
-    EXPECT_EQ(g_SoftBlendImage, &GetGraphRecord(blend)->image->image);
+    // The kernels get an 8-bit map of the graph's size, not the graph's own pixels.
+    ASSERT_NE(g_SoftBlendImage, nullptr);
+    EXPECT_EQ(g_SoftBlendImage->base->colorType, kMemImgChannel8);
+    EXPECT_EQ(g_SoftBlendImage->width, 32);
+    EXPECT_EQ(g_SoftBlendImage->height, 32);
     uint32_t withGraph[256];
     for (int i = 0; i < 256; ++i) withGraph[i] = GetBlendImageMapEntry(i);
     ASSERT_EQ(SetBlendGraph(blend, 200, 50), 0);
