@@ -102,9 +102,8 @@ void DrawScenes(int sprite) {
     DrawStringDefault(330, 280, "xyz", red, 0);
     DrawStringWithFont(600, 250, "Velk", green, GetDefaultFontHandle(), 0, 1);
     // A string under a blend graph: glyphs are drawn without it on both paths. Graphs drawn under
-    // a blend graph stay out: the device weighs by the blend texture's alpha, the software
-    // kernels by an 8-bit map, and an ordinary graph (the only kind a program can make) is
-    // neither, so the two paths draw different pictures by their own rules.
+    // a blend graph have a test of their own (the wipe), since the soft border of a range is
+    // ramped by each path's own arithmetic.
     SetBlendGraph(sprite, 128, 64);
     DrawStringDefault(440, 320, "blend", white, 0);
     DrawStringWithFont(400, 300, "Vk", green, GetDefaultFontHandle(), 0, 1);
