@@ -1,7 +1,6 @@
 // Loading valid image files of every format prints nothing on the standard error stream: a file
 // reaches a decoder library only when it carries that library's signature.
 #include <png.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <functional>
@@ -12,21 +11,11 @@
 
 namespace {
 
-// What the call writes to file descriptor 2.
+// What the call writes to the standard error stream.
 std::string StandardErrorOf(const std::function<void()>& call) {
-    std::fflush(stderr);
-    FILE* capture = std::tmpfile();
-    const int saved = dup(2);
-    dup2(fileno(capture), 2);
+    testing::internal::CaptureStderr();
     call();
-    std::fflush(stderr);
-    dup2(saved, 2);
-    close(saved);
-    std::string text;
-    std::rewind(capture);
-    for (int c; (c = std::fgetc(capture)) != EOF;) text += static_cast<char>(c);
-    std::fclose(capture);
-    return text;
+    return testing::internal::GetCapturedStderr();
 }
 
 void WriteBytes(const char* path, const std::vector<uint8_t>& bytes) {
