@@ -14,7 +14,7 @@
 #include "draw/vertex_batch.h"
 #include "graphics/device.h"
 #include "graphics/screen.h"
-#include "platform/d3d9/d3d9_record.h"
+#include "support/d3d9_record.h"
 
 namespace {
 

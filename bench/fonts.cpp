@@ -20,7 +20,7 @@
 #include "graphics/screen.h"
 #include "core/core.h"
 #include "platform/d3d9/d3d9.h"
-#include "platform/d3d9/d3d9_record.h"
+#include "support/d3d9_record.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "graphics/light.h"
 #include "graphics/render_state.h"
 #include "graphics/shader.h"
-#include "platform/d3d9/d3d9_record.h"
+#include "support/d3d9_record.h"
 
 inline void ResetGraphicsState() {
     if (g_GraphicsDevice.device != nullptr || g_GraphicsDevice.directDraw != nullptr)

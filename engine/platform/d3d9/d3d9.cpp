@@ -1,19 +1,18 @@
-// Direct3D creation: the recording objects for tests, the OpenGL ones otherwise, none when
-// hardware drawing is switched off.
+// Direct3D creation: the OpenGL objects, or those of a creation hook a program installed, none
+// when hardware drawing is switched off.
 #include "platform/d3d9/d3d9.h"
 
 #include <cstdlib>
 #include <cstring>
 
 #include "platform/d3d9/d3d9_gl.h"
-#include "platform/d3d9/d3d9_record.h"
 #include "platform/kernel/kernel.h"
 
 V_IDirect3D9* V_CreateOpenGLDirect3D9();
 
 namespace {
 
-bool g_Recording = false;
+V_D3D9CreateHook g_CreateHook = nullptr;
 int g_HardwareAllowed = -1;  // -1: not decided yet (the environment decides)
 
 bool HardwareAllowed() {
@@ -28,7 +27,7 @@ bool HardwareAllowed() {
 
 void V_D3D9SetHardwareAllowed(bool allowed) { g_HardwareAllowed = allowed ? 1 : 0; }
 bool V_D3D9HardwareIsAllowed() { return HardwareAllowed(); }
-void V_D3D9UseRecordingDevice(bool on) { g_Recording = on; }
+void V_D3D9SetCreateHook(V_D3D9CreateHook hook) { g_CreateHook = hook; }
 
 V_IDirect3D9* V_Direct3DCreate9(V_UINT sdkVersion) {
     if (sdkVersion != V_D3D_SDK_VERSION) return nullptr;
@@ -36,6 +35,6 @@ V_IDirect3D9* V_Direct3DCreate9(V_UINT sdkVersion) {
         V_OutputDebugStringA("Direct3D on OpenGL: hardware drawing is switched off\n");
         return nullptr;
     }
-    if (g_Recording) return V_CreateRecordingDirect3D9();
+    if (g_CreateHook != nullptr) return g_CreateHook();
     return V_CreateOpenGLDirect3D9();
 }

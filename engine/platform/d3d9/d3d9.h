@@ -1,6 +1,6 @@
 // Direct3D 9 stand-in: the interfaces the library calls, and how to get them.
-// Two implementations stand behind them: the OpenGL device (d3d9_gl*) and the recording device
-// for unit tests (d3d9_record*).
+// The OpenGL device (d3d9_gl*) stands behind them; a creation hook can put other objects in its
+// place (the unit tests' recording device does).
 #pragma once
 
 #include "platform/d3d9/d3d9_types.h"
@@ -175,13 +175,15 @@ struct V_IDirect3D9 : V_IUnknown {
                                    V_IDirect3DDevice9** device) = 0;
 };
 
-// Creates the Direct3D object: the OpenGL implementation, or the recording one when tests asked
-// for it. Null when hardware drawing is switched off (V_D3D9SetHardwareAllowed) or the SDK
+// Creates the Direct3D object: the OpenGL implementation, or the creation hook's object when one
+// is installed. Null when hardware drawing is switched off (V_D3D9SetHardwareAllowed) or the SDK
 // version is not the one the stand-in speaks.
 V_IDirect3D9* V_Direct3DCreate9(V_UINT sdkVersion);
 
 // Switches of the stand-in for tests and for the environment (VELK_NO_GL=1 switches the OpenGL
 // device off at start).
 void V_D3D9SetHardwareAllowed(bool allowed);
-// Makes V_Direct3DCreate9 hand out recording objects instead of the OpenGL ones.
-void V_D3D9UseRecordingDevice(bool on);
+// Makes V_Direct3DCreate9 hand out the hook's objects instead of the OpenGL ones; null restores
+// the OpenGL implementation.
+using V_D3D9CreateHook = V_IDirect3D9* (*)();
+void V_D3D9SetCreateHook(V_D3D9CreateHook hook);

@@ -36,6 +36,9 @@ void V_ResetD3D9Recording();
 
 // A recording Direct3D object (what V_Direct3DCreate9 hands out in recording mode).
 V_IDirect3D9* V_CreateRecordingDirect3D9();
+// Makes V_Direct3DCreate9 hand out recording objects instead of the OpenGL ones, through the
+// platform's creation hook.
+void V_D3D9UseRecordingDevice(bool on);
 // A recording texture of its own, for tests that set textures without a graph.
 V_IDirect3DTexture9* V_CreateRecordingTexture(V_UINT width, V_UINT height, V_D3DFORMAT format);
 // The name a recording object carries in the call lines ("tex3", "surf2"; "null" for none).

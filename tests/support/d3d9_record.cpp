@@ -1,5 +1,5 @@
 // The recording Direct3D 9 device: objects that write every call into the recording.
-#include "platform/d3d9/d3d9_record.h"
+#include "support/d3d9_record.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -532,3 +532,7 @@ V_IDirect3DTexture9* V_CreateRecordingTexture(V_UINT width, V_UINT height, V_D3D
 }
 
 std::string V_RecordingName(const void* object) { return Name(object); }
+
+void V_D3D9UseRecordingDevice(bool on) {
+    V_D3D9SetCreateHook(on ? V_CreateRecordingDirect3D9 : nullptr);
+}
