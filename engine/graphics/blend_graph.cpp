@@ -24,20 +24,20 @@ int AttachDeviceBlendTexture(const GraphRecord* record, int threshold, int range
     DrawSettings& s = g_DrawSettings;
     if (record == nullptr) {
         s.texelOffsetU = s.texelOffsetV = 0;
+        int result = SetDeviceBlendTexture(nullptr, threshold, range);
         ReleaseBlendKeyTexture();
-        return SetDeviceBlendTexture(nullptr, threshold, range);
+        return result;
     }
     if (record->pieceCount <= 0 || record->pieces[0].piece == nullptr ||
         record->pieces[0].piece->texture == nullptr)
         return -1;
     const TexturePiece* piece = record->pieces[0].piece;
-    V_IDirect3DTexture9* texture = nullptr;
-    if (NeedsBlendKeyTexture(record->image)) {
-        texture = UpdateBlendKeyTexture(*piece, record->image->transparentColor);
-    } else {
-        ReleaseBlendKeyTexture();
-    }
+    V_IDirect3DTexture9* texture =
+        NeedsBlendKeyTexture(record->image)
+            ? UpdateBlendKeyTexture(*piece, record->image->transparentColor)
+            : nullptr;
     SetDeviceBlendTexture(texture != nullptr ? texture : piece->texture, threshold, range);
+    if (texture == nullptr) ReleaseBlendKeyTexture();
     s.texelOffsetU = record->pieces[0].textureX - record->pieces[0].x;
     s.texelOffsetV = record->pieces[0].textureY - record->pieces[0].y;
     s.blendTextureWidth = static_cast<float>(piece->textureWidth);
@@ -205,8 +205,8 @@ void ForgetDeletedBlendGraph(int handle) {
     s.texelOffsetU = s.texelOffsetV = 0;
     ReleaseSoftBlendMap();
     if (GetDevice() != nullptr) {
-        ReleaseBlendKeyTexture();
         SetDeviceBlendTexture(nullptr, -1, -1);
+        ReleaseBlendKeyTexture();
     }
 }
 
@@ -229,5 +229,8 @@ void ReattachBlendGraph() {
     if (s.blendGraph == -1) return;
     const GraphRecord* record = GetGraphRecord(s.blendGraph);
     if (record == nullptr || record->image == nullptr) return;
+    // Weights read from a drawable graph are made at the next graph draw: vertices still pending
+    // now were meant for the old device and are not drawn.
+    if (NeedsBlendKeyTexture(record->image)) return;
     AttachDeviceBlendTexture(record, s.blendBorder, s.blendRange);
 }

@@ -123,8 +123,7 @@ V_IDirect3DTexture9* UpdateBlendKeyTexture(const TexturePiece& piece, uint32_t t
 }
 
 void ReleaseBlendKeyTexture() {
-    if (g_RenderStates.blendTexture != nullptr && g_RenderStates.blendTexture == g_Key.texture)
-        SetDeviceBlendTexture(nullptr, -1, -1);
+    // A device that was given the texture keeps it as long as it needs it.
     Release(&g_Key.copy);
     Release(&g_Key.texture);
     g_Key = KeyTexture{};

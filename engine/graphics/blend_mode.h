@@ -38,6 +38,7 @@ struct TexturePiece;
 // texture made from its pixels (made again at each call; null when it cannot be made).
 bool NeedsBlendKeyTexture(const SharedImage* image);
 V_IDirect3DTexture9* UpdateBlendKeyTexture(const TexturePiece& piece, uint32_t transparentColor);
+// Releases the key texture; the caller puts another blend texture (or none) in the cache.
 void ReleaseBlendKeyTexture();
 // Puts the blend graph of the draw settings on the device for the coming graph draw.
 void UseDeviceBlendGraph();
