@@ -10,6 +10,7 @@
 #include "draw/draw_soft.h"
 #include "draw/mask.h"
 #include "draw/vertex_batch.h"
+#include "graphics/blend_mode.h"
 #include "graphics/device.h"
 #include "graphics/screen.h"
 #include "graphics/screen_env.h"
@@ -78,6 +79,7 @@ template <typename Device, typename Soft>
 int RunDraw(const GraphRecord* graph, const V_RECT& rect, Device device, Soft soft) {
     return DrawMasked(rect, [&] {
         if (!OnDevicePath(graph)) return soft();
+        UseDeviceBlendGraph();
         if (NeedsSubtractEmulation(true)) {
             SubtractNote note = SubtractBlendPrePass(rect);
             int result = device();

@@ -3,6 +3,7 @@
 #include "draw/draw.h"
 #include "draw/draw_settings.h"
 #include "draw/font.h"
+#include "graphics/graph_handle.h"
 #include "graphics/graphics.h"
 
 namespace {
@@ -46,8 +47,9 @@ void DrawGlyphTextured(const FontRecord* font, const GlyphPlacement& place,
     }
     SetTint(colors.bodyTint);
     DrawCell(font->cacheGraph, place);
-    // A deleted blend graph keeps its handle set (draws then fail its size check).
-    if (blendGraph != -1 && SetBlendGraph(blendGraph, border, range) != 0)
+    // The setting comes back even where the device cannot take the graph's texture now.
+    if (blendGraph != -1 && SetBlendGraph(blendGraph, border, range) != 0 &&
+        IsValidGraphHandle(blendGraph))
         g_DrawSettings.blendGraph = blendGraph;
     SetDrawBrightnessPacked(bright & 0x00FFFFFF);
 }

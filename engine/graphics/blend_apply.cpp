@@ -25,11 +25,13 @@ void SendTextureFactor(V_IDirect3DDevice9* device, uint32_t factor) {
 }
 
 // Sends a header value when forced or changed; -1 in the blend columns leaves the device value.
+// Forced, a left value goes again as it was kept (every blend value from ZERO = 1 up), so that a
+// new device holds what the cache says.
 void ApplyHeaderValue(V_IDirect3DDevice9* device, int32_t* cached, int32_t value, uint32_t state,
                       bool leaveMarker) {
     bool force = g_RenderStates.force != 0;
     if (leaveMarker && value == -1) {
-        if (force && *cached > 1) device->SetRenderState(state, static_cast<uint32_t>(*cached));
+        if (force && *cached >= 1) device->SetRenderState(state, static_cast<uint32_t>(*cached));
         return;
     }
     if (!force && *cached == value) return;

@@ -24,13 +24,20 @@ int AttachDeviceBlendTexture(const GraphRecord* record, int threshold, int range
     DrawSettings& s = g_DrawSettings;
     if (record == nullptr) {
         s.texelOffsetU = s.texelOffsetV = 0;
-        return SetDeviceBlendTexture(nullptr, threshold, range);
+        int result = SetDeviceBlendTexture(nullptr, threshold, range);
+        ReleaseBlendKeyTexture();
+        return result;
     }
     if (record->pieceCount <= 0 || record->pieces[0].piece == nullptr ||
         record->pieces[0].piece->texture == nullptr)
         return -1;
     const TexturePiece* piece = record->pieces[0].piece;
-    SetDeviceBlendTexture(piece->texture, threshold, range);
+    V_IDirect3DTexture9* texture =
+        NeedsBlendKeyTexture(record->image)
+            ? UpdateBlendKeyTexture(*piece, record->image->transparentColor)
+            : nullptr;
+    SetDeviceBlendTexture(texture != nullptr ? texture : piece->texture, threshold, range);
+    if (texture == nullptr) ReleaseBlendKeyTexture();
     s.texelOffsetU = record->pieces[0].textureX - record->pieces[0].x;
     s.texelOffsetV = record->pieces[0].textureY - record->pieces[0].y;
     s.blendTextureWidth = static_cast<float>(piece->textureWidth);
@@ -190,10 +197,28 @@ int SetBlendGraph(int handle, int threshold, int range) {
 }
 
 void ForgetDeletedBlendGraph(int handle) {
-    if (handle != g_DrawSettings.blendGraph) return;
-    // The handle stays set, so that graph draws fail the size check; the pixels are gone.
+    DrawSettings& s = g_DrawSettings;
+    if (handle == -1 || handle != s.blendGraph) return;
+    // A deleted graph stops being the blend graph, as a deleted draw target stops being the
+    // target: later draws are not wiped. Threshold and range stay as they were set.
+    s.blendGraph = -1;
+    s.texelOffsetU = s.texelOffsetV = 0;
     ReleaseSoftBlendMap();
-    if (GetDevice() != nullptr) SetDeviceBlendTexture(nullptr, -1, -1);
+    if (GetDevice() != nullptr) {
+        SetDeviceBlendTexture(nullptr, -1, -1);
+        ReleaseBlendKeyTexture();
+    }
+}
+
+void UseDeviceBlendGraph() {
+    const DrawSettings& s = g_DrawSettings;
+    if (s.blendGraph == -1 || GetDevice() == nullptr) return;
+    // A road that took the blend texture off the device (a polygon list) leaves the setting on;
+    // a drawable blend graph's weights follow its pixels as they are now.
+    const GraphRecord* record = GetGraphRecord(s.blendGraph);
+    if (record == nullptr || record->image == nullptr) return;
+    if (g_RenderStates.blendTexture != nullptr && !NeedsBlendKeyTexture(record->image)) return;
+    AttachDeviceBlendTexture(record, s.blendBorder, s.blendRange);
 }
 
 void ReattachBlendGraph() {
@@ -204,5 +229,8 @@ void ReattachBlendGraph() {
     if (s.blendGraph == -1) return;
     const GraphRecord* record = GetGraphRecord(s.blendGraph);
     if (record == nullptr || record->image == nullptr) return;
+    // Weights read from a drawable graph are made at the next graph draw: vertices still pending
+    // now were meant for the old device and are not drawn.
+    if (NeedsBlendKeyTexture(record->image)) return;
     AttachDeviceBlendTexture(record, s.blendBorder, s.blendRange);
 }

@@ -31,3 +31,14 @@ extern V_IDirect3DTexture9* (*g_GetGraphTexture)(int graphHandle);
 int ApplyTextureBlendState(int handles, const StageSetup* setup, int texturesOnly);
 int SetDeviceBlendTexture(V_IDirect3DTexture9* texture, int threshold, int range);
 int SetUserTextureStageState(const StageSetup* setup, int texturesOnly);
+
+struct SharedImage;
+struct TexturePiece;
+// A drawable graph without alpha weighs by its key: the device reads its weights from an alpha
+// texture made from its pixels (made again at each call; null when it cannot be made).
+bool NeedsBlendKeyTexture(const SharedImage* image);
+V_IDirect3DTexture9* UpdateBlendKeyTexture(const TexturePiece& piece, uint32_t transparentColor);
+// Releases the key texture; the caller puts another blend texture (or none) in the cache.
+void ReleaseBlendKeyTexture();
+// Puts the blend graph of the draw settings on the device for the coming graph draw.
+void UseDeviceBlendGraph();

@@ -70,8 +70,13 @@ StageBlock BlendTextureBlock(int kind, int alphaModulation, int colorModulation)
     int count = 0;
     block.stages[count++] =
         Stage(0, V_D3DTOP_SELECTARG2, L, D, V_D3DTOP_ADD, T, V_D3DTA_TFACTOR);
-    if (kind == 0) {
-        block.stages[count++] = textureStage(alphaModulation ? D : C, alphaModulation ? C : D);
+    if (kind == 0 && alphaModulation) {
+        // The range's steepening (stage 1's alpha operation) applies to the blend value alone;
+        // the vertex alpha weighs the result in a stage of its own, as with the other kinds.
+        block.stages[count++] = textureStage(S, C);
+        block.stages[count++] = Stage(1, V_D3DTOP_SELECTARG1, C, L, V_D3DTOP_MODULATE, D, C);
+    } else if (kind == 0) {
+        block.stages[count++] = textureStage(C, D);
     } else if (kind == 1) {
         block.stages[count++] = Stage(1, V_D3DTOP_SELECTARG1, C, L, V_D3DTOP_MODULATE, S, C);
         block.stages[count++] = textureStage(T, C);

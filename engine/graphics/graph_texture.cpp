@@ -113,7 +113,7 @@ int RecreateAllTextures() {
         GraphRecord* record = g_GraphTable.records[slot];
         if (record != nullptr && record->image != nullptr) CreateOriginalTextures(record->image);
     }
-    SetupShaders();
+    RemakeShaderObjects();
     return 0;
 }
 

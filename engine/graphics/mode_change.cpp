@@ -9,6 +9,7 @@
 #include "draw/draw_settings.h"
 #include "draw/mask.h"
 #include "draw/model.h"
+#include "graphics/blend_mode.h"
 #include "graphics/camera.h"
 #include "graphics/device.h"
 #include "graphics/graph_handle.h"
@@ -135,6 +136,7 @@ int RecreateDevice(int width, int height, int bits, int refreshRate, int newMode
     if (deviceBefore) {
         ReleaseMaskScreen();
         ReleaseAllTextures();
+        ReleaseBlendKeyTexture();
     }
     TerminateGraphicsDevice();
     if (newMode) {

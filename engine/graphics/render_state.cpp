@@ -399,6 +399,15 @@ int SetDeviceWorldTransform(const V_D3DMATRIX* matrix) {
 }
 
 void ForgetCurrentDeviceObjects() {
+    // A new device holds its own defaults in every texture stage, whatever the old one was last
+    // sent: each kept stage value becomes one that no set-up sends, so that the next set-up
+    // sends the stage in full, also the stages beyond those the replay reaches.
+    for (StageEntry& stage : g_RenderStates.current.stages) {
+        stage.texture = kStageTextureUnknown;
+        stage.texCoordIndex = kStageIndexUnknown;
+        stage.alphaArg1 = stage.alphaArg2 = stage.alphaOp = kStageValueUnknown;
+        stage.colorArg1 = stage.colorArg2 = stage.colorOp = kStageValueUnknown;
+    }
     g_RenderStates.vertexShader = nullptr;
     g_RenderStates.vertexShaderRecord = nullptr;
     g_RenderStates.pixelShader = nullptr;

@@ -9,6 +9,10 @@
 constexpr int kStageCount = 8;
 constexpr int kMaxLights = 256;
 constexpr uint16_t kStageLeave = 0xFFFF;  // a stage value that is left as it is
+// What the cache holds for a stage of a new device: values that no set-up sends.
+constexpr uint16_t kStageValueUnknown = 0xFFFE;
+constexpr int32_t kStageIndexUnknown = -2;
+constexpr intptr_t kStageTextureUnknown = -1;
 
 // One texture stage of a stage set-up. The texture is a texture pointer, or in a caller's
 // set-up a graph handle (pointer-sized either way).
@@ -156,7 +160,8 @@ int EndDeviceScene();
 int SetDeviceWorldTransform(const V_D3DMATRIX* matrix);
 int SetDefaultRenderStates();
 int ReapplyRenderStates();
-// Forgets the current shaders, FVF and per-scene records (after device creation).
+// Forgets the current shaders, FVF, per-scene records and texture-stage values (after device
+// creation).
 void ForgetCurrentDeviceObjects();
 float* MakeFloat4(float* out, float a, float b, float c, float d);
 int ReturnZero();

@@ -83,6 +83,8 @@ int LoadShaderPack();
 // Frees the pack (the graphics end).
 void FreeShaderPack();
 int SetupShaders();
+// Makes the shader objects again from their programs on a new device (no new choice, no log).
+int RemakeShaderObjects();
 int CreateVertexDeclarations();
 // Elements of a declaration of the table; returns the number written before the end marker.
 int BuildVertexDeclaration(int normals, int skinning, int texCoords,

@@ -185,6 +185,30 @@ int SetupShaders() {
     return 0;
 }
 
+int RemakeShaderObjects() {
+    V_IDirect3DDevice9* device = GetDevice();
+    if (device == nullptr || !g_ShaderState.programmable ||
+        g_ShaderState.vertexObjects == nullptr || g_ShaderState.pixelObjects == nullptr)
+        return 0;
+    // The choice of shaders stands; only the objects that are missing are made from their code.
+    V_IDirect3DVertexShader9** vertexObject = &g_ShaderState.vertexObjects[kDefaultVertexProgram];
+    V_IDirect3DPixelShader9** pixelObject = &g_ShaderState.pixelObjects[kDefaultPixelProgram];
+    const uint8_t* vertexProgram = g_ShaderState.vertexPrograms[kDefaultVertexProgram];
+    const uint8_t* pixelProgram = g_ShaderState.pixelPrograms[kDefaultPixelProgram];
+    if ((*vertexObject == nullptr &&
+         (vertexProgram == nullptr ||
+          V_FAILED(device->CreateVertexShader(reinterpret_cast<const V_DWORD*>(vertexProgram),
+                                              vertexObject)))) ||
+        (*pixelObject == nullptr &&
+         (pixelProgram == nullptr ||
+          V_FAILED(device->CreatePixelShader(reinterpret_cast<const V_DWORD*>(pixelProgram),
+                                             pixelObject))))) {
+        ReleaseShaderObjects();
+        g_ShaderState.programmable = 0;
+    }
+    return 0;
+}
+
 int BuildVertexDeclaration(int normals, int skinning, int texCoords,
                            V_D3DVERTEXELEMENT9 elements[24]) {
     int count = 0;
