@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "draw/draw_coords.h"
 #include "draw/draw_settings.h"
 #include "graphics/screen.h"
 #include "softblit/softblit.h"
@@ -18,33 +19,44 @@ MEMIMG* BlendImageFor(const GraphRecord* graph) {
     return RefreshSoftBlendImage(graph->view.width, graph->view.height);
 }
 
+// The transparent flag as the kernels take it: a palette graph none of whose entries has the
+// transparent colour has no key index, and is drawn whole.
+int KeyedFor(const GraphRecord* graph, int trans) {
+    const MemImgBase* base = graph->view.base;
+    if (base != nullptr && base->paletteFlag == 1 && base->transparentColor > 0xFF) return 0;
+    return trans;
+}
+
 }  // namespace
 
 int DrawGraphSoft(int trans, int x, int y, const GraphRecord* graph) {
     if (Surface() == nullptr) return 0;
-    BlitMemImg(Surface(), &graph->view, x, y, trans, BlendImageFor(graph));
+    BlitMemImg(Surface(), &graph->view, x, y, KeyedFor(graph, trans), BlendImageFor(graph));
     return 0;
 }
 
 int DrawGraphStretchedSoft(int x1, int y1, int x2, int y2, const GraphRecord* graph, int trans) {
+    // A rectangle without width or height is refused, as on the device.
+    if (x1 == x2 || y1 == y2) return -1;
     if (Surface() == nullptr) return 0;
     V_RECT rect{x1, y1, x2, y2};
-    BlitMemImgStretched(Surface(), &graph->view, &rect, trans, BlendImageFor(graph));
+    BlitMemImgStretched(Surface(), &graph->view, &rect, KeyedFor(graph, trans),
+                        BlendImageFor(graph));
     return 0;
 }
 
 int DrawGraphRotatedSoft(float x, float y, double scale, double angle, const GraphRecord* graph,
                          int trans, int turn) {
     if (Surface() == nullptr) return 0;
-    BlitMemImgRotated(Surface(), &graph->view, static_cast<int>(x), static_cast<int>(y),
-                      static_cast<float>(angle), static_cast<float>(scale), trans, turn,
-                      BlendImageFor(graph));
+    BlitMemImgRotated(Surface(), &graph->view, TruncateCoord(x), TruncateCoord(y),
+                      static_cast<float>(angle), static_cast<float>(scale),
+                      KeyedFor(graph, trans), turn, BlendImageFor(graph));
     return 0;
 }
 
 int DrawGraphQuadSoft(float x1, float y1, float x2, float y2, float x3, float y3, float x4,
                       float y4, const GraphRecord* graph, int trans) {
-    auto t = [](float v) { return static_cast<int>(v); };
+    auto t = [](float v) { return TruncateCoord(v); };
     return DrawGraphQuadIntSoft(graph, t(x1), t(y1), t(x2), t(y2), t(x3), t(y3), t(x4), t(y4),
                                 trans);
 }
@@ -55,7 +67,8 @@ int DrawGraphQuadIntSoft(const GraphRecord* graph, int x1, int y1, int x2, int y
     int w = graph->width, h = graph->height;
     // The triangles (TL, TR, BL) and (TR, BL, BR), meeting along the diagonal once.
     TriangleVertex corners[4] = {{x1, y1, 0, 0}, {x2, y2, w, 0}, {x3, y3, 0, h}, {x4, y4, w, h}};
-    FillMemImgTrianglePair(Surface(), &graph->view, corners, trans, BlendImageFor(graph), 0);
+    FillMemImgTrianglePair(Surface(), &graph->view, corners, KeyedFor(graph, trans),
+                           BlendImageFor(graph), 0);
     return 0;
 }
 

@@ -17,6 +17,11 @@ constexpr int kCharMapSize = 65536;
 constexpr int kFontEdged = 1;
 constexpr int kFontAntialiased = 2;
 
+// A string in the multiply mode changes only the pixels its glyphs cover: it is drawn as the
+// product weighed by the glyphs' coverage, which is blending toward the product at full strength.
+constexpr int kMultiplyMode = 4;
+constexpr int kTowardProductMode = 11;
+
 struct CharMapEntry;
 
 struct GlyphSlot {

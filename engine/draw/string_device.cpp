@@ -39,14 +39,19 @@ void DrawGlyphTextured(const FontRecord* font, const GlyphPlacement& place,
     const DrawSettings& s = g_DrawSettings;
     int blendGraph = s.blendGraph, border = s.blendBorder, range = s.blendRange;
     uint32_t bright = s.brightColor;
+    const int mode = s.blendMode, parameter = s.blendParameter;
     // Glyphs are drawn without the blend graph: the device's blend texture goes too.
     if (blendGraph != -1) SetBlendGraph(-1, border, range);
+    // A multiplied glyph leaves its cell's empty texels out: the product weighed by the texels'
+    // alpha, as blending toward the product at full strength draws it.
+    if (mode == kMultiplyMode) SetBlendMode(kTowardProductMode, 255);
     if ((font->type & kFontEdged) && font->edgeGraph != -1) {
         SetTint(colors.edgeTint);
         DrawCell(font->edgeGraph, place);
     }
     SetTint(colors.bodyTint);
     DrawCell(font->cacheGraph, place);
+    if (mode == kMultiplyMode) SetBlendMode(mode, parameter);
     // The setting comes back even where the device cannot take the graph's texture now.
     if (blendGraph != -1 && SetBlendGraph(blendGraph, border, range) != 0 &&
         IsValidGraphHandle(blendGraph))

@@ -5,7 +5,6 @@
 #include "core/core.h"
 #include "draw/draw_coords.h"
 #include "draw/draw_settings.h"
-#include "draw/draw_soft.h"
 #include "draw/font.h"
 #include "graphics/screen.h"
 #include "softblit/softblit.h"
@@ -225,11 +224,20 @@ int DrawStringToMemImg(int handle, int x, int y, const char* text, uint32_t colo
     ClipRect(&placed, &keptArea);
     SetDrawArea(placed.left, placed.top, placed.right, placed.bottom);
     SetDrawBrightness(255, 255, 255);
+    // The glyphs' empty pixels carry alpha 0, which multiplying would weigh by (blackening): a
+    // multiplied string is drawn as the product weighed by the alpha instead.
+    const int keptMode = s.blendMode, keptParameter = s.blendParameter;
+    if (antialiased && keptMode == kMultiplyMode) {
+        s.blendMode = kTowardProductMode;
+        s.blendParameter = 255;
+    }
     MEMIMG view{};
     MakeMemImgView(&view, work, 0, 0, std::max(width, 1), std::max(height, 1));
-    if (width > 0 && height > 0 && !s.drawAreaEmpty)
-        BlitMemImg(target, &view, x, y, 1, RefreshSoftBlendImage(width, height));
+    // Strings are drawn without the blend graph, as glyphs are on the device.
+    if (width > 0 && height > 0 && !s.drawAreaEmpty) BlitMemImg(target, &view, x, y, 1, nullptr);
     ReleaseMemImg(&view);
+    s.blendMode = keptMode;
+    s.blendParameter = keptParameter;
     s.drawArea = keptArea;
     s.requestedArea = keptRequest;
     std::copy(keptAreaF, keptAreaF + 4, s.drawAreaF);

@@ -194,7 +194,7 @@ int SetupOriginalImage(int graph, int width, int height, int alpha, int palette,
     } else {
         int type = desc.bitDepth == 16 ? kMemImgR5G6B5 : kMemImgX8R8G8B8;
         uint32_t rgb = settings.transparentColor;
-        uint32_t key = palette ? 65535u
+        uint32_t key = palette ? kNoPaletteKey
                                : EncodePixel(GetMemImgColorFormat(type, alpha, 0),
                                              (rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF, 0);
         if (CreateMemImg(&image->image, width, height, -1, key, type, palette, alpha, 0,

@@ -279,11 +279,18 @@ int TransferImageToTextures(int graph, const ImageRecord* image, const ImageReco
         V_RECT area{0, 0, view->width, view->height};
         ClipRect(&target, &area);
         if (target.right <= target.left || target.bottom <= target.top) return -1;
-        return TransferImageMemImg(image, alphaImage, view,
-                                   sourceRect->left + target.left - destinationX,
-                                   sourceRect->top + target.top - destinationY,
-                                   target.right - target.left, target.bottom - target.top,
-                                   target.left, target.top, colorKey);
+        const int width = target.right - target.left, height = target.bottom - target.top;
+        int result = TransferImageMemImg(image, alphaImage, view,
+                                         sourceRect->left + target.left - destinationX,
+                                         sourceRect->top + target.top - destinationY, width,
+                                         height, target.left, target.top, colorKey);
+        // A palette image's key follows its new palette: the index of the graph's transparent
+        // colour. The run code compares with the key, so it is made again after it.
+        if (result == 0 && view->base->paletteFlag == 1) {
+            SetMemImgPaletteKey(view, shared->transparentColor);
+            UpdateMemImgRunCode(view, width, height);
+        }
+        return result;
     }
 
     V_IDirect3DDevice9* device = g_GraphicsDevice.device;

@@ -104,6 +104,11 @@ struct ImageRecord;
 int TransferImageMemImg(const ImageRecord* image, const ImageRecord* alphaImage, MEMIMG* destination,
                         int x, int y, int width, int height, int destinationX, int destinationY,
                         int colorKey);
+// The key of a palette image: no index (a value the 8-bit indices never reach).
+constexpr uint32_t kNoPaletteKey = 65535;
+// Makes the palette index whose colour is rgb (0x00RRGGBB) the image's transparent colour, every
+// pixel of that colour taking that one index; kNoPaletteKey when no entry has the colour.
+void SetMemImgPaletteKey(MEMIMG* image, uint32_t rgb);
 // After pixels were written into the whole view: rebuilds the premultiplied copy and the run code
 // when the base has the buffers for them (the last step of a transfer into the image).
 void UpdateMemImgRunCode(MEMIMG* view, int width, int height);

@@ -297,8 +297,22 @@ struct TriangleShape {
     EdgeWalk walk;
 };
 
-// False when the corners are collinear (nothing to draw).
-bool ShapeTriangle(const TriangleVertex* vertices, TriangleShape* shape) {
+// A corner this far from the origin lies beyond the 14.18 destination range.
+constexpr int64_t kFarCorner = kMaxKernelSource;
+
+// u * 2^18 + n * 2^18 / d, the plane's value at a point whose offset from the reference gives the
+// numerator n, truncated toward zero and wrapped to 32 bits as the walk wraps.
+uint32_t PlaneValue(int32_t u, __int128 n, __int128 d) {
+    const __int128 offset = n * kFixedOne / d;
+    return static_cast<uint32_t>(static_cast<uint64_t>(static_cast<int64_t>(u) * kFixedOne) +
+                                 static_cast<uint64_t>(offset));
+}
+
+// False when the corners are collinear (nothing to draw). The plane is referred to the corner
+// of least x; when that corner lies beyond the destination range, to the point of the bounds
+// nearest it instead, its values there exact: far from the corner the truncated gradients would
+// stray, and a triangle reaching onto the image from far away is drawn as its near part shows.
+bool ShapeTriangle(const TriangleVertex* vertices, const DrawBounds& bounds, TriangleShape* shape) {
     FixedCorner* fixed = shape->fixed;
     int64_t xKeys[3];
     for (int i = 0; i < 3; ++i) {
@@ -329,6 +343,17 @@ bool ShapeTriangle(const TriangleVertex* vertices, TriangleShape* shape) {
     plane.yRef = FixedIntPart(fixed[byX[0]].y);
     plane.uRef = static_cast<uint32_t>(r.u) << kFixedShift;
     plane.vRef = static_cast<uint32_t>(r.v) << kFixedShift;
+    const bool far = plane.xRef < -kFarCorner || plane.xRef >= kFarCorner ||
+                     plane.yRef < -kFarCorner || plane.yRef >= kFarCorner;
+    if (far && bounds.right > bounds.left && bounds.bottom > bounds.top) {
+        const int64_t x = std::clamp(plane.xRef, bounds.left, bounds.right - 1);
+        const int64_t y = std::clamp(plane.yRef, bounds.top, bounds.bottom - 1);
+        const Wide ox = Wide{x} - r.x, oy = Wide{y} - r.y;
+        plane.uRef = PlaneValue(r.u, ox * (dy1 * du2 - dy2 * du1) + oy * (du1 * dx2 - dx1 * du2), d);
+        plane.vRef = PlaneValue(r.v, ox * (dy1 * dv2 - dy2 * dv1) + oy * (dv1 * dx2 - dx1 * dv2), d);
+        plane.xRef = x;
+        plane.yRef = y;
+    }
     shape->walk = BuildEdgeWalk(vertices, fixed);
     return true;
 }
@@ -388,8 +413,8 @@ struct TrianglePair {
     SpanGate* shared = nullptr;
 
     TrianglePair(const TriangleVertex* corners, const DrawBounds& bounds) {
-        drawFirst = ShapeTriangle(corners, &first);
-        drawSecond = ShapeTriangle(corners + 1, &second);
+        drawFirst = ShapeTriangle(corners, bounds, &first);
+        drawSecond = ShapeTriangle(corners + 1, bounds, &second);
         if (drawFirst && drawSecond && OnEitherSide(corners)) {
             gate.Prepare(first.walk, bounds);
             shared = &gate;
@@ -461,7 +486,7 @@ void FillMemImgTriangle(MEMIMG* destination, const MEMIMG* source, const Triangl
     if (!GetDrawBounds(destination, &bounds)) return;
 
     TriangleShape shape;
-    if (!ShapeTriangle(vertices, &shape)) return;
+    if (!ShapeTriangle(vertices, bounds, &shape)) return;
     int64_t pitch = destination->base->pitch;
     if (source == nullptr) {
         DrawFlat(flat, destination->pixels, pitch, shape.walk, bounds);

@@ -29,8 +29,8 @@ inline bool Truncated(float value, int64_t* out) {
 }
 
 // The 14.18 sines and cosines of -angle (minus) and angle (plus), and the four corners of the
-// scaled source about (x, y): top-left, bottom-left, bottom-right, top-right. False when a value
-// leaves the 32-bit range.
+// scaled source about (x, y): top-left, bottom-left, bottom-right, top-right. False when a sine
+// or cosine leaves the 32-bit range or a corner 2^62.
 struct RotationFrame {
     int64_t sMinus, cMinus, sPlus, cPlus;
     int64_t cornerX[4], cornerY[4];
@@ -50,7 +50,13 @@ inline bool ReferenceFrame(int w, int h, int x, int y, float angle, float scale,
     const float offsets[4][2] = {{d - a, -c - b}, {-a - d, c - b}, {a - d, c + b}, {a + d, b - c}};
     for (int i = 0; i < 4; ++i) {
         int64_t ox, oy;
-        if (!Truncated(offsets[i][0], &ox) || !Truncated(offsets[i][1], &oy)) return false;
+        // The corners in 64 bits: a large scale's box is clipped, not refused.
+        auto wide = [](float value, int64_t* out) {
+            if (!(std::fabs(value) < 4611686018427387904.0f)) return false;
+            *out = static_cast<int64_t>(value);
+            return true;
+        };
+        if (!wide(offsets[i][0], &ox) || !wide(offsets[i][1], &oy)) return false;
         f->cornerX[i] = int64_t{x} * 262144 + ox;
         f->cornerY[i] = int64_t{y} * 262144 + oy;
     }

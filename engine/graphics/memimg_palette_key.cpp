@@ -1,0 +1,43 @@
+// The transparent index of a palette image: the entry whose colour is the transparent colour.
+#include <cstring>
+
+#include "graphics/graphics.h"
+
+void SetMemImgPaletteKey(MEMIMG* image, uint32_t rgb) {
+    if (!IsMemImgValid(image)) return;
+    MemImgBase* base = image->base;
+    if (base->paletteFlag != 1 || base->palette == nullptr || base->pixels == nullptr) return;
+    const bool wide = base->colorType == kMemImgX8R8G8B8;
+    const uint32_t r = (rgb >> 16) & 0xFF, g = (rgb >> 8) & 0xFF, b = rgb & 0xFF;
+    // The transparent colour as the palette holds its entries, so that an entry matches exactly
+    // when a direct image of the same colours would match its key.
+    const uint32_t key = wide ? b | g << 8 | r << 16 : (r & 0xF8) << 8 | (g & 0xFC) << 3 | b >> 3;
+    auto entry = [&](int i) {
+        uint32_t value = 0;
+        std::memcpy(&value, base->palette + (wide ? 4 : 2) * i, wide ? 4 : 2);
+        return value;
+    };
+    int first = -1;
+    bool others = false;
+    uint8_t remap[256];
+    for (int i = 0; i < 256; ++i) {
+        remap[i] = static_cast<uint8_t>(i);
+        if (entry(i) != key) continue;
+        if (first < 0) first = i;
+        else remap[i] = static_cast<uint8_t>(first), others = true;
+    }
+    // No entry of the colour: a key beyond the indices, which no pixel matches.
+    if (first < 0) {
+        base->transparentColor = kNoPaletteKey;
+        return;
+    }
+    // Every pixel of the colour takes the one index the kernels compare with (the colours
+    // drawn stay the same).
+    if (others) {
+        for (int y = 0; y < base->height; ++y) {
+            uint8_t* row = base->pixels + static_cast<size_t>(base->pitch) * y;
+            for (int x = 0; x < base->width; ++x) row[x] = remap[row[x]];
+        }
+    }
+    base->transparentColor = static_cast<uint32_t>(first);
+}
