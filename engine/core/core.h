@@ -314,7 +314,8 @@ uint32_t SetClipboardText(const char* text);
 constexpr int kJoypadKeyboardFlag = 0x1000;
 
 // 1 while the key is held, else 0; a press released before this call (a tap shorter than a
-// frame) is reported once. Starts input when it is not running.
+// frame) is reported by every call until the next message pass. Starts input when it is not
+// running.
 int IsKeyDown(int keyCode);
 // 1 left, 2 right, 4 middle; with DirectInput 8, 16, ... for the further buttons.
 int GetMouseButtons();

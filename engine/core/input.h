@@ -35,6 +35,15 @@ struct JoypadRecord {
 // The public calls that report keys, each of which sees every press at least once.
 enum KeyPoll { kPollIsKeyDown = 0, kPollJoypadKeys = 1, kKeyPollCount = 2 };
 
+// Bits of a press mark (keys per kind of poll, mouse buttons): a refresh found the key down in
+// this message pass of the program, or in the pass before without a report of that kind since;
+// a poll has reported the key since its latest press was found.
+constexpr uint8_t kMarkFound = 0x80;
+constexpr uint8_t kMarkCarried = 0x40;
+constexpr uint8_t kMarkHeld = 0x02;      // down at the latest refresh
+constexpr uint8_t kMarkReported = 0x01;
+constexpr int kMouseButtonCount = 8;
+
 struct InputState {
     int noDirectInput;                // kept across InitInput; 1: DirectInput is not tried
     int directInputOnNewerSystems;    // kept across InitInput
@@ -47,13 +56,13 @@ struct InputState {
     V_HANDLE keyboardEvent;
     int lastKeyboardRefresh;
     uint8_t keyStateTable[256];
-    // A refresh found the key down and that kind of poll has not reported it since (bit 7 in
-    // this message pass of the program, bit 6 in the one before), so a press released before the
-    // poll (a tap shorter than a frame) is still reported once; older marks are dropped.
-    uint8_t unpolledKeys[kKeyPollCount][256];
+    // Press marks per kind of poll: a press released before the poll (a tap shorter than a
+    // frame) is reported by every poll of that kind until the next message pass; one that no
+    // such poll reported is carried into the next pass once, then dropped.
+    uint8_t keyMarks[kKeyPollCount][256];
     int32_t keyMap[kMaxJoypads][kKeyMapEntries][kKeysPerEntry];
     uint8_t mouseButtons[3];          // left, right, middle as read through the keyboard state
-    uint8_t unpolledButtons[3];       // the same, found down and not reported yet
+    uint8_t buttonMarks[kMouseButtonCount];  // press marks of the buttons, on either road
     int mouseButtonsRead;
     int joypadCount;
     JoypadRecord joypads[kMaxJoypads];
@@ -73,12 +82,12 @@ int ReacquireInputDevices();
 int ApplyJoypadVibration();
 int UpdateJoypadVibration();
 
-// A key as one kind of poll reports it: down in the table, or found down by a refresh since that
-// kind's last report of it. Clears the key's mark for that kind.
+// A key as one kind of poll reports it: down in the table, or marked pressed for that kind. The
+// mark stays until the next message pass, so every poll in between sees the press.
 bool PollKey(int keyCode, KeyPoll poll);
-// At each message pass of the program: the marks of the pass before are dropped, this pass's
-// become the previous pass's.
-void AgeUnpolledKeys();
+// At each message pass of the program: a mark that its poll reported is dropped, one found in
+// the pass before and not reported is carried into this pass once.
+void AgeKeyMarks();
 
 // True while input runs, with or without DirectInput.
 bool IsInputRunning();

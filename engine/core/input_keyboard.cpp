@@ -44,20 +44,51 @@ bool OnWindowThread() {
     return g_Window.mainWindow == nullptr || V_GetCurrentThreadId() == g_Window.mainThreadId;
 }
 
+// A refresh's finding for one mark. A press after a release is a new press, which the polls
+// that reported the one before report again.
+void MarkRefreshed(uint8_t& mark, bool down) {
+    if (!down) {
+        mark &= static_cast<uint8_t>(~kMarkHeld);
+        return;
+    }
+    if ((mark & kMarkHeld) == 0) mark &= static_cast<uint8_t>(~kMarkReported);
+    mark |= kMarkFound | kMarkHeld;
+}
+
+// Down now, or marked pressed in this pass (or carried from the one before); notes the report.
+bool ReportMark(uint8_t& mark, bool down) {
+    down = down || (mark & (kMarkFound | kMarkCarried)) != 0;
+    if (down) mark |= kMarkReported;
+    return down;
+}
+
+void AgeMark(uint8_t& mark) {
+    uint8_t kept =
+        (mark & kMarkReported) != 0 ? 0 : static_cast<uint8_t>((mark & kMarkFound) >> 1);
+    mark = static_cast<uint8_t>(kept | (mark & kMarkHeld));
+}
+
 void StoreMouseButtons(const V_BYTE* state) {
     const int virtualKeys[3] = {1, 2, 4};
     for (int i = 0; i < 3; ++i) {
         g_Input.mouseButtons[i] = state[virtualKeys[i]];
-        g_Input.unpolledButtons[i] |= state[virtualKeys[i]] & 0x80;
+        MarkRefreshed(g_Input.buttonMarks[i], (state[virtualKeys[i]] & 0x80) != 0);
     }
     g_Input.mouseButtonsRead = 1;
 }
 
-// Marks every key the refreshed table holds down as not yet reported, for each kind of poll.
-void MarkUnpolledKeys() {
+// Marks the keys of a refreshed table for each kind of poll.
+void MarkKeys(const uint8_t* table) {
     for (int poll = 0; poll < kKeyPollCount; ++poll)
         for (int code = 0; code < 256; ++code)
-            g_Input.unpolledKeys[poll][code] |= g_Input.keyStateTable[code] & 0x80;
+            MarkRefreshed(g_Input.keyMarks[poll][code], (table[code] & 0x80) != 0);
+}
+
+// The keyboard state in key numbers through the virtual-key table.
+void ConvertKeyboardState(const V_BYTE* keys, uint8_t* table) {
+    std::memset(table, 0, 256);
+    for (int i = 0; kVirtualKeys[i][0] != 0xFFFF; ++i)
+        table[kVirtualKeys[i][1]] = keys[kVirtualKeys[i][0]];
 }
 
 int UpdateThroughDirectInput() {
@@ -76,7 +107,7 @@ int UpdateThroughDirectInput() {
     V_BYTE keys[256];
     V_GetKeyboardState(keys);
     g_Input.keyStateTable[kRightShiftKey] = keys[kVirtualRightShift];
-    MarkUnpolledKeys();
+    MarkKeys(g_Input.keyStateTable);
     return 1;
 }
 
@@ -88,10 +119,8 @@ int UpdateThroughKeyboardState() {
     if (ProcessMessage() != 0) return 0;
     V_BYTE keys[256];
     V_GetKeyboardState(keys);
-    std::memset(g_Input.keyStateTable, 0, sizeof(g_Input.keyStateTable));
-    for (int i = 0; kVirtualKeys[i][0] != 0xFFFF; ++i)
-        g_Input.keyStateTable[kVirtualKeys[i][1]] = keys[kVirtualKeys[i][0]];
-    MarkUnpolledKeys();
+    ConvertKeyboardState(keys, g_Input.keyStateTable);
+    MarkKeys(g_Input.keyStateTable);
     StoreMouseButtons(keys);
     return 1;
 }
@@ -113,16 +142,14 @@ int UpdateKeyboardState() {
 }
 
 bool PollKey(int keyCode, KeyPoll poll) {
-    uint8_t& unpolled = g_Input.unpolledKeys[poll][keyCode & 0xFF];
-    bool down = (g_Input.keyStateTable[keyCode & 0xFF] & 0x80) != 0 || unpolled != 0;
-    unpolled = 0;
-    return down;
+    return ReportMark(g_Input.keyMarks[poll][keyCode & 0xFF],
+                      (g_Input.keyStateTable[keyCode & 0xFF] & 0x80) != 0);
 }
 
-void AgeUnpolledKeys() {
-    for (auto& marks : g_Input.unpolledKeys)
-        for (uint8_t& mark : marks) mark = (mark & 0x80) >> 1;
-    for (uint8_t& mark : g_Input.unpolledButtons) mark = (mark & 0x80) >> 1;
+void AgeKeyMarks() {
+    for (auto& marks : g_Input.keyMarks)
+        for (uint8_t& mark : marks) AgeMark(mark);
+    for (uint8_t& mark : g_Input.buttonMarks) AgeMark(mark);
 }
 
 int IsKeyDown(int keyCode) {
@@ -143,22 +170,32 @@ int GetMouseButtons() {
             g_Input.mouse->Acquire();
             if (V_FAILED(g_Input.mouse->GetDeviceState(sizeof(state), &state))) return 0;
         }
+        // The device reports a click once; its mark keeps it for the rest of the pass.
         int buttons = 0;
-        for (int i = 0; i < 8; ++i)
-            if (state.rgbButtons[i] & 0x80) buttons |= 1 << i;
+        for (int i = 0; i < kMouseButtonCount; ++i) {
+            bool down = (state.rgbButtons[i] & 0x80) != 0;
+            MarkRefreshed(g_Input.buttonMarks[i], down);
+            if (ReportMark(g_Input.buttonMarks[i], down)) buttons |= 1 << i;
+        }
         return buttons;
     }
     UpdateKeyboardState();
     if (!g_Input.mouseButtonsRead) {
+        // This read takes the keyboard state's presses as well: they are marked for the polls.
         V_BYTE keys[256];
         V_GetKeyboardState(keys);
         StoreMouseButtons(keys);
+        uint8_t table[256];
+        ConvertKeyboardState(keys, table);
+        for (int code = 0; code < 256; ++code)
+            if (table[code] & 0x80)
+                for (int poll = 0; poll < kKeyPollCount; ++poll)
+                    MarkRefreshed(g_Input.keyMarks[poll][code], true);
     }
     int buttons = 0;
-    for (int i = 0; i < 3; ++i) {
-        if ((g_Input.mouseButtons[i] & 0x80) || g_Input.unpolledButtons[i]) buttons |= 1 << i;
-        g_Input.unpolledButtons[i] = 0;
-    }
+    for (int i = 0; i < 3; ++i)
+        if (ReportMark(g_Input.buttonMarks[i], (g_Input.mouseButtons[i] & 0x80) != 0))
+            buttons |= 1 << i;
     return buttons;
 }
 

@@ -24,7 +24,7 @@ int EndLibraryLocked() {
 
 int ProcessMessageLocked() {
     AcquireApiLock();
-    AgeUnpolledKeys();
+    AgeKeyMarks();
     int result = ProcessMessage();
     ReleaseApiLock();
     return result;

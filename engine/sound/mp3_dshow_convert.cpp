@@ -272,7 +272,7 @@ int SeekMemoryPcm(SoundDecoder* decoder, int32_t sample) {
     if (offset < 0) offset = 0;
     if (offset > decoder->pcm.used) offset = decoder->pcm.used;
     decoder->pcmReadOffset = static_cast<int32_t>(offset);
-    decoder->position = static_cast<int32_t>(offset);
+    decoder->position = SeekTargetPosition(decoder, sample);
     decoder->chunkLeft = 0;
     decoder->chunkOffset = 0;
     return 0;

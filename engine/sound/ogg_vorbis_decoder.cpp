@@ -109,8 +109,7 @@ int SeekOggVorbisSound(SoundDecoder* decoder, int32_t sample) {
     if (ov_pcm_seek(&decoder->vorbisFile, target) != 0) decoder->endFlag = 1;
     decoder->chunkLeft = 0;
     decoder->chunkOffset = 0;
-    const int64_t position = target * decoder->format.nBlockAlign;
-    decoder->position = position > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int32_t>(position);
+    decoder->position = SeekTargetPosition(decoder, sample);
     return 0;
 }
 

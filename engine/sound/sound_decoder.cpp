@@ -2,6 +2,7 @@
 // the kind that accepted the stream.
 #include "sound/sound_decoder.h"
 
+#include <cstdint>
 #include <cstdlib>
 
 namespace {
@@ -85,6 +86,12 @@ int ReadSoundDecoder(SoundDecoder* decoder, void* buffer, int32_t bytes) {
         done += n;
     }
     return done;
+}
+
+int32_t SeekTargetPosition(const SoundDecoder* decoder, int32_t sample) {
+    const int64_t target = static_cast<int64_t>(sample) * decoder->format.nBlockAlign;
+    if (target < 0) return 0;
+    return target > INT32_MAX ? INT32_MAX : static_cast<int32_t>(target);
 }
 
 int SeekSoundDecoder(SoundDecoder* decoder, int32_t sample) {

@@ -60,6 +60,9 @@ struct SoundDecoder {
 int OpenSoundDecoder(const StreamHolder* stream, SoundDecoder* decoder);
 int ReadSoundDecoder(SoundDecoder* decoder, void* buffer, int32_t bytes);
 int SeekSoundDecoder(SoundDecoder* decoder, int32_t sample);
+// The byte position that a seek to a sample leaves: sample × block, also beyond the data (the
+// reads clamp), 0 for a negative sample, saturated at the largest position.
+int32_t SeekTargetPosition(const SoundDecoder* decoder, int32_t sample);
 int CloseSoundDecoder(SoundDecoder* decoder);
 int GetSoundDecoderFormat(const SoundDecoder* decoder, V_WAVEFORMATEX* format);
 int32_t GetSoundDecoderLength(SoundDecoder* decoder);

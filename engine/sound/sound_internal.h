@@ -61,13 +61,17 @@ struct SoundRecord {
     uint32_t lastCursor;
     uint8_t active;
     uint8_t endWritten;
-    uint8_t markPending;
     uint8_t finished;
+    // Loop points written and not heard yet: a loop shorter than the data written ahead of the
+    // cursor has more than one.
+    uint32_t markPending;
     uint32_t markBase;
     uint32_t endOffset;
     uint32_t endCursor;
     uint32_t endPosition;  // play position at which the last byte of data has been heard
-    uint32_t markOffset;
+    uint32_t markOffset;   // the first pending loop point
+    uint32_t markLast;     // the last one written
+    uint32_t markInterval; // bytes between two pending loop points, one loop of the data
     ListNode node;
     // Normal sounds: decoded data shared by reference count.
     uint32_t pcmSize;

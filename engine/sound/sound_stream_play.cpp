@@ -155,29 +155,32 @@ int UpdateStreamPlayPosition(SoundHandle handle, int64_t cursor) {
     uint32_t p = static_cast<uint32_t>(cursor);
     uint32_t last = record->lastCursor;
     if (p == last) return Leave(0);
+    const uint32_t ring = record->bufferBytes;
+    uint32_t moved = p > last ? p - last : ring - last + p;
     if (record->markPending) {
+        // A loop point is heard once the cursor reaches it: one at the very offset the cursor
+        // lands on counts, and so does one written where the cursor stood (the data ran dry).
         uint32_t mark = record->markOffset;
-        uint32_t base = record->markBase;
-        bool heard = false;
-        if (last < p) {
-            if (last < mark && mark <= p) {
-                record->playPosition = base + (p - mark);
-                heard = true;
+        uint32_t toMark = mark >= last ? mark - last : ring - last + mark;
+        if (toMark <= moved) {
+            uint32_t past = moved - toMark;
+            uint32_t heard = 1;
+            // Further loop points of a short loop passed in the same move.
+            if (record->markInterval > 0) {
+                uint32_t more = past / record->markInterval;
+                if (more > record->markPending - 1u) more = record->markPending - 1u;
+                heard += more;
+                past -= more * record->markInterval;
             }
-        } else if (mark > last) {
-            record->playPosition = base + (record->bufferBytes - mark + p);
-            heard = true;
-        } else if (mark < p) {
-            record->playPosition = base + (p - mark);
-            heard = true;
-        }
-        if (heard) {
-            record->markPending = 0;
+            record->markPending -= heard;
+            record->markOffset = static_cast<uint32_t>(
+                (mark + static_cast<uint64_t>(heard) * record->markInterval) % ring);
+            record->playPosition = record->markBase + past;
             record->lastCursor = p;
             return Leave(0);
         }
     }
-    record->playPosition += last < p ? p - last : record->bufferBytes - last + p;
+    record->playPosition += moved;
     record->lastCursor = p;
     return Leave(0);
 }

@@ -73,17 +73,40 @@ void WriteStreamSilence(const SoundRecord* record, LockedRegion* region, uint32_
     region->left2 -= n;
 }
 
-// Called when the current source gave no more data. -1 once the end has been written.
+// Sets a loop point at the region's write offset, where the data starts again from `base`.
+// Another may follow pending ones when it lies one loop of the same data after the last of
+// them; otherwise false: the refill waits until they have been heard.
+bool AddLoopMark(SoundRecord* record, const LockedRegion& region, uint32_t base) {
+    uint32_t offset = RegionWriteOffset(region);
+    if (record->markPending == 0) {
+        record->markPending = 1;
+        record->markOffset = record->markLast = offset;
+        record->markBase = base;
+        record->markInterval = 0;
+        return true;
+    }
+    uint32_t interval = RingDistance(record->markLast, offset, record->bufferBytes);
+    if (base != record->markBase || interval == 0 ||
+        (record->markPending > 1 && interval != record->markInterval))
+        return false;
+    record->markInterval = interval;
+    record->markLast = offset;
+    ++record->markPending;
+    return true;
+}
+
+// Called when the current source gave no more data. -1 once the end has been written, 1 while
+// the loop point has to wait for the pending ones to be heard.
 int AdvanceStreamSource(SoundRecord* record, LockedRegion* region, uint32_t cursor) {
     const uint32_t block = record->format.nBlockAlign;
     ++record->loopsDone;
     StreamSoundSource* source = &record->sources[record->currentSource];
     if (source->loopCount == 255) {
-        if (record->markPending) return 0;
+        if (!AddLoopMark(record, *region, source->loopStart * block)) {
+            --record->loopsDone;  // tried again by a later pass
+            return 1;
+        }
         record->bytesTaken = static_cast<int32_t>(source->loopStart * block);
-        record->markBase = source->loopStart * block;
-        record->markPending = 1;
-        record->markOffset = RegionWriteOffset(*region);
         SeekSoundDecoder(&source->decoder, static_cast<int32_t>(source->loopStart));
         return 0;
     }
@@ -93,8 +116,10 @@ int AdvanceStreamSource(SoundRecord* record, LockedRegion* region, uint32_t curs
         return 0;
     }
     if (record->currentSource == record->sourceCount - 1 && record->playType == kPlayTypeLoop &&
-        record->markPending)
-        return 0;
+        !AddLoopMark(record, *region, 0)) {
+        --record->loopsDone;
+        return 1;
+    }
     record->loopsDone = 0;
     ++record->currentSource;
     if (record->currentSource < record->sourceCount) {
@@ -104,10 +129,8 @@ int AdvanceStreamSource(SoundRecord* record, LockedRegion* region, uint32_t curs
     }
     record->finished = 1;
     if (record->playType == kPlayTypeLoop) {
+        // The loop point was set above.
         record->currentSource = 0;
-        record->markBase = 0;
-        record->markPending = 1;
-        record->markOffset = RegionWriteOffset(*region);
         record->bytesTaken = 0;
         SeekSoundDecoder(&record->sources[0].decoder, 0);
         return 0;
@@ -232,18 +255,22 @@ int RefillStreamSound(SoundHandle handle) {
         LockedRegion region;
         if (!LockRegion(buffer, offset, bytes, &region)) return Leave(-1);
         uint32_t remaining = bytes;
-        for (;;) {
-            if (record->endWritten) break;
-            int sourceBefore = record->currentSource;
+        int emptyAdvances = 0;
+        while (remaining > 0 && !record->endWritten) {
             SoundDecoder* decoder = &record->sources[record->currentSource].decoder;
             int got = CopyDecodedToLockedBuffer(&region, decoder, remaining);
-            if (got == 0) {
-                AdvanceStreamSource(record, &region, cursor);
-            } else {
+            if (got > 0) {
                 remaining -= static_cast<uint32_t>(got);
                 record->bytesTaken += got;
+                emptyAdvances = 0;
+                continue;
             }
-            if (remaining == 0 || record->currentSource == sourceBefore) break;
+            // On to the loop point, the next repetition or the next source within this pass,
+            // so that data shorter than the step (a short loop) still fills it. A round through
+            // the sources that gives no data at all ends the pass.
+            if (AdvanceStreamSource(record, &region, cursor) != 0 ||
+                ++emptyAdvances > record->sourceCount)
+                break;
         }
         UnlockRegion(buffer, region);
         written = bytes - remaining;

@@ -230,7 +230,8 @@ int SeekPcmWaveDecoder(SoundDecoder* decoder, int32_t sample) {
     if (offset < 0) offset = 0;
     if (offset > decoder->dataSize) offset = decoder->dataSize;
     StreamSeek(decoder, decoder->dataStart + static_cast<int32_t>(offset), 0);
-    decoder->position = static_cast<int32_t>(offset);
+    // Past the end the stream stands at the end of the data, the position at the target.
+    decoder->position = SeekTargetPosition(decoder, sample);
     decoder->chunkLeft = 0;
     decoder->chunkOffset = 0;
     return 0;
@@ -238,9 +239,7 @@ int SeekPcmWaveDecoder(SoundDecoder* decoder, int32_t sample) {
 
 int SeekAcmDecoder(SoundDecoder* decoder, int32_t sample) {
     // A target beyond what a position can hold is past any data: the decode runs to the end.
-    int64_t wide = static_cast<int64_t>(sample) * decoder->format.nBlockAlign;
-    if (wide < 0) wide = 0;
-    const int32_t target = wide > INT32_MAX ? INT32_MAX : static_cast<int32_t>(wide);
+    const int32_t target = SeekTargetPosition(decoder, sample);
     if (target < decoder->position) {
         // Start again from the first compressed byte on the fresh spare stream.
         V_HACMSTREAM used = decoder->mainStream;
@@ -258,8 +257,11 @@ int SeekAcmDecoder(SoundDecoder* decoder, int32_t sample) {
         decoder->chunkLeft = 0;
         decoder->chunkOffset = 0;
         if (ConvertAcmChunk(decoder) != 0) {
+            // Past the end of the data: the position is the target all the same, so that a
+            // later seek back into the data is carried out.
             decoder->chunkLeft = 0;
             decoder->endFlag = 1;
+            decoder->position = target;
             return 0;
         }
     }

@@ -282,10 +282,19 @@ void ConvertDropEvent(SDL_DropEvent& event) {
     }
 }
 
+// A termination signal or SDL's quit request closes the first window as its close box does;
+// a window that is already being destroyed needs no further request.
+void ConvertCloseRequest() {
+    std::lock_guard<std::recursive_mutex> lock(UserLock());
+    UserWindow* window = UserFirstWindow();
+    if (window != nullptr && !window->destroying) Post(window, V_WM_CLOSE, 0, 0);
+}
+
 }  // namespace
 
 void UserConvertPendingEvents() {
     SDL_PumpEvents();
+    if (UserTakeCloseSignal()) ConvertCloseRequest();
     SDL_Event event;
     while (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
         switch (event.type) {
@@ -298,7 +307,9 @@ void UserConvertPendingEvents() {
         case SDL_DROPBEGIN: case SDL_DROPFILE: case SDL_DROPCOMPLETE: ConvertDropEvent(event.drop);
             break;
         case SDL_DROPTEXT: if (event.drop.file != nullptr) SDL_free(event.drop.file); break;
-        default: break;  // the quit event follows a window close, which is converted above
+        // After a window's close event the window is gone by the time this is dispatched.
+        case SDL_QUIT: ConvertCloseRequest(); break;
+        default: break;
         }
     }
 }

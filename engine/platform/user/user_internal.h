@@ -60,6 +60,13 @@ void UserPostToThread(V_DWORD threadId, const V_MSG& message);
 // Converts every pending SDL event into messages; on the video thread only.
 void UserConvertPendingEvents();
 
+// SIGINT and SIGTERM taken as a close request while windows live: installed with the first
+// window, removed with the last (a request no window took is then raised again).
+void UserInstallCloseSignals();
+void UserRemoveCloseSignals();
+// True once for each termination signal that asked for the close.
+bool UserTakeCloseSignal();
+
 // Activation as the stand-in reports it: the window that is active now (0 for none).
 void UserSetActiveWindow(UserWindow* window, bool active, bool send);
 V_HWND UserGetActiveWindow();

@@ -229,7 +229,8 @@ bool UserEnsureVideo() {
     WindowTable& table = Table();
     if (table.videoStarted) return true;
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");  // termination signals keep their meaning
+    // The termination signals are the window stand-ins' own (user_signals.cpp), not SDL's.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     SDL_SetHint(SDL_HINT_IME_SUPPORT_EXTENDED_TEXT, "1");  // long compositions in one event
     // The software screen's present writes into the window's own pixel surface. Left to itself,
     // SDL backs that surface with an OpenGL texture, which under a software OpenGL costs more
@@ -333,6 +334,7 @@ V_HWND V_CreateWindowExA(V_DWORD exStyle, const char* className, const char* tit
         window->lockFd = TakeClassLock(className);
         handle = UserHandle(window.get());
         table.windows[window->id] = std::move(window);
+        if (table.windows.size() == 1) UserInstallCloseSignals();
     }
     V_SendMessageA(handle, V_WM_CREATE, 0, 0);
     if (!V_IsWindow(handle)) return nullptr;  // destroyed while being created
@@ -357,7 +359,10 @@ V_BOOL V_DestroyWindow(V_HWND handle) {
         if (window->lockFd >= 0) close(window->lockFd);
         if (table.activeId == window->id) table.activeId = 0;
         table.windows.erase(window->id);
-        if (table.windows.empty()) UserResetInputState();
+        if (table.windows.empty()) {
+            UserResetInputState();
+            UserRemoveCloseSignals();
+        }
     }
     return V_TRUE;
 }
