@@ -13,6 +13,7 @@
 
 #include <time.h>
 
+#include "core/core_services.h"
 #include "core/library_state.h"
 #include "core/window.h"
 #include "draw/draw.h"

@@ -19,6 +19,7 @@
 
 #include "alternate.h"
 #include "core/core.h"
+#include "core/core_services.h"
 #include "draw/draw_settings.h"
 #include "graphics/graphics.h"
 #include "softblit/softblit.h"

@@ -1,6 +1,7 @@
 // Message processing: at most five window messages per call while the window is active, a
 // standstill while it is inactive, then the per-frame updates of input and text input.
 #include "core/core.h"
+#include "core/core_services.h"
 #include "core/input.h"
 #include "core/key_input.h"
 #include "core/window.h"

@@ -1,6 +1,7 @@
 // Window mode and geometry: switching between windowed and full screen, styling the window
 // for the mode, keeping its size in step with the screen size and the window scale.
 #include "core/core.h"
+#include "core/core_services.h"
 #include "core/library_state.h"
 #include "core/window.h"
 #include "draw/draw_settings.h"

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/core.h"
+#include "core/core_services.h"
 #include "draw/draw.h"
 #include "draw/draw_coords.h"
 #include "draw/draw_flags.h"

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/core.h"
+#include "core/core_services.h"
 #include "draw/draw_settings.h"
 #include "draw/draw_soft.h"
 #include "graphics/blend_mode.h"

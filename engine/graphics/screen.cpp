@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/core.h"
+#include "core/core_services.h"
 #include "draw/draw.h"
 #include "draw/draw_settings.h"
 #include "draw/vertex_batch.h"

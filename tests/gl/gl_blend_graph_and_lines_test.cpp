@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <functional>
 
+#include "core/core_services.h"
 #include "draw/draw.h"
 #include "gl_fixture.h"
 

@@ -2,6 +2,7 @@
 // path: both show the frame of the movie's clock. Movie graphs of both players keep their
 // picture when the device is made again.
 #include "../movie/movie_files.h"
+#include "core/core_services.h"
 #include "gl_fixture.h"
 #include "graphics/graph_handle.h"
 #include "graphics/screen.h"

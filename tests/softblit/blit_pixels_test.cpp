@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "blit_test_support.h"
+#include "core/core_services.h"
 
 namespace {
 

@@ -15,6 +15,7 @@
 
 #include "blit_reference.h"
 #include "blit_test_support.h"
+#include "core/core_services.h"
 
 namespace {
 
