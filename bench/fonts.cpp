@@ -18,6 +18,7 @@
 #include "core/window.h"
 #include "draw/draw.h"
 #include "graphics/device.h"
+#include "graphics/graphics_services.h"
 #include "graphics/screen.h"
 #include "core/core.h"
 #include "platform/d3d9/d3d9.h"

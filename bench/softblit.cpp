@@ -22,6 +22,7 @@
 #include "core/core_services.h"
 #include "draw/draw_settings.h"
 #include "graphics/graphics.h"
+#include "graphics/graphics_services.h"
 #include "softblit/softblit.h"
 
 namespace {

@@ -10,6 +10,7 @@
 #include "core/window.h"
 #include "draw/model.h"
 #include "graphics/graphics.h"
+#include "graphics/graphics_services.h"
 #include "movie/movie.h"
 #include "platform/com/com.h"
 #include "platform/gdi/gdi.h"

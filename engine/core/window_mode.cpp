@@ -8,6 +8,7 @@
 #include "draw/mask.h"
 #include "graphics/device.h"
 #include "graphics/graphics.h"
+#include "graphics/graphics_services.h"
 
 namespace {
 

@@ -6,6 +6,7 @@
 #include "core/library_state.h"
 #include "core/window.h"
 #include "graphics/graphics.h"
+#include "graphics/graphics_services.h"
 #include "movie/movie.h"
 #include "platform/gdi/gdi.h"
 #include "platform/shell/shell.h"

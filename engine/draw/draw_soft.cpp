@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "draw/draw_settings.h"
+#include "graphics/graphics_services.h"
 #include "graphics/screen.h"
 #include "softblit/softblit.h"
 

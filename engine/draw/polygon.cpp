@@ -12,6 +12,7 @@
 #include "draw/mask.h"
 #include "draw/vertex_batch.h"
 #include "graphics/device.h"
+#include "graphics/graphics_services.h"
 #include "graphics/screen_env.h"
 #include "movie/movie.h"
 

@@ -7,6 +7,7 @@
 #include "draw/draw_settings.h"
 #include "draw/draw_soft.h"
 #include "draw/font.h"
+#include "graphics/graphics_services.h"
 #include "graphics/screen.h"
 #include "softblit/softblit.h"
 

@@ -12,6 +12,7 @@
 #include "graphics/device.h"
 #include "graphics/graph_handle.h"
 #include "graphics/graphics.h"
+#include "graphics/graphics_services.h"
 #include "graphics/render_state.h"
 
 namespace {

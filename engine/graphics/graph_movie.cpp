@@ -4,6 +4,7 @@
 
 #include "graphics/device.h"
 #include "graphics/graph_handle.h"
+#include "graphics/graphics_services.h"
 #include "graphics/render_state.h"
 #include "movie/movie_record.h"
 

@@ -13,6 +13,7 @@
 #include "graphics/camera.h"
 #include "graphics/device.h"
 #include "graphics/graph_handle.h"
+#include "graphics/graphics_services.h"
 #include "graphics/light.h"
 #include "graphics/render_state.h"
 #include "graphics/screen.h"

@@ -4,6 +4,7 @@
 
 #include "core/core_services.h"
 #include "graphics/graphics.h"
+#include "graphics/graphics_services.h"
 #include "graphics/pixel_rows.h"
 
 namespace {

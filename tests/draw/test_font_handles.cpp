@@ -3,6 +3,7 @@
 
 #include "core/memory.h"
 #include "draw/font_fixture.h"
+#include "graphics/graphics_services.h"
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/gdi_dib.h"
 

@@ -7,6 +7,7 @@
 #include "core/core_services.h"
 #include "draw/draw.h"
 #include "gl_fixture.h"
+#include "graphics/graphics_services.h"
 
 namespace {
 

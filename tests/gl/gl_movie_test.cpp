@@ -5,6 +5,7 @@
 #include "core/core_services.h"
 #include "gl_fixture.h"
 #include "graphics/graph_handle.h"
+#include "graphics/graphics_services.h"
 #include "graphics/screen.h"
 #include "media_support/media_encode.h"
 #include "movie/movie.h"

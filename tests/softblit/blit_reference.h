@@ -9,6 +9,7 @@
 
 #include "blit_test_support.h"
 #include "core/core_services.h"
+#include "graphics/graphics_services.h"
 
 namespace reference {
 
