@@ -7,6 +7,7 @@
 #include "core/input.h"
 #include "core/window.h"
 #include "draw/draw.h"
+#include "draw/draw_services.h"
 #include "draw/draw_settings.h"
 #include "draw/mask.h"
 #include "draw/model.h"

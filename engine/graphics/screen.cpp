@@ -6,6 +6,7 @@
 #include "core/core.h"
 #include "core/core_services.h"
 #include "draw/draw.h"
+#include "draw/draw_services.h"
 #include "draw/draw_settings.h"
 #include "draw/vertex_batch.h"
 #include "draw/mask.h"

@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "core/memory.h"
+#include "draw/draw_services.h"
 #include "draw/font_fixture.h"
 #include "graphics/graphics_services.h"
 #include "platform/gdi/gdi.h"
