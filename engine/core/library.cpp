@@ -16,6 +16,7 @@
 #include "platform/gdi/gdi.h"
 #include "platform/kernel/kernel.h"
 #include "sound/sound.h"
+#include "sound/sound_services.h"
 
 
 namespace {

@@ -8,6 +8,7 @@
 #include "movie/movie.h"
 #include "platform/kernel/kernel.h"
 #include "sound/sound.h"
+#include "sound/sound_services.h"
 
 namespace {
 

@@ -11,6 +11,7 @@
 #include "platform/gdi/gdi.h"
 #include "platform/shell/shell.h"
 #include "sound/sound.h"
+#include "sound/sound_services.h"
 
 namespace {
 

@@ -3,6 +3,7 @@
 // rules so that callers get the answers they expect.
 #include "core/core_services.h"
 #include "sound/sound_internal.h"
+#include "sound/sound_services.h"
 
 namespace {
 

@@ -4,6 +4,7 @@
 #include "platform/com/com_classes.h"
 #include "platform/user/user.h"
 #include "sound/sound_internal.h"
+#include "sound/sound_services.h"
 
 SoundSystemState g_SoundSystem;
 WaveCaptureState g_WaveCapture;

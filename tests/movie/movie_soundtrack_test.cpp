@@ -8,6 +8,7 @@
 #include "movie_files.h"
 #include "platform/dsound/dsound.h"
 #include "platform/kernel/kernel.h"
+#include "sound/sound_services.h"
 
 namespace {
 
