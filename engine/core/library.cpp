@@ -12,6 +12,7 @@
 #include "graphics/graphics.h"
 #include "graphics/graphics_services.h"
 #include "movie/movie.h"
+#include "movie/movie_services.h"
 #include "platform/com/com.h"
 #include "platform/gdi/gdi.h"
 #include "platform/kernel/kernel.h"

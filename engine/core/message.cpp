@@ -6,6 +6,7 @@
 #include "core/key_input.h"
 #include "core/window.h"
 #include "movie/movie.h"
+#include "movie/movie_services.h"
 #include "platform/kernel/kernel.h"
 #include "sound/sound.h"
 #include "sound/sound_services.h"

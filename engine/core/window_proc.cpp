@@ -8,6 +8,7 @@
 #include "graphics/graphics.h"
 #include "graphics/graphics_services.h"
 #include "movie/movie.h"
+#include "movie/movie_services.h"
 #include "platform/gdi/gdi.h"
 #include "platform/shell/shell.h"
 #include "sound/sound.h"

@@ -7,6 +7,7 @@
 #include "graphics/graphics_services.h"
 #include "graphics/render_state.h"
 #include "movie/movie_record.h"
+#include "movie/movie_services.h"
 
 namespace {
 

@@ -21,6 +21,7 @@
 #include "graphics/screen_env.h"
 #include "graphics/shader.h"
 #include "movie/movie.h"
+#include "movie/movie_services.h"
 
 namespace {
 

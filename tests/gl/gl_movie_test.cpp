@@ -11,6 +11,7 @@
 #include "movie/movie.h"
 #include "movie/movie_record.h"
 #include "movie/movie_renderer.h"
+#include "movie/movie_services.h"
 #include "movie/theora_movie.h"
 
 namespace {

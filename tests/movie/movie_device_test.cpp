@@ -3,6 +3,7 @@
 #include "../draw/draw_fixture.h"
 #include "graphics/graphics_services.h"
 #include "movie/movie_record.h"
+#include "movie/movie_services.h"
 #include "movie/theora_movie.h"
 #include "movie_files.h"
 

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "movie/movie_record.h"
+#include "movie/movie_services.h"
 #include "movie/theora_movie.h"
 #include "movie_files.h"
 #include "platform/dsound/dsound.h"
