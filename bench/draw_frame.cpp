@@ -13,6 +13,7 @@
 #include "draw/draw.h"
 #include "draw/vertex_batch.h"
 #include "graphics/device.h"
+#include "graphics/graphics_services.h"
 #include "graphics/screen.h"
 #include "support/d3d9_record.h"
 

@@ -13,10 +13,12 @@
 
 #include <time.h>
 
+#include "core/core_services.h"
 #include "core/library_state.h"
 #include "core/window.h"
 #include "draw/draw.h"
 #include "graphics/device.h"
+#include "graphics/graphics_services.h"
 #include "graphics/screen.h"
 #include "core/core.h"
 #include "platform/d3d9/d3d9.h"

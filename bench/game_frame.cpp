@@ -21,6 +21,7 @@
 
 #include "game_colors.h"
 #include "game_engine.h"
+#include "graphics/graphics_services.h"
 #include "sequence.h"
 #include "game_scratch_folder.h"
 #include "velk.h"

@@ -30,6 +30,7 @@
 #include "game_engine.h"
 #include "graphics/device.h"
 #include "graphics/graphics.h"
+#include "graphics/graphics_services.h"
 #include "graphics/screen.h"
 #include "platform/d3d9/d3d9.h"
 #include "platform/d3d9/d3d9_gl.h"

@@ -29,6 +29,7 @@
 #include "core/core.h"
 #include "draw/draw.h"
 #include "graphics/graphics.h"
+#include "graphics/graphics_services.h"
 
 #include <filesystem>
 #include <string>

@@ -19,8 +19,10 @@
 
 #include "alternate.h"
 #include "core/core.h"
+#include "core/core_services.h"
 #include "draw/draw_settings.h"
 #include "graphics/graphics.h"
+#include "graphics/graphics_services.h"
 #include "softblit/softblit.h"
 
 namespace {

@@ -6,4 +6,3 @@
 #include "draw/draw.h"
 #include "sound/sound.h"
 #include "movie/movie.h"
-#include "softblit/softblit.h"

@@ -15,6 +15,7 @@ extern "C" {
 #include "draw/draw.h"
 #include "graphics/device.h"
 #include "graphics/graphics.h"
+#include "graphics/graphics_services.h"
 #include "work_folder.h"
 
 namespace {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "graphics/graphics.h"
+#include "graphics/graphics_services.h"
 #include "platform/gdi/gdi_dib.h"
 
 namespace {

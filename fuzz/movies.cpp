@@ -13,6 +13,7 @@ extern "C" {
 #include "core/core.h"
 #include "core/window.h"
 #include "movie/movie.h"
+#include "movie/movie_services.h"
 #include "work_folder.h"
 
 namespace {

@@ -11,6 +11,7 @@ extern "C" {
 #include "platform/dsound/dsound.h"
 #include "sound/sound.h"
 #include "sound/sound_decoder.h"
+#include "sound/sound_services.h"
 
 namespace {
 

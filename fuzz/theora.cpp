@@ -5,6 +5,7 @@
 
 #include "core/core.h"
 #include "movie/movie.h"
+#include "movie/movie_services.h"
 #include "movie/theora_movie.h"
 #include "work_folder.h"
 

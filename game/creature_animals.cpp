@@ -1,7 +1,7 @@
 // Insects and beasts: they move, eat, flee or hunt, breed, and leave fruit when they starve.
-#include "core/core.h"
 #include "creature.h"
 #include "creature_motion.h"
+#include "velk.h"
 #include "world.h"
 
 using namespace creature_motion;

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstdint>
 
-#include "core/core.h"
 #include "creature.h"
+#include "velk.h"
 
 namespace creature_motion {
 

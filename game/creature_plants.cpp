@@ -1,6 +1,6 @@
 // Trees and fruit: they draw nutrient from the air; trees drop fruit, ripe fruit become trees.
-#include "core/core.h"
 #include "creature.h"
+#include "velk.h"
 #include "world.h"
 
 void Creature::StepWood(World& world) {

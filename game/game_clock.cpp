@@ -1,6 +1,6 @@
 #include "game_clock.h"
 
-#include "core/core.h"
+#include "velk.h"
 
 namespace {
 

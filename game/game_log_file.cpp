@@ -1,7 +1,7 @@
 // Writing the run log: the counter file "Setting.txt" and the numbered log file.
 #include "game_log.h"
 
-#include "core/core.h"
+#include "velk.h"
 
 #include <cerrno>
 #include <climits>

@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
-#include "core/core.h"
 #include "game_clock.h"
 #include "game_log.h"
+#include "velk.h"
 #include "world_messages.h"
 
 World::World(int32_t energy, int32_t wood, int32_t insect, int32_t animal, const char* logFolder)

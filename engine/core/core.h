@@ -8,27 +8,12 @@
 
 // ---------------------------------------------------------------- tracked memory
 
-// Header in front of every tracked block. The guard holds a copy of the header's first half
-// (the fields before it), so damage to either half is found; 80 bytes keep the data after the
-// header 16-byte aligned.
-struct AllocationHeader {
-    char sourceName[16];          // last 15 characters of the caller's source name
-    uint16_t serial;              // allocation serial, wraps at 65536
-    uint16_t line;                // caller's line (0xFFFF from the log writer)
-    uint32_t size;                // size of the caller's data
-    AllocationHeader* older;      // next older block (the anchor for the oldest)
-    AllocationHeader* newer;      // next newer block, null for the newest
-    unsigned char guard[40];      // copy of the 40 bytes above
-};
-static_assert(sizeof(AllocationHeader) == 80, "header keeps the data 16-byte aligned");
-
 void* AllocateMemory(size_t size, const char* sourceName, int line);
 void* AllocateZeroedMemory(size_t size, const char* sourceName, int line);
 void FreeMemory(void* memory);
 void* ReallocateMemory(void* memory, size_t size, const char* sourceName, int line);
 int CheckAllocations();
 void DumpAllocations();
-void LogAllocationRecord(const AllocationHeader* header);
 int LogAllocationTotals();
 
 // Allocation with the caller's file and line recorded.
@@ -111,19 +96,6 @@ int FormatStringV(char* buffer, size_t size, const char* format, va_list argumen
 int FormatString(char* buffer, size_t size, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
 
-// ---------------------------------------------------------------- intrusive list
-
-struct ListNode {
-    int32_t value;
-    void* data;
-    ListNode* previous;
-    ListNode* next;
-};
-
-int InitList(ListNode* head, ListNode* tail);
-int AddListNode(ListNode* head, ListNode* node, int32_t value, void* data);
-int RemoveListNode(ListNode* node);
-
 // ---------------------------------------------------------------- paths
 
 // Longest path the path routines produce, terminator included.
@@ -140,13 +112,6 @@ int MatchWildcard(const char* name, const char* pattern);
 void SeedRandom(uint32_t seed);
 uint32_t NextRandomWord();
 int GetRandomInt(int max);
-int CheckMmxSupport();
-
-// ---------------------------------------------------------------- processor abilities
-
-int GetMmxFlag();
-// Chooses the kernels' MMX or plain forms; start-up sets it from the processor.
-void SetMmxFlag(int flag);
 
 // ---------------------------------------------------------------- streams
 
@@ -233,20 +198,6 @@ int CloseArchives();
 
 // ---------------------------------------------------------------- network layer
 
-// A byte ring: bytes are stored from the write position and taken from the read position, both
-// wrapping at the capacity.
-struct RingBuffer {
-    uint8_t* data;
-    int32_t readPosition;
-    int32_t writePosition;
-    int32_t stored;
-    int32_t capacity;
-};
-
-int ReserveRingBuffer(int32_t needed, RingBuffer* ring);
-int FreeRingBuffer(RingBuffer* ring);
-void WrapRingBuffer(RingBuffer* ring);
-
 // Messages travel as a 32-bit little-endian length followed by that many bytes. The layer is
 // started by nothing in the library, so every operation below returns at once with its failure
 // or neutral result unless it has been started.
@@ -268,10 +219,6 @@ int WriteNetworkLog(const char* format, ...) __attribute__((format(printf, 1, 2)
 int InitLibraryLocked();
 int EndLibraryLocked();
 int ProcessMessageLocked();
-// The message pass itself (for callers inside the library, which already run on the main
-// thread), and the wait of drawing calls while the window is inactive.
-int ProcessMessage();
-void WaitWhileInactive();
 
 // 1: windowed, 0: full screen. Before start-up it only records the setting (a program calls it
 // first, then InitLibraryLocked).

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/core.h"
+#include "core/core_services.h"
 #include "core/key_input.h"
 #include "core/window.h"
 #include "platform/imm/imm.h"

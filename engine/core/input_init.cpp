@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/core.h"
+#include "core/core_services.h"
 #include "core/input.h"
 #include "core/window.h"
 #include "platform/com/com_classes.h"

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "core/core.h"
+#include "core/core_services.h"
 #include "core/input.h"
 #include "core/window.h"
 #include "platform/kernel/kernel.h"

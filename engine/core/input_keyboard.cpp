@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/core.h"
+#include "core/core_services.h"
 #include "core/input.h"
 #include "core/library_state.h"
 #include "core/window.h"

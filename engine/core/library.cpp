@@ -2,6 +2,7 @@
 #include "core/library.h"
 
 #include "core/core.h"
+#include "core/core_services.h"
 #include "core/input.h"
 #include "core/key_input.h"
 #include "core/library_state.h"
@@ -9,11 +10,14 @@
 #include "core/window.h"
 #include "draw/model.h"
 #include "graphics/graphics.h"
+#include "graphics/graphics_services.h"
 #include "movie/movie.h"
+#include "movie/movie_services.h"
 #include "platform/com/com.h"
 #include "platform/gdi/gdi.h"
 #include "platform/kernel/kernel.h"
 #include "sound/sound.h"
+#include "sound/sound_services.h"
 
 
 namespace {

@@ -1,6 +1,7 @@
 // The locked entry points: start, end and message processing under the global API lock.
 #include "core/api_lock.h"
 #include "core/core.h"
+#include "core/core_services.h"
 #include "core/input.h"
 #include "core/library.h"
 #include "core/library_state.h"

@@ -6,6 +6,7 @@
 #include "core/memory.h"
 
 #include "core/core.h"
+#include "core/core_services.h"
 #include "platform/kernel/kernel.h"
 
 namespace {

@@ -1,12 +1,15 @@
 // Message processing: at most five window messages per call while the window is active, a
 // standstill while it is inactive, then the per-frame updates of input and text input.
 #include "core/core.h"
+#include "core/core_services.h"
 #include "core/input.h"
 #include "core/key_input.h"
 #include "core/window.h"
 #include "movie/movie.h"
+#include "movie/movie_services.h"
 #include "platform/kernel/kernel.h"
 #include "sound/sound.h"
+#include "sound/sound_services.h"
 
 namespace {
 

@@ -2,6 +2,7 @@
 // driven by socket notifications. The library never starts it, so in this system every public
 // operation returns at once; the whole path runs when a test starts it over a listening socket.
 #include "core/network.h"
+#include "core/core_services.h"
 
 #include <cstring>
 

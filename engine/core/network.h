@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/core.h"
+#include "core/core_services.h"
 #include "platform/winsock/winsock.h"
 
 constexpr int kNetworkHandleKind = 0x48000000;

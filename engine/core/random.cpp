@@ -2,6 +2,7 @@
 #include <cpuid.h>
 
 #include "core/core.h"
+#include "core/core_services.h"
 
 namespace {
 

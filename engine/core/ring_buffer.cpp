@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/core.h"
+#include "core/core_services.h"
 
 void WrapRingBuffer(RingBuffer* ring) {
     if (ring->readPosition == ring->capacity) ring->readPosition = 0;

@@ -6,6 +6,7 @@
 #include "core/window.h"
 #include "draw/draw.h"
 #include "graphics/graphics.h"
+#include "graphics/graphics_services.h"
 
 ScreenLogState g_ScreenLog;
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/core.h"
+#include "core/core_services.h"
 
 namespace {
 // Length of the character at text: 2 for a lead byte followed by a non-NUL byte, else 1.

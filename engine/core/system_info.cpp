@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/core.h"
+#include "core/core_services.h"
 #include "core/library.h"
 #include "core/library_state.h"
 #include "platform/kernel/kernel.h"

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "core/core.h"
+#include "core/core_services.h"
 #include "core/key_input.h"
 #include "core/library.h"
 #include "core/library_state.h"

@@ -7,6 +7,7 @@
 #include "core/library_state.h"
 #include "core/window.h"
 #include "graphics/graphics.h"
+#include "graphics/graphics_services.h"
 #include "platform/kernel/kernel_process.h"
 
 int SetCursorVisible(int flag) {

@@ -1,12 +1,14 @@
 // Window mode and geometry: switching between windowed and full screen, styling the window
 // for the mode, keeping its size in step with the screen size and the window scale.
 #include "core/core.h"
+#include "core/core_services.h"
 #include "core/library_state.h"
 #include "core/window.h"
 #include "draw/draw_settings.h"
 #include "draw/mask.h"
 #include "graphics/device.h"
 #include "graphics/graphics.h"
+#include "graphics/graphics_services.h"
 
 namespace {
 

@@ -6,10 +6,13 @@
 #include "core/library_state.h"
 #include "core/window.h"
 #include "graphics/graphics.h"
+#include "graphics/graphics_services.h"
 #include "movie/movie.h"
+#include "movie/movie_services.h"
 #include "platform/gdi/gdi.h"
 #include "platform/shell/shell.h"
 #include "sound/sound.h"
+#include "sound/sound_services.h"
 
 namespace {
 

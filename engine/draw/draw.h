@@ -93,7 +93,3 @@ int SetDefaultFontSizeAndThickness(const char* face, int size, int thickness);
 int DrawStringWithFont(int x, int y, const char* text, uint32_t colour, int font,
                        uint32_t edgeColour, int vertical);
 int DrawStringDefault(int x, int y, const char* text, uint32_t colour, uint32_t edgeColour);
-// Font system start and end of the graphics system, and re-creation after the device.
-int InitFontSystem();
-int EndFonts();
-int RecreateAllFonts();

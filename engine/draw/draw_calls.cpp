@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/core.h"
+#include "core/core_services.h"
 #include "draw/draw.h"
 #include "draw/draw_coords.h"
 #include "draw/draw_settings.h"

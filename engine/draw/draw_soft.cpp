@@ -5,6 +5,7 @@
 
 #include "draw/draw_coords.h"
 #include "draw/draw_settings.h"
+#include "graphics/graphics_services.h"
 #include "graphics/screen.h"
 #include "softblit/softblit.h"
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "graphics/graph_handle.h"
+#include "graphics/graphics_services.h"
 
 // The blend image of the kernels: the blend graph's 8-bit map, or null (no blend graph).
 extern MEMIMG* g_SoftBlendImage;

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "graphics/graphics.h"
+#include "graphics/graphics_services.h"
 #include "platform/types.h"
 
 constexpr int kFontSlots = 40;

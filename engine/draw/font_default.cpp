@@ -4,6 +4,7 @@
 
 #include "core/core.h"
 #include "draw/draw.h"
+#include "draw/draw_services.h"
 #include "draw/font.h"
 #include "graphics/graph_handle.h"
 

@@ -9,6 +9,7 @@
 #include "draw/font.h"
 #include "graphics/device.h"
 #include "graphics/graph_handle.h"
+#include "graphics/graphics_services.h"
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/gdi_dib.h"
 #include "platform/gdi/gdi_font.h"

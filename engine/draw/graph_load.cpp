@@ -1,5 +1,6 @@
 // Loading image files into graphs, whole or cut into cells.
 #include "core/core.h"
+#include "core/core_services.h"
 #include "draw/draw.h"
 #include "draw/draw_settings.h"
 #include "graphics/device.h"

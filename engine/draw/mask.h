@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "graphics/graphics.h"
+#include "graphics/graphics_services.h"
 #include "platform/d3d9/d3d9.h"
 
 constexpr int32_t kMaskHandleKind = 0x40000000;

@@ -9,6 +9,7 @@
 #include "graphics/blend_mode.h"
 #include "graphics/device.h"
 #include "graphics/graph_handle.h"
+#include "graphics/graphics_services.h"
 #include "graphics/render_state.h"
 #include "graphics/screen.h"
 

@@ -10,6 +10,7 @@
 #include "graphics/device.h"
 #include "graphics/device_format_masks.h"
 #include "graphics/graph_handle.h"
+#include "graphics/graphics_services.h"
 #include "graphics/render_state.h"
 #include "graphics/screen.h"
 #include "graphics/screen_env.h"

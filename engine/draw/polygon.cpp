@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/core.h"
+#include "core/core_services.h"
 #include "draw/draw.h"
 #include "draw/draw_coords.h"
 #include "draw/draw_flags.h"
@@ -11,6 +12,7 @@
 #include "draw/mask.h"
 #include "draw/vertex_batch.h"
 #include "graphics/device.h"
+#include "graphics/graphics_services.h"
 #include "graphics/screen_env.h"
 #include "movie/movie.h"
 

@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "core/core.h"
+#include "core/core_services.h"
 #include "draw/draw.h"
 #include "draw/draw_coords.h"
 #include "draw/draw_settings.h"

@@ -7,6 +7,7 @@
 #include "draw/draw_settings.h"
 #include "draw/font.h"
 #include "draw/vertex_batch.h"
+#include "graphics/graphics_services.h"
 
 namespace {
 

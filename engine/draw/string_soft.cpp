@@ -6,6 +6,7 @@
 #include "draw/draw_coords.h"
 #include "draw/draw_settings.h"
 #include "draw/font.h"
+#include "graphics/graphics_services.h"
 #include "graphics/screen.h"
 #include "softblit/softblit.h"
 

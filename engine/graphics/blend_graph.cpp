@@ -5,12 +5,14 @@
 #include <cstring>
 
 #include "core/core.h"
+#include "core/core_services.h"
 #include "draw/draw_settings.h"
 #include "draw/draw_soft.h"
 #include "graphics/blend_mode.h"
 #include "graphics/device.h"
 #include "graphics/graph_handle.h"
 #include "graphics/graphics.h"
+#include "graphics/graphics_services.h"
 #include "graphics/render_state.h"
 
 namespace {

@@ -3,6 +3,7 @@
 #include "graphics/device.h"
 #include "graphics/graph_handle.h"
 #include "graphics/graphics.h"
+#include "graphics/graphics_services.h"
 #include "graphics/render_state.h"
 #include "graphics/screen.h"
 

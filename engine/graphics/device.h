@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "graphics/graphics_services.h"
 #include "platform/d3d9/d3d9.h"
 #include "platform/types.h"
 

@@ -2,6 +2,7 @@
 // mode, buffers for the model hooks, the display-mode list and the vertical-blank wait.
 #include "core/core.h"
 #include "graphics/device.h"
+#include "graphics/graphics_services.h"
 #include "graphics/render_state.h"
 #include "platform/ddraw/ddraw.h"
 #include "platform/kernel/kernel.h"

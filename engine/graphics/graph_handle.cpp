@@ -7,6 +7,7 @@
 #include "core/core.h"
 #include "draw/draw_settings.h"
 #include "graphics/device.h"
+#include "graphics/graphics_services.h"
 #include "graphics/screen.h"
 #include "graphics/screen_env.h"
 #include "movie/movie.h"

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "graphics/graphics.h"
+#include "graphics/graphics_services.h"
 #include "platform/d3d9/d3d9.h"
 
 // Handle shape: bit 31 clear, kind in bits 27-30, check number in bits 16-26, slot in 0-15.

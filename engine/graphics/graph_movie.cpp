@@ -4,8 +4,10 @@
 
 #include "graphics/device.h"
 #include "graphics/graph_handle.h"
+#include "graphics/graphics_services.h"
 #include "graphics/render_state.h"
 #include "movie/movie_record.h"
+#include "movie/movie_services.h"
 
 namespace {
 

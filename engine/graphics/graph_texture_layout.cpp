@@ -5,6 +5,7 @@
 #include "core/core.h"
 #include "graphics/device.h"
 #include "graphics/graph_handle.h"
+#include "graphics/graphics_services.h"
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include "draw/draw_settings.h"
 #include "graphics/device.h"
 #include "graphics/graph_handle.h"
+#include "graphics/graphics_services.h"
 #include "graphics/image_dxt.h"
 #include "graphics/image_mip.h"
 #include "graphics/render_state.h"

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "graphics/graphics.h"
+#include "graphics/graphics_services.h"
 #include "platform/gdi/gdi_dib.h"
 
 namespace {

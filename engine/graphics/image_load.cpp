@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "graphics/graphics.h"
+#include "graphics/graphics_services.h"
 #include "graphics/image_load.h"
 #include "platform/gdi/gdi_dib.h"
 

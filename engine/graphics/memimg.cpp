@@ -3,6 +3,7 @@
 
 #include "core/core.h"
 #include "graphics/graphics.h"
+#include "graphics/graphics_services.h"
 
 namespace {
 

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "graphics/graphics.h"
+#include "graphics/graphics_services.h"
 
 void SetMemImgPaletteKey(MEMIMG* image, uint32_t rgb) {
     if (!IsMemImgValid(image)) return;

@@ -1,5 +1,6 @@
 // The blend tables the software kernels index instead of dividing per pixel.
 #include "graphics/graphics.h"
+#include "graphics/graphics_services.h"
 
 MemImgTables g_MemImgTables;
 

@@ -3,6 +3,7 @@
 #include <initializer_list>
 
 #include "graphics/graphics.h"
+#include "graphics/graphics_services.h"
 #include "graphics/image_dxt.h"
 
 namespace {

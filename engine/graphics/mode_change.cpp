@@ -3,9 +3,11 @@
 #include <cstring>
 
 #include "core/core.h"
+#include "core/core_services.h"
 #include "core/input.h"
 #include "core/window.h"
 #include "draw/draw.h"
+#include "draw/draw_services.h"
 #include "draw/draw_settings.h"
 #include "draw/mask.h"
 #include "draw/model.h"
@@ -13,12 +15,14 @@
 #include "graphics/camera.h"
 #include "graphics/device.h"
 #include "graphics/graph_handle.h"
+#include "graphics/graphics_services.h"
 #include "graphics/light.h"
 #include "graphics/render_state.h"
 #include "graphics/screen.h"
 #include "graphics/screen_env.h"
 #include "graphics/shader.h"
 #include "movie/movie.h"
+#include "movie/movie_services.h"
 
 namespace {
 

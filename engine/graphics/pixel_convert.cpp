@@ -2,7 +2,9 @@
 // alpha and dither rules, and fast paths for the common screen formats.
 #include <cstring>
 
+#include "core/core_services.h"
 #include "graphics/graphics.h"
+#include "graphics/graphics_services.h"
 #include "graphics/pixel_rows.h"
 
 namespace {

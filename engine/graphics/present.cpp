@@ -6,6 +6,7 @@
 #include "core/screen_log.h"
 #include "draw/draw_settings.h"
 #include "graphics/device.h"
+#include "graphics/graphics_services.h"
 #include "graphics/render_state.h"
 #include "graphics/screen.h"
 #include "graphics/screen_env.h"

@@ -4,7 +4,9 @@
 #include <cstring>
 
 #include "core/core.h"
+#include "core/core_services.h"
 #include "draw/draw.h"
+#include "draw/draw_services.h"
 #include "draw/draw_settings.h"
 #include "draw/vertex_batch.h"
 #include "draw/mask.h"
@@ -12,6 +14,7 @@
 #include "graphics/camera.h"
 #include "graphics/device.h"
 #include "graphics/graph_handle.h"
+#include "graphics/graphics_services.h"
 #include "graphics/light.h"
 #include "graphics/render_state.h"
 #include "graphics/screen_env.h"

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "graphics/graphics.h"
+#include "graphics/graphics_services.h"
 #include "platform/d3d9/d3d9.h"
 
 struct GraphRecord;

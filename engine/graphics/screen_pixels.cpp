@@ -5,6 +5,7 @@
 #include "draw/draw_settings.h"
 #include "graphics/device.h"
 #include "graphics/graph_handle.h"
+#include "graphics/graphics_services.h"
 #include "graphics/render_state.h"
 #include "graphics/screen.h"
 

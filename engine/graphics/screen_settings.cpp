@@ -3,6 +3,7 @@
 #include "draw/draw_settings.h"
 #include "graphics/device.h"
 #include "graphics/graphics.h"
+#include "graphics/graphics_services.h"
 #include "graphics/screen.h"
 
 namespace {

@@ -5,6 +5,7 @@
 
 #include "core/window.h"
 #include "movie/movie_record.h"
+#include "movie/movie_services.h"
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "movie/movie_record.h"
+#include "movie/movie_services.h"
 #include "movie/theora_movie.h"
 
 namespace {

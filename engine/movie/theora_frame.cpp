@@ -5,6 +5,7 @@
 #include "graphics/device.h"
 #include "graphics/render_state.h"
 #include "movie/movie.h"
+#include "movie/movie_services.h"
 #include "movie/theora_movie.h"
 
 namespace {

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "movie/movie.h"
+#include "movie/movie_services.h"
 #include "movie/theora_movie.h"
 
 namespace {

@@ -1,6 +1,7 @@
 // YUV to RGB: the 14-bit fixed-point tables with their clip table, and the conversion of a
 // decoded frame into 32-bit pixels.
 #include "movie/movie.h"
+#include "movie/movie_services.h"
 #include "movie/theora_movie.h"
 
 YuvTables g_YuvTables;

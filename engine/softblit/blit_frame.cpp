@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "draw/draw_settings.h"
+#include "graphics/graphics_services.h"
 
 namespace softblit {
 

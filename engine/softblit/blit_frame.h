@@ -7,6 +7,7 @@
 
 #include "draw/draw_settings.h"
 #include "graphics/graphics.h"
+#include "graphics/graphics_services.h"
 #include "softblit/blit_dispatch.h"
 
 namespace softblit {

@@ -2,6 +2,8 @@
 #include <algorithm>
 
 #include "core/core.h"
+#include "core/core_services.h"
+#include "graphics/graphics_services.h"
 #include "softblit/blit_frame.h"
 #include "softblit/softblit.h"
 

@@ -1,6 +1,8 @@
 // Unscaled blit: the general loops and the entry point that chooses between them and the
 // run-table walk.
 #include "core/core.h"
+#include "core/core_services.h"
+#include "graphics/graphics_services.h"
 #include "softblit/blit_frame.h"
 #include "softblit/softblit.h"
 

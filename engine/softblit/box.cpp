@@ -1,6 +1,7 @@
 // Box fill: one prepared colour over every pixel of a clipped rectangle.
 #include <algorithm>
 
+#include "graphics/graphics_services.h"
 #include "softblit/kernel_common.h"
 #include "softblit/softblit.h"
 

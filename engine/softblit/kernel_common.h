@@ -7,6 +7,7 @@
 #include <type_traits>
 
 #include "graphics/graphics.h"
+#include "graphics/graphics_services.h"
 #include "softblit/blit_frame.h"
 
 namespace softblit {

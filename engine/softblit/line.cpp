@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "core/core.h"
+#include "graphics/graphics_services.h"
 #include "softblit/kernel_common.h"
 #include "softblit/softblit.h"
 

@@ -2,6 +2,7 @@
 // source's top-right to its bottom-left, with one set-up for both.
 #include <algorithm>
 
+#include "graphics/graphics_services.h"
 #include "softblit/kernel_common.h"
 #include "softblit/softblit.h"
 #include "softblit/triangle.h"

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "core/core.h"
+#include "graphics/graphics_services.h"
 #include "softblit/blit_frame.h"
 #include "softblit/kernel_common.h"
 #include "softblit/rotate_setup.h"

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "graphics/graphics.h"
+#include "graphics/graphics_services.h"
 
 // Draws the source unscaled with its top-left pixel at (x, y), clipped to the draw area, under the
 // current blend mode, parameter and bright colour. trans non-zero skips the transparent colour

@@ -1,6 +1,7 @@
 // The set-up of the textured rows: the job's views and the inside columns of a row.
 #include "softblit/textured_row.h"
 
+#include "graphics/graphics_services.h"
 #include "softblit/blit_rows.h"
 
 namespace softblit {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "graphics/graphics_services.h"
 #include "softblit/kernel_common.h"
 
 namespace softblit {

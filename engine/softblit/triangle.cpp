@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/core.h"
+#include "graphics/graphics_services.h"
 #include "softblit/blit_frame.h"
 #include "softblit/kernel_common.h"
 #include "softblit/textured_row.h"

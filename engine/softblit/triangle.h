@@ -2,6 +2,7 @@
 #pragma once
 
 #include "graphics/graphics.h"
+#include "graphics/graphics_services.h"
 #include "softblit/softblit.h"
 
 namespace softblit {

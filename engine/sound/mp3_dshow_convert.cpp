@@ -4,6 +4,7 @@
 // without a clock as fast as it decodes. The decoder then hands out that PCM (kind 3).
 #include <cstring>
 
+#include "core/core_services.h"
 #include "platform/com/com_classes.h"
 #include "sound/mp3_dshow.h"
 #include "sound/sound_decoder.h"

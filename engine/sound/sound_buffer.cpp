@@ -1,5 +1,6 @@
 // The sound buffer wrapper: thin calls of a device buffer that refuse an empty wrapper, and
 // the creation of one sound's buffers.
+#include "core/core_services.h"
 #include "sound/sound_internal.h"
 
 namespace {

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "core/core.h"
+#include "core/core_services.h"
 #include "platform/dsound/dsound.h"
 #include "platform/kernel/kernel.h"
 #include "sound/sound.h"

@@ -1,7 +1,9 @@
 // The MIDI handle table and the music clean-up. Nothing in this system creates a MIDI handle
 // or opens the music device, so these operations find nothing to do; they keep the table's
 // rules so that callers get the answers they expect.
+#include "core/core_services.h"
 #include "sound/sound_internal.h"
+#include "sound/sound_services.h"
 
 namespace {
 

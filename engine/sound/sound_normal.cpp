@@ -1,5 +1,6 @@
 // Normal sounds: loading a file into decoded PCM held in one to ten buffers that share it,
 // and playing, stopping and asking about them. Long sounds become stream sounds.
+#include "core/core_services.h"
 #include "sound/sound_internal.h"
 
 namespace {

@@ -1,4 +1,5 @@
 // Stream sounds: adding sources (a file, a memory image, any stream) to a stream sound.
+#include "core/core_services.h"
 #include "sound/sound_internal.h"
 
 namespace {

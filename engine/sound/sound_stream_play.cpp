@@ -1,5 +1,6 @@
 // Stream sounds: taking the (possibly shared) buffer, starting, playing, stopping, and the
 // play position kept from the buffer's cursor.
+#include "core/core_services.h"
 #include "sound/sound_internal.h"
 
 namespace {

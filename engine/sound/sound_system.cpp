@@ -1,8 +1,10 @@
 // Sound system start and end: the device, the primary and silent buffers, the sound lock,
 // the stream refill thread and the device report in the log.
+#include "core/core_services.h"
 #include "platform/com/com_classes.h"
 #include "platform/user/user.h"
 #include "sound/sound_internal.h"
+#include "sound/sound_services.h"
 
 SoundSystemState g_SoundSystem;
 WaveCaptureState g_WaveCapture;

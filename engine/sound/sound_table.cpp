@@ -1,4 +1,5 @@
 // The sound table: handles, records, creation and deletion, the create type, lengths.
+#include "core/core_services.h"
 #include "sound/sound_internal.h"
 
 SoundTable g_SoundTable;

@@ -4,6 +4,7 @@
 #include <regex>
 #include <string>
 
+#include "core/core_services.h"
 #include "core/memory.h"
 #include "log_capture.h"
 

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/core_services.h"
 #include "core/network.h"
 
 TEST(RingBuffer, GrowingUnwrapsTheStoredBytes) {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/core.h"
+#include "core/core_services.h"
 
 TEST(Strings, ShiftJisPairsAreNeverSplit) {
     // ソ is 0x83 0x5C: its trail byte is a backslash.

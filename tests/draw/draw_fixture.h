@@ -19,6 +19,7 @@
 #include "draw/vertex_batch.h"
 #include "graphics/device_fixture.h"
 #include "graphics/graph_handle.h"
+#include "graphics/graphics_services.h"
 #include "graphics/screen.h"
 
 struct Rgb {

@@ -5,6 +5,7 @@
 #include "core/window.h"
 #include "draw/cleared_target.h"
 #include "font_fixture.h"
+#include "graphics/graphics_services.h"
 #include "velk.h"
 
 namespace {

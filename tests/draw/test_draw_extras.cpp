@@ -6,6 +6,7 @@
 #include "draw/mask.h"
 #include "graphics/camera.h"
 #include "graphics/graphics.h"
+#include "graphics/graphics_services.h"
 #include "graphics/screen.h"
 
 namespace {

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "draw/font_fixture.h"
+#include "graphics/graphics_services.h"
 
 namespace {
 

@@ -3,6 +3,7 @@
 // that takes the freed slot (run under AddressSanitizer to see the stale writes).
 #include "draw/mask.h"
 #include "draw_fixture.h"
+#include "graphics/graphics_services.h"
 
 namespace {
 

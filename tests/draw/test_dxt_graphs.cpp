@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "draw_fixture.h"
+#include "graphics/graphics_services.h"
 
 namespace {
 

@@ -6,6 +6,7 @@
 
 #include "draw/draw.h"
 #include "draw_fixture.h"
+#include "graphics/graphics_services.h"
 
 namespace {
 

@@ -2,7 +2,9 @@
 #include <vector>
 
 #include "core/memory.h"
+#include "draw/draw_services.h"
 #include "draw/font_fixture.h"
+#include "graphics/graphics_services.h"
 #include "platform/gdi/gdi.h"
 #include "platform/gdi/gdi_dib.h"
 

@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "draw/font_fixture.h"
+#include "graphics/graphics_services.h"
 
 namespace {
 

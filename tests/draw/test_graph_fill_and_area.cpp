@@ -3,6 +3,7 @@
 #include "core/window.h"
 #include "draw_fixture.h"
 #include "graphics/graph_handle.h"
+#include "graphics/graphics_services.h"
 
 namespace {
 

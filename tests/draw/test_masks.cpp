@@ -8,6 +8,7 @@
 #include "draw/mask.h"
 #include "draw_fixture.h"
 #include "graphics/graph_handle.h"
+#include "graphics/graphics_services.h"
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include "core/memory.h"
 #include "draw/model.h"
 #include "draw_fixture.h"
+#include "graphics/graphics_services.h"
 
 namespace {
 

@@ -2,6 +2,7 @@
 // one) keeps every handle and the draw target, and the graphs keep their pixels.
 #include "draw/mask.h"
 #include "draw_fixture.h"
+#include "graphics/graphics_services.h"
 
 TEST_F(DrawTest, SoftwareRecreationKeepsHandlesAndTheDrawTarget) {
     StartGraphics(false);

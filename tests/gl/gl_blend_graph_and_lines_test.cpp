@@ -4,8 +4,10 @@
 #include <cstdlib>
 #include <functional>
 
+#include "core/core_services.h"
 #include "draw/draw.h"
 #include "gl_fixture.h"
+#include "graphics/graphics_services.h"
 
 namespace {
 

@@ -2,6 +2,7 @@
 // window's background colour.
 #include <cstdlib>
 
+#include "core/core_services.h"
 #include "core/window.h"
 #include "draw/cleared_target.h"
 #include "gl_fixture.h"

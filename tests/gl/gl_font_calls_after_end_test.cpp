@@ -1,6 +1,7 @@
 // Font and string calls after the library has ended answer -1 at once and allocate nothing. They
 // run in a child process under an alarm, so that a call that waits for the gone window fails the
 // test instead of stopping it.
+#include "core/core_services.h"
 #include "draw/refused_calls_child.h"
 #include "gl_fixture.h"
 

@@ -2,6 +2,7 @@
 // whole levels: the glyph cache's new cells, and a screen rectangle copied into a graph.
 #include "gl/gl_fixture.h"
 
+#include "core/core_services.h"
 #include "draw/font.h"
 
 namespace {

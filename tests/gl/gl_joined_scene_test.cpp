@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/core_services.h"
 #include "gl/gl_fixture.h"
 
 namespace {

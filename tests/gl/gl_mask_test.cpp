@@ -4,6 +4,7 @@
 
 #include "draw/mask.h"
 #include "gl_fixture.h"
+#include "graphics/graphics_services.h"
 
 namespace {
 

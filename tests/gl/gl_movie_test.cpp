@@ -2,13 +2,16 @@
 // path: both show the frame of the movie's clock. Movie graphs of both players keep their
 // picture when the device is made again.
 #include "../movie/movie_files.h"
+#include "core/core_services.h"
 #include "gl_fixture.h"
 #include "graphics/graph_handle.h"
+#include "graphics/graphics_services.h"
 #include "graphics/screen.h"
 #include "media_support/media_encode.h"
 #include "movie/movie.h"
 #include "movie/movie_record.h"
 #include "movie/movie_renderer.h"
+#include "movie/movie_services.h"
 #include "movie/theora_movie.h"
 
 namespace {

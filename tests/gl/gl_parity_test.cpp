@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "core/core_services.h"
 #include "gl/gl_fixture.h"
 
 namespace {

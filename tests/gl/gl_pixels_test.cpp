@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "core/core_services.h"
 #include "gl/gl_fixture.h"
 
 namespace {

@@ -3,6 +3,7 @@
 // and the software path give one picture.
 #include <vector>
 
+#include "core/core_services.h"
 #include "gl_fixture.h"
 
 namespace {

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "core/core_services.h"
 #include "gl_fixture.h"
 
 namespace {

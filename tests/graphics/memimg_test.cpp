@@ -5,6 +5,7 @@
 
 #include "core/core.h"
 #include "graphics/graphics.h"
+#include "graphics/graphics_services.h"
 
 // The screen-depth image maker; weak, so that the program links (and the test fails) without it.
 int CreateScreenDepthMemImg(MEMIMG* view, int width, int height, int type) __attribute__((weak));

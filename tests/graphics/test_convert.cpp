@@ -3,6 +3,8 @@
 
 #include <random>
 
+#include "core/core_services.h"
+#include "graphics/graphics_services.h"
 #include "platform/gdi/gdi_dib.h"
 #include "test_image_util.h"
 

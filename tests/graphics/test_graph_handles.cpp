@@ -3,6 +3,7 @@
 
 #include "device_fixture.h"
 #include "graphics/graph_handle.h"
+#include "graphics/graphics_services.h"
 #include "graphics/screen.h"
 
 namespace {

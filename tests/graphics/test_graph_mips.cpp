@@ -8,6 +8,7 @@
 #include "../core/log_capture.h"
 #include "device_fixture.h"
 #include "graphics/graph_handle.h"
+#include "graphics/graphics_services.h"
 #include "graphics/image_dxt.h"
 #include "graphics/image_mip.h"
 #include "graphics/screen.h"

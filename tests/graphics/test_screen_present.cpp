@@ -11,6 +11,7 @@
 #include "draw/draw.h"
 #include "draw/mask.h"
 #include "graphics/graph_handle.h"
+#include "graphics/graphics_services.h"
 #include "graphics/screen.h"
 #include "graphics/screen_env.h"
 #include "core/library_state.h"

@@ -1,7 +1,9 @@
 // A movie graph on the recording Direct3D device: the Theora frames go into a YV12 surface and
 // from there onto the graph's texture.
 #include "../draw/draw_fixture.h"
+#include "graphics/graphics_services.h"
 #include "movie/movie_record.h"
+#include "movie/movie_services.h"
 #include "movie/theora_movie.h"
 #include "movie_files.h"
 

@@ -16,6 +16,7 @@
 #include "media_support/media_encode.h"
 #include "movie/movie_record.h"
 #include "movie/movie_renderer.h"
+#include "movie/movie_services.h"
 #include "platform/dshow/dshow.h"
 
 namespace {

@@ -6,6 +6,7 @@
 
 #include "core/memory.h"
 #include "movie/movie_record.h"
+#include "movie/movie_services.h"
 #include "movie/theora_movie.h"
 #include "movie_files.h"
 

@@ -4,10 +4,12 @@
 #include <filesystem>
 
 #include "movie/movie_record.h"
+#include "movie/movie_services.h"
 #include "movie/theora_movie.h"
 #include "movie_files.h"
 #include "platform/dsound/dsound.h"
 #include "platform/kernel/kernel.h"
+#include "sound/sound_services.h"
 
 namespace {
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "blit_test_support.h"
+#include "graphics/graphics_services.h"
 #include "softblit/blit_walk.h"
 
 namespace {

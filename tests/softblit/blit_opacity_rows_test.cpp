@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "blit_test_support.h"
+#include "graphics/graphics_services.h"
 #include "softblit/blit_rows.h"
 
 namespace {

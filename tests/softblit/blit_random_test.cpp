@@ -15,6 +15,8 @@
 
 #include "blit_reference.h"
 #include "blit_test_support.h"
+#include "core/core_services.h"
+#include "graphics/graphics_services.h"
 
 namespace {
 

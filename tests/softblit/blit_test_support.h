@@ -9,6 +9,7 @@
 #include "core/core.h"
 #include "draw/draw_settings.h"
 #include "graphics/graphics.h"
+#include "graphics/graphics_services.h"
 #include "softblit/softblit.h"
 
 // A software image that releases itself.

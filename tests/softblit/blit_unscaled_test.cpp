@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "blit_test_support.h"
+#include "core/core_services.h"
+#include "graphics/graphics_services.h"
 
 namespace {
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "blit_test_support.h"
+#include "graphics/graphics_services.h"
 
 // The texel each destination pixel takes by the exact rules of the rotated draw: the 14.18
 // sine and cosine of the library's float values, the corners and the box with its margins, the

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "blit_test_support.h"
+#include "graphics/graphics_services.h"
 #include "softblit/kernel_common.h"
 
 namespace {

@@ -6,6 +6,7 @@
 #include <climits>
 
 #include "blit_test_support.h"
+#include "graphics/graphics_services.h"
 
 namespace {
 

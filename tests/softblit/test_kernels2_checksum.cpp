@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "blit_test_support.h"
+#include "graphics/graphics_services.h"
 
 namespace {
 

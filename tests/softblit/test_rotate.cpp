@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "blit_test_support.h"
+#include "core/core_services.h"
+#include "graphics/graphics_services.h"
 #include "rotate_reference.h"
 
 namespace {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "blit_test_support.h"
+#include "graphics/graphics_services.h"
 #include "rotate_reference.h"
 #include "softblit/rotate_setup.h"
 #include "softblit/textured_row.h"

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "blit_test_support.h"
+#include "graphics/graphics_services.h"
 #include "rotate_reference.h"
 
 namespace {

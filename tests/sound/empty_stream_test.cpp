@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "sound/sound_internal.h"
+#include "sound/sound_services.h"
 #include "sound_support.h"
 #include "support/child_call.h"
 

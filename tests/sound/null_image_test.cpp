@@ -1,5 +1,6 @@
 // A sound made from a memory image that is not there fails with -1 instead of reading through
 // a null pointer. Runs in a child process, so that a crash fails only this test.
+#include "sound/sound_services.h"
 #include "sound_support.h"
 #include "support/child_call.h"
 

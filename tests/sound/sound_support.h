@@ -13,6 +13,7 @@
 #include "core/core.h"
 #include "platform/dsound/dsound.h"
 #include "sound/sound.h"
+#include "sound/sound_services.h"
 
 using Bytes = std::vector<uint8_t>;
 

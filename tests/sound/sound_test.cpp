@@ -3,6 +3,7 @@
 #include "sound/sound_internal.h"
 #include "core/log_capture.h"
 #include "core/window.h"
+#include "sound/sound_services.h"
 #include "sound_support.h"
 #include "support/child_call.h"
 
