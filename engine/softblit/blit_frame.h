@@ -126,6 +126,9 @@ bool ClipToDrawArea(const MEMIMG* destination, DrawBounds* rect);
 
 void RunGeneralKernel(const KernelChoice& choice, const BlitJob& job);
 void RunFastKernel(const KernelChoice& choice, const BlitJob& job);
+// The run-table walk at the AVX2 and AVX-512 levels (blit_runs_avx2.cpp, blit_runs_avx512.cpp).
+void RunFastKernelAvx2(const KernelChoice& choice, const BlitJob& job);
+void RunFastKernelAvx512(const KernelChoice& choice, const BlitJob& job);
 void RunStretchedKernel(const KernelChoice& choice, const BlitJob& job);
 
 } // namespace softblit
