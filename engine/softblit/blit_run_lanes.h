@@ -1,12 +1,13 @@
-// The run-table walk drawn sixteen pixels at a time: each opaque or alpha run is cut into steps
-// of up to sixteen pixels, held in 32-bit lanes, and the mode's formula is computed on all lanes
-// at once, with the table rows the per-pixel loops read replaced by the arithmetic they hold
+// The run-table walk drawn sixteen pixels at a time: each row is taken in steps of sixteen
+// pixels, held in 32-bit lanes, with the row's masks of the table's runs (RunMasks); the mode's
+// formula is computed on all lanes at once, with the table rows the per-pixel loops read replaced by the arithmetic they hold
 // (c * r / 255 rounded down, d * p / 255 rounded toward zero). The pixels are those of the
 // per-pixel formulas (blit_pixel.h), bit for bit.
 //
 // Included by each processor level's file (blit_runs*.cpp) inside its own unnamed namespace, after
-// that file has defined `Level`: Load32, Load16, Store32 and Store16 of the first `count` (1 to 16)
-// pixels of a step, and the name of the level's entry point.
+// that file has defined `Level`: Load32 and Load16 of the first n (1 to 16) pixels of a step,
+// Store32 and Store16 of those of its first n pixels whose bits are set in a mask, and Select of
+// lanes by a mask.
 //
 // No include guard: every level compiles its own copy, for its own instruction set.
 
@@ -162,95 +163,82 @@ struct LaneOp {
     }
 };
 
-// Draws `count` pixels from `at` of one run: opaque (HasAlpha false) or weighed by each pixel's
-// alpha.
-template <class Px, SourceKind Kind, int Mode, bool Blend, bool White, bool HasAlpha>
-inline void DrawRunLanes(const LaneOp<Px, Mode, Blend, White>& op, const BlitContext& c, uint8_t* to,
-                         const uint8_t* from, const uint8_t* blend, int count) {
-    constexpr int kSourceBytes = Kind == SourceKind::Palette ? 1 : Kind == SourceKind::Alpha ? 4 : Px::kBytes;
-    for (int i = 0; i < count; i += kLanes) {
-        const int n = count - i < kLanes ? count - i : kLanes;
-        uint8_t* at = to + Px::kBytes * i;
-        const uint8_t* in = from + kSourceBytes * i;
-        Lanes s, a = {}, b = {};
-        if constexpr (Kind == SourceKind::Palette) {
-            uint32_t colours[kLanes] = {};
-            for (int j = 0; j < n; ++j)
-                colours[j] = Px::kBytes == 4 ? softblit::Load32(c.palette + 4 * in[j])
-                                             : softblit::Load16(c.palette + 2 * in[j]);
-            std::memcpy(&s, colours, sizeof s);
-        } else if constexpr (Kind == SourceKind::Alpha || Px::kBytes == 4) {
-            s = Level::Load32(in, n);
-            if constexpr (Kind == SourceKind::Alpha) {
-                if constexpr (Px::kBytes == 4) {
-                    a = s >> 24;
-                } else {
-                    a = (s >> 16) & 0xFFu;
-                    s &= 0xFFFFu;
-                }
-            }
-        } else {
-            s = Level::Load16(in, n);
-        }
-        if constexpr (Blend) {
-            uint32_t weights[kLanes] = {};
-            for (int j = 0; j < n; ++j) weights[j] = c.blendMap[blend[i + j]];
-            std::memcpy(&b, weights, sizeof b);
-        }
-        Lanes d = {};
-        if constexpr (!(LaneOp<Px, Mode, Blend, White>::kCopies && !HasAlpha))
-            d = Px::kBytes == 4 ? Level::Load32(at, n) : Level::Load16(at, n);
-        Lanes out = op.template Compute<HasAlpha>(d, s, a, b);
-        if constexpr (Px::kBytes == 4) Level::Store32(at, out, n);
-        else Level::Store16(at, out, n);
-    }
-}
-
-// The unscaled walk along the run table: skip runs stepped over, opaque
-// runs drawn without the alpha factor, alpha runs with it (of a source without alpha, alpha runs
-// are drawn as opaque). Runs are bounded by the pixels left in their row.
+// Draws one row of the run-table walk from its masks (RunMasks): steps of sixteen pixels, those
+// without a pixel to draw stepped over; of an alpha source, the pixels of the alpha mask weighed
+// by their alpha, the others drawn opaque.
 template <class Px, SourceKind Kind, int Mode, bool Blend, bool White>
-void WalkRunLanes(const BlitJob& job) {
+void WalkRunMasks(const BlitJob& job, const RunMasks& masks) {
+    using Op = LaneOp<Px, Mode, Blend, White>;
     constexpr int kSourceBytes = Kind == SourceKind::Palette ? 1 : Kind == SourceKind::Alpha ? 4 : Px::kBytes;
     const BlitContext& c = job.context;
-    const LaneOp<Px, Mode, Blend, White> op = {
-        c.p, {c.brightRows[0][255], c.brightRows[1][255], c.brightRows[2][255]}};
-    const uint8_t* code = job.runCode;
+    const Op op = {c.p, {c.brightRows[0][255], c.brightRows[1][255], c.brightRows[2][255]}};
+    const int width = job.width;
     for (int y = 0; y < job.height; ++y) {
-        uint8_t* to = job.destination + static_cast<ptrdiff_t>(job.destinationPitch) * y;
-        const uint8_t* from = job.source + static_cast<ptrdiff_t>(job.sourcePitch) * y;
-        const uint8_t* blend = Blend ? job.blend + static_cast<ptrdiff_t>(job.blendPitch) * y : nullptr;
-        int x = 0;
-        while (code < job.runCodeEnd) {
-            const uint32_t byte = *code++;
-            const uint32_t kind = byte >> 6;
-            if (kind == 3) break;
-            int n = static_cast<int>(byte & 0x3F) + 1;
-            if (n > job.width - x) n = job.width - x;
-            if (kind != 0) {
-                uint8_t* at = to + Px::kBytes * x;
-                const uint8_t* in = from + kSourceBytes * x;
-                const uint8_t* weights = Blend ? blend + x : nullptr;
-                if (Kind == SourceKind::Alpha && kind == 2)
-                    DrawRunLanes<Px, Kind, Mode, Blend, White, true>(op, c, at, in, weights, n);
-                else
-                    DrawRunLanes<Px, Kind, Mode, Blend, White, false>(op, c, at, in, weights, n);
+        uint8_t* const to = job.destination + static_cast<ptrdiff_t>(job.destinationPitch) * y;
+        const uint8_t* const from = job.source + static_cast<ptrdiff_t>(job.sourcePitch) * y;
+        const uint8_t* const blend = Blend ? job.blend + static_cast<ptrdiff_t>(job.blendPitch) * y : nullptr;
+        const uint64_t* const drawn = masks.bits + static_cast<size_t>(2 * masks.words) * y;
+        const uint64_t* const weighed = drawn + masks.words;
+        for (int x = 0; x < width; x += kLanes) {
+            const uint32_t m = static_cast<uint32_t>(drawn[x >> 6] >> (x & 63)) & 0xFFFFu;
+            if (m == 0) continue;
+            const int n = width - x < kLanes ? width - x : kLanes;
+            uint8_t* const at = to + Px::kBytes * x;
+            const uint8_t* const in = from + kSourceBytes * x;
+            Lanes s, a = {}, b = {};
+            if constexpr (Kind == SourceKind::Palette) {
+                uint32_t colours[kLanes] = {};
+                for (int j = 0; j < n; ++j)
+                    colours[j] = Px::kBytes == 4 ? softblit::Load32(c.palette + 4 * in[j])
+                                                 : softblit::Load16(c.palette + 2 * in[j]);
+                std::memcpy(&s, colours, sizeof s);
+            } else if constexpr (Kind == SourceKind::Alpha || Px::kBytes == 4) {
+                s = Level::Load32(in, n);
+                if constexpr (Kind == SourceKind::Alpha) {
+                    if constexpr (Px::kBytes == 4) {
+                        a = s >> 24;
+                    } else {
+                        a = (s >> 16) & 0xFFu;
+                        s &= 0xFFFFu;
+                    }
+                }
+            } else {
+                s = Level::Load16(in, n);
             }
-            x += n;
+            if constexpr (Blend) {
+                uint32_t weights[kLanes] = {};
+                for (int j = 0; j < n; ++j) weights[j] = c.blendMap[blend[x + j]];
+                std::memcpy(&b, weights, sizeof b);
+            }
+            Lanes d = {};
+            Lanes out;
+            const uint32_t ma = Kind == SourceKind::Alpha
+                                    ? static_cast<uint32_t>(weighed[x >> 6] >> (x & 63)) & 0xFFFFu
+                                    : 0;
+            if (ma == 0) {
+                if constexpr (!Op::kCopies) d = Px::kBytes == 4 ? Level::Load32(at, n) : Level::Load16(at, n);
+                out = op.template Compute<false>(d, s, a, b);
+            } else {
+                d = Px::kBytes == 4 ? Level::Load32(at, n) : Level::Load16(at, n);
+                out = op.template Compute<true>(d, s, a, b);
+                if (ma != m) out = Level::Select(ma, out, op.template Compute<false>(d, s, a, b));
+            }
+            if constexpr (Px::kBytes == 4) Level::Store32(at, out, m, n);
+            else Level::Store16(at, out, m, n);
         }
     }
 }
 
 // From the call's choices to one walk.
-inline void DrawRunsOfLevel(const KernelChoice& choice, const BlitJob& job) {
+inline void DrawRunsOfLevel(const KernelChoice& choice, const BlitJob& job, const RunMasks& masks) {
     auto withDepth = [&](auto pixel) {
         using Px = decltype(pixel);
         WithKind(choice.kind, [&](auto kind) {
             WithMode(choice.mode, [&](auto mode) {
                 WithBool(choice.blend, [&](auto blend) {
                     WithBool(choice.white, [&](auto white) {
-                        WalkRunLanes<Px, decltype(kind)::value, decltype(mode)::value, decltype(blend)::value,
-                                     decltype(white)::value>(job);
+                        WalkRunMasks<Px, decltype(kind)::value, decltype(mode)::value, decltype(blend)::value,
+                                     decltype(white)::value>(job, masks);
                     });
                 });
             });

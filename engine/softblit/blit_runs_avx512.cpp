@@ -1,5 +1,5 @@
 // The run-table walk of blit_run_lanes.h compiled for processors with AVX-512 F, BW and VL: the
-// pixels of a step beyond the run are masked out of every load and store.
+// pixels of a step beyond the row are masked out of every load, those not drawn out of every store.
 #include <immintrin.h>
 
 #include <cstdint>
@@ -26,11 +26,14 @@ struct Level {
         // The zero-masked widening: the plain one starts from an undefined register.
         return (Lanes)_mm512_maskz_cvtepu16_epi32(0xFFFF, _mm256_maskz_loadu_epi16(First(n), at));
     }
-    static void Store32(uint8_t* at, Lanes v, int n) {
-        _mm512_mask_storeu_epi32(at, First(n), (__m512i)v);
+    static Lanes Select(uint32_t m, Lanes set, Lanes clear) {
+        return (Lanes)_mm512_mask_blend_epi32(static_cast<__mmask16>(m), (__m512i)clear, (__m512i)set);
     }
-    static void Store16(uint8_t* at, Lanes v, int n) {
-        _mm512_mask_cvtepi32_storeu_epi16(at, First(n), (__m512i)v);
+    static void Store32(uint8_t* at, Lanes v, uint32_t m, int) {
+        _mm512_mask_storeu_epi32(at, static_cast<__mmask16>(m), (__m512i)v);
+    }
+    static void Store16(uint8_t* at, Lanes v, uint32_t m, int) {
+        _mm512_mask_cvtepi32_storeu_epi16(at, static_cast<__mmask16>(m), (__m512i)v);
     }
 };
 
@@ -38,8 +41,8 @@ struct Level {
 
 } // namespace
 
-void RunFastKernelAvx512(const KernelChoice& choice, const BlitJob& job) {
-    DrawRunsOfLevel(choice, job);
+void DrawRunsAvx512(const KernelChoice& choice, const BlitJob& job, const RunMasks& masks) {
+    DrawRunsOfLevel(choice, job, masks);
 }
 
 #pragma GCC pop_options
