@@ -451,13 +451,12 @@ struct AlphaRunStep16 {
     }
 };
 
-// d + trunc(p (s - d) / 255) on 16-bit lanes of fields (|p (s - d)| <= 16065, where
-// (x + 1 + (x >> 8)) >> 8 is x / 255).
+// d + trunc(p (s - d) / 255) on 16-bit lanes of fields (|p (s - d)| <= 16065, where the high
+// half of (x + 1) 257 is x / 255).
 inline __m512i StepField(__m512i d, __m512i s, __m512i p) {
     __m512i product = _mm512_mullo_epi16(_mm512_sub_epi16(s, d), p);
     __m512i magnitude = _mm512_abs_epi16(product);
-    __m512i q = _mm512_srli_epi16(
-        _mm512_add_epi16(_mm512_add_epi16(magnitude, _mm512_set1_epi16(1)), _mm512_srli_epi16(magnitude, 8)), 8);
+    __m512i q = _mm512_mulhi_epu16(_mm512_add_epi16(magnitude, _mm512_set1_epi16(1)), _mm512_set1_epi16(257));
     q = _mm512_mask_sub_epi16(q, _mm512_movepi16_mask(product), _mm512_setzero_si512(), q);
     return _mm512_add_epi16(d, q);
 }

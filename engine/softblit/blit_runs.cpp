@@ -58,18 +58,18 @@ inline void SetBits(uint64_t* words, int x, int n) {
 
 // Reads the table as the walk follows it: per row, its codes up to the row end, each run bounded
 // by the pixels left in the row. Returns the bytes read.
-size_t ReadRunTable(const BlitJob& job, int words, std::vector<uint64_t>* bits) {
-    bits->assign(static_cast<size_t>(2 * words) * job.height, 0);
-    const uint8_t* code = job.runCode;
-    for (int y = 0; y < job.height; ++y) {
+size_t ReadRunTable(const RunTable& table, int words, std::vector<uint64_t>* bits) {
+    bits->assign(static_cast<size_t>(2 * words) * table.height, 0);
+    const uint8_t* code = table.code;
+    for (int y = 0; y < table.height; ++y) {
         uint64_t* drawn = bits->data() + static_cast<size_t>(2 * words) * y;
         int x = 0;
-        while (code < job.runCodeEnd) {
+        while (code < table.end) {
             const uint32_t byte = *code++;
             const uint32_t kind = byte >> 6;
             if (kind == 3) break;
             int n = static_cast<int>(byte & 0x3F) + 1;
-            if (n > job.width - x) n = job.width - x;
+            if (n > table.width - x) n = table.width - x;
             if (kind != 0 && n > 0) {
                 SetBits(drawn, x, n);
                 if (kind == 2) SetBits(drawn + words, x, n);
@@ -77,7 +77,7 @@ size_t ReadRunTable(const BlitJob& job, int words, std::vector<uint64_t>* bits) 
             x += n;
         }
     }
-    return static_cast<size_t>(code - job.runCode);
+    return static_cast<size_t>(code - table.code);
 }
 
 // The masks of the tables drawn lately, by the table's address (four ways to a set): each kept
@@ -100,28 +100,28 @@ struct KeptSet {
     int next = 0;  // the way replaced next
 };
 
-inline bool Holds(const KeptMasks& kept, const BlitJob& job) {
-    return kept.runCode == job.runCode && kept.width == job.width && kept.height == job.height &&
-           kept.code.size() <= static_cast<size_t>(job.runCodeEnd - job.runCode) &&
-           std::memcmp(kept.code.data(), job.runCode, kept.code.size()) == 0;
+inline bool Holds(const KeptMasks& kept, const RunTable& table) {
+    return kept.runCode == table.code && kept.width == table.width && kept.height == table.height &&
+           kept.code.size() <= static_cast<size_t>(table.end - table.code) &&
+           std::memcmp(kept.code.data(), table.code, kept.code.size()) == 0;
 }
 
-const std::vector<uint64_t>& MasksOf(const BlitJob& job, int words) {
+const std::vector<uint64_t>& MasksOf(const RunTable& table, int words) {
     thread_local KeptSet sets[kSets];
     thread_local KeptMasks scratch;
     KeptMasks* entry = &scratch;
-    if (int64_t{job.width} * job.height <= kLargest) {
-        KeptSet& set = sets[(reinterpret_cast<uintptr_t>(job.runCode) * 0x9E3779B97F4A7C15ull) >> 58];
+    if (int64_t{table.width} * table.height <= kLargest) {
+        KeptSet& set = sets[(reinterpret_cast<uintptr_t>(table.code) * 0x9E3779B97F4A7C15ull) >> 58];
         for (KeptMasks& way : set.ways)
-            if (Holds(way, job)) return way.bits;
+            if (Holds(way, table)) return way.bits;
         entry = &set.ways[set.next];
         set.next = (set.next + 1) % kWays;
     }
-    const size_t read = ReadRunTable(job, words, &entry->bits);
-    entry->runCode = job.runCode;
-    entry->width = job.width;
-    entry->height = job.height;
-    entry->code.assign(job.runCode, job.runCode + read);
+    const size_t read = ReadRunTable(table, words, &entry->bits);
+    entry->runCode = table.code;
+    entry->width = table.width;
+    entry->height = table.height;
+    entry->code.assign(table.code, table.code + read);
     return entry->bits;
 }
 
@@ -144,17 +144,19 @@ inline bool RunFormOf(const KernelChoice& choice, RunOp* op) {
 
 } // namespace
 
+bool DrawRunsByForm(const KernelChoice& choice, const RowBlock& block, const RunTable& table, uint32_t p) {
+    RunOp op;
+    if (!HasAvx512Rows() || !RunFormOf(choice, &op)) return false;
+    const int words = (table.width + 63) / 64;
+    const RunMasks masks = {MasksOf(table, words).data(), words};
+    if (choice.wide) DrawRuns32Avx512(op, block, masks, p);
+    else DrawRuns16Avx512(op, block, masks, p);
+    return true;
+}
+
 void RunFastKernel(const KernelChoice& choice, const BlitJob& job) {
     const int words = (job.width + 63) / 64;
-    const RunMasks masks = {MasksOf(job, words).data(), words};
-    RunOp op;
-    if (HasAvx512Rows() && RunFormOf(choice, &op)) {
-        const RowBlock block = {job.destination, job.destinationPitch, job.source, job.sourcePitch, job.width,
-                                job.height};
-        if (choice.wide) DrawRuns32Avx512(op, block, masks, job.context.p);
-        else DrawRuns16Avx512(op, block, masks, job.context.p);
-        return;
-    }
+    const RunMasks masks = {MasksOf({job.runCode, job.runCodeEnd, job.width, job.height}, words).data(), words};
     if (HasAvx512Rows()) DrawRunsAvx512(choice, job, masks);
     else if (HasAvx2()) DrawRunsAvx2(choice, job, masks);
     else DrawRunsOfLevel(choice, job, masks);
