@@ -370,12 +370,34 @@ void WalkRunMasks(const RowBlock& block, const RunMasks& masks, const Step& step
     constexpr int kPixels = Step::kPixels;
     using Mask = typename Step::Mask;
     constexpr uint64_t kAll = kPixels == 64 ? ~uint64_t{0} : (uint64_t{1} << kPixels) - 1;
-    for (int y = 0; y < block.height; ++y) {
-        uint8_t* const to = block.to + block.toPitch * y;
-        const uint8_t* const from = block.from + block.fromPitch * y;
-        const uint64_t* const drawn = masks.bits + static_cast<size_t>(2 * masks.words) * y;
-        const uint64_t* const weighed = drawn + masks.words;
-        for (int x = 0; x < block.width; x += kPixels) {
+    // The block's fields are copied first, as the stores may alias them.
+    uint8_t* const firstTo = block.to;
+    const uint8_t* const firstFrom = block.from;
+    const ptrdiff_t toPitch = block.toPitch, fromPitch = block.fromPitch;
+    const int width = block.width, height = block.height;
+    const uint64_t* const bits = masks.bits;
+    const int words = masks.words;
+    int y = 0;
+    if constexpr (Step::kRunPairs) {
+        // Rows of at most half a step: two rows a step, the first in the low half.
+        if (2 * width <= kPixels) {
+            for (; y + 2 <= height; y += 2) {
+                uint8_t* const to = firstTo + toPitch * y;
+                const uint8_t* const from = firstFrom + fromPitch * y;
+                const uint64_t* const drawn = bits + static_cast<size_t>(2 * words) * y;
+                const Mask first = static_cast<Mask>(drawn[0]);
+                const Mask second = static_cast<Mask>(drawn[2 * words]);
+                if ((first | second) == 0) continue;
+                step.RunsPair(to, from, to + toPitch, from + fromPitch, first, second);
+            }
+        }
+    }
+    for (; y < height; ++y) {
+        uint8_t* const to = firstTo + toPitch * y;
+        const uint8_t* const from = firstFrom + fromPitch * y;
+        const uint64_t* const drawn = bits + static_cast<size_t>(2 * words) * y;
+        const uint64_t* const weighed = drawn + words;
+        for (int x = 0; x < width; x += kPixels) {
             const Mask m = static_cast<Mask>((drawn[x >> 6] >> (x & 63)) & kAll);
             if (m == 0) continue;
             const Mask alpha = static_cast<Mask>((weighed[x >> 6] >> (x & 63)) & kAll);
@@ -387,9 +409,21 @@ void WalkRunMasks(const RowBlock& block, const RunMasks& masks, const Step& step
 // A step of an operation on source and destination pixels for the run walk.
 template <class Base>
 struct RunStep : Base {
+    static constexpr bool kRunPairs = Base::kPixels == 32;
     template <class Mask>
     void Runs(uint8_t* to, const uint8_t* from, Mask m, Mask) const {
         (*this)(to, from, m);
+    }
+    // Two rows of at most half a step (16-bit): the second goes in and out of the high half
+    // through an address 32 bytes before it, whose low half the mask leaves untouched.
+    void RunsPair(uint8_t* to0, const uint8_t* from0, uint8_t* to1, const uint8_t* from1, __mmask32 first,
+                  __mmask32 second) const {
+        const __mmask32 high = second << 16;
+        __m512i s = _mm512_mask_loadu_epi16(_mm512_maskz_loadu_epi16(first, from0), high, from1 - 32);
+        __m512i d = _mm512_mask_loadu_epi16(_mm512_maskz_loadu_epi16(first, to0), high, to1 - 32);
+        __m512i out = this->f(d, s);
+        _mm512_mask_storeu_epi16(to0, first, out);
+        _mm512_mask_storeu_epi16(to1 - 32, high, out);
     }
 };
 
@@ -405,6 +439,7 @@ void Runs16(const RowBlock& block, const RunMasks& masks, F f) {
 // The alpha source's copy by the runs: alpha-run pixels mixed on blue, green and red by their
 // alpha (the destination's top byte kept), opaque-run pixels copied whole.
 struct AlphaRunStep32 {
+    static constexpr bool kRunPairs = false;
     static constexpr int kPixels = 16;
     static constexpr int kOutBytes = 4;
     static constexpr int kInBytes = 4;
@@ -426,6 +461,7 @@ struct AlphaRunStep32 {
 
 // The same from a 16-bit alpha source (colour, then the alpha byte), per field.
 struct AlphaRunStep16 {
+    static constexpr bool kRunPairs = false;
     static constexpr int kPixels = 16;
     static constexpr int kOutBytes = 2;
     static constexpr int kInBytes = 4;
