@@ -397,11 +397,15 @@ void WalkRunMasks(const RowBlock& block, const RunMasks& masks, const Step& step
         const uint8_t* const from = firstFrom + fromPitch * y;
         const uint64_t* const drawn = bits + static_cast<size_t>(2 * words) * y;
         const uint64_t* const weighed = drawn + words;
-        for (int x = 0; x < width; x += kPixels) {
-            const Mask m = static_cast<Mask>((drawn[x >> 6] >> (x & 63)) & kAll);
-            if (m == 0) continue;
-            const Mask alpha = static_cast<Mask>((weighed[x >> 6] >> (x & 63)) & kAll);
-            step.Runs(to + Step::kOutBytes * x, from + Step::kInBytes * x, m, alpha);
+        for (int w = 0; w < words; ++w) {
+            // A word's bits held while its steps are drawn.
+            uint64_t pending = drawn[w], alpha = weighed[w];
+            for (int x = 64 * w; pending != 0; x += kPixels) {
+                const Mask m = static_cast<Mask>(pending & kAll);
+                pending = kPixels == 64 ? 0 : pending >> (kPixels & 63);
+                if (m != 0) step.Runs(to + Step::kOutBytes * x, from + Step::kInBytes * x, m, static_cast<Mask>(alpha & kAll));
+                alpha = kPixels == 64 ? 0 : alpha >> (kPixels & 63);
+            }
         }
     }
 }
