@@ -270,6 +270,25 @@ TEST(BlitMemImg, RunTableRoadIsTakenOnlyForWholeUnclippedDraws) {
     BlitMemImg(destination.get(), source.image.get(), 0, 0, 2, nullptr);
     EXPECT_EQ(destination.get(0, 0), 9u);
     EXPECT_EQ(destination.get(1, 0), 0xEEu);
+    // Of an alpha source the runs decide, not the alpha now: a pixel of an alpha run is weighed by
+    // its alpha even at 255, one of an opaque run is copied whole at any alpha.
+    RunSource alpha(3, 1, 1, 1, 0);
+    alpha.image.setRow(0, {0x80102030, 0xFF405060, 0});
+    alpha.code();
+    alpha.image.setRow(0, {0xFF102030, 0x80405060, 0xFF708090});
+    destination.fill(0x11000000);
+    BlitMemImg(destination.get(), alpha.image.get(), 0, 0, 1, nullptr);
+    EXPECT_EQ(destination.get(0, 0), 0x110F1F2Fu);
+    EXPECT_EQ(destination.get(1, 0), 0x80405060u);
+    EXPECT_EQ(destination.get(2, 0), 0x11000000u);
+    RunSource alpha16(2, 1, 0, 1, 0);
+    alpha16.image.setRow(0, {0x800841, 0xFF0841});
+    alpha16.code();
+    alpha16.image.setRow(0, {0xFF0841, 0x800841});
+    TestImage destination16(2, 1, 0);
+    BlitMemImg(destination16.get(), alpha16.image.get(), 0, 0, 1, nullptr);
+    EXPECT_EQ(destination16.get(0, 0), Rgb16(0, 1, 0));
+    EXPECT_EQ(destination16.get(1, 0), 0x0841u);
     // One pixel clipped: the general road with the current values.
     destination.fill(0xEE);
     BlitMemImg(destination.get(), source.image.get(), 3, 0, 1, nullptr);
