@@ -185,6 +185,22 @@ inline void PrintRatios() {
             std::printf("%s\n", Median(ratios) < 1.0 ? "  (ours slower)" : "");
         }
     }
+    // Per group (the name up to its first '/') and other: the median of the comparisons' medians.
+    std::vector<std::pair<std::string, std::vector<double>>> groups;
+    for (const Result& r : Results()) {
+        for (size_t i = 0; i < r.others.size(); ++i) {
+            if (r.ratios[i].empty()) continue;
+            std::string group = r.name.substr(0, r.name.find('/')) + " " + r.others[i];
+            auto found = std::find_if(groups.begin(), groups.end(), [&](const auto& g) { return g.first == group; });
+            if (found == groups.end()) found = groups.insert(groups.end(), {group, {}});
+            found->second.push_back(Median(r.ratios[i]));
+        }
+    }
+    for (const auto& [group, medians] : groups) {
+        auto [low, high] = std::minmax_element(medians.begin(), medians.end());
+        std::printf("%s: median of %zu medians %.2f (least %.2f, greatest %.2f)\n", group.c_str(), medians.size(),
+                    Median(medians), *low, *high);
+    }
 }
 
 // main() of a comparison program: the machine first, the benchmarks, then the ratio table.

@@ -66,7 +66,14 @@ void BlitMemImg(MEMIMG* destination, const MEMIMG* source, int x, int y, int tra
                       width == source->width && height == source->height &&
                       source->width == from->width && source->height == from->height;
     const int p = setup.parameter;
-    if (!fast) {
+    const uint8_t* const runEnd =
+        fast ? from->runBuffer + (static_cast<size_t>(from->width) + 5) * from->height : nullptr;
+    if (fast) {
+        // As below, a call with a run form goes straight to it.
+        if (DrawRunsByForm(setup.choice, RowBlock{to, toPitch, sourceStart, from->pitch, width, height},
+                           RunTable{from->runBuffer, runEnd, width, height}, static_cast<uint32_t>(p)))
+            return;
+    } else {
         // A loop with a block form goes straight to it, without the table rows, the job and the
         // dispatch.
         BlockOp op;
@@ -111,7 +118,7 @@ void BlitMemImg(MEMIMG* destination, const MEMIMG* source, int x, int y, int tra
 
     if (fast) {
         job.runCode = from->runBuffer;
-        job.runCodeEnd = from->runBuffer + (static_cast<size_t>(from->width) + 5) * from->height;
+        job.runCodeEnd = runEnd;
         RunFastKernel(choice, job);
         return;
     }

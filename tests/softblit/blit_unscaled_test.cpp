@@ -1,6 +1,7 @@
 // The unscaled blit: refusals, clipping on every edge, and the run-table road.
 #include <gtest/gtest.h>
 
+#include "blit_reference.h"
 #include "blit_test_support.h"
 #include "core/core_services.h"
 #include "graphics/graphics_services.h"
@@ -195,6 +196,64 @@ TEST(BlitMemImg, RunTableRoadDiffersOnlyWhereStated) {
     EXPECT_EQ(destination.get(0, 0), 0u);
 }
 
+TEST(BlitMemImg, RunTableRoadMatchesTheModelAlongLongRows) {
+    // Rows of 150 pixels: opaque runs of 64 and more, short alpha and skip runs at every offset of
+    // the 64-pixel words and the 16- and 32-pixel steps, in every mode and modifier.
+    const int modes[][2] = {{0, 255}, {1, 100}, {1, 128}, {2, 255}, {3, 128}, {4, 0}, {10, 200}, {11, 77}};
+    for (int type = 0; type < 2; ++type) {
+        for (int kind = 0; kind < 3; ++kind) {
+            const uint32_t key = kind == 0 ? 7 : type == 1 ? 0x00FF00FF : 0xF81F;
+            RunSource source(150, 3, type, kind == 2, key);
+            if (kind == 0) {
+                TestImage palette(150, 3, type, 1, 0, 1, key);
+                std::swap(source.image.view, palette.view);
+                for (int i = 0; i < 256; ++i) {
+                    if (type == 1) source.image.setPalette32(i, i * 0x01030507u);
+                    else source.image.setPalette16(i, static_cast<uint16_t>(i * 0x0107u));
+                }
+            }
+            for (int y = 0; y < 3; ++y) {
+                for (int x = 0; x < 150; ++x) {
+                    const int part = x >= 20 && x < 100 ? 1 : (x * 7 + y * 13) / 5 % 4;
+                    const uint32_t colour = kind == 0 ? (x * 31 + y) % 256 | 1 : (x * 2654435761u + y) & 0x00FFFFFF;
+                    const uint32_t alpha = part == 0 ? 0 : part == 3 ? 40 + x : 255;
+                    uint32_t value = kind == 2 ? (type == 1 ? colour | alpha << 24 : (colour & 0xFFFF) | alpha << 16)
+                                               : colour & (type == 1 ? 0xFFFFFFFF : kind == 0 ? 0xFF : 0xFFFF);
+                    if (kind != 2 && part == 0) value = key;
+                    source.image.set(x, y, value);
+                }
+            }
+            source.code();
+            TestImage blend(150, 3, 2);
+            for (int x = 0; x < 150; ++x)
+                for (int y = 0; y < 3; ++y) blend.set(x, y, (x * 37 + y * 11) & 0xFF);
+            for (const auto& [mode, parameter] : modes) {
+                for (uint32_t bright : {0x00FFFFFFu, 0x0080C0FFu}) {
+                    for (bool useBlend : {false, true}) {
+                        SetBlend(mode, parameter, bright);
+                        SetBlendImageTable(20, 200);
+                        TestImage destination(160, 5, type), expected(160, 5, type);
+                        for (int y = 0; y < 5; ++y) {
+                            for (int x = 0; x < 160; ++x) {
+                                const uint32_t value = (x * 40503u + y * 977u) & (type == 1 ? 0xFFFFFFFF : 0xFFFF);
+                                destination.set(x, y, value);
+                                expected.set(x, y, value);
+                            }
+                        }
+                        const MEMIMG* weights = useBlend ? blend.get() : nullptr;
+                        BlitMemImg(destination.get(), source.image.get(), 3, 1, 1, weights);
+                        reference::Blit(expected, source.image, weights, 1, false, 3, 1, {});
+                        EXPECT_EQ(destination.snapshot(), expected.snapshot())
+                            << "type " << type << " kind " << kind << " mode " << mode << " p " << parameter
+                            << " bright " << std::hex << bright << " blend " << useBlend;
+                    }
+                }
+            }
+        }
+    }
+    SetBlendImageTable(0, 0);
+}
+
 TEST(BlitMemImg, RunTableRoadIsTakenOnlyForWholeUnclippedDraws) {
     SetBlend(0, 0);
     RunSource source(4, 2, 1, 0, 0);
@@ -213,6 +272,25 @@ TEST(BlitMemImg, RunTableRoadIsTakenOnlyForWholeUnclippedDraws) {
     BlitMemImg(destination.get(), source.image.get(), 0, 0, 2, nullptr);
     EXPECT_EQ(destination.get(0, 0), 9u);
     EXPECT_EQ(destination.get(1, 0), 0xEEu);
+    // Of an alpha source the runs decide, not the alpha now: a pixel of an alpha run is weighed by
+    // its alpha even at 255, one of an opaque run is copied whole at any alpha.
+    RunSource alpha(3, 1, 1, 1, 0);
+    alpha.image.setRow(0, {0x80102030, 0xFF405060, 0});
+    alpha.code();
+    alpha.image.setRow(0, {0xFF102030, 0x80405060, 0xFF708090});
+    destination.fill(0x11000000);
+    BlitMemImg(destination.get(), alpha.image.get(), 0, 0, 1, nullptr);
+    EXPECT_EQ(destination.get(0, 0), 0x110F1F2Fu);
+    EXPECT_EQ(destination.get(1, 0), 0x80405060u);
+    EXPECT_EQ(destination.get(2, 0), 0x11000000u);
+    RunSource alpha16(2, 1, 0, 1, 0);
+    alpha16.image.setRow(0, {0x800841, 0xFF0841});
+    alpha16.code();
+    alpha16.image.setRow(0, {0xFF0841, 0x800841});
+    TestImage destination16(2, 1, 0);
+    BlitMemImg(destination16.get(), alpha16.image.get(), 0, 0, 1, nullptr);
+    EXPECT_EQ(destination16.get(0, 0), Rgb16(0, 1, 0));
+    EXPECT_EQ(destination16.get(1, 0), 0x0841u);
     // One pixel clipped: the general road with the current values.
     destination.fill(0xEE);
     BlitMemImg(destination.get(), source.image.get(), 3, 0, 1, nullptr);
