@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/core.h"
+#include "draw/draw_settings.h"
 #include "graphics/device.h"
 #include "graphics/graph_handle.h"
 #include "graphics/image_dxt.h"
@@ -80,5 +81,8 @@ int UnpackCompressedTextures(int graph) {
                      ? 0
                      : -1;
     ReleaseImageRecord(&picture);
+    // A blend graph hands its texture to the device when it is set: it hands over the new one.
+    const GraphRecord* blend = GetGraphRecord(g_DrawSettings.blendGraph);
+    if (blend != nullptr && blend->image == image) ReattachBlendGraph();
     return result;
 }
