@@ -21,8 +21,10 @@ int MakeGraphForImage(const ImageRecord* image, const ImageRecord* alpha) {
     int hasAlpha = image->format.alphaWidth != 0 || alpha != nullptr ? 1 : 0;
     int palette = image->format.bytesPerPixel == 1 && !hasAlpha ? 1 : 0;
     int mips = image->mipCount == 0 ? -1 : image->mipCount;
-    if (SetupOriginalImage(graph, image->width, image->height, hasAlpha, palette,
-                           static_cast<int>(image->format.formatCode), mips) != 0) {
+    // Blocks cannot carry an alpha image's alpha: with one the textures hold plain pixels.
+    int dxtKind = alpha == nullptr ? static_cast<int>(image->format.formatCode) : 0;
+    if (SetupOriginalImage(graph, image->width, image->height, hasAlpha, palette, dxtKind,
+                           mips) != 0) {
         DeleteGraph(graph);
         return -1;
     }

@@ -23,13 +23,14 @@ int ReloadGraphFromImage(ImageRecord* image, ImageRecord* alpha, int graph, int 
         MirrorImageHorizontally(image);
         if (alpha != nullptr) MirrorImageHorizontally(alpha);
     }
-    UploadImageToGraph(nullptr, image, alpha, 0, 0, graph, 0);
+    // A graph that cannot take the pixels fails the call rather than keep its old picture.
+    const int uploaded = UploadImageToGraph(nullptr, image, alpha, 0, 0, graph, 0) == 0 ? 0 : -1;
     if (flip) {
         MirrorImageHorizontally(image);
         if (alpha != nullptr) MirrorImageHorizontally(alpha);
     }
     s.transparentColor = transparent;
-    return 0;
+    return uploaded;
 }
 
 int ReloadGraphFromMemory(const void* data, int size, int graph, const void* alphaData,

@@ -162,6 +162,11 @@ int TransferImageToGraph(const char* fileName, const ImageRecord* image,
 int UploadImageToGraph(const char* fileName, const ImageRecord* image,
                        const ImageRecord* alphaImage, int x, int y, int graph, int mirror);
 int RestoreGraphs();
+// DXT kind (1..5) of the textures of a device-path pixel store, 0 for plain textures.
+int TextureDxtKind(const SharedImage* image);
+// Turns the graph's compressed textures into plain ones holding the same picture, so that they
+// can take converted pixels. 0 also when they are plain already; -1 when it cannot be done.
+int UnpackCompressedTextures(int graph);
 // The frame callback of a movie graph: the movie's current frame into the graph's pixels.
 struct MovieRecord;
 void UpdateGraphMovieFrame(MovieRecord* movie, int graphHandle);

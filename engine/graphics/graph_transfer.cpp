@@ -1,6 +1,7 @@
 // Writing images into graphs (textures or software image) and the built-in restore of graphs
 // from their files after the device was re-created.
 #include <cstring>
+#include <unordered_set>
 
 #include "graphics/device_format_masks.h"
 #include "core/core.h"
@@ -13,12 +14,6 @@
 #include "graphics/render_state.h"
 
 namespace {
-
-int DxtKindOf(V_D3DFORMAT format) {
-    for (int kind = 1; kind <= 5; ++kind)
-        if (format == V_MAKEFOURCC('D', 'X', 'T', '0' + kind)) return kind;
-    return 0;
-}
 
 // One piece's share of a transfer: the source rectangle at level 0 and where it lands in the
 // texture's level 0. Lower levels take both halved per level.
@@ -260,18 +255,82 @@ const ColorFormat* GetD3DFormatColorFormat(V_D3DFORMAT format) {
     return nullptr;
 }
 
-int TransferImageToTextures(int graph, const ImageRecord* image, const ImageRecord* alphaImage,
-                            const V_RECT* sourceRect, int destinationX, int destinationY,
-                            int colorKey, int wholeImage) {
-    GraphRecord* record = GetGraphRecord(graph);
-    if (record == nullptr || record->image == nullptr || image == nullptr) return -1;
-    FlushPendingVertices();
+namespace {
+
+// The part of piece i (of the graph's draw records, or of the store's pieces with the whole-image
+// flag) that a transfer of the source rectangle to (destinationX, destinationY) covers; false
+// when it covers none. wholePiece tells that the part is the piece's whole picture.
+bool PieceShare(const GraphRecord* record, int i, int wholeImage, const V_RECT* sourceRect,
+                int destinationX, int destinationY, PieceArea* area, bool* wholePiece) {
+    // The piece's area in graph coordinates and its offset inside the texture.
+    int partX, partY, partWidth, partHeight, textureX, textureY;
+    const TexturePiece* piece;
+    if (wholeImage) {
+        piece = &record->image->pieces[i];
+        partX = piece->x;
+        partY = piece->y;
+        partWidth = piece->width;
+        partHeight = piece->height;
+        textureX = textureY = 0;
+    } else {
+        const PieceDrawRecord& draw = record->pieces[i];
+        piece = draw.piece;
+        partX = draw.x;
+        partY = draw.y;
+        partWidth = draw.width;
+        partHeight = draw.height;
+        textureX = draw.textureX;
+        textureY = draw.textureY;
+    }
+    const int width = sourceRect->right - sourceRect->left;
+    const int height = sourceRect->bottom - sourceRect->top;
+    int left = partX > destinationX ? partX : destinationX;
+    int top = partY > destinationY ? partY : destinationY;
+    int right = partX + partWidth < destinationX + width ? partX + partWidth : destinationX + width;
+    int bottom =
+        partY + partHeight < destinationY + height ? partY + partHeight : destinationY + height;
+    if (right <= left || bottom <= top || piece == nullptr || piece->texture == nullptr)
+        return false;
+    *wholePiece = left == partX && top == partY && right - left == piece->width &&
+                  bottom - top == piece->height && textureX == 0 && textureY == 0;
+    int textureLevels = static_cast<int>(piece->texture->GetLevelCount());
+    *area = {piece->texture,
+             textureLevels > 1 ? textureLevels : 1,
+             {sourceRect->left + left - destinationX, sourceRect->top + top - destinationY,
+              sourceRect->left + right - destinationX, sourceRect->top + bottom - destinationY},
+             textureX + left - partX,
+             textureY + top - partY,
+             piece->width,
+             piece->height};
+    return true;
+}
+
+// Whether compressed textures of the given kind can take the transfer as blocks: only whole
+// pieces on block borders, from blocks of their own kind with every level the texture has, and
+// with no alpha image to apply.
+bool TakesBlocks(const GraphRecord* record, int pieceCount, int wholeImage,
+                 const ImageRecord* image, const ImageRecord* alphaImage,
+                 const V_RECT* sourceRect, int destinationX, int destinationY, int kind) {
+    if (alphaImage != nullptr || image->format.formatCode != static_cast<uint32_t>(kind))
+        return false;
+    for (int i = 0; i < pieceCount; ++i) {
+        PieceArea area{};
+        bool wholePiece = false;
+        if (!PieceShare(record, i, wholeImage, sourceRect, destinationX, destinationY, &area,
+                        &wholePiece))
+            continue;
+        if (!wholePiece || ImageMipLevelCount(image) < area.levels || area.from.left % 4 != 0 ||
+            area.from.top % 4 != 0)
+            return false;
+    }
+    return true;
+}
+
+int TransferPixels(int graph, GraphRecord* record, const ImageRecord* image,
+                   const ImageRecord* alphaImage, const V_RECT* sourceRect, int destinationX,
+                   int destinationY, int colorKey, int wholeImage) {
     int width = sourceRect->right - sourceRect->left;
     int height = sourceRect->bottom - sourceRect->top;
-    if (width <= 0 || height <= 0) return 0;
-    if (sourceRect->left < 0 || sourceRect->top < 0 || sourceRect->right > image->width ||
-        sourceRect->bottom > image->height)
-        return -1;
     SharedImage* shared = record->image;
 
     if (!shared->desc.textureMode) {
@@ -296,8 +355,18 @@ int TransferImageToTextures(int graph, const ImageRecord* image, const ImageReco
 
     V_IDirect3DDevice9* device = g_GraphicsDevice.device;
     if (device == nullptr) return -1;
+    const bool drawable = shared->desc.drawable && !wholeImage;
+    int pieceCount = drawable ? 0 : wholeImage ? shared->pieceCount : record->pieceCount;
+    // Compressed textures that cannot take this transfer as blocks become plain ones first,
+    // keeping their picture around what is written, so that the graph takes the new picture.
+    int textureDxt = TextureDxtKind(shared);
+    if (textureDxt != 0 && !drawable &&
+        !TakesBlocks(record, pieceCount, wholeImage, image, alphaImage, sourceRect, destinationX,
+                     destinationY, textureDxt)) {
+        if (UnpackCompressedTextures(graph) != 0) return -1;
+        textureDxt = 0;
+    }
     V_D3DFORMAT format = g_GraphicsDevice.textureFormats.formats[shared->formatIndex];
-    const int textureDxt = DxtKindOf(format);
     const ColorFormat* destinationFormat = GetD3DFormatColorFormat(format);
     const bool keyToAlpha = colorKey && alphaImage == nullptr && destinationFormat != nullptr &&
                             destinationFormat->alphaMask != 0;
@@ -305,7 +374,6 @@ int TransferImageToTextures(int graph, const ImageRecord* image, const ImageReco
     // Only a compressed texture takes DXT blocks as they are; every conversion reads decoded
     // pixels (the alpha image always, the image unless the texture is compressed). Only the
     // first level is decoded; lower levels are then made from it.
-    const bool drawable = shared->desc.drawable && !wholeImage;
     ImageRecord decoded{};
     ImageRecord decodedAlpha{};
     const ImageRecord* source =
@@ -321,60 +389,14 @@ int TransferImageToTextures(int graph, const ImageRecord* image, const ImageReco
                                     sourceRect, destinationX, destinationY, keyToAlpha ? 1 : 0);
     }
     // Other graphs: piece by piece.
-    int pieceCount = result != 0 || drawable ? 0
-                     : wholeImage            ? shared->pieceCount
-                                             : record->pieceCount;
+    if (result != 0) pieceCount = 0;
     for (int i = 0; i < pieceCount; ++i) {
-        // The piece's area in graph coordinates and its offset inside the texture.
-        int partX, partY, partWidth, partHeight, textureX, textureY;
-        TexturePiece* piece;
-        if (wholeImage) {
-            piece = &shared->pieces[i];
-            partX = piece->x;
-            partY = piece->y;
-            partWidth = piece->width;
-            partHeight = piece->height;
-            textureX = textureY = 0;
-        } else {
-            const PieceDrawRecord& draw = record->pieces[i];
-            piece = draw.piece;
-            partX = draw.x;
-            partY = draw.y;
-            partWidth = draw.width;
-            partHeight = draw.height;
-            textureX = draw.textureX;
-            textureY = draw.textureY;
-        }
-        int left = partX > destinationX ? partX : destinationX;
-        int top = partY > destinationY ? partY : destinationY;
-        int right = partX + partWidth < destinationX + width ? partX + partWidth
-                                                             : destinationX + width;
-        int bottom = partY + partHeight < destinationY + height ? partY + partHeight
-                                                                : destinationY + height;
-        if (right <= left || bottom <= top || piece->texture == nullptr) continue;
-        bool wholePiece = left == partX && top == partY && right - left == piece->width &&
-                          bottom - top == piece->height && textureX == 0 && textureY == 0;
-        int textureLevels = static_cast<int>(piece->texture->GetLevelCount());
-        PieceArea area{piece->texture,
-                       textureLevels > 1 ? textureLevels : 1,
-                       {sourceRect->left + left - destinationX, sourceRect->top + top - destinationY,
-                        sourceRect->left + right - destinationX,
-                        sourceRect->top + bottom - destinationY},
-                       textureX + left - partX,
-                       textureY + top - partY,
-                       piece->width,
-                       piece->height};
+        PieceArea area{};
+        bool wholePiece = false;
+        if (!PieceShare(record, i, wholeImage, sourceRect, destinationX, destinationY, &area,
+                        &wholePiece))
+            continue;
         if (textureDxt != 0) {
-            // The texture's own format decides: compressed textures take only their own blocks,
-            // whole pieces on block borders with every level the texture has.
-            bool blocks = wholePiece &&
-                          image->format.formatCode == static_cast<uint32_t>(textureDxt) &&
-                          ImageMipLevelCount(image) >= area.levels && area.from.left % 4 == 0 &&
-                          area.from.top % 4 == 0;
-            if (!blocks) {
-                WriteLog("DXTフォーマットのテクスチャに標準形式のイメージを転送することはできません\n");
-                continue;
-            }
             if (CopyDxtLevels(area, image) != 0) {
                 result = -1;
                 break;
@@ -400,6 +422,43 @@ int TransferImageToTextures(int graph, const ImageRecord* image, const ImageReco
     }
     if (decoded.pixels != nullptr) ReleaseImageRecord(&decoded);
     if (decodedAlpha.pixels != nullptr) ReleaseImageRecord(&decodedAlpha);
+    return result;
+}
+
+}  // namespace
+
+int TransferImageToTextures(int graph, const ImageRecord* image, const ImageRecord* alphaImage,
+                            const V_RECT* sourceRect, int destinationX, int destinationY,
+                            int colorKey, int wholeImage) {
+    GraphRecord* record = GetGraphRecord(graph);
+    if (record == nullptr || record->image == nullptr || image == nullptr) return -1;
+    FlushPendingVertices();
+    int width = sourceRect->right - sourceRect->left;
+    int height = sourceRect->bottom - sourceRect->top;
+    if (width <= 0 || height <= 0) return 0;
+    if (sourceRect->left < 0 || sourceRect->top < 0 || sourceRect->right > image->width ||
+        sourceRect->bottom > image->height)
+        return -1;
+    // With an alpha image the colour image's own alpha channel is not read: the alpha image
+    // gives the graph its alpha, whatever the colour image carries.
+    ImageRecord decoded{};
+    ImageRecord colourOnly{};
+    if (alphaImage != nullptr && image->format.alphaMask != 0) {
+        const ImageRecord* plain = PlainImageRecord(image, &decoded);
+        if (plain == nullptr) {
+            WriteLog("標準イメージ用のメモリ確保に失敗しました\n");
+            return -1;
+        }
+        colourOnly = *plain;
+        colourOnly.format.alphaMask = 0;
+        colourOnly.format.alphaWidth = 0;
+        colourOnly.format.alphaShift = 0;
+        UpdateUnusedBitsMask(&colourOnly.format);
+        image = &colourOnly;
+    }
+    int result = TransferPixels(graph, record, image, alphaImage, sourceRect, destinationX,
+                                destinationY, colorKey, wholeImage);
+    if (decoded.pixels != nullptr) ReleaseImageRecord(&decoded);
     return result;
 }
 
@@ -434,6 +493,7 @@ int RestoreGraphs() {
     const FileNameBlock* lastName = nullptr;
     char lastPath[kPathBufferSize] = "";
     uint32_t lastMirror = 0;
+    std::unordered_set<const SharedImage*> whole;  // compressed stores already given their picture
     for (int slot = 0; slot < g_GraphTable.highWater; ++slot) {
         GraphRecord* record = g_GraphTable.records[slot];
         if (record == nullptr || record->fileName == nullptr) continue;
@@ -452,8 +512,23 @@ int RestoreGraphs() {
             lastMirror = record->mirror;
             if (!loaded) continue;
         }
-        // A graph cut from its file beyond the picture keeps the part that lies inside.
         int handle = MakeHandle(record->checkNumber, kGraphHandleKind, slot);
+        // Compressed textures take only whole pieces: their store gets its whole picture back
+        // once, from where it lies in the file, rather than graph by graph (the graphs of a
+        // divided sheet, whose base is gone, cover only parts of the pieces).
+        if (TextureDxtKind(record->image) != 0) {
+            if (whole.count(record->image) != 0) continue;
+            const SharedImage* shared = record->image;
+            const int left = record->sourceX - record->x, top = record->sourceY - record->y;
+            const V_RECT rect{left, top, left + shared->width, top + shared->height};
+            if (TransferImageToTextures(handle, &image, alpha.pixels != nullptr ? &alpha : nullptr,
+                                        &rect, 0, 0, g_DrawSettings.noColorKey ? 0 : 1,
+                                        1) == 0) {
+                whole.insert(record->image);
+                continue;
+            }
+        }
+        // A graph cut from its file beyond the picture keeps the part that lies inside.
         char name[kPathBufferSize];
         std::strncpy(name, path, sizeof(name) - 1);
         name[sizeof(name) - 1] = 0;

@@ -145,11 +145,12 @@ int CopyScreenRectToGraph(int x1, int y1, int x2, int y2, int graph) {
     if (!image->desc.textureMode) {
         return CopyMemImg(&record->view, TargetImage(target), &rect, 0, 0);
     }
+    // Compressed textures cannot take converted pixels: they become plain ones first.
+    if (!image->desc.drawable && TextureDxtKind(image) != 0) UnpackCompressedTextures(graph);
     V_D3DFORMAT format = g_GraphicsDevice.textureFormats.formats[image->formatIndex];
     const ColorFormat* textureFormat = GetD3DFormatColorFormat(format);
     if (!image->desc.drawable) {
         if (textureFormat == nullptr) {
-            // Compressed textures cannot take converted pixels.
             WriteLog("DXTフォーマットのテクスチャに標準形式のイメージを転送することはできません\n");
             return -1;
         }
