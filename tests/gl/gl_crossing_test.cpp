@@ -250,11 +250,11 @@ struct Cell {
 };
 
 // Sweeps: a line with one of these modes is drawn once per mode (and parameter) of its list.
-constexpr int kAllModes = -1, kBlendingModes = -2, kInvertingModes = -3;
+constexpr int kAllModes = -1, kBlendingModes = -2, kColourModes = -3;
 const std::vector<std::pair<int, int>> kSweeps[] = {
     {{1, 160}, {2, 128}, {3, 128}, {4, 255}, {10, 128}, {11, 128}},
     {{1, 160}, {2, 128}, {3, 128}},
-    {{10, 128}, {11, 128}}};
+    {{4, 255}, {10, 128}, {11, 128}}};
 constexpr uint32_t kHalfRed = Mix(kGround, kRed, 128), kQuarterRed = Mix(kGround, kRed, 64);
 const std::vector<Probe> kSpriteProbes{{2, 2, kGround}, {8, 8, kRed}, {24, 24, kBlue}};
 const std::vector<Probe> kLeftClosed{{8, 8, kGround}, {24, 24, kBlue}};
@@ -307,7 +307,7 @@ const Cell kCells[] = {
     {"blend graph, quadrilateral, DXT5",      kQuad,          1, 128, 1, kLoadedAlpha, 128, 64, kDxt5,    kScreen,        0, kNoCheck,       kBorder,   {{8, 8, kQuarterRed}}},
     {"blend graph, palette source",           kPlain,         0,   0, 1, kLoaded,     128,   0, kPal8,    kScreen,        0, kNoCheck,       kRounding, kLeftClosed},
     {"blend graph, alpha source, drawable",   kPlain,         1, 128, 1, kDrawable,   128,  64, kAlpha,   kScreen,        0, kNoCheck,       kRounding, {{8, 8, kGround}}},
-    {"modes 10 and 11 under a blend graph",   kPlain, kInvertingModes, 0, 0, kLoaded, 128,  64, k24,      kScreen,        0, kNoCheck,       kBorder,   {}},
+    {"colour modes under a blend graph",      kPlain,  kColourModes, 0, 0, kLoaded,   128,  64, k24,      kScreen,        0, kNoCheck,       kBorder,   {}},
     {"thick line between two blended draws",  kThickBetween,  0,   0, 1, kLoaded,     128,   0, k24,      kScreen,        0, kNoCheck,       kSampling, {{8, 8, kGround}, {24, 24, kBlue}, {8, 48, kGround}, {24, 48, kBlue}}},
     {"polygons between two blended draws",    kPolygonsBetween, 0, 0, 1, kLoaded,     128,   0, k24,      kScreen,        0, kNoCheck,       kDeviceOnly, {{8, 8, kGround}, {8, 48, kGround}}},
     {"graph draws after the blend graph is deleted", kDeleteBlend, 0, 0, 1, kLoaded,  128,   0, k24,      kScreen,        0, kNoCheck,       kExact,    kSpriteProbes},
