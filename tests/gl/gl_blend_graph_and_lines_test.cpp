@@ -280,6 +280,11 @@ TEST_F(GlDeviceRulesTest, BlendGraphSurvivesADeviceRecreation) {
         ASSERT_FALSE(p.empty());
         EXPECT_EQ(FirstWhiteColumn(p, 4), 32);
     }
+    // The re-creation remakes the shaders without logging their set-up again.
+    int shaderLines = 0;
+    for (const std::string& line : ReadLogLines())
+        shaderLines += line.find("プログラマブルシェーダーを使用します") != std::string::npos;
+    EXPECT_EQ(shaderLines, 1);
 }
 
 // With range 0 a blend graph lets a pixel through where its alpha reaches the threshold, on
