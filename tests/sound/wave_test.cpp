@@ -84,7 +84,7 @@ TEST(WaveDecoder, ReadsSeeksAndEndsAsTheCallersExpect) {
     SeekSoundDecoder(&d.decoder, 1000);
     EXPECT_EQ(ReadSoundDecoder(&d.decoder, out, 1), 0);
     EXPECT_EQ(d.decoder.endFlag, 1);
-    // From there, a seek to 10 frames before the end (one byte a frame) reads those 10.
+    // A seek past the end, then to 10 frames before it (one byte a frame): those 10 are read.
     OpenedDecoder bytes(PcmWave(1, 8000, 8, Ramp(100)));
     ASSERT_EQ(bytes.result, 0);
     SeekSoundDecoder(&bytes.decoder, 1000);
