@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <regex>
 #include <string>
@@ -99,7 +100,8 @@ TEST(Library, RefusesA24BitDesktopBeforeMakingAWindow) {
 
 // Wherever the user starts the program, the log is written there and the end sets the working
 // folder back to it: a folder whose name code page 932 cannot write, one whose name ends in a
-// double-byte character with a 0x5C second byte (表), and a path over 1 KB long.
+// double-byte character with a 0x5C second byte (表), and a path over 1 KB long. A user's
+// "log.txt" there is not the log and stays as it was.
 TEST(Library, LogsAndRestoresTheStartFolderFromAnyFolder) {
     ScratchFolder folder;
     std::string deep = folder.path();
@@ -109,6 +111,7 @@ TEST(Library, LogsAndRestoresTheStartFolderFromAnyFolder) {
          {folder.path() + "/caf\xC3\xA9", folder.path() + "/\xE8\xA1\xA8", deep}) {
         SCOPED_TRACE(start.size() > 300 ? "the long path" : start);
         std::filesystem::create_directories(start);
+        std::ofstream(start + "/log.txt") << "user\n";
         ASSERT_EQ(chdir(start.c_str()), 0);
         ChangeWindowMode(1);
         ASSERT_EQ(InitLibraryLocked(), 0);
@@ -122,6 +125,7 @@ TEST(Library, LogsAndRestoresTheStartFolderFromAnyFolder) {
         std::vector<std::string> lines = ReadLogLines(start + "/Log.txt");
         EXPECT_GE(FindLogLine(lines, "システムの情報を出力します"), 0) << lines.size() << " lines";
         EXPECT_NE(LastContentLine(lines).find("Total size:"), std::string::npos);
+        EXPECT_EQ(ReadLogLines(start + "/log.txt"), std::vector<std::string>{"user"});
         ASSERT_EQ(chdir(folder.path().c_str()), 0);
     }
 }
