@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <regex>
 #include <string>
@@ -14,6 +15,7 @@
 #include "core/core.h"
 #include "core/library_state.h"
 #include "core/window.h"
+#include "support/child_call.h"
 #include "test_window_support.h"
 
 TEST(Library, StartsAndEndsWithEveryStepLoggedInOrder) {
@@ -97,15 +99,19 @@ TEST(Library, RefusesA24BitDesktopBeforeMakingAWindow) {
 }
 
 // Wherever the user starts the program, the log is written there and the end sets the working
-// folder back to it: a folder whose name code page 932 cannot write, and a path over 1 KB long.
+// folder back to it: a folder whose name code page 932 cannot write, one whose name ends in a
+// double-byte character with a 0x5C second byte (表), and a path over 1 KB long. A user's
+// "log.txt" there is not the log and stays as it was.
 TEST(Library, LogsAndRestoresTheStartFolderFromAnyFolder) {
     ScratchFolder folder;
     std::string deep = folder.path();
     for (int i = 0; i < 6; ++i) deep += "/" + std::string(199, 'a' + i);
     ASSERT_GT(deep.size(), 1100u);
-    for (const std::string& start : {folder.path() + "/caf\xC3\xA9", deep}) {
+    for (const std::string& start :
+         {folder.path() + "/caf\xC3\xA9", folder.path() + "/\xE8\xA1\xA8", deep}) {
         SCOPED_TRACE(start.size() > 300 ? "the long path" : start);
         std::filesystem::create_directories(start);
+        std::ofstream(start + "/log.txt") << "user\n";
         ASSERT_EQ(chdir(start.c_str()), 0);
         ChangeWindowMode(1);
         ASSERT_EQ(InitLibraryLocked(), 0);
@@ -119,6 +125,7 @@ TEST(Library, LogsAndRestoresTheStartFolderFromAnyFolder) {
         std::vector<std::string> lines = ReadLogLines(start + "/Log.txt");
         EXPECT_GE(FindLogLine(lines, "システムの情報を出力します"), 0) << lines.size() << " lines";
         EXPECT_NE(LastContentLine(lines).find("Total size:"), std::string::npos);
+        EXPECT_EQ(ReadLogLines(start + "/log.txt"), std::vector<std::string>{"user"});
         ASSERT_EQ(chdir(folder.path().c_str()), 0);
     }
 }
@@ -241,6 +248,11 @@ TEST(Library, RefusesASecondCopyFromAnyFolder) {
         EXPECT_EQ(GetQuitFlag(), 1);
         std::vector<std::string> lines = ReadLogLines();
         EXPECT_GE(FindLogLine(lines, "二重起動されています、ソフトを終了します"), 0);
+        // Started from the first copy's folder, the refused copy leaves that copy's log whole.
+        if (firstFolder == folder.path()) {
+            EXPECT_GE(FindLogLine(lines, "ウインドウの作成に成功しました"), 0)
+                << "the running copy's start-up lines are gone";
+        }
 
         close(release[1]);
         int status = 0;
@@ -254,6 +266,31 @@ TEST(Library, RefusesASecondCopyFromAnyFolder) {
     EXPECT_NE(GetMainWindowHandle(), nullptr);
     EXPECT_EQ(EndLibraryLocked(), 0);
     snprintf(g_Window.settings.className, sizeof(g_Window.settings.className), "%s", kept.c_str());
+}
+
+// Ctrl-C in the terminal (SIGINT) and SIGTERM end the program as the window's close box does:
+// the message loop ends, and the log holds the closing steps and the leak report.
+TEST(Library, InterruptAndTerminateSignalsEndTheProgramAsTheCloseBoxDoes) {
+    for (int signalNumber : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signalNumber);
+        ScratchFolder folder;
+        ChildResult child = RunInChild(
+            [signalNumber] {
+                ChangeWindowMode(1);
+                if (InitLibraryLocked() != 0) return 1;
+                kill(getpid(), signalNumber);
+                int loop = 0;
+                for (int i = 0; i < 200 && loop == 0; ++i, SDL_Delay(5))
+                    loop = ProcessMessageLocked();
+                EndLibraryLocked();
+                return loop;
+            },
+            10000);
+        EXPECT_TRUE(child.returned && child.value == -1) << child.Describe();
+        std::vector<std::string> lines = ReadLogLines();
+        EXPECT_GE(FindLogLine(lines, "ウインドウを閉じようとしています"), 0);
+        EXPECT_NE(LastContentLine(lines).find("Total size:"), std::string::npos);
+    }
 }
 
 TEST(LibraryDeathTest, FatalExitRunsTheLibraryEndAndExitsWithMinusOne) {

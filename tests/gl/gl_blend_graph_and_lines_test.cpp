@@ -282,6 +282,12 @@ TEST_F(GlDeviceRulesTest, BlendGraphSurvivesADeviceRecreation) {
         ASSERT_FALSE(p.empty());
         EXPECT_EQ(FirstWhiteColumn(p, 4), 32);
     }
+    // The device's set-up logs its shader choice once, at start-up and at the re-creation; the
+    // re-creation remakes the shader objects without a set-up of its own.
+    int shaderLines = 0;
+    for (const std::string& line : ReadLogLines())
+        shaderLines += line.find("プログラマブルシェーダーを使用します") != std::string::npos;
+    EXPECT_EQ(shaderLines, 2);
 }
 
 // With range 0 a blend graph lets a pixel through where its alpha reaches the threshold, on

@@ -1,8 +1,12 @@
 // The same drawing on the OpenGL device and on the software screen gives the same picture:
 // transparent sprites drawn whole, in part, stretched, mirrored and rotated, filled and outlined
-// boxes, blend modes 0-4, and the cells of a divided graph, compared pixel by pixel.
+// boxes, blend modes 0-4, and the cells of a divided graph, compared pixel by pixel; graphs
+// reloaded from memory.
 #include <cstdio>
+#include <cstring>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 
 #include "core/core_services.h"
@@ -369,4 +373,70 @@ TEST_F(GlLibraryTest, DividedGraphCellsShowTheirSquares) {
         Stop();
     }
     unsetenv("VELK_DESKTOP_BITS");
+}
+
+// A graph reloaded from images in memory shows the new picture on both paths: a graph loaded from
+// a DXT1 .dds and reloaded from a BMP (or the reload refused), and a drawable graph with alpha
+// reloaded with an alpha image, whose left half (alpha 0) leaves the blue background and whose
+// right half (alpha 255) draws red.
+TEST_F(GlLibraryTest, ReloadedGraphsShowTheNewPictureAndAlpha) {
+    uint32_t header[31] = {124, 0x1007, 8, 8};  // size, flags, height, width
+    header[18] = 32;
+    header[19] = 0x4;  // FourCC
+    std::memcpy(&header[20], "DXT1", 4);
+    header[26] = 0x1000;
+    FILE* dds = std::fopen("green.dds", "wb");
+    ASSERT_NE(dds, nullptr);
+    std::fwrite("DDS ", 1, 4, dds);
+    std::fwrite(header, 4, 31, dds);
+    const uint8_t greenBlock[8] = {0xE0, 0x07, 0xE0, 0x07, 0, 0, 0, 0};
+    for (int block = 0; block < 4; ++block) std::fwrite(greenBlock, 1, 8, dds);
+    std::fclose(dds);
+    WriteTestBmp("red.bmp", 8, 8, [](int, int) { return 0xFF0000u; });
+    WriteTestBmp("half.bmp", 8, 8, [](int x, int) { return x < 4 ? 0u : 0xFFFFFFu; });
+    auto bytes = [](const char* path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const std::string red = bytes("red.bmp"), half = bytes("half.bmp");
+    const int size = static_cast<int>(red.size());
+    auto rgb565 = [](uint32_t c) { return c & 0xF8FCF8u; };
+    for (int bits : {32, 16})
+        for (bool device : {true, false}) {
+            SCOPED_TRACE(std::string(device ? "device, " : "software, ") + std::to_string(bits));
+            setenv("VELK_DESKTOP_BITS", std::to_string(bits).c_str(), 1);
+            const bool started = Start(device, !device);
+            unsetenv("VELK_DESKTOP_BITS");
+            if (!started) {
+                Stop();
+                if (device) continue;  // no OpenGL here: the software path is still checked
+                FAIL() << "the software path did not start";
+            }
+            ProcessMessage();
+            int dxt = LoadGraphHandle("green.dds", 0);
+            SetCreateDrawValidGraphFlag(1);
+            SetMakeGraphAlphaFlag(1);
+            int alpha = MakeGraph(8, 8);
+            SetMakeGraphAlphaFlag(0);
+            SetCreateDrawValidGraphFlag(0);
+            ASSERT_GE(dxt, 0);
+            ASSERT_GE(alpha, 0);
+            const int reloaded = ReloadGraphFromMemory(red.data(), size, dxt, nullptr, 0, 0, 0);
+            EXPECT_TRUE(reloaded == 0 || reloaded == -1) << reloaded;
+            ASSERT_EQ(ReloadGraphFromMemory(red.data(), size, alpha, half.data(),
+                                            static_cast<int>(half.size()), 1, 0),
+                      0);
+            FillBox(0, 0, 640, 480, GetScreenColor(0, 0, 255));
+            DrawGraphAt(100, 100, dxt, 0);
+            DrawGraphAt(200, 100, alpha, 1);
+            std::vector<uint32_t> screen = ReadScreen();
+            ASSERT_EQ(screen.size(), static_cast<size_t>(kWidth) * kHeight);
+            if (reloaded == 0) {
+                EXPECT_EQ(rgb565(At(screen, 103, 103)), 0xF80000u)
+                    << "the reload of the DXT graph said it took the new picture";
+            }
+            EXPECT_EQ(rgb565(At(screen, 201, 103)), 0x0000F8u) << "alpha 0 draws nothing";
+            EXPECT_EQ(rgb565(At(screen, 206, 103)), 0xF80000u) << "alpha 255 draws the colour";
+            Stop();
+        }
 }

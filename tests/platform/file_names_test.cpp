@@ -102,6 +102,18 @@ TEST(FileNames, NameThatExistsAsWrittenWins) {
     EXPECT_EQ(root / "DIR/f", path);
     ASSERT_TRUE(V_ResolveFileName((root.path() + "/dir/F").c_str(), path));
     EXPECT_EQ(root / "dir/F", path);
+    // Creating a file beside one whose name differs only in case leaves that one alone.
+    ASSERT_TRUE(MakeFile(root / "log.txt", "user"));
+    V_HANDLE file = V_CreateFileA((root.path() + "/Log.txt").c_str(), V_GENERIC_WRITE, 0, nullptr,
+                                  V_CREATE_ALWAYS, V_FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(V_INVALID_HANDLE_VALUE, file);
+    V_CloseHandle(file);
+    EXPECT_TRUE(PathExists(root / "Log.txt"));
+    file = V_CreateFileA((root.path() + "/log.txt").c_str(), V_GENERIC_READ, 0, nullptr,
+                         V_OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(V_INVALID_HANDLE_VALUE, file);
+    EXPECT_EQ(4u, V_GetFileSize(file, nullptr)) << "log.txt was truncated";
+    V_CloseHandle(file);
 }
 
 TEST(FileNames, PatternsMatchWithoutRegardToCase) {

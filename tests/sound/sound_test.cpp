@@ -184,29 +184,35 @@ TEST_F(SoundSystemTest, AnEmptyDataChunkPlaysAsAStreamThatEndsAtOnce) {
     EXPECT_EQ(CheckSoundPlaying(h), 0);
 }
 
+// A 0.6-second source, and sources of 1.0, 2.0 and 3.0 s, whose loop mark falls on offset 0 of
+// the stream's buffer.
 TEST_F(SoundSystemTest, ALoopingStreamWrapsItsPosition) {
-    auto samples = Pattern(26460);  // 0.6 s
-    ASSERT_EQ(SetSoundCreateType(2), 0);
-    SoundHandle h = LoadSoundFile(MonoFile("loop.wav", samples).c_str(), 1, -1);
-    SetSoundCreateType(0);
-    ASSERT_NE(h, -1);
-    ASSERT_EQ(PlaySoundHandle(h, 3, 1), 0);
-    int length = GetSoundLengthMs(h);
-    EXPECT_EQ(length, 600);
-    int total = 0;
-    bool wrapped = false;
-    int last = 0;
-    for (int step = 0; step < 250; ++step) {
-        auto out = PlayOut(h, 441);
-        for (int i = 0; i < 441; ++i, ++total)
-            ASSERT_EQ(out[i], samples[total % samples.size()]) << total;
-        int position = GetSoundPositionMs(h);
-        EXPECT_LE(position, length);
-        if (position < last) wrapped = true;
-        last = position;
+    for (int frames : {26460, 44100, 88200, 132300}) {
+        SCOPED_TRACE(frames);
+        auto samples = Pattern(frames);
+        ASSERT_EQ(SetSoundCreateType(2), 0);
+        SoundHandle h = LoadSoundFile(MonoFile("loop.wav", samples).c_str(), 1, -1);
+        SetSoundCreateType(0);
+        ASSERT_NE(h, -1);
+        ASSERT_EQ(PlaySoundHandle(h, 3, 1), 0);
+        int length = GetSoundLengthMs(h);
+        EXPECT_EQ(length, frames / 441 * 10);
+        int total = 0;
+        int wraps = 0;
+        int last = 0;
+        for (int step = 0; step < std::max(250, frames * 5 / 2 / 441); ++step) {
+            auto out = PlayOut(h, 441);
+            for (int i = 0; i < 441; ++i, ++total)
+                ASSERT_EQ(out[i], samples[total % samples.size()]) << total;
+            int position = GetSoundPositionMs(h);
+            EXPECT_LE(position, length);
+            if (position < last) ++wraps;
+            last = position;
+        }
+        EXPECT_GE(wraps, 2);
+        EXPECT_EQ(CheckSoundPlaying(h), 1);
+        EXPECT_EQ(DeleteSoundHandle(h, 0), 0);
     }
-    EXPECT_TRUE(wrapped);
-    EXPECT_EQ(CheckSoundPlaying(h), 1);
 }
 
 TEST_F(SoundSystemTest, AStreamStopsAndResumesOrStartsAgain) {

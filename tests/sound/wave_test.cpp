@@ -84,6 +84,14 @@ TEST(WaveDecoder, ReadsSeeksAndEndsAsTheCallersExpect) {
     SeekSoundDecoder(&d.decoder, 1000);
     EXPECT_EQ(ReadSoundDecoder(&d.decoder, out, 1), 0);
     EXPECT_EQ(d.decoder.endFlag, 1);
+    // A seek past the end, then to 10 frames before it (one byte a frame): those 10 are read.
+    OpenedDecoder bytes(PcmWave(1, 8000, 8, Ramp(100)));
+    ASSERT_EQ(bytes.result, 0);
+    SeekSoundDecoder(&bytes.decoder, 1000);
+    EXPECT_EQ(ReadSoundDecoder(&bytes.decoder, out, 1), 0);
+    SeekSoundDecoder(&bytes.decoder, 90);
+    EXPECT_EQ(ReadSoundDecoder(&bytes.decoder, out, 100), 10);
+    EXPECT_EQ(out[0], static_cast<uint8_t>(90 * 7));
 
     V_WAVEFORMATEX format{};
     uint8_t* pcm = nullptr;
