@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "../movie/movie_files.h"
+#include "core/core_services.h"
 #include "draw/mask.h"
 #include "gl_fixture.h"
 
