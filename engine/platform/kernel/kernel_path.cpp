@@ -112,19 +112,16 @@ bool ReadListing(const std::string& folder, FolderListing& listing) {
 // Looks a name up in a folder: 1 when it is there as written, 2 when it is there in another
 // case (found gets that name), 0 when it is not there, -1 when the folder cannot be listed.
 // A listing is kept only once the folder's time is at least a second old, so that changes
-// made within the file system's time step are never hidden.
+// made within the file system's time step are never hidden; while the folder's time stays the
+// same, a kept listing answers for every name, written or folded, without a further look.
 int LookUpInFolder(const std::string& folder, const std::string& name, std::string& found) {
     struct stat info;
     if (stat(folder.empty() ? "." : folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
         return -1;
-    // A name there as written needs no listing: a busy folder would be read on every look.
-    if (Exists(folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name))
-        return 1;
-    std::vector<char32_t> key = FoldedCharacters(name.c_str());
-    std::u32string folded(key.begin(), key.end());
     auto answer = [&](const FolderListing& listing) {
         if (listing.names.count(name) != 0) return 1;
-        auto it = listing.folded.find(folded);
+        std::vector<char32_t> key = FoldedCharacters(name.c_str());
+        auto it = listing.folded.find(std::u32string(key.begin(), key.end()));
         if (it == listing.folded.end()) return 0;
         found = it->second;
         return 2;
@@ -137,6 +134,9 @@ int LookUpInFolder(const std::string& folder, const std::string& name, std::stri
         if (it != cache.folders.end() && SameTime(it->second.modified, info.st_mtim))
             return answer(it->second);
     }
+    // A name there as written needs no listing: a busy folder would be read on every look.
+    if (Exists(folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name))
+        return 1;
     FolderListing listing;
     listing.modified = info.st_mtim;
     if (!ReadListing(folder, listing)) return -1;
