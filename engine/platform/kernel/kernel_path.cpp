@@ -289,6 +289,24 @@ std::string ResolveNormalizedPath(const std::string& path, bool* missing) {
     return Exists(path) ? path : WalkFolded(path);
 }
 
+bool V_ResolveFileNameExactName(const char* name, std::string& linuxPath) {
+    std::string path;
+    if (!NormalizeFileName(name, path)) {
+        linuxPath.clear();
+        return false;
+    }
+    const size_t end = path.size() > 1 && path.back() == '/' ? path.size() - 1 : path.size();
+    const size_t slash = path.find_last_of('/', end - 1);
+    if (slash == std::string::npos || end == 1) {
+        linuxPath = path;
+        return true;
+    }
+    linuxPath = ResolveNormalizedPath(path.substr(0, slash + 1));
+    if (!linuxPath.empty() && linuxPath.back() != '/') linuxPath += '/';
+    linuxPath += path.substr(slash + 1);
+    return true;
+}
+
 bool V_ResolveFileName(const char* name, std::string& linuxPath) {
     return V_ResolveFileName(name, linuxPath, nullptr);
 }
