@@ -2,8 +2,9 @@
 // is in place, so every later change to its names is reported; it stays valid until then. The
 // path that names a folder stays valid while no folder above it reports a change of the name on
 // the way down, so each folder above is watched too, and only paths without links, "." or ".."
-// are kept (the path is then the folder's one name). Any report on a folder drops its listing
-// and every kept folder below it; they are read again on the next look.
+// are kept (the path is then the folder's one name). A report of a name in a folder makes its
+// listing stale (read again on the next look, the watch staying in place) and drops every kept
+// folder below that name; a report that the folder itself went drops it and all below it.
 #include <fcntl.h>
 #include <limits.h>
 #include <pthread.h>
@@ -28,6 +29,7 @@ constexpr size_t kMaxRefusedFolders = 256;
 
 struct WatchedFolder {
     int watch;
+    bool stale;
     FolderListing listing;
 };
 
@@ -96,7 +98,15 @@ void TakeReports(FolderWatch& watch) {
                 return;
             }
             auto path = watch.paths.find(event->wd);
-            if (path != watch.paths.end()) ForgetFrom(watch, std::string(path->second));
+            if (path == watch.paths.end()) continue;
+            const std::string folder = path->second;
+            if (event->mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED | IN_UNMOUNT)) {
+                ForgetFrom(watch, folder);
+                continue;
+            }
+            watch.folders[folder].stale = true;
+            if (event->len > 0 && event->name[0] != '\0')
+                ForgetFrom(watch, (folder == "/" ? "/" : folder + "/") + event->name);
         }
     }
 }
@@ -119,7 +129,7 @@ WatchedFolder* Keep(FolderWatch& watch, const std::string& path) {
         inotify_rm_watch(watch.descriptor, id);
         return nullptr;
     }
-    WatchedFolder folder{id, {}};
+    WatchedFolder folder{id, false, {}};
     if (!ReadFolderListing(path, folder.listing)) {
         inotify_rm_watch(watch.descriptor, id);
         return nullptr;
@@ -133,8 +143,16 @@ WatchedFolder* Keep(FolderWatch& watch, const std::string& path) {
 WatchedFolder* Find(FolderWatch& watch, const std::string& path) {
     auto it = watch.folders.find(path);
     if (it != watch.folders.end()) {
-        // Its folders above were kept before it and are dropped with it: only the root of a
-        // dropped chain needs looking at, and that is gone from the table too.
+        // Its folders above were kept before it and are dropped with it.
+        if (it->second.stale) {
+            FolderListing listing;
+            if (!ReadFolderListing(path, listing)) {
+                ForgetFrom(watch, path);
+                return nullptr;
+            }
+            it->second.listing = std::move(listing);
+            it->second.stale = false;
+        }
         return &it->second;
     }
     if (watch.refused.count(path) != 0) return nullptr;
