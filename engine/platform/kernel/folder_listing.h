@@ -22,7 +22,8 @@ bool ReadFolderListing(const std::string& folder, FolderListing& listing);
 int AnswerFromListing(const FolderListing& listing, const std::string& name, std::string& found);
 
 // Looks a name up in a folder through a listing kept under a change watch on the folder and on
-// every folder above it, so that an answer needs no look at the file system. False when the
-// folder cannot be watched so (the caller then looks itself); else result is as above.
+// every folder above it, so that an answer needs no look at the file system (a relative folder
+// lies below the current one). False when the folder cannot be watched so (the caller then
+// looks itself); else result is as above.
 bool LookUpInWatchedFolder(const std::string& folder, const std::string& name, std::string& found,
                            int& result);

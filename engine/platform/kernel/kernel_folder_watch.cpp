@@ -174,8 +174,12 @@ WatchedFolder* Find(FolderWatch& watch, const std::string& path) {
 
 bool LookUpInWatchedFolder(const std::string& folder, const std::string& name, std::string& found,
                            int& result) {
-    if (folder.empty() || folder[0] != '/') return false;
     std::string path = folder;
+    if (path.empty() || path[0] != '/') {  // below the current folder
+        char current[PATH_MAX];
+        if (getcwd(current, sizeof current) == nullptr || current[0] != '/') return false;
+        path = path.empty() ? current : std::string(current) + "/" + path;
+    }
     while (path.size() > 1 && path.back() == '/') path.pop_back();
     FolderWatch& watch = Watch();
     std::lock_guard<std::mutex> guard(watch.lock);
