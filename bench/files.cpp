@@ -1,7 +1,8 @@
 // File reading speed: a 64 MB file through plain read(), the blocking and threaded direct files
 // and an archive member, and the archive LZ decoder's throughput; opening a plain file deep in
-// folders through the default file-access table against a plain open(), side by side; and
-// threaded reads alone against the same reads beside idle reader threads, side by side.
+// folders through the default file-access table against a plain open(), side by side; threaded
+// reads alone against the same reads beside idle reader threads, side by side; and images loaded
+// from a plain folder against the same images loaded from an archive, side by side.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <sched.h>
@@ -23,6 +24,7 @@
 #include "core/core.h"
 #include "core/direct_file.h"
 #include "core/lz.h"
+#include "graphics/graphics.h"
 
 namespace {
 
@@ -245,6 +247,108 @@ void ChangedFolderOpenAgainstOpen(benchmark::State& state) {
     OpenThroughTableAgainstOpen(state, true);
 }
 
+// 88 small pictures (37 x 23, 24-bit BMP) in a plain folder "Plain/Data/Img" and the same files
+// in an archive "Packed/Data.vka" as "Img/...", beside the program as its data is.
+constexpr int kLoadImages = 88;
+constexpr int kLoadRounds = 15;
+
+std::vector<uint8_t> MakeBmp(int width, int height, uint32_t seed) {
+    const int pitch = (width * 3 + 3) & ~3;
+    const uint32_t pixels = static_cast<uint32_t>(pitch * height);
+    std::vector<uint8_t> bmp(54 + pixels);
+    auto put = [&bmp](size_t at, uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) bmp[at + i] = static_cast<uint8_t>(value >> (8 * i));
+    };
+    bmp[0] = 'B';
+    bmp[1] = 'M';
+    put(2, static_cast<uint32_t>(bmp.size()), 4);
+    put(10, 54, 4);
+    put(14, 40, 4);
+    put(18, static_cast<uint32_t>(width), 4);
+    put(22, static_cast<uint32_t>(height), 4);
+    put(26, 1, 2);
+    put(28, 24, 2);
+    put(34, pixels, 4);
+    for (uint32_t i = 0; i < pixels; ++i) bmp[54 + i] = static_cast<uint8_t>((seed = seed * 1664525u + 1013904223u) >> 24);
+    return bmp;
+}
+
+struct LoadFixture {
+    std::string root;
+    std::vector<std::string> plainNames;
+    std::vector<std::string> packedNames;
+    LoadFixture() {
+        root = (std::filesystem::current_path() / ("velk-bench-load-" + std::to_string(getpid()))).string();
+        std::filesystem::create_directories(root + "/Plain/Data/Img");
+        std::filesystem::create_directories(root + "/Packed");
+        std::vector<ArchiveWriterFile> files;
+        for (int i = 0; i < kLoadImages; ++i) {
+            const std::string name = "pic" + std::to_string(i) + ".bmp";
+            const std::vector<uint8_t> bmp = MakeBmp(37, 23, static_cast<uint32_t>(i + 1));
+            std::ofstream(root + "/Plain/Data/Img/" + name, std::ios::binary)
+                .write(reinterpret_cast<const char*>(bmp.data()), static_cast<std::streamsize>(bmp.size()));
+            files.push_back(ArchiveWriterFile{"Img\\" + name, bmp});
+            plainNames.push_back(root + "/Plain/Data/Img/" + name);
+            packedNames.push_back(root + "/Packed/Data/Img/" + name);
+        }
+        ArchiveWriterOptions options;
+        options.compression = ArchiveCompression::Store;
+        std::string error;
+        WriteArchive(root + "/Packed/Data.vka", files, options, &error);
+        // Installed data has settled folders (see DeepFile).
+        usleep(2100 * 1000);
+    }
+    ~LoadFixture() { std::filesystem::remove_all(root); }
+};
+
+// Microseconds per image to load every picture with its alpha companion (there is none), as a
+// graph load does.
+double LoadAll(const std::vector<std::string>& names, bool& failed) {
+    const double start = NowMicroseconds();
+    for (const std::string& name : names) {
+        ImageRecord image{}, alpha{};
+        const int result = LoadImageWithAlpha(name.c_str(), nullptr, 0, 0, nullptr, 0, 0, &image, &alpha, 0);
+        if (result < 0) failed = true;
+        else ReleaseImageRecord(&image);
+        if (result == 0) ReleaseImageRecord(&alpha);
+    }
+    return (NowMicroseconds() - start) / static_cast<double>(names.size());
+}
+
+// Rounds of the plain folder's loads and the archive's loads of the same pictures, alternating,
+// on one core; the ratio plain / archive per round and the median.
+void PlainFolderLoadAgainstArchive(benchmark::State& state) {
+    static LoadFixture fixture;
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(sched_getcpu(), &one);
+    sched_setaffinity(0, sizeof(one), &one);
+    alternate::PrintMachine();
+    bool failed = false;
+    LoadAll(fixture.plainNames, failed);  // warm
+    LoadAll(fixture.packedNames, failed);
+    for (auto _ : state) {
+        std::vector<double> plain, packed, ratios;
+        for (int round = 0; round < kLoadRounds; ++round) {
+            plain.push_back(LoadAll(fixture.plainNames, failed));
+            packed.push_back(LoadAll(fixture.packedNames, failed));
+            ratios.push_back(plain.back() / packed.back());
+            std::printf("load round %2d  plain %7.2f us  archive %7.2f us  ratio %5.2f\n", round,
+                        plain.back(), packed.back(), ratios.back());
+        }
+        if (failed) state.SkipWithError("a load failed");
+        double load[3] = {0, 0, 0};
+        getloadavg(load, 3);
+        std::printf("load of 37 x 23 BMP  median plain %.2f us  archive %.2f us  ratio %.2f  (load average %.2f %.2f %.2f)\n",
+                    Median(plain), Median(packed), Median(ratios), load[0], load[1], load[2]);
+        state.counters["plain_us"] = Median(plain);
+        state.counters["archive_us"] = Median(packed);
+        state.counters["ratio"] = Median(ratios);
+        state.counters["load1"] = load[0];
+    }
+    CloseArchives();
+}
+
 // Threaded reads beside idle reader threads: every threaded file and open archive has a reader
 // thread that sleeps in a wait most of the time; a read elsewhere must not pay for them.
 constexpr size_t kMemberSize = 4u << 20;
@@ -404,6 +508,7 @@ void SeekReadBesideIdleReaders(benchmark::State& state) {
 
 BENCHMARK(PlainFileOpenAgainstOpen)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(ChangedFolderOpenAgainstOpen)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(PlainFolderLoadAgainstArchive)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(PlainRead)->Arg(64 << 10)->Arg(1 << 20)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BlockingDirectFile)->Arg(64 << 10)->Arg(1 << 20)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(ThreadedDirectFile)->Arg(64 << 10)->Arg(1 << 20)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -24,6 +24,8 @@ int LogAllocationTotals();
 // ---------------------------------------------------------------- log
 
 uint32_t CreateLogFile();
+// Starts the log as CreateLogFile does, but keeps the file there and adds to its end.
+uint32_t ContinueLogFile();
 int WriteLog(const char* text);
 int WriteLogFormat(const char* format, ...) __attribute__((format(printf, 1, 2)));
 uint32_t IncreaseLogIndent();
@@ -62,6 +64,9 @@ void AppendString(char* destination, const char* source);
 const char* FindCharInString(const char* text, int byte);
 int CompareStrings(const char* a, const char* b);
 void UpperCaseString(char* text);
+// True when the path's last character is a '\' or '/' of its own, never the second byte of a
+// Shift-JIS pair (as in a folder name ending in "表").
+bool EndsWithPathSeparator(const char* path);
 int CompareByteRange(const void* a, const void* b, int count);
 int CompareBytes(const void* a, const void* b, size_t count);
 int FillBytes(void* destination, int value, size_t count);

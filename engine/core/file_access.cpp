@@ -53,7 +53,7 @@ void* CreateTempFile(char* pathOut) {
     char folder[kPathBufferSize];
     const V_DWORD length = V_GetTempPathA(kPathBufferSize - 2, folder);
     if (length == 0 || length >= static_cast<V_DWORD>(kPathBufferSize - 2)) return nullptr;
-    if (folder[length - 1] != '\\' && folder[length - 1] != '/') {
+    if (!EndsWithPathSeparator(folder)) {
         folder[length] = '\\';
         folder[length + 1] = '\0';
     }

@@ -56,7 +56,12 @@ int InitLibrary() {
     GetFileAccessFunctions()->getCurrentDir(folder);
     FormatString(g_Library.logFolder, sizeof(g_Library.logFolder), "%s", folder);
     SetLogFolder(folder);
-    CreateLogFile();
+    // A copy that its double-start check will refuse leaves the running copy's log whole: its
+    // lines go to the end of that log instead of a new one.
+    if (IsOtherCopyRunning())
+        ContinueLogFile();
+    else
+        CreateLogFile();
 
     // This library draws in 16 or 32 bits only.
     V_HDC screen = V_GetDC(nullptr);

@@ -61,10 +61,8 @@ size_t ConvertLineEnds(const char* text, char* out) {
 }
 
 void BuildLogPath(char* path, size_t size) {
-    size_t folderLength = std::strlen(g_Log.folder);
-    bool endsWithSeparator =
-        folderLength > 0 && (g_Log.folder[folderLength - 1] == '\\' || g_Log.folder[folderLength - 1] == '/');
-    FormatString(path, size, "%s%s%s", g_Log.folder, endsWithSeparator ? "" : "\\", g_Log.fileName);
+    FormatString(path, size, "%s%s%s", g_Log.folder, EndsWithPathSeparator(g_Log.folder) ? "" : "\\",
+                 g_Log.fileName);
 }
 
 void WritePiece(V_HANDLE file, const char* piece, size_t length) {
@@ -83,7 +81,11 @@ void SetLogFolder(const char* folder) {
     FormatString(g_Log.folder, sizeof g_Log.folder, "%s", folder);
 }
 
-uint32_t CreateLogFile() {
+namespace {
+
+// Names the file and restarts the line state and the stamp clock; a fresh log deletes and
+// re-creates the file empty first.
+uint32_t StartLogFile(bool fresh) {
     if (g_Log.logOff) return 1;
     std::lock_guard lock(LogMutex());
     if (g_Log.dateName) {
@@ -94,15 +96,24 @@ uint32_t CreateLogFile() {
     } else {
         CopyString(g_Log.fileName, "Log.txt");
     }
-    V_DeleteFileA(g_Log.fileName);
-    V_HANDLE file = V_CreateFileA(g_Log.fileName, V_GENERIC_WRITE, 0, nullptr, V_CREATE_NEW,
-                                  V_FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != V_INVALID_HANDLE_VALUE) V_CloseHandle(file);
+    if (fresh) {
+        // Emptied in place rather than deleted and made anew: a deletion may take a file whose
+        // name differs only in case, where creation takes the file of exactly this name.
+        V_HANDLE file = V_CreateFileA(g_Log.fileName, V_GENERIC_WRITE, 0, nullptr, V_CREATE_ALWAYS,
+                                      V_FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != V_INVALID_HANDLE_VALUE) V_CloseHandle(file);
+    }
     g_Log.indentLevel = 0;
     g_Log.midLine = 0;
     g_Log.startTime = V_timeGetTime();
     return 1;
 }
+
+}  // namespace
+
+uint32_t CreateLogFile() { return StartLogFile(true); }
+
+uint32_t ContinueLogFile() { return StartLogFile(false); }
 
 int WriteLog(const char* text) {
     if (text == nullptr) return -1;

@@ -43,6 +43,16 @@ void UpperCaseString(char* text) {
     }
 }
 
+bool EndsWithPathSeparator(const char* path) {
+    bool separator = false;
+    while (*path != '\0') {
+        size_t length = CharLength(path);
+        separator = length == 1 && (*path == '\\' || *path == '/');
+        path += length;
+    }
+    return separator;
+}
+
 int CompareByteRange(const void* a, const void* b, int count) {
     if (count < 0) return 1;
     return std::memcmp(a, b, static_cast<size_t>(count)) == 0 ? 0 : 1;

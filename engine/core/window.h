@@ -83,6 +83,9 @@ struct WindowStyleRow {
 extern const WindowStyleRow kWindowStyles[kWindowStyleCount];
 
 int CreateMainWindow();
+// True when a window of the class the main window will have exists already: the double-start
+// check of CreateMainWindow will refuse this copy.
+bool IsOtherCopyRunning();
 int EndWindow();
 uint32_t SetWindowModeFlag(int windowed);
 uint32_t ApplyWindowStyle();

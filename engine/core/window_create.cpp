@@ -67,6 +67,14 @@ V_RECT CentredWindowRect(int clientWidth, int clientHeight, int* frameTop) {
 
 }  // namespace
 
+bool IsOtherCopyRunning() {
+    const WindowSettings& settings = g_Window.settings;
+    const char* className = settings.className[0] != '\0' ? settings.className
+                            : settings.title[0] != '\0'   ? settings.title
+                                                           : "V123987K";
+    return !settings.allowDoubleStart && V_FindWindowA(className, nullptr) != nullptr;
+}
+
 int CreateMainWindow() {
     // The state reset keeps the settings made before start-up.
     WindowSettings kept = g_Window.settings;

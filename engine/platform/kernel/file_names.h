@@ -7,7 +7,10 @@
 //   - a path that does not exist as written is looked up again component by component
 //     without regard to case (ASCII, full-width Latin, Greek and Cyrillic letters), so data
 //     laid out on a case-insensitive file system is found. Components that still do not
-//     exist are kept as written (a file about to be created keeps the case it was given).
+//     exist are kept as written (a file about to be created keeps the case it was given);
+//   - an open that creates, truncates or writes takes the folders that way but the file's own
+//     name only as written, so that a file whose name differs only in case (a user's
+//     "log.txt" beside "Log.txt") is never touched; the same holds for a new temporary name.
 #pragma once
 
 #include <string>
@@ -17,6 +20,10 @@
 bool V_ResolveFileName(const char* name, std::string& linuxPath);
 // The same; *missing tells that the name's folder exists and holds no such name in any case.
 bool V_ResolveFileName(const char* name, std::string& linuxPath, bool* missing);
+
+// The same with the last component kept as written: only the folders are looked up without
+// regard to case.
+bool V_ResolveFileNameExactName(const char* name, std::string& linuxPath);
 
 // The first steps of V_ResolveFileName alone: conversion, drive and separators.
 bool NormalizeFileName(const char* name, std::string& path);

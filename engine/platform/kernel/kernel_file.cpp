@@ -72,8 +72,14 @@ V_HANDLE V_CreateFileA(const char* name, V_DWORD access, V_DWORD /*share*/, void
         V_SetLastError(V_ERROR_INVALID_PARAMETER);
         return V_INVALID_HANDLE_VALUE;
     }
+    // Only an open that neither writes nor truncates may take a file of another case; every
+    // other open takes the name's exact file (or creates it), whatever its folder holds.
     bool missing = false;
-    if (!V_ResolveFileName(name, path, &missing)) return V_INVALID_HANDLE_VALUE;
+    const bool mayFold = (access & V_GENERIC_WRITE) == 0 &&
+                         (creation == V_OPEN_EXISTING || creation == V_OPEN_ALWAYS);
+    if (mayFold ? !V_ResolveFileName(name, path, &missing)
+                : !V_ResolveFileNameExactName(name, path))
+        return V_INVALID_HANDLE_VALUE;
     // A name its folder does not hold cannot be opened as existing: no need to ask the system.
     if (missing && (creation == V_OPEN_EXISTING || creation == V_TRUNCATE_EXISTING)) {
         V_SetLastError(V_ERROR_FILE_NOT_FOUND);

@@ -25,8 +25,22 @@ V_DWORD ReturnFolderText(const std::string& text, V_DWORD size, char* buffer) {
     return static_cast<V_DWORD>(text.size());
 }
 
-bool IsSeparator(char c) {
-    return c == '/' || c == '\\';
+bool IsCp932Lead(unsigned char byte) {
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+// True when the code-page-932 text's last character is a separator of its own (the second
+// byte of a pair, as in "表", is none).
+bool EndsWithSeparator(const std::string& text) {
+    bool separator = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        separator = text[i] == '/' || text[i] == '\\';
+        if (IsCp932Lead(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) {
+            separator = false;
+            ++i;
+        }
+    }
+    return separator;
 }
 
 // The end of the text without a lead byte cut from its trail: at most limit bytes.
@@ -34,7 +48,7 @@ size_t WholeCp932Prefix(const char* text, size_t limit) {
     size_t position = 0;
     while (position < limit && text[position] != '\0') {
         unsigned char lead = static_cast<unsigned char>(text[position]);
-        size_t length = ((lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC)) ? 2 : 1;
+        size_t length = IsCp932Lead(lead) ? 2 : 1;
         if (position + length > limit || (length == 2 && text[position + 1] == '\0')) break;
         position += length;
     }
@@ -144,7 +158,7 @@ V_UINT V_GetTempFileNameA(const char* path, const char* prefix, V_UINT unique, c
         return 0;
     }
     std::string base = path;
-    if (!base.empty() && !IsSeparator(base.back())) base += '/';
+    if (!base.empty() && !EndsWithSeparator(base)) base += '/';
     if (prefix != nullptr) base.append(prefix, WholeCp932Prefix(prefix, 3));
 
     auto compose = [&](V_UINT number, std::string& out) {
@@ -175,7 +189,7 @@ V_UINT V_GetTempFileNameA(const char* path, const char* prefix, V_UINT unique, c
             V_SetLastError(V_ERROR_BUFFER_OVERFLOW);
             return 0;
         }
-        if (!V_ResolveFileName(candidate.c_str(), linuxPath)) return 0;
+        if (!V_ResolveFileNameExactName(candidate.c_str(), linuxPath)) return 0;
         int fd = open(linuxPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
             close(fd);

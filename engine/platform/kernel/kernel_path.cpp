@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/kernel/file_names.h"
+#include "platform/kernel/folder_listing.h"
 #include "platform/kernel/kernel.h"
 
 namespace {
@@ -68,13 +69,6 @@ std::vector<char32_t> FoldedCharacters(const char* text) {
     return characters;
 }
 
-// A folder's names as last read, kept while the folder's modification time stays the same.
-struct FolderListing {
-    timespec modified{};
-    std::unordered_set<std::string> names;
-    std::map<std::u32string, std::string> folded;  // folded name -> smallest name folding to it
-};
-
 // Listings by device and inode, so that a relative folder follows the current directory.
 struct ListingCache {
     std::mutex lock;
@@ -92,7 +86,9 @@ bool SameTime(const timespec& a, const timespec& b) {
     return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
-bool ReadListing(const std::string& folder, FolderListing& listing) {
+}  // namespace
+
+bool ReadFolderListing(const std::string& folder, FolderListing& listing) {
     DIR* directory = opendir(folder.empty() ? "." : folder.c_str());
     if (directory == nullptr) return false;
     while (dirent* entry = readdir(directory)) {
@@ -109,26 +105,29 @@ bool ReadListing(const std::string& folder, FolderListing& listing) {
     return true;
 }
 
+int AnswerFromListing(const FolderListing& listing, const std::string& name, std::string& found) {
+    if (listing.names.count(name) != 0) return 1;
+    std::vector<char32_t> key = FoldedCharacters(name.c_str());
+    auto it = listing.folded.find(std::u32string(key.begin(), key.end()));
+    if (it == listing.folded.end()) return 0;
+    found = it->second;
+    return 2;
+}
+
+namespace {
+
 // Looks a name up in a folder: 1 when it is there as written, 2 when it is there in another
 // case (found gets that name), 0 when it is not there, -1 when the folder cannot be listed.
 // A listing is kept only once the folder's time is at least a second old, so that changes
-// made within the file system's time step are never hidden.
+// made within the file system's time step are never hidden; while the folder's time stays the
+// same, a kept listing answers for every name, written or folded, without a further look.
 int LookUpInFolder(const std::string& folder, const std::string& name, std::string& found) {
+    int watched = 0;
+    if (LookUpInWatchedFolder(folder, name, found, watched)) return watched;
     struct stat info;
     if (stat(folder.empty() ? "." : folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
         return -1;
-    // A name there as written needs no listing: a busy folder would be read on every look.
-    if (Exists(folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name))
-        return 1;
-    std::vector<char32_t> key = FoldedCharacters(name.c_str());
-    std::u32string folded(key.begin(), key.end());
-    auto answer = [&](const FolderListing& listing) {
-        if (listing.names.count(name) != 0) return 1;
-        auto it = listing.folded.find(folded);
-        if (it == listing.folded.end()) return 0;
-        found = it->second;
-        return 2;
-    };
+    auto answer = [&](const FolderListing& listing) { return AnswerFromListing(listing, name, found); };
     ListingCache& cache = Listings();
     const std::pair<dev_t, ino_t> id{info.st_dev, info.st_ino};
     {
@@ -137,9 +136,12 @@ int LookUpInFolder(const std::string& folder, const std::string& name, std::stri
         if (it != cache.folders.end() && SameTime(it->second.modified, info.st_mtim))
             return answer(it->second);
     }
+    // A name there as written needs no listing: a busy folder would be read on every look.
+    if (Exists(folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name))
+        return 1;
     FolderListing listing;
     listing.modified = info.st_mtim;
-    if (!ReadListing(folder, listing)) return -1;
+    if (!ReadFolderListing(folder, listing)) return -1;
     int result = answer(listing);
     timespec now;
     clock_gettime(CLOCK_REALTIME, &now);
@@ -287,6 +289,24 @@ std::string ResolveNormalizedPath(const std::string& path, bool* missing) {
     default: break;
     }
     return Exists(path) ? path : WalkFolded(path);
+}
+
+bool V_ResolveFileNameExactName(const char* name, std::string& linuxPath) {
+    std::string path;
+    if (!NormalizeFileName(name, path)) {
+        linuxPath.clear();
+        return false;
+    }
+    const size_t end = path.size() > 1 && path.back() == '/' ? path.size() - 1 : path.size();
+    const size_t slash = path.find_last_of('/', end - 1);
+    if (slash == std::string::npos || end == 1) {
+        linuxPath = path;
+        return true;
+    }
+    linuxPath = ResolveNormalizedPath(path.substr(0, slash + 1));
+    if (!linuxPath.empty() && linuxPath.back() != '/') linuxPath += '/';
+    linuxPath += path.substr(slash + 1);
+    return true;
 }
 
 bool V_ResolveFileName(const char* name, std::string& linuxPath) {
