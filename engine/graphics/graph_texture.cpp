@@ -129,7 +129,9 @@ int SetupOriginalImage(int graph, int width, int height, int alpha, int palette,
     if (settings.drawableGraphs) {
         desc.drawable = 1;
         desc.defaultPool = 1;
-        desc.alphaChannel = static_cast<uint8_t>(settings.drawableAlpha ? 1 : 0);
+        // A drawable graph made with alpha keeps it, as on the software path: its texture is
+        // the render target format with an alpha channel.
+        desc.alphaChannel = static_cast<uint8_t>(settings.drawableAlpha || alpha ? 1 : 0);
         levels = 0;
     } else {
         desc.defaultPool = static_cast<uint8_t>(settings.defaultPool ? 1 : 0);
