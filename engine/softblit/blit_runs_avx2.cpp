@@ -8,8 +8,12 @@
 
 namespace softblit {
 
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx2")
+#endif
 
 namespace {
 
@@ -57,6 +61,10 @@ void DrawRunsAvx2(const KernelChoice& choice, const BlitJob& job, const RunMasks
     DrawRunsOfLevel(choice, job, masks);
 }
 
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 
 } // namespace softblit

@@ -11,8 +11,12 @@
 
 namespace softblit {
 
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2,avx512f,avx512bw,avx512vl"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx2,avx512f,avx512bw,avx512vl")
+#endif
 
 namespace {
 
@@ -45,6 +49,10 @@ void DrawRunsAvx512(const KernelChoice& choice, const BlitJob& job, const RunMas
     DrawRunsOfLevel(choice, job, masks);
 }
 
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 
 } // namespace softblit
