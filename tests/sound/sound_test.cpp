@@ -187,7 +187,10 @@ TEST_F(SoundSystemTest, AnEmptyDataChunkPlaysAsAStreamThatEndsAtOnce) {
 // A 0.6-second source, and sources of 1.0, 2.0 and 3.0 s, whose loop mark falls on offset 0 of
 // the stream's buffer.
 TEST_F(SoundSystemTest, ALoopingStreamWrapsItsPosition) {
-    for (int frames : {26460, 44100, 88200, 132300}) {
+    // Sources of 0.6 to 3 s refilled after every 10 ms step, and one shorter than the refill's
+    // lead refilled only every tenth step.
+    const std::pair<int, int> cases[] = {{26460, 1}, {44100, 1}, {88200, 1}, {132300, 1}, {5003, 10}};
+    for (auto [frames, refillEvery] : cases) {
         SCOPED_TRACE(frames);
         auto samples = Pattern(frames);
         ASSERT_EQ(SetSoundCreateType(2), 0);
@@ -196,14 +199,15 @@ TEST_F(SoundSystemTest, ALoopingStreamWrapsItsPosition) {
         ASSERT_NE(h, -1);
         ASSERT_EQ(PlaySoundHandle(h, 3, 1), 0);
         int length = GetSoundLengthMs(h);
-        EXPECT_EQ(length, frames / 441 * 10);
+        EXPECT_EQ(length, frames * 1000 / 44100);
         int total = 0;
         int wraps = 0;
         int last = 0;
         for (int step = 0; step < std::max(250, frames * 5 / 2 / 441); ++step) {
-            auto out = PlayOut(h, 441);
+            auto out = Render(441);
+            if (step % refillEvery == refillEvery - 1) RefillStreamSound(h);
             for (int i = 0; i < 441; ++i, ++total)
-                ASSERT_EQ(out[i], samples[total % samples.size()]) << total;
+                ASSERT_EQ(out[2 * i], samples[total % samples.size()]) << total;
             int position = GetSoundPositionMs(h);
             EXPECT_LE(position, length);
             if (position < last) ++wraps;
