@@ -65,14 +65,18 @@ V_RECT CentredWindowRect(int clientWidth, int clientHeight, int* frameTop) {
     return V_RECT{left, top, left + width, top + height};
 }
 
+// The class name the window registers: the one set, else the title, else the library's own.
+const char* ChosenClassName(const WindowSettings& settings) {
+    return settings.className[0] != '\0' ? settings.className
+           : settings.title[0] != '\0'   ? settings.title
+                                          : "V123987K";
+}
+
 }  // namespace
 
 bool IsOtherCopyRunning() {
     const WindowSettings& settings = g_Window.settings;
-    const char* className = settings.className[0] != '\0' ? settings.className
-                            : settings.title[0] != '\0'   ? settings.title
-                                                           : "V123987K";
-    return !settings.allowDoubleStart && V_FindWindowA(className, nullptr) != nullptr;
+    return !settings.allowDoubleStart && V_FindWindowA(ChosenClassName(settings), nullptr) != nullptr;
 }
 
 int CreateMainWindow() {
@@ -85,8 +89,7 @@ int CreateMainWindow() {
     // The layered-window entry point has no counterpart here: it stays absent.
 
     if (settings.className[0] == '\0')
-        FormatString(settings.className, sizeof(settings.className), "%s",
-                     settings.title[0] != '\0' ? settings.title : "V123987K");
+        FormatString(settings.className, sizeof(settings.className), "%s", ChosenClassName(settings));
 
     g_Window.instance = V_GetModuleHandleA(nullptr);
     g_Window.mainThreadId = V_GetCurrentThreadId();

@@ -10,6 +10,7 @@
 #include "graphics/blend_mode.h"
 #include "graphics/device.h"
 #include "graphics/graph_handle.h"
+#include "graphics/graphics.h"
 #include "graphics/render_state.h"
 
 namespace {
@@ -28,19 +29,9 @@ void Release(T** object) {
     *object = nullptr;
 }
 
-// The colour bits of a pixel in the format, and the transparent colour in them (each channel cut
-// to its width, as the pixels hold it).
+// The colour bits of a pixel in the format.
 uint32_t ColourMask(const ColorFormat& f) {
     return f.redMask | f.greenMask | f.blueMask;
-}
-
-uint32_t EncodeKey(const ColorFormat& f, uint32_t rgb) {
-    auto channel = [](uint32_t value, int width, int shift) {
-        return width == 0 ? 0u : (value >> (8 - width)) << shift;
-    };
-    return channel((rgb >> 16) & 0xFF, f.redWidth, f.redShift) |
-           channel((rgb >> 8) & 0xFF, f.greenWidth, f.greenShift) |
-           channel(rgb & 0xFF, f.blueWidth, f.blueShift);
 }
 
 uint32_t ReadPixel(const uint8_t* at, int bytes) {
@@ -83,7 +74,10 @@ bool FillKeyTexture(uint32_t transparentColor) {
         return false;
     }
     const uint32_t mask = ColourMask(*from);
-    const uint32_t key = EncodeKey(*from, transparentColor);
+    // The transparent colour as the pixels hold it, each channel cut to its width.
+    const uint32_t key = EncodePixel(from, (transparentColor >> 16) & 0xFF,
+                                     (transparentColor >> 8) & 0xFF, transparentColor & 0xFF, 0) &
+                         mask;
     const uint32_t open = ColourMask(*to) | to->alphaMask, shut = ColourMask(*to);
     const int inBytes = from->bytesPerPixel, outBytes = to->bytesPerPixel;
     for (V_UINT y = 0; y < g_Key.height; ++y) {

@@ -153,6 +153,28 @@ int ReleaseVertexDeclarations() {
     return 0;
 }
 
+namespace {
+
+// Makes the default vertex and pixel shader objects that are missing from the pack's programs;
+// false when a program is missing or the device refuses one.
+bool MakeDefaultShaderObjects(V_IDirect3DDevice9* device) {
+    V_IDirect3DVertexShader9** vertexObject = &g_ShaderState.vertexObjects[kDefaultVertexProgram];
+    V_IDirect3DPixelShader9** pixelObject = &g_ShaderState.pixelObjects[kDefaultPixelProgram];
+    const uint8_t* vertexProgram = g_ShaderState.vertexPrograms[kDefaultVertexProgram];
+    const uint8_t* pixelProgram = g_ShaderState.pixelPrograms[kDefaultPixelProgram];
+    if (*vertexObject == nullptr &&
+        (vertexProgram == nullptr ||
+         V_FAILED(device->CreateVertexShader(reinterpret_cast<const V_DWORD*>(vertexProgram),
+                                             vertexObject))))
+        return false;
+    return *pixelObject != nullptr ||
+           (pixelProgram != nullptr &&
+            !V_FAILED(device->CreatePixelShader(reinterpret_cast<const V_DWORD*>(pixelProgram),
+                                                pixelObject)));
+}
+
+}  // namespace
+
 int SetupShaders() {
     ReleaseShaderObjects();
     g_ShaderState.programmable = 0;
@@ -163,21 +185,8 @@ int SetupShaders() {
             WriteLog("シェーダーコードを展開するメモリ領域の確保に失敗しました\n");
             g_ShaderState.programmable = 0;
         }
-        if (g_ShaderState.programmable) {
-            const uint8_t* vertexProgram = g_ShaderState.vertexPrograms[kDefaultVertexProgram];
-            const uint8_t* pixelProgram = g_ShaderState.pixelPrograms[kDefaultPixelProgram];
-            V_IDirect3DVertexShader9** vertexObject =
-                &g_ShaderState.vertexObjects[kDefaultVertexProgram];
-            V_IDirect3DPixelShader9** pixelObject =
-                &g_ShaderState.pixelObjects[kDefaultPixelProgram];
-            if (vertexProgram == nullptr || pixelProgram == nullptr ||
-                V_FAILED(device->CreateVertexShader(
-                    reinterpret_cast<const V_DWORD*>(vertexProgram), vertexObject)) ||
-                V_FAILED(device->CreatePixelShader(reinterpret_cast<const V_DWORD*>(pixelProgram),
-                                                   pixelObject))) {
-                g_ShaderState.programmable = 0;
-            }
-        }
+        if (g_ShaderState.programmable && !MakeDefaultShaderObjects(device))
+            g_ShaderState.programmable = 0;
     }
     WriteLog(g_ShaderState.programmable ? "プログラマブルシェーダーを使用します\n"
                                         : "プログラマブルシェーダーを使用しません\n");
@@ -191,18 +200,7 @@ int RemakeShaderObjects() {
         g_ShaderState.vertexObjects == nullptr || g_ShaderState.pixelObjects == nullptr)
         return 0;
     // The choice of shaders stands; only the objects that are missing are made from their code.
-    V_IDirect3DVertexShader9** vertexObject = &g_ShaderState.vertexObjects[kDefaultVertexProgram];
-    V_IDirect3DPixelShader9** pixelObject = &g_ShaderState.pixelObjects[kDefaultPixelProgram];
-    const uint8_t* vertexProgram = g_ShaderState.vertexPrograms[kDefaultVertexProgram];
-    const uint8_t* pixelProgram = g_ShaderState.pixelPrograms[kDefaultPixelProgram];
-    if ((*vertexObject == nullptr &&
-         (vertexProgram == nullptr ||
-          V_FAILED(device->CreateVertexShader(reinterpret_cast<const V_DWORD*>(vertexProgram),
-                                              vertexObject)))) ||
-        (*pixelObject == nullptr &&
-         (pixelProgram == nullptr ||
-          V_FAILED(device->CreatePixelShader(reinterpret_cast<const V_DWORD*>(pixelProgram),
-                                             pixelObject))))) {
+    if (!MakeDefaultShaderObjects(device)) {
         ReleaseShaderObjects();
         g_ShaderState.programmable = 0;
     }
