@@ -41,6 +41,11 @@ struct MemImgBase {
     uint8_t* pixels;
     uint8_t* alphaPlane;         // premultiplied copy, or null
     uint8_t* runBuffer;          // (width + 5) x height bytes, or null
+    // The run table read into bits as the blit walks it, written with the table: runMaskWords
+    // 64-bit words a row of the pixels drawn (opaque and alpha runs), every row, then as many of
+    // the pixels of alpha runs. In the run buffer's allocation; null without one.
+    uint64_t* runMasks;
+    int32_t runMaskWords;        // (width + 63) / 64
 };
 
 // A view of a software image: the whole of a base or a sub-rectangle of it.

@@ -40,6 +40,38 @@ uint8_t* WriteRunRow(uint8_t* out, int width, Classify classify) {
     return out;
 }
 
+// Sets the n bits (1 to 64) from bit x of the row's words.
+void SetBits(uint64_t* words, int x, int n) {
+    const uint64_t bits = n == 64 ? ~uint64_t{0} : (uint64_t{1} << n) - 1;
+    const int shift = x & 63;
+    words[x >> 6] |= bits << shift;
+    if (shift + n > 64) words[(x >> 6) + 1] |= bits >> (64 - shift);
+}
+
+// Reads the base's run table into its masks as the walk follows it: per row, its codes up to the
+// row end, each run bounded by the pixels left in the row.
+void ReadRunTableIntoMasks(MemImgBase* base, const uint8_t* code, const uint8_t* end) {
+    const size_t words = static_cast<size_t>(base->runMaskWords);
+    const size_t plane = words * static_cast<size_t>(base->height);
+    std::memset(base->runMasks, 0, 2 * plane * sizeof(uint64_t));
+    for (int y = 0; y < base->height; ++y) {
+        uint64_t* drawn = base->runMasks + words * y;
+        int x = 0;
+        while (code < end) {
+            const uint32_t byte = *code++;
+            const uint32_t kind = byte >> 6;
+            if (kind == 3) break;
+            int n = static_cast<int>(byte & 0x3F) + 1;
+            if (n > base->width - x) n = base->width - x;
+            if (kind != 0 && n > 0) {
+                SetBits(drawn, x, n);
+                if (kind == 2) SetBits(drawn + plane, x, n);
+            }
+            x += n;
+        }
+    }
+}
+
 } // namespace
 
 int GetMemImgBytesPerPixel(const MemImgBase* base) {
@@ -113,12 +145,18 @@ int CreateMemImg(MEMIMG* view, int width, int height, int pitch, uint32_t transp
             }
         }
         if (type != kMemImgChannel8) {
-            size_t runBytes = (static_cast<size_t>(width) + 5) * static_cast<size_t>(height);
-            base->runBuffer = static_cast<uint8_t*>(VELK_ALLOC(runBytes == 0 ? 1 : runBytes));
+            // The table's bytes, then its masks on an 8-byte boundary.
+            const size_t runBytes = (static_cast<size_t>(width) + 5) * static_cast<size_t>(height);
+            const size_t maskOffset = (runBytes + 7) / 8 * 8;
+            base->runMaskWords = (width + 63) / 64;
+            const size_t maskBytes = 16 * static_cast<size_t>(base->runMaskWords) * static_cast<size_t>(height);
+            const size_t total = maskOffset + maskBytes;
+            base->runBuffer = static_cast<uint8_t*>(VELK_ALLOC(total == 0 ? 1 : total));
             if (base->runBuffer == nullptr) {
                 FreeBase(base);
                 return -1;
             }
+            base->runMasks = reinterpret_cast<uint64_t*>(base->runBuffer + maskOffset);
         }
     }
     view->tag = kMemImgTag;
@@ -238,4 +276,5 @@ void UpdateMemImgRunCode(MEMIMG* view, int width, int height) {
             return value == key ? 0 : 1;
         });
     }
+    ReadRunTableIntoMasks(base, base->runBuffer, code);
 }

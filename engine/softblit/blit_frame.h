@@ -128,18 +128,6 @@ bool ClipToDrawArea(const MEMIMG* destination, DrawBounds* rect);
 void RunGeneralKernel(const KernelChoice& choice, const BlitJob& job);
 void RunFastKernel(const KernelChoice& choice, const BlitJob& job);
 
-// A source's run table as the walk reads it: from its first byte, at most up to `end`, for an
-// image of width x height.
-struct RunTable {
-    const uint8_t* code;
-    const uint8_t* end;
-    int width;
-    int height;
-};
-// Draws a run-table call by its AVX-512 run form (blit_rows.h), before any table row is looked
-// up; false, with nothing drawn, when the call has none or the processor lacks AVX-512.
-bool DrawRunsByForm(const KernelChoice& choice, const RowBlock& block, const RunTable& table, uint32_t p);
-
 // The run-table walk from its masks at the AVX2 and AVX-512 levels (blit_runs_avx2.cpp,
 // blit_runs_avx512.cpp).
 void DrawRunsAvx2(const KernelChoice& choice, const BlitJob& job, const RunMasks& masks);

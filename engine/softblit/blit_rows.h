@@ -41,20 +41,23 @@ bool HasAvx512Rows();
 void DrawBlock32Avx512(BlockOp op, const RowBlock& block, uint32_t key, uint32_t parameter, bool keyed);
 void DrawBlock16Avx512(BlockOp op, const RowBlock& block, uint32_t key, uint32_t parameter, bool keyed);
 
-// The run table of a whole-image draw as bit masks, a bit per pixel: per row, `words` 64-bit words
-// of the pixels drawn (opaque and alpha runs), then `words` of the pixels of alpha runs.
+// The run table of a whole-image draw as bit masks, a bit per pixel, `words` 64-bit words a row:
+// the pixels drawn (opaque and alpha runs), and the pixels of alpha runs.
 struct RunMasks {
     const uint64_t* bits;
+    const uint64_t* alpha;
     int words;
 };
 
 // The run-table walk's AVX-512 forms (same processors): the pixels of the block whose bits are set
-// in the masks, by Copy, Mix (32-bit, by the parameter), Multiply, Step (16-bit: each field moved
-// toward the source by trunc(p (s - d) / 255)), or AlphaCopy (an alpha source: the pixels of
-// alpha runs mixed by their alpha, the others copied).
+// in the masks, by Copy, Mix (32-bit, by the parameter), Multiply, or AlphaCopy (an alpha source:
+// the pixels of alpha runs mixed by their alpha, the others copied); and, on processors that also
+// have AVX-512 VBMI, the 16-bit Step (each field moved toward the source by trunc(p (s - d) / 255)).
 enum class RunOp { Copy, AlphaCopy, Mix, Step, Multiply };
 void DrawRuns32Avx512(RunOp op, const RowBlock& block, const RunMasks& masks, uint32_t parameter);
 void DrawRuns16Avx512(RunOp op, const RowBlock& block, const RunMasks& masks, uint32_t parameter);
+bool HasAvx512Vbmi();
+void DrawStepRuns16Avx512Vbmi(const RowBlock& block, const RunMasks& masks, uint32_t p);
 
 // Copies the source pixels (2 or 4 bytes) of the listed columns side by side, n of them; the
 // columns run one way (a stretched row's).

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <type_traits>
 
 #include "softblit/blit_rows.h"
 
@@ -363,101 +364,34 @@ void DrawBlock16Avx512(BlockOp op, const RowBlock& block, uint32_t key, uint32_t
 
 namespace {
 
-// The rows of the block by the run masks: a step of Step::kPixels pixels wherever one of its bits
-// is set, drawing those pixels alone; the step gets the alpha-run bits too.
-template <class Step>
-void WalkRunMasks(const RowBlock& block, const RunMasks& masks, const Step& step) {
-    constexpr int kPixels = Step::kPixels;
-    using Mask = typename Step::Mask;
-    constexpr uint64_t kAll = kPixels == 64 ? ~uint64_t{0} : (uint64_t{1} << kPixels) - 1;
-    // The block's fields are copied first, as the stores may alias them.
-    uint8_t* const firstTo = block.to;
-    const uint8_t* const firstFrom = block.from;
-    const ptrdiff_t toPitch = block.toPitch, fromPitch = block.fromPitch;
-    const int width = block.width, height = block.height;
-    const uint64_t* const bits = masks.bits;
-    const int words = masks.words;
-    int y = 0;
-    if constexpr (Step::kRunPairs) {
-        // Rows of at most half a step: two rows a step, the first in the low half.
-        if (2 * width <= kPixels) {
-            for (; y + 2 <= height; y += 2) {
-                uint8_t* const to = firstTo + toPitch * y;
-                const uint8_t* const from = firstFrom + fromPitch * y;
-                const uint64_t* const drawn = bits + static_cast<size_t>(2 * words) * y;
-                const Mask first = static_cast<Mask>(drawn[0]);
-                const Mask second = static_cast<Mask>(drawn[2 * words]);
-                if ((first | second) == 0) continue;
-                step.RunsPair(to, from, to + toPitch, from + fromPitch, first, second);
-            }
-        }
-    }
-    for (; y < height; ++y) {
-        uint8_t* const to = firstTo + toPitch * y;
-        const uint8_t* const from = firstFrom + fromPitch * y;
-        const uint64_t* const drawn = bits + static_cast<size_t>(2 * words) * y;
-        const uint64_t* const weighed = drawn + words;
-        for (int w = 0; w < words; ++w) {
-            // A word's bits held while its steps are drawn.
-            uint64_t pending = drawn[w], alpha = weighed[w];
-            for (int x = 64 * w; pending != 0; x += kPixels) {
-                const Mask m = static_cast<Mask>(pending & kAll);
-                pending = kPixels == 64 ? 0 : pending >> (kPixels & 63);
-                if (m != 0) step.Runs(to + Step::kOutBytes * x, from + Step::kInBytes * x, m, static_cast<Mask>(alpha & kAll));
-                alpha = kPixels == 64 ? 0 : alpha >> (kPixels & 63);
-            }
-        }
-    }
-}
-
-// A step of an operation on source and destination pixels for the run walk.
-template <class Base>
-struct RunStep : Base {
-    static constexpr bool kRunPairs = Base::kPixels == 32;
-    template <class Mask>
-    void Runs(uint8_t* to, const uint8_t* from, Mask m, Mask) const {
-        (*this)(to, from, m);
-    }
-    // Two rows of at most half a step (16-bit): the second goes in and out of the high half
-    // through an address 32 bytes before it, whose low half the mask leaves untouched.
-    void RunsPair(uint8_t* to0, const uint8_t* from0, uint8_t* to1, const uint8_t* from1, __mmask32 first,
-                  __mmask32 second) const {
-        const __mmask32 high = second << 16;
-        __m512i s = _mm512_mask_loadu_epi16(_mm512_maskz_loadu_epi16(first, from0), high, from1 - 32);
-        __m512i d = _mm512_mask_loadu_epi16(_mm512_maskz_loadu_epi16(first, to0), high, to1 - 32);
-        __m512i out = this->f(d, s);
-        _mm512_mask_storeu_epi16(to0, first, out);
-        _mm512_mask_storeu_epi16(to1 - 32, high, out);
-    }
-};
+#include "softblit/blit_run_steps_avx512.h"
 
 template <class F>
 void Runs32(const RowBlock& block, const RunMasks& masks, F f) {
-    WalkRunMasks(block, masks, RunStep<Step32<F, false>>{{f, _mm512_setzero_si512()}});
+    WalkRunMasks(block, masks, RunStep<F, 4>{f});
 }
 template <class F>
 void Runs16(const RowBlock& block, const RunMasks& masks, F f) {
-    WalkRunMasks(block, masks, RunStep<Step16<F, false>>{{f, _mm512_setzero_si512()}});
+    WalkRunMasks(block, masks, RunStep<F, 2>{f});
 }
 
 // The alpha source's copy by the runs: alpha-run pixels mixed on blue, green and red by their
 // alpha (the destination's top byte kept), opaque-run pixels copied whole.
 struct AlphaRunStep32 {
     static constexpr bool kRunPairs = false;
+    static constexpr bool kWeighs = true;
     static constexpr int kPixels = 16;
     static constexpr int kOutBytes = 4;
     static constexpr int kInBytes = 4;
     using Mask = __mmask16;
-    void Runs(uint8_t* to, const uint8_t* from, __mmask16 m, __mmask16 alpha) const {
-        __m512i s = _mm512_maskz_loadu_epi32(m, from);
-        if (alpha == 0) {
-            _mm512_mask_storeu_epi32(to, m, s);
-            return;
-        }
+    void Runs(uint8_t* to, const uint8_t* from, __mmask16 load, __mmask16 m, __mmask16 alpha) const {
+        __m512i s = _mm512_maskz_loadu_epi32(load, from);
+        InRegister(s);
         const __m512i spread = _mm512_set4_epi32(static_cast<int>(0x800F800Fu), static_cast<int>(0x800B800Bu),
                                                  static_cast<int>(0x80078007u), static_cast<int>(0x80038003u));
         __m512i a = _mm512_shuffle_epi8(s, spread);
-        __m512i d = _mm512_maskz_loadu_epi32(alpha, to);
+        __m512i d = _mm512_maskz_loadu_epi32(load, to);
+        InRegister(d);
         __m512i mixed = PerByte(d, s, [&](__m512i dv, __m512i sv) { return MixSum512(dv, sv, a); });
         _mm512_mask_storeu_epi32(to, m, _mm512_mask_mov_epi32(s, alpha, KeepTop(d, mixed)));
     }
@@ -466,22 +400,20 @@ struct AlphaRunStep32 {
 // The same from a 16-bit alpha source (colour, then the alpha byte), per field.
 struct AlphaRunStep16 {
     static constexpr bool kRunPairs = false;
+    static constexpr bool kWeighs = true;
     static constexpr int kPixels = 16;
     static constexpr int kOutBytes = 2;
     static constexpr int kInBytes = 4;
     using Mask = __mmask16;
-    void Runs(uint8_t* to, const uint8_t* from, __mmask16 m, __mmask16 alpha) const {
+    void Runs(uint8_t* to, const uint8_t* from, __mmask16 load, __mmask16 m, __mmask16 alpha) const {
         const __m256i low5 = _mm256_set1_epi16(0x1F);
         const __m256i low6 = _mm256_set1_epi16(0x3F);
-        __m512i s = _mm512_maskz_loadu_epi32(m, from);
+        __m512i s = _mm512_maskz_loadu_epi32(load, from);
+        InRegister(s);
         __m256i colour = _mm512_maskz_cvtepi32_epi16(kAll16, s);
-        if (alpha == 0) {
-            _mm256_mask_storeu_epi16(to, m, colour);
-            return;
-        }
         __m256i a = _mm256_and_si256(_mm512_maskz_cvtepi32_epi16(kAll16, _mm512_maskz_srli_epi32(kAll16, s, 16)),
                                      _mm256_set1_epi16(0xFF));
-        __m256i d = _mm256_maskz_loadu_epi16(alpha, to);
+        __m256i d = _mm256_maskz_loadu_epi16(load, to);
         __m256i red = MixLanes256(_mm256_srli_epi16(d, 11), _mm256_srli_epi16(colour, 11), a);
         __m256i green = MixLanes256(_mm256_and_si256(_mm256_srli_epi16(d, 5), low6),
                                     _mm256_and_si256(_mm256_srli_epi16(colour, 5), low6), a);
@@ -491,23 +423,13 @@ struct AlphaRunStep16 {
     }
 };
 
-// d + trunc(p (s - d) / 255) on 16-bit lanes of fields (|p (s - d)| <= 16065, where the high
-// half of (x + 1) 257 is x / 255).
-inline __m512i StepField(__m512i d, __m512i s, __m512i p) {
-    __m512i product = _mm512_mullo_epi16(_mm512_sub_epi16(s, d), p);
-    __m512i magnitude = _mm512_abs_epi16(product);
-    __m512i q = _mm512_mulhi_epu16(_mm512_add_epi16(magnitude, _mm512_set1_epi16(1)), _mm512_set1_epi16(257));
-    q = _mm512_mask_sub_epi16(q, _mm512_movepi16_mask(product), _mm512_setzero_si512(), q);
-    return _mm512_add_epi16(d, q);
-}
-
 } // namespace
 
 void DrawRuns32Avx512(RunOp op, const RowBlock& block, const RunMasks& masks, uint32_t parameter) {
     switch (op) {
     case RunOp::Copy: {
         auto copy = [](__m512i, __m512i s) { return s; };
-        WalkRunMasks(block, masks, RunStep<Step32<decltype(copy), false, false>>{{copy, _mm512_setzero_si512()}});
+        WalkRunMasks(block, masks, RunStep<decltype(copy), 4, false>{copy});
         break;
     }
     case RunOp::AlphaCopy: WalkRunMasks(block, masks, AlphaRunStep32{}); break;
@@ -523,27 +445,18 @@ void DrawRuns32Avx512(RunOp op, const RowBlock& block, const RunMasks& masks, ui
             return KeepTop(d, PerByte(d, s, [](__m512i dv, __m512i sv) { return _mm512_mullo_epi16(dv, sv); }));
         });
         break;
-    case RunOp::Step: break;  // no 32-bit form
+    case RunOp::Step: break;  // 16-bit only, blit_runs_avx512_vbmi.cpp
     }
 }
 
-void DrawRuns16Avx512(RunOp op, const RowBlock& block, const RunMasks& masks, uint32_t parameter) {
+void DrawRuns16Avx512(RunOp op, const RowBlock& block, const RunMasks& masks, uint32_t) {
     switch (op) {
     case RunOp::Copy: {
         auto copy = [](__m512i, __m512i s) { return s; };
-        WalkRunMasks(block, masks, RunStep<Step16<decltype(copy), false, false>>{{copy, _mm512_setzero_si512()}});
+        WalkRunMasks(block, masks, RunStep<decltype(copy), 2, false>{copy});
         break;
     }
     case RunOp::AlphaCopy: WalkRunMasks(block, masks, AlphaRunStep16{}); break;
-    case RunOp::Step: {
-        const __m512i p = _mm512_set1_epi16(static_cast<short>(parameter));
-        Runs16(block, masks, [p](__m512i d, __m512i s) {
-            Fields512 sf = Split(s), df = Split(d);
-            return Join(StepField(df.red, sf.red, p), StepField(df.green, sf.green, p),
-                        StepField(df.blue, sf.blue, p));
-        });
-        break;
-    }
     case RunOp::Multiply:
         Runs16(block, masks, [](__m512i d, __m512i s) {
             Fields512 sf = Split(s), df = Split(d);
@@ -552,7 +465,8 @@ void DrawRuns16Avx512(RunOp op, const RowBlock& block, const RunMasks& masks, ui
                         _mm512_srli_epi16(_mm512_mullo_epi16(sf.blue, df.blue), 5));
         });
         break;
-    case RunOp::Mix: break;  // no 16-bit form
+    case RunOp::Mix:
+    case RunOp::Step: break;  // no 16-bit mix; the step in blit_runs_avx512_vbmi.cpp
     }
 }
 

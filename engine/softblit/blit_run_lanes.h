@@ -177,8 +177,8 @@ void WalkRunMasks(const BlitJob& job, const RunMasks& masks) {
         uint8_t* const to = job.destination + static_cast<ptrdiff_t>(job.destinationPitch) * y;
         const uint8_t* const from = job.source + static_cast<ptrdiff_t>(job.sourcePitch) * y;
         const uint8_t* const blend = Blend ? job.blend + static_cast<ptrdiff_t>(job.blendPitch) * y : nullptr;
-        const uint64_t* const drawn = masks.bits + static_cast<size_t>(2 * masks.words) * y;
-        const uint64_t* const weighed = drawn + masks.words;
+        const uint64_t* const drawn = masks.bits + static_cast<size_t>(masks.words) * y;
+        const uint64_t* const weighed = masks.alpha + static_cast<size_t>(masks.words) * y;
         for (int x = 0; x < width; x += kLanes) {
             const uint32_t m = static_cast<uint32_t>(drawn[x >> 6] >> (x & 63)) & 0xFFFFu;
             if (m == 0) continue;

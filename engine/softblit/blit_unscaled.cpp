@@ -40,6 +40,26 @@ inline bool BlockFormOf(const KernelChoice& choice, uint32_t p, BlockOp* op, uin
     return choice.kind == SourceKind::Alpha && choice.keyed && choice.mode == 0;
 }
 
+// The AVX-512 run form (blit_rows.h) that draws the call's run-table walk, if there is one: the
+// plain copies, and without modifiers the 32-bit mix, the 16-bit step (with VBMI) and the multiply
+// of a direct source.
+inline bool RunFormOf(const KernelChoice& choice, RunOp* op) {
+    if (choice.blend || !choice.white) return false;
+    if (choice.kind == SourceKind::Alpha) {
+        *op = RunOp::AlphaCopy;
+        return choice.mode == 0;
+    }
+    if (choice.kind != SourceKind::Direct) return false;
+    switch (choice.mode) {
+    case 0: *op = RunOp::Copy; return true;
+    case 1:
+        *op = choice.wide ? RunOp::Mix : RunOp::Step;
+        return choice.wide || HasAvx512Vbmi();
+    case 4: *op = RunOp::Multiply; return true;
+    default: return false;
+    }
+}
+
 } // namespace
 
 } // namespace softblit
@@ -62,17 +82,23 @@ void BlitMemImg(MEMIMG* destination, const MEMIMG* source, int x, int y, int tra
     const int64_t offsetY = rect.top - y;
     uint8_t* to = destination->pixels + toPitch * rect.top + setup.destinationBytes * rect.left;
     const uint8_t* sourceStart = source->pixels + from->pitch * offsetY + setup.sourceBytes * offsetX;
-    const bool fast = trans == 1 && from->runCodeValid == 1 && from->runBuffer != nullptr &&
+    const bool fast = trans == 1 && from->runCodeValid == 1 && from->runMasks != nullptr &&
                       width == source->width && height == source->height &&
                       source->width == from->width && source->height == from->height;
     const int p = setup.parameter;
-    const uint8_t* const runEnd =
-        fast ? from->runBuffer + (static_cast<size_t>(from->width) + 5) * from->height : nullptr;
+    const RunMasks runMasks = {from->runMasks,
+                               from->runMasks + static_cast<size_t>(from->runMaskWords) * from->height,
+                               from->runMaskWords};
     if (fast) {
         // As below, a call with a run form goes straight to it.
-        if (DrawRunsByForm(setup.choice, RowBlock{to, toPitch, sourceStart, from->pitch, width, height},
-                           RunTable{from->runBuffer, runEnd, width, height}, static_cast<uint32_t>(p)))
+        RunOp op;
+        if (RunFormOf(setup.choice, &op) && HasAvx512Rows()) {
+            RowBlock block = {to, toPitch, sourceStart, from->pitch, width, height};
+            if (setup.choice.wide) DrawRuns32Avx512(op, block, runMasks, static_cast<uint32_t>(p));
+            else if (op == RunOp::Step) DrawStepRuns16Avx512Vbmi(block, runMasks, static_cast<uint32_t>(p));
+            else DrawRuns16Avx512(op, block, runMasks, static_cast<uint32_t>(p));
             return;
+        }
     } else {
         // A loop with a block form goes straight to it, without the table rows, the job and the
         // dispatch.
@@ -117,8 +143,7 @@ void BlitMemImg(MEMIMG* destination, const MEMIMG* source, int x, int y, int tra
     job.height = height;
 
     if (fast) {
-        job.runCode = from->runBuffer;
-        job.runCodeEnd = runEnd;
+        job.runMasks = runMasks;
         RunFastKernel(choice, job);
         return;
     }

@@ -24,9 +24,8 @@ struct BlitJob {
     int blendPitch;
     int width;                 // pixels drawn per row
     int height;                // rows drawn
-    // Run-table walk.
-    const uint8_t* runCode;
-    const uint8_t* runCodeEnd;
+    // Run-table walk: the source's table as bits.
+    RunMasks runMasks;
     // Stretched walk (columns and rows of the source, 16.16 counters).
     int sourceWidth;
     int sourceHeight;

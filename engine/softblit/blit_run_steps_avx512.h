@@ -1,0 +1,131 @@
+// The AVX-512 walk of a run-table draw by its masks (RunMasks), and the step of an operation on
+// source and destination pixels it draws with. Included inside an anonymous namespace of each
+// file compiled for AVX-512 (F, BW, VL and what else that file's forms use), so that each file
+// instantiates it under its own target. Needs <immintrin.h>, <type_traits> and blit_rows.h.
+#pragma once
+
+// A row's run bits a step at a time: step i's bits (those of pixels from kPixels i on) lie in
+// mask-sized unit i of the row's words, read through a type that may alias them.
+typedef uint16_t RunBits16 __attribute__((may_alias));
+typedef uint32_t RunBits32 __attribute__((may_alias));
+template <class Mask>
+Mask RunBits(const uint64_t* row, int i);
+template <>
+inline __mmask16 RunBits<__mmask16>(const uint64_t* row, int i) {
+    return reinterpret_cast<const RunBits16*>(row)[i];
+}
+template <>
+inline __mmask32 RunBits<__mmask32>(const uint64_t* row, int i) {
+    return reinterpret_cast<const RunBits32*>(row)[i];
+}
+
+// Masked loads and stores of 32-bit (sixteen) or 16-bit (thirty-two) pixels.
+template <int Bytes>
+struct Pixels512;
+template <>
+struct Pixels512<4> {
+    static __m512i Load(__mmask16 m, const uint8_t* at) { return _mm512_maskz_loadu_epi32(m, at); }
+    static void Store(uint8_t* at, __mmask16 m, __m512i v) { _mm512_mask_storeu_epi32(at, m, v); }
+};
+template <>
+struct Pixels512<2> {
+    static __m512i Load(__mmask32 m, const uint8_t* at) { return _mm512_maskz_loadu_epi16(m, at); }
+    static void Store(uint8_t* at, __mmask32 m, __m512i v) { _mm512_mask_storeu_epi16(at, m, v); }
+};
+
+// Holds a loaded vector in a register: without it the compiler folds an unmasked load into each
+// instruction that reads it, which loads the same pixels up to three times a step.
+inline void InRegister(__m512i& v) {
+    __asm__("" : "+v"(v));
+}
+
+// A step of an operation f(d, s) on source and destination pixels of Bytes bytes (4: sixteen a
+// step, 2: thirty-two) for the run walk; ReadsDestination false, d is zero.
+template <class F, int Bytes, bool ReadsDestination = true>
+struct RunStep {
+    static constexpr int kPixels = Bytes == 4 ? 16 : 32;
+    static constexpr int kOutBytes = Bytes;
+    static constexpr int kInBytes = Bytes;
+    static constexpr bool kRunPairs = Bytes == 2;
+    static constexpr bool kWeighs = false;
+    using Px = Pixels512<Bytes>;
+    using Mask = std::conditional_t<Bytes == 4, __mmask16, __mmask32>;
+    F f;
+    void Runs(uint8_t* to, const uint8_t* from, Mask load, Mask m, Mask) const {
+        __m512i s = Px::Load(load, from);
+        __m512i d = ReadsDestination ? Px::Load(load, to) : _mm512_setzero_si512();
+        InRegister(s);
+        InRegister(d);
+        Px::Store(to, m, f(d, s));
+    }
+    // Two rows of at most half a step (16-bit): the second goes in and out of the high half
+    // through an address 32 bytes before it, whose low half the masks leave untouched.
+    void RunsPair(uint8_t* to0, const uint8_t* from0, uint8_t* to1, const uint8_t* from1, __mmask32 half,
+                  __mmask32 first, __mmask32 second) const {
+        const __mmask32 high = half << 16;
+        __m512i s = _mm512_mask_loadu_epi16(_mm512_maskz_loadu_epi16(half, from0), high, from1 - 32);
+        __m512i d = ReadsDestination ? _mm512_mask_loadu_epi16(_mm512_maskz_loadu_epi16(half, to0), high, to1 - 32)
+                                     : _mm512_setzero_si512();
+        InRegister(s);
+        InRegister(d);
+        __m512i out = f(d, s);
+        _mm512_mask_storeu_epi16(to0, first, out);
+        _mm512_mask_storeu_epi16(to1 - 32, second << 16, out);
+    }
+};
+
+// The rows of the block by the run masks: every step of Step::kPixels pixels of the row, each
+// drawing the pixels whose bits are set (none beyond the row's width are); the step gets the
+// alpha-run bits too. The loops have the shape of WalkBlock's, and a step loads by the row's own
+// mask (all of a whole step, the row's last pixels at its end), so no load waits for the run
+// bits; only the store is masked by them. Rows of one step (or two rows a step) with no bit set
+// are stepped over; in wider rows no step is, as a step with no bit set stores nothing and costs
+// less than a branch on the bits that the shapes of sprites would often mispredict.
+template <class Step>
+void WalkRunMasks(const RowBlock& block, const RunMasks& masks, const Step& step) {
+    constexpr int kPixels = Step::kPixels;
+    static_assert(64 % kPixels == 0, "a step lies within one mask word");
+    using Mask = typename Step::Mask;
+    // The block's and masks' fields are copied first, as the stores may alias them.
+    uint8_t* to = block.to;
+    const uint8_t* from = block.from;
+    const ptrdiff_t toPitch = block.toPitch, fromPitch = block.fromPitch;
+    const int width = block.width, height = block.height;
+    const uint64_t* drawn = masks.bits;
+    const uint64_t* alpha = masks.alpha;
+    const ptrdiff_t words = masks.words;
+    const int full = width - width % kPixels;
+    const Mask all = static_cast<Mask>(~Mask{0});
+    const Mask tail = static_cast<Mask>((uint64_t{1} << (width - full)) - 1);
+    const Mask none = 0;
+    if constexpr (Step::kRunPairs) {
+        // Rows of at most half a step: two rows a step, the first in the low half.
+        if (2 * width <= kPixels) {
+            const Mask half = static_cast<Mask>((uint64_t{1} << width) - 1);
+            int y = 0;
+            for (; y + 2 <= height; y += 2, to += 2 * toPitch, from += 2 * fromPitch, drawn += 2 * words) {
+                const Mask first = RunBits<Mask>(drawn, 0), second = RunBits<Mask>(drawn + words, 0);
+                if ((first | second) != 0) step.RunsPair(to, from, to + toPitch, from + fromPitch, half, first, second);
+            }
+            if (y < height) step.Runs(to, from, half, RunBits<Mask>(drawn, 0), none);
+            return;
+        }
+    }
+    if (width <= kPixels) {
+        // One step a row.
+        const Mask row = width == kPixels ? all : tail;
+        for (int y = 0; y < height; ++y, to += toPitch, from += fromPitch, drawn += words, alpha += words)
+            if (const Mask m = RunBits<Mask>(drawn, 0)) step.Runs(to, from, row, m, Step::kWeighs ? RunBits<Mask>(alpha, 0) : none);
+        return;
+    }
+    const int steps = full / kPixels;
+    for (int y = 0; y < height; ++y, to += toPitch, from += fromPitch, drawn += words, alpha += words) {
+        int i = 0;
+        for (; i < steps; ++i)
+            step.Runs(to + Step::kOutBytes * kPixels * i, from + Step::kInBytes * kPixels * i, all,
+                      RunBits<Mask>(drawn, i), Step::kWeighs ? RunBits<Mask>(alpha, i) : none);
+        if (full < width)
+            step.Runs(to + Step::kOutBytes * full, from + Step::kInBytes * full, tail, RunBits<Mask>(drawn, i),
+                      Step::kWeighs ? RunBits<Mask>(alpha, i) : none);
+    }
+}
