@@ -120,6 +120,9 @@ void WalkRunMasks(const RowBlock& block, const RunMasks& masks, const Step& step
     }
     const int steps = full / kPixels;
     for (int y = 0; y < height; ++y, to += toPitch, from += fromPitch, drawn += words, alpha += words) {
+        uint64_t any = 0;
+        for (ptrdiff_t w = 0; w < words; ++w) any |= drawn[w];
+        if (any == 0) continue;
         int i = 0;
         for (; i < steps; ++i)
             step.Runs(to + Step::kOutBytes * kPixels * i, from + Step::kInBytes * kPixels * i, all,
