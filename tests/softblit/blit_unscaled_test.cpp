@@ -1,6 +1,9 @@
 // The unscaled blit: refusals, clipping on every edge, and the run-table road.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "blit_reference.h"
 #include "blit_test_support.h"
 #include "core/core_services.h"
@@ -305,6 +308,137 @@ TEST(BlitMemImg, RunTableRoadIsTakenOnlyForWholeUnclippedDraws) {
     EXPECT_EQ(destination.get(1, 0), 0xEEu);
     EXPECT_EQ(destination.get(2, 0), 0xEEu);
     ReleaseMemImg(&view);
+}
+
+TEST(BlitMemImg, RunTableFollowsTheLastCodingAtEveryShape) {
+    // Shapes around the 16-, 32- and 64-pixel steps of the walk, odd heights and padded rows.
+    const int shapes[][2] = {{1, 1},  {15, 3}, {16, 7}, {17, 2}, {31, 1},
+                             {32, 3}, {33, 7}, {64, 2}, {65, 3}, {130, 7}};
+    const int modes[][2] = {{0, 0}, {4, 0}, {1, 200}, {1, 128}};
+    // Class of a pattern's pixel: 0 transparent, 1 opaque, 2 translucent (alpha sources only).
+    auto classOf = [](int pattern, int x, int y, bool alpha) {
+        if (pattern == 0 ? y % 3 == 1 && x >= 3 : y % 3 == 0 && x >= 1 && x < 100) return 1;
+        const int k = pattern == 0 ? (x * 5 + y * 3) % 11 : (x * 3 + y * 7 + 5) % 9;
+        if (pattern == 0 ? k == 0 || k == 4 : k <= 1) return 0;
+        return (pattern == 0 ? k == 7 : k == 5) && alpha ? 2 : 1;
+    };
+    auto valueOf = [&](int pattern, int x, int y, int type, bool alpha, uint32_t key) {
+        const int c = classOf(pattern, x, y, alpha);
+        uint32_t h = x * 2654435761u ^ (y * 40503u + pattern * 0x9E3779B9u);
+        h = (h ^ h >> 13) * 0x5BD1E995u;
+        h ^= h >> 15;
+        if (alpha) {
+            const uint32_t a = c == 0 ? 0 : c == 1 ? 255 : 1 + (h >> 24) % 254;
+            return type == 1 ? (h & 0x00FFFFFF) | a << 24
+                             : (h & 0xFFFF) | a << 16 | (h & 0xFF00) << 16;
+        }
+        if (c == 0) return key;
+        if (type == 1 && (x + y) % 13 == 6)
+            return key ^ 0x01000000;  // the key's colour, another top byte
+        const uint32_t v = type == 1 ? h : h & 0xFFFF;
+        return v == key ? v ^ 1 : v;
+    };
+    // The run road's pixel (no blend image, white bright) from the coded class and current value.
+    auto expect = [](int type, int mode, int p, int c, uint32_t S, uint32_t D) -> uint32_t {
+        const bool wide = type == 1;
+        if (c == 0) return D;
+        if (mode == 0 && c == 1) return wide ? S : S & 0xFFFF;
+        const int64_t a = c == 2 ? (wide ? S >> 24 : S >> 16 & 0xFF) : 255;
+        uint32_t out = wide ? D & 0xFF000000u : 0;
+        for (int i = 0; i < 3; ++i) {
+            const int shift = wide ? 8 * i : 5 * i + (i == 2);
+            const int bits = wide ? 8 : i == 1 ? 6 : 5;
+            const int64_t s = S >> shift & ((1 << bits) - 1), d = D >> shift & ((1 << bits) - 1);
+            int64_t r;
+            if (mode == 0)
+                r = (d * 256 + (s - d) * a) >> 8;
+            else if (mode == 4)
+                r = c == 2 ? (s * d * a) >> (bits + 8) : (s * d) >> bits;
+            else if (c == 2)
+                r = (d * 65536 + (s - d) * a * p) >> 16;
+            else if (wide)
+                r = (d * 256 + (s - d) * p) >> 8;
+            else
+                r = d + p * (s - d) / 255;
+            out |= static_cast<uint32_t>(r) << shift;
+        }
+        return out;
+    };
+    SetBlend(0, 0);
+    for (const auto& shape : shapes) {
+        const int w = shape[0], h = shape[1];
+        for (int type = 0; type < 2; ++type) {
+            for (bool alpha : {false, true}) {
+                const uint32_t key = alpha ? 0 : type == 1 ? 0x00FF00FF : 0xF81F;
+                RunSource source(w, h, type, alpha, key);
+                auto fill = [&](int pattern) {
+                    for (int y = 0; y < h; ++y)
+                        for (int x = 0; x < w; ++x)
+                            source.image.set(x, y, valueOf(pattern, x, y, type, alpha, key));
+                };
+                // Classes of `coded`, values of `current`: the table when just coded, then a draw
+                // in every mode.
+                auto check = [&](int coded, int current, bool justCoded) {
+                    const std::string where =
+                        "shape " + std::to_string(w) + "x" + std::to_string(h) + " type " +
+                        std::to_string(type) + " alpha " + std::to_string(alpha) + " coded " +
+                        std::to_string(coded) + " current " + std::to_string(current);
+                    if (justCoded) {
+                        std::vector<uint8_t> code;
+                        for (int y = 0; y < h; ++y) {
+                            for (int x = 0, n; x < w; x += n) {
+                                const int c = classOf(coded, x, y, alpha);
+                                for (n = 1;
+                                     x + n < w && n < 64 && classOf(coded, x + n, y, alpha) == c;)
+                                    ++n;
+                                code.push_back(static_cast<uint8_t>(c << 6 | (n - 1)));
+                            }
+                            code.push_back(0xC0);
+                        }
+                        ASSERT_EQ(source.image->base->runCodeValid, 1) << where;
+                        const uint8_t* table = source.image->base->runBuffer;
+                        EXPECT_EQ(std::vector<uint8_t>(table, table + code.size()), code) << where;
+                    }
+                    for (const auto& [mode, p] : modes) {
+                        SetBlend(mode, p);
+                        TestImage destination(w + 3, h + 2, type);
+                        auto before = [&](int x, int y) {
+                            return (x * 40503u + y * 977u + 0x5A5A) &
+                                   (type == 1 ? 0xFFFFFFFF : 0xFFFF);
+                        };
+                        for (int y = 0; y < h + 2; ++y)
+                            for (int x = 0; x < w + 3; ++x) destination.set(x, y, before(x, y));
+                        BlitMemImg(destination.get(), source.image.get(), 2, 1, 1, nullptr);
+                        int wrong = 0;
+                        for (int y = 0; y < h + 2; ++y) {
+                            for (int x = 0; x < w + 3; ++x) {
+                                const int sx = x - 2, sy = y - 1;
+                                const bool inside = sx >= 0 && sx < w && sy >= 0 && sy < h;
+                                const uint32_t want =
+                                    inside ? expect(type, mode, p, classOf(coded, sx, sy, alpha),
+                                                    valueOf(current, sx, sy, type, alpha, key),
+                                                    before(x, y))
+                                           : before(x, y);
+                                if (destination.get(x, y) != want && wrong++ < 3)
+                                    ADD_FAILURE()
+                                        << where << " mode " << mode << " p " << p << " at " << sx
+                                        << "," << sy << std::hex << ": got "
+                                        << destination.get(x, y) << " want " << want;
+                            }
+                        }
+                        EXPECT_EQ(wrong, 0) << where << " mode " << mode << " p " << p;
+                    }
+                };
+                fill(0);
+                source.code();
+                check(0, 0, true);
+                fill(1);  // drawn over without a transfer: the table keeps pattern 0's classes
+                check(0, 1, false);
+                source.code();
+                check(1, 1, true);
+            }
+        }
+    }
 }
 
 } // namespace
