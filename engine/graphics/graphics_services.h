@@ -46,6 +46,8 @@ struct MemImgBase {
     // the pixels of alpha runs. In the run buffer's allocation; null without one.
     uint64_t* runMasks;
     int32_t runMaskWords;        // (width + 63) / 64
+    int32_t runFirstRow;         // the rows from runFirstRow up to runEndRow hold a pixel to draw
+    int32_t runEndRow;
 };
 
 // A view of a software image: the whole of a base or a sub-rectangle of it.

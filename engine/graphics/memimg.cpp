@@ -1,4 +1,5 @@
 // Software images: a small view over a shared, reference-counted base.
+#include <algorithm>
 #include <cstring>
 
 #include "core/core.h"
@@ -54,6 +55,8 @@ void ReadRunTableIntoMasks(MemImgBase* base, const uint8_t* code, const uint8_t*
     const size_t words = static_cast<size_t>(base->runMaskWords);
     const size_t plane = words * static_cast<size_t>(base->height);
     std::memset(base->runMasks, 0, 2 * plane * sizeof(uint64_t));
+    base->runFirstRow = base->height;
+    base->runEndRow = 0;
     for (int y = 0; y < base->height; ++y) {
         uint64_t* drawn = base->runMasks + words * y;
         int x = 0;
@@ -69,7 +72,12 @@ void ReadRunTableIntoMasks(MemImgBase* base, const uint8_t* code, const uint8_t*
             }
             x += n;
         }
+        if (x > 0 && std::any_of(drawn, drawn + words, [](uint64_t bits) { return bits != 0; })) {
+            if (base->runFirstRow > y) base->runFirstRow = y;
+            base->runEndRow = y + 1;
+        }
     }
+    if (base->runFirstRow > base->runEndRow) base->runFirstRow = base->runEndRow;
 }
 
 } // namespace

@@ -78,9 +78,10 @@ struct RunStep {
 // drawing the pixels whose bits are set (none beyond the row's width are); the step gets the
 // alpha-run bits too. The loops have the shape of WalkBlock's, and a step loads by the row's own
 // mask (all of a whole step, the row's last pixels at its end), so no load waits for the run
-// bits; only the store is masked by them. Rows of one step (or two rows a step) with no bit set
-// are stepped over; in wider rows no step is, as a step with no bit set stores nothing and costs
-// less than a branch on the bits that the shapes of sprites would often mispredict.
+// bits; only the store is masked by them. The caller leaves out the rows above the first and below
+// the last with a bit set; of the others, a row of several steps with no bit set is stepped over,
+// but no single step is, as a step with no bit set stores nothing and costs less than a branch on
+// the bits that the shapes of sprites would often mispredict.
 template <class Step>
 void WalkRunMasks(const RowBlock& block, const RunMasks& masks, const Step& step) {
     constexpr int kPixels = Step::kPixels;
@@ -104,8 +105,8 @@ void WalkRunMasks(const RowBlock& block, const RunMasks& masks, const Step& step
             const Mask half = static_cast<Mask>((uint64_t{1} << width) - 1);
             int y = 0;
             for (; y + 2 <= height; y += 2, to += 2 * toPitch, from += 2 * fromPitch, drawn += 2 * words) {
-                const Mask first = RunBits<Mask>(drawn, 0), second = RunBits<Mask>(drawn + words, 0);
-                if ((first | second) != 0) step.RunsPair(to, from, to + toPitch, from + fromPitch, half, first, second);
+                step.RunsPair(to, from, to + toPitch, from + fromPitch, half, RunBits<Mask>(drawn, 0),
+                              RunBits<Mask>(drawn + words, 0));
             }
             if (y < height) step.Runs(to, from, half, RunBits<Mask>(drawn, 0), none);
             return;
@@ -115,7 +116,7 @@ void WalkRunMasks(const RowBlock& block, const RunMasks& masks, const Step& step
         // One step a row.
         const Mask row = width == kPixels ? all : tail;
         for (int y = 0; y < height; ++y, to += toPitch, from += fromPitch, drawn += words, alpha += words)
-            if (const Mask m = RunBits<Mask>(drawn, 0)) step.Runs(to, from, row, m, Step::kWeighs ? RunBits<Mask>(alpha, 0) : none);
+            step.Runs(to, from, row, RunBits<Mask>(drawn, 0), Step::kWeighs ? RunBits<Mask>(alpha, 0) : none);
         return;
     }
     const int steps = full / kPixels;

@@ -86,14 +86,21 @@ void BlitMemImg(MEMIMG* destination, const MEMIMG* source, int x, int y, int tra
                       width == source->width && height == source->height &&
                       source->width == from->width && source->height == from->height;
     const int p = setup.parameter;
-    const RunMasks runMasks = {from->runMasks,
-                               from->runMasks + static_cast<size_t>(from->runMaskWords) * from->height,
-                               from->runMaskWords};
+    RunMasks runMasks = {};
+    int drawnHeight = height;  // the run-table walk's rows: those from the first to the last drawn
     if (fast) {
+        const int first = from->runFirstRow;
+        drawnHeight = from->runEndRow - first;
+        if (drawnHeight <= 0) return;
+        const size_t words = static_cast<size_t>(from->runMaskWords);
+        runMasks = {from->runMasks + words * first, from->runMasks + words * (from->height + first),
+                    from->runMaskWords};
+        to += toPitch * first;
+        sourceStart += from->pitch * first;
         // As below, a call with a run form goes straight to it.
         RunOp op;
         if (RunFormOf(setup.choice, &op) && HasAvx512Rows()) {
-            RowBlock block = {to, toPitch, sourceStart, from->pitch, width, height};
+            RowBlock block = {to, toPitch, sourceStart, from->pitch, width, drawnHeight};
             if (setup.choice.wide) DrawRuns32Avx512(op, block, runMasks, static_cast<uint32_t>(p));
             else if (op == RunOp::Step) DrawStepRuns16Avx512Vbmi(block, runMasks, static_cast<uint32_t>(p));
             else DrawRuns16Avx512(op, block, runMasks, static_cast<uint32_t>(p));
@@ -136,11 +143,11 @@ void BlitMemImg(MEMIMG* destination, const MEMIMG* source, int x, int y, int tra
     job.source = sourceStart;
     job.sourcePitch = from->pitch;
     if (blend != nullptr) {
-        job.blend = blend->pixels + blend->base->pitch * offsetY + offsetX;
+        job.blend = blend->pixels + blend->base->pitch * (offsetY + (fast ? from->runFirstRow : 0)) + offsetX;
         job.blendPitch = blend->base->pitch;
     }
     job.width = width;
-    job.height = height;
+    job.height = drawnHeight;
 
     if (fast) {
         job.runMasks = runMasks;

@@ -201,23 +201,24 @@ TEST(BlitMemImg, RunTableRoadDiffersOnlyWhereStated) {
 
 TEST(BlitMemImg, RunTableRoadMatchesTheModelAlongLongRows) {
     // Rows of 150 pixels: opaque runs of 64 and more, short alpha and skip runs at every offset of
-    // the 64-pixel words and the 16- and 32-pixel steps, in every mode and modifier.
+    // the 64-pixel words and the 16- and 32-pixel steps, in every mode and modifier; the first row
+    // wholly transparent, so the blend image is read from the right row below it.
     const int modes[][2] = {{0, 255}, {1, 100}, {1, 128}, {2, 255}, {3, 128}, {4, 0}, {10, 200}, {11, 77}};
     for (int type = 0; type < 2; ++type) {
         for (int kind = 0; kind < 3; ++kind) {
             const uint32_t key = kind == 0 ? 7 : type == 1 ? 0x00FF00FF : 0xF81F;
-            RunSource source(150, 3, type, kind == 2, key);
+            RunSource source(150, 4, type, kind == 2, key);
             if (kind == 0) {
-                TestImage palette(150, 3, type, 1, 0, 1, key);
+                TestImage palette(150, 4, type, 1, 0, 1, key);
                 std::swap(source.image.view, palette.view);
                 for (int i = 0; i < 256; ++i) {
                     if (type == 1) source.image.setPalette32(i, i * 0x01030507u);
                     else source.image.setPalette16(i, static_cast<uint16_t>(i * 0x0107u));
                 }
             }
-            for (int y = 0; y < 3; ++y) {
+            for (int y = 0; y < 4; ++y) {
                 for (int x = 0; x < 150; ++x) {
-                    const int part = x >= 20 && x < 100 ? 1 : (x * 7 + y * 13) / 5 % 4;
+                    const int part = y == 0 ? 0 : x >= 20 && x < 100 ? 1 : (x * 7 + y * 13) / 5 % 4;
                     const uint32_t colour = kind == 0 ? (x * 31 + y) % 256 | 1 : (x * 2654435761u + y) & 0x00FFFFFF;
                     const uint32_t alpha = part == 0 ? 0 : part == 3 ? 40 + x : 255;
                     uint32_t value = kind == 2 ? (type == 1 ? colour | alpha << 24 : (colour & 0xFFFF) | alpha << 16)
@@ -227,16 +228,16 @@ TEST(BlitMemImg, RunTableRoadMatchesTheModelAlongLongRows) {
                 }
             }
             source.code();
-            TestImage blend(150, 3, 2);
+            TestImage blend(150, 4, 2);
             for (int x = 0; x < 150; ++x)
-                for (int y = 0; y < 3; ++y) blend.set(x, y, (x * 37 + y * 11) & 0xFF);
+                for (int y = 0; y < 4; ++y) blend.set(x, y, (x * 37 + y * 11) & 0xFF);
             for (const auto& [mode, parameter] : modes) {
                 for (uint32_t bright : {0x00FFFFFFu, 0x0080C0FFu}) {
                     for (bool useBlend : {false, true}) {
                         SetBlend(mode, parameter, bright);
                         SetBlendImageTable(20, 200);
-                        TestImage destination(160, 5, type), expected(160, 5, type);
-                        for (int y = 0; y < 5; ++y) {
+                        TestImage destination(160, 6, type), expected(160, 6, type);
+                        for (int y = 0; y < 6; ++y) {
                             for (int x = 0; x < 160; ++x) {
                                 const uint32_t value = (x * 40503u + y * 977u) & (type == 1 ? 0xFFFFFFFF : 0xFFFF);
                                 destination.set(x, y, value);
