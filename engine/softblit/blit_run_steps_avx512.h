@@ -61,7 +61,7 @@ struct RunStep {
     // Two rows of at most half a step (16-bit): the second goes in and out of the high half
     // through an address 32 bytes before it, whose low half the masks leave untouched.
     void RunsPair(uint8_t* to0, const uint8_t* from0, uint8_t* to1, const uint8_t* from1, __mmask32 half,
-                  __mmask32 first, __mmask32 second) const {
+                  __mmask16 first, __mmask16 second) const {
         const __mmask32 high = half << 16;
         __m512i s = _mm512_mask_loadu_epi16(_mm512_maskz_loadu_epi16(half, from0), high, from1 - 32);
         __m512i d = ReadsDestination ? _mm512_mask_loadu_epi16(_mm512_maskz_loadu_epi16(half, to0), high, to1 - 32)
@@ -70,7 +70,7 @@ struct RunStep {
         InRegister(d);
         __m512i out = f(d, s);
         _mm512_mask_storeu_epi16(to0, first, out);
-        _mm512_mask_storeu_epi16(to1 - 32, second << 16, out);
+        _mm512_mask_storeu_epi16(to1 - 32, _kshiftli_mask32(second, 16), out);
     }
 };
 
@@ -104,9 +104,10 @@ void WalkRunMasks(const RowBlock& block, const RunMasks& masks, const Step& step
         if (2 * width <= kPixels) {
             const Mask half = static_cast<Mask>((uint64_t{1} << width) - 1);
             int y = 0;
+#pragma GCC unroll 2
             for (; y + 2 <= height; y += 2, to += 2 * toPitch, from += 2 * fromPitch, drawn += 2 * words) {
-                step.RunsPair(to, from, to + toPitch, from + fromPitch, half, RunBits<Mask>(drawn, 0),
-                              RunBits<Mask>(drawn + words, 0));
+                step.RunsPair(to, from, to + toPitch, from + fromPitch, half, RunBits<__mmask16>(drawn, 0),
+                              RunBits<__mmask16>(drawn + words, 0));
             }
             if (y < height) step.Runs(to, from, half, RunBits<Mask>(drawn, 0), none);
             return;
@@ -115,6 +116,7 @@ void WalkRunMasks(const RowBlock& block, const RunMasks& masks, const Step& step
     if (width <= kPixels) {
         // One step a row.
         const Mask row = width == kPixels ? all : tail;
+#pragma GCC unroll 2
         for (int y = 0; y < height; ++y, to += toPitch, from += fromPitch, drawn += words, alpha += words)
             step.Runs(to, from, row, RunBits<Mask>(drawn, 0), Step::kWeighs ? RunBits<Mask>(alpha, 0) : none);
         return;
