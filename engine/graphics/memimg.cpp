@@ -72,7 +72,7 @@ void ReadRunTableIntoMasks(MemImgBase* base, const uint8_t* code, const uint8_t*
             }
             x += n;
         }
-        if (x > 0 && std::any_of(drawn, drawn + words, [](uint64_t bits) { return bits != 0; })) {
+        if (std::any_of(drawn, drawn + words, [](uint64_t bits) { return bits != 0; })) {
             if (base->runFirstRow > y) base->runFirstRow = y;
             base->runEndRow = y + 1;
         }

@@ -22,11 +22,16 @@ bool DetectAvx512Rows() {
 }
 
 const bool kHasAvx512Rows = DetectAvx512Rows();
+const bool kHasAvx512Vbmi = kHasAvx512Rows && __builtin_cpu_supports("avx512vbmi");
 
 } // namespace
 
 bool HasAvx512Rows() {
     return kHasAvx512Rows;
+}
+
+bool HasAvx512Vbmi() {
+    return kHasAvx512Vbmi;
 }
 
 // Everything below is compiled for AVX-512 (the lambdas included) and only reached after the

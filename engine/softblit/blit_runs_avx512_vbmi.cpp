@@ -8,26 +8,9 @@
 #include <type_traits>
 
 #include "graphics/graphics_services.h"
-#include "softblit/blit_frame.h"
 #include "softblit/blit_rows.h"
 
 namespace softblit {
-
-namespace {
-
-bool DetectAvx512Vbmi() {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-           __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi");
-}
-
-const bool kHasAvx512Vbmi = DetectAvx512Vbmi();
-
-} // namespace
-
-bool HasAvx512Vbmi() {
-    return kHasAvx512Vbmi;
-}
 
 #if defined(__clang__)
 #pragma clang attribute push(__attribute__((target("avx2,avx512f,avx512bw,avx512vl,avx512vbmi"))), \
