@@ -384,6 +384,7 @@ void Runs16(const RowBlock& block, const RunMasks& masks, F f) {
 // alpha (the destination's top byte kept), opaque-run pixels copied whole.
 struct AlphaRunStep32 {
     static constexpr bool kRunPairs = false;
+    static constexpr bool kNarrowCopy = false;
     static constexpr bool kWeighs = true;
     static constexpr int kPixels = 16;
     static constexpr int kOutBytes = 4;
@@ -405,6 +406,7 @@ struct AlphaRunStep32 {
 // The same from a 16-bit alpha source (colour, then the alpha byte), per field.
 struct AlphaRunStep16 {
     static constexpr bool kRunPairs = false;
+    static constexpr bool kNarrowCopy = false;
     static constexpr bool kWeighs = true;
     static constexpr int kPixels = 16;
     static constexpr int kOutBytes = 2;

@@ -60,68 +60,18 @@ inline bool RunFormOf(const KernelChoice& choice, RunOp* op) {
     }
 }
 
-} // namespace
-
-} // namespace softblit
-
-using namespace softblit;
-
-void BlitMemImg(MEMIMG* destination, const MEMIMG* source, int x, int y, int trans,
-                const MEMIMG* blend) {
-    FrameSetup setup;
-    if (!CheckFrame(destination, source, blend, trans, &setup)) return;
-    DrawBounds rect = {x, y, int64_t{x} + source->width, int64_t{y} + source->height};
-    // The clip of ClipToDrawArea, inlined: at sprite sizes the call is a noticeable share.
-    DrawBounds bounds;
-    if (!GetDrawBounds(destination, &bounds) || !ClampToBounds(bounds, &rect)) return;
-    const int width = static_cast<int>(rect.right - rect.left);
-    const int height = static_cast<int>(rect.bottom - rect.top);
-    const MemImgBase* from = source->base;
-    const ptrdiff_t toPitch = destination->base->pitch;
-    const int64_t offsetX = rect.left - x;
-    const int64_t offsetY = rect.top - y;
-    uint8_t* to = destination->pixels + toPitch * rect.top + setup.destinationBytes * rect.left;
-    const uint8_t* sourceStart = source->pixels + from->pitch * offsetY + setup.sourceBytes * offsetX;
-    const bool fast = trans == 1 && from->runCodeValid == 1 && from->runMasks != nullptr &&
-                      width == source->width && height == source->height &&
-                      source->width == from->width && source->height == from->height;
-    const int p = setup.parameter;
-    RunMasks runMasks = {};
-    int drawnHeight = height;  // the run-table walk's rows: those from the first to the last drawn
-    if (fast) {
-        const int first = from->runFirstRow;
-        drawnHeight = from->runEndRow - first;
-        if (drawnHeight <= 0) return;
-        const size_t words = static_cast<size_t>(from->runMaskWords);
-        runMasks = {from->runMasks + words * first, from->runMasks + words * (from->height + first),
-                    from->runMaskWords};
-        to += toPitch * first;
-        sourceStart += from->pitch * first;
-        // As below, a call with a run form goes straight to it.
-        RunOp op;
-        if (RunFormOf(setup.choice, &op) && HasAvx512Rows()) {
-            RowBlock block = {to, toPitch, sourceStart, from->pitch, width, drawnHeight};
-            if (setup.choice.wide) DrawRuns32Avx512(op, block, runMasks, static_cast<uint32_t>(p));
-            else if (op == RunOp::Step) DrawStepRuns16Avx512Vbmi(block, runMasks, static_cast<uint32_t>(p));
-            else DrawRuns16Avx512(op, block, runMasks, static_cast<uint32_t>(p));
-            return;
-        }
-    } else {
-        // A loop with a block form goes straight to it, without the table rows, the job and the
-        // dispatch.
-        BlockOp op;
-        uint32_t parameter;
-        if (BlockFormOf(setup.choice, static_cast<uint32_t>(p), &op, &parameter) && HasAvx512Rows()) {
-            RowBlock block = {to, toPitch, sourceStart, from->pitch, width, height};
-            if (setup.choice.wide) DrawBlock32Avx512(op, block, setup.context.key, parameter, setup.choice.keyed);
-            else DrawBlock16Avx512(op, block, setup.context.key, parameter, setup.choice.keyed);
-            return;
-        }
-    }
-    // The loops get a copy: the setup itself is never addressed, so the compiler is free to keep
-    // it in registers on the block path.
-    FrameSetup loops = setup;
+// The loops of the calls without a run or block form: the run-table walk (fast) or the general
+// loops, with the special forms of the latter, through the job and the dispatch. Kept out of line,
+// so that the calls with a form pay nothing for its frame.
+[[gnu::noinline]] void DrawByLoops(const MEMIMG* destination, const MEMIMG* source, const MEMIMG* blend, int trans,
+                                   bool fast, uint8_t* to, ptrdiff_t toPitch, const uint8_t* from,
+                                   ptrdiff_t fromPitch, const uint8_t* blendStart, int width, int height,
+                                   RunMasks runMasks) {
+    // The frame again: passing it would keep the callers' copy in memory on every call.
+    FrameSetup loops;
+    if (!CheckFrame(destination, source, blend, trans, &loops)) return;
     KernelChoice& choice = loops.choice;
+    const int p = loops.parameter;
     if (!fast) {
         // The special forms of the general loops: no blend image, white bright, no alpha.
         if (!choice.blend && choice.white && choice.kind != SourceKind::Alpha) {
@@ -140,19 +90,86 @@ void BlitMemImg(MEMIMG* destination, const MEMIMG* source, int x, int y, int tra
     job.context = loops.context;
     job.destination = to;
     job.destinationPitch = toPitch;
-    job.source = sourceStart;
-    job.sourcePitch = from->pitch;
+    job.source = from;
+    job.sourcePitch = fromPitch;
     if (blend != nullptr) {
-        job.blend = blend->pixels + blend->base->pitch * (offsetY + (fast ? from->runFirstRow : 0)) + offsetX;
+        job.blend = blendStart;
         job.blendPitch = blend->base->pitch;
     }
     job.width = width;
-    job.height = drawnHeight;
-
+    job.height = height;
     if (fast) {
         job.runMasks = runMasks;
         RunFastKernel(choice, job);
         return;
     }
     RunGeneralKernel(choice, job);
+}
+
+} // namespace
+
+} // namespace softblit
+
+using namespace softblit;
+
+void BlitMemImg(MEMIMG* destination, const MEMIMG* source, int x, int y, int trans,
+                const MEMIMG* blend) {
+    FrameSetup setup;
+    if (!CheckFrame(destination, source, blend, trans, &setup)) return;
+    DrawBounds bounds;
+    if (!GetDrawBounds(destination, &bounds)) return;
+    const MemImgBase* from = source->base;
+    const ptrdiff_t toPitch = destination->base->pitch;
+    const int p = setup.parameter;
+    const int64_t right = int64_t{x} + source->width, bottom = int64_t{y} + source->height;
+    if (trans == 1 && from->runCodeValid == 1 && from->runMasks != nullptr && source->width == from->width &&
+        source->height == from->height && x >= bounds.left && y >= bounds.top && right <= bounds.right &&
+        bottom <= bounds.bottom) {
+        // The whole image inside the draw area: the run-table walk, over only the rows from the
+        // first to the last with a pixel to draw. No clip to make.
+        const int first = from->runFirstRow;
+        const int drawnHeight = from->runEndRow - first;
+        if (drawnHeight <= 0) return;
+        const int width = from->width;
+        const ptrdiff_t words = from->runMaskWords;
+        const RunMasks runMasks = {from->runMasks + words * first, from->runMasks + words * (from->height + first),
+                                   from->runMaskWords};
+        uint8_t* to = destination->pixels + toPitch * (int64_t{y} + first) + setup.destinationBytes * int64_t{x};
+        const uint8_t* sourceStart = source->pixels + from->pitch * first;
+        // As below, a call with a run form goes straight to it.
+        RunOp op;
+        if (RunFormOf(setup.choice, &op) && HasAvx512Rows()) {
+            const RowBlock block = {to, toPitch, sourceStart, from->pitch, width, drawnHeight};
+            if (setup.choice.wide) DrawRuns32Avx512(op, block, runMasks, static_cast<uint32_t>(p));
+            else if (op == RunOp::Step) DrawStepRuns16Avx512Vbmi(block, runMasks, static_cast<uint32_t>(p));
+            else DrawRuns16Avx512(op, block, runMasks, static_cast<uint32_t>(p));
+            return;
+        }
+        const uint8_t* blendStart = blend != nullptr ? blend->pixels + blend->base->pitch * first : nullptr;
+        DrawByLoops(destination, source, blend, trans, true, to, toPitch, sourceStart, from->pitch, blendStart, width,
+                    drawnHeight, runMasks);
+        return;
+    }
+    // The clip of ClipToDrawArea, inlined: at sprite sizes the call is a noticeable share.
+    DrawBounds rect = {x, y, right, bottom};
+    if (!ClampToBounds(bounds, &rect)) return;
+    const int width = static_cast<int>(rect.right - rect.left);
+    const int height = static_cast<int>(rect.bottom - rect.top);
+    const int64_t offsetX = rect.left - x;
+    const int64_t offsetY = rect.top - y;
+    uint8_t* to = destination->pixels + toPitch * rect.top + setup.destinationBytes * rect.left;
+    const uint8_t* sourceStart = source->pixels + from->pitch * offsetY + setup.sourceBytes * offsetX;
+    // A loop with a block form goes straight to it, without the table rows, the job and the
+    // dispatch.
+    BlockOp op;
+    uint32_t parameter;
+    if (BlockFormOf(setup.choice, static_cast<uint32_t>(p), &op, &parameter) && HasAvx512Rows()) {
+        const RowBlock block = {to, toPitch, sourceStart, from->pitch, width, height};
+        if (setup.choice.wide) DrawBlock32Avx512(op, block, setup.context.key, parameter, setup.choice.keyed);
+        else DrawBlock16Avx512(op, block, setup.context.key, parameter, setup.choice.keyed);
+        return;
+    }
+    const uint8_t* blendStart = blend != nullptr ? blend->pixels + blend->base->pitch * offsetY + offsetX : nullptr;
+    DrawByLoops(destination, source, blend, trans, false, to, toPitch, sourceStart, from->pitch, blendStart, width,
+                height, RunMasks{});
 }
