@@ -309,6 +309,40 @@ TEST(BlitMemImg, RunTableRoadIsTakenOnlyForWholeUnclippedDraws) {
     EXPECT_EQ(destination.get(1, 0), 0xEEu);
     EXPECT_EQ(destination.get(2, 0), 0xEEu);
     ReleaseMemImg(&view);
+    // At the edges of the draw area, with a stale pixel in the second row too (key 0, now 8) so
+    // that every clipped row still shows a stale pixel: an image filling the area exactly follows
+    // the table, one pixel outside it takes the general road and draws only the inside part.
+    source.image.set(2, 1, 8);
+    const uint32_t coded[2][4] = {{0, 1, 2, 3}, {4, 5, 0, 7}};
+    const V_RECT full = {0, 0, 1024, 1024}, area = {1, 1, 7, 4};
+    struct Edge {
+        int x, y;
+        V_RECT area;
+        bool table;
+    };
+    const Edge edges[] = {
+        {2, 1, {2, 1, 6, 3}, true}, {4, 3, full, true},  // the area exactly; the destination's corner
+        {0, 1, area, false}, {2, 0, area, false}, {4, 1, area, false}, {2, 3, area, false},
+        {-1, 1, {-5, -5, 1024, 1024}, false}, {2, -1, full, false},
+    };
+    TestImage edgeDestination(8, 5, 1);
+    for (const Edge& e : edges) {
+        edgeDestination.fill(0xEE);
+        g_DrawSettings.drawArea = e.area;
+        BlitMemImg(edgeDestination.get(), source.image.get(), e.x, e.y, 1, nullptr);
+        for (int y = 0; y < 5; ++y) {
+            for (int x = 0; x < 8; ++x) {
+                const int sx = x - e.x, sy = y - e.y;
+                const bool inside = sx >= 0 && sx < 4 && sy >= 0 && sy < 2 && x >= e.area.left &&
+                                    x < e.area.right && y >= e.area.top && y < e.area.bottom;
+                const uint32_t now = inside ? source.image.get(sx, sy) : 0;
+                const bool drawn = inside && (e.table ? coded[sy][sx] : now) != 0;
+                ASSERT_EQ(edgeDestination.get(x, y), drawn ? now : 0xEEu)
+                    << e.x << "," << e.y << " at " << x << "," << y;
+            }
+        }
+    }
+    g_DrawSettings.drawArea = full;
 }
 
 TEST(BlitMemImg, RunTableFollowsTheLastCodingAtEveryShape) {
