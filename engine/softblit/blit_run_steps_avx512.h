@@ -148,9 +148,22 @@ void WalkRunMasks(const RowBlock& block, const RunMasks& masks, const Step& step
     auto rows = [&](auto tailed, auto oneWord) {
         const int steps = full / kPixels;
         for (int y = 0; y < height; ++y, to += toPitch, from += fromPitch, drawn += words, alpha += words) {
+            if constexpr (decltype(oneWord)::value) {
+                // The row's one word in a mask register at once, each step's bits shifted out of it.
+                __mmask64 bits;
+                __asm__("kmovq %1, %0" : "=k"(bits) : "m"(*drawn));
+                if (_ktestz_mask64_u8(bits, bits)) continue;
+                __mmask64 left = bits;
+                for (int i = 0; i < steps; ++i, left = _kshiftri_mask64(left, kPixels))
+                    step.Runs(to + Step::kOutBytes * kPixels * i, from + Step::kInBytes * kPixels * i, all,
+                              static_cast<Mask>(left), Step::kWeighs ? RunBits<Mask>(alpha, i) : none);
+                if constexpr (decltype(tailed)::value)
+                    step.Runs(to + Step::kOutBytes * full, from + Step::kInBytes * full, tail, static_cast<Mask>(left),
+                              Step::kWeighs ? RunBits<Mask>(alpha, steps) : none);
+                continue;
+            }
             uint64_t any = drawn[0];
-            if constexpr (!decltype(oneWord)::value)
-                for (ptrdiff_t w = 1; w < words; ++w) any |= drawn[w];
+            for (ptrdiff_t w = 1; w < words; ++w) any |= drawn[w];
             if (any == 0) continue;
             for (int i = 0; i < steps; ++i)
                 step.Runs(to + Step::kOutBytes * kPixels * i, from + Step::kInBytes * kPixels * i, all,
