@@ -114,10 +114,9 @@ void WalkRunMasks(const RowBlock& block, const RunMasks& masks, const Step& step
     if constexpr (Step::kRunPairs) {
         // Rows of at most half a step: two rows a step, the first in the low half.
         if (2 * width <= kPixels) {
-            const __mmask16 half = static_cast<__mmask16>(width == 16 ? 0xFFFFu : (1u << width) - 1);
-            const ptrdiff_t pairWords = 2 * words;
+            const __mmask16 half = static_cast<__mmask16>((1u << width) - 1);
             int y = 0;
-            for (; y + 2 <= height; y += 2, to += 2 * toPitch, from += 2 * fromPitch, drawn += pairWords) {
+            for (; y + 2 <= height; y += 2, to += 2 * toPitch, from += 2 * fromPitch, drawn += 2 * words) {
                 step.RunsPair(to, from, to + toPitch, from + fromPitch, half, RunBits<__mmask16>(drawn, 0),
                               RunBits<__mmask16>(drawn + words, 0));
             }
@@ -128,7 +127,7 @@ void WalkRunMasks(const RowBlock& block, const RunMasks& masks, const Step& step
     if constexpr (Step::kNarrowCopy) {
         // A copy of rows of at most sixteen 16-bit pixels: one 256-bit step a row.
         if (2 * width <= kPixels) {
-            const __mmask16 row = static_cast<__mmask16>(width == 16 ? 0xFFFFu : (1u << width) - 1);
+            const __mmask16 row = static_cast<__mmask16>((1u << width) - 1);
 #pragma GCC unroll 2
             for (int y = 0; y < height; ++y, to += toPitch, from += fromPitch, drawn += words)
                 _mm256_mask_storeu_epi16(to, RunBits<__mmask16>(drawn, 0), _mm256_maskz_loadu_epi16(row, from));
