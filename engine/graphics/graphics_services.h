@@ -2,6 +2,7 @@
 // tables, pixel-format conversion, the graphics start and end, and the window code's calls.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "graphics/graphics.h"
@@ -10,6 +11,8 @@
 // ---------------------------------------------------------------- software images
 
 constexpr uint32_t kMemImgTag = 0x12345678;
+// Bytes after a software image's run masks (MemImgBase::runMasks): sixteen 16-bit units.
+constexpr size_t kRunMaskPadding = 32;
 
 enum MemImgColorType : int32_t {
     kMemImgR5G6B5 = 0,
@@ -41,11 +44,15 @@ struct MemImgBase {
     uint8_t* pixels;
     uint8_t* alphaPlane;         // premultiplied copy, or null
     uint8_t* runBuffer;          // (width + 5) x height bytes, or null
-    // The run table read into bits as the blit walks it, written with the table: runMaskWords
-    // 64-bit words a row of the pixels drawn (opaque and alpha runs), every row, then as many of
-    // the pixels of alpha runs. In the run buffer's allocation; null without one.
-    uint64_t* runMasks;
-    int32_t runMaskWords;        // (width + 63) / 64
+    // The run table read into bits as the blit walks it, written with the table: runMaskUnits
+    // 16-bit units a row of the pixels drawn (opaque and alpha runs; pixel x at bit x % 16 of unit
+    // x / 16), every row, then as many of the pixels of alpha runs. A row takes one unit up to 16
+    // pixels, two up to 32, else four for each 64, so that a small sprite's masks take no more room
+    // than its bits; rows of four units and more lie on 8-byte boundaries. Then kRunMaskPadding
+    // zero bytes, so that a walk may read sixteen rows' units from any row at once. In the run
+    // buffer's allocation; null without one.
+    uint16_t* runMasks;
+    int32_t runMaskUnits;
     int32_t runFirstRow;         // the rows from runFirstRow up to runEndRow hold a pixel to draw
     int32_t runEndRow;
 };

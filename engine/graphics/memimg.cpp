@@ -41,24 +41,26 @@ uint8_t* WriteRunRow(uint8_t* out, int width, Classify classify) {
     return out;
 }
 
-// Sets the n bits (1 to 64) from bit x of the row's words.
-void SetBits(uint64_t* words, int x, int n) {
-    const uint64_t bits = n == 64 ? ~uint64_t{0} : (uint64_t{1} << n) - 1;
-    const int shift = x & 63;
-    words[x >> 6] |= bits << shift;
-    if (shift + n > 64) words[(x >> 6) + 1] |= bits >> (64 - shift);
+// Sets the n bits from bit x of the row's 16-bit units.
+void SetBits(uint16_t* units, int x, int n) {
+    for (const int end = x + n; x < end;) {
+        const int shift = x & 15;
+        const int count = end - x < 16 - shift ? end - x : 16 - shift;
+        units[x >> 4] = static_cast<uint16_t>(units[x >> 4] | ((1u << count) - 1) << shift);
+        x += count;
+    }
 }
 
 // Reads the base's run table into its masks as the walk follows it: per row, its codes up to the
 // row end, each run bounded by the pixels left in the row.
 void ReadRunTableIntoMasks(MemImgBase* base, const uint8_t* code, const uint8_t* end) {
-    const size_t words = static_cast<size_t>(base->runMaskWords);
-    const size_t plane = words * static_cast<size_t>(base->height);
-    std::memset(base->runMasks, 0, 2 * plane * sizeof(uint64_t));
+    const size_t units = static_cast<size_t>(base->runMaskUnits);
+    const size_t plane = units * static_cast<size_t>(base->height);
+    std::memset(base->runMasks, 0, 2 * plane * sizeof(uint16_t) + kRunMaskPadding);
     base->runFirstRow = base->height;
     base->runEndRow = 0;
     for (int y = 0; y < base->height; ++y) {
-        uint64_t* drawn = base->runMasks + words * y;
+        uint16_t* drawn = base->runMasks + units * y;
         int x = 0;
         while (code < end) {
             const uint32_t byte = *code++;
@@ -72,7 +74,7 @@ void ReadRunTableIntoMasks(MemImgBase* base, const uint8_t* code, const uint8_t*
             }
             x += n;
         }
-        if (std::any_of(drawn, drawn + words, [](uint64_t bits) { return bits != 0; })) {
+        if (std::any_of(drawn, drawn + units, [](uint16_t bits) { return bits != 0; })) {
             if (base->runFirstRow > y) base->runFirstRow = y;
             base->runEndRow = y + 1;
         }
@@ -156,15 +158,16 @@ int CreateMemImg(MEMIMG* view, int width, int height, int pitch, uint32_t transp
             // The table's bytes, then its masks on an 8-byte boundary.
             const size_t runBytes = (static_cast<size_t>(width) + 5) * static_cast<size_t>(height);
             const size_t maskOffset = (runBytes + 7) / 8 * 8;
-            base->runMaskWords = (width + 63) / 64;
-            const size_t maskBytes = 16 * static_cast<size_t>(base->runMaskWords) * static_cast<size_t>(height);
-            const size_t total = maskOffset + maskBytes;
+            // A row's masks in one 16-bit unit up to 16 pixels, two up to 32, else four for each 64.
+            base->runMaskUnits = width <= 16 ? 1 : width <= 32 ? 2 : (width + 63) / 64 * 4;
+            const size_t maskBytes = 4 * static_cast<size_t>(base->runMaskUnits) * static_cast<size_t>(height);
+            const size_t total = maskOffset + maskBytes + kRunMaskPadding;
             base->runBuffer = static_cast<uint8_t*>(VELK_ALLOC(total == 0 ? 1 : total));
             if (base->runBuffer == nullptr) {
                 FreeBase(base);
                 return -1;
             }
-            base->runMasks = reinterpret_cast<uint64_t*>(base->runBuffer + maskOffset);
+            base->runMasks = reinterpret_cast<uint16_t*>(base->runBuffer + maskOffset);
         }
     }
     view->tag = kMemImgTag;

@@ -10,6 +10,8 @@
 
 #include "softblit/blit_pixel.h"
 
+struct MemImgBase;
+
 namespace softblit {
 
 // The AVX2 forms, used when the processor has them.
@@ -37,27 +39,39 @@ enum class BlockOp { Copy, AlphaCopy, Mix, Multiply, AddBytes, SubtractBytes };
 
 // The AVX-512 forms, used when the processor has AVX-512 F, BW and VL: every pixel of the
 // block, keyed pixels (key or alpha 0) left as they are.
-bool HasAvx512Rows();
+// Read inline: every unscaled call asks, and a call to ask costs a noticeable share of a
+// sprite's draw.
+extern const bool kHasAvx512Rows;
+inline bool HasAvx512Rows() {
+    return kHasAvx512Rows;
+}
 void DrawBlock32Avx512(BlockOp op, const RowBlock& block, uint32_t key, uint32_t parameter, bool keyed);
 void DrawBlock16Avx512(BlockOp op, const RowBlock& block, uint32_t key, uint32_t parameter, bool keyed);
 
-// The run table of a whole-image draw as bit masks, a bit per pixel, `words` 64-bit words a row:
-// the pixels drawn (opaque and alpha runs), and the pixels of alpha runs.
+// The run table of a whole-image draw as bit masks, a bit per pixel, `units` 16-bit units a row
+// (pixel x at bit x % 16 of unit x / 16; MemImgBase::runMasks, with its padding): the pixels
+// drawn (opaque and alpha runs), and the pixels of alpha runs.
 struct RunMasks {
-    const uint64_t* bits;
-    const uint64_t* alpha;
-    int words;
+    const uint16_t* bits;
+    const uint16_t* alpha;
+    int units;
 };
 
-// The run-table walk's AVX-512 forms (same processors): the pixels of the block whose bits are set
-// in the masks, by Copy, Mix (32-bit, by the parameter), Multiply, or AlphaCopy (an alpha source:
-// the pixels of alpha runs mixed by their alpha, the others copied); and, on processors that also
-// have AVX-512 VBMI, the 16-bit Step (each field moved toward the source by trunc(p (s - d) / 255)).
+// The run-table walk's AVX-512 forms (same processors) of a whole image, by its base's masks: the
+// rows from the image's first with a pixel to draw to its end row (MemImgBase::runFirstRow,
+// runEndRow; at least one), `to` and `from` at the first; the pixels whose bits are set, by Copy,
+// Mix (32-bit, by the parameter), Multiply, or AlphaCopy (an alpha source: the pixels of alpha
+// runs mixed by their alpha, the others copied); and, on processors that also have AVX-512 VBMI,
+// the 16-bit Step (each field moved toward the source by trunc(p (s - d) / 255)). The rows and
+// masks are read from the base here, so that a call passes all it needs in registers.
 enum class RunOp { Copy, AlphaCopy, Mix, Step, Multiply };
-void DrawRuns32Avx512(RunOp op, const RowBlock& block, const RunMasks& masks, uint32_t parameter);
-void DrawRuns16Avx512(RunOp op, const RowBlock& block, const RunMasks& masks, uint32_t parameter);
+void DrawRuns32Avx512(RunOp op, uint8_t* to, ptrdiff_t toPitch, const uint8_t* from, const MemImgBase& image,
+                      uint32_t parameter);
+void DrawRuns16Avx512(RunOp op, uint8_t* to, ptrdiff_t toPitch, const uint8_t* from, const MemImgBase& image,
+                      uint32_t parameter);
 bool HasAvx512Vbmi();
-void DrawStepRuns16Avx512Vbmi(const RowBlock& block, const RunMasks& masks, uint32_t p);
+void DrawStepRuns16Avx512Vbmi(uint8_t* to, ptrdiff_t toPitch, const uint8_t* from, const MemImgBase& image,
+                              uint32_t p);
 
 // Copies the source pixels (2 or 4 bytes) of the listed columns side by side, n of them; the
 // columns run one way (a stretched row's).

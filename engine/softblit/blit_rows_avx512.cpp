@@ -8,7 +8,9 @@
 #include <cstddef>
 #include <cstring>
 #include <type_traits>
+#include <utility>
 
+#include "graphics/graphics_services.h"
 #include "softblit/blit_rows.h"
 
 namespace softblit {
@@ -21,14 +23,10 @@ bool DetectAvx512Rows() {
            __builtin_cpu_supports("avx512vl");
 }
 
-const bool kHasAvx512Rows = DetectAvx512Rows();
-const bool kHasAvx512Vbmi = kHasAvx512Rows && __builtin_cpu_supports("avx512vbmi");
-
 } // namespace
 
-bool HasAvx512Rows() {
-    return kHasAvx512Rows;
-}
+const bool kHasAvx512Rows = DetectAvx512Rows();
+const bool kHasAvx512Vbmi = kHasAvx512Rows && __builtin_cpu_supports("avx512vbmi");
 
 bool HasAvx512Vbmi() {
     return kHasAvx512Vbmi;
@@ -372,12 +370,12 @@ namespace {
 #include "softblit/blit_run_steps_avx512.h"
 
 template <class F>
-void Runs32(const RowBlock& block, const RunMasks& masks, F f) {
-    WalkRunMasks(block, masks, RunStep<F, 4>{f});
+void Runs32(uint8_t* to, ptrdiff_t toPitch, const uint8_t* from, const MemImgBase& image, F f) {
+    WalkImageRuns(to, toPitch, from, image, RunStep<F, 4>{f});
 }
 template <class F>
-void Runs16(const RowBlock& block, const RunMasks& masks, F f) {
-    WalkRunMasks(block, masks, RunStep<F, 2>{f});
+void Runs16(uint8_t* to, ptrdiff_t toPitch, const uint8_t* from, const MemImgBase& image, F f) {
+    WalkImageRuns(to, toPitch, from, image, RunStep<F, 2>{f});
 }
 
 // The alpha source's copy by the runs: alpha-run pixels mixed on blue, green and red by their
@@ -385,6 +383,7 @@ void Runs16(const RowBlock& block, const RunMasks& masks, F f) {
 struct AlphaRunStep32 {
     static constexpr bool kRunPairs = false;
     static constexpr bool kNarrowCopy = false;
+    static constexpr bool kCopies = false;
     static constexpr bool kWeighs = true;
     static constexpr int kPixels = 16;
     static constexpr int kOutBytes = 4;
@@ -407,6 +406,7 @@ struct AlphaRunStep32 {
 struct AlphaRunStep16 {
     static constexpr bool kRunPairs = false;
     static constexpr bool kNarrowCopy = false;
+    static constexpr bool kCopies = false;
     static constexpr bool kWeighs = true;
     static constexpr int kPixels = 16;
     static constexpr int kOutBytes = 2;
@@ -432,23 +432,24 @@ struct AlphaRunStep16 {
 
 } // namespace
 
-void DrawRuns32Avx512(RunOp op, const RowBlock& block, const RunMasks& masks, uint32_t parameter) {
+void DrawRuns32Avx512(RunOp op, uint8_t* to, ptrdiff_t toPitch, const uint8_t* from, const MemImgBase& image,
+                      uint32_t parameter) {
     switch (op) {
     case RunOp::Copy: {
         auto copy = [](__m512i, __m512i s) { return s; };
-        WalkRunMasks(block, masks, RunStep<decltype(copy), 4, false>{copy});
+        WalkImageRuns(to, toPitch, from, image, RunStep<decltype(copy), 4, false>{copy});
         break;
     }
-    case RunOp::AlphaCopy: WalkRunMasks(block, masks, AlphaRunStep32{}); break;
+    case RunOp::AlphaCopy: WalkImageRuns(to, toPitch, from, image, AlphaRunStep32{}); break;
     case RunOp::Mix: {
         const __m512i w = _mm512_set1_epi16(static_cast<short>(parameter));
-        Runs32(block, masks, [w](__m512i d, __m512i s) {
+        Runs32(to, toPitch, from, image, [w](__m512i d, __m512i s) {
             return KeepTop(d, PerByte(d, s, [w](__m512i dv, __m512i sv) { return MixSum512(dv, sv, w); }));
         });
         break;
     }
     case RunOp::Multiply:
-        Runs32(block, masks, [](__m512i d, __m512i s) {
+        Runs32(to, toPitch, from, image, [](__m512i d, __m512i s) {
             return KeepTop(d, PerByte(d, s, [](__m512i dv, __m512i sv) { return _mm512_mullo_epi16(dv, sv); }));
         });
         break;
@@ -456,16 +457,17 @@ void DrawRuns32Avx512(RunOp op, const RowBlock& block, const RunMasks& masks, ui
     }
 }
 
-void DrawRuns16Avx512(RunOp op, const RowBlock& block, const RunMasks& masks, uint32_t) {
+void DrawRuns16Avx512(RunOp op, uint8_t* to, ptrdiff_t toPitch, const uint8_t* from, const MemImgBase& image,
+                      uint32_t) {
     switch (op) {
     case RunOp::Copy: {
         auto copy = [](__m512i, __m512i s) { return s; };
-        WalkRunMasks(block, masks, RunStep<decltype(copy), 2, false>{copy});
+        WalkImageRuns(to, toPitch, from, image, RunStep<decltype(copy), 2, false>{copy});
         break;
     }
-    case RunOp::AlphaCopy: WalkRunMasks(block, masks, AlphaRunStep16{}); break;
+    case RunOp::AlphaCopy: WalkImageRuns(to, toPitch, from, image, AlphaRunStep16{}); break;
     case RunOp::Multiply:
-        Runs16(block, masks, [](__m512i d, __m512i s) {
+        Runs16(to, toPitch, from, image, [](__m512i d, __m512i s) {
             Fields512 sf = Split(s), df = Split(d);
             return Join(_mm512_srli_epi16(_mm512_mullo_epi16(sf.red, df.red), 5),
                         _mm512_srli_epi16(_mm512_mullo_epi16(sf.green, df.green), 6),

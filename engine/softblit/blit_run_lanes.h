@@ -163,6 +163,12 @@ struct LaneOp {
     }
 };
 
+inline uint32_t ReadRunUnit(const uint16_t* row, int x) {
+    uint64_t word;
+    std::memcpy(&word, row + 4 * (x >> 6), sizeof word);
+    return static_cast<uint32_t>(word >> (x & 63)) & 0xFFFFu;
+}
+
 // Draws one row of the run-table walk from its masks (RunMasks): steps of sixteen pixels, those
 // without a pixel to draw stepped over; of an alpha source, the pixels of the alpha mask weighed
 // by their alpha, the others drawn opaque.
@@ -177,10 +183,14 @@ void WalkRunMasks(const BlitJob& job, const RunMasks& masks) {
         uint8_t* const to = job.destination + static_cast<ptrdiff_t>(job.destinationPitch) * y;
         const uint8_t* const from = job.source + static_cast<ptrdiff_t>(job.sourcePitch) * y;
         const uint8_t* const blend = Blend ? job.blend + static_cast<ptrdiff_t>(job.blendPitch) * y : nullptr;
-        const uint64_t* const drawn = masks.bits + static_cast<size_t>(masks.words) * y;
-        const uint64_t* const weighed = masks.alpha + static_cast<size_t>(masks.words) * y;
+        const uint16_t* const drawn = masks.bits + static_cast<size_t>(masks.units) * y;
+        const uint16_t* const weighed = masks.alpha + static_cast<size_t>(masks.units) * y;
+        static_assert(kLanes == 16, "a step's bits are one unit of the row's masks");
         for (int x = 0; x < width; x += kLanes) {
-            const uint32_t m = static_cast<uint32_t>(drawn[x >> 6] >> (x & 63)) & 0xFFFFu;
+            // The step's unit out of the 64 bits from unit 4 (x / 64): faster here than a 16-bit
+            // read. A row of fewer than four units reads on into the next rows or the padding,
+            // whose bits are shifted or masked off.
+            const uint32_t m = ReadRunUnit(drawn, x);
             if (m == 0) continue;
             const int n = width - x < kLanes ? width - x : kLanes;
             uint8_t* const at = to + Px::kBytes * x;
@@ -212,9 +222,7 @@ void WalkRunMasks(const BlitJob& job, const RunMasks& masks) {
             }
             Lanes d = {};
             Lanes out;
-            const uint32_t ma = Kind == SourceKind::Alpha
-                                    ? static_cast<uint32_t>(weighed[x >> 6] >> (x & 63)) & 0xFFFFu
-                                    : 0;
+            const uint32_t ma = Kind == SourceKind::Alpha ? ReadRunUnit(weighed, x) : 0;
             if (ma == 0) {
                 if constexpr (!Op::kCopies) d = Px::kBytes == 4 ? Level::Load32(at, n) : Level::Load16(at, n);
                 out = op.template Compute<false>(d, s, a, b);

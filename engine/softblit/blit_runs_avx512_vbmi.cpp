@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <type_traits>
+#include <utility>
 
 #include "graphics/graphics_services.h"
 #include "softblit/blit_rows.h"
@@ -53,9 +54,10 @@ __m512i RowBytes(const int16_t* at) {
 
 } // namespace
 
-void DrawStepRuns16Avx512Vbmi(const RowBlock& block, const RunMasks& masks, uint32_t p) {
+void DrawStepRuns16Avx512Vbmi(uint8_t* to, ptrdiff_t toPitch, const uint8_t* from, const MemImgBase& image,
+                              uint32_t p) {
     const int16_t* row = g_MemImgTables.parameterRows[p] + 256;
-    WalkRunMasks(block, masks, RunStep<StepByTable, 2>{{RowBytes(row), RowBytes(row - 64)}});
+    WalkImageRuns(to, toPitch, from, image, RunStep<StepByTable, 2>{{RowBytes(row), RowBytes(row - 64)}});
 }
 
 #if defined(__clang__)

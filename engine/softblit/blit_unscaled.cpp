@@ -130,21 +130,21 @@ void BlitMemImg(MEMIMG* destination, const MEMIMG* source, int x, int y, int tra
         const int first = from->runFirstRow;
         const int drawnHeight = from->runEndRow - first;
         if (drawnHeight <= 0) return;
-        const int width = from->width;
-        const ptrdiff_t words = from->runMaskWords;
-        const RunMasks runMasks = {from->runMasks + words * first, from->runMasks + words * (from->height + first),
-                                   from->runMaskWords};
         uint8_t* to = destination->pixels + toPitch * (int64_t{y} + first) + setup.destinationBytes * int64_t{x};
         const uint8_t* sourceStart = source->pixels + from->pitch * first;
         // As below, a call with a run form goes straight to it.
         RunOp op;
         if (RunFormOf(setup.choice, &op) && HasAvx512Rows()) {
-            const RowBlock block = {to, toPitch, sourceStart, from->pitch, width, drawnHeight};
-            if (setup.choice.wide) DrawRuns32Avx512(op, block, runMasks, static_cast<uint32_t>(p));
-            else if (op == RunOp::Step) DrawStepRuns16Avx512Vbmi(block, runMasks, static_cast<uint32_t>(p));
-            else DrawRuns16Avx512(op, block, runMasks, static_cast<uint32_t>(p));
+            const uint32_t parameter = static_cast<uint32_t>(p);
+            if (setup.choice.wide) DrawRuns32Avx512(op, to, toPitch, sourceStart, *from, parameter);
+            else if (op == RunOp::Step) DrawStepRuns16Avx512Vbmi(to, toPitch, sourceStart, *from, parameter);
+            else DrawRuns16Avx512(op, to, toPitch, sourceStart, *from, parameter);
             return;
         }
+        const int width = from->width;
+        const ptrdiff_t units = from->runMaskUnits;
+        const RunMasks runMasks = {from->runMasks + units * first, from->runMasks + units * (from->height + first),
+                                   from->runMaskUnits};
         const uint8_t* blendStart = blend != nullptr ? blend->pixels + blend->base->pitch * first : nullptr;
         DrawByLoops(destination, source, blend, trans, true, to, toPitch, sourceStart, from->pitch, blendStart, width,
                     drawnHeight, runMasks);
