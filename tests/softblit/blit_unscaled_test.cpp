@@ -346,9 +346,10 @@ TEST(BlitMemImg, RunTableRoadIsTakenOnlyForWholeUnclippedDraws) {
 }
 
 TEST(BlitMemImg, RunTableFollowsTheLastCodingAtEveryShape) {
-    // Shapes around the 16-, 32- and 64-pixel steps of the walk, odd heights and padded rows.
-    const int shapes[][2] = {{1, 1},  {15, 3}, {16, 7}, {17, 2}, {31, 1},
-                             {32, 3}, {33, 7}, {64, 2}, {65, 3}, {130, 7}};
+    // Shapes around the 16-, 32- and 64-pixel steps of the walk, odd heights and padded rows; and
+    // narrow ones more than sixteen rows high, some with rows of nothing to draw at the top.
+    const int shapes[][2] = {{1, 1},  {15, 3}, {16, 7}, {17, 2},  {31, 1},  {32, 3},  {33, 7},
+                             {64, 2}, {65, 3}, {130, 7}, {1, 33}, {16, 17}, {13, 40}, {24, 18}};
     const int modes[][2] = {{0, 0}, {4, 0}, {1, 200}, {1, 128}};
     // Class of a pattern's pixel: 0 transparent, 1 opaque, 2 translucent (alpha sources only).
     auto classOf = [](int pattern, int x, int y, bool alpha) {
