@@ -8,9 +8,8 @@
 #include <cstddef>
 #include <cstring>
 
+#include "graphics/graphics_services.h"
 #include "softblit/blit_pixel.h"
-
-struct MemImgBase;
 
 namespace softblit {
 
@@ -56,6 +55,13 @@ struct RunMasks {
     const uint16_t* alpha;
     int units;
 };
+
+// The masks of a whole image's walk, from the image's first row with a pixel to draw.
+inline RunMasks ImageRunMasks(const MemImgBase& image) {
+    const ptrdiff_t units = image.runMaskUnits;
+    return {image.runMasks + units * image.runFirstRow, image.runMasks + units * (image.height + image.runFirstRow),
+            image.runMaskUnits};
+}
 
 // The run-table walk's AVX-512 forms (same processors) of a whole image, by its base's masks: the
 // rows from the image's first with a pixel to draw to its end row (MemImgBase::runFirstRow,

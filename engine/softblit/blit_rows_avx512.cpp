@@ -10,7 +10,6 @@
 #include <type_traits>
 #include <utility>
 
-#include "graphics/graphics_services.h"
 #include "softblit/blit_rows.h"
 
 namespace softblit {

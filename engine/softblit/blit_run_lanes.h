@@ -163,6 +163,9 @@ struct LaneOp {
     }
 };
 
+// The unit of the step at pixel x (a multiple of 16) out of the 64 bits from unit 4 (x / 64):
+// faster here than a 16-bit read. A row of fewer than four units reads on into the next rows or
+// the masks' padding, whose bits are shifted or masked off.
 inline uint32_t ReadRunUnit(const uint16_t* row, int x) {
     uint64_t word;
     std::memcpy(&word, row + 4 * (x >> 6), sizeof word);
@@ -187,9 +190,6 @@ void WalkRunMasks(const BlitJob& job, const RunMasks& masks) {
         const uint16_t* const weighed = masks.alpha + static_cast<size_t>(masks.units) * y;
         static_assert(kLanes == 16, "a step's bits are one unit of the row's masks");
         for (int x = 0; x < width; x += kLanes) {
-            // The step's unit out of the 64 bits from unit 4 (x / 64): faster here than a 16-bit
-            // read. A row of fewer than four units reads on into the next rows or the padding,
-            // whose bits are shifted or masked off.
             const uint32_t m = ReadRunUnit(drawn, x);
             if (m == 0) continue;
             const int n = width - x < kLanes ? width - x : kLanes;

@@ -1,8 +1,8 @@
 // The AVX-512 walk of a run-table draw by its masks (RunMasks), and the step of an operation on
 // source and destination pixels it draws with. Included inside an anonymous namespace of each
 // file compiled for AVX-512 (F, BW, VL and what else that file's forms use), so that each file
-// instantiates it under its own target. Needs <immintrin.h>, <cstring>, <type_traits>, <utility>,
-// graphics/graphics_services.h and blit_rows.h.
+// instantiates it under its own target. Needs <immintrin.h>, <cstring>, <type_traits>, <utility>
+// and blit_rows.h.
 #pragma once
 
 // A row's run bits a step at a time: step i's bits (those of pixels from kPixels i on) are the
@@ -238,15 +238,10 @@ template <class Step, bool Short>
     }
 }
 
-// The block and masks of a whole image's walk: the rows of the image's base from its first with a
-// pixel to draw to its end row, `to` and `from` at the first.
+// The block of a whole image's walk: the rows of the image's base from its first with a pixel to
+// draw to its end row, `to` and `from` at the first.
 inline RowBlock ImageBlock(uint8_t* to, ptrdiff_t toPitch, const uint8_t* from, const MemImgBase& image) {
     return {to, toPitch, from, image.pitch, image.width, image.runEndRow - image.runFirstRow};
-}
-inline RunMasks ImageMasks(const MemImgBase& image) {
-    const ptrdiff_t units = image.runMaskUnits;
-    return {image.runMasks + units * image.runFirstRow, image.runMasks + units * (image.height + image.runFirstRow),
-            image.runMaskUnits};
 }
 
 // The walk of a step with no state of its own, out of line: the caller's call becomes a jump with
@@ -255,7 +250,7 @@ inline RunMasks ImageMasks(const MemImgBase& image) {
 template <class Step, bool Short>
 [[gnu::noinline]] void WalkImageRowsApart(uint8_t* to, ptrdiff_t toPitch, const uint8_t* from,
                                           const MemImgBase& image, const Step& step) {
-    WalkRunRows<Step, Short>(ImageBlock(to, toPitch, from, image), ImageMasks(image), step);
+    WalkRunRows<Step, Short>(ImageBlock(to, toPitch, from, image), ImageRunMasks(image), step);
 }
 
 // A step with state (a parameter's vectors, tables) is walked inline, so that its vectors stay in
@@ -267,7 +262,7 @@ void WalkImageRuns(uint8_t* to, ptrdiff_t toPitch, const uint8_t* from, const Me
         else WalkImageRowsApart<Step, false>(to, toPitch, from, image, step);
     } else {
         const RowBlock block = ImageBlock(to, toPitch, from, image);
-        if (image.width <= Step::kPixels) WalkRunRows<Step, true>(block, ImageMasks(image), step);
-        else WalkRunRows<Step, false>(block, ImageMasks(image), step);
+        if (image.width <= Step::kPixels) WalkRunRows<Step, true>(block, ImageRunMasks(image), step);
+        else WalkRunRows<Step, false>(block, ImageRunMasks(image), step);
     }
 }

@@ -141,13 +141,9 @@ void BlitMemImg(MEMIMG* destination, const MEMIMG* source, int x, int y, int tra
             else DrawRuns16Avx512(op, to, toPitch, sourceStart, *from, parameter);
             return;
         }
-        const int width = from->width;
-        const ptrdiff_t units = from->runMaskUnits;
-        const RunMasks runMasks = {from->runMasks + units * first, from->runMasks + units * (from->height + first),
-                                   from->runMaskUnits};
         const uint8_t* blendStart = blend != nullptr ? blend->pixels + blend->base->pitch * first : nullptr;
-        DrawByLoops(destination, source, blend, trans, true, to, toPitch, sourceStart, from->pitch, blendStart, width,
-                    drawnHeight, runMasks);
+        DrawByLoops(destination, source, blend, trans, true, to, toPitch, sourceStart, from->pitch, blendStart,
+                    from->width, drawnHeight, ImageRunMasks(*from));
         return;
     }
     // The clip of ClipToDrawArea, inlined: at sprite sizes the call is a noticeable share.
