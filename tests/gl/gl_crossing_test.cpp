@@ -125,7 +125,8 @@ void WritePng(const char* path, int w, int h, int type, const Bytes& raw, const 
 }
 
 // A DDS of DXT1 or DXT5 blocks, each 4 x 4 block of one R5G6B5 colour (opaque), or shaded
-// DXT1 blocks: only the two mixed colours of two end colours, which R5G6B5 does not hold.
+// DXT1 blocks: only the two mixed colours of the block's colour and black (thirds of it, which
+// R5G6B5 does not hold).
 void WriteDds(const char* path, bool five, int w, int h,
               const std::function<uint16_t(int, int)>& colour, bool shaded = false) {
     uint32_t header[31] = {124, 0x1007, static_cast<uint32_t>(h), static_cast<uint32_t>(w)};
@@ -133,11 +134,11 @@ void WriteDds(const char* path, bool five, int w, int h,
     std::memcpy(&header[20], five ? "DXT5" : "DXT1", 4);
     Bytes f{'D', 'D', 'S', ' '};
     f.insert(f.end(), reinterpret_cast<uint8_t*>(header), reinterpret_cast<uint8_t*>(header) + 124);
-    for (int by = 0; by < h / 4; ++by)
-        for (int bx = 0; bx < w / 4; ++bx) {
+    for (int by = 0; by < (h + 3) / 4; ++by)
+        for (int bx = 0; bx < (w + 3) / 4; ++bx) {
             if (five) f.insert(f.end(), {255, 0, 0, 0, 0, 0, 0, 0});
-            if (shaded)  // colour 0 above colour 1: four opaque colours, indices 0 to 3 in turn
-                Put(f, colour(bx, by) | 0x8410, 2), Put(f, colour(bx, by) & 0x7BEF, 2),
+            if (shaded)  // colour 0 above colour 1 (black): indices 2 and 3 in turn
+                Put(f, colour(bx, by), 2), Put(f, 0, 2),
                     Put(f, 0xEEBBEEBBu ^ ((bx + by) % 2 ? 0x55555555u : 0), 4);
             else
                 Put(f, colour(bx, by), 2), Put(f, 0, 2), Put(f, 0, 4);  // every index 0: the colour
@@ -177,9 +178,10 @@ void WriteFiles() {
         return x < 4 && y < 4 ? 5 : x < 16 ? 200 : 9;
     });
     WriteIndexedBmp("odd8.bmp", 30, 18, 8, false, pal, spriteIndex);
+    static const uint16_t kVivid[8] = {0xF800, 0x001F, 0xF81F, 0xFFFF,
+                                       0xE71C, 0x9CD3, 0xFC10, 0x843F};
     WriteDds(
-        "shaded1.dds", false, 32, 32,
-        [](int bx, int by) -> uint16_t { return 0x2104 * (bx + 1) + 0x0841 * by; }, true);
+        "shaded1.dds", false, 37, 23, [](int bx, int by) { return kVivid[(bx + by) % 8]; }, true);
     WriteTestBmp("spritesheet.bmp", 64, 32,
                  [](int x, int y) { return x < 32 ? kWhite : Sprite(x - 32, y); });
     // The palette-key row, 8 x 4, in every indexed form: index i + 1 for pixel i (white at
@@ -414,7 +416,7 @@ const Cell kCells[] = {
     {"30 x 18 palette graph reloaded, 24-bit", kPlain,        0,   0, 1, kNone,         0,   0, kOddPal8, kScreen,        0, kAsReference,   kExact,    {}, kReload, kOddSwap24},
     {"sub-graph reloaded, 24-bit",            kPlain,         0,   0, 1, kNone,         0,   0, kSubSource, kScreen,      0, kAsReference,   kExact,    {}, kReload, kSwap24},
     // The same file gives the same picture.
-    {"shaded DXT1 graph reloaded from its file", kPlain,      0,   0, 1, kNone,         0,   0, kShadedDxt1, kScreen,     0, kAsReference,   kExact,    {}, kReload, kShadedDxt1},
+    {"37 x 23 DXT1 graph reloaded from its file", kPlain,      0,   0, 1, kNone,         0,   0, kShadedDxt1, kScreen,     0, kAsReference,   kExact,    {}, kReload, kShadedDxt1},
     // Copies from the screen: what the screen held, keyed as after a load.
     {"24-bit graph copied into",              kPlain,         0,   0, 0, kNone,         0,   0, k24,      kScreen,        0, kAsReference,   kExact,    {{8, 8, kBlue}}, kCopyScreen},
     {"keyed graph copied into",               kPlain,         0,   0, 1, kNone,         0,   0, k24,      kScreen,        0, kAsReference,   kExact,    {{2, 2, kGround}}, kCopyScreen},
@@ -737,7 +739,9 @@ public:
         if (c.mask) SetUseMaskScreen(0);
         if (g.target >= 0) {
             SetDrawTarget(screen);
-            DrawGraphAt(0, 0, g.target, 0);
+            const bool alpha = c.target == kDrawableAlphaTarget;  // its alpha shown over white
+            if (alpha) FillBox(0, 0, kW, kH, colour(kWhite));
+            DrawGraphAt(0, 0, g.target, alpha ? 1 : 0);
         }
         *result = 0;
         for (int v : r)
@@ -795,6 +799,8 @@ public:
         Outcome& out = outcomes.back();
         Graphs g = Make(c);
         const bool kept = c.check == kRecreateKept;
+        if (c.road == kReload)
+            fprintf(stderr, "ROAD %d %d %s = %d\n", depth, device, run.name.c_str(), g.road);
         out.picture = Draw(c, g, run.mode, run.param, true, !kept, &out.result);
         auto fail = Failer(out.failures);
         auto at = At;
