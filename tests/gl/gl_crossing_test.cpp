@@ -6,6 +6,7 @@
 // them) on both paths and against the other path within one named tolerance; some cells also
 // compare with a second picture of the same path (before a re-creation, without the blend graph,
 // in mode 0, or the same draws of a fresh load of the road's picture on the screen).
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -877,6 +878,9 @@ public:
             case kUntouchedAsMode0:
             case kEdgeAsMode0:
                 second = Draw(c, g, 0, 0, true, true, &ignored);
+                if (c.check == kEdgeAsMode0 &&
+                    std::count(second.begin(), second.end(), Q(kRed)) < 20)
+                    fail("edge pixels in mode 0 (at least 20)", 0, 0, 20, 0);
                 for (int y = 0; y < kH; ++y)
                     for (int x = 0; x < kW; ++x)
                         if (c.check == kUntouchedAsMode0
