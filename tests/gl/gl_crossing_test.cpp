@@ -800,8 +800,6 @@ public:
         Outcome& out = outcomes.back();
         Graphs g = Make(c);
         const bool kept = c.check == kRecreateKept;
-        if (c.road == kReload)
-            fprintf(stderr, "ROAD %d %d %s = %d\n", depth, device, run.name.c_str(), g.road);
         out.picture = Draw(c, g, run.mode, run.param, true, !kept, &out.result);
         auto fail = Failer(out.failures);
         auto at = At;
