@@ -713,7 +713,7 @@ public:
             case kQuadHalfTurn: r.push_back(DrawGraphQuad(32, 32, 0, 32, 0, 0, 32, 0, s, t)); break;
             case kQuadPoint: r.push_back(DrawGraphQuad(20, 20, 20, 20, 20, 20, 20, 20, s, t)); break;
             case kQuadFraction:
-                r.push_back(DrawGraphQuad(0.6f, 0.6f, 32.7f, 0.6f, 32.7f, 32.7f, 0.6f, 32.7f, s, t));
+                r.push_back(DrawGraphQuad(2.6f, 2.6f, 14.7f, 2.6f, 14.7f, 14.7f, 2.6f, 14.7f, s, t));
                 break;
             case kBlendRedrawnBetween:
             case kTwoBlendGraphs:
@@ -840,7 +840,7 @@ public:
                 second = Draw(ref, rg, run.mode, run.param, true, true, &ignored);
                 Delete(rg);
                 Differ(refused ? "as the graph before its refused road" : "as the road's picture",
-                       second, out.picture, fail, 0, c.mask ? 16 : 0);
+                       second, out.picture, fail, 0, c.mask ? 16 : kW);
                 break;
             }
             case kTargetAfterModeChange:
@@ -921,10 +921,10 @@ public:
     }
     template <typename Fail>
     static void Differ(const char* what, const Picture& want, const Picture& got, Fail fail,
-                       int steps = 0, int fromX = 0) {
+                       int steps = 0, int toX = kW) {
         if (want.size() != got.size()) return fail(what, -1, -1, want.size(), got.size());
         for (size_t i = 0; i < want.size(); ++i)
-            if (int(i % kW) >= fromX && ChannelDistance(want[i], got[i]) > steps)
+            if (int(i % kW) < toX && ChannelDistance(want[i], got[i]) > steps)
                 return fail(what, int(i % kW), int(i / kW), want[i], got[i]);
     }
 };
