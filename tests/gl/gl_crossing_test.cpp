@@ -182,7 +182,7 @@ void WriteFiles() {
     static const uint16_t kVivid[8] = {0xF800, 0x001F, 0xF81F, 0xFFFF,
                                        0xE71C, 0x9CD3, 0xFC10, 0x843F};
     WriteDds(
-        "shaded1.dds", false, 37, 23, [](int bx, int by) { return kVivid[(bx + by) % 8]; }, true);
+        "odddxt1.dds", false, 37, 23, [](int bx, int by) { return kVivid[(bx + by) % 8]; }, true);
     WriteTestBmp("spritesheet.bmp", 64, 32,
                  [](int x, int y) { return x < 32 ? kWhite : Sprite(x - 32, y); });
     // The palette-key row, 8 x 4, in every indexed form: index i + 1 for pixel i (white at
@@ -236,7 +236,7 @@ enum Blend { kNone, kLoaded, kLoadedAlpha, kDrawable, kMovie, kSubBlend, kTarget
     kDrawableAlphaBlend };
 enum Source { k24, kAlpha, kPal8, kDxt1, kDxt5, kSheetDxt1, kSheetDxt5, kSolid16, kKey8, kKey4,
     kKeyRle8, kKeyPalPng, kKeyGreyPng, kSwap24, kSwapPal8, kGreen32, kOdd24, kOddPal8,
-    kOddSwap24, kOddGreen, kShadedDxt1, kFont0, kFont1, kFont2, kFont3, kDrawableSource,
+    kOddSwap24, kOddGreen, kOddDxt1, kFont0, kFont1, kFont2, kFont3, kDrawableSource,
     kDrawableAlphaSource, kSubSource };
 enum Target { kScreen, kDrawableTarget, kSubTargetAway, kDrawableAlphaTarget };
 // The road that put the source's pixels in after it was made: its load alone, a reload from
@@ -417,7 +417,7 @@ const Cell kCells[] = {
     {"30 x 18 palette graph reloaded, 24-bit", kPlain,        0,   0, 1, kNone,         0,   0, kOddPal8, kScreen,        0, kAsReference,   kExact,    {}, kReload, kOddSwap24},
     {"sub-graph reloaded, 24-bit",            kPlain,         0,   0, 1, kNone,         0,   0, kSubSource, kScreen,      0, kAsReference,   kExact,    {}, kReload, kSwap24},
     // The same file gives the same picture.
-    {"37 x 23 DXT1 graph reloaded from its file", kPlain,      0,   0, 1, kNone,         0,   0, kShadedDxt1, kScreen,     0, kAsReference,   kExact,    {}, kReload, kShadedDxt1},
+    {"37 x 23 DXT1 graph reloaded from its file", kPlain,      0,   0, 1, kNone,         0,   0, kOddDxt1, kScreen,     0, kAsReference,   kExact,    {}, kReload, kOddDxt1},
     // Copies from the screen: what the screen held, keyed as after a load.
     {"24-bit graph copied into",              kPlain,         0,   0, 0, kNone,         0,   0, k24,      kScreen,        0, kAsReference,   kExact,    {{8, 8, kBlue}}, kCopyScreen},
     {"keyed graph copied into",               kPlain,         0,   0, 1, kNone,         0,   0, k24,      kScreen,        0, kAsReference,   kExact,    {{2, 2, kGround}}, kCopyScreen},
@@ -430,6 +430,7 @@ const Cell kCells[] = {
     {"24-bit graph filled",                   kPlain,         0,   0, 1, kNone,         0,   0, k24,      kScreen,        0, kAsReference,   kFillSoftwareOnly, {}, kFill, kGreen32},
     {"palette graph filled",                  kPlain,         0,   0, 1, kNone,         0,   0, kPal8,    kScreen,        0, kAsReference,   kFillSoftwareOnly, {}, kFill, kGreen32},
     {"alpha graph filled",                    kPlain,         0,   0, 1, kNone,         0,   0, kAlpha,   kScreen,        0, kAsReference,   kFillSoftwareOnly, {}, kFill, kGreen32},
+    {"30 x 18 palette graph filled",          kPlain,         0,   0, 1, kNone,         0,   0, kOddPal8, kScreen,        0, kAsReference,   kFillSoftwareOnly, {}, kFill, kOddGreen},
     {"drawable graph filled",                 kPlain,         0,   0, 1, kNone,         0,   0, kDrawableSource, kScreen, 0, kAsReference,   kExact,    {{8, 8, kGreen}}, kFill, kGreen32},
     {"drawable graph with alpha filled",      kPlain,         0,   0, 1, kNone,         0,   0, kDrawableAlphaSource, kScreen, 0, kAsReference, kExact, {{8, 8, kGreen}}, kFill, kGreen32},
     // Draws into a graph as the target, with and without alpha: as the same draws on the screen.
@@ -489,7 +490,7 @@ const char* const kFiles[] = {
     "sprite.bmp",  "alpha.bmp",    "pal8.bmp",   "dxt1.dds",  "dxt5.dds",   "sheet1.dds",
     "sheet5.dds",  "solid16.bmp",  "key8.bmp",   "key4.bmp",  "keyrle.bmp", "keypal.png",
     "keygrey.png", "swap.bmp",     "swap8.bmp",  "green.bmp", "odd.bmp",    "odd8.bmp",
-    "oddswap.bmp", "oddgreen.bmp", "shaded1.dds"};
+    "oddswap.bmp", "oddgreen.bmp", "odddxt1.dds"};
 
 Bytes ReadBytes(const char* path) {
     Bytes b;
