@@ -398,10 +398,12 @@ const Cell kCells[] = {
     {"quadrilateral with corners 1e7 away",   kHugeQuad,      0,   0, 0, kNone,         0,   0, kSolid16, kScreen,        0, kNoCheck,       kExact,    kCovered},
     {"stretched to zero width",               kZeroStretch,   0,   0, 1, kNone,         0,   0, k24,      kScreen,        0, kNoCheck,       kExact,    {{40, 20, kGround}}},
     {"rotated at scale 1e13",                 kHugeRotated1e13, 0, 0, 0, kNone,         0,   0, kSolid16, kScreen,        0, kNoCheck,       kExact,    kCovered},
+    // Scale 0 draws nothing: one result on both paths.
     {"rotated at scale 0",                    kZeroScale,     0,   0, 1, kNone,         0,   0, k24,      kScreen,        0, kNoCheck,       kExact,    {{80, 60, kGround}}},
     // Quadrilaterals turned over: every row and column of the graph lands.
     {"quadrilateral upside down",             kQuadFlipped,   0,   0, 0, kNone,         0,   0, k24,      kScreen,        0, kNoCheck,       kSampling, {{2, 31, kBlack}, {8, 31, kRed}, {24, 31, kBlue}, {2, 0, kRed}, {8, 32, kGround}}},
     {"quadrilateral a half turn",             kQuadHalfTurn,  0,   0, 0, kNone,         0,   0, k24,      kScreen,        0, kNoCheck,       kSampling, {{29, 31, kBlack}, {24, 31, kRed}, {8, 31, kBlue}, {8, 0, kBlue}}},
+    // One point: one result on both paths; through the mask: as without it where it is open.
     {"quadrilateral of one point, blend graph", kQuadPoint,   0,   0, 1, kLoaded,     128,   0, k24,      kScreen,        0, kNoCheck,       kExact,    {{20, 20, kGround}}},
     {"quadrilateral through the mask",        kQuadFraction,  0,   0, 0, kNone,         0,   0, k24,      kScreen,        1, kAsReference,   kSampling, {}, kLoad, k24},
     // The same picture in graphs of other kinds draws alike.
