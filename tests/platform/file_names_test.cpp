@@ -301,7 +301,9 @@ TEST(FileNames, FolderMountedOverAnswersAsTheNewFileSystem) {
                                nullptr)
                        : mount("none", (scratch / "X").c_str(), "tmpfs", 0, nullptr),
                   0);
-        if (bind) EXPECT_EQ(ReadWhole(scratch / "X/Inner.TXT"), "inner");
+        if (bind) {
+            EXPECT_EQ(ReadWhole(scratch / "X/Inner.TXT"), "inner");
+        }
         ASSERT_TRUE(MakeFile(scratch / "X/Made.txt", "made"));
         EXPECT_EQ(ReadWhole(scratch / "X/Made.txt"), "made");
         EXPECT_EQ(ReadWhole(scratch / "x/made.TXT"), "made");
@@ -352,6 +354,7 @@ TEST(FileNames, KeptListingsFollowChangesOfTheFolder) {
     AgeFolder(scratch / "Data");
     ASSERT_TRUE(MakeFile(scratch / "Moved.txt", "moved"));
     ASSERT_EQ(rename((scratch / "Moved.txt").c_str(), (scratch / "Data/Moved.txt").c_str()), 0);
+    AgeFolder(scratch / "Data");  // as a copy that keeps the times leaves it
     EXPECT_EQ(ReadWhole(scratch / "DATA/MOVED.TXT"), "moved");
 
     // The folder renamed: its new name is looked up afresh.
