@@ -290,7 +290,8 @@ TEST(ArchiveReader, DamagedArchivesFailCleanly) {
 }
 
 TEST(ArchiveReader, DamagedArchiveFilesFailCleanlyWhenStreamed) {
-    Bytes plain = BuildImage(SampleFiles());
+    const std::vector<ArchiveWriterFile> files = SampleFiles();
+    Bytes plain = BuildImage(files);
     const std::string folder = file_test::MakeScratchFolder("archive_damaged");
     const std::string path = folder + "/cut.VKA";
     for (size_t cut = 0; cut < plain.size(); cut += plain.size() / 13 + 1) {
@@ -304,6 +305,33 @@ TEST(ArchiveReader, DamagedArchiveFilesFailCleanlyWhenStreamed) {
             }
             CloseArchive(&record);
         }
+    }
+    // A member whose data reaches past the file's end: the archive opens, the member is refused.
+    Bytes image = BuildImage(files, {2, ArchiveCompression::WhenSmaller, nullptr, false, -1});
+    archive_test::ToggleScramble(image);
+    const uint32_t fileTable = archive_test::Get32(image, 12) + archive_test::Get32(image, 16);
+    const struct {
+        const char* what;
+        size_t field;
+        uint32_t value;
+        const char* member;
+    } pastTheEnd[] = {{"data offset", fileTable + 32, static_cast<uint32_t>(image.size() - 2), "A.bmp"},
+                      {"stored size", fileTable + 36, 0x7FFFFFFF, "A.bmp"},
+                      {"packed size", fileTable + 44 + 40, 0x7FFFFFFF, "text.txt"}};
+    for (const auto& c : pastTheEnd) {
+        SCOPED_TRACE(c.what);
+        Bytes damaged = image;
+        archive_test::Put32(damaged, c.field, c.value);
+        archive_test::ToggleScramble(damaged);
+        file_test::WriteBytes(path, damaged);
+        ArchiveRecord record;
+        InitArchiveRecord(&record);
+        ASSERT_EQ(OpenArchiveStreamed(&record, path.c_str(), nullptr), 0);
+        Bytes got;
+        EXPECT_FALSE(ReadMember(&record, c.member, &got));
+        ASSERT_TRUE(ReadMember(&record, "Twin", &got));
+        EXPECT_EQ(got, MemberData(files, 4));
+        CloseArchive(&record);
     }
     ArchiveRecord record;
     InitArchiveRecord(&record);

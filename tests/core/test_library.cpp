@@ -1,6 +1,7 @@
 // Library start and end: the log of a whole run, the 24-bit refusal, the start without a
 // display, the second-copy refusal and the fatal exit.
 #include <SDL.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -187,59 +188,97 @@ TEST(Library, WithoutADisplayTheStartFails) {
     EXPECT_EQ(EndLibraryLocked(), 0);
 }
 
-// Run by the test below in a child process: holds a started library until told to end.
+// Run by the tests below in a child process: starts the library (when a third pipe is given,
+// once the parent closes it, so that copies start together), tells the parent whether it started
+// and holds it until told to end.
 TEST(Library, SecondCopyHolder) {
     const char* pipes = std::getenv("VELK_TEST_HOLDER_PIPES");
-    if (pipes == nullptr) GTEST_SKIP() << "helper of RefusesASecondCopyFromAnyFolder";
-    int ready = -1, release = -1;
-    ASSERT_EQ(sscanf(pipes, "%d,%d", &ready, &release), 2);
+    if (pipes == nullptr) GTEST_SKIP() << "helper of the second-copy tests";
+    int ready = -1, release = -1, go = -1;
+    ASSERT_GE(sscanf(pipes, "%d,%d,%d", &ready, &release, &go), 2);
     snprintf(g_Window.settings.className, sizeof(g_Window.settings.className), "%s",
              std::getenv("VELK_TEST_HOLDER_CLASS"));
+    char byte = 0;
+    if (go >= 0) read(go, &byte, 1);  // returns when the parent closes its end
     ChangeWindowMode(1);
-    ASSERT_EQ(InitLibraryLocked(), 0);
-    char byte = 1;
+    byte = InitLibraryLocked() == 0 ? 1 : 0;
     ASSERT_EQ(write(ready, &byte, 1), 1);
+    if (byte == 0) return;
     read(release, &byte, 1);  // returns when the parent closes its end
     EndLibraryLocked();
 }
 
-// The first copy runs from the second one's folder, then from another folder; a class name of
-// this run's own keeps other programs started beside it out of the check.
+namespace {
+
+// A copy of this test program running SecondCopyHolder in `folder`.
+struct Holder {
+    pid_t pid = -1;
+    int ready = -1;    // one byte: 1 started, 0 refused
+    int release = -1;  // closed to end the copy
+
+    Holder(const std::string& folder, const std::string& className, int go = -1) {
+        // The parent's ends are closed in every copy, so that each copy sees its own release.
+        int readyPipe[2], releasePipe[2];
+        if (pipe2(readyPipe, O_CLOEXEC) != 0 || pipe2(releasePipe, O_CLOEXEC) != 0) return;
+        pid = fork();
+        if (pid == 0) {
+            for (int kept : {readyPipe[1], releasePipe[0], go})
+                if (kept >= 0) fcntl(kept, F_SETFD, 0);
+            char pipes[64];
+            snprintf(pipes, sizeof(pipes), "%d,%d,%d", readyPipe[1], releasePipe[0], go);
+            setenv("VELK_TEST_HOLDER_PIPES", pipes, 1);
+            setenv("VELK_TEST_HOLDER_CLASS", className.c_str(), 1);
+            if (chdir(folder.c_str()) != 0) _exit(126);
+            execl("/proc/self/exe", "/proc/self/exe", "--gtest_filter=Library.SecondCopyHolder",
+                  static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(readyPipe[1]);
+        close(releasePipe[0]);
+        ready = readyPipe[0];
+        release = releasePipe[1];
+    }
+    // 1 started, 0 refused, -1 ended without telling.
+    int Started() const {
+        char byte = 0;
+        return read(ready, &byte, 1) == 1 ? byte : -1;
+    }
+    // Ends the copy; true when it exited with 0 within 20 s (it is killed after that).
+    bool End() {
+        close(release);
+        int status = 0;
+        for (int wait = 0; waitpid(pid, &status, WNOHANG) == 0; ++wait, SDL_Delay(10)) {
+            if (wait == 2000) {
+                kill(pid, SIGKILL);
+                waitpid(pid, &status, 0);
+                status = -1;
+                break;
+            }
+        }
+        close(ready);
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+};
+
+// A class name of this run's own keeps other programs started beside it out of the check.
+std::string OwnClassName() { return "VelkSecondCopy" + std::to_string(getpid()); }
+
+}  // namespace
+
+// The first copy runs from the second one's folder, then from another folder.
 TEST(Library, RefusesASecondCopyFromAnyFolder) {
     ScratchFolder folder;
     const std::string kept = g_Window.settings.className;
-    const std::string className = "VelkSecondCopy" + std::to_string(getpid());
+    const std::string className = OwnClassName();
     snprintf(g_Window.settings.className, sizeof(g_Window.settings.className), "%s",
              className.c_str());
-    char self[4096];
-    ssize_t length = readlink("/proc/self/exe", self, sizeof(self) - 1);
-    ASSERT_GT(length, 0);
-    self[length] = '\0';
     const std::string other = folder.path() + "/other";
     std::filesystem::create_directories(other);
     for (const std::string& firstFolder : {folder.path(), other}) {
         SCOPED_TRACE("first copy started in " + firstFolder);
-        int ready[2], release[2];
-        ASSERT_EQ(pipe(ready), 0);
-        ASSERT_EQ(pipe(release), 0);
-        pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            close(ready[0]);
-            close(release[1]);
-            char pipes[64];
-            snprintf(pipes, sizeof(pipes), "%d,%d", ready[1], release[0]);
-            setenv("VELK_TEST_HOLDER_PIPES", pipes, 1);
-            setenv("VELK_TEST_HOLDER_CLASS", className.c_str(), 1);
-            if (chdir(firstFolder.c_str()) != 0) _exit(126);
-            execl(self, self, "--gtest_filter=Library.SecondCopyHolder",
-                  static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(ready[1]);
-        close(release[0]);
-        char byte = 0;
-        ASSERT_EQ(read(ready[0], &byte, 1), 1) << "the first copy did not start";
+        Holder first(firstFolder, className);
+        ASSERT_GE(first.pid, 0);
+        ASSERT_EQ(first.Started(), 1) << "the first copy did not start";
 
         ChangeWindowMode(1);
         const int second = InitLibraryLocked();
@@ -253,12 +292,7 @@ TEST(Library, RefusesASecondCopyFromAnyFolder) {
             EXPECT_GE(FindLogLine(lines, "ウインドウの作成に成功しました"), 0)
                 << "the running copy's start-up lines are gone";
         }
-
-        close(release[1]);
-        int status = 0;
-        waitpid(child, &status, 0);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-        close(ready[0]);
+        EXPECT_TRUE(first.End());
     }
 
     // With the first copy gone, the program starts.
@@ -268,27 +302,70 @@ TEST(Library, RefusesASecondCopyFromAnyFolder) {
     snprintf(g_Window.settings.className, sizeof(g_Window.settings.className), "%s", kept.c_str());
 }
 
-// Ctrl-C in the terminal (SIGINT) and SIGTERM end the program as the window's close box does:
-// the message loop ends, and the log holds the closing steps and the leak report.
+// Two copies started at the same instant in one folder: one starts, the other is refused and
+// adds its lines to the running copy's log, which stays whole to its leak report.
+TEST(Library, OfTwoCopiesStartedTogetherOneStarts) {
+    ScratchFolder folder;
+    // The copies share this program's display, named at its first start.
+    ChangeWindowMode(1);
+    ASSERT_EQ(InitLibraryLocked(), 0);
+    EndLibraryLocked();
+    for (int round = 0; round < 10; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        std::filesystem::remove("Log.txt");
+        int go[2];
+        ASSERT_EQ(pipe2(go, O_CLOEXEC), 0);
+        Holder one(folder.path(), OwnClassName(), go[0]), two(folder.path(), OwnClassName(), go[0]);
+        close(go[0]);
+        close(go[1]);  // both copies start now
+        const int started = one.Started() + two.Started();
+        EXPECT_EQ(started, 1) << "copies started: " << started;
+        std::vector<std::string> lines = ReadLogLines();
+        EXPECT_GE(FindLogLine(lines, "ウインドウの作成に成功しました"), 0) << "the log was emptied";
+        EXPECT_GE(FindLogLine(lines, "二重起動されています、ソフトを終了します"), 0);
+        EXPECT_TRUE(one.End());
+        EXPECT_TRUE(two.End());
+        lines = ReadLogLines();
+        EXPECT_NE(LastContentLine(lines).find("Total size:"), std::string::npos);
+        if (HasFailure()) break;
+    }
+}
+
+// Ctrl-C in the terminal (SIGINT), SIGTERM and the terminal's close (SIGHUP) end the program as
+// the window's close box does: the message loop ends, and the log holds the closing steps and the
+// leak report. A second SIGINT or SIGTERM while the program closes ends it at once.
 TEST(Library, InterruptAndTerminateSignalsEndTheProgramAsTheCloseBoxDoes) {
-    for (int signalNumber : {SIGINT, SIGTERM}) {
-        SCOPED_TRACE(signalNumber);
+    const struct {
+        int signalNumber;
+        bool again;  // sent once more after the loop has ended, before the library end
+    } cases[] = {{SIGINT, false}, {SIGTERM, false}, {SIGHUP, false}, {SIGINT, true}, {SIGTERM, true}};
+    for (auto [signalNumber, again] : cases) {
+        SCOPED_TRACE(std::to_string(signalNumber) + (again ? " twice" : " once"));
         ScratchFolder folder;
         ChildResult child = RunInChild(
-            [signalNumber] {
+            [signalNumber, again] {
                 ChangeWindowMode(1);
                 if (InitLibraryLocked() != 0) return 1;
                 kill(getpid(), signalNumber);
                 int loop = 0;
                 for (int i = 0; i < 200 && loop == 0; ++i, SDL_Delay(5))
                     loop = ProcessMessageLocked();
+                if (again) {
+                    kill(getpid(), signalNumber);
+                    SDL_Delay(500);
+                }
                 EndLibraryLocked();
                 return loop;
             },
             10000);
-        EXPECT_TRUE(child.returned && child.value == -1) << child.Describe();
         std::vector<std::string> lines = ReadLogLines();
         EXPECT_GE(FindLogLine(lines, "ウインドウを閉じようとしています"), 0);
+        if (again) {
+            EXPECT_EQ(child.signal, signalNumber) << child.Describe();
+            EXPECT_EQ(FindLogLine(lines, "Total size:"), -1) << "the library end ran";
+            continue;
+        }
+        EXPECT_TRUE(child.returned && child.value == -1) << child.Describe();
         EXPECT_NE(LastContentLine(lines).find("Total size:"), std::string::npos);
     }
 }

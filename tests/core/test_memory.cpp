@@ -35,6 +35,20 @@ TEST(Memory, TotalsFollowAllocationsAndFrees) {
     GetAllocationTotals(&size1, &count1);
     EXPECT_EQ(size1 - size0, 150);
     EXPECT_EQ(count1 - count0, 2);
+    // A reallocation counts the block once, at its new size, whether it grows, shrinks or moves.
+    for (int size : {300, 40, 100000}) {
+        SCOPED_TRACE(size);
+        a = ReallocateMemory(a, static_cast<size_t>(size), "t", 3);
+        ASSERT_NE(a, nullptr);
+        GetAllocationTotals(&size1, &count1);
+        EXPECT_EQ(size1 - size0, 50 + size);
+        EXPECT_EQ(count1 - count0, 2);
+    }
+    // A refused reallocation leaves the totals as they were.
+    EXPECT_EQ(ReallocateMemory(a, SIZE_MAX - 8, "t", 4), nullptr);
+    GetAllocationTotals(&size1, &count1);
+    EXPECT_EQ(size1 - size0, 100050);
+    EXPECT_EQ(count1 - count0, 2);
     FreeMemory(a);
     FreeMemory(b);
     GetAllocationTotals(&size1, &count1);

@@ -32,8 +32,19 @@ TEST(Path, WindowsFormFollowsTheDriveRules) {
 }
 
 TEST(Path, ShiftJisComponentsStayWhole) {
-    // ソ (0x83 0x5C) ends in a backslash byte that must not split the component.
-    EXPECT_EQ(Full("\x83\x5C\\b", "C:\\x"), "C:\\x\\\x83\x5C\\b");
+    // A two-byte character ending in a backslash byte (ソ is 0x83 0x5C) does not split the
+    // component, for the lead bytes at both ends of both ranges.
+    for (const char* pair : {"\x83\x5C", "\x81\x5C", "\x9F\x5C", "\xE0\x5C", "\xFC\x5C"}) {
+        SCOPED_TRACE(static_cast<unsigned char>(pair[0]));
+        const std::string name = pair;
+        EXPECT_EQ(Full((name + "\\b").c_str(), "C:\\x"), "C:\\x\\" + name + "\\b");
+        EXPECT_EQ(Full(("a\\" + name).c_str(), "C:\\x"), "C:\\x\\a\\" + name);
+        char directory[kPathBufferSize], file[kPathBufferSize];
+        SplitPathName((name + "\\" + name).c_str(), directory, file);
+        EXPECT_EQ(std::string(directory), name);
+        EXPECT_EQ(std::string(file), name);
+        EXPECT_EQ(MatchWildcard((name + "X").c_str(), (name + "?").c_str()), 0);
+    }
 }
 
 TEST(Path, LinuxFormIsRootedAtTheFileSystem) {

@@ -7,11 +7,19 @@
 #include "core/core_services.h"
 
 TEST(Strings, ShiftJisPairsAreNeverSplit) {
-    // ソ is 0x83 0x5C: its trail byte is a backslash.
-    const char text[] = "\x83\x5C" "a\\b";
-    const char* found = FindCharInString(text, '\\');
-    ASSERT_NE(found, nullptr);
-    EXPECT_EQ(found - text, 3);
+    // ソ is 0x83 0x5C: its trail byte is a backslash; so is that of the lead bytes at both ends
+    // of both ranges.
+    for (const char* text : {"\x83\x5C" "a\\b", "\x81\x5C" "a\\b", "\x9F\x5C" "a\\b",
+                             "\xE0\x5C" "a\\b", "\xFC\x5C" "a\\b"}) {
+        SCOPED_TRACE(static_cast<unsigned char>(text[0]));
+        const char* found = FindCharInString(text, '\\');
+        ASSERT_NE(found, nullptr);
+        EXPECT_EQ(found - text, 3);
+        // A lower-case letter as the trail byte stays as it is.
+        char upper[] = {text[0], 'a', 'b', 0};
+        UpperCaseString(upper);
+        EXPECT_EQ(std::string(upper), std::string(1, text[0]) + "aB");
+    }
     EXPECT_EQ(FindCharInString("abc", 'z'), nullptr);
     const char lone[] = {'a', static_cast<char>(0x82), 0};
     EXPECT_EQ(FindCharInString(lone, 'q'), nullptr);  // stops at the terminator

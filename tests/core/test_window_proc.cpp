@@ -216,11 +216,21 @@ TEST_F(RunningLibrary, ClipboardKeepsCodePage932Text) {
     ASSERT_EQ(GetClipboardText(buffer, sizeof(buffer)), 0);
     EXPECT_STREQ(buffer, text);
 
-    // A buffer too small for the text gets as much as fits, terminated.
-    char small[5];
-    std::memset(small, 'x', sizeof(small));
-    ASSERT_EQ(GetClipboardText(small, sizeof(small)), 0);
-    EXPECT_EQ(std::string(small), std::string(text, 4));
+    // A buffer too small for the text gets the whole characters that fit, terminated.
+    const struct {
+        const char* text;
+        size_t size;
+        const char* taken;
+    } cases[] = {{text, 5, "クリ"}, {"表…", 2, ""}, {"表…", 3, "表"}, {"表…", 4, "表"},
+                 {"表…", 5, "表…"}, {"a表", 3, "a"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.taken) + " in " + std::to_string(c.size));
+        SetClipboardText(c.text);
+        char small[8];
+        std::memset(small, 'x', sizeof(small));
+        ASSERT_EQ(GetClipboardText(small, c.size), 0);
+        EXPECT_STREQ(small, c.taken);
+    }
 }
 
 TEST_F(RunningLibrary, DroppedFilesKeepTheFirstThousand) {

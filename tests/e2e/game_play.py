@@ -7,7 +7,8 @@ and screenshots.
 The run folder is made afresh with a copy of Data/; the program runs there (it writes Log.txt,
 Setting.txt and Log/ into its working folder). Under xvfb-run the game is driven with xdotool:
 the title (Z), the settings (down held to the last row, ANIMAL, left held until it is 0, Z), some
-seconds of play, a click on a tree (the select tool), Q (pause), Escape. Screenshots of every
+seconds of play, a click on a tree (the select tool), Q (pause), then Escape on the software path
+and SIGHUP (the terminal closing) on the device path. Screenshots of every
 screen are kept in the run folder. "software" forces the library's software path (VELK_NO_GL=1);
 "device" lets the library choose its device, on Mesa's software rasteriser.
 Exit status 0 passed, 1 failed, 77 skipped (no Xvfb, xdotool or ImageMagick).
@@ -16,6 +17,7 @@ import os
 import random
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import time
@@ -298,13 +300,21 @@ def play(program, data, folder, mode, log):
             "the dimmed pause screen"))
         log(f"pause dims the world to {brightness(paused, area) / lit:.2f}")
 
-        def ended():
-            try:
-                return process.wait(30)
-            except subprocess.TimeoutExpired:
-                raise Failure("the program did not end after Escape")
+        def ended(how):
+            def wait():
+                try:
+                    return process.wait(30)
+                except subprocess.TimeoutExpired:
+                    raise Failure(f"the program did not end after {how}")
+            return wait
 
-        status = display.key_until("Escape", ended)
+        # The software run ends with Escape, the device run as its terminal closes (SIGHUP):
+        # both write the same files.
+        if mode == "software":
+            status = display.key_until("Escape", ended("Escape"))
+        else:
+            process.send_signal(signal.SIGHUP)
+            status = ended("SIGHUP")()
     finally:
         if process.poll() is None:
             process.kill()

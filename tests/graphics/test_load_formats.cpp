@@ -233,6 +233,43 @@ TEST(LoadBmp, RunLengthImages) {
     Loaded wild(LoadBmpImage, MakeBmp(s, {255, 1, 0, 2, 255, 255, 200, 4, 0, 255}));
     EXPECT_EQ(wild.result, 0);
     EXPECT_EQ(wild.r.pixels[2 * 8 + 5], 1);
+    // Every kind of packet reaching past the image's end, in both codings: the image
+    // (rows top-down, 0 where nothing was written) or a refusal.
+    const struct {
+        const char* kind;
+        int bitCount;
+        Bytes data;
+        int result;
+        uint8_t rows[3][6];
+    } pastTheEnd[] = {
+        {"absolute run past the width", 8, {0, 8, 1, 2, 3, 4, 5, 6, 7, 8, 0, 1}, 0,
+         {{0}, {0}, {1, 2, 3, 4, 5, 6}}},
+        {"run past the width of the top row", 8, {0, 0, 0, 0, 255, 7, 0, 1}, 0,
+         {{7, 7, 7, 7, 7, 7}, {0}, {0}}},
+        {"absolute run past the width of the top row", 8,
+         {0, 0, 0, 0, 0, 8, 1, 2, 3, 4, 5, 6, 7, 8, 0, 1}, 0, {{1, 2, 3, 4, 5, 6}, {0}, {0}}},
+        {"lines past the top row", 8, {0, 0, 0, 0, 0, 0, 0, 0, 3, 7, 0, 1}, 0, {{0}, {0}, {0}}},
+        {"delta past the right edge", 8, {0, 2, 200, 0, 3, 7, 0, 1}, 0, {{0}, {0}, {0}}},
+        {"four-bit run past the width", 4, {255, 0xAB, 0, 1}, 0,
+         {{0}, {0}, {0xA, 0xB, 0xA, 0xB, 0xA, 0xB}}},
+        {"four-bit absolute run past the width", 4, {0, 9, 0x12, 0x34, 0x56, 0x78, 0x90, 0, 0, 1},
+         0, {{0}, {0}, {1, 2, 3, 4, 5, 6}}},
+        {"four-bit lines past the top row", 4, {0, 0, 0, 0, 0, 0, 0, 0, 3, 0x77, 0, 1}, 0,
+         {{0}, {0}, {0}}},
+    };
+    for (const auto& c : pastTheEnd) {
+        SCOPED_TRACE(c.kind);
+        BmpSpec coded = s;
+        coded.bitCount = c.bitCount;
+        coded.compression = c.bitCount == 8 ? 1 : 2;
+        coded.palette.resize(c.bitCount == 8 ? 256 : 16);
+        Loaded got(LoadBmpImage, MakeBmp(coded, c.data));
+        ASSERT_EQ(got.result, c.result);
+        if (c.result != 0) continue;
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 6; ++x)
+                EXPECT_EQ(got.r.pixels[y * 8 + x], c.rows[y][x]) << x << "," << y;
+    }
 
     s.bitCount = 4;
     s.compression = 2;
@@ -348,6 +385,42 @@ TEST(LoadTga, TrueColourOrientations) {
     EXPECT_EQ(Argb(&packed.r, 2, 0), 0x80706050u);
     rle.resize(6);
     EXPECT_EQ(Loaded(LoadTgaImage, MakeTga(s, {}, rle)).result, -1);  // data ends early
+
+    // Packets reaching past the image's end, true-colour and colour-mapped: the image is
+    // complete at its last pixel and what lies past it is left out.
+    Bytes map;
+    Put16(map, 0x7C00);
+    Put16(map, 0x001F);
+    const struct {
+        const char* kind;
+        int imageType;
+        Bytes data;
+        uint32_t last;  // the third and last pixel
+    } pastTheEnd[] = {
+        {"run", 10, {0x84, 1, 2, 3}, 0xFF030201u},
+        {"raw packet", 10, {0x04, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5, 5, 5}, 0xFF030303u},
+        {"run after a full image", 10, {0x82, 1, 2, 3, 0xFF, 9, 9, 9}, 0xFF030201u},
+        {"mapped run", 9, {0x84, 3}, 0xFF0000FFu},
+        {"mapped raw packet", 9, {0x04, 3, 3, 2, 2, 2}, 0xFFFF0000u},
+        {"mapped run after a full image", 9, {0x82, 2, 0xFF, 3}, 0xFFFF0000u},
+    };
+    for (const auto& c : pastTheEnd) {
+        SCOPED_TRACE(c.kind);
+        TgaSpec coded;
+        coded.imageType = c.imageType;
+        coded.width = 3;
+        coded.height = 1;
+        if (c.imageType == 9) {
+            coded.mapType = 1;
+            coded.mapFirst = 2;
+            coded.mapLength = 2;
+            coded.mapBits = 16;
+            coded.depth = 8;
+        }
+        Loaded got(LoadTgaImage, MakeTga(coded, c.imageType == 9 ? map : Bytes{}, c.data));
+        ASSERT_EQ(got.result, 0);
+        EXPECT_EQ(Argb(&got.r, 2, 0), c.last);
+    }
 }
 
 TEST(LoadTga, ColourMappedImages) {

@@ -1,10 +1,31 @@
 // The file-name adapter: separators, drives, code page 932 names and case-insensitive lookup.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/inotify.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
 #include <time.h>
 
 #include "platform/kernel/file_names.h"
 #include "platform/kernel/kernel.h"
 #include "scratch.h"
+
+namespace {
+
+// The contents of a file, "" when it cannot be opened.
+std::string ReadWhole(const std::string& name) {
+    V_HANDLE file = V_CreateFileA(name.c_str(), V_GENERIC_READ, 0, nullptr, V_OPEN_EXISTING, 0,
+                                  nullptr);
+    if (file == V_INVALID_HANDLE_VALUE) return "";
+    char buffer[64];
+    V_DWORD count = 0;
+    V_ReadFile(file, buffer, sizeof(buffer), &count, nullptr);
+    V_CloseHandle(file);
+    return std::string(buffer, count);
+}
+
+}  // namespace
 
 TEST(FileNames, SeparatorsAndDrivesBecomeLinuxPaths) {
     ScratchFolder root;
@@ -30,6 +51,22 @@ TEST(FileNames, SeparatorsAndDrivesBecomeLinuxPaths) {
 
 TEST(FileNames, Cp932NamesAreUtf8OnDisk) {
     ScratchFolder root;
+    // A trail byte 0x5C after the lead bytes at both ends of both ranges is part of the
+    // character; 0xFC 0x5C is no character.
+    const struct {
+        const char* name;
+        const char8_t* onDisk;
+    } pairs[] = {{"\x81\x5C", u8"―"}, {"\x9F\x5C", u8"歃"}, {"\xE0\x5C", u8"濬"},
+                 {"\xFB\x5C", u8"犾"}};
+    for (const auto& pair : pairs) {
+        SCOPED_TRACE(static_cast<unsigned char>(pair.name[0]));
+        std::string path;
+        ASSERT_TRUE(V_ResolveFileName((root.path() + "\\" + pair.name + "\\f").c_str(), path));
+        EXPECT_EQ(path, root / (Utf8(pair.onDisk) + "/f"));
+    }
+    std::string refused;
+    EXPECT_FALSE(V_ResolveFileName("\xFC\x5C", refused));
+
     // "表" and "ソ" end in 0x5C in code page 932: the trail byte must not split the name.
     std::string name = root.path() + "\\表示ソフト.txt";
     V_HANDLE file = V_CreateFileA(name.c_str(), V_GENERIC_WRITE, 0, nullptr, V_CREATE_NEW,
@@ -102,18 +139,30 @@ TEST(FileNames, NameThatExistsAsWrittenWins) {
     EXPECT_EQ(root / "DIR/f", path);
     ASSERT_TRUE(V_ResolveFileName((root.path() + "/dir/F").c_str(), path));
     EXPECT_EQ(root / "dir/F", path);
-    // Creating a file beside one whose name differs only in case leaves that one alone.
+    // Every writing open beside a file whose name differs only in case leaves that one alone:
+    // the modes that create make the name as given, the others find no such file.
     ASSERT_TRUE(MakeFile(root / "log.txt", "user"));
-    V_HANDLE file = V_CreateFileA((root.path() + "/Log.txt").c_str(), V_GENERIC_WRITE, 0, nullptr,
-                                  V_CREATE_ALWAYS, V_FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(V_INVALID_HANDLE_VALUE, file);
-    V_CloseHandle(file);
-    EXPECT_TRUE(PathExists(root / "Log.txt"));
-    file = V_CreateFileA((root.path() + "/log.txt").c_str(), V_GENERIC_READ, 0, nullptr,
-                         V_OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(V_INVALID_HANDLE_VALUE, file);
-    EXPECT_EQ(4u, V_GetFileSize(file, nullptr)) << "log.txt was truncated";
-    V_CloseHandle(file);
+    const struct {
+        V_DWORD creation;
+        bool creates;
+    } modes[] = {{V_CREATE_ALWAYS, true}, {V_OPEN_ALWAYS, true}, {V_CREATE_NEW, true},
+                 {V_OPEN_EXISTING, false}, {V_TRUNCATE_EXISTING, false}};
+    for (auto [creation, creates] : modes) {
+        SCOPED_TRACE(creation);
+        V_HANDLE file = V_CreateFileA((root.path() + "/Log.txt").c_str(), V_GENERIC_WRITE, 0,
+                                      nullptr, creation, V_FILE_ATTRIBUTE_NORMAL, nullptr);
+        EXPECT_EQ(file != V_INVALID_HANDLE_VALUE, creates);
+        if (file != V_INVALID_HANDLE_VALUE) {
+            V_DWORD written = 0;
+            EXPECT_TRUE(V_WriteFile(file, "new", 3, &written, nullptr));
+            V_CloseHandle(file);
+        } else {
+            EXPECT_EQ(V_GetLastError(), V_ERROR_FILE_NOT_FOUND);
+        }
+        EXPECT_EQ(PathExists(root / "Log.txt"), creates);
+        remove((root / "Log.txt").c_str());
+        EXPECT_EQ(ReadWhole(root / "log.txt"), "user") << "log.txt was written";
+    }
 }
 
 TEST(FileNames, PatternsMatchWithoutRegardToCase) {
@@ -144,7 +193,126 @@ void AgeFolder(const std::string& folder) {
     utimensat(AT_FDCWD, folder.c_str(), times, 0);
 }
 
+bool WriteProcFile(const char* path, const std::string& text) {
+    int fd = open(path, O_WRONLY);
+    if (fd < 0) return false;
+    bool done = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    close(fd);
+    return done;
+}
+
+// Set in the fresh copies of this program that RerunInNamespace starts.
+bool InNamespaceCopy() { return getenv("VELK_TEST_NAMESPACE_COPY") != nullptr; }
+
+// Runs one test again in a fresh copy of this program inside a user and mount namespace of its
+// own (mounts allowed there); with watchUnavailable no inotify instance can be made in it, so
+// the adapter runs without change reports. False where the machine has no user namespaces.
+bool RerunInNamespace(bool watchUnavailable) {
+    const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
+    const std::string filter =
+        std::string("--gtest_filter=") + info->test_suite_name() + "." + info->name();
+    const uid_t uid = geteuid();
+    const gid_t gid = getegid();
+    pid_t child = fork();
+    if (child < 0) return false;
+    if (child == 0) {
+        if (unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) _exit(77);
+        WriteProcFile("/proc/self/setgroups", "deny");
+        if (!WriteProcFile("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1") ||
+            !WriteProcFile("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1") ||
+            mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+            _exit(77);
+        if (watchUnavailable &&
+            !WriteProcFile("/proc/sys/user/max_inotify_instances", "0"))
+            _exit(77);
+        setenv("VELK_TEST_NAMESPACE_COPY", "1", 1);
+        execl("/proc/self/exe", "/proc/self/exe", filter.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 77) return false;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << "the copy in a namespace failed (its output is above)";
+    return true;
+}
+
+constexpr const char* kNoNamespace = "no user and mount namespace can be made on this machine";
+
 }  // namespace
+
+// A folder found once through another case is no answer once a folder of exactly that name
+// appears: an exact name wins for the folders on the way as for the file.
+TEST(FileNames, ExactFolderAppearingLaterWins) {
+    if (!InNamespaceCopy()) {
+        if (!RerunInNamespace(true))
+            std::printf("run with the watch alone: %s\n", kNoNamespace);
+    } else {
+        int watch = inotify_init1(IN_CLOEXEC);
+        EXPECT_EQ(watch, -1) << "folders can still be watched";
+        if (watch >= 0) close(watch);
+    }
+    ScratchFolder scratch;
+    ASSERT_TRUE(MakeFolder(scratch / "fs") && MakeFolder(scratch / "fs/Dir") &&
+                MakeFolder(scratch / "fs/Dir/sub") && MakeFile(scratch / "fs/Dir/f.txt", "Dir"));
+    AgeFolder(scratch / "fs/Dir");
+    AgeFolder(scratch / "fs");
+    EXPECT_EQ(ReadWhole(scratch / "fs/dir/f.txt"), "Dir");
+
+    // Another program makes the folder of exactly that name.
+    ASSERT_TRUE(MakeFolder(scratch / "fs/dir") && MakeFolder(scratch / "fs/dir/sub") &&
+                MakeFile(scratch / "fs/dir/f.txt", "dir") &&
+                MakeFile(scratch / "fs/dir/g.txt", "g"));
+    EXPECT_EQ(ReadWhole(scratch / "fs/dir/f.txt"), "dir");
+    EXPECT_EQ(ReadWhole(scratch / "fs/dir/g.txt"), "g");
+    EXPECT_EQ(V_GetFileAttributesA((scratch / "fs/dir/g.txt").c_str()), V_FILE_ATTRIBUTE_ARCHIVE);
+    V_HANDLE file = V_CreateFileA((scratch / "fs/dir/sub/new.txt").c_str(), V_GENERIC_WRITE, 0,
+                                  nullptr, V_CREATE_ALWAYS, V_FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, V_INVALID_HANDLE_VALUE);
+    V_CloseHandle(file);
+    EXPECT_TRUE(PathExists(scratch / "fs/dir/sub/new.txt"));
+    EXPECT_FALSE(PathExists(scratch / "fs/Dir/sub/new.txt"));
+    EXPECT_TRUE(V_DeleteFileA((scratch / "fs/dir/f.txt").c_str()));
+    EXPECT_FALSE(PathExists(scratch / "fs/dir/f.txt"));
+    EXPECT_TRUE(PathExists(scratch / "fs/Dir/f.txt"));
+    // The other case still finds the other folder.
+    EXPECT_EQ(ReadWhole(scratch / "fs/DIR/f.txt"), "Dir");
+}
+
+// A folder mounted over (a bind mount, a tmpfs) answers as the new file system does: its kept
+// listing never makes a name that is there go missing. With the watch and without it.
+TEST(FileNames, FolderMountedOverAnswersAsTheNewFileSystem) {
+    if (!InNamespaceCopy()) {
+        if (!RerunInNamespace(false)) GTEST_SKIP() << kNoNamespace;
+        RerunInNamespace(true);
+        return;
+    }
+    for (const char* kind : {"bind", "tmpfs"}) {
+        SCOPED_TRACE(kind);
+        ScratchFolder scratch;
+        ASSERT_TRUE(MakeFolder(scratch / "X") && MakeFile(scratch / "X/old.txt", "old") &&
+                    MakeFolder(scratch / "B") && MakeFile(scratch / "B/Inner.TXT", "inner"));
+        AgeFolder(scratch / "X");
+        AgeFolder(scratch.path());
+        EXPECT_EQ(ReadWhole(scratch / "X/old.txt"), "old");
+        EXPECT_EQ(ReadWhole(scratch / "x/OLD.TXT"), "old");
+        const bool bind = kind[0] == 'b';
+        ASSERT_EQ(bind ? mount((scratch / "B").c_str(), (scratch / "X").c_str(), nullptr, MS_BIND,
+                               nullptr)
+                       : mount("none", (scratch / "X").c_str(), "tmpfs", 0, nullptr),
+                  0);
+        if (bind) {
+            EXPECT_EQ(ReadWhole(scratch / "X/Inner.TXT"), "inner");
+        }
+        ASSERT_TRUE(MakeFile(scratch / "X/Made.txt", "made"));
+        EXPECT_EQ(ReadWhole(scratch / "X/Made.txt"), "made");
+        EXPECT_EQ(ReadWhole(scratch / "x/made.TXT"), "made");
+        EXPECT_EQ(ReadWhole(scratch / "X/old.txt"), "");
+        EXPECT_EQ(V_GetLastError(), V_ERROR_FILE_NOT_FOUND);
+        EXPECT_EQ(umount((scratch / "X").c_str()), 0);
+        EXPECT_EQ(ReadWhole(scratch / "X/old.txt"), "old");
+    }
+}
 
 TEST(FileNames, KeptListingsFollowChangesOfTheFolder) {
     ScratchFolder scratch;
@@ -181,6 +349,13 @@ TEST(FileNames, KeptListingsFollowChangesOfTheFolder) {
                          V_OPEN_EXISTING, 0, nullptr);
     EXPECT_EQ(file, V_INVALID_HANDLE_VALUE);
     EXPECT_EQ(V_GetLastError(), V_ERROR_PATH_NOT_FOUND);
+
+    // A file moved in from elsewhere is found under a name in another case.
+    AgeFolder(scratch / "Data");
+    ASSERT_TRUE(MakeFile(scratch / "Moved.txt", "moved"));
+    ASSERT_EQ(rename((scratch / "Moved.txt").c_str(), (scratch / "Data/Moved.txt").c_str()), 0);
+    AgeFolder(scratch / "Data");  // as a copy that keeps the times leaves it
+    EXPECT_EQ(ReadWhole(scratch / "DATA/MOVED.TXT"), "moved");
 
     // The folder renamed: its new name is looked up afresh.
     ASSERT_EQ(rename((scratch / "Data").c_str(), (scratch / "dAtA").c_str()), 0);
