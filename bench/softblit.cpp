@@ -6,9 +6,7 @@
 // where it has one: pixman's add on a8r8g8b8 images, its constant opacity as a solid mask, its
 // stretch as a nearest-filtered scale; SDL's alpha modulation for constant opacity. An operation
 // a library lacks (pixman's keyed copy) is left out for it. The Breakdown benchmarks time ours
-// alone, splitting a 16-pixel call into its fixed cost, its pixels and its cache misses. The
-// RunTable benchmarks set our own two roads of one whole-sprite draw side by side: the run-table
-// walk (trans 1) against the general loops (trans 2), the same pixels drawn.
+// alone, splitting a 16-pixel call into its fixed cost, its pixels and its cache misses.
 #include <pixman.h>
 #include <SDL.h>
 
@@ -326,78 +324,6 @@ void RegisterBreakdown() {
     }
 }
 
-// ---------------------------------------------------------------- the run-table road
-
-// Whole sprites with current run tables (keyed or alpha sources cut from the atlas), drawn at a
-// different place each call under one mode; trans 1 walks the tables, trans 2 the general loops.
-struct RunRoad {
-    static constexpr int kSprites = 32;
-    MEMIMG screen = {};
-    std::vector<MEMIMG> sprites = std::vector<MEMIMG>(kSprites);
-    std::vector<Placement> places = std::vector<Placement>(kPlacements);
-    int mode, parameter;
-
-    RunRoad(bool wide, bool alpha, int mode, int parameter, int size) : mode(mode), parameter(parameter) {
-        Data& d = GetData();
-        CreateMemImg(&screen, kWidth, kHeight, wide ? kWidth * 4 : kWidth * 2, 0, wide ? 1 : 0, 0, 0, 0,
-                     wide ? static_cast<void*>(d.screen32.data()) : d.screen16.data());
-        const uint8_t* atlas = reinterpret_cast<const uint8_t*>(
-            alpha ? (wide ? static_cast<const void*>(d.argb.data()) : d.rgb565Alpha.data())
-                  : (wide ? static_cast<const void*>(d.xrgb.data()) : d.rgb565.data()));
-        const int bytes = alpha || wide ? 4 : 2;
-        const Shape shape = ShapeOf(size, false);
-        for (int i = 0; i < kSprites; ++i) {
-            MEMIMG& sprite = sprites[i];
-            CreateMemImg(&sprite, size, size, size * bytes, wide ? 0x00FF00FF : 0xF81F, wide ? 1 : 0, 0, alpha, 1,
-                         nullptr);
-            const Placement cell = Place(i, shape);
-            for (int y = 0; y < size; ++y)
-                std::memcpy(sprite.pixels + static_cast<size_t>(sprite.base->pitch) * y,
-                            atlas + (static_cast<size_t>(cell.sourceY + y) * kAtlas + cell.sourceX) * bytes,
-                            static_cast<size_t>(size) * bytes);
-            UpdateMemImgRunCode(&sprite, size, size);
-        }
-        for (int i = 0; i < kPlacements; ++i) places[i] = Place(i, shape);
-    }
-    ~RunRoad() {
-        for (MEMIMG& sprite : sprites) ReleaseMemImg(&sprite);
-        ReleaseMemImg(&screen);
-    }
-    void Run(int64_t calls, int trans) {
-        g_DrawSettings.drawArea = {0, 0, kWidth, kHeight};
-        g_DrawSettings.blendMode = mode;
-        g_DrawSettings.blendParameter = parameter;
-        g_DrawSettings.brightColor = 0x00FFFFFF;
-        for (int64_t n = 0; n < calls; ++n) {
-            const int i = static_cast<int>(n % kPlacements);
-            BlitMemImg(&screen, &sprites[n % kSprites], places[i].x, places[i].y, trans, nullptr);
-        }
-    }
-};
-
-// Every drawing mode (with the parameters of the slow cases found, and 255 for the add and
-// subtract), both depths, keyed and alpha sources, 16 and 64 pixels. The ratio printed is the
-// general road's time over the run-table road's: 1 or more, the table is at least as fast.
-void RegisterRunTable() {
-    const std::pair<int, int> modes[] = {{0, 255}, {1, 100}, {1, 128}, {2, 128}, {2, 255},
-                                         {3, 128}, {3, 255}, {4, 255}, {10, 100}, {11, 100}};
-    for (const auto& [mode, parameter] : modes) {
-        for (bool wide : {false, true}) {
-            for (bool alpha : {false, true}) {
-                for (int size : {16, 64}) {
-                    std::string name = "RunTable/mode" + std::to_string(mode) + "p" + std::to_string(parameter) +
-                                       (wide ? "/32" : "/16") + (alpha ? "alpha/" : "keyed/") + std::to_string(size);
-                    alternate::Register(name, kRounds, [=](benchmark::State& state, const std::string& n) {
-                        RunRoad road(wide, alpha, mode, parameter, size);
-                        alternate::Compare(state, n, {"table", [&](int64_t calls) { road.Run(calls, 1); }},
-                                           {{"general", [&](int64_t calls) { road.Run(calls, 2); }}});
-                    });
-                }
-            }
-        }
-    }
-}
-
 void RegisterAll() {
     for (const Case& c : kCases) {
         for (bool wide : {false, true}) {
@@ -420,7 +346,6 @@ void RegisterAll() {
         }
     }
     RegisterBreakdown();
-    RegisterRunTable();
 }
 
 } // namespace

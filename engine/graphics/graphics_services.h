@@ -11,8 +11,6 @@
 // ---------------------------------------------------------------- software images
 
 constexpr uint32_t kMemImgTag = 0x12345678;
-// Bytes after a software image's run masks (MemImgBase::runMasks): sixteen 16-bit units.
-constexpr size_t kRunMaskPadding = 32;
 
 enum MemImgColorType : int32_t {
     kMemImgR5G6B5 = 0,
@@ -44,17 +42,6 @@ struct MemImgBase {
     uint8_t* pixels;
     uint8_t* alphaPlane;         // premultiplied copy, or null
     uint8_t* runBuffer;          // (width + 5) x height bytes, or null
-    // The run table read into bits as the blit walks it, written with the table: runMaskUnits
-    // 16-bit units a row of the pixels drawn (opaque and alpha runs; pixel x at bit x % 16 of unit
-    // x / 16), every row, then as many of the pixels of alpha runs. A row takes one unit up to 16
-    // pixels, two up to 32, else four for each 64, so that a small sprite's masks take no more room
-    // than its bits; rows of four units and more lie on 8-byte boundaries. Then kRunMaskPadding
-    // zero bytes, so that a walk may read sixteen rows' units from any row at once. In the run
-    // buffer's allocation; null without one.
-    uint16_t* runMasks;
-    int32_t runMaskUnits;
-    int32_t runFirstRow;         // the rows from runFirstRow up to runEndRow hold a pixel to draw
-    int32_t runEndRow;
 };
 
 // A view of a software image: the whole of a base or a sub-rectangle of it.

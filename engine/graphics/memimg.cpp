@@ -1,5 +1,4 @@
 // Software images: a small view over a shared, reference-counted base.
-#include <algorithm>
 #include <cstring>
 
 #include "core/core.h"
@@ -39,47 +38,6 @@ uint8_t* WriteRunRow(uint8_t* out, int width, Classify classify) {
     }
     *out++ = 0xC0;
     return out;
-}
-
-// Sets the n bits from bit x of the row's 16-bit units.
-void SetBits(uint16_t* units, int x, int n) {
-    for (const int end = x + n; x < end;) {
-        const int shift = x & 15;
-        const int count = end - x < 16 - shift ? end - x : 16 - shift;
-        units[x >> 4] = static_cast<uint16_t>(units[x >> 4] | ((1u << count) - 1) << shift);
-        x += count;
-    }
-}
-
-// Reads the base's run table into its masks as the walk follows it: per row, its codes up to the
-// row end, each run bounded by the pixels left in the row.
-void ReadRunTableIntoMasks(MemImgBase* base, const uint8_t* code, const uint8_t* end) {
-    const size_t units = static_cast<size_t>(base->runMaskUnits);
-    const size_t plane = units * static_cast<size_t>(base->height);
-    std::memset(base->runMasks, 0, 2 * plane * sizeof(uint16_t) + kRunMaskPadding);
-    base->runFirstRow = base->height;
-    base->runEndRow = 0;
-    for (int y = 0; y < base->height; ++y) {
-        uint16_t* drawn = base->runMasks + units * y;
-        int x = 0;
-        while (code < end) {
-            const uint32_t byte = *code++;
-            const uint32_t kind = byte >> 6;
-            if (kind == 3) break;
-            int n = static_cast<int>(byte & 0x3F) + 1;
-            if (n > base->width - x) n = base->width - x;
-            if (kind != 0 && n > 0) {
-                SetBits(drawn, x, n);
-                if (kind == 2) SetBits(drawn + plane, x, n);
-            }
-            x += n;
-        }
-        if (std::any_of(drawn, drawn + units, [](uint16_t bits) { return bits != 0; })) {
-            if (base->runFirstRow > y) base->runFirstRow = y;
-            base->runEndRow = y + 1;
-        }
-    }
-    if (base->runFirstRow > base->runEndRow) base->runFirstRow = base->runEndRow;
 }
 
 } // namespace
@@ -155,19 +113,12 @@ int CreateMemImg(MEMIMG* view, int width, int height, int pitch, uint32_t transp
             }
         }
         if (type != kMemImgChannel8) {
-            // The table's bytes, then its masks on an 8-byte boundary.
-            const size_t runBytes = (static_cast<size_t>(width) + 5) * static_cast<size_t>(height);
-            const size_t maskOffset = (runBytes + 7) / 8 * 8;
-            // A row's masks in one 16-bit unit up to 16 pixels, two up to 32, else four for each 64.
-            base->runMaskUnits = width <= 16 ? 1 : width <= 32 ? 2 : (width + 63) / 64 * 4;
-            const size_t maskBytes = 4 * static_cast<size_t>(base->runMaskUnits) * static_cast<size_t>(height);
-            const size_t total = maskOffset + maskBytes + kRunMaskPadding;
-            base->runBuffer = static_cast<uint8_t*>(VELK_ALLOC(total == 0 ? 1 : total));
+            size_t runBytes = (static_cast<size_t>(width) + 5) * static_cast<size_t>(height);
+            base->runBuffer = static_cast<uint8_t*>(VELK_ALLOC(runBytes == 0 ? 1 : runBytes));
             if (base->runBuffer == nullptr) {
                 FreeBase(base);
                 return -1;
             }
-            base->runMasks = reinterpret_cast<uint16_t*>(base->runBuffer + maskOffset);
         }
     }
     view->tag = kMemImgTag;
@@ -287,5 +238,4 @@ void UpdateMemImgRunCode(MEMIMG* view, int width, int height) {
             return value == key ? 0 : 1;
         });
     }
-    ReadRunTableIntoMasks(base, base->runBuffer, code);
 }

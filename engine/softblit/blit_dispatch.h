@@ -51,6 +51,7 @@ inline void WithMode(int mode, F&& f) {
 template <Road R, class Px, SourceKind Kind, class Op, bool Keyed, bool Blend, int Mode, bool White>
 inline void RunWalk(const BlitJob& job) {
     if constexpr (R == Road::General) WalkUnscaled<Px, Kind, Op, Keyed, Blend, Mode, White>(job);
+    else if constexpr (R == Road::Fast) WalkRuns<Px, Kind, Op, Blend>(job);
     else WalkStretched<Px, Kind, Op, Keyed, Blend, Mode, White>(job);
 }
 
@@ -102,9 +103,14 @@ void RunKernel(const KernelChoice& choice, const BlitJob& job) {
                 WithBool(choice.blend, [&](auto blend) {
                     WithBool(choice.white, [&](auto white) {
                         using Op = PixelOp<Px, Mode, blend, white, Form::Normal>;
-                        WithBool(choice.keyed, [&](auto keyed) {
-                            RunWalk<R, Px, Kind, Op, keyed, blend, Mode, white>(job);
-                        });
+                        // The run table keys every draw of its road.
+                        if constexpr (R == Road::Fast) {
+                            RunWalk<R, Px, Kind, Op, true, blend, Mode, white>(job);
+                        } else {
+                            WithBool(choice.keyed, [&](auto keyed) {
+                                RunWalk<R, Px, Kind, Op, keyed, blend, Mode, white>(job);
+                            });
+                        }
                     });
                 });
             });

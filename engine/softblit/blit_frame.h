@@ -127,11 +127,6 @@ bool ClipToDrawArea(const MEMIMG* destination, DrawBounds* rect);
 
 void RunGeneralKernel(const KernelChoice& choice, const BlitJob& job);
 void RunFastKernel(const KernelChoice& choice, const BlitJob& job);
-
-// The run-table walk from its masks at the AVX2 and AVX-512 levels (blit_runs_avx2.cpp,
-// blit_runs_avx512.cpp).
-void DrawRunsAvx2(const KernelChoice& choice, const BlitJob& job, const RunMasks& masks);
-void DrawRunsAvx512(const KernelChoice& choice, const BlitJob& job, const RunMasks& masks);
 void RunStretchedKernel(const KernelChoice& choice, const BlitJob& job);
 
 } // namespace softblit

@@ -8,7 +8,6 @@
 #include <cstddef>
 #include <cstring>
 
-#include "graphics/graphics_services.h"
 #include "softblit/blit_pixel.h"
 
 namespace softblit {
@@ -46,38 +45,6 @@ inline bool HasAvx512Rows() {
 }
 void DrawBlock32Avx512(BlockOp op, const RowBlock& block, uint32_t key, uint32_t parameter, bool keyed);
 void DrawBlock16Avx512(BlockOp op, const RowBlock& block, uint32_t key, uint32_t parameter, bool keyed);
-
-// The run table of a whole-image draw as bit masks, a bit per pixel, `units` 16-bit units a row
-// (pixel x at bit x % 16 of unit x / 16; MemImgBase::runMasks, with its padding): the pixels
-// drawn (opaque and alpha runs), and the pixels of alpha runs.
-struct RunMasks {
-    const uint16_t* bits;
-    const uint16_t* alpha;
-    int units;
-};
-
-// The masks of a whole image's walk, from the image's first row with a pixel to draw.
-inline RunMasks ImageRunMasks(const MemImgBase& image) {
-    const ptrdiff_t units = image.runMaskUnits;
-    return {image.runMasks + units * image.runFirstRow, image.runMasks + units * (image.height + image.runFirstRow),
-            image.runMaskUnits};
-}
-
-// The run-table walk's AVX-512 forms (same processors) of a whole image, by its base's masks: the
-// rows from the image's first with a pixel to draw to its end row (MemImgBase::runFirstRow,
-// runEndRow; at least one), `to` and `from` at the first; the pixels whose bits are set, by Copy,
-// Mix (32-bit, by the parameter), Multiply, or AlphaCopy (an alpha source: the pixels of alpha
-// runs mixed by their alpha, the others copied); and, on processors that also have AVX-512 VBMI,
-// the 16-bit Step (each field moved toward the source by trunc(p (s - d) / 255)). The rows and
-// masks are read from the base here, so that a call passes all it needs in registers.
-enum class RunOp { Copy, AlphaCopy, Mix, Step, Multiply };
-void DrawRuns32Avx512(RunOp op, uint8_t* to, ptrdiff_t toPitch, const uint8_t* from, const MemImgBase& image,
-                      uint32_t parameter);
-void DrawRuns16Avx512(RunOp op, uint8_t* to, ptrdiff_t toPitch, const uint8_t* from, const MemImgBase& image,
-                      uint32_t parameter);
-bool HasAvx512Vbmi();
-void DrawStepRuns16Avx512Vbmi(uint8_t* to, ptrdiff_t toPitch, const uint8_t* from, const MemImgBase& image,
-                              uint32_t p);
 
 // Copies the source pixels (2 or 4 bytes) of the listed columns side by side, n of them; the
 // columns run one way (a stretched row's).

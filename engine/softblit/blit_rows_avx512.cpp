@@ -7,8 +7,6 @@
 
 #include <cstddef>
 #include <cstring>
-#include <type_traits>
-#include <utility>
 
 #include "softblit/blit_rows.h"
 
@@ -25,11 +23,6 @@ bool DetectAvx512Rows() {
 } // namespace
 
 const bool kHasAvx512Rows = DetectAvx512Rows();
-const bool kHasAvx512Vbmi = kHasAvx512Rows && __builtin_cpu_supports("avx512vbmi");
-
-bool HasAvx512Vbmi() {
-    return kHasAvx512Vbmi;
-}
 
 // Everything below is compiled for AVX-512 (the lambdas included) and only reached after the
 // check above.
@@ -361,120 +354,6 @@ void DrawBlock16Avx512(BlockOp op, const RowBlock& block, uint32_t key, uint32_t
     case BlockOp::AddBytes:
     case BlockOp::SubtractBytes:
         break;  // no 16-bit form
-    }
-}
-
-namespace {
-
-#include "softblit/blit_run_steps_avx512.h"
-
-template <class F>
-void Runs32(uint8_t* to, ptrdiff_t toPitch, const uint8_t* from, const MemImgBase& image, F f) {
-    WalkImageRuns(to, toPitch, from, image, RunStep<F, 4>{f});
-}
-template <class F>
-void Runs16(uint8_t* to, ptrdiff_t toPitch, const uint8_t* from, const MemImgBase& image, F f) {
-    WalkImageRuns(to, toPitch, from, image, RunStep<F, 2>{f});
-}
-
-// The alpha source's copy by the runs: alpha-run pixels mixed on blue, green and red by their
-// alpha (the destination's top byte kept), opaque-run pixels copied whole.
-struct AlphaRunStep32 {
-    static constexpr bool kRunPairs = false;
-    static constexpr bool kNarrowCopy = false;
-    static constexpr bool kCopies = false;
-    static constexpr bool kWeighs = true;
-    static constexpr int kPixels = 16;
-    static constexpr int kOutBytes = 4;
-    static constexpr int kInBytes = 4;
-    using Mask = __mmask16;
-    void Runs(uint8_t* to, const uint8_t* from, __mmask16 load, __mmask16 m, __mmask16 alpha) const {
-        __m512i s = _mm512_maskz_loadu_epi32(load, from);
-        InRegister(s);
-        const __m512i spread = _mm512_set4_epi32(static_cast<int>(0x800F800Fu), static_cast<int>(0x800B800Bu),
-                                                 static_cast<int>(0x80078007u), static_cast<int>(0x80038003u));
-        __m512i a = _mm512_shuffle_epi8(s, spread);
-        __m512i d = _mm512_maskz_loadu_epi32(load, to);
-        InRegister(d);
-        __m512i mixed = PerByte(d, s, [&](__m512i dv, __m512i sv) { return MixSum512(dv, sv, a); });
-        _mm512_mask_storeu_epi32(to, m, _mm512_mask_mov_epi32(s, alpha, KeepTop(d, mixed)));
-    }
-};
-
-// The same from a 16-bit alpha source (colour, then the alpha byte), per field.
-struct AlphaRunStep16 {
-    static constexpr bool kRunPairs = false;
-    static constexpr bool kNarrowCopy = false;
-    static constexpr bool kCopies = false;
-    static constexpr bool kWeighs = true;
-    static constexpr int kPixels = 16;
-    static constexpr int kOutBytes = 2;
-    static constexpr int kInBytes = 4;
-    using Mask = __mmask16;
-    void Runs(uint8_t* to, const uint8_t* from, __mmask16 load, __mmask16 m, __mmask16 alpha) const {
-        const __m256i low5 = _mm256_set1_epi16(0x1F);
-        const __m256i low6 = _mm256_set1_epi16(0x3F);
-        __m512i s = _mm512_maskz_loadu_epi32(load, from);
-        InRegister(s);
-        __m256i colour = _mm512_maskz_cvtepi32_epi16(kAll16, s);
-        __m256i a = _mm256_and_si256(_mm512_maskz_cvtepi32_epi16(kAll16, _mm512_maskz_srli_epi32(kAll16, s, 16)),
-                                     _mm256_set1_epi16(0xFF));
-        __m256i d = _mm256_maskz_loadu_epi16(load, to);
-        __m256i red = MixLanes256(_mm256_srli_epi16(d, 11), _mm256_srli_epi16(colour, 11), a);
-        __m256i green = MixLanes256(_mm256_and_si256(_mm256_srli_epi16(d, 5), low6),
-                                    _mm256_and_si256(_mm256_srli_epi16(colour, 5), low6), a);
-        __m256i blue = MixLanes256(_mm256_and_si256(d, low5), _mm256_and_si256(colour, low5), a);
-        __m256i mixed = _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi16(red, 11), _mm256_slli_epi16(green, 5)), blue);
-        _mm256_mask_storeu_epi16(to, m, _mm256_mask_mov_epi16(colour, alpha, mixed));
-    }
-};
-
-} // namespace
-
-void DrawRuns32Avx512(RunOp op, uint8_t* to, ptrdiff_t toPitch, const uint8_t* from, const MemImgBase& image,
-                      uint32_t parameter) {
-    switch (op) {
-    case RunOp::Copy: {
-        auto copy = [](__m512i, __m512i s) { return s; };
-        WalkImageRuns(to, toPitch, from, image, RunStep<decltype(copy), 4, false>{copy});
-        break;
-    }
-    case RunOp::AlphaCopy: WalkImageRuns(to, toPitch, from, image, AlphaRunStep32{}); break;
-    case RunOp::Mix: {
-        const __m512i w = _mm512_set1_epi16(static_cast<short>(parameter));
-        Runs32(to, toPitch, from, image, [w](__m512i d, __m512i s) {
-            return KeepTop(d, PerByte(d, s, [w](__m512i dv, __m512i sv) { return MixSum512(dv, sv, w); }));
-        });
-        break;
-    }
-    case RunOp::Multiply:
-        Runs32(to, toPitch, from, image, [](__m512i d, __m512i s) {
-            return KeepTop(d, PerByte(d, s, [](__m512i dv, __m512i sv) { return _mm512_mullo_epi16(dv, sv); }));
-        });
-        break;
-    case RunOp::Step: break;  // 16-bit only, blit_runs_avx512_vbmi.cpp
-    }
-}
-
-void DrawRuns16Avx512(RunOp op, uint8_t* to, ptrdiff_t toPitch, const uint8_t* from, const MemImgBase& image,
-                      uint32_t) {
-    switch (op) {
-    case RunOp::Copy: {
-        auto copy = [](__m512i, __m512i s) { return s; };
-        WalkImageRuns(to, toPitch, from, image, RunStep<decltype(copy), 2, false>{copy});
-        break;
-    }
-    case RunOp::AlphaCopy: WalkImageRuns(to, toPitch, from, image, AlphaRunStep16{}); break;
-    case RunOp::Multiply:
-        Runs16(to, toPitch, from, image, [](__m512i d, __m512i s) {
-            Fields512 sf = Split(s), df = Split(d);
-            return Join(_mm512_srli_epi16(_mm512_mullo_epi16(sf.red, df.red), 5),
-                        _mm512_srli_epi16(_mm512_mullo_epi16(sf.green, df.green), 6),
-                        _mm512_srli_epi16(_mm512_mullo_epi16(sf.blue, df.blue), 5));
-        });
-        break;
-    case RunOp::Mix:
-    case RunOp::Step: break;  // no 16-bit mix; the step in blit_runs_avx512_vbmi.cpp
     }
 }
 

@@ -40,33 +40,12 @@ inline bool BlockFormOf(const KernelChoice& choice, uint32_t p, BlockOp* op, uin
     return choice.kind == SourceKind::Alpha && choice.keyed && choice.mode == 0;
 }
 
-// The AVX-512 run form (blit_rows.h) that draws the call's run-table walk, if there is one: the
-// plain copies, and without modifiers the 32-bit mix, the 16-bit step (with VBMI) and the multiply
-// of a direct source.
-inline bool RunFormOf(const KernelChoice& choice, RunOp* op) {
-    if (choice.blend || !choice.white) return false;
-    if (choice.kind == SourceKind::Alpha) {
-        *op = RunOp::AlphaCopy;
-        return choice.mode == 0;
-    }
-    if (choice.kind != SourceKind::Direct) return false;
-    switch (choice.mode) {
-    case 0: *op = RunOp::Copy; return true;
-    case 1:
-        *op = choice.wide ? RunOp::Mix : RunOp::Step;
-        return choice.wide || HasAvx512Vbmi();
-    case 4: *op = RunOp::Multiply; return true;
-    default: return false;
-    }
-}
-
-// The loops of the calls without a run or block form: the run-table walk (fast) or the general
-// loops, with the special forms of the latter, through the job and the dispatch. Kept out of line,
-// so that the calls with a form pay nothing for its frame.
+// The loops of the calls without a block form: the run-table walk (fast) or the general loops,
+// with the special forms of the latter, through the job and the dispatch. Kept out of line, so
+// that the calls with a form pay nothing for its frame.
 [[gnu::noinline]] void DrawByLoops(const MEMIMG* destination, const MEMIMG* source, const MEMIMG* blend, int trans,
                                    bool fast, uint8_t* to, ptrdiff_t toPitch, const uint8_t* from,
-                                   ptrdiff_t fromPitch, const uint8_t* blendStart, int width, int height,
-                                   RunMasks runMasks) {
+                                   ptrdiff_t fromPitch, const uint8_t* blendStart, int width, int height) {
     // The frame again: passing it would keep the callers' copy in memory on every call.
     FrameSetup loops;
     if (!CheckFrame(destination, source, blend, trans, &loops)) return;
@@ -99,7 +78,9 @@ inline bool RunFormOf(const KernelChoice& choice, RunOp* op) {
     job.width = width;
     job.height = height;
     if (fast) {
-        job.runMasks = runMasks;
+        const MemImgBase* base = source->base;
+        job.runCode = base->runBuffer;
+        job.runCodeEnd = base->runBuffer + (static_cast<size_t>(base->width) + 5) * static_cast<size_t>(base->height);
         RunFastKernel(choice, job);
         return;
     }
@@ -122,28 +103,13 @@ void BlitMemImg(MEMIMG* destination, const MEMIMG* source, int x, int y, int tra
     const ptrdiff_t toPitch = destination->base->pitch;
     const int p = setup.parameter;
     const int64_t right = int64_t{x} + source->width, bottom = int64_t{y} + source->height;
-    if (trans == 1 && from->runCodeValid == 1 && from->runMasks != nullptr && source->width == from->width &&
+    if (trans == 1 && from->runCodeValid == 1 && from->runBuffer != nullptr && source->width == from->width &&
         source->height == from->height && x >= bounds.left && y >= bounds.top && right <= bounds.right &&
         bottom <= bounds.bottom) {
-        // The whole image inside the draw area: the run-table walk, over only the rows from the
-        // first to the last with a pixel to draw. No clip to make.
-        const int first = from->runFirstRow;
-        const int drawnHeight = from->runEndRow - first;
-        if (drawnHeight <= 0) return;
-        uint8_t* to = destination->pixels + toPitch * (int64_t{y} + first) + setup.destinationBytes * int64_t{x};
-        const uint8_t* sourceStart = source->pixels + from->pitch * first;
-        // As below, a call with a run form goes straight to it.
-        RunOp op;
-        if (RunFormOf(setup.choice, &op) && HasAvx512Rows()) {
-            const uint32_t parameter = static_cast<uint32_t>(p);
-            if (setup.choice.wide) DrawRuns32Avx512(op, to, toPitch, sourceStart, *from, parameter);
-            else if (op == RunOp::Step) DrawStepRuns16Avx512Vbmi(to, toPitch, sourceStart, *from, parameter);
-            else DrawRuns16Avx512(op, to, toPitch, sourceStart, *from, parameter);
-            return;
-        }
-        const uint8_t* blendStart = blend != nullptr ? blend->pixels + blend->base->pitch * first : nullptr;
-        DrawByLoops(destination, source, blend, trans, true, to, toPitch, sourceStart, from->pitch, blendStart,
-                    from->width, drawnHeight, ImageRunMasks(*from));
+        // The whole image inside the draw area: the run-table walk. No clip to make.
+        uint8_t* to = destination->pixels + toPitch * int64_t{y} + setup.destinationBytes * int64_t{x};
+        DrawByLoops(destination, source, blend, trans, true, to, toPitch, source->pixels, from->pitch,
+                    blend != nullptr ? blend->pixels : nullptr, from->width, from->height);
         return;
     }
     // The clip of ClipToDrawArea, inlined: at sprite sizes the call is a noticeable share.
@@ -167,5 +133,5 @@ void BlitMemImg(MEMIMG* destination, const MEMIMG* source, int x, int y, int tra
     }
     const uint8_t* blendStart = blend != nullptr ? blend->pixels + blend->base->pitch * offsetY + offsetX : nullptr;
     DrawByLoops(destination, source, blend, trans, false, to, toPitch, sourceStart, from->pitch, blendStart, width,
-                height, RunMasks{});
+                height);
 }

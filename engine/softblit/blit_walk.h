@@ -24,8 +24,9 @@ struct BlitJob {
     int blendPitch;
     int width;                 // pixels drawn per row
     int height;                // rows drawn
-    // Run-table walk: the source's table as bits.
-    RunMasks runMasks;
+    // Run-table walk: the source's table and the end of its buffer.
+    const uint8_t* runCode;
+    const uint8_t* runCodeEnd;
     // Stretched walk (columns and rows of the source, 16.16 counters).
     int sourceWidth;
     int sourceHeight;
@@ -171,6 +172,46 @@ void WalkPairs16(const BlitJob& job) {
         if (x < job.width) {
             SourcePixel s = Src::Fetch(c, from + Src::kBytes * x);
             if (!Keyed || !Src::IsKey(c, s.raw)) single(to + 2 * x, s.colour);
+        }
+    }
+}
+
+// Unscaled run-table walk of a whole image: skip runs are stepped over, opaque runs drawn without
+// the alpha factor, alpha runs with it. Runs are bounded by the pixels left in their row, the
+// codes by the end of the table's buffer.
+template <class Px, SourceKind Kind, class Op, bool Blend>
+void WalkRuns(const BlitJob& job) {
+    using Src = Source<Px, Kind>;
+    const BlitContext c = job.context;
+    const uint8_t* code = job.runCode;
+    for (int y = 0; y < job.height; ++y) {
+        uint8_t* to = job.destination + static_cast<ptrdiff_t>(job.destinationPitch) * y;
+        const uint8_t* from = job.source + static_cast<ptrdiff_t>(job.sourcePitch) * y;
+        const uint8_t* blend = Blend ? job.blend + static_cast<ptrdiff_t>(job.blendPitch) * y : nullptr;
+        int x = 0;
+        while (code < job.runCodeEnd) {
+            const uint32_t byte = *code++;
+            const uint32_t kind = byte >> 6;
+            if (kind == 3) break;
+            int n = static_cast<int>(byte & 0x3F) + 1;
+            if (n > job.width - x) n = job.width - x;
+            if (kind != 0) {
+                int i = x;
+                // An opaque run of a direct source is the unkeyed loop's work.
+                if constexpr (!Blend && Kind == SourceKind::Direct && RowKernel<Px, Kind, Op, false>::kAvailable) {
+                    if (kind == 1)
+                        i += RowKernel<Px, Kind, Op, false>::Run(c, to + Px::kBytes * x, from + Src::kBytes * x, n);
+                }
+                for (; i < x + n; ++i) {
+                    const SourcePixel s = Src::Fetch(c, from + Src::kBytes * i);
+                    const uint32_t b = Blend ? c.blendMap[blend[i]] : 0;
+                    if (Kind == SourceKind::Alpha && kind == 2)
+                        Op::template Apply<true>(c, to + Px::kBytes * i, s.colour, s.alpha, b);
+                    else
+                        Op::template Apply<false>(c, to + Px::kBytes * i, s.colour, 0, b);
+                }
+            }
+            x += n;
         }
     }
 }
