@@ -1,5 +1,7 @@
 // Sends every cached draw state to a re-created device, so that the cache and the device agree
-// again.
+// again. The states the render-state re-apply sends (draw area, texture filter, culling, depth,
+// shading, dithering, lighting, the stage set-up) are left to it, called last: each state has
+// one sender, so that a fault in it is not hidden by a second one.
 #include <cmath>
 
 #include "draw/draw_settings.h"
@@ -16,7 +18,6 @@ int RestoreDrawStates() {
     V_IDirect3DDevice9* device = GetDevice();
     if (device == nullptr) return -1;
     RenderStateCache& c = g_RenderStates;
-    device->SetRenderState(V_D3DRS_DITHERENABLE, V_FALSE);
     c.force = 1;
     c.texture = nullptr;
     // Pending vertices were meant for the old device: they are dropped.
@@ -31,12 +32,7 @@ int RestoreDrawStates() {
     g_FlushVertexBatch = nullptr;
 
     SetDeviceBlendState(c.blendMode, c.alphaTestFlag, c.alphaFlag);
-    SetDeviceCullMode(c.cullMode);
-    SetDeviceTextureFilter(c.filterMode);
-    SetDeviceBlendState(c.blendMode, c.alphaTestFlag, c.alphaFlag);
-    device->SetRenderState(V_D3DRS_SHADEMODE, c.shadeMode);
     SetDeviceMaxAnisotropy(static_cast<int>(c.maxAnisotropy));
-    SetDeviceCullMode(c.cullMode);
     for (int stage = 0; stage < kStageCount; ++stage) {
         SetDeviceAddressU(stage, c.addressU[stage]);
         SetDeviceAddressV(stage, c.addressV[stage]);
@@ -51,11 +47,6 @@ int RestoreDrawStates() {
     device->SetRenderState(V_D3DRS_FOGCOLOR, c.fogColor);
     SetDeviceFogRange(c.fogStart, c.fogEnd);
     SetDeviceFogDensity(c.fogDensity);
-
-    device->SetRenderState(V_D3DRS_ZENABLE, c.zEnable == 1 ? 1 : 0);
-    device->SetRenderState(V_D3DRS_ZWRITEENABLE, c.zWrite);
-    device->SetRenderState(V_D3DRS_ZFUNC, c.zFunc);
-    device->SetRenderState(V_D3DRS_DEPTHBIAS, c.depthBias);
 
     DrawSettings& s = g_DrawSettings;
     s.combinedValid = 0;
@@ -83,7 +74,6 @@ int RestoreDrawStates() {
     SetAmbientColor(ambient);
 
     UpdateShaderSelection();
-    device->SetRenderState(V_D3DRS_LIGHTING, c.lighting ? 1 : 0);
     // Every light that was set, enabled or not, with its enable state.
     for (int index = 0; index < kMaxLights; ++index) {
         if (!c.lightUsed[index]) continue;
@@ -93,9 +83,7 @@ int RestoreDrawStates() {
         EnableDeviceLight(index, enabled);
     }
 
-    SetDeviceDrawArea(s.drawArea);
     ResetTexCoordIndices();
-    ApplyTextureBlendState(1, nullptr, 0);
     g_FlushVertexBatch = flush;
     ReapplyRenderStates();
     c.force = 0;

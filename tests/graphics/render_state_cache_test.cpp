@@ -87,6 +87,14 @@ TEST_F(RenderStateCacheTest, DrawAreaBecomesViewportAndScissor) {
     EXPECT_TRUE(Called("SetViewport(20,10,80,40,0,1)"));
     EXPECT_TRUE(Called("SetScissorRect(20,10,100,50)"));
     EXPECT_EQ(g_DrawSettings.drawAreaEmpty, 0);
+    // A new render target resets the device's scissor: the same area is sent again after it.
+    V_IDirect3DSurface9* back = nullptr;
+    ASSERT_EQ(GetDevice()->GetBackBuffer(0, 0, 0, &back), V_S_OK);
+    SetRenderTargetSurface(back);
+    back->Release();
+    Recording().ClearCalls();
+    EXPECT_EQ(SetDeviceDrawArea(g_DrawSettings.drawArea), 0);
+    EXPECT_TRUE(Called("SetScissorRect(20,10,100,50)"));
 
     Recording().ClearCalls();
     EXPECT_EQ(SetDrawArea(5, 5, 5, 40), 0);
@@ -126,10 +134,13 @@ TEST_F(RenderStateCacheTest, SceneBracketAndReapply) {
     SetDeviceViewport(&viewport);  // closes the scene first
     EXPECT_EQ(g_RenderStates.sceneOpen, 0);
     EXPECT_EQ(Calls()[1], "EndScene()");
+    V_RECT scissor = {1, 1, 11, 11};
+    SetDeviceScissorRect(&scissor);
 
     Recording().ClearCalls();
     ReapplyRenderStates();
     EXPECT_TRUE(Called("SetViewport(1,1,10,10,0,1)"));
+    EXPECT_TRUE(Called("SetScissorRect(1,1,11,11)"));
     EXPECT_TRUE(Called(RenderState(V_D3DRS_DITHERENABLE, 0)));
     EXPECT_EQ(g_RenderStates.force, 0);
 }

@@ -292,6 +292,9 @@ TEST(LoadBmp, DamagedFilesAreRefused) {
     Bytes truncated = good;
     truncated.resize(truncated.size() - 20);
     EXPECT_EQ(Loaded(LoadBmpImage, truncated).result, -1);
+    BmpSpec wide = s;
+    wide.bitCount = 32;
+    EXPECT_EQ(Loaded(LoadBmpImage, MakeBmp(wide, Bytes(4 * 4 * 4 - 4))).result, -1);
     Bytes notBmp = good;
     notBmp[0] = 'X';
     EXPECT_EQ(Loaded(LoadBmpImage, notBmp).result, -1);

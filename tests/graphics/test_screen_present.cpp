@@ -401,6 +401,7 @@ TEST_F(ScreenTest, DeviceLossRestoresFileGraphsAndResendsStates) {
 
     SetFogColor(0x12, 0x34, 0x56);
     g_RenderStates.addressU[3] = 1;
+    SetDrawFilterMode(1);
     Recording().deviceLost = true;
     Recording().ClearCalls();
     ASSERT_EQ(RecreateDeviceSameMode(), 0);
@@ -408,6 +409,8 @@ TEST_F(ScreenTest, DeviceLossRestoresFileGraphsAndResendsStates) {
     EXPECT_EQ(g_ScreenSettings.useDirect3D, 1);
     EXPECT_TRUE(Called(RenderState(V_D3DRS_FOGCOLOR, g_RenderStates.fogColor)));
     EXPECT_TRUE(Called("SetSamplerState(3,1,1)"));
+    // Bilinear filtering (magnification 2) reaches the new device.
+    EXPECT_TRUE(Called("SetSamplerState(0,5,2)"));
     EXPECT_GE(CountPrefix("SetRenderState"), 20);
     EXPECT_GE(CountPrefix("Present"), 2);
 

@@ -172,6 +172,10 @@ TEST(AcmWave, ImaAdpcmMatchesFfmpegsOwnDecoding) {
     EXPECT_EQ(std::memcmp(first, again, 16), 0);
     SeekSoundDecoder(&d.decoder, 1 << 20);  // beyond the data: at the end
     EXPECT_EQ(ReadSoundDecoder(&d.decoder, again, 16), 0);
+    // Back from there to the last two frames: they are read.
+    SeekSoundDecoder(&d.decoder, static_cast<int32_t>(reference.size() / 2) - 2);
+    ASSERT_EQ(ReadSoundDecoder(&d.decoder, again, 16), 8);
+    EXPECT_EQ(again[3], reference.back());
 }
 
 // A compressed seek whose byte offset does not fit 32 bits decodes to the end rather than
