@@ -62,6 +62,7 @@ struct ArchiveRecord {
     ArchiveHeader header;
     unsigned char* image;       // the whole archive, unscrambled (in-memory archives)
     DirectFile* file;           // the archive file (streamed archives)
+    DirectFile* readFile;       // the same without a thread, for reads that are waited for
     unsigned char* tableBlock;  // name table at offset 0
     uint32_t currentDir;        // directory record offset
     unsigned char key[kArchiveKeySize];

@@ -120,6 +120,10 @@ int OpenArchiveStreamed(ArchiveRecord* record, const char* path, const char* key
         InitArchiveRecord(record);
         return -1;
     }
+    // A read that is waited for is made on the caller's thread: handing each one to the reader
+    // thread and back costs more than the read of a small member. Without this handle every
+    // read goes through the thread.
+    record->readFile = OpenDirectFile(path, 0, 1, 0);
     record->inMemory = 0;
     FinishOpen(record);
     return 0;
@@ -216,6 +220,7 @@ int CloseArchive(ArchiveRecord* record) {
     if (record->open == 0) return 0;
     WaitArchiveLoaded(record);
     if (record->file != nullptr) CloseDirectFile(record->file);
+    if (record->readFile != nullptr) CloseDirectFile(record->readFile);
     if (record->ownsTable != 0) FreeMemory(record->tableBlock);
     if (record->ownsImage != 0) FreeMemory(record->image);
     if (record->lockReady != 0) V_DeleteCriticalSection(&record->lock);
@@ -240,7 +245,13 @@ int64_t ReadArchiveFileAt(ArchiveRecord* record, uint64_t offset, void* destinat
     if (length == 0) return 0;
     V_EnterCriticalSection(&record->lock);
     int64_t result = -1;
-    if (file->position == offset || SeekDirectFile(file, static_cast<int32_t>(offset), 0) == 0) {
+    if (wait != 0 && record->readFile != nullptr) {
+        DirectFile* blocking = record->readFile;
+        if (blocking->position == offset ||
+            SeekDirectFile(blocking, static_cast<int32_t>(offset), 0) == 0)
+            result = static_cast<int64_t>(ReadDirectFile(destination, 1, length, blocking));
+    } else if (file->position == offset ||
+               SeekDirectFile(file, static_cast<int32_t>(offset), 0) == 0) {
         ReadDirectFile(destination, 1, length, file);
         if (wait != 0) {
             WaitDirectFile(file);

@@ -38,6 +38,7 @@ void UndoFailedStart() {
         g_Library.comStarted = 0;
     }
     g_Library.initialising = 0;
+    ReleaseDoubleStartClaim();
 }
 
 }  // namespace
@@ -56,8 +57,9 @@ int InitLibrary() {
     GetFileAccessFunctions()->getCurrentDir(folder);
     FormatString(g_Library.logFolder, sizeof(g_Library.logFolder), "%s", folder);
     SetLogFolder(folder);
-    // A copy that its double-start check will refuse leaves the running copy's log whole: its
-    // lines go to the end of that log instead of a new one.
+    // The check claims the program's place, so that of two copies started together one is
+    // refused. A copy that its double-start check will refuse leaves the running copy's log
+    // whole: its lines go to the end of that log instead of a new one.
     if (IsOtherCopyRunning())
         ContinueLogFile();
     else
@@ -70,6 +72,7 @@ int InitLibrary() {
     if ((desktopBits == 24 && g_Window.settings.windowed) || GetColorBitDepth() == 24) {
         WriteLog("ＶＥＬＫライブラリは２４ビットカラーモードに対応していません\n");
         g_Library.initialising = 0;
+        ReleaseDoubleStartClaim();
         return -1;
     }
 
@@ -152,5 +155,7 @@ int EndLibrary() {
     GetFileAccessFunctions()->setCurrentDir(g_Library.logFolder);
     CloseArchives();
     DumpAllocations();
+    // Held to the last line, so that a copy started meanwhile does not start the log afresh.
+    ReleaseDoubleStartClaim();
     return 0;
 }

@@ -84,8 +84,10 @@ extern const WindowStyleRow kWindowStyles[kWindowStyleCount];
 
 int CreateMainWindow();
 // True when a window of the class the main window will have exists already: the double-start
-// check of CreateMainWindow will refuse this copy.
+// check of CreateMainWindow will refuse this copy. Otherwise this copy has claimed the class,
+// and other copies find it running until ReleaseDoubleStartClaim (after its last log line).
 bool IsOtherCopyRunning();
+void ReleaseDoubleStartClaim();
 int EndWindow();
 uint32_t SetWindowModeFlag(int windowed);
 uint32_t ApplyWindowStyle();

@@ -79,6 +79,8 @@ bool IsOtherCopyRunning() {
     return !settings.allowDoubleStart && V_FindWindowA(ChosenClassName(settings), nullptr) != nullptr;
 }
 
+void ReleaseDoubleStartClaim() { V_ReleaseWindowClassClaim(ChosenClassName(g_Window.settings)); }
+
 int CreateMainWindow() {
     // The state reset keeps the settings made before start-up.
     WindowSettings kept = g_Window.settings;

@@ -5,6 +5,7 @@
 
 #include "core/core.h"
 #include "core/library_state.h"
+#include "core/key_input.h"
 #include "core/window.h"
 #include "graphics/graphics.h"
 #include "graphics/graphics_services.h"
@@ -58,8 +59,18 @@ int GetClipboardText(char* buffer, size_t bufferSize) {
             } else if (bufferSize > 0) {
                 // Copy at most what the caller's buffer holds: the text may have grown since
                 // the caller asked for its size.
+                // A two-byte character that does not fit whole is left out.
                 size_t length = strnlen(text, size);
-                if (length > bufferSize - 1) length = bufferSize - 1;
+                size_t fits = 0;
+                while (fits < length) {
+                    size_t step = IsTextLeadByte(static_cast<unsigned char>(text[fits])) &&
+                                          fits + 1 < length
+                                      ? 2
+                                      : 1;
+                    if (fits + step > bufferSize - 1) break;
+                    fits += step;
+                }
+                length = fits;
                 std::memcpy(buffer, text, length);
                 buffer[length] = '\0';
                 result = 0;

@@ -163,6 +163,8 @@ int AddStreamSoundFile(const char* path, uint8_t loopCount, SoundHandle handle, 
 int AddStreamSoundMemory(const void* image, int32_t size, uint8_t loopCount, SoundHandle handle,
                          int mode, SoundHandle shareWith);
 int StartStreamSound(SoundHandle handle);
+// Clears a stream's progress: its next start fills the buffer again from the first source.
+void ResetStreamProgress(SoundRecord* record);
 int PlayStreamSound(SoundHandle handle, int playType, int topFlag);
 int StopStreamSound(SoundHandle handle);
 int CheckStreamSoundPlaying(SoundHandle handle);

@@ -179,6 +179,13 @@ int AddSreamSound(const StreamHolder* stream, uint8_t loopCount, SoundHandle han
     for (int i = 0; i < record->sourceCount; ++i)
         total += GetSoundDecoderLength(&record->sources[i].decoder) / record->format.nBlockAlign;
     record->totalSamples = total > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int32_t>(total);
+    // A first fill that ran past the last source before this one came (sources shorter than
+    // the fill) wrote the end, or the way back to the first source, where this source belongs.
+    // While none of it has been heard, the fill is written again from the top.
+    if (index > 0 && record->active && record->finished && record->playPosition == 0) {
+        ResetStreamProgress(record);
+        StartStreamSound(handle);
+    }
     LeaveSoundLock();
     return 0;
 }

@@ -5,6 +5,14 @@
 
 namespace {
 
+// Leaves the lock and hands back a result.
+int Leave(int result) {
+    LeaveSoundLock();
+    return result;
+}
+
+}  // namespace
+
 void ResetStreamProgress(SoundRecord* record) {
     record->finished = 0;
     record->bytesTaken = 0;
@@ -14,14 +22,6 @@ void ResetStreamProgress(SoundRecord* record) {
     record->currentSource = 0;
     record->active = 0;
 }
-
-// Leaves the lock and hands back a result.
-int Leave(int result) {
-    LeaveSoundLock();
-    return result;
-}
-
-}  // namespace
 
 int GetStreamSoundBuffer(SoundHandle handle, SoundRecord* record, SoundBuffer** buffer,
                          int8_t takeOver) {

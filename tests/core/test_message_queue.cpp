@@ -1,10 +1,14 @@
 // The window stand-in's message queue: window filters, the order of posted messages, the quit
-// request and painting, and the platform's default handling of closing.
+// request and painting, and the platform's default handling of closing; the look for a window of
+// another process.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <string>
 #include <vector>
 
 #include "platform/user/user.h"
+#include "support/child_call.h"
 
 namespace {
 
@@ -103,4 +107,38 @@ TEST_F(MessageQueue, CloseDestroysTheWindowAndDropsItsMessages) {
     EXPECT_FALSE(V_IsWindow(window_));
     EXPECT_FALSE(V_PostMessageA(window_, V_WM_USER, 0, 0));
     EXPECT_EQ(V_FindWindowA("MessageQueueTest", nullptr), nullptr);
+}
+
+// A look that finds no window of a class claims the class in the same step: from then on a look
+// from another process finds a window, until the claim is given up.
+TEST(WindowLook, ClaimsTheClassItFindsNoWindowOf) {
+    const std::string name = "WindowLookTest" + std::to_string(getpid());
+    auto lookElsewhere = [&name] {
+        return RunInChild([&name] { return V_FindWindowA(name.c_str(), nullptr) != nullptr; });
+    };
+    int toParent[2], toChild[2];
+    ASSERT_EQ(pipe(toParent), 0);
+    ASSERT_EQ(pipe(toChild), 0);
+    pid_t looker = fork();
+    ASSERT_GE(looker, 0);
+    if (looker == 0) {
+        char found = V_FindWindowA(name.c_str(), nullptr) != nullptr;
+        write(toParent[1], &found, 1);
+        read(toChild[0], &found, 1);
+        V_ReleaseWindowClassClaim(name.c_str());
+        write(toParent[1], &found, 1);
+        read(toChild[0], &found, 1);
+        _exit(0);
+    }
+    char byte = 1;
+    ASSERT_EQ(read(toParent[0], &byte, 1), 1);
+    EXPECT_EQ(byte, 0);
+    ChildResult claimed = lookElsewhere();
+    EXPECT_TRUE(claimed.returned && claimed.value == 1) << claimed.Describe();
+    write(toChild[1], &byte, 1);
+    ASSERT_EQ(read(toParent[0], &byte, 1), 1);
+    ChildResult released = lookElsewhere();
+    EXPECT_TRUE(released.returned && released.value == 0) << released.Describe();
+    write(toChild[1], &byte, 1);
+    waitpid(looker, nullptr, 0);
 }

@@ -168,9 +168,13 @@ V_HWND V_CreateWindowExA(V_DWORD exStyle, const char* className, const char* tit
 // Sends WM_DESTROY, then removes the window.
 V_BOOL V_DestroyWindow(V_HWND window);
 V_BOOL V_IsWindow(V_HWND window);
-// A window of the class in this process, or one made by another process of this program
-// running in the same working folder (kept by a lock file keyed by class name and folder).
+// A window of the class in this process, or one made by another process of the user on the
+// same display (kept by a lock file keyed by class name and display). Finding none, the look
+// claims the class for this process in the same step: other processes' looks find a window
+// from then on, until the claim is released (the windows of the class made meanwhile hold it).
 V_HWND V_FindWindowA(const char* className, const char* title);
+// Gives up the class claim of V_FindWindowA (the program's end, or its failed start).
+void V_ReleaseWindowClassClaim(const char* className);
 
 constexpr int V_SW_HIDE = 0;
 constexpr int V_SW_SHOWNORMAL = 1;

@@ -1,7 +1,9 @@
-// Termination requests from the terminal or the system (SIGINT, SIGTERM) while a window lives.
-// The first is taken as the close request of the first window, so that the program ends as it
-// does by its close box; another one while that close is under way ends the process as the
-// signal does by default. Without a window the signals keep the handling found at the start.
+// Termination requests from the terminal or the system (SIGINT, SIGTERM, and SIGHUP when the
+// terminal closes) while a window lives. The first is taken as the close request of the first
+// window, so that the program ends as it does by its close box; another one while that close is
+// under way ends the process as the signal does by default. Without a window the signals keep
+// the handling found at the start; a hang-up ignored at the start (a program started with nohup)
+// stays ignored.
 #include <signal.h>
 
 #include <atomic>
@@ -10,8 +12,8 @@
 
 namespace {
 
-constexpr int kSignals[] = {SIGINT, SIGTERM};
-constexpr int kSignalCount = 2;
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int kSignalCount = 3;
 
 static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs lock-free flags");
 
@@ -40,7 +42,11 @@ void UserInstallCloseSignals() {
     action.sa_handler = OnTerminationSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int i = 0; i < kSignalCount; ++i) sigaction(kSignals[i], &action, &g_previous[i]);
+    for (int i = 0; i < kSignalCount; ++i) {
+        sigaction(kSignals[i], nullptr, &g_previous[i]);
+        if (kSignals[i] != SIGHUP || g_previous[i].sa_handler != SIG_IGN)
+            sigaction(kSignals[i], &action, nullptr);
+    }
     g_installed = true;
 }
 

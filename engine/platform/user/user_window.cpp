@@ -26,6 +26,7 @@ struct UserClass {
 struct WindowTable {
     std::map<uintptr_t, std::unique_ptr<UserWindow>> windows;
     std::map<std::string, UserClass> classes;  // keyed by upper-cased name
+    std::map<std::string, int> claims;         // lock files held by the double-start look
     uintptr_t nextId = 0x100;
     uintptr_t activeId = 0;
     bool videoStarted = false;
@@ -132,12 +133,22 @@ int TakeClassLock(const char* className) {
     return fd;
 }
 
-bool ClassLockHeldElsewhere(const char* className) {
-    int fd = OpenClassLock(className, 0);
-    if (fd < 0) return false;
-    bool held = flock(fd, LOCK_EX | LOCK_NB) != 0;
-    close(fd);  // closing drops a lock this probe may have taken
-    return held;
+// Takes the class's lock for this process unless it holds it already: false when another
+// process holds it. A lock file that cannot be had (another user's) tells nothing: true.
+bool ClaimClassLock(const char* className) {
+    auto& claims = Table().claims;
+    std::string key = UpperName(className);
+    if (claims.count(key) != 0) return true;
+    int fd = TakeClassLock(className);
+    if (fd >= 0) {
+        claims[key] = fd;
+        return true;
+    }
+    fd = OpenClassLock(className, 0);
+    if (fd < 0) return true;
+    bool free = flock(fd, LOCK_EX | LOCK_NB) == 0;
+    close(fd);
+    return free;
 }
 
 std::string TitleToUtf8(const char* title) {
@@ -331,7 +342,8 @@ V_HWND V_CreateWindowExA(V_DWORD exStyle, const char* className, const char* tit
         window->rect = {x, y, x + width, y + height};
         window->threadId = V_GetCurrentThreadId();
         window->invalid = true;
-        window->lockFd = TakeClassLock(className);
+        // A class this process has claimed is held by the claim; otherwise the window holds it.
+        if (table.claims.count(UpperName(className)) == 0) window->lockFd = TakeClassLock(className);
         handle = UserHandle(window.get());
         table.windows[window->id] = std::move(window);
         if (table.windows.size() == 1) UserInstallCloseSignals();
@@ -380,9 +392,21 @@ V_HWND V_FindWindowA(const char* className, const char*) {
         for (auto& entry : Table().windows)
             if (!entry.second->destroying && UpperName(entry.second->className.c_str()) == key)
                 return UserHandle(entry.second.get());
+        // Looking and claiming are one step: of two programs that look at once, one finds the
+        // other's claim.
+        if (!ClaimClassLock(className)) return reinterpret_cast<V_HWND>(kForeignWindowId);
     }
-    if (ClassLockHeldElsewhere(className)) return reinterpret_cast<V_HWND>(kForeignWindowId);
     return nullptr;
+}
+
+void V_ReleaseWindowClassClaim(const char* className) {
+    if (className == nullptr) return;
+    std::lock_guard<std::recursive_mutex> lock(UserLock());
+    auto& claims = Table().claims;
+    auto found = claims.find(UpperName(className));
+    if (found == claims.end()) return;
+    close(found->second);
+    claims.erase(found);
 }
 
 void UserSetActiveWindow(UserWindow* window, bool active, bool send) {
