@@ -1,22 +1,30 @@
 // Folder listings kept under a change watch. A folder's listing is read after the watch on it
-// is in place, so every later change to its names is reported; it stays valid until then. The
-// path that names a folder stays valid while no folder above it reports a change of the name on
-// the way down, so each folder above is watched too, and only paths without links, "." or ".."
-// are kept (the path is then the folder's one name). A report of a name in a folder makes its
-// listing stale (read again on the next look, the watch staying in place) and drops every kept
-// folder below that name; a report that the folder itself went drops it and all below it.
+// is in place, so every later change to its names is reported, and each report is applied to
+// the listing as it comes (a name made or moved in is added, one removed or moved out taken
+// away): other programs' changes cost a look no new reading of the folder. The path that names
+// a folder stays valid while no folder above it reports a change of the name on the way down,
+// so each folder above is watched too, and only paths without links, "." or ".." are kept (the
+// path is then the folder's one name). A report of a name drops every kept folder below that
+// name; a report that the folder itself went drops it and all below it. What no report tells
+// drops every listing, to be read again on the next look: a lost report (the queue overflowed)
+// and any change of the mounts (a folder mounted over names another folder from then on). Only
+// folders on file systems that report every change made to them are kept: a network or
+// user-space file system changed from elsewhere reports nothing.
 #include <fcntl.h>
 #include <limits.h>
+#include <linux/magic.h>
+#include <poll.h>
 #include <pthread.h>
 #include <stdlib.h>
 #include <sys/inotify.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <map>
 #include <mutex>
 #include <string>
+#include <set>
 #include <unordered_map>
-#include <unordered_set>
 
 #include "platform/kernel/folder_listing.h"
 
@@ -29,17 +37,17 @@ constexpr size_t kMaxRefusedFolders = 256;
 
 struct WatchedFolder {
     int watch;
-    bool stale;
     FolderListing listing;
 };
 
 struct FolderWatch {
     std::mutex lock;
     int descriptor = -1;
+    int mounts = -1;  // the mount table, which reports its changes to poll()
     bool unavailable = false;
     std::map<std::string, WatchedFolder> folders;  // by path without its closing '/' ("/" alone)
     std::unordered_map<int, std::string> paths;    // watch -> path
-    std::unordered_set<std::string> refused;       // paths that are not a folder's one name
+    std::set<std::string> refused;                 // paths that could not be kept
 };
 
 FolderWatch* g_Watch;
@@ -53,6 +61,7 @@ FolderWatch& Watch() {
         // been in use by another thread: it starts a watch of its own.
         pthread_atfork(nullptr, nullptr, [] {
             if (g_Watch->descriptor >= 0) close(g_Watch->descriptor);
+            if (g_Watch->mounts >= 0) close(g_Watch->mounts);
             g_LeftByFork = g_Watch;
             g_Watch = new FolderWatch;
         });
@@ -60,19 +69,35 @@ FolderWatch& Watch() {
     return *g_Watch;
 }
 
-void Forget(FolderWatch& watch, std::map<std::string, WatchedFolder>::iterator it) {
+std::map<std::string, WatchedFolder>::iterator Forget(
+    FolderWatch& watch, std::map<std::string, WatchedFolder>::iterator it) {
     inotify_rm_watch(watch.descriptor, it->second.watch);
     watch.paths.erase(it->second.watch);
-    watch.folders.erase(it);
+    return watch.folders.erase(it);
 }
 
-// Drops the folder and every kept folder below it.
-void ForgetFrom(FolderWatch& watch, const std::string& path) {
+const std::string& KeyOf(const std::string& path) { return path; }
+template <typename Value>
+const std::string& KeyOf(const std::pair<const std::string, Value>& entry) {
+    return entry.first;
+}
+
+// Calls drop(it) for the entry of the path and every entry below it, in a map or set by path;
+// drop returns the next iterator. ("a/b-c" sorts between "a/b" and "a/b/c".)
+template <typename Table, typename Drop>
+void DropFrom(Table& table, const std::string& path, Drop drop) {
+    auto exact = table.find(path);
+    if (exact != table.end()) drop(exact);
     const std::string below = path == "/" ? "/" : path + "/";
-    auto it = watch.folders.lower_bound(path);
-    while (it != watch.folders.end() &&
-           (it->first == path || it->first.compare(0, below.size(), below) == 0))
-        Forget(watch, it++);
+    auto it = table.lower_bound(below);
+    while (it != table.end() && KeyOf(*it).compare(0, below.size(), below) == 0) it = drop(it);
+}
+
+// Drops the folder and every kept folder below it; the paths at and below it that could not be
+// kept may be kept now.
+void ForgetFrom(FolderWatch& watch, const std::string& path) {
+    DropFrom(watch.folders, path, [&](auto it) { return Forget(watch, it); });
+    DropFrom(watch.refused, path, [&](auto it) { return watch.refused.erase(it); });
 }
 
 void ForgetAll(FolderWatch& watch) {
@@ -83,13 +108,12 @@ void ForgetAll(FolderWatch& watch) {
     watch.refused.clear();
 }
 
-// Takes every report that has arrived.
+// Takes every report that has arrived and applies it.
 void TakeReports(FolderWatch& watch) {
     alignas(inotify_event) char buffer[16384];
     for (;;) {
         ssize_t length = read(watch.descriptor, buffer, sizeof buffer);
         if (length <= 0) return;
-        watch.refused.clear();
         for (ssize_t at = 0; at < length;) {
             const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
             at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
@@ -104,24 +128,75 @@ void TakeReports(FolderWatch& watch) {
                 ForgetFrom(watch, folder);
                 continue;
             }
-            watch.folders[folder].stale = true;
-            if (event->len > 0 && event->name[0] != '\0')
-                ForgetFrom(watch, (folder == "/" ? "/" : folder + "/") + event->name);
+            if (event->len == 0 || event->name[0] == '\0') continue;
+            auto kept = watch.folders.find(folder);
+            if (kept == watch.folders.end()) continue;
+            FolderListing& listing = kept->second.listing;
+            if (event->mask & (IN_CREATE | IN_MOVED_TO))
+                AddToListing(listing, event->name);
+            else if (event->mask & (IN_DELETE | IN_MOVED_FROM))
+                RemoveFromListing(listing, event->name);
+            ForgetFrom(watch, (folder == "/" ? "/" : folder + "/") + event->name);
         }
     }
+}
+
+// True when the mounts changed since the last look (or cannot be followed).
+bool MountsChanged(FolderWatch& watch) {
+    if (watch.mounts < 0) return true;
+    pollfd table{watch.mounts, POLLPRI, 0};
+    return poll(&table, 1, 0) != 0;
 }
 
 bool Open(FolderWatch& watch) {
     if (watch.descriptor >= 0) return true;
     if (watch.unavailable) return false;
+    if (watch.mounts < 0) watch.mounts = open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
     watch.descriptor = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (watch.descriptor < 0) watch.unavailable = true;
-    return watch.descriptor >= 0;
+    if (watch.descriptor < 0 || watch.mounts < 0) {
+        if (watch.descriptor >= 0) close(watch.descriptor);
+        watch.descriptor = -1;
+        watch.unavailable = true;
+        return false;
+    }
+    MountsChanged(watch);  // the table as it is now
+    return true;
+}
+
+// File systems whose every change to a folder's names is made on this machine and reported to
+// its watches. Network, cluster and user-space file systems are not among them.
+bool ReportsEveryChange(long type) {
+    switch (static_cast<unsigned long>(type)) {
+    case EXT4_SUPER_MAGIC:  // ext2, ext3, ext4
+    case XFS_SUPER_MAGIC:
+    case BTRFS_SUPER_MAGIC:
+    case TMPFS_MAGIC:
+    case RAMFS_MAGIC:
+    case F2FS_SUPER_MAGIC:
+    case 0x2FC12FC1:  // ZFS
+    case MSDOS_SUPER_MAGIC:
+    case EXFAT_SUPER_MAGIC:
+    case 0x7366746E:  // NTFS (ntfs3)
+    case 0x5346544E:  // NTFS (ntfs)
+    case REISERFS_SUPER_MAGIC:
+    case 0x3153464A:  // JFS
+    case NILFS_SUPER_MAGIC:
+    case 0x482B:  // HFS+
+    case 0xCA451A4E:  // bcachefs
+    case ISOFS_SUPER_MAGIC:
+    case SQUASHFS_MAGIC:
+    case OVERLAYFS_SUPER_MAGIC:  // changes made through the overlay
+        return true;
+    default:
+        return false;
+    }
 }
 
 // Watches and lists the folder (path without its closing '/'). The watch comes first.
 WatchedFolder* Keep(FolderWatch& watch, const std::string& path) {
     if (watch.folders.size() >= 2 * kMaxWatchedFolders) return nullptr;
+    struct statfs system;
+    if (statfs(path.c_str(), &system) != 0 || !ReportsEveryChange(system.f_type)) return nullptr;
     const int id = inotify_add_watch(watch.descriptor, path.c_str(), kWatchedChanges);
     if (id < 0) return nullptr;
     if (watch.paths.count(id) != 0) {  // one folder by two names: keep neither
@@ -129,7 +204,7 @@ WatchedFolder* Keep(FolderWatch& watch, const std::string& path) {
         inotify_rm_watch(watch.descriptor, id);
         return nullptr;
     }
-    WatchedFolder folder{id, false, {}};
+    WatchedFolder folder{id, {}};
     if (!ReadFolderListing(path, folder.listing)) {
         inotify_rm_watch(watch.descriptor, id);
         return nullptr;
@@ -142,19 +217,7 @@ WatchedFolder* Keep(FolderWatch& watch, const std::string& path) {
 // not a folder's one name or cannot be watched.
 WatchedFolder* Find(FolderWatch& watch, const std::string& path) {
     auto it = watch.folders.find(path);
-    if (it != watch.folders.end()) {
-        // Its folders above were kept before it and are dropped with it.
-        if (it->second.stale) {
-            FolderListing listing;
-            if (!ReadFolderListing(path, listing)) {
-                ForgetFrom(watch, path);
-                return nullptr;
-            }
-            it->second.listing = std::move(listing);
-            it->second.stale = false;
-        }
-        return &it->second;
-    }
+    if (it != watch.folders.end()) return &it->second;  // its folders above were kept before it
     if (watch.refused.count(path) != 0) return nullptr;
     if (path != "/") {
         const size_t slash = path.find_last_of('/');
@@ -184,7 +247,8 @@ bool LookUpInWatchedFolder(const std::string& folder, const std::string& name, s
     FolderWatch& watch = Watch();
     std::lock_guard<std::mutex> guard(watch.lock);
     if (!Open(watch)) return false;
-    TakeReports(watch);
+    if (MountsChanged(watch)) ForgetAll(watch);
+    if (watch.descriptor >= 0) TakeReports(watch);
     if (watch.folders.size() >= kMaxWatchedFolders) ForgetAll(watch);
     if (watch.descriptor < 0 && !Open(watch)) return false;
     WatchedFolder* kept = Find(watch, path);
