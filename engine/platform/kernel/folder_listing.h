@@ -32,3 +32,7 @@ int AnswerFromListing(const FolderListing& listing, const std::string& name, std
 // AnswerFromListing's.
 bool LookUpInWatchedFolder(const std::string& folder, const std::string& name, std::string& found,
                            int& result);
+// The whole lookup of a normalised path (as ResolveNormalizedPath's) answered from kept listings
+// alone, from "/" or the current folder down. False when a folder on the way cannot be kept so,
+// or the path holds "." or "..": the caller then looks itself.
+bool ResolveInWatchedFolders(const std::string& path, std::string& resolved, bool& missing);

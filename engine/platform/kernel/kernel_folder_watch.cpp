@@ -13,9 +13,9 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <linux/magic.h>
-#include <poll.h>
 #include <pthread.h>
 #include <stdlib.h>
+#include <sys/epoll.h>
 #include <sys/inotify.h>
 #include <sys/vfs.h>
 #include <unistd.h>
@@ -25,6 +25,7 @@
 #include <string>
 #include <set>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/kernel/folder_listing.h"
 
@@ -43,7 +44,8 @@ struct WatchedFolder {
 struct FolderWatch {
     std::mutex lock;
     int descriptor = -1;
-    int mounts = -1;  // the mount table, which reports its changes to poll()
+    int mounts = -1;  // the mount table, which reports its changes as urgent data
+    int ready = -1;   // tells at once whether reports or a change of the mounts arrived
     bool unavailable = false;
     std::map<std::string, WatchedFolder> folders;  // by path without its closing '/' ("/" alone)
     std::unordered_map<int, std::string> paths;    // watch -> path
@@ -62,6 +64,7 @@ FolderWatch& Watch() {
         pthread_atfork(nullptr, nullptr, [] {
             if (g_Watch->descriptor >= 0) close(g_Watch->descriptor);
             if (g_Watch->mounts >= 0) close(g_Watch->mounts);
+            if (g_Watch->ready >= 0) close(g_Watch->ready);
             g_LeftByFork = g_Watch;
             g_Watch = new FolderWatch;
         });
@@ -141,25 +144,28 @@ void TakeReports(FolderWatch& watch) {
     }
 }
 
-// True when the mounts changed since the last look (or cannot be followed).
-bool MountsChanged(FolderWatch& watch) {
-    if (watch.mounts < 0) return true;
-    pollfd table{watch.mounts, POLLPRI, 0};
-    return poll(&table, 1, 0) != 0;
-}
-
 bool Open(FolderWatch& watch) {
     if (watch.descriptor >= 0) return true;
     if (watch.unavailable) return false;
-    if (watch.mounts < 0) watch.mounts = open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
+    if (watch.ready < 0) {
+        watch.mounts = open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
+        watch.ready = epoll_create1(EPOLL_CLOEXEC);
+        epoll_event mounts{EPOLLPRI, {.fd = watch.mounts}};
+        if (watch.mounts < 0 || watch.ready < 0 ||
+            epoll_ctl(watch.ready, EPOLL_CTL_ADD, watch.mounts, &mounts) != 0) {
+            watch.unavailable = true;  // changes of the mounts could not be followed
+            return false;
+        }
+    }
     watch.descriptor = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (watch.descriptor < 0 || watch.mounts < 0) {
+    epoll_event reports{EPOLLIN, {.fd = watch.descriptor}};
+    if (watch.descriptor < 0 ||
+        epoll_ctl(watch.ready, EPOLL_CTL_ADD, watch.descriptor, &reports) != 0) {
         if (watch.descriptor >= 0) close(watch.descriptor);
         watch.descriptor = -1;
         watch.unavailable = true;
         return false;
     }
-    MountsChanged(watch);  // the table as it is now
     return true;
 }
 
@@ -235,22 +241,98 @@ WatchedFolder* Find(FolderWatch& watch, const std::string& path) {
 
 }  // namespace
 
+namespace {
+
+// The absolute folder a path starts from: "/" or the current folder. False when there is none.
+bool StartFolder(const std::string& path, std::string& start) {
+    if (!path.empty() && path[0] == '/') {
+        start = "/";
+        return true;
+    }
+    char current[PATH_MAX];
+    if (getcwd(current, sizeof current) == nullptr || current[0] != '/') return false;
+    start = current;
+    return true;
+}
+
+// The watch with every report taken; false when there is none. One call asks whether anything
+// arrived: a change of the mounts drops every listing, reports are applied.
+bool Ready(FolderWatch& watch) {
+    if (!Open(watch)) return false;
+    epoll_event arrived[2];
+    const int count = epoll_wait(watch.ready, arrived, 2, 0);
+    bool mounts = count < 0, reports = false;
+    for (int i = 0; i < count; ++i) (arrived[i].data.fd == watch.mounts ? mounts : reports) = true;
+    if (mounts)
+        ForgetAll(watch);
+    else if (reports)
+        TakeReports(watch);
+    if (watch.folders.size() >= kMaxWatchedFolders) ForgetAll(watch);
+    return watch.descriptor >= 0 || Open(watch);
+}
+
+std::string Below(const std::string& folder, const std::string& name) {
+    return folder == "/" ? "/" + name : folder + "/" + name;
+}
+
+}  // namespace
+
+bool ResolveInWatchedFolders(const std::string& path, std::string& resolved, bool& missing) {
+    std::string folderPath;
+    if (!StartFolder(path, folderPath)) return false;
+    std::vector<std::string> components;
+    for (size_t position = 0; position < path.size();) {
+        size_t end = path.find('/', position);
+        if (end == std::string::npos) end = path.size();
+        if (end > position) components.push_back(path.substr(position, end - position));
+        position = end + 1;
+    }
+    for (const std::string& component : components)
+        if (component == "." || component == "..") return false;
+    FolderWatch& watch = Watch();
+    std::lock_guard<std::mutex> guard(watch.lock);
+    if (!Ready(watch)) return false;
+    WatchedFolder* folder = Find(watch, folderPath);
+    if (folder == nullptr) return false;
+    resolved = path[0] == '/' ? "/" : "";
+    missing = false;
+    for (size_t i = 0; i < components.size(); ++i) {
+        if (!resolved.empty() && resolved.back() != '/') resolved += '/';
+        if (folder == nullptr) {  // below a missing folder the rest is kept as written
+            resolved += components[i];
+            continue;
+        }
+        std::string found;
+        const int answer = AnswerFromListing(folder->listing, components[i], found);
+        if (answer == 0) {
+            missing = i + 1 == components.size();
+            folder = nullptr;
+            resolved += components[i];
+            continue;
+        }
+        const std::string& name = answer == 2 ? found : components[i];
+        resolved += name;
+        if (i + 1 == components.size()) break;
+        folderPath = Below(folderPath, name);
+        folder = Find(watch, folderPath);
+        if (folder == nullptr) return false;
+    }
+    if (path.back() == '/' && !resolved.empty() && resolved.back() != '/') resolved += '/';
+    return true;
+}
+
 bool LookUpInWatchedFolder(const std::string& folder, const std::string& name, std::string& found,
                            int& result) {
     std::string path = folder;
     if (path.empty() || path[0] != '/') {  // below the current folder
-        char current[PATH_MAX];
-        if (getcwd(current, sizeof current) == nullptr || current[0] != '/') return false;
-        path = path.empty() ? current : std::string(current) + "/" + path;
+        std::string current;
+        if (!StartFolder(path, current)) return false;
+        path = path.empty() ? current : current + "/" + path;
     }
     while (path.size() > 1 && path.back() == '/') path.pop_back();
     FolderWatch& watch = Watch();
     std::lock_guard<std::mutex> guard(watch.lock);
-    if (!Open(watch)) return false;
-    if (MountsChanged(watch)) ForgetAll(watch);
-    if (watch.descriptor >= 0) TakeReports(watch);
-    if (watch.folders.size() >= kMaxWatchedFolders) ForgetAll(watch);
-    if (watch.descriptor < 0 && !Open(watch)) return false;
+    if (!Ready(watch)) return false;
     WatchedFolder* kept = Find(watch, path);
     if (kept == nullptr) return false;
     result = AnswerFromListing(kept->listing, name, found);

@@ -328,6 +328,12 @@ std::string ResolveFolder(const std::string& folder, bool& fromMemo) {
 
 std::string ResolveNormalizedPath(const std::string& path, bool* missing) {
     if (missing != nullptr) *missing = false;
+    std::string watched;
+    bool watchedMissing = false;
+    if (ResolveInWatchedFolders(path, watched, watchedMissing)) {
+        if (missing != nullptr) *missing = watchedMissing;
+        return watched;
+    }
     std::string body = path.size() > 1 && path.back() == '/' ? path.substr(0, path.size() - 1)
                                                              : path;
     const std::string tail = body.size() < path.size() ? "/" : "";
