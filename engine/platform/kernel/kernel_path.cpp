@@ -139,9 +139,9 @@ namespace {
 // case (found gets that name), 0 when not at all, -1 when the folder cannot be listed. A folder
 // kept under a change watch answers from its listing. Any other folder is asked for the name as
 // written first, so that a kept listing never hides a name the system has; its listing answers
-// only for other cases, and is kept only once the
-// folder's time is at least a second old, so that changes made within the file system's time
-// step are never missed, and while the folder's time stays the same.
+// only for other cases, and is kept only once the folder's time is at least a second old (so
+// that changes made within the file system's time step are never missed) and while that time
+// stays the same.
 int LookUpInFolder(const std::string& folder, const std::string& name, std::string& found) {
     int watched = 0;
     if (LookUpInWatchedFolder(folder, name, found, watched)) return watched;
