@@ -1,13 +1,16 @@
 // File reading speed: a 64 MB file through plain read(), the blocking and threaded direct files
 // and an archive member, and the archive LZ decoder's throughput; opening a plain file deep in
 // folders through the default file-access table against a plain open(), side by side; threaded
-// reads alone against the same reads beside idle reader threads, side by side; and images loaded
-// from a plain folder against the same images loaded from an archive, side by side.
+// reads alone against the same reads beside idle reader threads, side by side; images loaded
+// from a plain folder against the same images loaded from an archive, side by side; and images
+// loaded below a busy folder while it is quiet against while another program changes it.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <sched.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <time.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -354,6 +357,94 @@ void PlainFolderLoadAgainstArchive(benchmark::State& state) {
     CloseArchives();
 }
 
+// The same 88 pictures below a folder of 2,000 entries ("Busy/Data/Img"), loaded while the busy
+// folder is quiet and while another program creates and removes a file in it again and again
+// (as /tmp sees all day), alternating, on one core (the other program on the others); the
+// ratio churn / quiet per round and the median. Arg 0: the names as they are on disk; arg 1:
+// "Busy/DATA/img/...", so every load looks a name up in the busy folder's listing.
+constexpr int kBusyEntries = 2000;
+
+struct BusyFixture {
+    std::string root;
+    std::string busy;
+    std::vector<std::string> exactNames;
+    std::vector<std::string> foldedNames;
+    BusyFixture() {
+        root = (std::filesystem::current_path() / ("velk-bench-busy-" + std::to_string(getpid()))).string();
+        busy = root + "/Busy";
+        std::filesystem::create_directories(busy + "/Data/Img");
+        for (int i = 0; i < kBusyEntries; ++i) std::ofstream(busy + "/entry" + std::to_string(i) + ".dat");
+        for (int i = 0; i < kLoadImages; ++i) {
+            const std::string name = "pic" + std::to_string(i) + ".bmp";
+            const std::vector<uint8_t> bmp = MakeBmp(37, 23, static_cast<uint32_t>(i + 1));
+            std::ofstream(busy + "/Data/Img/" + name, std::ios::binary)
+                .write(reinterpret_cast<const char*>(bmp.data()), static_cast<std::streamsize>(bmp.size()));
+            exactNames.push_back(busy + "/Data/Img/" + name);
+            foldedNames.push_back(busy + "/DATA/img/" + name);
+        }
+        usleep(2100 * 1000);  // settled, as installed data is (see DeepFile)
+    }
+    ~BusyFixture() { std::filesystem::remove_all(root); }
+};
+
+// Another program that creates and removes one file in the folder until killed, on every core
+// but this one; stopped between churn rounds.
+pid_t StartChurn(const std::string& folder) {
+    const int here = sched_getcpu();
+    const std::string name = folder + "/churn.tmp";  // made before the fork: the child only calls the system
+    const pid_t child = fork();
+    if (child != 0) return child;
+    cpu_set_t others;
+    CPU_ZERO(&others);
+    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
+        if (cpu != here) CPU_SET(cpu, &others);
+    sched_setaffinity(0, sizeof(others), &others);
+    for (;;) {
+        const int fd = open(name.c_str(), O_CREAT | O_WRONLY, 0644);
+        if (fd >= 0) close(fd);
+        unlink(name.c_str());
+    }
+}
+
+void BusyFolderLoadQuietAgainstChurn(benchmark::State& state) {
+    static BusyFixture fixture;
+    const std::vector<std::string>& names = state.range(0) ? fixture.foldedNames : fixture.exactNames;
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(sched_getcpu(), &one);
+    sched_setaffinity(0, sizeof(one), &one);
+    alternate::PrintMachine();
+    const pid_t churn = StartChurn(fixture.busy);
+    kill(churn, SIGSTOP);
+    bool failed = false;
+    LoadAll(names, failed);  // warm
+    for (auto _ : state) {
+        std::vector<double> quiet, busy, ratios;
+        for (int round = 0; round < kLoadRounds; ++round) {
+            quiet.push_back(LoadAll(names, failed));
+            kill(churn, SIGCONT);
+            usleep(20 * 1000);  // the other program under way
+            busy.push_back(LoadAll(names, failed));
+            kill(churn, SIGSTOP);
+            ratios.push_back(busy.back() / quiet.back());
+            std::printf("busy-folder round %2d  quiet %7.2f us  churn %8.2f us  ratio %6.2f\n", round,
+                        quiet.back(), busy.back(), ratios.back());
+        }
+        if (failed) state.SkipWithError("a load failed");
+        double load[3] = {0, 0, 0};
+        getloadavg(load, 3);
+        std::printf("load below a busy folder (%s names)  median quiet %.2f us  churn %.2f us  ratio %.2f  (load average %.2f %.2f %.2f)\n",
+                    state.range(0) ? "folded" : "exact", Median(quiet), Median(busy), Median(ratios),
+                    load[0], load[1], load[2]);
+        state.counters["quiet_us"] = Median(quiet);
+        state.counters["churn_us"] = Median(busy);
+        state.counters["ratio"] = Median(ratios);
+        state.counters["load1"] = load[0];
+    }
+    kill(churn, SIGKILL);
+    waitpid(churn, nullptr, 0);
+}
+
 // Threaded reads beside idle reader threads: every threaded file and open archive has a reader
 // thread that sleeps in a wait most of the time; a read elsewhere must not pay for them.
 constexpr size_t kMemberSize = 4u << 20;
@@ -514,6 +605,7 @@ void SeekReadBesideIdleReaders(benchmark::State& state) {
 BENCHMARK(PlainFileOpenAgainstOpen)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(ChangedFolderOpenAgainstOpen)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(PlainFolderLoadAgainstArchive)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BusyFolderLoadQuietAgainstChurn)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(PlainRead)->Arg(64 << 10)->Arg(1 << 20)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BlockingDirectFile)->Arg(64 << 10)->Arg(1 << 20)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(ThreadedDirectFile)->Arg(64 << 10)->Arg(1 << 20)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -189,6 +189,23 @@ TEST(Files, FoldersAndCurrentDirectory) {
     EXPECT_TRUE(V_DeleteFileA((folder + "\\HERE.TXT").c_str()));
     EXPECT_TRUE(V_RemoveDirectoryA(folder.c_str()));
     EXPECT_FALSE(PathExists(root / Utf8(u8"新しいフォルダ")));
+
+    // A folder found once through another case is no answer once one of exactly the name
+    // written appears: every folder call below it takes the exact one.
+    ASSERT_TRUE(MakeFolder(root / "Fold") && MakeFolder(root / "Fold/sub"));
+    const std::string written = root / "fold";
+    EXPECT_EQ(V_FILE_ATTRIBUTE_DIRECTORY, V_GetFileAttributesA((written + "\\sub").c_str()));
+    ASSERT_TRUE(MakeFolder(written));
+    EXPECT_EQ(V_INVALID_FILE_ATTRIBUTES, V_GetFileAttributesA((written + "\\sub").c_str()));
+    EXPECT_TRUE(V_CreateDirectoryA((written + "\\made").c_str(), nullptr));
+    EXPECT_TRUE(PathExists(written + "/made"));
+    EXPECT_FALSE(PathExists(root / "Fold/made"));
+    EXPECT_EQ((std::vector<std::string>{"made"}), FindAll(written + "\\m*"));
+    ASSERT_TRUE(V_SetCurrentDirectoryA((written + "\\made").c_str()));
+    EXPECT_EQ(written.size() + 5, V_GetCurrentDirectoryA(sizeof(buffer), buffer));
+    ASSERT_TRUE(V_SetCurrentDirectoryA(saved));
+    EXPECT_TRUE(V_RemoveDirectoryA((written + "\\made").c_str()));
+    EXPECT_FALSE(PathExists(written + "/made"));
 }
 
 namespace {

@@ -9,7 +9,6 @@
 #include <map>
 #include <mutex>
 #include <unordered_map>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -69,6 +68,15 @@ std::vector<char32_t> FoldedCharacters(const char* text) {
     return characters;
 }
 
+std::u32string FoldedName(const std::string& name) {
+    std::vector<char32_t> key = FoldedCharacters(name.c_str());
+    return std::u32string(key.begin(), key.end());
+}
+
+std::string InFolder(const std::string& folder, const std::string& name) {
+    return folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
 // Listings by device and inode, so that a relative folder follows the current directory.
 struct ListingCache {
     std::mutex lock;
@@ -91,58 +99,68 @@ bool SameTime(const timespec& a, const timespec& b) {
 bool ReadFolderListing(const std::string& folder, FolderListing& listing) {
     DIR* directory = opendir(folder.empty() ? "." : folder.c_str());
     if (directory == nullptr) return false;
-    while (dirent* entry = readdir(directory)) {
-        listing.names.insert(entry->d_name);
-        std::vector<char32_t> key = FoldedCharacters(entry->d_name);
-        std::u32string folded(key.begin(), key.end());
-        auto it = listing.folded.find(folded);
-        if (it == listing.folded.end())
-            listing.folded.emplace(std::move(folded), entry->d_name);
-        else if (strcmp(entry->d_name, it->second.c_str()) < 0)
-            it->second = entry->d_name;
-    }
+    while (dirent* entry = readdir(directory)) AddToListing(listing, entry->d_name);
     closedir(directory);
     return true;
 }
 
-int AnswerFromListing(const FolderListing& listing, const std::string& name, std::string& found) {
-    if (listing.names.count(name) != 0) return 1;
-    std::vector<char32_t> key = FoldedCharacters(name.c_str());
-    auto it = listing.folded.find(std::u32string(key.begin(), key.end()));
+void AddToListing(FolderListing& listing, const std::string& name) {
+    listing.folded[FoldedName(name)].insert(name);
+}
+
+void RemoveFromListing(FolderListing& listing, const std::string& name) {
+    auto it = listing.folded.find(FoldedName(name));
+    if (it == listing.folded.end()) return;
+    it->second.erase(name);
+    if (it->second.empty()) listing.folded.erase(it);
+}
+
+int FindOtherCase(const FolderListing& listing, const std::string& name, std::string& found) {
+    auto it = listing.folded.find(FoldedName(name));
     if (it == listing.folded.end()) return 0;
-    found = it->second;
-    return 2;
+    for (const std::string& other : it->second) {
+        if (other != name) {
+            found = other;
+            return 2;
+        }
+    }
+    return 0;
+}
+
+int AnswerFromListing(const FolderListing& listing, const std::string& name, std::string& found) {
+    auto it = listing.folded.find(FoldedName(name));
+    if (it != listing.folded.end() && it->second.count(name) != 0) return 1;
+    return FindOtherCase(listing, name, found);
 }
 
 namespace {
 
-// Looks a name up in a folder: 1 when it is there as written, 2 when it is there in another
-// case (found gets that name), 0 when it is not there, -1 when the folder cannot be listed.
-// A listing is kept only once the folder's time is at least a second old, so that changes
-// made within the file system's time step are never hidden; while the folder's time stays the
-// same, a kept listing answers for every name, written or folded, without a further look.
+// Looks a name up in a folder: 1 when the system has it as written, 2 when only in another
+// case (found gets that name), 0 when not at all, -1 when the folder cannot be listed. A folder
+// kept under a change watch answers from its listing. Any other folder is asked for the name as
+// written first, so that a kept listing never hides a name the system has; its listing answers
+// only for other cases, and is kept only once the folder's time is at least a second old (so
+// that changes made within the file system's time step are never missed) and while that time
+// stays the same.
 int LookUpInFolder(const std::string& folder, const std::string& name, std::string& found) {
     int watched = 0;
     if (LookUpInWatchedFolder(folder, name, found, watched)) return watched;
+    if (Exists(InFolder(folder, name))) return 1;
     struct stat info;
     if (stat(folder.empty() ? "." : folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
         return -1;
-    auto answer = [&](const FolderListing& listing) { return AnswerFromListing(listing, name, found); };
     ListingCache& cache = Listings();
     const std::pair<dev_t, ino_t> id{info.st_dev, info.st_ino};
     {
         std::lock_guard<std::mutex> guard(cache.lock);
         auto it = cache.folders.find(id);
         if (it != cache.folders.end() && SameTime(it->second.modified, info.st_mtim))
-            return answer(it->second);
+            return FindOtherCase(it->second, name, found);
     }
-    // A name there as written needs no listing: a busy folder would be read on every look.
-    if (Exists(folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name))
-        return 1;
     FolderListing listing;
     listing.modified = info.st_mtim;
     if (!ReadFolderListing(folder, listing)) return -1;
-    int result = answer(listing);
+    int result = FindOtherCase(listing, name, found);
     timespec now;
     clock_gettime(CLOCK_REALTIME, &now);
     if (now.tv_sec - info.st_mtim.tv_sec >= 2) {
@@ -197,15 +215,24 @@ bool NormalizeFileName(const char* name, std::string& path) {
         ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')))
         path.erase(0, 2);
     std::replace(path.begin(), path.end(), '\\', '/');
-    if (path.empty()) path = ".";  // "C:" alone: the current folder
+    if (path.empty()) path.push_back('.');  // "C:" alone: the current folder
     return true;
 }
 
 namespace {
 
+// A component that resolved to another case: looked up in parent as written, found as resolved.
+struct FoldedStep {
+    std::string parent;
+    std::string written;
+    std::string resolved;
+};
+
 // The component-by-component lookup: each component that does not exist as written takes the
-// name that equals it without regard to case; below a missing folder the rest is kept.
-std::string WalkFolded(const std::string& path) {
+// name that equals it without regard to case; below a missing folder the rest is kept. steps
+// gets the components that took another case; complete tells whether every component was found.
+std::string WalkFolded(const std::string& path, std::vector<FoldedStep>* steps = nullptr,
+                       bool* complete = nullptr) {
     std::string resolved = path[0] == '/' ? "/" : "";
     size_t position = 0;
     bool searching = true;
@@ -219,21 +246,32 @@ std::string WalkFolded(const std::string& path) {
         if (searching && component != "." && component != "..") {
             std::string found;
             int result = LookUpInFolder(resolved, component, found);
-            if (result == 2)
+            if (result == 2) {
+                if (steps != nullptr) steps->push_back({resolved, component, found});
                 component = found;
-            else if (result == 0 || (result < 0 && !Exists(resolved + component)))
+            } else if (result <= 0) {
                 searching = false;  // nothing below a missing folder can exist
+            }
         }
         resolved += component;
     }
     if (path.back() == '/' && !resolved.empty() && resolved.back() != '/') resolved += '/';
+    if (complete != nullptr) *complete = searching;
     return resolved;
 }
 
-// Absolute folders as written -> the folders they resolved to, kept while those exist.
+// Absolute folders that do not exist as written -> the folders they resolved to, with the
+// components that took another case on the way. An answer holds while each of those components
+// still does not exist as written and still takes the same name, and the folder it resolved to
+// exists (so every component found as written is still there as written).
+struct MemoFolder {
+    std::string real;
+    std::vector<FoldedStep> steps;
+};
+
 struct FolderMemo {
     std::mutex lock;
-    std::unordered_map<std::string, std::string> folders;
+    std::unordered_map<std::string, MemoFolder> folders;
 };
 
 FolderMemo& Memo() {
@@ -243,11 +281,59 @@ FolderMemo& Memo() {
 
 constexpr size_t kMaxMemoFolders = 1024;
 
+bool StillResolves(const MemoFolder& entry) {
+    for (const FoldedStep& step : entry.steps) {
+        std::string found;
+        if (LookUpInFolder(step.parent, step.written, found) != 2 || found != step.resolved)
+            return false;
+    }
+    return true;
+}
+
+// A folder (ending with '/') that cannot be listed as written, as the system has it: as
+// remembered while that still holds, else looked up component by component. fromMemo tells the
+// answer came from the memo (the caller confirms the folder still exists).
+std::string ResolveFolder(const std::string& folder, bool& fromMemo) {
+    fromMemo = false;
+    const bool absolute = folder.size() > 1 && folder[0] == '/';
+    if (absolute) {
+        MemoFolder entry;
+        {
+            FolderMemo& memo = Memo();
+            std::lock_guard<std::mutex> guard(memo.lock);
+            auto it = memo.folders.find(folder);
+            if (it != memo.folders.end()) entry = it->second;
+        }
+        if (!entry.real.empty() && StillResolves(entry)) {
+            fromMemo = true;
+            return entry.real;
+        }
+    }
+    MemoFolder entry;
+    bool complete = false;
+    entry.real = WalkFolded(folder, &entry.steps, &complete);
+    if (!absolute) return entry.real;
+    FolderMemo& memo = Memo();
+    std::lock_guard<std::mutex> guard(memo.lock);
+    if (!complete || entry.steps.empty()) {
+        memo.folders.erase(folder);
+        return entry.real;
+    }
+    if (memo.folders.size() >= kMaxMemoFolders) memo.folders.clear();
+    memo.folders[folder] = entry;
+    return entry.real;
+}
+
 }  // namespace
 
 std::string ResolveNormalizedPath(const std::string& path, bool* missing) {
     if (missing != nullptr) *missing = false;
-    // The name's folder (as written, or as it resolved before), then one look at its listing.
+    std::string watched;
+    bool watchedMissing = false;
+    if (ResolveInWatchedFolders(path, watched, watchedMissing)) {
+        if (missing != nullptr) *missing = watchedMissing;
+        return watched;
+    }
     std::string body = path.size() > 1 && path.back() == '/' ? path.substr(0, path.size() - 1)
                                                              : path;
     const std::string tail = body.size() < path.size() ? "/" : "";
@@ -255,37 +341,31 @@ std::string ResolveNormalizedPath(const std::string& path, bool* missing) {
     std::string folder = slash == std::string::npos ? "" : body.substr(0, slash + 1);
     std::string leaf = slash == std::string::npos ? body : body.substr(slash + 1);
     if (leaf.empty() || leaf == "." || leaf == "..") return Exists(path) ? path : WalkFolded(path);
+    // The name's folder as written first (an exact name always wins, for the folders on the way
+    // as for the name), else as it resolves in other cases; then one look in it for the name.
+    std::string real = folder;
     std::string found;
-    // A folder that resolved to another case before is looked at there first (it did not
-    // exist as written then); otherwise as written.
-    const bool memoised = folder.size() > 1 && folder[0] == '/';
-    std::string real;
-    if (memoised) {
-        FolderMemo& memo = Memo();
-        std::lock_guard<std::mutex> guard(memo.lock);
-        auto it = memo.folders.find(folder);
-        if (it != memo.folders.end()) real = it->second;
-    }
-    int result = real.empty() ? -1 : LookUpInFolder(real, leaf, found);
-    if (result >= 0) folder = real;
-    if (result < 0) result = LookUpInFolder(folder, leaf, found);
-    if (result < 0 && memoised) {
-        real = WalkFolded(folder);
-        result = LookUpInFolder(real, leaf, found);
-        if (result >= 0) {
-            FolderMemo& memo = Memo();
-            std::lock_guard<std::mutex> guard(memo.lock);
-            if (memo.folders.size() >= kMaxMemoFolders) memo.folders.clear();
-            memo.folders[folder] = real;
-            folder = real;
+    int result = LookUpInFolder(folder, leaf, found);
+    if (result < 0 && !folder.empty()) {
+        bool fromMemo = false;
+        real = ResolveFolder(folder, fromMemo);
+        result = real == folder ? -1 : LookUpInFolder(real, leaf, found);
+        if (result < 0 && fromMemo) {  // the remembered folder went: look it up afresh
+            {
+                FolderMemo& memo = Memo();
+                std::lock_guard<std::mutex> guard(memo.lock);
+                memo.folders.erase(folder);
+            }
+            real = ResolveFolder(folder, fromMemo);
+            result = real == folder ? -1 : LookUpInFolder(real, leaf, found);
         }
     }
     switch (result) {
-    case 1: return folder + leaf + tail;
-    case 2: return folder + found + tail;
+    case 1: return real + leaf + tail;
+    case 2: return real + found + tail;
     case 0:  // not there in any case: kept as written
         if (missing != nullptr) *missing = true;
-        return folder + leaf + tail;
+        return real + leaf + tail;
     default: break;
     }
     return Exists(path) ? path : WalkFolded(path);
