@@ -52,7 +52,6 @@ void BlitMemImgRotated(MEMIMG* destination, const MEMIMG* source, int x, int y, 
     if (source->width >= kMaxKernelSource || source->height >= kMaxKernelSource) return;
     RotationSetup& rotation = FindRotationSetup(angle, scale, source->width, source->height);
     const RotationShape& shape = rotation.shape;
-    if (!shape.cornersFit) return;
     const int64_t centreX = int64_t{x} * kFixedOne;
     const int64_t centreY = int64_t{y} * kFixedOne;
 

@@ -44,7 +44,7 @@ inline bool Truncated(float value, int64_t* out) {
 
 // The 14.18 sines and cosines of -angle (minus) and angle (plus), and the four corners of the
 // scaled source about (x, y): top-left, bottom-left, bottom-right, top-right. False when a sine
-// or cosine leaves the 32-bit range or a corner 2^62.
+// or cosine leaves the 32-bit range.
 struct RotationFrame {
     int64_t sMinus, cMinus, sPlus, cPlus;
     int64_t cornerX[4], cornerY[4];
@@ -64,13 +64,14 @@ inline bool ReferenceFrame(int w, int h, int x, int y, float angle, float scale,
     const float offsets[4][2] = {{d - a, -c - b}, {-a - d, c - b}, {a - d, c + b}, {a + d, b - c}};
     for (int i = 0; i < 4; ++i) {
         int64_t ox, oy;
-        // The corners in 64 bits: a large scale's box is clipped, not refused.
+        // The corners in 64 bits, held at 2^62: a large scale's box is clipped, not refused.
         auto wide = [](float value, int64_t* out) {
-            if (!(std::fabs(value) < 4611686018427387904.0f)) return false;
-            *out = static_cast<int64_t>(value);
-            return true;
+            constexpr float kLimit = 4611686018427387904.0f;
+            *out = std::fabs(value) < kLimit ? static_cast<int64_t>(value)
+                                             : value < 0 ? -static_cast<int64_t>(kLimit) : static_cast<int64_t>(kLimit);
         };
-        if (!wide(offsets[i][0], &ox) || !wide(offsets[i][1], &oy)) return false;
+        wide(offsets[i][0], &ox);
+        wide(offsets[i][1], &oy);
         f->cornerX[i] = int64_t{x} * 262144 + ox;
         f->cornerY[i] = int64_t{y} * 262144 + oy;
     }
