@@ -20,9 +20,18 @@ uint32_t Load(const uint8_t* at, int bytes) {
     return value;
 }
 
-// The source's alpha s as grey (times the parameter p when it weighs), and as the alpha where the
-// draw weighs by it: the texel's alpha, 0 at the key when keyed, else 255.
-bool MakeCoverage(const MEMIMG* source, int trans, uint32_t p, MEMIMG* coverage) {
+// The grey the alpha pass draws for a source pixel of alpha a: the draw's alpha a * p / 255 in
+// modes 1 to 3 (a in mode 0), inverted in mode 10, which inverts the source, and p in mode 4,
+// which weighs by a itself.
+uint32_t AlphaGrey(int mode, uint32_t p, uint32_t a) {
+    if (mode == 4) return p;
+    const uint32_t value = mode == 0 ? a : a * p / 255;
+    return mode == 10 ? 255 - value : value;
+}
+
+// The source's alpha as AlphaGrey's grey, and as the alpha where the draw weighs by it: the
+// texel's alpha, 0 at the key when keyed, else 255.
+bool MakeCoverage(const MEMIMG* source, int trans, int mode, uint32_t p, MEMIMG* coverage) {
     const MemImgBase* from = source->base;
     const bool weighed = from->alphaFlag == 1 || trans != 0;
     *coverage = MEMIMG{};
@@ -39,7 +48,7 @@ bool MakeCoverage(const MEMIMG* source, int trans, uint32_t p, MEMIMG* coverage)
             else if (trans != 0 && from->paletteFlag == 1) alpha = value == (from->transparentColor & 0xFF) ? 0 : 255;
             else if (trans != 0 && !wide) alpha = value == (from->transparentColor & 0xFFFF) ? 0 : 255;
             else if (trans != 0) alpha = value == from->transparentColor ? 0 : 255;
-            Store32(PixelAt(coverage, x, y, 4), alpha << 24 | (alpha * p / 255) * 0x010101u);
+            Store32(PixelAt(coverage, x, y, 4), alpha << 24 | AlphaGrey(mode, p, alpha) * 0x010101u);
         }
     }
     return true;
@@ -57,15 +66,14 @@ bool BeginAlphaPasses(MEMIMG* destination, const MEMIMG* source, int trans, Alph
     passes->bottom = bounds.bottom;
     const int mode = g_DrawSettings.blendMode;
     const uint32_t p = static_cast<uint32_t>(std::clamp(g_DrawSettings.blendParameter, 0, 255));
-    const uint32_t weight = mode >= 1 && mode <= 3 ? p : 255;
-    passes->alphaPass = mode >= 0 && mode <= 3;
-    passes->flatGrey = weight * 0x010101u;
+    passes->alphaPass = (mode >= 0 && mode <= 4) || mode == 10;
+    passes->flatGrey = AlphaGrey(mode, p, 255) * 0x010101u;
     const MemImgBase* to = destination->base;
     const bool wide = to->colorType == kMemImgX8R8G8B8;
     const int width = destination->width, height = destination->height;
     if (CreateMemImg(&passes->colour, width, height, -1, 0, to->colorType, 0, 0, 0, nullptr) != 0 ||
         CreateMemImg(&passes->grey, width, height, -1, 0, kMemImgX8R8G8B8, 0, 0, 0, nullptr) != 0 ||
-        (source != nullptr && IsMemImgValid(source) && !(passes->hasCoverage = MakeCoverage(source, trans, weight, &passes->coverage)))) {
+        (source != nullptr && IsMemImgValid(source) && !(passes->hasCoverage = MakeCoverage(source, trans, mode, p, &passes->coverage)))) {
         ReleaseMemImg(&passes->colour);
         ReleaseMemImg(&passes->grey);
         return false;

@@ -4,8 +4,8 @@
 // by its own alpha s (the texel's alpha, 255 for an opaque pixel, 0 for the transparent colour
 // when keyed; a flat colour's is 255) times the parameter in modes 1 to 3, as grey and as the
 // weight, so the target's alpha is blended as its colour is, with the draw's alpha as the value
-// (the device's rule): mode 0 writes s, mode 1 gives a + (s - a) * s / 255, mode 2 a + s * s / 255
-// and mode 3 a - s * s / 255. Modes 4, 10 and 11 leave the alpha as it is.
+// (the device's rule): mode 0 writes s, modes 1 and 10 give a + (s - a) * s / 255, mode 2
+// a + s * s / 255, mode 3 a - s * s / 255 and mode 4 a * s / 255. Mode 11 leaves the alpha as it is.
 #pragma once
 
 #include <cstdint>
@@ -27,7 +27,7 @@ struct AlphaPasses {
     MEMIMG grey;      // the destination's alpha as grey, 32-bit
     MEMIMG coverage;  // the source's coverage, 32-bit (with alpha when the source is weighed)
     bool hasCoverage;
-    bool alphaPass;   // the mode changes the alpha
+    bool alphaPass;   // the mode changes the alpha (0 to 4 and 10)
     uint32_t flatGrey;  // a flat colour's alpha as 0x00RRGGBB grey
     int64_t left, top, right, bottom;  // the part of the destination a draw may reach
 };
