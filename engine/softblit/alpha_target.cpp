@@ -35,8 +35,8 @@ bool MakeCoverage(const MEMIMG* source, int trans, int mode, uint32_t p, MEMIMG*
     const MemImgBase* from = source->base;
     const bool weighed = from->alphaFlag == 1 || trans != 0;
     *coverage = MEMIMG{};
-    if (CreateMemImg(coverage, source->width, source->height, -1, 0, kMemImgX8R8G8B8, 0, weighed ? 1 : 0, 0,
-                     nullptr) != 0)
+    if (CreateMemImg(coverage, source->width, source->height, -1, 0, kMemImgX8R8G8B8, 0,
+                     weighed ? 1 : 0, 0, nullptr) != 0)
         return false;
     const int bytes = GetMemImgBytesPerPixel(from);
     const bool wide = from->colorType == kMemImgX8R8G8B8;
@@ -44,17 +44,22 @@ bool MakeCoverage(const MEMIMG* source, int trans, int mode, uint32_t p, MEMIMG*
         for (int x = 0; x < source->width; ++x) {
             const uint32_t value = Load(PixelAt(source, x, y, bytes), bytes);
             uint32_t alpha = 255;
-            if (from->alphaFlag == 1) alpha = wide ? value >> 24 : (value >> 16) & 0xFF;
-            else if (trans != 0 && from->paletteFlag == 1) alpha = value == (from->transparentColor & 0xFF) ? 0 : 255;
-            else if (trans != 0 && !wide) alpha = value == (from->transparentColor & 0xFFFF) ? 0 : 255;
-            else if (trans != 0) alpha = value == from->transparentColor ? 0 : 255;
-            Store32(PixelAt(coverage, x, y, 4), alpha << 24 | AlphaGrey(mode, p, alpha) * 0x010101u);
+            if (from->alphaFlag == 1)
+                alpha = wide ? value >> 24 : (value >> 16) & 0xFF;
+            else if (trans != 0 && from->paletteFlag == 1)
+                alpha = value == (from->transparentColor & 0xFF) ? 0 : 255;
+            else if (trans != 0 && !wide)
+                alpha = value == (from->transparentColor & 0xFFFF) ? 0 : 255;
+            else if (trans != 0)
+                alpha = value == from->transparentColor ? 0 : 255;
+            Store32(PixelAt(coverage, x, y, 4),
+                    alpha << 24 | AlphaGrey(mode, p, alpha) * 0x010101u);
         }
     }
     return true;
 }
 
-} // namespace
+}  // namespace
 
 bool BeginAlphaPasses(MEMIMG* destination, const MEMIMG* source, int trans, AlphaPasses* passes) {
     *passes = AlphaPasses{};
@@ -73,7 +78,8 @@ bool BeginAlphaPasses(MEMIMG* destination, const MEMIMG* source, int trans, Alph
     const int width = destination->width, height = destination->height;
     if (CreateMemImg(&passes->colour, width, height, -1, 0, to->colorType, 0, 0, 0, nullptr) != 0 ||
         CreateMemImg(&passes->grey, width, height, -1, 0, kMemImgX8R8G8B8, 0, 0, 0, nullptr) != 0 ||
-        (source != nullptr && IsMemImgValid(source) && !(passes->hasCoverage = MakeCoverage(source, trans, mode, p, &passes->coverage)))) {
+        (source != nullptr && IsMemImgValid(source) &&
+         !(passes->hasCoverage = MakeCoverage(source, trans, mode, p, &passes->coverage)))) {
         ReleaseMemImg(&passes->colour);
         ReleaseMemImg(&passes->grey);
         return false;
@@ -83,8 +89,10 @@ bool BeginAlphaPasses(MEMIMG* destination, const MEMIMG* source, int trans, Alph
         for (int64_t x = bounds.left; x < bounds.right; ++x) {
             const uint32_t value = Load(PixelAt(destination, x, y, 4), 4);
             const uint32_t alpha = wide ? value >> 24 : (value >> 16) & 0xFF;
-            if (wide) Store32(PixelAt(&passes->colour, x, y, 4), value & 0x00FFFFFFu);
-            else std::memcpy(PixelAt(&passes->colour, x, y, 2), &value, 2);
+            if (wide)
+                Store32(PixelAt(&passes->colour, x, y, 4), value & 0x00FFFFFFu);
+            else
+                std::memcpy(PixelAt(&passes->colour, x, y, 2), &value, 2);
             Store32(PixelAt(&passes->grey, x, y, 4), alpha * 0x010101u);
         }
     }
@@ -98,7 +106,8 @@ void EndAlphaPasses(MEMIMG* destination, AlphaPasses* passes) {
         for (int64_t x = passes->left; x < passes->right; ++x) {
             uint8_t* at = PixelAt(destination, x, y, 4);
             const uint32_t alpha = Load(PixelAt(&passes->grey, x, y, 4), 4) & 0xFF;
-            const uint32_t colour = Load(PixelAt(&passes->colour, x, y, wide ? 4 : 2), wide ? 4 : 2);
+            const uint32_t colour =
+                Load(PixelAt(&passes->colour, x, y, wide ? 4 : 2), wide ? 4 : 2);
             const uint32_t value = wide ? alpha << 24 | (colour & 0x00FFFFFFu)
                                         : (Load(at, 4) & 0xFF000000u) | alpha << 16 | colour;
             Store32(at, value);
@@ -111,4 +120,4 @@ void EndAlphaPasses(MEMIMG* destination, AlphaPasses* passes) {
     if (passes->hasCoverage) ReleaseMemImg(&passes->coverage);
 }
 
-} // namespace softblit
+}  // namespace softblit

@@ -5,7 +5,7 @@
 // when keyed; a flat colour's is 255) times the parameter in modes 1 to 3, as grey and as the
 // weight, so the target's alpha is blended as its colour is, with the draw's alpha as the value
 // (the device's rule): mode 0 writes s, modes 1 and 10 give a + (s - a) * s / 255, mode 2
-// a + s * s / 255, mode 3 a - s * s / 255 and mode 4 a * s / 255. Mode 11 leaves the alpha as it is.
+// a + s * s / 255, mode 3 a - s * s / 255 and mode 4 a * s / 255; mode 11 leaves it.
 #pragma once
 
 #include <cstdint>
@@ -18,7 +18,8 @@ namespace softblit {
 inline bool IsAlphaTarget(const MEMIMG* destination) {
     return IsMemImgValid(destination) && destination->base->alphaFlag == 1 &&
            destination->base->paletteFlag == 0 &&
-           (destination->base->colorType == kMemImgR5G6B5 || destination->base->colorType == kMemImgX8R8G8B8);
+           (destination->base->colorType == kMemImgR5G6B5 ||
+            destination->base->colorType == kMemImgX8R8G8B8);
 }
 
 // The stand-ins of one draw into an alpha image.
@@ -27,8 +28,8 @@ struct AlphaPasses {
     MEMIMG grey;      // the destination's alpha as grey, 32-bit
     MEMIMG coverage;  // the source's coverage, 32-bit (with alpha when the source is weighed)
     bool hasCoverage;
-    bool alphaPass;   // the mode changes the alpha (0 to 4 and 10)
-    uint32_t flatGrey;  // a flat colour's alpha as 0x00RRGGBB grey
+    bool alphaPass;                    // the mode changes the alpha (0 to 4 and 10)
+    uint32_t flatGrey;                 // a flat colour's alpha as 0x00RRGGBB grey
     int64_t left, top, right, bottom;  // the part of the destination a draw may reach
 };
 
@@ -40,7 +41,8 @@ void EndAlphaPasses(MEMIMG* destination, AlphaPasses* passes);
 
 // Runs draw(target, source, colour) on both stand-ins; the alpha pass under a white bright colour.
 template <class Draw>
-void DrawIntoAlphaTarget(MEMIMG* destination, const MEMIMG* source, int trans, uint32_t colour, Draw draw) {
+void DrawIntoAlphaTarget(MEMIMG* destination, const MEMIMG* source, int trans, uint32_t colour,
+                         Draw draw) {
     AlphaPasses passes;
     if (!BeginAlphaPasses(destination, source, trans, &passes)) return;
     draw(&passes.colour, source, colour);
@@ -53,4 +55,4 @@ void DrawIntoAlphaTarget(MEMIMG* destination, const MEMIMG* source, int trans, u
     EndAlphaPasses(destination, &passes);
 }
 
-} // namespace softblit
+}  // namespace softblit

@@ -16,12 +16,20 @@ TEST(AlphaTarget, EveryKernelWritesColourAndAlpha) {
     const TriangleVertex corners[4] = {{2, 2, 0, 0}, {6, 2, 4, 0}, {2, 6, 0, 4}, {6, 6, 4, 4}};
     const V_RECT mirrored{6, 2, 2, 6};
     const std::pair<const char*, Draw> draws[] = {
-        {"unscaled", [](MEMIMG* to, const MEMIMG* s, uint32_t) { BlitMemImg(to, s, 2, 2, 1, nullptr); }},
-        {"stretched", [&](MEMIMG* to, const MEMIMG* s, uint32_t) { BlitMemImgStretched(to, s, &mirrored, 1, nullptr); }},
-        {"rotated", [](MEMIMG* to, const MEMIMG* s, uint32_t) { BlitMemImgRotated(to, s, 4, 4, 0, 1, 1, 0, nullptr); }},
-        {"quadrilateral", [&](MEMIMG* to, const MEMIMG* s, uint32_t) { FillMemImgQuad(to, s, quad, 1, nullptr); }},
-        {"triangle", [&](MEMIMG* to, const MEMIMG* s, uint32_t) { FillMemImgTriangle(to, s, corners, 1, nullptr, 0); }},
-        {"flat pair", [&](MEMIMG* to, const MEMIMG*, uint32_t c) { FillMemImgTrianglePair(to, nullptr, corners, 0, nullptr, c); }},
+        {"unscaled",
+         [](MEMIMG* to, const MEMIMG* s, uint32_t) { BlitMemImg(to, s, 2, 2, 1, nullptr); }},
+        {"stretched", [&](MEMIMG* to, const MEMIMG* s,
+                          uint32_t) { BlitMemImgStretched(to, s, &mirrored, 1, nullptr); }},
+        {"rotated", [](MEMIMG* to, const MEMIMG* s,
+                       uint32_t) { BlitMemImgRotated(to, s, 4, 4, 0, 1, 1, 0, nullptr); }},
+        {"quadrilateral",
+         [&](MEMIMG* to, const MEMIMG* s, uint32_t) { FillMemImgQuad(to, s, quad, 1, nullptr); }},
+        {"triangle", [&](MEMIMG* to, const MEMIMG* s,
+                         uint32_t) { FillMemImgTriangle(to, s, corners, 1, nullptr, 0); }},
+        {"flat pair",
+         [&](MEMIMG* to, const MEMIMG*, uint32_t c) {
+             FillMemImgTrianglePair(to, nullptr, corners, 0, nullptr, c);
+         }},
         {"box", [&](MEMIMG* to, const MEMIMG*, uint32_t c) { FillMemImgBox(to, box, c); }},
         {"line", [](MEMIMG* to, const MEMIMG*, uint32_t c) { DrawMemImgLine(to, 2, 3, 6, 3, c); }},
     };
@@ -46,14 +54,18 @@ TEST(AlphaTarget, EveryKernelWritesColourAndAlpha) {
         }
         // A box at 128 blends the alpha a with the value 128 as the device does: mode 1 and 10
         // give a + (128 - a) / 2, mode 4 a / 2; mode 11 leaves it (within a step of rounding).
-        const struct { int mode; uint32_t start, alpha; } blended[] = {{1, 0, 64}, {10, 255, 191}, {4, 255, 128}, {11, 255, 255}};
+        const struct {
+            int mode;
+            uint32_t start, alpha;
+        } blended[] = {{1, 0, 64}, {10, 255, 191}, {4, 255, 128}, {11, 255, 255}};
         for (const auto& row : blended) {
             SetBlend(row.mode, 128);
             TestImage target(8, 8, type, 0, 1);
             target.fill(wide ? row.start << 24 : row.start << 16);
             FillMemImgBox(target.get(), box, wide ? 0x00FFFFFFu : 0xFFFFu);
             const uint32_t alpha = wide ? target.get(3, 3) >> 24 : target.get(3, 3) >> 16 & 0xFF;
-            EXPECT_NEAR(static_cast<int>(alpha), static_cast<int>(row.alpha), 1) << "mode " << row.mode << ", " << type;
+            EXPECT_NEAR(static_cast<int>(alpha), static_cast<int>(row.alpha), 1)
+                << "mode " << row.mode << ", " << type;
         }
     }
     SetBlend(0, 255);
