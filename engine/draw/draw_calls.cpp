@@ -107,6 +107,13 @@ V_RECT Normalised(int x1, int y1, int x2, int y2) {
     return {std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2)};
 }
 
+// The pixels a draw between these extents may write, for the mask bracket: the box rounded
+// outward, with a pixel to spare on each side for the paths' different rounding of corners.
+V_RECT BoxAround(double minX, double minY, double maxX, double maxY) {
+    return {TruncateCoord(std::floor(minX) - 1.0), TruncateCoord(std::floor(minY) - 1.0),
+            TruncateCoord(std::ceil(maxX) + 1.0), TruncateCoord(std::ceil(maxY) + 1.0)};
+}
+
 }  // namespace
 
 int DrawGraphAt(int x, int y, int graph, int trans) {
@@ -142,8 +149,9 @@ int DrawGraphStretchedF(float x1, float y1, float x2, float y2, int graph, int t
     if (go != 1) return go;
     int ix1 = TruncateCoord(x1), iy1 = TruncateCoord(y1);
     int ix2 = TruncateCoord(x2), iy2 = TruncateCoord(y2);
+    V_RECT rect = BoxAround(std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2));
     return RunDraw(
-        g, Normalised(ix1, iy1, ix2, iy2),
+        g, rect,
         [&] { return PutGraphStretchedQuads(g, ix1, iy1, ix2, iy2, x1, y1, x2, y2, trans, 0); },
         [&] { return DrawGraphStretchedSoft(ix1, iy1, ix2, iy2, g, trans); });
 }
@@ -169,10 +177,7 @@ int DrawGraphRotatedF(float x, float y, double scale, double angle, int graph, i
         minX = std::min(minX, px), maxX = std::max(maxX, px);
         minY = std::min(minY, py), maxY = std::max(maxY, py);
     }
-    // The box holds every pixel the device or the kernel may write, with a pixel to spare on
-    // each side for their different rounding of the corners.
-    V_RECT rect{TruncateCoord(std::floor(x + minX) - 1.0), TruncateCoord(std::floor(y + minY) - 1.0),
-                TruncateCoord(std::ceil(x + maxX) + 1.0), TruncateCoord(std::ceil(y + maxY) + 1.0)};
+    V_RECT rect = BoxAround(x + minX, y + minY, x + maxX, y + maxY);
     return RunDraw(
         g, rect, [&] { return PutGraphRotatedQuads(g, x, y, scale, angle, trans, turn); },
         [&] { return DrawGraphRotatedSoft(x, y, scale, angle, g, trans, turn); });
@@ -189,13 +194,10 @@ int DrawGraphQuad(float x1, float y1, float x2, float y2, float x3, float y3, fl
     GraphRecord* g = nullptr;
     int go = BeginGraphDraw(graph, &g);
     if (go != 1) return go;
-    float xs[4] = {x1, x2, x3, x4}, ys[4] = {y1, y2, y3, y4};
-    int minX = 0xFFFFFF, minY = 0xFFFFFF, maxX = 0, maxY = 0;
-    for (int i = 0; i < 4; ++i) {
-        minX = std::min(minX, TruncateCoord(xs[i])), maxX = std::max(maxX, TruncateCoord(xs[i]));
-        minY = std::min(minY, TruncateCoord(ys[i])), maxY = std::max(maxY, TruncateCoord(ys[i]));
-    }
-    V_RECT rect{minX, minY, maxX, maxY};
+    double minX = x1, minY = y1, maxX = x1, maxY = y1;
+    for (float x : {x2, x3, x4}) minX = std::min<double>(minX, x), maxX = std::max<double>(maxX, x);
+    for (float y : {y2, y3, y4}) minY = std::min<double>(minY, y), maxY = std::max<double>(maxY, y);
+    V_RECT rect = BoxAround(minX, minY, maxX, maxY);
     // The caller gives the corners clockwise; the builders take bottom-left before bottom-right.
     return RunDraw(
         g, rect, [&] { return PutFreeQuadTiles(g, x1, y1, x2, y2, x4, y4, x3, y3, trans); },

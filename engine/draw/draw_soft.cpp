@@ -48,6 +48,8 @@ int DrawGraphStretchedSoft(int x1, int y1, int x2, int y2, const GraphRecord* gr
 
 int DrawGraphRotatedSoft(float x, float y, double scale, double angle, const GraphRecord* graph,
                          int trans, int turn) {
+    // A scale of 0 is refused, as on the device.
+    if (scale == 0.0) return -1;
     if (Surface() == nullptr) return 0;
     BlitMemImgRotated(Surface(), &graph->view, TruncateCoord(x), TruncateCoord(y),
                       static_cast<float>(angle), static_cast<float>(scale),

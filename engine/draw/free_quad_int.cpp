@@ -47,7 +47,9 @@ int PutFreeQuadInt(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y
     V_IDirect3DDevice9* device = GetDevice();
     if (device == nullptr) return -1;
     auto f = [](int value) { return static_cast<float>(value); };
-    if (x1 == x3 && x2 == x4 && y1 == y2 && y3 == y4)
+    // An upright rectangle goes to the stretched draw; one without width or height is drawn as
+    // any other quadrilateral (nothing), as without a blend graph and in software.
+    if (x1 == x3 && x2 == x4 && y1 == y2 && y3 == y4 && x1 != x4 && y1 != y4)
         return PutGraphStretchedQuads(graph, x1, y1, x4, y4, f(x1), f(y1), f(x4), f(y4), trans,
                                       1);
     if (g_DrawSettings.blendGraph == -1)

@@ -13,6 +13,8 @@ namespace {
 // A new graph of the image's size and kind; -1 when it cannot be made.
 int MakeGraphForImage(const ImageRecord* image, const ImageRecord* alpha) {
     if (!g_ScreenSettings.initialised) return -1;
+    // A picture without pixels makes no graph, on either path (as MakeGraph refuses one).
+    if (image->width <= 0 || image->height <= 0) return -1;
     WaitWhileInactive();
     if (alpha != nullptr && (alpha->width != image->width || alpha->height != image->height))
         return -1;

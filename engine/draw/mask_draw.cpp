@@ -15,6 +15,10 @@
 
 namespace {
 
+// Software path: the bracket's image for a target with alpha, of the target's own kind, so that
+// the draws write its alpha as they do unmasked (the screen-kind mask image has none).
+MEMIMG g_MaskAlphaImage;
+
 // The rectangle clipped to the draw area and the mask screen; false when nothing is left.
 bool ClipToDrawArea(int left, int top, int right, int bottom, V_RECT* rect) {
     const MaskScreen& m = g_MaskScreen;
@@ -177,8 +181,17 @@ int BeginMaskedDraw(int left, int top, int right, int bottom) {
     if (!ClipToDrawArea(left, top, right, bottom, &rect)) return 0;
     if (!g_ScreenSettings.useDirect3D) {
         MEMIMG* target = TargetImage();
-        if (IsMemImgValid(target) && IsMemImgValid(&m.image) && ClipToImage(&rect, target))
-            CopyMemImg(&m.image, target, &rect, rect.left, rect.top);
+        if (!IsMemImgValid(target) || !IsMemImgValid(&m.image) || !ClipToImage(&rect, target)) return 0;
+        const MemImgBase* base = target->base;
+        g_MaskAlphaImage = MEMIMG{};
+        if (base->alphaFlag == 1 && g_ScreenImages.drawSurface == &m.image &&
+            CreateMemImg(&g_MaskAlphaImage, target->width, target->height, -1, 0, base->colorType, 0, 1, 0,
+                         nullptr) == 0) {
+            CopyMemImg(&g_MaskAlphaImage, target, &rect, rect.left, rect.top);
+            g_ScreenImages.drawSurface = &g_MaskAlphaImage;
+            return 0;
+        }
+        CopyMemImg(&m.image, target, &rect, rect.left, rect.top);
         return 0;
     }
     V_IDirect3DDevice9* device = GetDevice();
@@ -199,7 +212,16 @@ int EndMaskedDraw(int left, int top, int right, int bottom) {
     MaskScreen& m = g_MaskScreen;
     if (m.bracketDepth > 0 && --m.bracketDepth > 0) return 0;
     V_RECT rect;
-    if (!ClipToDrawArea(left, top, right, bottom, &rect)) return 0;
+    const bool clipped = ClipToDrawArea(left, top, right, bottom, &rect);
+    if (IsMemImgValid(&g_MaskAlphaImage)) {
+        MEMIMG* target = TargetImage();
+        if (clipped && m.buffer != nullptr && ClipToImage(&rect, target))
+            ComposeRows<uint32_t>(target, &g_MaskAlphaImage, rect);
+        ReleaseMemImg(&g_MaskAlphaImage);
+        g_ScreenImages.drawSurface = &m.image;
+        return 0;
+    }
+    if (!clipped) return 0;
     if (!m.active || m.buffer == nullptr) return 0;
     if (!g_ScreenSettings.useDirect3D) {
         EndMaskedDrawSoftware(rect);

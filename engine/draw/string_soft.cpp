@@ -58,16 +58,19 @@ Texel ReadTexel(const FontRecord* font, int x, int y, const GlyphColors& colors,
         if (v == 2) return {true, colors.edge, 255};
         return {false, 0, 0};
     } else if constexpr (Type == 2) {
+        // Levels 0 to 15 of the cache spread over 0 to 255, as the device's 4-bit alpha reads.
         uint8_t v = row[x];
-        return {v != 0, colors.body, v * 16u};
+        return {v != 0, colors.body, v * 17u};
     } else {
         uint8_t v = row[x];
         uint32_t b = v & 15, k = v >> 4;
         if (b == 15) return {true, colors.body, 255};
-        if (b == 0) return {k != 0, colors.edge, k * 16};
-        uint32_t a = (k * (15 - b) + 16 * b) & 0xFF;
-        uint32_t ratio = (b * 4096) / a;
-        return {true, MixChannels(colors.body, colors.edge, ratio, sixteen), a};
+        if (b == 0) return {k != 0, colors.edge, k * 17};
+        // The body over the edge: coverage b + k (15 - b) / 15 in fifteenths, of which the body's
+        // share b takes its colour.
+        uint32_t covered = 15 * b + k * (15 - b);
+        uint32_t ratio = (b * 3840) / covered;
+        return {true, MixChannels(colors.body, colors.edge, ratio, sixteen), covered * 17 / 15};
     }
 }
 

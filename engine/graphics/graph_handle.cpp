@@ -187,6 +187,16 @@ int SetGraphFileName(int handle, const char* fileName, int other) {
     return 0;
 }
 
+void ForgetFileUnderGraph(const GraphRecord* written) {
+    for (int slot = 0; slot < g_GraphTable.highWater; ++slot) {
+        const GraphRecord* record = g_GraphTable.records[slot];
+        if (record == nullptr || record->image != written->image || record->fileName == nullptr) continue;
+        const bool apart = record->x >= written->x + written->width || written->x >= record->x + record->width ||
+                           record->y >= written->y + written->height || written->y >= record->y + record->height;
+        if (!apart) SetGraphFileName(MakeHandle(record->checkNumber, kGraphHandleKind, slot), nullptr, -1);
+    }
+}
+
 int CheckBlendGraphSize(const GraphRecord* record) {
     GraphRecord* blend = GetGraphRecord(g_DrawSettings.blendGraph);
     if (blend == nullptr || record == nullptr) return -1;

@@ -135,6 +135,10 @@ int IsValidGraphHandle(int handle);
 int SetupSubGraph(int newHandle, int source, int x, int y, int width, int height);
 int SetGraphDeletedFlag(int handle, int32_t* flag);
 int SetGraphFileName(int handle, const char* fileName, int other);
+// After the program put pixels into a graph: every graph showing part of its rectangle of the
+// shared image forgets its file, so that a restore brings it back blank, as a graph the program
+// filled itself, rather than with the file's old picture.
+void ForgetFileUnderGraph(const GraphRecord* written);
 int CheckBlendGraphSize(const GraphRecord* record);
 // Drops the blend graph's pixels from the device and the kernels when that graph is deleted.
 void ForgetDeletedBlendGraph(int handle);

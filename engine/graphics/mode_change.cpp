@@ -43,22 +43,26 @@ void StoreMode(const Mode& mode) {
     g_ScreenSettings.refreshRate = mode.rate;
 }
 
+// The draw target to set again after a restart of the graphics system, which resets it and
+// deletes every graph: a screen target stays, a graph's gives way to the back screen.
+int TargetAfterRestart(int target) {
+    return target == -2 || target == -3 || target == -4 || target == -5 ? target : -2;
+}
+
 // The end of a mode change: the window takes the new size, pending messages are seen once and
 // the draw target (and with it the camera) is set again.
-int Finish() {
+int Finish(int target) {
     if (IsWindowedMode()) ApplyWindowStyle();
     DecreaseLogIndent();
     WriteLog("画面モード変更処理は正常に終了しました\n");
     ProcessMessage();
-    SetDrawTarget(g_DrawSettings.drawTarget);
+    SetDrawTarget(target);
     return 0;
 }
 
-// Ends the graphics system and starts it again in the stored mode, as a mode change does; the
-// draw target stays when it is a screen.
+// Ends the graphics system and starts it again in the stored mode, as a mode change does.
 void RestartGraphics() {
-    int target = g_DrawSettings.drawTarget;
-    if (target != -4 && target != -2) target = -4;
+    const int target = TargetAfterRestart(g_DrawSettings.drawTarget);
     EndGraphics();
     if (InitGraphics() != 0) GraphicsFatalExit("予期せぬ画面モード変更不能現象が起きました2\n");
     SetDrawTarget(target);
@@ -116,7 +120,7 @@ int ChangeScreenMode(int width, int height, int bits, int switched, int refreshR
             return 0;
         }
         RecreateDevice(want.width, want.height, want.bits, want.rate, 1);
-        return Finish();
+        return Finish(g_DrawSettings.drawTarget);
     }
     // The default font's size and thickness outlive the restart.
     int fontSize = -1, fontThickness = -1;
@@ -124,13 +128,15 @@ int ChangeScreenMode(int width, int height, int bits, int switched, int refreshR
                     GetFontParams(nullptr, &fontSize, &fontThickness, GetDefaultFontHandle()) == 0;
     // An asked depth outlives the restart (and later mode changes that leave the depth alone).
     const int depthAsked = bits != -1 ? want.bits : g_ScreenState.depthAsked;
+    // The target the program had, or the one the start sets when there was no screen.
+    const int target = g_ScreenSettings.initialised ? TargetAfterRestart(g_DrawSettings.drawTarget) : -4;
     if (g_ScreenSettings.initialised) EndGraphics();
     g_ScreenState.depthAsked = depthAsked;
     StoreMode(want);
     if (StartGraphicsWithFallbacks(old.width, old.height, old.bits, old.rate, InitGraphics) != 0)
         GraphicsFatalExit("予期せぬ画面モード変更不能現象が起きました2\n");
     if (keepFont) SetDefaultFontSizeAndThickness(nullptr, fontSize, fontThickness);
-    return Finish();
+    return Finish(target);
 }
 
 int RecreateDevice(int width, int height, int bits, int refreshRate, int newMode) {

@@ -180,8 +180,9 @@ int GetDrawTarget() { return g_DrawSettings.drawTarget; }
 
 void LeaveDeletedDrawTarget(int handle) {
     if (!g_ScreenSettings.initialised || handle < 0 || g_DrawSettings.drawTarget != handle) return;
-    // Drawing must not go on into the record or the textures that are about to be freed.
-    SwitchDrawTarget(-4, nullptr);
+    // Drawing must not go on into the record or the textures that are about to be freed: it
+    // goes to the back screen, where a program's frames are drawn.
+    SwitchDrawTarget(-2, nullptr);
 }
 
 int SetGraphRestoreCallback(void (*callback)()) {

@@ -37,7 +37,7 @@ int GetDrawTarget();
 // The part of SetDrawTarget after the checks: points drawing at the target (a validated drawable
 // graph's record, or null for a screen target) and resets the draw area and the camera.
 int SwitchDrawTarget(int target, GraphRecord* record);
-// Called before a graph is deleted: when it is the draw target, the front screen becomes the
+// Called before a graph is deleted: when it is the draw target, the back screen becomes the
 // target, without waiting for the window.
 void LeaveDeletedDrawTarget(int handle);
 int SetGraphRestoreCallback(void (*callback)());

@@ -132,7 +132,7 @@ int UnlockScreenPixels() {
     return 0;
 }
 
-int CopyScreenRectToGraph(int x1, int y1, int x2, int y2, int graph) {
+static int CopyScreenRectIntoGraph(int x1, int y1, int x2, int y2, int graph) {
     GraphRecord* record = GetGraphRecord(graph);
     if (record == nullptr || record->image == nullptr) return -1;
     FlushPendingVertices();
@@ -182,4 +182,11 @@ int CopyScreenRectToGraph(int x1, int y1, int x2, int y2, int graph) {
     V_RECT whole{toX, toY, toX + record->width, toY + record->height};
     g_GraphicsDevice.device->StretchRect(source, &rect, destination, &whole, V_D3DTEXF_NONE);
     return 0;
+}
+
+int CopyScreenRectToGraph(int x1, int y1, int x2, int y2, int graph) {
+    const int result = CopyScreenRectIntoGraph(x1, y1, x2, y2, graph);
+    // The graph now shows the program's pixels, which no file holds.
+    if (result == 0) ForgetFileUnderGraph(GetGraphRecord(graph));
+    return result;
 }

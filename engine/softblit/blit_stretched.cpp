@@ -4,6 +4,7 @@
 #include "core/core.h"
 #include "core/core_services.h"
 #include "graphics/graphics_services.h"
+#include "softblit/alpha_target.h"
 #include "softblit/blit_frame.h"
 #include "softblit/softblit.h"
 
@@ -20,6 +21,10 @@ using namespace softblit;
 void BlitMemImgStretched(MEMIMG* destination, const MEMIMG* source, const V_RECT* rectangle,
                          int trans, const MEMIMG* blend) {
     if (rectangle == nullptr) return;
+    if (IsAlphaTarget(destination))
+        return DrawIntoAlphaTarget(destination, source, trans, 0, [&](MEMIMG* to, const MEMIMG* from, uint32_t) {
+            BlitMemImgStretched(to, from, rectangle, trans, blend);
+        });
     FrameSetup setup;
     if (!PrepareFrame(destination, source, blend, trans, &setup)) return;
     int64_t x1 = rectangle->left, y1 = rectangle->top, x2 = rectangle->right, y2 = rectangle->bottom;

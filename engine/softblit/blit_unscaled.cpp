@@ -3,6 +3,7 @@
 #include "core/core.h"
 #include "core/core_services.h"
 #include "graphics/graphics_services.h"
+#include "softblit/alpha_target.h"
 #include "softblit/blit_frame.h"
 #include "softblit/softblit.h"
 
@@ -95,6 +96,10 @@ using namespace softblit;
 
 void BlitMemImg(MEMIMG* destination, const MEMIMG* source, int x, int y, int trans,
                 const MEMIMG* blend) {
+    if (IsAlphaTarget(destination))
+        return DrawIntoAlphaTarget(destination, source, trans, 0, [&](MEMIMG* to, const MEMIMG* from, uint32_t) {
+            BlitMemImg(to, from, x, y, trans, blend);
+        });
     FrameSetup setup;
     if (!CheckFrame(destination, source, blend, trans, &setup)) return;
     DrawBounds bounds;

@@ -2,12 +2,17 @@
 #include <algorithm>
 
 #include "graphics/graphics_services.h"
+#include "softblit/alpha_target.h"
 #include "softblit/kernel_common.h"
 #include "softblit/softblit.h"
 
 using namespace softblit;
 
 void FillMemImgBox(MEMIMG* destination, const int32_t* rectangle, uint32_t colour) {
+    if (IsAlphaTarget(destination))
+        return DrawIntoAlphaTarget(destination, nullptr, 0, colour, [&](MEMIMG* to, const MEMIMG*, uint32_t c) {
+            FillMemImgBox(to, rectangle, c);
+        });
     FlatSetup setup;
     if (!PrepareFlat(destination, colour, BrightRule::Shift, &setup)) return;
     DrawBounds box = {0, 0, destination->width, destination->height};

@@ -5,12 +5,17 @@
 
 #include "core/core.h"
 #include "graphics/graphics_services.h"
+#include "softblit/alpha_target.h"
 #include "softblit/kernel_common.h"
 #include "softblit/softblit.h"
 
 using namespace softblit;
 
 void DrawMemImgLine(MEMIMG* destination, int x1, int y1, int x2, int y2, uint32_t colour) {
+    if (IsAlphaTarget(destination))
+        return DrawIntoAlphaTarget(destination, nullptr, 0, colour, [&](MEMIMG* to, const MEMIMG*, uint32_t c) {
+            DrawMemImgLine(to, x1, y1, x2, y2, c);
+        });
     FlatSetup setup;
     if (!PrepareFlat(destination, colour, BrightRule::Shift, &setup)) return;
     DrawBounds area;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "graphics/graphics_services.h"
+#include "softblit/alpha_target.h"
 #include "softblit/kernel_common.h"
 #include "softblit/softblit.h"
 #include "softblit/triangle.h"
@@ -12,6 +13,10 @@ using namespace softblit;
 void FillMemImgQuad(MEMIMG* destination, const MEMIMG* source, const int32_t* points, int trans,
                     const MEMIMG* blend) {
     if (!IsMemImgValid(destination) || !IsMemImgValid(source) || points == nullptr) return;
+    if (IsAlphaTarget(destination))
+        return DrawIntoAlphaTarget(destination, source, trans, 0, [&](MEMIMG* to, const MEMIMG* from, uint32_t) {
+            FillMemImgQuad(to, from, points, trans, blend);
+        });
     int32_t p[8];
     std::copy(points, points + 8, p);
     // A box with margins around the points; when it misses the draw area nothing is drawn.

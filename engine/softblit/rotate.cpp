@@ -7,6 +7,7 @@
 
 #include "core/core.h"
 #include "graphics/graphics_services.h"
+#include "softblit/alpha_target.h"
 #include "softblit/blit_frame.h"
 #include "softblit/kernel_common.h"
 #include "softblit/rotate_setup.h"
@@ -42,12 +43,15 @@ using namespace softblit;
 void BlitMemImgRotated(MEMIMG* destination, const MEMIMG* source, int x, int y, float angle,
                        float scale, int trans, int turn, const MEMIMG* blend) {
     if (!std::isfinite(angle) || !std::isfinite(scale) || scale == 0.0f) return;
+    if (IsAlphaTarget(destination))
+        return DrawIntoAlphaTarget(destination, source, trans, 0, [&](MEMIMG* to, const MEMIMG* from, uint32_t) {
+            BlitMemImgRotated(to, from, x, y, angle, scale, trans, turn, blend);
+        });
     FrameSetup setup;
     if (!PrepareFrame(destination, source, blend, trans, &setup)) return;
     if (source->width >= kMaxKernelSource || source->height >= kMaxKernelSource) return;
     RotationSetup& rotation = FindRotationSetup(angle, scale, source->width, source->height);
     const RotationShape& shape = rotation.shape;
-    if (!shape.cornersFit) return;
     const int64_t centreX = int64_t{x} * kFixedOne;
     const int64_t centreY = int64_t{y} * kFixedOne;
 

@@ -19,13 +19,13 @@ bool TruncateChecked(float value, int32_t* out) {
     return true;
 }
 
-// The same into 64 bits, refused unless it lies strictly between -2^62 and 2^62: the corners of
-// a large scale reach far beyond the 32-bit range, and the box they span is clipped to the draw
-// area before anything is drawn.
-bool TruncateWide(float value, int64_t* out) {
-    if (!(std::fabs(value) < 4611686018427387904.0f)) return false;
-    *out = static_cast<int64_t>(value);
-    return true;
+// The same into 64 bits, held at 2^62 either way: the corners of a large scale reach far beyond
+// the 32-bit range, and the box they span is clipped to the draw area before anything is drawn,
+// so a corner beyond 2^62 (or at an infinite size) covers it as one at 2^62 does.
+int64_t TruncateWide(float value) {
+    constexpr float kLimit = 4611686018427387904.0f;
+    if (std::fabs(value) < kLimit) return static_cast<int64_t>(value);
+    return value < 0 ? -static_cast<int64_t>(kLimit) : static_cast<int64_t>(kLimit);
 }
 
 // The greater of two values of less than 2^62, without a branch: which of two corners reaches
@@ -62,12 +62,14 @@ void ComputeShape(float angle, float scale, int32_t width, int32_t height, Rotat
     // Offsets of corners 0 (the source's top-left) and 1 (bottom-left) from the centre. Corners
     // 2 (bottom-right) and 3 (top-right) lie opposite them: their offsets a - d, c + b, a + d and
     // b - c are the exact negations of these (rounding and truncation are symmetric about zero).
-    s->cornersFit = TruncateWide(d - a, &s->x0) && TruncateWide(-c - b, &s->y0) &&
-                    TruncateWide(-a - d, &s->x1) && TruncateWide(c - b, &s->y1);
+    s->x0 = TruncateWide(d - a);
+    s->y0 = TruncateWide(-c - b);
+    s->x1 = TruncateWide(-a - d);
+    s->y1 = TruncateWide(c - b);
     s->stepsFit = TruncateChecked(static_cast<float>(s->cosine) / scale, &s->columnU) &&
                   TruncateChecked(static_cast<float>(-s->sine) / scale, &s->columnV);
-    s->reachX = s->cornersFit ? Greater(std::abs(s->x0), std::abs(s->x1)) : 0;
-    s->reachY = s->cornersFit ? Greater(std::abs(s->y0), std::abs(s->y1)) : 0;
+    s->reachX = Greater(std::abs(s->x0), std::abs(s->x1));
+    s->reachY = Greater(std::abs(s->y0), std::abs(s->y1));
 }
 
 void ComputeStart(const RotationSetup& setup, int64_t ex, int64_t et, int64_t eb, RotationStart* start) {

@@ -10,11 +10,11 @@ namespace softblit {
 
 // What the angle, scale, width and height determine.
 struct RotationShape {
-    bool cornersFit;       // the corner offsets lie within 2^62 (else nothing is drawn)
     bool stepsFit;         // so do the column steps (else the unturned draw draws nothing)
     int64_t sine;          // 14.18 of the angle
     int64_t cosine;
-    int64_t x0, y0;        // offsets of the source's top-left corner from the centre
+    int64_t x0, y0;        // offsets of the source's top-left corner from the centre, held
+                           // within 2^62 either way
     int64_t x1, y1;        // and of its bottom-left corner
     int32_t columnU;       // the source steps for one pixel to the right
     int32_t columnV;

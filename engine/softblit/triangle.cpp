@@ -6,6 +6,7 @@
 
 #include "core/core.h"
 #include "graphics/graphics_services.h"
+#include "softblit/alpha_target.h"
 #include "softblit/blit_frame.h"
 #include "softblit/kernel_common.h"
 #include "softblit/textured_row.h"
@@ -457,6 +458,10 @@ using namespace softblit;
 void FillMemImgTrianglePair(MEMIMG* destination, const MEMIMG* source, const TriangleVertex* corners,
                             int trans, const MEMIMG* blend, uint32_t colour) {
     if (!IsMemImgValid(destination) || corners == nullptr) return;
+    if (IsAlphaTarget(destination))
+        return DrawIntoAlphaTarget(destination, source, trans, colour, [&](MEMIMG* to, const MEMIMG* from, uint32_t c) {
+            FillMemImgTrianglePair(to, from, corners, trans, blend, c);
+        });
     if (source != nullptr) {
         DrawTexturedQuad(destination, source, corners, trans, blend);
         return;
@@ -475,6 +480,10 @@ void FillMemImgTrianglePair(MEMIMG* destination, const MEMIMG* source, const Tri
 void FillMemImgTriangle(MEMIMG* destination, const MEMIMG* source, const TriangleVertex* vertices,
                         int trans, const MEMIMG* blend, uint32_t colour) {
     if (!IsMemImgValid(destination) || vertices == nullptr) return;
+    if (IsAlphaTarget(destination))
+        return DrawIntoAlphaTarget(destination, source, trans, colour, [&](MEMIMG* to, const MEMIMG* from, uint32_t c) {
+            FillMemImgTriangle(to, from, vertices, trans, blend, c);
+        });
     FrameSetup textured;
     FlatSetup flat;
     if (source != nullptr) {

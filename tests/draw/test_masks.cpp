@@ -175,6 +175,22 @@ TEST_F(MaskDrawTest, SoftwareCompositionFollowsTheMask) {
     EXPECT_EQ(ScreenPixel(25, 15), kRed);
     EXPECT_EQ(ScreenPixel(34, 34), kRed);
     EXPECT_EQ(ScreenPixel(35, 35), kBlue);
+
+    // A target with alpha: the draws write its alpha as they do unmasked, where the mask lets them.
+    SetCreateDrawValidGraphFlag(1);
+    SetMakeGraphAlphaFlag(1);
+    const int layer = MakeGraph(40, 40);
+    SetMakeGraphAlphaFlag(0);
+    SetCreateDrawValidGraphFlag(0);
+    ASSERT_EQ(SetDrawTarget(layer), 0);
+    WriteHalfMask(10, 10, 20, 20);
+    SetBlendMode(1, 128);
+    ASSERT_EQ(FillBox(5, 5, 35, 35, GetScreenColor(255, 0, 0)), 0);
+    SetBlendMode(0, 255);
+    const MEMIMG& layerView = GetGraphRecord(layer)->view;
+    auto alphaAt = [&](int x, int y) { return layerView.pixels[layerView.base->pitch * y + 4 * x + 2]; };
+    EXPECT_EQ(alphaAt(15, 15), 64);  // 128 * 128 / 255 onto alpha 0
+    EXPECT_EQ(alphaAt(25, 15), 0);   // held back by the mask
 }
 
 // Strings whose edge or turn reaches past the font size still draw every pixel through an

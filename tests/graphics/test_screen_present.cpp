@@ -96,7 +96,7 @@ TEST_F(ScreenTest, DeletingTheDrawTargetReturnsToTheScreen) {
     int first = MakeGraph(100, 50);
     ASSERT_EQ(SetDrawTarget(first), 0);
     ASSERT_EQ(DeleteGraph(first), 0);
-    EXPECT_EQ(GetDrawTarget(), -4);
+    EXPECT_EQ(GetDrawTarget(), -2);
     EXPECT_EQ(g_ScreenImages.drawSurface, &g_ScreenImages.primary);
     EXPECT_EQ(g_DrawSettings.drawArea.right, 640);
     EXPECT_EQ(g_DrawSettings.drawArea.bottom, 480);
@@ -136,7 +136,7 @@ TEST_F(ScreenTest, DeletingTheDeviceDrawTargetReturnsToTheBackBuffer) {
     ASSERT_EQ(SetDrawTarget(graph), 0);
     ASSERT_NE(g_RenderStates.renderTarget, GetScreenTargetSurface());
     ASSERT_EQ(DeleteGraph(graph), 0);
-    EXPECT_EQ(GetDrawTarget(), -4);
+    EXPECT_EQ(GetDrawTarget(), -2);
     EXPECT_EQ(g_RenderStates.renderTarget, GetScreenTargetSurface());
     EXPECT_EQ(g_DrawSettings.drawArea.right, 640);
     EXPECT_EQ(FillBox(0, 0, 10, 10, 0xFFFFFF), 0);
@@ -464,7 +464,9 @@ TEST_F(ScreenTest, ModeChange) {
     int graph = MakeGraph(8, 8);
     EXPECT_EQ(ChangeScreenMode(-1, -1, -1, 0, -1), 0);
     EXPECT_EQ(IsValidGraphHandle(graph), 1);
-    // A real change starts the graphics again at the new size; graphs are gone.
+    // A real change starts the graphics again at the new size; graphs are gone, the screen target
+    // stays.
+    ASSERT_EQ(SetDrawTarget(-2), 0);
     EXPECT_EQ(ChangeScreenMode(800, 600, -1, 0, -1), 0);
     EXPECT_EQ(IsValidGraphHandle(graph), 0);
     int w = 0, h = 0;
@@ -472,7 +474,13 @@ TEST_F(ScreenTest, ModeChange) {
     EXPECT_EQ(w, 800);
     EXPECT_EQ(h, 600);
     EXPECT_EQ(g_DrawSettings.drawArea.right, 800);
-    EXPECT_EQ(GetDrawTarget(), -4);
+    EXPECT_EQ(GetDrawTarget(), -2);
+    // A graph target is gone with its graph: the back screen takes the draws.
+    g_DrawSettings.drawableGraphs = 1;
+    ASSERT_EQ(SetDrawTarget(MakeGraph(8, 8)), 0);
+    g_DrawSettings.drawableGraphs = 0;
+    EXPECT_EQ(ChangeScreenMode(640, 480, -1, 0, -1), 0);
+    EXPECT_EQ(GetDrawTarget(), -2);
 }
 
 }  // namespace

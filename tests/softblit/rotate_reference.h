@@ -12,6 +12,19 @@
 
 #include "blit_test_support.h"
 #include "graphics/graphics_services.h"
+#include "softblit/alpha_target.h"
+
+// A draw into an image with alpha as the kernels make one: the model's draw on the colour and on
+// the alpha stand-ins. The colour pass's count of pixels that reached a texel.
+template <class F>
+int ThroughAlphaTarget(MEMIMG* dest, const MEMIMG* src, int trans, F draw) {
+    int reached = -1;
+    softblit::DrawIntoAlphaTarget(dest, src, trans, 0, [&](MEMIMG* to, const MEMIMG* from, uint32_t) {
+        const int n = draw(to, from);
+        if (reached < 0) reached = n;
+    });
+    return std::max(reached, 0);
+}
 
 // The texel each destination pixel takes by the exact rules of the rotated draw: the 14.18
 // sine and cosine of the library's float values, the corners and the box with its margins, the
@@ -31,7 +44,7 @@ inline bool Truncated(float value, int64_t* out) {
 
 // The 14.18 sines and cosines of -angle (minus) and angle (plus), and the four corners of the
 // scaled source about (x, y): top-left, bottom-left, bottom-right, top-right. False when a sine
-// or cosine leaves the 32-bit range or a corner 2^62.
+// or cosine leaves the 32-bit range.
 struct RotationFrame {
     int64_t sMinus, cMinus, sPlus, cPlus;
     int64_t cornerX[4], cornerY[4];
@@ -51,13 +64,14 @@ inline bool ReferenceFrame(int w, int h, int x, int y, float angle, float scale,
     const float offsets[4][2] = {{d - a, -c - b}, {-a - d, c - b}, {a - d, c + b}, {a + d, b - c}};
     for (int i = 0; i < 4; ++i) {
         int64_t ox, oy;
-        // The corners in 64 bits: a large scale's box is clipped, not refused.
+        // The corners in 64 bits, held at 2^62: a large scale's box is clipped, not refused.
         auto wide = [](float value, int64_t* out) {
-            if (!(std::fabs(value) < 4611686018427387904.0f)) return false;
-            *out = static_cast<int64_t>(value);
-            return true;
+            constexpr float kLimit = 4611686018427387904.0f;
+            *out = std::fabs(value) < kLimit ? static_cast<int64_t>(value)
+                                             : value < 0 ? -static_cast<int64_t>(kLimit) : static_cast<int64_t>(kLimit);
         };
-        if (!wide(offsets[i][0], &ox) || !wide(offsets[i][1], &oy)) return false;
+        wide(offsets[i][0], &ox);
+        wide(offsets[i][1], &oy);
         f->cornerX[i] = int64_t{x} * 262144 + ox;
         f->cornerY[i] = int64_t{y} * 262144 + oy;
     }
@@ -304,6 +318,10 @@ inline void Texel(const Call& c, MEMIMG* dest, const MEMIMG* src, const MEMIMG* 
 // destination pixels that reached a texel (drawn or skipped by the texel's rules).
 inline int Draw(MEMIMG* dest, const MEMIMG* src, int x, int y, float angle, float scale, int trans,
                 const MEMIMG* blend, bool turn = false) {
+    if (softblit::IsAlphaTarget(dest))
+        return ThroughAlphaTarget(dest, src, trans, [&](MEMIMG* to, const MEMIMG* from) {
+            return Draw(to, from, x, y, angle, scale, trans, blend, turn);
+        });
     Call c;
     if (!Begin(dest, src, trans, blend, &c)) return 0;
     const std::vector<ReferencePixel> reached =
@@ -337,6 +355,10 @@ inline bool EitherSide(const TriangleVertex* v) {
 // and clipped to the draw area (within the destination). Returns the pixels that reached a texel.
 inline int Triangle(MEMIMG* dest, const MEMIMG* src, const TriangleVertex* vertices, int trans,
                     const MEMIMG* blend, WalkedRows* walked = nullptr) {
+    if (walked == nullptr && softblit::IsAlphaTarget(dest))
+        return ThroughAlphaTarget(dest, src, trans, [&](MEMIMG* to, const MEMIMG* from) {
+            return Triangle(to, from, vertices, trans, blend);
+        });
     Call c;
     const MemImgBase* sb = src->base;
     const MemImgBase* db = dest->base;
@@ -443,6 +465,10 @@ inline int Triangle(MEMIMG* dest, const MEMIMG* src, const TriangleVertex* verti
 // The triangles of corners 0, 1, 2 and 1, 2, 3: when they meet along the diagonal 1-2, the second
 // leaves out what the first has drawn.
 inline int TrianglePair(MEMIMG* dest, const MEMIMG* src, const TriangleVertex* v, int trans, const MEMIMG* blend) {
+    if (softblit::IsAlphaTarget(dest))
+        return ThroughAlphaTarget(dest, src, trans, [&](MEMIMG* to, const MEMIMG* from) {
+            return TrianglePair(to, from, v, trans, blend);
+        });
     WalkedRows walked;
     WalkedRows* shared = EitherSide(v) ? &walked : nullptr;
     const int reached = Triangle(dest, src, v, trans, blend, shared);

@@ -135,7 +135,7 @@ TEST(Rotate, Refusals) {
     for (int turn : {0, 1}) {
         EXPECT_TRUE(untouched(dest, other.get(), 0.3f, 1.0f, turn));
         EXPECT_TRUE(untouched(destPalette, source.get(), 0.3f, 1.0f, turn));
-        EXPECT_TRUE(untouched(destAlpha, source.get(), 0.3f, 1.0f, turn));
+        EXPECT_FALSE(untouched(destAlpha, source.get(), 0.3f, 1.0f, turn));  // drawn into
         EXPECT_TRUE(untouched(dest, source.get(), 0.3f, 0.0f, turn));
         EXPECT_TRUE(untouched(dest, source.get(), NAN, 1.0f, turn));
         EXPECT_TRUE(untouched(dest, source.get(), 0.3f, INFINITY, turn));

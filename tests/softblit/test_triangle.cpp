@@ -170,7 +170,7 @@ TEST(Triangle, Refusals) {
     dest16.fill(0);
     EXPECT_TRUE(untouched(dest16, source.get()));       // colour types differ
     EXPECT_TRUE(untouched(destPalette, nullptr));
-    EXPECT_TRUE(untouched(destAlpha, nullptr));
+    EXPECT_FALSE(untouched(destAlpha, nullptr));      // an alpha destination is drawn into
     EXPECT_TRUE(untouched(channel, nullptr));
     TestImage small(2, 2, kMemImgChannel8);
     TestImage dest32(8, 8, kMemImgX8R8G8B8);
