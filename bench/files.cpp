@@ -376,7 +376,7 @@ struct BusyFixture {
         for (int i = 0; i < kBusyEntries; ++i) std::ofstream(busy + "/entry" + std::to_string(i) + ".dat");
         for (int i = 0; i < kLoadImages; ++i) {
             const std::string name = "pic" + std::to_string(i) + ".bmp";
-            const std::vector<uint8_t> bmp = MakeBmp(37, 23, static_cast<uint32_t>(i + 1));
+            const std::vector<uint8_t> bmp = MakeBmp(37, 23, static_cast<uint32_t>(i + 1), i % 2 == 1);
             std::ofstream(busy + "/Data/Img/" + name, std::ios::binary)
                 .write(reinterpret_cast<const char*>(bmp.data()), static_cast<std::streamsize>(bmp.size()));
             exactNames.push_back(busy + "/Data/Img/" + name);
