@@ -355,6 +355,12 @@ bool ShapeTriangle(const TriangleVertex* vertices, const DrawBounds& bounds, Tri
         plane.xRef = x;
         plane.yRef = y;
     }
+    // A pixel is sampled at its top-left corner, and the walk takes a triangle's top row but not
+    // its bottom one. Where the map runs backwards down the rows (a flipped source), the first
+    // texel's border lies on that bottom row: a position exactly on a border then belongs to the
+    // texel before it, so that every texel row is drawn, as it is upright.
+    if (static_cast<int32_t>(plane.uy) < 0) plane.uRef -= 1;
+    if (static_cast<int32_t>(plane.vy) < 0) plane.vRef -= 1;
     shape->walk = BuildEdgeWalk(vertices, fixed);
     return true;
 }
