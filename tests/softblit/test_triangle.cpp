@@ -246,10 +246,10 @@ TEST(Triangle, TexturedPixelForPixel) {
         FillMemImgTriangle(dest.get(), source.get(), v, 0, nullptr, 0);
         EXPECT_EQ(dest.get(3, 0), 0x103u);
         EXPECT_EQ(dest.get(2, 0), 0u);
-        // Flipped upside down (1), or also mirrored (3, a half turn): every source row and
-        // column is drawn once (a mirror keeps its columns one pixel over, sampled at corners).
+        // Flipped upside down (1), mirrored (2) or both (a half turn): every source row and
+        // column is drawn once, into the same 10 x 10 pixels.
         g_DrawSettings.drawArea = {0, 0, 16, 16};
-        for (int flip : {1, 3}) {
+        for (int flip : {1, 2, 3}) {
             dest.fill(0);
             auto at = [&](int u, int v) {
                 return TriangleVertex{flip & 2 ? 10 - u : u, flip & 1 ? 10 - v : v, u, v};
@@ -258,8 +258,8 @@ TEST(Triangle, TexturedPixelForPixel) {
             FillMemImgTrianglePair(dest.get(), source.get(), q, 0, nullptr, 0);
             for (int y = 0; y < 16; ++y)
                 for (int x = 0; x < 16; ++x) {
-                    const int u = flip & 2 ? 10 - x : x, v = 9 - y;
-                    EXPECT_EQ(dest.get(x, y), u >= 0 && u < 10 && y < 10 ? 0x100u + v * 10 + u : 0u)
+                    const int u = flip & 2 ? 9 - x : x, v = flip & 1 ? 9 - y : y;
+                    EXPECT_EQ(dest.get(x, y), x < 10 && y < 10 ? 0x100u + v * 10 + u : 0u)
                         << "flip " << flip << " at " << x << "," << y;
                 }
         }
