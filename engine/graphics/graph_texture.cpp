@@ -247,6 +247,23 @@ int FillGraphColor(int graph, int red, int green, int blue, int alpha) {
         }
         return 0;
     }
+    // A palette graph takes the colour's entry; a graph with alpha takes the colour and the alpha
+    // (the box kernels draw into neither).
+    MemImgBase* base = record->view.base;
+    if (base != nullptr && base->paletteFlag) {
+        if (FillPaletteMemImg(&record->view,
+                              static_cast<uint32_t>(red << 16 | green << 8 | blue)) != 0)
+            return -1;
+        SetMemImgPaletteKey(&record->view, record->image->transparentColor);
+        UpdateMemImgRunCode(&record->view, record->width, record->height);
+        return 0;
+    }
+    if (base != nullptr && base->alphaFlag) {
+        FillMemImgRect(&record->view, nullptr,
+                       EncodePixel(base->colorFormat, red, green, blue, alpha));
+        UpdateMemImgRunCode(&record->view, record->width, record->height);
+        return 0;
+    }
     // A box of the whole graph, drawn as every box is: clipped to the draw area, under the blend
     // mode and the bright colour.
     const int32_t box[4] = {0, 0, record->width, record->height};

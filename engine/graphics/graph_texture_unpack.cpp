@@ -62,6 +62,9 @@ int UnpackCompressedTextures(int graph) {
     if (kind == 0) return 0;
     GraphFormatDesc desc = image->desc;
     desc.dxtKind = 0;
+    // The blocks decode to 8 bits a channel: the plain textures keep them, so that the graph
+    // shows the picture it showed (and a fresh load of the same file shows).
+    desc.bitDepth = 32;
     const int index = GetTextureFormatIndex(&desc);
     if (g_GraphicsDevice.textureFormats.formats[index] == V_D3DFMT_UNKNOWN) {
         WriteLog("指定のフォーマットで作成できるテクスチャフォーマットがありませんでした\n");

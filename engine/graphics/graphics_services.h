@@ -77,6 +77,13 @@ struct ImageRecord;
 int TransferImageMemImg(const ImageRecord* image, const ImageRecord* alphaImage, MEMIMG* destination,
                         int x, int y, int width, int height, int destinationX, int destinationY,
                         int colorKey);
+// Writes the rectangle of a direct-colour image record (or fills the whole view with one colour
+// 0x00RRGGBB) into a palette image at (x, y): each colour takes the entry that holds it, else a
+// free entry, else the nearest one; a write over the whole image starts from an empty palette.
+// -1 for an image without a palette or an empty rectangle.
+int TransferImageToPaletteMemImg(const ImageRecord* image, const V_RECT* rect, MEMIMG* destination,
+                                 int x, int y);
+int FillPaletteMemImg(MEMIMG* image, uint32_t rgb);
 // The key of a palette image: no index (a value the 8-bit indices never reach).
 constexpr uint32_t kNoPaletteKey = 65535;
 // Makes the palette index whose colour is rgb (0x00RRGGBB) the image's transparent colour, every

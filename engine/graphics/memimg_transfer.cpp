@@ -87,6 +87,13 @@ int TransferPlainImage(const ImageRecord* image, const ImageRecord* alphaImage,
         UpdateMemImgRunCode(destination, width, height);
         return result < 0 ? result : 0;
     }
+    // Pixels of direct colour are given entries of their own; a palette image brings its palette.
+    if (base->paletteFlag && image->format.bytesPerPixel != 1) {
+        int result =
+            TransferImageToPaletteMemImg(image, &rect, destination, destinationX, destinationY);
+        if (result == 0) UpdateMemImgRunCode(destination, width, height);
+        return result;
+    }
     int result;
     if (alphaImage == nullptr) {
         result = ConvertPixelFormatRect(destination->pixels, base->pitch, base->colorFormat,

@@ -142,35 +142,22 @@ static int CopyScreenRectIntoGraph(int x1, int y1, int x2, int y2, int graph) {
         return -1;
     GraphRecord* target = TargetGraph();
     SharedImage* image = record->image;
-    if (!image->desc.textureMode) {
-        return CopyMemImg(&record->view, TargetImage(target), &rect, 0, 0);
-    }
-    // Compressed textures cannot take converted pixels: they become plain ones first.
-    if (!image->desc.drawable && TextureDxtKind(image) != 0) UnpackCompressedTextures(graph);
-    V_D3DFORMAT format = g_GraphicsDevice.textureFormats.formats[image->formatIndex];
-    const ColorFormat* textureFormat = GetD3DFormatColorFormat(format);
-    if (!image->desc.drawable) {
-        if (textureFormat == nullptr) {
-            WriteLog("DXTフォーマットのテクスチャに標準形式のイメージを転送することはできません\n");
-            return -1;
-        }
+    // The pixels go in as an image loaded into the graph would: converted into its format (a
+    // palette given the colours, compressed textures unpacked), the transparent colour keyed
+    // where the graph keeps a key. Only a render target without alpha takes the plain copy.
+    const ColorFormat* textureFormat =
+        image->desc.textureMode
+            ? GetD3DFormatColorFormat(g_GraphicsDevice.textureFormats.formats[image->formatIndex])
+            : nullptr;
+    if (!image->desc.textureMode || !image->desc.drawable ||
+        (textureFormat != nullptr && textureFormat->alphaMask != 0)) {
         ImageRecord pixels{};
         if (LockScreenPixels(&rect, &pixels) != 0) return -1;
-        for (int i = 0; i < record->pieceCount; ++i) {
-            const PieceDrawRecord& draw = record->pieces[i];
-            // The piece's area in its texture is locked, and only it is written.
-            V_D3DLOCKED_RECT locked{};
-            V_RECT area{draw.textureX, draw.textureY, draw.textureX + draw.width,
-                        draw.textureY + draw.height};
-            if (V_FAILED(draw.piece->texture->LockRect(0, &locked, &area, 0))) continue;
-            V_RECT from{draw.x, draw.y, draw.x + draw.width, draw.y + draw.height};
-            ConvertPixelFormatRect(locked.pBits, locked.Pitch, textureFormat, pixels.pixels,
-                                   pixels.pitch, &pixels.format, nullptr, 0, nullptr, 0, 0, &from,
-                                   0, 0, 0, 0, 0, 0, 0, 0);
-            draw.piece->texture->UnlockRect(0);
-        }
+        const V_RECT whole{0, 0, pixels.width, pixels.height};
+        int result = TransferImageToTextures(graph, &pixels, nullptr, &whole, 0, 0,
+                                             g_DrawSettings.noColorKey ? 0 : 1, 0);
         UnlockScreenPixels();
-        return 0;
+        return result;
     }
     V_D3DFORMAT sourceFormat = V_D3DFMT_UNKNOWN;
     V_IDirect3DSurface9* source = TargetSurface(target, &sourceFormat, &rect);

@@ -356,6 +356,12 @@ bool ShapeTriangle(const TriangleVertex* vertices, const DrawBounds& bounds, Tri
         plane.xRef = x;
         plane.yRef = y;
     }
+    // A pixel is sampled at its top-left corner. A position exactly on a texel border belongs to
+    // the texel the pixel reaches into from there: where the map runs backwards (a flipped or
+    // mirrored source) that is the texel before the border. So every texel row and column of a
+    // flipped or mirrored source is drawn, on the pixels an upright one covers.
+    if (static_cast<int32_t>(plane.ux + plane.uy) < 0) plane.uRef -= 1;
+    if (static_cast<int32_t>(plane.vx + plane.vy) < 0) plane.vRef -= 1;
     shape->walk = BuildEdgeWalk(vertices, fixed);
     return true;
 }

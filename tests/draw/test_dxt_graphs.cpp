@@ -100,6 +100,24 @@ TEST_F(DrawTest, DxtFilesGiveTheirDecodedPixelsAsGraphsAndAsAlpha) {
             if (texture != nullptr) texture->UnlockRect(0);
             EXPECT_EQ(DeleteGraph(graph), 0);
         }
+        if (device) {
+            // Made plain by a mirrored reload at a 16-bit creation depth: the decoded colours.
+            SetCreateGraphColorBitDepth(16);
+            const int graph = LoadGraphHandle("one.dds", 0);
+            SetCreateGraphColorBitDepth(0);
+            std::vector<uint8_t> file(4 + 124 + 64);
+            FILE* f = std::fopen("one.dds", "rb");
+            ASSERT_EQ(std::fread(file.data(), 1, file.size(), f), file.size());
+            std::fclose(f);
+            const int size = static_cast<int>(file.size());
+            ASSERT_EQ(ReloadGraphFromMemory(file.data(), size, graph, nullptr, 0, 0, 1), 0);
+            V_D3DLOCKED_RECT locked{};
+            V_IDirect3DTexture9* texture = GetGraphRecord(graph)->pieces[0].piece->texture;
+            ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), V_S_OK);
+            for (int x = 1; x < 13; ++x)
+                EXPECT_EQ(static_cast<const uint32_t*>(locked.pBits)[x], want(0, 12 - x, 0)) << x;
+            texture->UnlockRect(0);
+        }
         EndGraphics();
     }
 }

@@ -118,4 +118,14 @@ TEST_F(DrawTest, SoftwareGraphFillFollowsAreaBlendModeAndBrightColour) {
     constexpr uint16_t kDarkMagenta = (30 << 11) | 30;
     EXPECT_EQ(RawScreenPixel(0, 0), kDarkMagenta);
     EXPECT_EQ(RawScreenPixel(15, 15), kDarkMagenta);
+
+    // A graph loaded with alpha takes the colour and the alpha.
+    WriteBmp("fill.bmp", 4, 4, [](int, int) { return Rgb{0, 0, 0}; });
+    WriteBmp("fill_a.bmp", 4, 4, [](int x, int) { return x < 2 ? Rgb{0, 0, 0} : Rgb{255, 0, 0}; });
+    const int alphaGraph = LoadGraphHandle("fill.bmp", 0);
+    ASSERT_EQ(FillGraphColor(alphaGraph, 255, 0, 0, 255), 0);
+    ClearScreen();
+    ASSERT_EQ(DrawGraphAt(0, 0, alphaGraph, 1), 0);
+    EXPECT_EQ(ScreenPixel(0, 0), kRed);
+    EXPECT_EQ(ScreenPixel(3, 3), kRed);
 }

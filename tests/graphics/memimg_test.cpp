@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 #include "core/core.h"
 #include "graphics/graphics.h"
@@ -196,6 +197,25 @@ TEST(MemImgTransfer, PaletteImagesTakeThePaletteAndTheEntryCount) {
     std::memcpy(&entry, image.base->paletteSecondHalf + 4, 2);
     EXPECT_EQ(entry, (0xF8 << 8) | (0x10 << 3) | (0x08 >> 3));
     EXPECT_EQ(image.base->runBuffer[0], 0x00); // index 0 is the transparent colour
+
+    // Pixels of direct colour take entries holding their colours: a whole write starts the
+    // palette afresh, a partial one adds to it, a fill is one entry.
+    ImageRecord direct = {};
+    ASSERT_EQ(CreateArgbImageRecord(4, 1, &direct), 0);
+    const uint32_t colours[] = {0xFF00FF00, 0xFF000000, 0xFF00FF00, 0xFF0000FF};
+    std::memcpy(direct.pixels, colours, 16);
+    auto expectPalette = [&](std::vector<uint8_t> pixels, std::vector<uint16_t> entries) {
+        EXPECT_EQ(std::memcmp(image.pixels, pixels.data(), 4), 0);
+        ASSERT_EQ(image.base->paletteCount, static_cast<int>(entries.size()));
+        EXPECT_EQ(std::memcmp(image.base->palette, entries.data(), 2 * entries.size()), 0);
+    };
+    ASSERT_EQ(TransferImageMemImg(&direct, nullptr, &image, 0, 0, 4, 1, 0, 0, 1), 0);
+    expectPalette({0, 1, 0, 2}, {0x07E0, 0x0000, 0x001F});
+    ASSERT_EQ(TransferImageMemImg(&direct, nullptr, &image, 3, 0, 1, 1, 1, 0, 1), 0);
+    expectPalette({0, 2, 0, 2}, {0x07E0, 0x0000, 0x001F});
+    ASSERT_EQ(FillPaletteMemImg(&image, 0xFFFFFF), 0);
+    expectPalette({0, 0, 0, 0}, {0xFFFF});
+    ReleaseImageRecord(&direct);
     ReleaseMemImg(&image);
     ReleaseImageRecord(&record);
 }

@@ -389,7 +389,9 @@ inline int Triangle(MEMIMG* dest, const MEMIMG* src, const TriangleVertex* verti
     const int64_t ux = gradient(dy1 * du2 - dy2 * du1), uy = gradient(du1 * dx2 - dx1 * du2);
     const int64_t vx = gradient(dy1 * dv2 - dy2 * dv1), vy = gradient(dv1 * dx2 - dx1 * dv2);
     const int64_t xRef = Whole(X[byX[0]]), yRef = Whole(Y[byX[0]]);
-    const int64_t uRef = int64_t{r.u} * 262144, vRef = int64_t{r.v} * 262144;
+    // A map running backwards puts a position on a texel border into the texel before it.
+    const int64_t uRef = int64_t{r.u} * 262144 - (static_cast<int32_t>(ux + uy) < 0),
+                  vRef = int64_t{r.v} * 262144 - (static_cast<int32_t>(vx + vy) < 0);
     if (!Begin(dest, src, trans, blend, &c)) return 0;
 
     struct Segment {

@@ -97,7 +97,7 @@ TEST(Rotate, TurnMirrorsInPlaceAndTheQuadrilateral) {
             EXPECT_EQ(mirrored.get(x, y), p == 0 ? 0u : (p & ~0xFFu) | (5 - column)) << x << "," << y;
         }
 
-    // The quadrilateral upright and with left and right swapped.
+    // The quadrilateral upright and with left and right swapped, on the same pixels.
     TestImage quad(32, 32, kMemImgX8R8G8B8);
     quad.fill(0);
     int32_t upright[8] = {2, 3, 8, 3, 2, 7, 8, 7};
@@ -107,9 +107,9 @@ TEST(Rotate, TurnMirrorsInPlaceAndTheQuadrilateral) {
     quad.fill(0);
     int32_t swapped[8] = {8, 3, 2, 3, 8, 7, 2, 7};
     FillMemImgQuad(quad.get(), source.get(), swapped, 0, nullptr);
-    EXPECT_EQ(quad.get(3, 3), 0x01000005u);
-    EXPECT_EQ(quad.get(8, 3), 0x01000000u);
-    EXPECT_EQ(quad.get(2, 3), 0u);
+    EXPECT_EQ(quad.get(2, 3), 0x01000005u);
+    EXPECT_EQ(quad.get(7, 6), 0x01000300u);
+    EXPECT_EQ(quad.get(8, 3), 0u);
     // A quadrilateral beyond its margins from the draw area draws nothing.
     quad.fill(0);
     g_DrawSettings.drawArea = {12, 12, 32, 32};

@@ -246,6 +246,23 @@ TEST(Triangle, TexturedPixelForPixel) {
         FillMemImgTriangle(dest.get(), source.get(), v, 0, nullptr, 0);
         EXPECT_EQ(dest.get(3, 0), 0x103u);
         EXPECT_EQ(dest.get(2, 0), 0u);
+        // Flipped upside down (1), mirrored (2) or both (a half turn): every source row and
+        // column is drawn once, into the same 10 x 10 pixels.
+        g_DrawSettings.drawArea = {0, 0, 16, 16};
+        for (int flip : {1, 2, 3}) {
+            dest.fill(0);
+            auto at = [&](int u, int v) {
+                return TriangleVertex{flip & 2 ? 10 - u : u, flip & 1 ? 10 - v : v, u, v};
+            };
+            TriangleVertex q[4] = {at(0, 0), at(10, 0), at(0, 10), at(10, 10)};
+            FillMemImgTrianglePair(dest.get(), source.get(), q, 0, nullptr, 0);
+            for (int y = 0; y < 16; ++y)
+                for (int x = 0; x < 16; ++x) {
+                    const int u = flip & 2 ? 9 - x : x, v = flip & 1 ? 9 - y : y;
+                    EXPECT_EQ(dest.get(x, y), x < 10 && y < 10 ? 0x100u + v * 10 + u : 0u)
+                        << "flip " << flip << " at " << x << "," << y;
+                }
+        }
     }
 }
 
