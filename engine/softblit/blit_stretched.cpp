@@ -4,7 +4,7 @@
 #include "core/core.h"
 #include "core/core_services.h"
 #include "graphics/graphics_services.h"
-#include "softblit/alpha_target.h"
+#include "draw/soft_alpha_target.h"
 #include "softblit/blit_frame.h"
 #include "softblit/softblit.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "graphics/graphics_services.h"
-#include "softblit/alpha_target.h"
+#include "draw/soft_alpha_target.h"
 #include "softblit/kernel_common.h"
 #include "softblit/softblit.h"
 #include "softblit/triangle.h"

@@ -7,7 +7,7 @@
 
 #include "core/core.h"
 #include "graphics/graphics_services.h"
-#include "softblit/alpha_target.h"
+#include "draw/soft_alpha_target.h"
 #include "softblit/blit_frame.h"
 #include "softblit/kernel_common.h"
 #include "softblit/rotate_setup.h"

@@ -12,7 +12,7 @@
 
 #include "blit_test_support.h"
 #include "graphics/graphics_services.h"
-#include "softblit/alpha_target.h"
+#include "draw/soft_alpha_target.h"
 
 // A draw into an image with alpha as the kernels make one: the model's draw on the colour and on
 // the alpha stand-ins. The colour pass's count of pixels that reached a texel.

@@ -1,5 +1,5 @@
 // Drawing into an image with alpha: the stand-ins the kernels draw into, and the write-back.
-#include "softblit/alpha_target.h"
+#include "draw/soft_alpha_target.h"
 
 #include <algorithm>
 #include <cstring>
