@@ -184,6 +184,27 @@ double Median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
+// One side's times of a comparison, in microseconds.
+struct Side {
+    const char* name;
+    const std::vector<double>& times;
+};
+
+// Prints the two sides' medians and the median ratio (second / first) with the machine's load,
+// and keeps them as the benchmark's counters.
+void ReportMedians(benchmark::State& state, const char* what, Side first, Side second,
+                   const std::vector<double>& ratios) {
+    double load[3] = {0, 0, 0};
+    getloadavg(load, 3);
+    std::printf("%s  median %s %.2f us  %s %.2f us  ratio %.2f  (load average %.2f %.2f %.2f)\n",
+                what, first.name, Median(first.times), second.name, Median(second.times),
+                Median(ratios), load[0], load[1], load[2]);
+    state.counters[std::string(first.name) + "_us"] = Median(first.times);
+    state.counters[std::string(second.name) + "_us"] = Median(second.times);
+    state.counters["ratio"] = Median(ratios);
+    state.counters["load1"] = load[0];
+}
+
 // Rounds of A (open + close) and B (the default table's open + close), alternating, each timing
 // kOpens opens; one core. touchFolder: the file's folder changes before every B, so the table
 // reads the folder again each time (the case where keeping listings cannot help).
@@ -345,14 +366,7 @@ void PlainFolderLoadAgainstArchive(benchmark::State& state) {
                         plain.back(), packed.back(), ratios.back());
         }
         if (failed) state.SkipWithError("a load failed");
-        double load[3] = {0, 0, 0};
-        getloadavg(load, 3);
-        std::printf("load of 37 x 23 BMP  median plain %.2f us  archive %.2f us  ratio %.2f  (load average %.2f %.2f %.2f)\n",
-                    Median(plain), Median(packed), Median(ratios), load[0], load[1], load[2]);
-        state.counters["plain_us"] = Median(plain);
-        state.counters["archive_us"] = Median(packed);
-        state.counters["ratio"] = Median(ratios);
-        state.counters["load1"] = load[0];
+        ReportMedians(state, "load of 37 x 23 BMP", {"plain", plain}, {"archive", packed}, ratios);
     }
     CloseArchives();
 }
@@ -431,15 +445,10 @@ void BusyFolderLoadQuietAgainstChurn(benchmark::State& state) {
                         quiet.back(), busy.back(), ratios.back());
         }
         if (failed) state.SkipWithError("a load failed");
-        double load[3] = {0, 0, 0};
-        getloadavg(load, 3);
-        std::printf("load below a busy folder (%s names)  median quiet %.2f us  churn %.2f us  ratio %.2f  (load average %.2f %.2f %.2f)\n",
-                    state.range(0) ? "folded" : "exact", Median(quiet), Median(busy), Median(ratios),
-                    load[0], load[1], load[2]);
-        state.counters["quiet_us"] = Median(quiet);
-        state.counters["churn_us"] = Median(busy);
-        state.counters["ratio"] = Median(ratios);
-        state.counters["load1"] = load[0];
+        ReportMedians(state,
+                      state.range(0) ? "load below a busy folder (folded names)"
+                                     : "load below a busy folder (exact names)",
+                      {"quiet", quiet}, {"churn", busy}, ratios);
     }
     kill(churn, SIGKILL);
     waitpid(churn, nullptr, 0);
