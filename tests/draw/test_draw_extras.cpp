@@ -109,6 +109,21 @@ TEST_F(DrawTest, BlendGraphOnTheSoftwareScreen) {
     bool changed = false;
     for (int i = 0; i < 256; ++i) changed |= withGraph[i] != GetBlendImageMapEntry(i);
     EXPECT_TRUE(changed);
+    // Another graph gets a map of its own size; keyed away is exactly its transparent colour,
+    // here (0, 4, 0): green's low bit in 16-bit pixels.
+    g_DrawSettings.transparentColor = 0x000400;
+    int keyed = MakeGraph(64, 8);
+    g_DrawSettings.transparentColor = 0;
+    ASSERT_EQ(SetDrawTarget(keyed), 0);
+    FillBox(0, 0, 32, 8, GetScreenColor(0, 4, 0));
+    FillBox(32, 0, 64, 8, GetScreenColor(0, 0, 0));
+    ASSERT_EQ(SetDrawTarget(-4), 0);
+    ASSERT_EQ(SetBlendGraph(keyed, 100, 50), 0);
+    EXPECT_EQ(g_SoftBlendImage->width, 64);
+    EXPECT_EQ(g_SoftBlendImage->height, 8);
+    EXPECT_EQ(g_SoftBlendImage->pixels[g_SoftBlendImage->base->pitch * 7 + 31], 0);
+    EXPECT_EQ(g_SoftBlendImage->pixels[g_SoftBlendImage->base->pitch * 7 + 32], 255);
+    DeleteGraph(keyed);
     DeleteGraph(blend);
     EXPECT_EQ(g_SoftBlendImage, nullptr);
     ASSERT_EQ(SetBlendGraph(-1, 0, 0), 0);
