@@ -112,7 +112,9 @@ TEST_F(DrawTest, BlendGraphOnTheSoftwareScreen) {
     // Another graph gets a map of its own size; keyed away is exactly its transparent colour,
     // here (0, 4, 0): green's low bit in 16-bit pixels.
     g_DrawSettings.transparentColor = 0x000400;
+    SetCreateDrawValidGraphFlag(1);
     int keyed = MakeGraph(64, 8);
+    SetCreateDrawValidGraphFlag(0);
     g_DrawSettings.transparentColor = 0;
     ASSERT_EQ(SetDrawTarget(keyed), 0);
     FillBox(0, 0, 32, 8, GetScreenColor(0, 4, 0));
