@@ -113,16 +113,16 @@ TEST_F(DrawTest, BlendGraphOnTheSoftwareScreen) {
     // here (0, 4, 0): green's low bit in 16-bit pixels.
     g_DrawSettings.transparentColor = 0x000400;
     SetCreateDrawValidGraphFlag(1);
-    int keyed = MakeGraph(64, 8);
+    int keyed = MakeGraph(64, 32);
     SetCreateDrawValidGraphFlag(0);
     g_DrawSettings.transparentColor = 0;
     ASSERT_EQ(SetDrawTarget(keyed), 0);
-    FillBox(0, 0, 32, 8, GetScreenColor(0, 4, 0));
-    FillBox(32, 0, 64, 8, GetScreenColor(0, 0, 0));
+    FillBox(0, 0, 32, 32, GetScreenColor(0, 4, 0));
+    FillBox(32, 0, 64, 32, GetScreenColor(0, 0, 0));
     ASSERT_EQ(SetDrawTarget(-4), 0);
     ASSERT_EQ(SetBlendGraph(keyed, 100, 50), 0);
     EXPECT_EQ(g_SoftBlendImage->width, 64);
-    EXPECT_EQ(g_SoftBlendImage->height, 8);
+    EXPECT_EQ(g_SoftBlendImage->height, 32);
     EXPECT_EQ(g_SoftBlendImage->pixels[g_SoftBlendImage->base->pitch * 7 + 31], 0);
     EXPECT_EQ(g_SoftBlendImage->pixels[g_SoftBlendImage->base->pitch * 7 + 32], 255);
     DeleteGraph(keyed);
