@@ -125,6 +125,12 @@ TEST_F(FontTest, SoftwareStringsThroughTheWorkImage) {
     uint32_t dimmed = ScreenPixel(11, 24);
     EXPECT_NEAR(static_cast<int>(dimmed >> 16), 127, 10);
     EXPECT_EQ(ScreenPixel(10, 24), kWhite);
+    // ... and against the edge colour as written: an edge in the key's colour shows too.
+    FillMemImgRect(&g_ScreenImages.primary, nullptr, GetScreenColor(255, 255, 255));
+    SetDrawBrightness(255, 255, 255);
+    uint32_t key = GetTextWorkImage(0)->base->transparentColor;
+    DrawStringWithFont(10, 20, "A", GetScreenColor(255, 255, 255), font, key, 0);
+    EXPECT_NEAR(static_cast<int>(ScreenPixel(11, 25) >> 16), 127, 10);
 
     // Anti-aliased text is composed with its alpha and blended once.
     FillMemImgRect(&g_ScreenImages.primary, nullptr, 0);
@@ -134,6 +140,11 @@ TEST_F(FontTest, SoftwareStringsThroughTheWorkImage) {
     DrawStringWithFont(10, 20, "A", GetScreenColor(255, 255, 255), smooth, 0, 0);
     EXPECT_GT(static_cast<int>(ScreenPixel(11, 24) >> 16), 200);
     EXPECT_EQ(ScreenPixel(10, 24), 0u);
+    // Multiplied anti-aliased text leaves the mode as it was set.
+    SetBlendMode(kMultiplyMode, 200);
+    DrawStringWithFont(10, 20, "A", GetScreenColor(255, 255, 255), smooth, 0, 0);
+    EXPECT_EQ(g_DrawSettings.blendMode, kMultiplyMode);
+    EXPECT_EQ(g_DrawSettings.blendParameter, 200);
 }
 
 TEST_F(FontTest, DeviceStringsDrawFromTheCacheTexture) {
@@ -157,6 +168,11 @@ TEST_F(FontTest, DeviceStringsDrawFromTheCacheTexture) {
     EXPECT_EQ(DrawStringWithFont(700, 20, "AB", 0, font, 0, 0), 0);
     FlushVertexBatch();
     EXPECT_TRUE(Draws().empty());
+    // A multiplied string leaves the mode as it was set.
+    SetBlendMode(kMultiplyMode, 200);
+    ASSERT_EQ(DrawStringWithFont(10, 20, "AB", GetScreenColor(255, 255, 255), font, 0, 0), 0);
+    EXPECT_EQ(g_DrawSettings.blendMode, kMultiplyMode);
+    EXPECT_EQ(g_DrawSettings.blendParameter, 200);
 }
 
 TEST_F(FontTest, SystemFontTextShowsOnTheSoftwareScreen) {
