@@ -333,34 +333,47 @@ TEST(Library, OfTwoCopiesStartedTogetherOneStarts) {
 
 // Ctrl-C in the terminal (SIGINT), SIGTERM and the terminal's close (SIGHUP) end the program as
 // the window's close box does: the message loop ends, and the log holds the closing steps and the
-// leak report. A second SIGINT or SIGTERM while the program closes ends it at once.
+// leak report, in each start of the library. A second SIGINT or SIGTERM while the program closes,
+// or before its loop has taken the first, ends it at once, as does one no window took.
 TEST(Library, InterruptAndTerminateSignalsEndTheProgramAsTheCloseBoxDoes) {
+    enum Sent {
+        kOnce, kAgainAfterTheLoop, kTwiceBeforeTheLoop, kInTheSecondStart, kWindowDestroyedFirst
+    };
     const struct {
         int signalNumber;
-        bool again;  // sent once more after the loop has ended, before the library end
-    } cases[] = {{SIGINT, false}, {SIGTERM, false}, {SIGHUP, false}, {SIGINT, true}, {SIGTERM, true}};
-    for (auto [signalNumber, again] : cases) {
-        SCOPED_TRACE(std::to_string(signalNumber) + (again ? " twice" : " once"));
+        Sent sent;
+    } cases[] = {{SIGINT, kOnce}, {SIGTERM, kOnce}, {SIGHUP, kOnce},
+                 {SIGINT, kAgainAfterTheLoop}, {SIGTERM, kAgainAfterTheLoop},
+                 {SIGINT, kTwiceBeforeTheLoop}, {SIGHUP, kInTheSecondStart},
+                 {SIGTERM, kWindowDestroyedFirst}};
+    for (auto [signalNumber, sent] : cases) {
+        SCOPED_TRACE(std::to_string(signalNumber) + " sent as case " + std::to_string(sent));
         ScratchFolder folder;
         ChildResult child = RunInChild(
-            [signalNumber, again] {
-                ChangeWindowMode(1);
-                if (InitLibraryLocked() != 0) return 1;
-                kill(getpid(), signalNumber);
+            [signalNumber, sent] {
                 int loop = 0;
-                for (int i = 0; i < 200 && loop == 0; ++i, SDL_Delay(5))
-                    loop = ProcessMessageLocked();
-                if (again) {
+                for (int start = 0; start < (sent == kInTheSecondStart ? 2 : 1); ++start) {
+                    ChangeWindowMode(1);
+                    if (InitLibraryLocked() != 0) return 1;
                     kill(getpid(), signalNumber);
-                    SDL_Delay(500);
+                    if (sent == kTwiceBeforeTheLoop) kill(getpid(), signalNumber);
+                    if (sent == kWindowDestroyedFirst) V_DestroyWindow(GetMainWindowHandle());
+                    loop = 0;
+                    for (int i = 0; i < 200 && loop == 0; ++i, SDL_Delay(5))
+                        loop = ProcessMessageLocked();
+                    if (sent == kAgainAfterTheLoop) {
+                        kill(getpid(), signalNumber);
+                        SDL_Delay(500);
+                    }
+                    EndLibraryLocked();
                 }
-                EndLibraryLocked();
                 return loop;
             },
             10000);
         std::vector<std::string> lines = ReadLogLines();
-        EXPECT_GE(FindLogLine(lines, "ウインドウを閉じようとしています"), 0);
-        if (again) {
+        if (sent != kTwiceBeforeTheLoop && sent != kWindowDestroyedFirst)
+            EXPECT_GE(FindLogLine(lines, "ウインドウを閉じようとしています"), 0);
+        if (sent != kOnce && sent != kInTheSecondStart) {
             EXPECT_EQ(child.signal, signalNumber) << child.Describe();
             EXPECT_EQ(FindLogLine(lines, "Total size:"), -1) << "the library end ran";
             continue;
