@@ -110,13 +110,15 @@ TEST(FileNames, MissingNamesAreFoundWithoutRegardToCase) {
     ASSERT_TRUE(V_ResolveFileName((root.path() + "/nothing/DATA/x").c_str(), path));
     EXPECT_EQ(root / "nothing/DATA/x", path);
 
-    // The platform calls use the lookup.
-    V_HANDLE file =
-        V_CreateFileA((root.path() + "\\data\\Sound\\bgm01.ogg").c_str(), V_GENERIC_READ,
-                      V_FILE_SHARE_READ, nullptr, V_OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(V_INVALID_HANDLE_VALUE, file);
-    EXPECT_EQ(5u, V_GetFileSize(file, nullptr));
-    V_CloseHandle(file);
+    // The platform calls use the lookup; a reading open that may create finds the file too.
+    for (V_DWORD creation : {V_OPEN_EXISTING, V_OPEN_ALWAYS}) {
+        V_HANDLE file =
+            V_CreateFileA((root.path() + "\\data\\Sound\\bgm01.ogg").c_str(), V_GENERIC_READ,
+                          V_FILE_SHARE_READ, nullptr, creation, 0, nullptr);
+        ASSERT_NE(V_INVALID_HANDLE_VALUE, file);
+        EXPECT_EQ(5u, V_GetFileSize(file, nullptr)) << creation;
+        V_CloseHandle(file);
+    }
     EXPECT_EQ(V_FILE_ATTRIBUTE_DIRECTORY,
               V_GetFileAttributesA((root.path() + "/DATA/SOUND").c_str()));
 }
@@ -139,18 +141,26 @@ TEST(FileNames, NameThatExistsAsWrittenWins) {
     EXPECT_EQ(root / "DIR/f", path);
     ASSERT_TRUE(V_ResolveFileName((root.path() + "/dir/F").c_str(), path));
     EXPECT_EQ(root / "dir/F", path);
-    // Every writing open beside a file whose name differs only in case leaves that one alone:
-    // the modes that create make the name as given, the others find no such file.
+    // Every writing or truncating open beside a file whose name differs only in case leaves that
+    // one alone: the modes that create make the name as given, the others find no such file.
     ASSERT_TRUE(MakeFile(root / "log.txt", "user"));
+    const V_DWORD both = V_GENERIC_READ | V_GENERIC_WRITE;
     const struct {
         V_DWORD creation;
         bool creates;
-    } modes[] = {{V_CREATE_ALWAYS, true}, {V_OPEN_ALWAYS, true}, {V_CREATE_NEW, true},
-                 {V_OPEN_EXISTING, false}, {V_TRUNCATE_EXISTING, false}};
-    for (auto [creation, creates] : modes) {
-        SCOPED_TRACE(creation);
-        V_HANDLE file = V_CreateFileA((root.path() + "/Log.txt").c_str(), V_GENERIC_WRITE, 0,
-                                      nullptr, creation, V_FILE_ATTRIBUTE_NORMAL, nullptr);
+        V_DWORD access;
+    } modes[] = {{V_CREATE_ALWAYS, true, V_GENERIC_WRITE},
+                 {V_OPEN_ALWAYS, true, V_GENERIC_WRITE},
+                 {V_CREATE_NEW, true, V_GENERIC_WRITE},
+                 {V_OPEN_EXISTING, false, V_GENERIC_WRITE},
+                 {V_TRUNCATE_EXISTING, false, V_GENERIC_WRITE},
+                 {V_OPEN_ALWAYS, true, both},
+                 {V_OPEN_EXISTING, false, both},
+                 {V_TRUNCATE_EXISTING, false, V_GENERIC_READ}};
+    for (auto [creation, creates, access] : modes) {
+        SCOPED_TRACE(testing::Message() << creation << " " << std::hex << access);
+        V_HANDLE file = V_CreateFileA((root.path() + "/Log.txt").c_str(), access, 0, nullptr,
+                                      creation, V_FILE_ATTRIBUTE_NORMAL, nullptr);
         EXPECT_EQ(file != V_INVALID_HANDLE_VALUE, creates);
         if (file != V_INVALID_HANDLE_VALUE) {
             V_DWORD written = 0;

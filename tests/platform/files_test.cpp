@@ -255,11 +255,13 @@ TEST(Files, TempNamesAreUniqueAndCreatedAtOnce) {
     EXPECT_EQ(root.path() + "\\pre1234.TMP", name);
     EXPECT_FALSE(PathExists(root / "pre1234.TMP"));
     EXPECT_EQ(0u, V_GetTempFileNameA((root / "missing").c_str(), "tmp", 0, name));
-    // A folder ending in 表 (0x95 0x5C) does not end in a separator: one is added, as to any
-    // folder without one.
-    const std::string hyou = root.path() + "/\x95\x5C";
-    EXPECT_EQ(0x1234u, V_GetTempFileNameA(hyou.c_str(), "pre", 0x1234, name));
-    EXPECT_EQ(hyou + "/pre1234.TMP", name);
+    // A folder ending in 表 (0x95 0x5C), or in a pair after a lead byte at either end of either
+    // range, does not end in a separator: one is added, as to any folder without one.
+    for (const char* pair : {"\x95\x5C", "\x81\x5C", "\x9F\x5C", "\xE0\x5C", "\xFC\x5C"}) {
+        const std::string folder = root.path() + "/" + pair;
+        EXPECT_EQ(0x1234u, V_GetTempFileNameA(folder.c_str(), "pre", 0x1234, name));
+        EXPECT_EQ(folder + "/pre1234.TMP", name);
+    }
 
     // The temporary folder follows TMPDIR and ends with a separator.
     const char* saved = getenv("TMPDIR");
