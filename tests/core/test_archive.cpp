@@ -259,6 +259,10 @@ TEST(ArchiveReader, DamagedArchivesFailCleanly) {
     EXPECT_TRUE(memberFails(withField(a + 36, 0x7FFFFFFF), "A.bmp")) << "stored size";
     EXPECT_TRUE(memberFails(withField(text + 40, 8), "text.txt")) << "packed size below the head";
     EXPECT_TRUE(memberFails(withField(text + 40, 0x7FFFFFFF), "text.txt")) << "packed past the end";
+    const uint32_t textAvailable = static_cast<uint32_t>(
+        plain.size() - archive_test::Get32(plain, 8) - archive_test::Get32(plain, text + 32));
+    EXPECT_TRUE(memberFails(withField(text + 40, textAvailable + 1), "text.txt"))
+        << "packed one byte past the end";
     EXPECT_TRUE(memberFails(withField(text + 36, 300001), "text.txt")) << "size unlike the head's";
     EXPECT_TRUE(memberFails(withField(text + 36, 0xFFFFFFF0u), "text.txt")) << "size beyond any block";
     // A name record whose length runs past the block.

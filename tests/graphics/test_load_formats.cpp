@@ -256,6 +256,9 @@ TEST(LoadBmp, RunLengthImages) {
          0, {{0}, {0}, {1, 2, 3, 4, 5, 6}}},
         {"four-bit lines past the top row", 4, {0, 0, 0, 0, 0, 0, 0, 0, 3, 0x77, 0, 1}, 0,
          {{0}, {0}, {0}}},
+        {"absolute run cut short by the data's end", 8, {0, 3, 5, 6}, 0, {{0}, {0}, {0}}},
+        {"four-bit absolute run cut short by the data's end", 4, {0, 5, 0x12, 0x34}, 0,
+         {{0}, {0}, {0}}},
     };
     for (const auto& c : pastTheEnd) {
         SCOPED_TRACE(c.kind);
@@ -269,6 +272,17 @@ TEST(LoadBmp, RunLengthImages) {
         for (int y = 0; y < 3; ++y)
             for (int x = 0; x < 6; ++x)
                 EXPECT_EQ(got.r.pixels[y * 8 + x], c.rows[y][x]) << x << "," << y;
+    }
+    // A row as wide as the pitch: a run past its end leaves the row below it alone.
+    for (int bits : {8, 4}) {
+        BmpSpec full = s;
+        full.width = 8;
+        full.bitCount = bits;
+        full.compression = bits == 8 ? 1 : 2;
+        full.palette.resize(bits == 8 ? 256 : 16);
+        Loaded got(LoadBmpImage, MakeBmp(full, {8, 0x11, 0, 0, 255, 0x22, 0, 1}));
+        ASSERT_EQ(got.result, 0);
+        EXPECT_EQ(got.r.pixels[2 * 8], bits == 8 ? 0x11 : 1) << bits;
     }
 
     s.bitCount = 4;
@@ -386,6 +400,8 @@ TEST(LoadTga, TrueColourOrientations) {
     EXPECT_EQ(packed.r.format.alphaMask, 0xFF000000u);
     EXPECT_EQ(Argb(&packed.r, 1, 0), 0x40302010u);
     EXPECT_EQ(Argb(&packed.r, 2, 0), 0x80706050u);
+    Bytes shortByOne(rle.begin(), rle.end() - 1);
+    EXPECT_EQ(Loaded(LoadTgaImage, MakeTga(s, {}, shortByOne)).result, -1);
     rle.resize(6);
     EXPECT_EQ(Loaded(LoadTgaImage, MakeTga(s, {}, rle)).result, -1);  // data ends early
 
@@ -403,9 +419,14 @@ TEST(LoadTga, TrueColourOrientations) {
         {"run", 10, {0x84, 1, 2, 3}, 0xFF030201u},
         {"raw packet", 10, {0x04, 1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4, 5, 5, 5}, 0xFF030303u},
         {"run after a full image", 10, {0x82, 1, 2, 3, 0xFF, 9, 9, 9}, 0xFF030201u},
+        {"run one past the end", 10, {0x83, 1, 2, 3}, 0xFF030201u},
+        {"raw packet one past the end, the data ending with the image", 10,
+         {0x03, 1, 1, 1, 2, 2, 2, 3, 3, 3}, 0xFF030303u},
         {"mapped run", 9, {0x84, 3}, 0xFF0000FFu},
         {"mapped raw packet", 9, {0x04, 3, 3, 2, 2, 2}, 0xFFFF0000u},
         {"mapped run after a full image", 9, {0x82, 2, 0xFF, 3}, 0xFFFF0000u},
+        {"mapped raw packet one past the end, the data ending with the image", 9, {0x03, 3, 3, 2},
+         0xFFFF0000u},
     };
     for (const auto& c : pastTheEnd) {
         SCOPED_TRACE(c.kind);

@@ -164,6 +164,15 @@ TEST_F(SoundSystemTest, AStreamEndingAtThePlayCursorStops) {
     PlayOut(h, 441);
     EXPECT_EQ(CheckSoundPlaying(h), 0);
     EXPECT_EQ(GetSoundPositionMs(h), 0);
+    // Looping, the loop point is written where the cursor stands: it counts as the cursor moves.
+    EnterSoundLock();
+    ASSERT_EQ(PlaySoundHandle(h, 3, 1), 0);
+    Render(33075);
+    RefillStreamSound(h);
+    LeaveSoundLock();
+    out = PlayOut(h, 441);
+    EXPECT_EQ(out[0], samples[0]);
+    EXPECT_EQ(GetSoundPositionMs(h), 10);
 }
 
 TEST_F(SoundSystemTest, AnEmptyDataChunkPlaysAsAStreamThatEndsAtOnce) {
@@ -220,6 +229,17 @@ TEST_F(SoundSystemTest, ALoopingStreamWrapsItsPosition) {
         EXPECT_EQ(CheckSoundPlaying(h), 1);
         EXPECT_EQ(DeleteSoundHandle(h, 0), 0);
     }
+    // A loop much shorter than a move: every loop point the move passes counts.
+    ASSERT_EQ(SetSoundCreateType(2), 0);
+    SoundHandle h = LoadSoundFile(MonoFile("short.wav", Pattern(1000)).c_str(), 1, -1);
+    SetSoundCreateType(0);
+    EnterSoundLock();
+    ASSERT_EQ(PlaySoundHandle(h, 3, 1), 0);
+    for (int ms : {9, 18}) {
+        Render(4410);
+        EXPECT_EQ(GetSoundPositionMs(h), ms);
+    }
+    LeaveSoundLock();
 }
 
 TEST_F(SoundSystemTest, AStreamStopsAndResumesOrStartsAgain) {
