@@ -371,8 +371,9 @@ TEST(Library, InterruptAndTerminateSignalsEndTheProgramAsTheCloseBoxDoes) {
             },
             10000);
         std::vector<std::string> lines = ReadLogLines();
-        if (sent != kTwiceBeforeTheLoop && sent != kWindowDestroyedFirst)
+        if (sent != kTwiceBeforeTheLoop && sent != kWindowDestroyedFirst) {
             EXPECT_GE(FindLogLine(lines, "ウインドウを閉じようとしています"), 0);
+        }
         if (sent != kOnce && sent != kInTheSecondStart) {
             EXPECT_EQ(child.signal, signalNumber) << child.Describe();
             EXPECT_EQ(FindLogLine(lines, "Total size:"), -1) << "the library end ran";
