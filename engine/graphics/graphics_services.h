@@ -2,6 +2,8 @@
 // tables, pixel-format conversion, the graphics start and end, and the window code's calls.
 #pragma once
 
+#include <cstring>
+
 #include <cstddef>
 #include <cstdint>
 
@@ -84,6 +86,19 @@ int TransferImageMemImg(const ImageRecord* image, const ImageRecord* alphaImage,
 int TransferImageToPaletteMemImg(const ImageRecord* image, const V_RECT* rect, MEMIMG* destination,
                                  int x, int y);
 int FillPaletteMemImg(MEMIMG* image, uint32_t rgb);
+// A palette entry as a palette image holds it: 0x00RRGGBB in X8R8G8B8 palettes, R5G6B5 bits in
+// 16-bit ones (the encoding of loaded palettes); and the entry at an index.
+inline uint32_t EncodePaletteEntry(const MemImgBase* base, uint32_t rgb) {
+    const uint32_t r = (rgb >> 16) & 0xFF, g = (rgb >> 8) & 0xFF, b = rgb & 0xFF;
+    return base->colorType == kMemImgX8R8G8B8 ? r << 16 | g << 8 | b
+                                              : (r & 0xF8) << 8 | (g & 0xFC) << 3 | b >> 3;
+}
+inline uint32_t GetPaletteEntry(const MemImgBase* base, int index) {
+    const size_t size = base->colorType == kMemImgX8R8G8B8 ? 4 : 2;
+    uint32_t value = 0;
+    std::memcpy(&value, base->palette + size * index, size);
+    return value;
+}
 // The key of a palette image: no index (a value the 8-bit indices never reach).
 constexpr uint32_t kNoPaletteKey = 65535;
 // Makes the palette index whose colour is rgb (0x00RRGGBB) the image's transparent colour, every

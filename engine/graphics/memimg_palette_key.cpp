@@ -8,16 +8,10 @@ void SetMemImgPaletteKey(MEMIMG* image, uint32_t rgb) {
     if (!IsMemImgValid(image)) return;
     MemImgBase* base = image->base;
     if (base->paletteFlag != 1 || base->palette == nullptr || base->pixels == nullptr) return;
-    const bool wide = base->colorType == kMemImgX8R8G8B8;
-    const uint32_t r = (rgb >> 16) & 0xFF, g = (rgb >> 8) & 0xFF, b = rgb & 0xFF;
     // The transparent colour as the palette holds its entries, so that an entry matches exactly
     // when a direct image of the same colours would match its key.
-    const uint32_t key = wide ? b | g << 8 | r << 16 : (r & 0xF8) << 8 | (g & 0xFC) << 3 | b >> 3;
-    auto entry = [&](int i) {
-        uint32_t value = 0;
-        std::memcpy(&value, base->palette + (wide ? 4 : 2) * i, wide ? 4 : 2);
-        return value;
-    };
+    const uint32_t key = EncodePaletteEntry(base, rgb);
+    auto entry = [&](int i) { return GetPaletteEntry(base, i); };
     int first = -1;
     bool others = false;
     uint8_t remap[256];

@@ -19,26 +19,16 @@ struct PaletteWriter {
     PaletteWriter(MemImgBase* b, bool whole) : base(b), wide(b->colorType == kMemImgX8R8G8B8) {
         count = whole ? 0 : b->paletteCount < 0 ? 0 : b->paletteCount > 256 ? 256 : b->paletteCount;
         for (int i = 0; i < count; ++i) {
-            entries[i] = Entry(i);
+            entries[i] = GetPaletteEntry(base, i);
             index.emplace(entries[i], static_cast<uint8_t>(i));
         }
-    }
-    uint32_t Entry(int i) const {
-        uint32_t value = 0;
-        std::memcpy(&value, base->palette + (wide ? 4 : 2) * i, wide ? 4 : 2);
-        return value;
-    }
-    // 0x00RRGGBB as the palette holds it (the encoding of loaded palettes).
-    uint32_t Encode(uint32_t rgb) const {
-        const uint32_t r = (rgb >> 16) & 0xFF, g = (rgb >> 8) & 0xFF, b = rgb & 0xFF;
-        return wide ? r << 16 | g << 8 | b : (r & 0xF8) << 8 | (g & 0xFC) << 3 | b >> 3;
     }
     uint32_t Decode(uint32_t value) const {
         return wide ? value & 0xFFFFFF
                     : (value & 0xF800) << 8 | (value & 0x07E0) << 5 | (value & 0x001F) << 3;
     }
     uint8_t IndexOf(uint32_t rgb) {
-        const uint32_t value = Encode(rgb);
+        const uint32_t value = EncodePaletteEntry(base, rgb);
         auto found = index.find(value);
         if (found != index.end()) return found->second;
         if (count < 256) {
