@@ -50,6 +50,9 @@ TEST(Files, CreationModes) {
 
     EXPECT_EQ(V_INVALID_HANDLE_VALUE, Open(name, V_CREATE_NEW));
     EXPECT_EQ(V_ERROR_FILE_EXISTS, V_GetLastError());
+    // Emptying needs write access: without it the open is refused and the bytes stay.
+    EXPECT_EQ(V_INVALID_HANDLE_VALUE, Open(name, V_TRUNCATE_EXISTING, V_GENERIC_READ));
+    EXPECT_EQ(V_ERROR_INVALID_PARAMETER, V_GetLastError());
 
     file = Open(name, V_OPEN_ALWAYS);  // keeps the contents and says it existed
     ASSERT_NE(V_INVALID_HANDLE_VALUE, file);
@@ -212,11 +215,11 @@ namespace {
 struct TempNameState {
     std::string folder;
     std::vector<std::string> names[4];
+    std::atomic<int> next{0};  // the next thread's list
 };
 V_DWORD MakeTempNamesThread(void* argument) {
     auto* state = static_cast<TempNameState*>(argument);
-    static std::atomic<int> next{0};
-    std::vector<std::string>& names = state->names[next.fetch_add(1)];
+    std::vector<std::string>& names = state->names[state->next.fetch_add(1)];
     for (int i = 0; i < 50; ++i) {
         char name[V_MAX_PATH];
         if (V_GetTempFileNameA(state->folder.c_str(), "tmp", 0, name) == 0) return 1;

@@ -68,7 +68,9 @@ V_DWORD MissingPathError(const std::string& linuxPath) {
 V_HANDLE V_CreateFileA(const char* name, V_DWORD access, V_DWORD /*share*/, void* /*security*/,
                        V_DWORD creation, V_DWORD flags, V_HANDLE templateFile) {
     std::string path;
-    if (templateFile != nullptr) {
+    // Emptying a file takes write access: a read-only open must not truncate it.
+    if (templateFile != nullptr ||
+        (creation == V_TRUNCATE_EXISTING && (access & V_GENERIC_WRITE) == 0)) {
         V_SetLastError(V_ERROR_INVALID_PARAMETER);
         return V_INVALID_HANDLE_VALUE;
     }
