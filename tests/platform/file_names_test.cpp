@@ -167,7 +167,9 @@ TEST(FileNames, NameThatExistsAsWrittenWins) {
             EXPECT_TRUE(V_WriteFile(file, "new", 3, &written, nullptr));
             V_CloseHandle(file);
         } else {
-            EXPECT_EQ(V_GetLastError(), V_ERROR_FILE_NOT_FOUND);
+            // (Emptying without write access is refused before the name is looked at.)
+            EXPECT_EQ(V_GetLastError(), access == V_GENERIC_READ ? V_ERROR_INVALID_PARAMETER
+                                                                 : V_ERROR_FILE_NOT_FOUND);
         }
         EXPECT_EQ(PathExists(root / "Log.txt"), creates);
         remove((root / "Log.txt").c_str());
