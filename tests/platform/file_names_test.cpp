@@ -382,9 +382,10 @@ TEST(FileNames, KeptListingsFollowChangesOfTheFolder) {
     ASSERT_EQ(rename((scratch / "Data").c_str(), (scratch / "dAtA").c_str()), 0);
     ASSERT_TRUE(V_ResolveFileName((scratch / "DATA/NEW.TXT").c_str(), resolved));
     EXPECT_EQ(resolved, scratch / "dAtA/New.txt");
-    ASSERT_TRUE(MakeFolder(scratch / "Data") && MakeFolder(scratch / "Data/Sub") &&
-                MakeFile(scratch / "Data/Sub/old.TXT", "new"));
-    EXPECT_EQ(ReadWhole(scratch / "DATA/SUB/OLD.TXT"), "new");
+    ASSERT_TRUE(MakeFolder(scratch / "Data") && MakeFile(scratch / "Data/Fresh.txt", "fresh") &&
+                MakeFolder(scratch / "Data/Sub") && MakeFile(scratch / "Data/Sub/old.TXT", "new"));
+    EXPECT_EQ(ReadWhole(scratch / "DATA/FRESH.TXT") + ReadWhole(scratch / "DATA/SUB/OLD.TXT"),
+              "freshnew");
 
     // A file system that reports no changes (here /proc, whose folders come and go with the
     // processes) is asked afresh: a process started after a look into it is found.
