@@ -2,6 +2,7 @@
 // streamed, and damaged or hostile archives.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <set>
 
 #include "core/lz.h"
@@ -16,6 +17,12 @@ using archive_test::SampleFiles;
 
 const char* const kFileMembers[] = {"A.bmp", "text.txt", "Sub\\Deep\\image.png", "Sub/b.dat",
                                     "Twin", "Twin\\inner.bin", "\x95\x5C.bin", "empty.bin"};
+
+// The files this process holds open.
+size_t OpenDescriptors() {
+    auto entries = std::filesystem::directory_iterator("/proc/self/fd");
+    return static_cast<size_t>(std::distance(begin(entries), end(entries)));
+}
 
 const Bytes& MemberData(const std::vector<ArchiveWriterFile>& files, int index) {
     return files[static_cast<size_t>(index)].data;
@@ -50,6 +57,7 @@ TEST(ArchiveReader, ReadsEveryVersionUnderEveryKey) {
         {3, false, "k", ArchiveCompression::Store},
     };
     int number = 0;
+    size_t descriptors = 0;  // open once the first streamed archive closed (the name watch among them)
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "version " << c.version << " second key " << c.secondKey);
         ArchiveWriterOptions options;
@@ -76,6 +84,8 @@ TEST(ArchiveReader, ReadsEveryVersionUnderEveryKey) {
             ASSERT_EQ(OpenArchiveStreamed(&record, path.c_str(), c.keyString), 0);
             ExpectEveryMember(&record, files, async);
             EXPECT_EQ(CloseArchive(&record), 0);
+            if (descriptors == 0) descriptors = OpenDescriptors();
+            EXPECT_EQ(OpenDescriptors(), descriptors) << "a closed archive left a file open";
         }
         InitArchiveRecord(&record);
         ASSERT_EQ(OpenArchiveWhole(&record, path.c_str(), c.keyString, 1), 0);

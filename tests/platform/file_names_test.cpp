@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sched.h>
+#include <signal.h>
 #include <sys/inotify.h>
 #include <sys/mount.h>
 #include <sys/wait.h>
@@ -23,6 +24,11 @@ std::string ReadWhole(const std::string& name) {
     V_ReadFile(file, buffer, sizeof(buffer), &count, nullptr);
     V_CloseHandle(file);
     return std::string(buffer, count);
+}
+
+std::string Resolved(const std::string& name) {
+    std::string path;
+    return V_ResolveFileName(name.c_str(), path) ? path : "";
 }
 
 }  // namespace
@@ -270,6 +276,7 @@ TEST(FileNames, ExactFolderAppearingLaterWins) {
     AgeFolder(scratch / "fs/Dir");
     AgeFolder(scratch / "fs");
     EXPECT_EQ(ReadWhole(scratch / "fs/dir/f.txt"), "Dir");
+    EXPECT_EQ(ReadWhole(scratch / "FS/dir/f.txt"), "Dir");  // below a folder in another case
 
     // Another program makes the folder of exactly that name.
     ASSERT_TRUE(MakeFolder(scratch / "fs/dir") && MakeFolder(scratch / "fs/dir/sub") &&
@@ -277,6 +284,7 @@ TEST(FileNames, ExactFolderAppearingLaterWins) {
                 MakeFile(scratch / "fs/dir/g.txt", "g"));
     EXPECT_EQ(ReadWhole(scratch / "fs/dir/f.txt"), "dir");
     EXPECT_EQ(ReadWhole(scratch / "fs/dir/g.txt"), "g");
+    EXPECT_EQ(ReadWhole(scratch / "FS/dir/f.txt"), "dir");
     EXPECT_EQ(V_GetFileAttributesA((scratch / "fs/dir/g.txt").c_str()), V_FILE_ATTRIBUTE_ARCHIVE);
     V_HANDLE file = V_CreateFileA((scratch / "fs/dir/sub/new.txt").c_str(), V_GENERIC_WRITE, 0,
                                   nullptr, V_CREATE_ALWAYS, V_FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -369,8 +377,29 @@ TEST(FileNames, KeptListingsFollowChangesOfTheFolder) {
     AgeFolder(scratch / "Data");  // as a copy that keeps the times leaves it
     EXPECT_EQ(ReadWhole(scratch / "DATA/MOVED.TXT"), "moved");
 
-    // The folder renamed: its new name is looked up afresh.
+    // The folder renamed: its new name is looked up afresh, and a folder made under the old name
+    // answers for its own folders, not for those of the renamed one.
+    ASSERT_TRUE(MakeFolder(scratch / "Data/Sub") && MakeFile(scratch / "Data/Sub/Old.txt", "old"));
+    EXPECT_EQ(ReadWhole(scratch / "DATA/SUB/OLD.TXT"), "old");
     ASSERT_EQ(rename((scratch / "Data").c_str(), (scratch / "dAtA").c_str()), 0);
     ASSERT_TRUE(V_ResolveFileName((scratch / "DATA/NEW.TXT").c_str(), resolved));
     EXPECT_EQ(resolved, scratch / "dAtA/New.txt");
+    ASSERT_TRUE(MakeFolder(scratch / "Data") && MakeFile(scratch / "Data/Fresh.txt", "fresh") &&
+                MakeFolder(scratch / "Data/Sub") && MakeFile(scratch / "Data/Sub/old.TXT", "new"));
+    EXPECT_EQ(ReadWhole(scratch / "DATA/FRESH.TXT") + ReadWhole(scratch / "DATA/SUB/OLD.TXT"),
+              "freshnew");
+
+    // A file system that reports no changes (here /proc, whose folders come and go with the
+    // processes) is asked afresh: a process started after a look into it is found.
+    EXPECT_EQ(Resolved("/proc/self/STATUS"), "/proc/self/status");
+    const pid_t child = fork();
+    if (child == 0) {
+        pause();
+        _exit(0);
+    }
+    ASSERT_GT(child, 0);
+    const std::string folder = "/proc/" + std::to_string(child);
+    EXPECT_EQ(Resolved(folder + "/STATUS"), folder + "/status");
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
 }

@@ -355,6 +355,15 @@ TEST_F(SoundSystemTest, StreamSourcesAreCheckedWhenAdded) {
     out = PlayOut(loaded, 4 * 13230);
     samples = Pattern(13230);
     for (int i = 0; i < 4 * 13230; ++i) ASSERT_EQ(out[i], samples[i % 13230]) << i;
+    // One source added: it is heard after the first.
+    EXPECT_EQ(DeleteSoundHandle(loaded, 0), 0);
+    ASSERT_EQ(SetSoundCreateType(3), 0);
+    loaded = LoadSoundFile(longer.c_str(), 1, -1);
+    SetSoundCreateType(0);
+    EXPECT_EQ(AddStreamSoundFile(longer.c_str(), 0, loaded, 3, -1), 0);
+    ASSERT_EQ(PlaySoundHandle(loaded, 1, 1), 0);
+    out = PlayOut(loaded, 2 * 13230);
+    for (int i = 0; i < 2 * 13230; ++i) ASSERT_EQ(out[i], samples[i % 13230]) << i;
 
     EXPECT_EQ(LoadSoundFile("missing.wav", 1, -1), -1);
     std::string junk = WriteScratchFile("junk.wav", Bytes(300, 0x55));
