@@ -64,6 +64,7 @@ int InitLibrary() {
         ContinueLogFile();
     else
         CreateLogFile();
+    EndDoubleStartLook();  // a copy refused from now on writes after this log's start
 
     // This library draws in 16 or 32 bits only.
     V_HDC screen = V_GetDC(nullptr);

@@ -88,6 +88,8 @@ int CreateMainWindow();
 // and other copies find it running until ReleaseDoubleStartClaim (after its last log line).
 bool IsOtherCopyRunning();
 void ReleaseDoubleStartClaim();
+// Lets other copies' checks go on once this copy's log is started (they wait for it).
+void EndDoubleStartLook();
 int EndWindow();
 uint32_t SetWindowModeFlag(int windowed);
 uint32_t ApplyWindowStyle();

@@ -81,6 +81,8 @@ bool IsOtherCopyRunning() {
 
 void ReleaseDoubleStartClaim() { V_ReleaseWindowClassClaim(ChosenClassName(g_Window.settings)); }
 
+void EndDoubleStartLook() { V_EndWindowClassLook(ChosenClassName(g_Window.settings)); }
+
 int CreateMainWindow() {
     // The state reset keeps the settings made before start-up.
     WindowSettings kept = g_Window.settings;

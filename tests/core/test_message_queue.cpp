@@ -2,6 +2,7 @@
 // request and painting, and the platform's default handling of closing; the look for a window of
 // another process.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <string>
@@ -125,6 +126,8 @@ TEST(WindowLook, ClaimsTheClassItFindsNoWindowOf) {
         char found = V_FindWindowA(name.c_str(), nullptr) != nullptr;
         write(toParent[1], &found, 1);
         read(toChild[0], &found, 1);
+        V_EndWindowClassLook(name.c_str());
+        read(toChild[0], &found, 1);
         V_ReleaseWindowClassClaim(name.c_str());
         write(toParent[1], &found, 1);
         read(toChild[0], &found, 1);
@@ -133,6 +136,22 @@ TEST(WindowLook, ClaimsTheClassItFindsNoWindowOf) {
     char byte = 1;
     ASSERT_EQ(read(toParent[0], &byte, 1), 1);
     EXPECT_EQ(byte, 0);
+    // Until the claiming look is ended (its program has started its log), a look elsewhere waits.
+    int answer[2];
+    ASSERT_EQ(pipe(answer), 0);
+    pid_t waiting = fork();
+    ASSERT_GE(waiting, 0);
+    if (waiting == 0) {
+        char found = V_FindWindowA(name.c_str(), nullptr) != nullptr;
+        write(answer[1], &found, 1);
+        _exit(0);
+    }
+    pollfd early{answer[0], POLLIN, 0};
+    EXPECT_EQ(poll(&early, 1, 300), 0) << "the look did not wait for the open one";
+    write(toChild[1], &byte, 1);
+    ASSERT_EQ(read(answer[0], &byte, 1), 1);
+    EXPECT_EQ(byte, 1);
+    waitpid(waiting, nullptr, 0);
     ChildResult claimed = lookElsewhere();
     EXPECT_TRUE(claimed.returned && claimed.value == 1) << claimed.Describe();
     write(toChild[1], &byte, 1);

@@ -125,6 +125,20 @@ TEST(Files, SeekSizeAndReadPastTheEnd) {
     EXPECT_TRUE(V_CloseHandle(file));
     EXPECT_FALSE(V_ReadFile(file, buffer, 1, &count, nullptr));
     EXPECT_EQ(V_ERROR_INVALID_HANDLE, V_GetLastError());
+
+    // Two writers that each move to the end and write (as two copies writing one log) keep
+    // both their bytes; a writer moved elsewhere afterwards writes there.
+    V_HANDLE one = Open(root / "data.bin", V_OPEN_ALWAYS, V_GENERIC_WRITE);
+    V_HANDLE two = Open(root / "data.bin", V_OPEN_ALWAYS, V_GENERIC_WRITE);
+    EXPECT_EQ(10u, V_SetFilePointer(one, 0, nullptr, V_FILE_END));
+    EXPECT_EQ(10u, V_SetFilePointer(two, 0, nullptr, V_FILE_END));
+    EXPECT_TRUE(V_WriteFile(one, "1", 1, &count, nullptr));
+    EXPECT_TRUE(V_WriteFile(two, "2", 1, &count, nullptr));
+    EXPECT_EQ(0u, V_SetFilePointer(one, 0, nullptr, V_FILE_BEGIN));
+    EXPECT_TRUE(V_WriteFile(one, "A", 1, &count, nullptr));
+    V_CloseHandle(one);
+    V_CloseHandle(two);
+    EXPECT_EQ("Abcdefghij12", FileText(root / "data.bin"));
 }
 
 TEST(Files, FindWithWildcards) {

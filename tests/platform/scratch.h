@@ -37,6 +37,16 @@ inline bool MakeFile(const std::string& path, const std::string& contents = "") 
     return fclose(file) == 0;
 }
 
+// The file's bytes as the system has them ("" when it cannot be read).
+inline std::string FileText(const std::string& path) {
+    std::string text;
+    if (FILE* file = fopen(path.c_str(), "rb")) {
+        for (int c; (c = fgetc(file)) != EOF;) text += static_cast<char>(c);
+        fclose(file);
+    }
+    return text;
+}
+
 inline bool MakeFolder(const std::string& path) {
     return mkdir(path.c_str(), 0777) == 0;
 }

@@ -47,6 +47,11 @@ int OpenForCreation(const std::string& path, int flags, V_DWORD creation, mode_t
     }
 }
 
+void SetAppending(int fd, bool on) {
+    int flags = fcntl(fd, F_GETFL);
+    if (flags >= 0 && ((flags & O_APPEND) != 0) != on) fcntl(fd, F_SETFL, flags ^ O_APPEND);
+}
+
 }  // namespace
 
 V_FILETIME FileTimeFromUnix(int64_t seconds, int64_t nanoseconds) {
@@ -179,6 +184,13 @@ V_DWORD V_SetFilePointer(V_HANDLE handle, V_LONG distance, V_LONG* distanceHigh,
         V_SetLastError(LastErrno());
         return V_INVALID_SET_FILE_POINTER;
     }
+    // Writes after a move to the end go to the end as it is when they are made: another process
+    // may write the file too (sharing is not enforced), and a line appended by each must not
+    // land on the other's. Any other move writes where it put the position.
+    if (method == V_FILE_END && offset == 0)
+        SetAppending(file->fd, true);
+    else if (method != V_FILE_CURRENT || offset != 0)
+        SetAppending(file->fd, false);
     if (distanceHigh != nullptr) {
         *distanceHigh = static_cast<V_LONG>(static_cast<uint64_t>(position) >> 32);
     } else if (position > 0xFFFFFFFELL) {

@@ -172,7 +172,11 @@ V_BOOL V_IsWindow(V_HWND window);
 // same display (kept by a lock file keyed by class name and display). Finding none, the look
 // claims the class for this process in the same step: other processes' looks find a window
 // from then on, until the claim is released (the windows of the class made meanwhile hold it).
+// A look by another process while one that claimed is still open (until V_EndWindowClassLook,
+// the class's window or the claim's release) waits for it, up to ten seconds.
 V_HWND V_FindWindowA(const char* className, const char* title);
+// Ends the claiming look: other processes' looks go on to find the claim.
+void V_EndWindowClassLook(const char* className);
 // Gives up the class claim of V_FindWindowA (the program's end, or its failed start).
 void V_ReleaseWindowClassClaim(const char* className);
 

@@ -133,22 +133,47 @@ int TakeClassLock(const char* className) {
     return fd;
 }
 
+// The look: the first byte of the lock file, locked apart from the claim (a lock of the open
+// file, which the claim's flock does not meet). A look holds it while it tries the claim, and a
+// look that claims keeps it until its program has started its log (V_EndWindowClassLook), made
+// its window or given the claim up; so a copy refused by the claim writes its lines after the
+// running copy has made its log anew. A look held longer than this (a program that never ends
+// its look) is waited for no more.
+constexpr int kLookWaitMs = 10000;
+
+bool SetLookLock(int fd, short type, bool wait) {
+    struct flock range {};
+    range.l_type = type;
+    range.l_whence = SEEK_SET;
+    range.l_len = 1;
+    for (int waited = 0;; waited += 10) {
+        if (fcntl(fd, F_OFD_SETLK, &range) == 0) return true;
+        if (!wait || (errno != EAGAIN && errno != EACCES) || waited >= kLookWaitMs) return false;
+        usleep(10000);
+    }
+}
+
 // Takes the class's lock for this process unless it holds it already: false when another
 // process holds it. A lock file that cannot be had (another user's) tells nothing: true.
 bool ClaimClassLock(const char* className) {
     auto& claims = Table().claims;
     std::string key = UpperName(className);
     if (claims.count(key) != 0) return true;
-    int fd = TakeClassLock(className);
-    if (fd >= 0) {
-        claims[key] = fd;
+    int fd = OpenClassLock(className, O_CREAT);
+    if (fd < 0) return true;
+    SetLookLock(fd, F_WRLCK, true);
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        claims[key] = fd;  // the look stays locked on it
         return true;
     }
-    fd = OpenClassLock(className, 0);
-    if (fd < 0) return true;
-    bool free = flock(fd, LOCK_EX | LOCK_NB) == 0;
-    close(fd);
-    return free;
+    close(fd);  // gives the look up too
+    return false;
+}
+
+void EndClassLook(const std::string& key) {
+    auto& claims = Table().claims;
+    auto found = claims.find(key);
+    if (found != claims.end()) SetLookLock(found->second, F_UNLCK, false);
 }
 
 std::string TitleToUtf8(const char* title) {
@@ -344,6 +369,7 @@ V_HWND V_CreateWindowExA(V_DWORD exStyle, const char* className, const char* tit
         window->invalid = true;
         // A class this process has claimed is held by the claim; otherwise the window holds it.
         if (table.claims.count(UpperName(className)) == 0) window->lockFd = TakeClassLock(className);
+        EndClassLook(UpperName(className));
         handle = UserHandle(window.get());
         table.windows[window->id] = std::move(window);
         if (table.windows.size() == 1) UserInstallCloseSignals();
@@ -397,6 +423,12 @@ V_HWND V_FindWindowA(const char* className, const char*) {
         if (!ClaimClassLock(className)) return reinterpret_cast<V_HWND>(kForeignWindowId);
     }
     return nullptr;
+}
+
+void V_EndWindowClassLook(const char* className) {
+    if (className == nullptr) return;
+    std::lock_guard<std::recursive_mutex> lock(UserLock());
+    EndClassLook(UpperName(className));
 }
 
 void V_ReleaseWindowClassClaim(const char* className) {
