@@ -69,6 +69,13 @@ TEST(AlphaTarget, EveryKernelWritesColourAndAlpha) {
             EXPECT_NEAR(static_cast<int>(alpha), static_cast<int>(row.alpha), 1)
                 << "mode " << row.mode << ", " << type;
         }
+        // The run code follows the drawn alpha: a keyed draw of the image shows the box.
+        SetBlend(0, 255);
+        TestImage coded(8, 8, type, 0, 1, 1), plain(8, 8, type);
+        UpdateMemImgRunCode(coded.get(), 8, 8);
+        FillMemImgBox(coded.get(), box, red);
+        BlitMemImg(plain.get(), coded.get(), 0, 0, 1, nullptr);
+        EXPECT_EQ(plain.get(3, 3) & 0xFFFFFFu, red) << type;
     }
     SetBlend(0, 255);
 }
