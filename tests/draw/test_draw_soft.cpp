@@ -196,6 +196,11 @@ TEST_F(SoftDrawTest, LoadFailures) {
     std::fputs("not an image at all", f);
     std::fclose(f);
     EXPECT_EQ(LoadGraphHandle("junk.bmp", 0), -1);
+    // A picture of width 5 and height 0 loads, but makes no graph.
+    f = std::fopen("empty.bgra", "wb");
+    std::fwrite("BGRA\x08\x08\x08\x08\x05\0\0\0\0\0\0\0", 1, 16, f);
+    std::fclose(f);
+    EXPECT_EQ(LoadGraphHandle("empty.bgra", 0), -1);
     int handles[2];
     EXPECT_EQ(LoadDividedGraphs("missing.bmp", 2, 2, 1, 8, 8, handles, 0), -1);
 }

@@ -140,6 +140,12 @@ TEST_F(FontTest, SoftwareStringsThroughTheWorkImage) {
     DrawStringWithFont(10, 20, "A", GetScreenColor(255, 255, 255), smooth, 0, 0);
     EXPECT_GT(static_cast<int>(ScreenPixel(11, 24) >> 16), 200);
     EXPECT_EQ(ScreenPixel(10, 24), 0u);
+    // Full levels are opaque: a plain body and a full edge take their colours exactly.
+    EXPECT_EQ(ScreenPixel(13, 26), kWhite);
+    const int edged = CreateFontToHandle(nullptr, 16, 6, 3, -1, -1, 0, -1, -1);
+    DrawStringWithFont(10, 20, "A", GetScreenColor(255, 255, 255), edged,
+                       GetScreenColor(255, 0, 0), 0);
+    EXPECT_EQ(ScreenPixel(11, 25), 0xFF0000u);
     // Multiplied anti-aliased text leaves the mode as it was set.
     SetBlendMode(kMultiplyMode, 200);
     DrawStringWithFont(10, 20, "A", GetScreenColor(255, 255, 255), smooth, 0, 0);

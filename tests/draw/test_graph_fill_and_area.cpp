@@ -128,4 +128,8 @@ TEST_F(DrawTest, SoftwareGraphFillFollowsAreaBlendModeAndBrightColour) {
     ASSERT_EQ(DrawGraphAt(0, 0, alphaGraph, 1), 0);
     EXPECT_EQ(ScreenPixel(0, 0), kRed);
     EXPECT_EQ(ScreenPixel(3, 3), kRed);
+    // ... alpha 0 included: drawn with its alpha, it leaves the screen as it was.
+    ASSERT_EQ(FillGraphColor(alphaGraph, 0, 0, 255, 0), 0);
+    ASSERT_EQ(DrawGraphAt(0, 0, alphaGraph, 1), 0);
+    EXPECT_EQ(ScreenPixel(3, 3), kRed);
 }

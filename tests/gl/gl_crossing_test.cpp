@@ -174,6 +174,7 @@ void WriteFiles() {
     WriteTestBmp("odd.bmp", 30, 18, Sprite);
     WriteTestBmp("oddswap.bmp", 30, 18, Swapped);
     WriteTestBmp("oddgreen.bmp", 30, 18, [](int, int) { return kGreen; });
+    WriteTestBmp("black.bmp", 32, 32, [](int, int) { return kBlack; });
     auto spriteIndex = [](int x, int y) { return x < 4 && y < 4 ? 5 : x < 16 ? 9 : 200; };
     WriteIndexedBmp("swap8.bmp", 32, 32, 8, false, pal, [](int x, int y) {
         return x < 4 && y < 4 ? 5 : x < 16 ? 200 : 9;
@@ -231,18 +232,18 @@ enum Call { kPlain, kStretched, kRotated, kTurned, kPart, kQuad, kString, kBox, 
     kThickLine, kPolygons, kThickBetween, kPolygonsBetween, kDeleteBlend, kHugeRotated1000,
     kHugeRotated4096, kHugeQuad, kZeroStretch, kHugeRotated1e13, kZeroScale, kQuadFlipped,
     kQuadHalfTurn, kQuadPoint, kQuadFraction, kBlendRedrawnBetween, kTwoBlendGraphs,
-    kStringThenKeyed };
+    kStringThenKeyed, kQuadFlat };
 enum Blend { kNone, kLoaded, kLoadedAlpha, kDrawable, kMovie, kSubBlend, kTargetItself,
     kDrawableAlphaBlend };
 enum Source { k24, kAlpha, kPal8, kDxt1, kDxt5, kSheetDxt1, kSheetDxt5, kSolid16, kKey8, kKey4,
     kKeyRle8, kKeyPalPng, kKeyGreyPng, kSwap24, kSwapPal8, kGreen32, kOdd24, kOddPal8,
-    kOddSwap24, kOddGreen, kOddDxt1, kFont0, kFont1, kFont2, kFont3, kDrawableSource,
+    kOddSwap24, kOddGreen, kOddDxt1, kBlack32, kFont0, kFont1, kFont2, kFont3, kDrawableSource,
     kDrawableAlphaSource, kSubSource };
 enum Target { kScreen, kDrawableTarget, kSubTargetAway, kDrawableAlphaTarget };
 // The road that put the source's pixels in after it was made: its load alone, a reload from
 // memory, a copy from the screen, a fill, or draws into it as the target. The road's picture
 // (a file of its own) is what the reload reads, what the screen shows for the copy and what is
-// drawn into the graph; a fill fills green.
+// drawn into the graph; a fill fills green (black, the transparent colour, for the black one).
 enum Road { kLoad, kReload, kCopyScreen, kFill, kDrawnInto };
 // A second picture of the same path that the cell's picture must equal: the draw before a
 // device re-creation (the blend graph kept through it, or set again after one run without
@@ -405,6 +406,7 @@ const Cell kCells[] = {
     {"quadrilateral a half turn",             kQuadHalfTurn,  0,   0, 0, kNone,         0,   0, k24,      kScreen,        0, kNoCheck,       kSampling, {{29, 31, kBlack}, {24, 31, kRed}, {8, 31, kBlue}, {8, 0, kBlue}}},
     // One point: one result on both paths; through the mask: as without it where it is open.
     {"quadrilateral of one point, blend graph", kQuadPoint,   0,   0, 1, kLoaded,     128,   0, k24,      kScreen,        0, kNoCheck,       kExact,    {{20, 20, kGround}}},
+    {"quadrilateral of no height, blend graph", kQuadFlat,    0,   0, 1, kLoaded,     128,   0, k24,      kScreen,        0, kNoCheck,       kExact,    {{20, 20, kGround}}},
     {"quadrilateral through the mask",        kQuadFraction,  0,   0, 0, kNone,         0,   0, k24,      kScreen,        1, kAsReference,   kSampling, {}, kLoad, k24},
     // The same picture in graphs of other kinds draws alike.
     {"palette graph as the 24-bit one",       kPlain,         1, 160, 1, kNone,         0,   0, kPal8,    kScreen,        0, kAsReference,   kRounding,   {}, kLoad, k24},
@@ -428,10 +430,12 @@ const Cell kCells[] = {
     {"DXT1 graph copied into",                kPlain,         0,   0, 0, kNone,         0,   0, kDxt1,    kScreen,        0, kAsReference,   kExact,    {}, kCopyScreen},
     {"sub-graph copied into",                 kPlain,         0,   0, 0, kNone,         0,   0, kSubSource, kScreen,      0, kAsReference,   kExact,    {}, kCopyScreen},
     {"drawable graph copied into",            kPlain,         0,   0, 0, kNone,         0,   0, kDrawableSource, kScreen, 0, kAsReference,   kExact,    {}, kCopyScreen},
+    {"drawable graph with alpha copied into", kPlain,         0,   0, 1, kNone,         0,   0, kDrawableAlphaSource, kScreen, 0, kAsReference, kExact, {}, kCopyScreen},
     // Fills: a box of the colour, or (not drawable, device; or refused) the graph as it was.
     {"24-bit graph filled",                   kPlain,         0,   0, 1, kNone,         0,   0, k24,      kScreen,        0, kAsReference,   kFillSoftwareOnly, {}, kFill, kGreen32},
     {"palette graph filled",                  kPlain,         0,   0, 1, kNone,         0,   0, kPal8,    kScreen,        0, kAsReference,   kFillSoftwareOnly, {}, kFill, kGreen32},
     {"alpha graph filled",                    kPlain,         0,   0, 1, kNone,         0,   0, kAlpha,   kScreen,        0, kAsReference,   kFillSoftwareOnly, {}, kFill, kGreen32},
+    {"palette graph filled with the key colour", kPlain,     0,   0, 1, kNone,         0,   0, kPal8,    kScreen,        0, kAsReference,   kFillSoftwareOnly, {}, kFill, kBlack32},
     {"30 x 18 palette graph filled",          kPlain,         0,   0, 1, kNone,         0,   0, kOddPal8, kScreen,        0, kAsReference,   kFillSoftwareOnly, {}, kFill, kOddGreen},
     {"drawable graph filled",                 kPlain,         0,   0, 1, kNone,         0,   0, kDrawableSource, kScreen, 0, kAsReference,   kExact,    {{8, 8, kGreen}}, kFill, kGreen32},
     {"drawable graph with alpha filled",      kPlain,         0,   0, 1, kNone,         0,   0, kDrawableAlphaSource, kScreen, 0, kAsReference, kExact, {{8, 8, kGreen}}, kFill, kGreen32},
@@ -492,7 +496,7 @@ const char* const kFiles[] = {
     "sprite.bmp",  "alpha.bmp",    "pal8.bmp",   "dxt1.dds",  "dxt5.dds",   "sheet1.dds",
     "sheet5.dds",  "solid16.bmp",  "key8.bmp",   "key4.bmp",  "keyrle.bmp", "keypal.png",
     "keygrey.png", "swap.bmp",     "swap8.bmp",  "green.bmp", "odd.bmp",    "odd8.bmp",
-    "oddswap.bmp", "oddgreen.bmp", "odddxt1.dds"};
+    "oddswap.bmp", "oddgreen.bmp", "odddxt1.dds", "black.bmp"};
 
 Bytes ReadBytes(const char* path) {
     Bytes b;
@@ -573,7 +577,8 @@ public:
             const Bytes data = ReadBytes(kFiles[c.picture]);
             return ReloadGraphFromMemory(data.data(), int(data.size()), g.source, nullptr, 0, 1, 0);
         }
-        if (c.road == kFill) return FillGraphColor(g.source, 0, 255, 0, 255);
+        if (c.road == kFill)
+            return FillGraphColor(g.source, 0, c.picture == kBlack32 ? 0 : 255, 0, 255);
         const int picture = LoadGraphHandle(kFiles[c.picture], 0);
         if (c.road == kCopyScreen) {
             SetDrawTarget(screen);
@@ -715,6 +720,7 @@ public:
             case kQuadFlipped: r.push_back(DrawGraphQuad(0, 32, 32, 32, 32, 0, 0, 0, s, t)); break;
             case kQuadHalfTurn: r.push_back(DrawGraphQuad(32, 32, 0, 32, 0, 0, 32, 0, s, t)); break;
             case kQuadPoint: r.push_back(DrawGraphQuad(20, 20, 20, 20, 20, 20, 20, 20, s, t)); break;
+            case kQuadFlat: r.push_back(DrawGraphQuad(10, 20, 40, 20, 40, 20, 10, 20, s, t)); break;
             case kQuadFraction:
                 r.push_back(DrawGraphQuad(2.6f, 2.6f, 14.7f, 2.6f, 14.7f, 14.7f, 2.6f, 14.7f, s, t));
                 break;

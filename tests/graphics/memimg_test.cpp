@@ -215,6 +215,13 @@ TEST(MemImgTransfer, PaletteImagesTakeThePaletteAndTheEntryCount) {
     expectPalette({0, 2, 0, 2}, {0x07E0, 0x0000, 0x001F});
     ASSERT_EQ(FillPaletteMemImg(&image, 0xFFFFFF), 0);
     expectPalette({0, 0, 0, 0}, {0xFFFF});
+    // Into a full palette a colour that no entry holds takes the nearest entry.
+    std::vector<uint16_t> full(256, 0xFFFF);
+    full[0] = 0x0000, full[200] = 0x0018;
+    std::memcpy(image.base->palette, full.data(), 512);
+    image.base->paletteCount = 256;
+    ASSERT_EQ(TransferImageMemImg(&direct, nullptr, &image, 3, 0, 1, 1, 2, 0, 1), 0);
+    expectPalette({0, 0, 200, 0}, full);
     ReleaseImageRecord(&direct);
     ReleaseMemImg(&image);
     ReleaseImageRecord(&record);

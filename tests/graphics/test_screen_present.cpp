@@ -339,6 +339,15 @@ TEST_F(ScreenTest, SoftwareScreenPixelsAndCopyToGraph) {
     ASSERT_EQ(LockScreenPixels(&all, &pixels), 0);
     EXPECT_EQ(GetImagePixelArgb(&pixels, 0, 0) & 0xF8F8F8, 0x0000F8u);
     UnlockScreenPixels();
+    // A copy forgets the file of every graph showing its rectangle, and of no other.
+    ASSERT_EQ(SetDrawTarget(-2), 0);
+    ASSERT_EQ(SetGraphFileName(graph, "pic.bmp", -1), 0);
+    const int left = CreateSubGraph(0, 0, 16, 16, graph);
+    const int right = CreateSubGraph(16, 0, 16, 16, graph);
+    ASSERT_EQ(CopyScreenRectToGraph(0, 0, 16, 16, left), 0);
+    EXPECT_EQ(GetGraphRecord(graph)->fileName, nullptr);
+    EXPECT_EQ(GetGraphRecord(left)->fileName, nullptr);
+    EXPECT_NE(GetGraphRecord(right)->fileName, nullptr);
 }
 
 TEST_F(ScreenTest, DeviceScreenLockGoesThroughCopyWhenNotLockable) {
@@ -481,6 +490,10 @@ TEST_F(ScreenTest, ModeChange) {
     g_DrawSettings.drawableGraphs = 0;
     EXPECT_EQ(ChangeScreenMode(640, 480, -1, 0, -1), 0);
     EXPECT_EQ(GetDrawTarget(), -2);
+    // So does the front screen.
+    ASSERT_EQ(SetDrawTarget(-4), 0);
+    EXPECT_EQ(ChangeScreenMode(800, 600, -1, 0, -1), 0);
+    EXPECT_EQ(GetDrawTarget(), -4);
 }
 
 }  // namespace

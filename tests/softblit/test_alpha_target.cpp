@@ -53,13 +53,15 @@ TEST(AlphaTarget, EveryKernelWritesColourAndAlpha) {
             }
         }
         // A box at 128 blends the alpha a with the value 128 as the device does: mode 1 and 10
-        // give a + (128 - a) / 2, mode 4 a / 2; mode 11 leaves it (within a step of rounding).
+        // give a + (128 - a) / 2, mode 4 a / 2; mode 11 leaves it (within a step of rounding);
+        // mode 10 at 64 gives a + (64 - a) / 4.
         const struct {
             int mode;
             uint32_t start, alpha;
-        } blended[] = {{1, 0, 64}, {10, 255, 191}, {4, 255, 128}, {11, 255, 255}};
+            int param = 128;
+        } blended[] = {{1, 0, 64}, {10, 255, 191}, {4, 255, 128}, {11, 255, 255}, {10, 0, 16, 64}};
         for (const auto& row : blended) {
-            SetBlend(row.mode, 128);
+            SetBlend(row.mode, row.param);
             TestImage target(8, 8, type, 0, 1);
             target.fill(wide ? row.start << 24 : row.start << 16);
             FillMemImgBox(target.get(), box, wide ? 0x00FFFFFFu : 0xFFFFu);
@@ -67,6 +69,13 @@ TEST(AlphaTarget, EveryKernelWritesColourAndAlpha) {
             EXPECT_NEAR(static_cast<int>(alpha), static_cast<int>(row.alpha), 1)
                 << "mode " << row.mode << ", " << type;
         }
+        // The run code follows the drawn alpha: a keyed draw of the image shows the box.
+        SetBlend(0, 255);
+        TestImage coded(8, 8, type, 0, 1, 1), plain(8, 8, type);
+        UpdateMemImgRunCode(coded.get(), 8, 8);
+        FillMemImgBox(coded.get(), box, red);
+        BlitMemImg(plain.get(), coded.get(), 0, 0, 1, nullptr);
+        EXPECT_EQ(plain.get(3, 3) & 0xFFFFFFu, red) << type;
     }
     SetBlend(0, 255);
 }
