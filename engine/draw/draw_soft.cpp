@@ -20,19 +20,11 @@ MEMIMG* BlendImageFor(const GraphRecord* graph) {
     return RefreshSoftBlendImage(graph->view.width, graph->view.height);
 }
 
-// The transparent flag as the kernels take it: a palette graph none of whose entries has the
-// transparent colour has no key index, and is drawn whole.
-int KeyedFor(const GraphRecord* graph, int trans) {
-    const MemImgBase* base = graph->view.base;
-    if (base != nullptr && base->paletteFlag == 1 && base->transparentColor > 0xFF) return 0;
-    return trans;
-}
-
 }  // namespace
 
 int DrawGraphSoft(int trans, int x, int y, const GraphRecord* graph) {
     if (Surface() == nullptr) return 0;
-    BlitMemImg(Surface(), &graph->view, x, y, KeyedFor(graph, trans), BlendImageFor(graph));
+    BlitMemImg(Surface(), &graph->view, x, y, trans, BlendImageFor(graph));
     return 0;
 }
 
@@ -41,7 +33,7 @@ int DrawGraphStretchedSoft(int x1, int y1, int x2, int y2, const GraphRecord* gr
     if (x1 == x2 || y1 == y2) return -1;
     if (Surface() == nullptr) return 0;
     V_RECT rect{x1, y1, x2, y2};
-    BlitMemImgStretched(Surface(), &graph->view, &rect, KeyedFor(graph, trans),
+    BlitMemImgStretched(Surface(), &graph->view, &rect, trans,
                         BlendImageFor(graph));
     return 0;
 }
@@ -53,7 +45,7 @@ int DrawGraphRotatedSoft(float x, float y, double scale, double angle, const Gra
     if (Surface() == nullptr) return 0;
     BlitMemImgRotated(Surface(), &graph->view, TruncateCoord(x), TruncateCoord(y),
                       static_cast<float>(angle), static_cast<float>(scale),
-                      KeyedFor(graph, trans), turn, BlendImageFor(graph));
+                      trans, turn, BlendImageFor(graph));
     return 0;
 }
 
@@ -70,7 +62,7 @@ int DrawGraphQuadIntSoft(const GraphRecord* graph, int x1, int y1, int x2, int y
     int w = graph->width, h = graph->height;
     // The triangles (TL, TR, BL) and (TR, BL, BR), meeting along the diagonal once.
     TriangleVertex corners[4] = {{x1, y1, 0, 0}, {x2, y2, w, 0}, {x3, y3, 0, h}, {x4, y4, w, h}};
-    FillMemImgTrianglePair(Surface(), &graph->view, corners, KeyedFor(graph, trans),
+    FillMemImgTrianglePair(Surface(), &graph->view, corners, trans,
                            BlendImageFor(graph), 0);
     return 0;
 }

@@ -47,7 +47,7 @@ bool MakeCoverage(const MEMIMG* source, int trans, int mode, uint32_t p, MEMIMG*
             if (from->alphaFlag == 1)
                 alpha = wide ? value >> 24 : (value >> 16) & 0xFF;
             else if (trans != 0 && from->paletteFlag == 1)
-                alpha = value == (from->transparentColor & 0xFF) ? 0 : 255;
+                alpha = value == from->transparentColor ? 0 : 255;
             else if (trans != 0 && !wide)
                 alpha = value == (from->transparentColor & 0xFFFF) ? 0 : 255;
             else if (trans != 0)

@@ -227,7 +227,7 @@ void UpdateMemImgRunCode(MEMIMG* view, int width, int height) {
         const uint8_t* row = view->pixels + static_cast<size_t>(base->pitch) * y;
         code = WriteRunRow(code, width, [&](int x) -> int {
             const uint8_t* pixel = row + static_cast<size_t>(bytes) * x;
-            if (base->paletteFlag) return *pixel == (key & 0xFF) ? 0 : 1;
+            if (base->paletteFlag) return *pixel == key ? 0 : 1;  // a key beyond the indices: none
             uint32_t value = 0;
             std::memcpy(&value, pixel, bytes);
             if (base->alphaFlag) {

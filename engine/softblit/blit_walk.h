@@ -69,7 +69,9 @@ struct Source {
         }
     }
     static inline bool IsKey(const BlitContext& c, uint32_t raw) {
-        if constexpr (Kind == SourceKind::Palette) return raw == (c.key & 0xFF);
+        // An index is compared with the whole key: a palette without the transparent colour
+        // has a key beyond the indices, which no pixel matches.
+        if constexpr (Kind == SourceKind::Palette) return raw == c.key;
         else if constexpr (Px::kBytes == 2) return raw == (c.key & 0xFFFF);
         else return raw == c.key;
     }

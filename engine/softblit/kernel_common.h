@@ -24,8 +24,8 @@ inline int64_t FixedIntPart(int64_t value) {
 }
 
 // One textured loop's per-pixel work. Against the unscaled and stretched blits the skip rules
-// differ: the transparent value is compared whole (a palette index with all 32 bits, a 16-bit
-// colour zero-extended), so a value beyond the pixel's range never matches; with alpha and the
+// differ: a 16-bit colour is compared zero-extended with the whole transparent value, so a value
+// beyond 0xFFFF never matches (the blits compare its low 16 bits); with alpha and the
 // transparent flag, mode 4 weighs by an alpha of 0 (blackening) instead of skipping it; without
 // the flag the alpha always weighs, also in the plain copy.
 template <class Px, SourceKind Kind, class Op, bool Keyed, bool Blend, int Mode>

@@ -175,6 +175,16 @@ void WriteFiles() {
     WriteTestBmp("oddswap.bmp", 30, 18, Swapped);
     WriteTestBmp("oddgreen.bmp", 30, 18, [](int, int) { return kGreen; });
     WriteTestBmp("black.bmp", 32, 32, [](int, int) { return kBlack; });
+    // 256 colours, none black and each its own at 16 bits, every one in use: in 8 bits the
+    // palette is full and holds no entry of the transparent colour.
+    auto noKeyColour = [](int i) -> uint32_t {
+        return static_cast<uint32_t>((i & 31) << 19 | ((i >> 5) << 5 | 0x10) << 8 | 0x80);
+    };
+    std::vector<uint32_t> noBlack(256);
+    for (int i = 0; i < 256; ++i) noBlack[i] = noKeyColour(i);
+    WriteTestBmp("nokey.bmp", 32, 32, [&](int x, int y) { return noKeyColour((x + 32 * y) & 255); });
+    WriteIndexedBmp("nokey8.bmp", 32, 32, 8, false, noBlack,
+                    [](int x, int y) { return (x + 32 * y) & 255; });
     auto spriteIndex = [](int x, int y) { return x < 4 && y < 4 ? 5 : x < 16 ? 9 : 200; };
     WriteIndexedBmp("swap8.bmp", 32, 32, 8, false, pal, [](int x, int y) {
         return x < 4 && y < 4 ? 5 : x < 16 ? 200 : 9;
@@ -237,7 +247,7 @@ enum Blend { kNone, kLoaded, kLoadedAlpha, kDrawable, kMovie, kSubBlend, kTarget
     kDrawableAlphaBlend };
 enum Source { k24, kAlpha, kPal8, kDxt1, kDxt5, kSheetDxt1, kSheetDxt5, kSolid16, kKey8, kKey4,
     kKeyRle8, kKeyPalPng, kKeyGreyPng, kSwap24, kSwapPal8, kGreen32, kOdd24, kOddPal8,
-    kOddSwap24, kOddGreen, kOddDxt1, kBlack32, kFont0, kFont1, kFont2, kFont3, kDrawableSource,
+    kOddSwap24, kOddGreen, kOddDxt1, kBlack32, kNoKey24, kNoKey8, kFont0, kFont1, kFont2, kFont3, kDrawableSource,
     kDrawableAlphaSource, kSubSource };
 enum Target { kScreen, kDrawableTarget, kSubTargetAway, kDrawableAlphaTarget };
 // The road that put the source's pixels in after it was made: its load alone, a reload from
@@ -410,6 +420,10 @@ const Cell kCells[] = {
     {"quadrilateral through the mask",        kQuadFraction,  0,   0, 0, kNone,         0,   0, k24,      kScreen,        1, kAsReference,   kSampling, {}, kLoad, k24},
     // The same picture in graphs of other kinds draws alike.
     {"palette graph as the 24-bit one",       kPlain,         1, 160, 1, kNone,         0,   0, kPal8,    kScreen,        0, kAsReference,   kRounding,   {}, kLoad, k24},
+    // A palette without the transparent colour has no pixel to skip: its last index draws too.
+    {"palette without the key colour",        kPlain,         0,   0, 1, kNone,         0,   0, kNoKey8,  kScreen,        0, kAsReference,   kRounding, {}, kLoad, kNoKey24},
+    {"palette without the key colour, stretched", kStretched, 0,   0, 1, kNone,         0,   0, kNoKey8,  kScreen,        0, kAsReference,   kSampling, {}, kLoad, kNoKey24},
+    {"palette without the key colour on alpha", kPlain,       0,   0, 1, kNone,         0,   0, kNoKey8,  kDrawableAlphaTarget, 0, kAsReference, kRounding, {}, kLoad, kNoKey24},
     {"30 x 18 palette graph as the 24-bit one", kStretched,   0,   0, 1, kNone,         0,   0, kOddPal8, kScreen,        0, kAsReference,   kSampling, {}, kLoad, kOdd24},
     // Roads into a graph: each draws as a load of the road's picture (a green load for a fill).
     {"24-bit graph reloaded, 24-bit",         kPlain,         0,   0, 1, kNone,         0,   0, k24,      kScreen,        0, kAsReference,   kExact,    {}, kReload, kSwap24},
@@ -496,7 +510,7 @@ const char* const kFiles[] = {
     "sprite.bmp",  "alpha.bmp",    "pal8.bmp",   "dxt1.dds",  "dxt5.dds",   "sheet1.dds",
     "sheet5.dds",  "solid16.bmp",  "key8.bmp",   "key4.bmp",  "keyrle.bmp", "keypal.png",
     "keygrey.png", "swap.bmp",     "swap8.bmp",  "green.bmp", "odd.bmp",    "odd8.bmp",
-    "oddswap.bmp", "oddgreen.bmp", "odddxt1.dds", "black.bmp"};
+    "oddswap.bmp", "oddgreen.bmp", "odddxt1.dds", "black.bmp", "nokey.bmp", "nokey8.bmp"};
 
 Bytes ReadBytes(const char* path) {
     Bytes b;

@@ -207,7 +207,7 @@ inline void Blit(TestImage& destination, TestImage& source, const MEMIMG* blend,
     w.blend = blend != nullptr;
     w.mmx = GetMmxFlag() != 0;
     w.keyed = trans != 0;
-    w.key = w.kind == 0 ? (base->transparentColor & 0xFF)
+    w.key = w.kind == 0 ? base->transparentColor  // an index: a key beyond 255 matches none
             : w.wide    ? base->transparentColor
                         : (base->transparentColor & 0xFFFF);
     if (w.mode < 0 || w.mode > 11 || (w.mode >= 5 && w.mode <= 9)) return;
