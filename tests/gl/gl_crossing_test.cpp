@@ -421,9 +421,9 @@ const Cell kCells[] = {
     // The same picture in graphs of other kinds draws alike.
     {"palette graph as the 24-bit one",       kPlain,         1, 160, 1, kNone,         0,   0, kPal8,    kScreen,        0, kAsReference,   kRounding,   {}, kLoad, k24},
     // A palette without the transparent colour has no pixel to skip: its last index draws too.
-    {"palette without the key colour",        kPlain,         0,   0, 1, kNone,         0,   0, kNoKey8,  kScreen,        0, kAsReference,   kRounding, {}, kLoad, kNoKey24},
+    {"palette without the key colour",        kPlain,         0,   0, 1, kNone,         0,   0, kNoKey8,  kScreen,        0, kAsReference,   kAlphaTestGreen, {}, kLoad, kNoKey24},
     {"palette without the key colour, stretched", kStretched, 0,   0, 1, kNone,         0,   0, kNoKey8,  kScreen,        0, kAsReference,   kSampling, {}, kLoad, kNoKey24},
-    {"palette without the key colour on alpha", kPlain,       0,   0, 1, kNone,         0,   0, kNoKey8,  kDrawableAlphaTarget, 0, kAsReference, kRounding, {}, kLoad, kNoKey24},
+    {"palette without the key colour on alpha", kPlain,       0,   0, 1, kNone,         0,   0, kNoKey8,  kDrawableAlphaTarget, 0, kAsReference, kAlphaTestGreen, {}, kLoad, kNoKey24},
     {"30 x 18 palette graph as the 24-bit one", kStretched,   0,   0, 1, kNone,         0,   0, kOddPal8, kScreen,        0, kAsReference,   kSampling, {}, kLoad, kOdd24},
     // Roads into a graph: each draws as a load of the road's picture (a green load for a fill).
     {"24-bit graph reloaded, 24-bit",         kPlain,         0,   0, 1, kNone,         0,   0, k24,      kScreen,        0, kAsReference,   kExact,    {}, kReload, kSwap24},
