@@ -148,6 +148,10 @@ TEST_F(FontTest, SoftwareStringsThroughTheWorkImage) {
     EXPECT_EQ(g_DrawSettings.brightColor & 0xFFFFFF, 0x808080u);
     EXPECT_EQ(g_DrawSettings.requestedArea.left, 0);
     EXPECT_EQ(g_DrawSettings.requestedArea.top, 0);
+    // A string wholly left of the area draws nothing and leaves the area to the next draw.
+    DrawStringWithFont(-20, 20, "A", GetScreenColor(255, 255, 255), plain, 0, 0);
+    FillBox(0, 40, 14, 41, GetScreenColor(255, 255, 255));
+    EXPECT_NE(ScreenPixel(5, 40), 0u);
     SetDrawArea(area.left, area.top, area.right, area.bottom);
 
     // Anti-aliased text is composed with its alpha and blended once.
