@@ -203,6 +203,10 @@ TEST_F(DrawTest, RestoredStatesMatchTheCachesAndDropPendingVertices) {
     EnableDeviceLight(5, 0);
     g_VertexBatch.specularEnable = 0;
     g_RenderStates.specularSource = 1;
+    // A texture transform of stage 1.
+    V_D3DMATRIX turn{};
+    turn.m[0][1] = turn.m[1][0] = turn.m[2][2] = turn.m[3][3] = 1.0f;
+    SetDeviceTextureTransform(1, 1, &turn);
     s.combinedValid = 1;
     s.worldViewProjectionScreen = V_D3DMATRIX{};
     ASSERT_EQ(FillBox(0, 0, 10, 10, 0), 0);
@@ -215,6 +219,8 @@ TEST_F(DrawTest, RestoredStatesMatchTheCachesAndDropPendingVertices) {
     EXPECT_FALSE(Called(RenderState(V_D3DRS_SPECULARENABLE, 1)));
     EXPECT_EQ(Recording().CallsStartingWith("SetLight(5,").size(), 1u);
     EXPECT_TRUE(Called("LightEnable(5,0)"));
+    const std::string texture1 = "SetTransform(" + std::to_string(V_D3DTS_TEXTURE0 + 1) + ",";
+    EXPECT_EQ(Recording().CallsStartingWith(texture1).size(), 1u);
     EXPECT_EQ(s.combinedValid, 1);
     EXPECT_NE(s.worldViewProjectionScreen.m[3][3], 0.0f);
     EXPECT_EQ(g_VertexBatch.count, 0);

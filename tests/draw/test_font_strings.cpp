@@ -131,6 +131,28 @@ TEST_F(FontTest, SoftwareStringsThroughTheWorkImage) {
     uint32_t key = GetTextWorkImage(0)->base->transparentColor;
     DrawStringWithFont(10, 20, "A", GetScreenColor(255, 255, 255), font, key, 0);
     EXPECT_NEAR(static_cast<int>(ScreenPixel(11, 25) >> 16), 127, 10);
+    // ... and against the body colour as written.
+    FillMemImgRect(&g_ScreenImages.primary, nullptr, GetScreenColor(255, 255, 255));
+    key = GetTextWorkImage(0)->base->transparentColor;
+    DrawStringWithFont(10, 20, "A", key, plain, GetScreenColor(255, 255, 255), 0);
+    EXPECT_NEAR(static_cast<int>(ScreenPixel(11, 24) >> 16), 127, 10);
+
+    // The bright colour tints the text once; the draw area clips it; both stay as they were set.
+    FillMemImgRect(&g_ScreenImages.primary, nullptr, 0);
+    SetBlendMode(2, 255);
+    SetDrawBrightness(128, 128, 128);
+    SetDrawArea(0, 0, 14, 480);
+    DrawStringWithFont(10, 20, "A", GetScreenColor(255, 255, 255), plain, 0, 0);
+    EXPECT_NEAR(static_cast<int>(ScreenPixel(13, 24) >> 16), 128, 9);
+    EXPECT_EQ(ScreenPixel(14, 24), 0u);
+    EXPECT_EQ(g_DrawSettings.brightColor & 0xFFFFFF, 0x808080u);
+    EXPECT_EQ(g_DrawSettings.requestedArea.left, 0);
+    EXPECT_EQ(g_DrawSettings.requestedArea.top, 0);
+    // A string wholly left of the area draws nothing and leaves the area to the next draw.
+    DrawStringWithFont(-20, 20, "A", GetScreenColor(255, 255, 255), plain, 0, 0);
+    FillBox(0, 40, 14, 41, GetScreenColor(255, 255, 255));
+    EXPECT_NE(ScreenPixel(5, 40), 0u);
+    SetDrawArea(area.left, area.top, area.right, area.bottom);
 
     // Anti-aliased text is composed with its alpha and blended once.
     FillMemImgRect(&g_ScreenImages.primary, nullptr, 0);

@@ -221,6 +221,8 @@ void WriteFiles() {
     // whose right 32 columns are the same; an RGBA PNG of alpha 128 everywhere.
     auto half = [](int x, int) { return x % 32 < 16 ? kBlack : kWhite; };
     WriteTestBmp("halfblend.bmp", 32, 120, half);
+    WriteIndexedBmp("halfblend8.bmp", 32, 120, 8, false, pal,
+                    [](int x, int) { return x % 32 < 16 ? 5 : 9; });
     WriteTestBmp("blendsheet.bmp", 64, 32,
                  [&](int x, int y) { return x < 32 ? kWhite : half(x, y); });
     Bytes rgba;
@@ -242,9 +244,9 @@ enum Call { kPlain, kStretched, kRotated, kTurned, kPart, kQuad, kString, kBox, 
     kThickLine, kPolygons, kThickBetween, kPolygonsBetween, kDeleteBlend, kHugeRotated1000,
     kHugeRotated4096, kHugeQuad, kZeroStretch, kHugeRotated1e13, kZeroScale, kQuadFlipped,
     kQuadHalfTurn, kQuadPoint, kQuadFraction, kBlendRedrawnBetween, kTwoBlendGraphs,
-    kStringThenKeyed, kQuadFlat };
+    kStringThenKeyed, kQuadFlat, kBlendRedrawnStretched };
 enum Blend { kNone, kLoaded, kLoadedAlpha, kDrawable, kMovie, kSubBlend, kTargetItself,
-    kDrawableAlphaBlend };
+    kDrawableAlphaBlend, kLoadedPalette, kDrawableNoAlphaTest };
 enum Source { k24, kAlpha, kPal8, kDxt1, kDxt5, kSheetDxt1, kSheetDxt5, kSolid16, kKey8, kKey4,
     kKeyRle8, kKeyPalPng, kKeyGreyPng, kSwap24, kSwapPal8, kGreen32, kOdd24, kOddPal8,
     kOddSwap24, kOddGreen, kOddDxt1, kBlack32, kNoKey24, kNoKey8, kFont0, kFont1, kFont2, kFont3, kDrawableSource,
@@ -472,6 +474,9 @@ const Cell kCells[] = {
     {"drawable blend graph opened between draws", kBlendRedrawnBetween, 0, 0, 1, kDrawable, 128, 0, k24, kScreen,        0, kNoCheck,       kRounding, {{8, 8, kGround}, {24, 24, kBlue}, {8, 48, kRed}, {24, 64, kBlue}}},
     {"two drawable blend graphs in a frame",  kTwoBlendGraphs, 0,  0, 1, kDrawable,   128,   0, k24,      kScreen,        0, kNoCheck,       kRounding, {{8, 8, kGround}, {24, 24, kBlue}, {8, 48, kRed}, {24, 64, kGround}}},
     {"drawable blend graph with alpha",       kPlain,         0,   0, 1, kDrawableAlphaBlend, 128, 0, k24,    kScreen,        0, kNoCheck,       kRounding, kLeftClosed},
+    {"drawable blend graph opened, stretched", kBlendRedrawnStretched, 0, 0, 1, kDrawable, 128, 0, k24, kScreen,        0, kNoCheck,       kSampling, {{8, 8, kGround}, {24, 24, kBlue}, {8, 48, kRed}, {24, 64, kBlue}}},
+    {"drawable blend graph, no alpha test",   kPlain,         0,   0, 1, kDrawableNoAlphaTest, 128, 0, k24,   kScreen,        0, kAsWithoutBlend, kRounding, kSpriteProbes},
+    {"palette blend graph",                   kPlain,         0,   0, 1, kLoadedPalette, 128, 0, k24,        kScreen,        0, kNoCheck,       kRounding, kLeftClosed},
     // The draw state after a string, and the edge of edged text in every mode.
     {"string in mode 4, then a keyed graph",  kStringThenKeyed, 4, 255, 1, kNone,       0,   0, kKey8,    kScreen,        0, kKeyRowCheck,   kTextDiffers, {}},
     {"edged string",                          kString,  kAllModes, 0, 1, kNone,         0,   0, kFont1,   kScreen,        0, kEdgeAsMode0,   kTextDiffers, {}},
@@ -637,10 +642,12 @@ public:
             g.target = CreateSubGraph(100, 60, kW, kH, g.targetSheet);
         }
         SetCreateDrawValidGraphFlag(0);
-        if (c.blend == kDrawable || c.blend == kDrawableAlphaBlend)
+        if (c.blend == kDrawable || c.blend == kDrawableAlphaBlend ||
+            c.blend == kDrawableNoAlphaTest)
             g.blend = MakeBlendGraph(false, c.blend == kDrawableAlphaBlend);
         if (c.call == kTwoBlendGraphs) g.blend2 = MakeBlendGraph(true, false);
         if (c.blend == kLoaded) g.blend = LoadGraphHandle("halfblend.bmp", 0);
+        if (c.blend == kLoadedPalette) g.blend = LoadGraphHandle("halfblend8.bmp", 0);
         if (c.blend == kLoadedAlpha) g.blend = LoadGraphHandle("alphablend.png", 0);
         if (c.blend == kMovie) {
             g.blend = LoadGraphHandle("blend.ogv", 0);
@@ -682,6 +689,7 @@ public:
             EXPECT_EQ(WriteMaskScreenRect(0, 0, kW, kH, closed.data(), kW), 0);
         }
         SetBlendMode(mode, param);
+        if (c.blend == kDrawableNoAlphaTest) SetUseAlphaTestFlag(0);
         if (setBlend && c.blend != kNone) {
             EXPECT_EQ(SetBlendGraph(g.blend, c.threshold, c.range), 0);
         }
@@ -739,6 +747,7 @@ public:
                 r.push_back(DrawGraphQuad(2.6f, 2.6f, 14.7f, 2.6f, 14.7f, 14.7f, 2.6f, 14.7f, s, t));
                 break;
             case kBlendRedrawnBetween:
+            case kBlendRedrawnStretched:
             case kTwoBlendGraphs:
                 r.push_back(DrawGraphAt(0, 0, s, t));
                 if (c.call == kTwoBlendGraphs) {
@@ -748,7 +757,8 @@ public:
                     FillBox(0, 0, 32, 120, colour(kWhite));
                     SetDrawTarget(target);
                 }
-                r.push_back(DrawGraphAt(0, 40, s, t));
+                r.push_back(c.call == kBlendRedrawnStretched ? DrawGraphStretched(0, 40, 32, 72, s, t)
+                                                             : DrawGraphAt(0, 40, s, t));
                 break;
             case kStringThenKeyed:
                 r.push_back(DrawStringWithFont(4, 40, "Velk 0123", colour(kWhite), fonts[0],
@@ -759,6 +769,7 @@ public:
         }
         // clang-format on
         SetBlendMode(0, 0);
+        SetUseAlphaTestFlag(1);
         if (clearBlend) SetBlendGraph(-1, 0, 0);
         if (c.mask) SetUseMaskScreen(0);
         if (g.target >= 0) {

@@ -45,6 +45,13 @@ TEST_F(RenderStateCacheTest, UnchangedSendsNothingAndForceResends) {
     g_RenderStates.force = 0;
     EXPECT_EQ(Calls().size(), 2u);
     EXPECT_EQ(g_Flushes, 2);
+    // Each stage value of the filter goes again too.
+    SetDeviceTextureFilter(1);
+    Recording().ClearCalls();
+    g_RenderStates.force = 1;
+    SetDeviceTextureFilter(1);
+    g_RenderStates.force = 0;
+    EXPECT_EQ(Recording().CallsStartingWith("SetSamplerState(0,").size(), 3u);
 
     // Without a device the setters keep their copy and return as listed.
     V_IDirect3DDevice9* device = g_GraphicsDevice.device;
@@ -63,6 +70,11 @@ TEST_F(RenderStateCacheTest, FilterAndAddressModes) {
     EXPECT_EQ(g_RenderStates.filterMode, 2);
     EXPECT_EQ(SetDeviceTextureFilter(7), -1);
     EXPECT_EQ(g_RenderStates.filterMode, 2);
+    EXPECT_EQ(SetDeviceTextureFilter(0), 0);
+    Recording().ClearCalls();
+    EXPECT_EQ(SetDeviceTextureFilter(1), 0);
+    EXPECT_TRUE(Called("SetSamplerState(0,5,2)"));  // MAGFILTER linear
+    EXPECT_TRUE(Called("SetSamplerState(0,6,2)"));  // MINFILTER linear
 
     Recording().ClearCalls();
     EXPECT_EQ(SetDeviceAddressU(8, V_D3DTADDRESS_CLAMP), -1);
@@ -87,6 +99,12 @@ TEST_F(RenderStateCacheTest, DrawAreaBecomesViewportAndScissor) {
     EXPECT_TRUE(Called("SetViewport(20,10,80,40,0,1)"));
     EXPECT_TRUE(Called("SetScissorRect(20,10,100,50)"));
     EXPECT_EQ(g_DrawSettings.drawAreaEmpty, 0);
+    // Only the bottom moves: the viewport's height and the scissor's bottom go.
+    Recording().ClearCalls();
+    EXPECT_EQ(SetDrawArea(20, 10, 100, 60), 0);
+    EXPECT_TRUE(Called("SetViewport(20,10,80,50,0,1)"));
+    EXPECT_TRUE(Called("SetScissorRect(20,10,100,60)"));
+    EXPECT_EQ(SetDrawArea(20, 10, 100, 50), 0);
     // A new render target resets the device's scissor: the same area is sent again after it.
     V_IDirect3DSurface9* back = nullptr;
     ASSERT_EQ(GetDevice()->GetBackBuffer(0, 0, 0, &back), V_S_OK);
@@ -122,6 +140,17 @@ TEST_F(RenderStateCacheTest, PublicSetters) {
     EXPECT_EQ(ComputeDrawColor(), 0x80FF1000u);
     SetBlendMode(0, 128);
     EXPECT_EQ(ComputeDrawColor(), 0xFFFF1000u);
+    // A texture where none was, or none where one was, changes the stage set-up.
+    V_IDirect3DTexture9* texture = nullptr;
+    ASSERT_EQ(GetDevice()->CreateTexture(4, 4, 1, 0, V_D3DFMT_A8R8G8B8, V_D3DPOOL_MANAGED,
+                                         &texture, nullptr),
+              V_S_OK);
+    for (V_IDirect3DTexture9* set : {texture, static_cast<V_IDirect3DTexture9*>(nullptr)}) {
+        g_RenderStates.blendDirty = 0;
+        EXPECT_EQ(SetDeviceTexture(set), 0);
+        EXPECT_EQ(g_RenderStates.blendDirty, 1);
+    }
+    texture->Release();
     EXPECT_EQ(SetFogColor(255, 0, 0), 0);
     EXPECT_EQ(g_DrawSettings.fogColor, 0xFFFF0000u);
 }
@@ -136,9 +165,15 @@ TEST_F(RenderStateCacheTest, SceneBracketAndReapply) {
     EXPECT_EQ(Calls()[1], "EndScene()");
     V_RECT scissor = {1, 1, 11, 11};
     SetDeviceScissorRect(&scissor);
+    SetDeviceZEnable(1);
+    SetDeviceCullMode(2);
 
     Recording().ClearCalls();
     ReapplyRenderStates();
+    EXPECT_TRUE(Called(RenderState(V_D3DRS_ZENABLE, V_D3DZB_TRUE)));
+    const std::string cull = "SetRenderState(" + std::to_string(V_D3DRS_CULLMODE) + ",";
+    EXPECT_EQ(Recording().CallsStartingWith(cull).back(),
+              RenderState(V_D3DRS_CULLMODE, V_D3DCULL_CW));
     EXPECT_TRUE(Called("SetViewport(1,1,10,10,0,1)"));
     EXPECT_TRUE(Called("SetScissorRect(1,1,11,11)"));
     EXPECT_TRUE(Called(RenderState(V_D3DRS_DITHERENABLE, 0)));
