@@ -326,6 +326,11 @@ TEST(LoadBmp, DamagedFilesAreRefused) {
     EXPECT_EQ(Loaded(LoadBmpImage, offsetPastEnd).result, -1);
     Bytes tiny(good.begin(), good.begin() + 30);
     EXPECT_EQ(Loaded(LoadBmpImage, tiny).result, -1);
+    BmpSpec noRuns = s;
+    noRuns.bitCount = 8;
+    noRuns.compression = 1;
+    noRuns.palette.assign(256, 0);
+    EXPECT_EQ(Loaded(LoadBmpImage, MakeBmp(noRuns, {})).result, -1) << "run lengths, no data";
 }
 
 namespace {
@@ -402,6 +407,8 @@ TEST(LoadTga, TrueColourOrientations) {
     EXPECT_EQ(Argb(&packed.r, 2, 0), 0x80706050u);
     Bytes shortByOne(rle.begin(), rle.end() - 1);
     EXPECT_EQ(Loaded(LoadTgaImage, MakeTga(s, {}, shortByOne)).result, -1);
+    EXPECT_EQ(Loaded(LoadTgaImage, MakeTga(s, {}, shortByOne, true)).result, -1) << "footer";
+    EXPECT_EQ(Loaded(LoadTgaImage, MakeTga(s, {}, {0x82, 1, 2, 3})).result, -1) << "run value";
     rle.resize(6);
     EXPECT_EQ(Loaded(LoadTgaImage, MakeTga(s, {}, rle)).result, -1);  // data ends early
 
