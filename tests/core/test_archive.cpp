@@ -275,13 +275,14 @@ TEST(ArchiveReader, DamagedArchivesFailCleanly) {
         << "packed one byte past the end";
     {
         Bytes image = withField(text + 40, textAvailable + 1);
+        archive_test::Put32(image, text + 36, 1);  // a decoded size that would fit
         archive_test::ToggleScramble(image);
         ArchiveRecord record;
         InitArchiveRecord(&record);
         ASSERT_EQ(OpenArchiveFromImage(&record, image.data(), image.size(), nullptr), 0);
         uint32_t offset = 0, size = 0;
         EXPECT_EQ(GetArchiveMemberLocation(&record, "text.txt", &offset, &size), -1)
-            << "the location of a member packed one byte past the end";
+            << "the location of a member packed past the end";
         TermArchiveRecord(&record);
     }
     EXPECT_TRUE(memberFails(withField(text + 36, 300001), "text.txt")) << "size unlike the head's";

@@ -63,9 +63,11 @@ TEST(Memory, ZeroByteBlockIsTracedAndDumped) {
     ASSERT_NE(empty, nullptr);
     void* text = AllocateMemory(20, "dump.cpp", 9);
     std::memcpy(text, "hello\x01\xff world!!!!!!!!", 20);
+    void* large = AllocateZeroedMemory(100000, "large.cpp", 1);  // totals far from whole kilobytes
     int32_t dumpedSize, dumpedCount;
     GetAllocationTotals(&dumpedSize, &dumpedCount);
     DumpAllocations();
+    FreeMemory(large);
     FreeMemory(text);
     FreeMemory(empty);
     std::string log = ReadLog();
