@@ -6,6 +6,7 @@
 #include <set>
 
 #include "core/lz.h"
+#include "log_capture.h"
 #include "test_archive_support.h"
 
 namespace {
@@ -286,7 +287,9 @@ TEST(ArchiveReader, DamagedArchivesFailCleanly) {
         TermArchiveRecord(&record);
     }
     EXPECT_TRUE(memberFails(withField(text + 36, 300001), "text.txt")) << "size unlike the head's";
+    StartFreshLog();
     EXPECT_TRUE(memberFails(withField(text + 36, 0xFFFFFFF0u), "text.txt")) << "size beyond any block";
+    EXPECT_EQ(ReadLog().find("Alloc memory dump"), std::string::npos) << "refused before allocating";
     // A name record whose length runs past the block.
     Bytes badName = plain;
     const uint32_t nameOffset = archive_test::Get32(plain, a);

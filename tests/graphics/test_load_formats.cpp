@@ -486,6 +486,14 @@ TEST(LoadTga, ColourMappedImages) {
     Loaded edge(LoadTgaImage, MakeTga(s, map, {255, 255, 0}));
     ASSERT_EQ(edge.result, 0);
     EXPECT_EQ(Argb(&edge.r, 0, 0), 0xFFFF0000u);
+    s.mapBits = 32;  // entries as wide as the table's
+    Bytes wide;
+    for (uint32_t entry : {0x80102030u, 0x80405060u, 0x80708090u, 0x80A0B0C0u}) Put32(wide, entry);
+    s.mapLength = 4;
+    Loaded wideEdge(LoadTgaImage, MakeTga(s, wide, {255, 255, 0}));
+    ASSERT_EQ(wideEdge.result, 0);
+    EXPECT_EQ(Argb(&wideEdge.r, 1, 0), 0x80102030u);
+    EXPECT_EQ(Argb(&wideEdge.r, 2, 0), 0u);
 }
 
 TEST(LoadTga, RefusedHeaders) {
