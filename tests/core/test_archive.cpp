@@ -6,6 +6,7 @@
 #include <set>
 
 #include "core/lz.h"
+#include "log_capture.h"
 #include "test_archive_support.h"
 
 namespace {
@@ -273,8 +274,22 @@ TEST(ArchiveReader, DamagedArchivesFailCleanly) {
         plain.size() - archive_test::Get32(plain, 8) - archive_test::Get32(plain, text + 32));
     EXPECT_TRUE(memberFails(withField(text + 40, textAvailable + 1), "text.txt"))
         << "packed one byte past the end";
+    {
+        Bytes image = withField(text + 40, textAvailable + 1);
+        archive_test::Put32(image, text + 36, 1);  // a decoded size that would fit
+        archive_test::ToggleScramble(image);
+        ArchiveRecord record;
+        InitArchiveRecord(&record);
+        ASSERT_EQ(OpenArchiveFromImage(&record, image.data(), image.size(), nullptr), 0);
+        uint32_t offset = 0, size = 0;
+        EXPECT_EQ(GetArchiveMemberLocation(&record, "text.txt", &offset, &size), -1)
+            << "the location of a member packed past the end";
+        TermArchiveRecord(&record);
+    }
     EXPECT_TRUE(memberFails(withField(text + 36, 300001), "text.txt")) << "size unlike the head's";
+    StartFreshLog();
     EXPECT_TRUE(memberFails(withField(text + 36, 0xFFFFFFF0u), "text.txt")) << "size beyond any block";
+    EXPECT_EQ(ReadLog().find("Alloc memory dump"), std::string::npos) << "refused before allocating";
     // A name record whose length runs past the block.
     Bytes badName = plain;
     const uint32_t nameOffset = archive_test::Get32(plain, a);
@@ -347,6 +362,20 @@ TEST(ArchiveReader, DamagedArchiveFilesFailCleanlyWhenStreamed) {
         EXPECT_EQ(got, MemberData(files, 4));
         CloseArchive(&record);
     }
+    // The file cut short inside a stored member after the open: a read reports what arrived.
+    archive_test::ToggleScramble(image);
+    file_test::WriteBytes(path, image);
+    ArchiveRecord cut;
+    InitArchiveRecord(&cut);
+    ASSERT_EQ(OpenArchiveStreamed(&cut, path.c_str(), nullptr), 0);
+    ArchiveMemberState member;
+    ASSERT_EQ(OpenArchiveMember(&member, &cut, "A.bmp", 0), 0);
+    std::filesystem::resize_file(path, member.archiveOffset + 10);
+    Bytes got(MemberData(files, 0).size());
+    EXPECT_EQ(ReadArchiveMember(&member, got.data(), got.size()), 10u);
+    EXPECT_EQ(TellArchiveMember(&member), 10);
+    CloseArchiveMember(&member);
+    CloseArchive(&cut);
     ArchiveRecord record;
     InitArchiveRecord(&record);
     EXPECT_EQ(OpenArchiveStreamed(&record, (folder + "/none.VKA").c_str(), nullptr), -1);

@@ -125,6 +125,8 @@ TEST_F(ArchiveAwareFiles, MembersSeekTellAndStreamLikeFiles) {
             EXPECT_EQ(set->eof(handle), -1);
             EXPECT_EQ(set->seek(handle, -100, 1), 0);
             EXPECT_EQ(set->eof(handle), 0);
+            EXPECT_EQ(set->seek(handle, 100, 2), 0);
+            EXPECT_EQ(set->tell(handle), static_cast<int32_t>(expected.size())) << "both ways";
             EXPECT_EQ(set->seek(handle, -100000000, 1), 0);
             EXPECT_EQ(set->tell(handle), 0) << "member seeks clamp to the member";
             EXPECT_EQ(set->read(words, 1, 16, handle), 16u);

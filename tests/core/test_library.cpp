@@ -341,12 +341,12 @@ TEST(Library, OfTwoCopiesStartedTogetherOneStarts) {
 // Ctrl-C in the terminal (SIGINT), SIGTERM and the terminal's close (SIGHUP) end the program as
 // the window's close box does: the message loop ends, and the log holds the closing steps and the
 // leak report, in each start of the library. A second SIGINT or SIGTERM while the program closes,
-// or before its loop has taken the first, ends it at once, as does one no window took. A hang-up
-// ignored at the start (nohup) leaves the program running.
+// or before its loop has taken the first, ends it at once, as does one no window took or one after
+// the library's end. A hang-up ignored at the start (nohup) leaves the program running.
 TEST(Library, InterruptAndTerminateSignalsEndTheProgramAsTheCloseBoxDoes) {
     enum Sent {
         kOnce, kAgainAfterTheLoop, kTwiceBeforeTheLoop, kInTheSecondStart, kWindowDestroyedFirst,
-        kIgnoredAtTheStart
+        kIgnoredAtTheStart, kAfterTheEnd
     };
     const struct {
         int signalNumber;
@@ -354,7 +354,8 @@ TEST(Library, InterruptAndTerminateSignalsEndTheProgramAsTheCloseBoxDoes) {
     } cases[] = {{SIGINT, kOnce}, {SIGTERM, kOnce}, {SIGHUP, kOnce},
                  {SIGINT, kAgainAfterTheLoop}, {SIGTERM, kAgainAfterTheLoop},
                  {SIGINT, kTwiceBeforeTheLoop}, {SIGHUP, kInTheSecondStart},
-                 {SIGTERM, kWindowDestroyedFirst}, {SIGHUP, kIgnoredAtTheStart}};
+                 {SIGTERM, kWindowDestroyedFirst}, {SIGHUP, kIgnoredAtTheStart},
+                 {SIGINT, kAfterTheEnd}};
     for (auto [signalNumber, sent] : cases) {
         SCOPED_TRACE(std::to_string(signalNumber) + " sent as case " + std::to_string(sent));
         ScratchFolder folder;
@@ -366,6 +367,7 @@ TEST(Library, InterruptAndTerminateSignalsEndTheProgramAsTheCloseBoxDoes) {
                 for (int start = 0; start < (sent == kInTheSecondStart ? 2 : 1); ++start) {
                     ChangeWindowMode(1);
                     if (InitLibraryLocked() != 0) return 1;
+                    if (sent == kAfterTheEnd) EndLibraryLocked();
                     kill(getpid(), signalNumber);
                     if (sent == kTwiceBeforeTheLoop) kill(getpid(), signalNumber);
                     if (sent == kWindowDestroyedFirst) V_DestroyWindow(GetMainWindowHandle());
@@ -383,6 +385,10 @@ TEST(Library, InterruptAndTerminateSignalsEndTheProgramAsTheCloseBoxDoes) {
             },
             30000);
         std::vector<std::string> lines = ReadLogLines();
+        if (sent == kAfterTheEnd) {
+            EXPECT_EQ(child.signal, signalNumber) << child.Describe();
+            continue;
+        }
         if (sent == kIgnoredAtTheStart) {
             EXPECT_TRUE(child.returned && child.value == 0) << "the loop ended: " << child.Describe();
             continue;

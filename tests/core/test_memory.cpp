@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <regex>
 #include <string>
@@ -62,7 +63,11 @@ TEST(Memory, ZeroByteBlockIsTracedAndDumped) {
     ASSERT_NE(empty, nullptr);
     void* text = AllocateMemory(20, "dump.cpp", 9);
     std::memcpy(text, "hello\x01\xff world!!!!!!!!", 20);
+    void* large = AllocateZeroedMemory(100000, "large.cpp", 1);  // totals far from whole kilobytes
+    int32_t dumpedSize, dumpedCount;
+    GetAllocationTotals(&dumpedSize, &dumpedCount);
     DumpAllocations();
+    FreeMemory(large);
     FreeMemory(text);
     FreeMemory(empty);
     std::string log = ReadLog();
@@ -77,7 +82,10 @@ TEST(Memory, ZeroByteBlockIsTracedAndDumped) {
                         "21\\]\r\n")))
         << log;
     EXPECT_NE(log.find("Alloc memory dump\r\n"), std::string::npos);
-    EXPECT_TRUE(std::regex_search(log, std::regex("\tTotal size:[0-9]+\\([0-9.]+kb\\)  Alloc num:[0-9]+\r\n")));
+    char totals[96];
+    std::snprintf(totals, sizeof totals, "\tTotal size:%d(%.3fkb)  Alloc num:%d\r\n", dumpedSize,
+                  dumpedSize / 1024.0, dumpedCount);
+    EXPECT_NE(log.find(totals), std::string::npos) << totals;
     EXPECT_NE(log.find("mem free  "), std::string::npos);
 }
 
@@ -117,6 +125,17 @@ TEST(Memory, ReallocationKeepsContentsAndZeroFills) {
     void* fresh = ReallocateMemory(nullptr, 16, "n", 1);
     ASSERT_NE(fresh, nullptr);
     FreeMemory(fresh);
+    // The newest block moved (to a size the heap maps apart) stays linked to both sides.
+    void* before = AllocateMemory(4, "b", 1);
+    void* moved = ReallocateMemory(AllocateMemory(4, "m", 1), 64 << 20, "m", 2);
+    ASSERT_NE(moved, nullptr);
+    void* after = AllocateMemory(4, "a", 1);
+    EXPECT_EQ(HeaderOf(before)->newer, HeaderOf(moved));
+    EXPECT_EQ(HeaderOf(after)->older, HeaderOf(moved));
+    FreeMemory(moved);
+    FreeMemory(before);
+    FreeMemory(after);
+    EXPECT_EQ(CheckAllocations(), 0);
 }
 
 TEST(Memory, DamagedHeaderIsReportedAndAllocatorStaysUsable) {

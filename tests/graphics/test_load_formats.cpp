@@ -326,6 +326,11 @@ TEST(LoadBmp, DamagedFilesAreRefused) {
     EXPECT_EQ(Loaded(LoadBmpImage, offsetPastEnd).result, -1);
     Bytes tiny(good.begin(), good.begin() + 30);
     EXPECT_EQ(Loaded(LoadBmpImage, tiny).result, -1);
+    BmpSpec noRuns = s;
+    noRuns.bitCount = 8;
+    noRuns.compression = 1;
+    noRuns.palette.assign(256, 0);
+    EXPECT_EQ(Loaded(LoadBmpImage, MakeBmp(noRuns, {})).result, -1) << "run lengths, no data";
 }
 
 namespace {
@@ -402,6 +407,8 @@ TEST(LoadTga, TrueColourOrientations) {
     EXPECT_EQ(Argb(&packed.r, 2, 0), 0x80706050u);
     Bytes shortByOne(rle.begin(), rle.end() - 1);
     EXPECT_EQ(Loaded(LoadTgaImage, MakeTga(s, {}, shortByOne)).result, -1);
+    EXPECT_EQ(Loaded(LoadTgaImage, MakeTga(s, {}, shortByOne, true)).result, -1) << "footer";
+    EXPECT_EQ(Loaded(LoadTgaImage, MakeTga(s, {}, {0x82, 1, 2, 3})).result, -1) << "run value";
     rle.resize(6);
     EXPECT_EQ(Loaded(LoadTgaImage, MakeTga(s, {}, rle)).result, -1);  // data ends early
 
@@ -479,6 +486,14 @@ TEST(LoadTga, ColourMappedImages) {
     Loaded edge(LoadTgaImage, MakeTga(s, map, {255, 255, 0}));
     ASSERT_EQ(edge.result, 0);
     EXPECT_EQ(Argb(&edge.r, 0, 0), 0xFFFF0000u);
+    s.mapBits = 32;  // entries as wide as the table's
+    Bytes wide;
+    for (uint32_t entry : {0x80102030u, 0x80405060u, 0x80708090u, 0x80A0B0C0u}) Put32(wide, entry);
+    s.mapLength = 4;
+    Loaded wideEdge(LoadTgaImage, MakeTga(s, wide, {255, 255, 0}));
+    ASSERT_EQ(wideEdge.result, 0);
+    EXPECT_EQ(Argb(&wideEdge.r, 1, 0), 0x80102030u);
+    EXPECT_EQ(Argb(&wideEdge.r, 2, 0), 0u);
 }
 
 TEST(LoadTga, RefusedHeaders) {

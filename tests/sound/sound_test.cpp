@@ -239,6 +239,10 @@ TEST_F(SoundSystemTest, ALoopingStreamWrapsItsPosition) {
         Render(4410);
         EXPECT_EQ(GetSoundPositionMs(h), ms);
     }
+    // A move past the last loop point written (no refill for 0.7 s) counts only those written:
+    // the position then stands past the last one and reads the length.
+    Render(30000);
+    EXPECT_EQ(GetSoundPositionMs(h), GetSoundLengthMs(h));
     LeaveSoundLock();
 }
 
