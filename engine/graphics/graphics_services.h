@@ -2,10 +2,9 @@
 // tables, pixel-format conversion, the graphics start and end, and the window code's calls.
 #pragma once
 
-#include <cstring>
-
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "graphics/graphics.h"
 #include "platform/types.h"

@@ -117,14 +117,22 @@ TEST(WindowLook, ClaimsTheClassItFindsNoWindowOf) {
     auto lookElsewhere = [&name] {
         return RunInChild([&name] { return V_FindWindowA(name.c_str(), nullptr) != nullptr; });
     };
+    // A child process that looks and writes what it found (1 or 0) to `out`; 0 in the child.
+    auto forkLook = [&name](int out) {
+        pid_t pid = fork();
+        if (pid == 0) {
+            char found = V_FindWindowA(name.c_str(), nullptr) != nullptr;
+            write(out, &found, 1);
+        }
+        return pid;
+    };
     int toParent[2], toChild[2];
     ASSERT_EQ(pipe(toParent), 0);
     ASSERT_EQ(pipe(toChild), 0);
-    pid_t looker = fork();
+    pid_t looker = forkLook(toParent[1]);
     ASSERT_GE(looker, 0);
     if (looker == 0) {
-        char found = V_FindWindowA(name.c_str(), nullptr) != nullptr;
-        write(toParent[1], &found, 1);
+        char found = 0;
         read(toChild[0], &found, 1);
         V_EndWindowClassLook(name.c_str());
         read(toChild[0], &found, 1);
@@ -139,13 +147,9 @@ TEST(WindowLook, ClaimsTheClassItFindsNoWindowOf) {
     // Until the claiming look is ended (its program has started its log), a look elsewhere waits.
     int answer[2];
     ASSERT_EQ(pipe(answer), 0);
-    pid_t waiting = fork();
+    pid_t waiting = forkLook(answer[1]);
     ASSERT_GE(waiting, 0);
-    if (waiting == 0) {
-        char found = V_FindWindowA(name.c_str(), nullptr) != nullptr;
-        write(answer[1], &found, 1);
-        _exit(0);
-    }
+    if (waiting == 0) _exit(0);
     pollfd early{answer[0], POLLIN, 0};
     EXPECT_EQ(poll(&early, 1, 300), 0) << "the look did not wait for the open one";
     write(toChild[1], &byte, 1);
